@@ -1,0 +1,30 @@
+# tavrel_add_gtest(<name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|system|interop])
+# Builds a GoogleTest program and registers each of its tests with CTest under
+# the given label (default: unit). Tests are listed when CTest runs, so a build
+# never executes test programs.
+function(tavrel_add_gtest name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
+               ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+# Marks a shared library as a C-linkage library of the appliance: everything
+# is hidden except what its headers export with TAVREL_EXPORT.
+function(tavrel_c_library name)
+  set_target_properties(${name} PROPERTIES
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+endfunction()

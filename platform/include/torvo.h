@@ -1,0 +1,35 @@
+/* libtorvo and libtorvoplatform: the maker's OS abstraction. Stand-in with
+ * exactly the calls the appliance's components make. */
+#ifndef TORVO_H
+#define TORVO_H
+
+#include <stdint.h>
+
+#include "tavrel_export.h"
+
+TAVREL_EXTERN_C_BEGIN
+
+/* libtorvoplatform: *present = 1 when the integrated router is fitted. */
+TAVREL_EXPORT int osIsCNICOnePresent(uint8_t* present);
+
+/* libtorvo. */
+TAVREL_EXPORT int osGetProcessId(uint32_t* processId);
+/* Starts a program without waiting for it; *processId receives its pid. */
+TAVREL_EXPORT int osStartPgm(const char* path, int reserved1, int reserved2, uint32_t* processId,
+                             int reserved3);
+/* Seconds since the epoch; also stored in *now when it is not null. */
+TAVREL_EXPORT uint32_t osGetTime(uint32_t* now);
+/* Copies at most size - 1 characters and always terminates (size > 0). */
+TAVREL_EXPORT char* osLStrCpyn(char* destination, const char* source, unsigned long size);
+
+/* Named system-wide binary semaphores that exclude other processes and other
+ * threads. A timeout of -1 waits without limit. 0 means success. */
+TAVREL_EXPORT int osCreateSemaphore(const char* name, int flags, uint32_t* id);
+TAVREL_EXPORT int osGetSemaphoreId(const char* name, uint32_t* id);
+TAVREL_EXPORT int osRequestSemaphore(uint32_t id, int timeoutMs);
+TAVREL_EXPORT int osReleaseSemaphore(uint32_t id);
+TAVREL_EXPORT int osDeleteSemaphore(uint32_t id);
+
+TAVREL_EXTERN_C_END
+
+#endif
