@@ -28,3 +28,27 @@ function(tavrel_c_library name)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
+
+# tavrel_add_sandbox_gtest(<name> SOURCES <files...> [LIBS <libs...>]
+#                          [LABEL system|interop|unit] [SANDBOX_ARGS <args...>])
+# Builds a GoogleTest program that runs inside its own appliance sandbox
+# (private filesystem with the appliance's fixed paths, network namespaces):
+# one CTest test per program, run as `tests/sandbox/appliance run <args> -- prog`.
+# Without the privileges or tools the sandbox needs, the test is skipped (77).
+function(tavrel_add_sandbox_gtest name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;SANDBOX_ARGS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL system)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
+            $<TARGET_FILE:${name}> --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES
+    LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
+    ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
