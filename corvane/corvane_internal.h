@@ -1,0 +1,29 @@
+/* Helpers shared by the files of libcorvane; hidden from its users. */
+#ifndef CORVANE_INTERNAL_H
+#define CORVANE_INTERNAL_H
+
+#include <stddef.h>
+
+/* Scratch file for command output, in the current directory. */
+#define CORVANE_TEMP_FILE "temp.txt"
+#define CORVANE_REMOVE_TEMP_COMMAND "/bin/rm -f temp.txt"
+
+/* Reads a whole file as text: carriage returns become line feeds and a zero
+ * byte follows what was read. A file that grows or shrinks while it is read
+ * yields what fitted its size at opening. Returns a malloc'd text (free it)
+ * and its length in *length (when not null), or null when the file cannot be
+ * opened or memory runs out. */
+char* corvaneReadTextFile(const char* path, long* length);
+
+/* Formats a shell command and runs it with system(). A command that would not
+ * fit its buffer is not run. Returns the system() status, or -1 when the
+ * command was not run. */
+int corvaneRunCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+/* Copies from src into out (size outSize > 0) up to the first character of
+ * stops or the end of src, cutting at outSize - 1 characters; out is always
+ * terminated. Returns the position in src where the copy stopped: the stop
+ * character, or the zero byte when none was found. */
+const char* corvaneCopyUntil(char* out, size_t outSize, const char* src, const char* stops);
+
+#endif
