@@ -1,0 +1,48 @@
+# Shared by the appliance sandbox's scripts: fixed addresses, names and the
+# small helpers every stage uses. Sourced, never run.
+
+# Exit statuses of `appliance run` besides the command's own.
+SANDBOX_SKIP=77      # the sandbox cannot be created on this host
+SANDBOX_FAULT=125    # setting the sandbox up failed unexpectedly
+
+# Addresses of the simulated networks.
+ETH1_ADDR=192.168.1.1
+LAN_HOST_ADDR=192.168.1.2
+ROUTER_ADDR=192.168.1.254
+LAN_MASK=255.255.255.0
+ETH2_ADDR=172.31.0.1
+OAM_HOST_ADDR=172.31.0.2
+OAM_MASK=255.255.255.0
+# VLAN number n (1-based position in --vlans) uses 172.16.n.0/24.
+VLAN_NET_PREFIX=172.16
+
+# Working area of the run inside the appliance (on its private /run).
+SANDBOX_RUN_DIR=/run/tavrel-sandbox
+
+SANDBOX_NAME=${0##*/}
+
+sandbox_msg() { printf '%s: %s\n' "$SANDBOX_NAME" "$*" >&2; }
+
+# Waits until the command "$@" succeeds, polling, for at most $WAIT_SECONDS
+# (default 10). Returns 1 on timeout.
+sandbox_wait_for() {
+    local deadline=$((SECONDS + ${WAIT_SECONDS:-10}))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# Name of the ifcfg file of an interface: the last "." becomes "_".
+sandbox_ifcfg_path() {
+    local name=$1
+    case $name in
+        *.*) name="${name%.*}_${name##*.}" ;;
+    esac
+    printf '/etc/sysconfig/network-scripts/ifcfg-%s\n' "$name"
+}
+
+# An interface name the kernel accepts and that is safe in file names.
+sandbox_valid_ifname() {
+    [[ $1 =~ ^[A-Za-z0-9][A-Za-z0-9_.:-]{0,14}$ ]]
+}
