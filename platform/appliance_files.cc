@@ -65,12 +65,15 @@ class TempFileGuard {
 std::string applianceRoot() {
   const char* dir = getenv("TAVREL_PLATFORM_DIR");
   if (dir == nullptr || *dir == '\0') return kDefaultRoot;
-  return dir;
+  // One spelling per directory: the semaphore keys are derived from it.
+  std::string root = dir;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
 }
 
 std::string appliancePath(const std::string& name) {
   std::string root = applianceRoot();
-  if (root.back() != '/') root += '/';
+  if (root != "/") root += '/';
   return root + name;
 }
 

@@ -42,6 +42,10 @@ TEST_F(TorvoSemaphoreTest, NamedSemaphoreLifecycle) {
   EXPECT_EQ(again, id_);
   EXPECT_EQ(osGetSemaphoreId("OTHER_SEMAPHORE", &found), ENOENT);
 
+  setenv("TAVREL_PLATFORM_DIR", (root_ + "//").c_str(), 1);
+  EXPECT_EQ(osGetSemaphoreId(kSemaphore, &found), 0) << "same root, other spelling";
+  EXPECT_EQ(found, id_);
+
   SCOPED_TRACE("another appliance root has its own semaphores");
   setenv("TAVREL_PLATFORM_DIR", path("elsewhere").c_str(), 1);
   EXPECT_EQ(osGetSemaphoreId(kSemaphore, &found), ENOENT);

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -49,16 +50,13 @@ struct WatchRun {
 
 class Watcher {
  public:
-  Watcher() = default;
-  ~Watcher();
-  Watcher(const Watcher&) = delete;
-  Watcher& operator=(const Watcher&) = delete;
-
   int add(VexPublishedIPNotifyHandler handler, const std::string& value, uint32_t* id);
   int remove(uint32_t id);
+  void shutdown();
 
  private:
   static void* threadMain(void* arg);
+  static void shutdownAtExit();
   void watch(WatchRun* run);
   void notifyChanges();
   void forgetInheritedState();
@@ -74,9 +72,17 @@ class Watcher {
   pid_t ownerPid_ = 0;
 };
 
-Watcher g_watcher;
+// Never destroyed; the thread is stopped from an atexit handler instead,
+// which is registered after the program's static objects were made and so
+// runs before they are destroyed: no handler meets a destroyed object.
+Watcher& watcher() {
+  static Watcher* instance = new Watcher;
+  return *instance;
+}
 
-Watcher::~Watcher() {
+void Watcher::shutdownAtExit() { watcher().shutdown(); }
+
+void Watcher::shutdown() {
   WatchRun* stopping;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -139,6 +145,8 @@ int Watcher::add(VexPublishedIPNotifyHandler handler, const std::string& value, 
     }
     run_ = run;
     ownerPid_ = getpid();
+    static bool atExitRegistered = false;
+    if (!atExitRegistered) atExitRegistered = atexit(&Watcher::shutdownAtExit) == 0;
   }
   if (nextId_ == 0) nextId_ = 1;
   *id = nextId_++;
@@ -166,7 +174,7 @@ int Watcher::remove(uint32_t id) {
 }
 
 void* Watcher::threadMain(void* arg) {
-  g_watcher.watch(static_cast<WatchRun*>(arg));
+  watcher().watch(static_cast<WatchRun*>(arg));
   return nullptr;
 }
 
@@ -238,12 +246,12 @@ int VexGetDefaultPublishedIPStr(char* buffer, unsigned long bufferSize,
   if (value.size() >= bufferSize) return ERANGE;
   memcpy(buffer, value.c_str(), value.size() + 1);
   if (handler == nullptr) return 0;
-  return platform::g_watcher.add(handler, value, listenerId);
+  return platform::watcher().add(handler, value, listenerId);
 }
 
 int VexFreePublishedIPNotifyHandle(uint32_t* listenerId) {
   if (listenerId == nullptr) return EINVAL;
-  int rc = platform::g_watcher.remove(*listenerId);
+  int rc = platform::watcher().remove(*listenerId);
   if (rc == 0) *listenerId = 0;
   return rc;
 }
