@@ -14,7 +14,9 @@ TAVREL_EXPORT int osIsCNICOnePresent(uint8_t* present);
 
 /* libtorvo. */
 TAVREL_EXPORT int osGetProcessId(uint32_t* processId);
-/* Starts a program without waiting for it; *processId receives its pid. */
+/* Starts a program (no arguments, no shell) without waiting for it;
+ * *processId receives its pid. The program is not left as a child of the
+ * caller. ENOENT/EACCES when it cannot be executed. */
 TAVREL_EXPORT int osStartPgm(const char* path, int reserved1, int reserved2, uint32_t* processId,
                              int reserved3);
 /* Seconds since the epoch; also stored in *now when it is not null. */
@@ -23,7 +25,10 @@ TAVREL_EXPORT uint32_t osGetTime(uint32_t* now);
 TAVREL_EXPORT char* osLStrCpyn(char* destination, const char* source, unsigned long size);
 
 /* Named system-wide binary semaphores that exclude other processes and other
- * threads. A timeout of -1 waits without limit. 0 means success. */
+ * threads; not recursive. A process that dies holding one releases it.
+ * A timeout of -1 waits without limit; an expired timeout gives EAGAIN.
+ * Releasing one that is not held gives EPERM. 0 means success, otherwise an
+ * errno value. */
 TAVREL_EXPORT int osCreateSemaphore(const char* name, int flags, uint32_t* id);
 TAVREL_EXPORT int osGetSemaphoreId(const char* name, uint32_t* id);
 TAVREL_EXPORT int osRequestSemaphore(uint32_t id, int timeoutMs);

@@ -18,6 +18,9 @@ typedef struct sEmsPacket {
 
 typedef int (*EmsPacketHandler)(sEmsPacket* packet);
 
+/* Each call is recorded in the events file of the appliance root.
+ * EmsIpAddressChange answers through the handler with a response packet
+ * (request code 1); without an open connection it gives ENOTCONN. */
 TAVREL_EXPORT int EmsConnectionOpen(int reserved, EmsPacketHandler handler);
 TAVREL_EXPORT int EmsIpAddressChange(int reserved1, int reserved2, int reserved3);
 TAVREL_EXPORT int EmsConnectionClose(void);
