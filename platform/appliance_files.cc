@@ -15,6 +15,8 @@ namespace {
 
 const char kDefaultRoot[] = "/pq/platform";
 const mode_t kNewFileMode = 0644;
+// Read granularity only; files of any size are read whole.
+const size_t kReadChunkSize = 4096;
 
 int writeAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -81,7 +83,7 @@ int readWholeFile(const std::string& path, std::string* text) {
   text->clear();
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? ENOENT : EIO;
-  char chunk[4096];
+  char chunk[kReadChunkSize];
   int rc = 0;
   for (;;) {
     ssize_t n = read(fd, chunk, sizeof chunk);
