@@ -1,9 +1,11 @@
 /* libnetkeel against the real appliance: interfaces, ifup, /proc/net, tc
  * and the platform stand-ins' registry and diagnostics log. Runs inside the
  * appliance sandbox (started with the VLAN eth1.100). */
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -161,10 +163,45 @@ TEST_F(NetkeelAppliance, IteratesTheApplianceRegistry) {
   }
 }
 
+/* Puts a wrapper in front of the appliance's /sbin/ifup that records each
+ * call and then runs the real one; restores the link afterwards. */
+class IfUpCallRecorder {
+ public:
+  IfUpCallRecorder() {
+    const std::string script =
+        "#!/bin/sh\necho \"$*\" >> " + std::string(kCalls) +
+        "\nexec /etc/sysconfig/network-scripts/ifup \"$@\"\n";
+    FILE* file = fopen("netkeel-ifup", "w");
+    if (file != nullptr) {
+      fputs(script.c_str(), file);
+      fclose(file);
+    }
+    installed_ = runCommand("chmod 755 netkeel-ifup && mv -f netkeel-ifup /sbin/ifup");
+  }
+  ~IfUpCallRecorder() {
+    runCommand("ln -sfn /etc/sysconfig/network-scripts/ifup /sbin/ifup");
+    unlink(kCalls);
+  }
+  bool installed() const { return installed_; }
+  /* Calls since the last look, one line each. */
+  std::string takeCalls() {
+    std::string calls;
+    runCommand(std::string("cat ") + kCalls + " 2>/dev/null", &calls);
+    unlink(kCalls);
+    return calls;
+  }
+
+ private:
+  static constexpr const char* kCalls = "netkeel-ifup.calls";
+  bool installed_ = false;
+};
+
 /* Bring-up of eth1 while a host on the LAN holds its address, after that
  * host left, and of an interface without configuration. */
 TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
   PlatformRoot root;
+  IfUpCallRecorder ifup;
+  ASSERT_TRUE(ifup.installed());
   const std::string lan = env("APPLIANCE_NS_LAN", "");
   const std::string eth1 = env("APPLIANCE_ETH1_ADDR", "192.168.1.1");
   ASSERT_FALSE(lan.empty());
@@ -172,6 +209,7 @@ TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
   run("ip addr flush dev eth1");
   run("ip netns exec " + lan + " ip addr add " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_DUPLICATE_ADDRESS);
+  EXPECT_EQ(ifup.takeCalls(), "eth1\neth1\n");
   std::vector<Alarm> alarms = root.alarms();
   ASSERT_EQ(alarms.size(), 1u);
   EXPECT_EQ(alarms[0].number, 60005u);
@@ -181,11 +219,13 @@ TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
 
   run("ip netns exec " + lan + " ip addr del " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_OK);
+  EXPECT_EQ(ifup.takeCalls(), "eth1\n");
   std::string output;
   ASSERT_TRUE(runCommand("ip -4 -o addr show dev eth1", &output));
   EXPECT_NE(output.find("inet " + eth1 + "/24"), std::string::npos) << output;
 
   EXPECT_EQ(NetkeelExecuteIfUp("eth3"), NETKEEL_IFUP_FAILED);
+  EXPECT_EQ(ifup.takeCalls(), "eth3\neth3\n");
   EXPECT_EQ(root.alarms().size(), 1u);
 }
 
