@@ -4,7 +4,6 @@
 #include <limits.h>
 #include <poll.h>
 #include <pthread.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/eventfd.h>
@@ -132,13 +131,9 @@ int Watcher::add(VexPublishedIPNotifyHandler handler, const std::string& value, 
       delete run;
       return EAGAIN;
     }
-    // The thread takes no signals: SIGTERM/SIGINT belong to the program.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    int rc = pthread_create(&run->thread, nullptr, &Watcher::threadMain, run);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (rc != 0) {
+    // Signals stay unblocked: a mask here would be inherited by any program
+    // a handler starts.
+    if (pthread_create(&run->thread, nullptr, &Watcher::threadMain, run) != 0) {
       close(run->wakeFd);
       delete run;
       return EAGAIN;
