@@ -39,6 +39,8 @@ public:
 	ErrNoType getErrNo() const { return m_errno; }
 	void setErrNo(ErrNoType e) { m_errno = e; }
 	const char* type() const override;
+	// The message, or the status code's symbolic name when there is none.
+	const char* what() const noexcept override;
 
 	// Symbolic name of a status code ("CIM_ERR_NOT_FOUND"); "CIM_ERR_UNKNOWN"
 	// for a number outside the table.

@@ -28,6 +28,7 @@ public:
 	size_type size() const { return m_v.size(); }
 	bool empty() const { return m_v.empty(); }
 	void clear() { m_v.clear(); }
+	void swap(SortedVectorMap& other) { m_v.swap(other.m_v); }
 	iterator begin() { return m_v.begin(); }
 	iterator end() { return m_v.end(); }
 	const_iterator begin() const { return m_v.begin(); }

@@ -1,0 +1,81 @@
+// Serves CIM operations for a set of providers over HTTP, on threads of its
+// own, from construction until destruction.
+//
+// Configuration items read from the map:
+//   http_server.uds_filename      Unix-domain socket to listen on (mode 0600);
+//                                 empty: none
+//   http_server.http_port         TCP port; unset or negative: no TCP; 0: any
+//   http_server.listen_addresses  TCP addresses, blank- or comma-separated
+//                                 (default 127.0.0.1)
+//   http_server.max_connections   open connections at most (default 64)
+//   http_server.timeout           seconds a client may stall a read or write,
+//                                 or stay idle between requests (default 30)
+//   provider_agent.mof_file       MOF file with the class definitions served
+//                                 (GetClass, EnumerateClassNames, typing of
+//                                 incoming values); optional
+// Providers see every configuration item through their environment.
+#ifndef OPENWBEM_PROVIDERAGENT_H
+#define OPENWBEM_PROVIDERAGENT_H
+
+#include "openwbem/Array.h"
+#include "openwbem/AuthenticatorIFC.h"
+#include "openwbem/CIMClass.h"
+#include "openwbem/ConfigFile.h"
+#include "openwbem/CppProviderBaseIFC.h"
+#include "openwbem/Exception.h"
+#include "openwbem/Logger.h"
+#include "openwbem/ProviderAgentLockerIFC.h"
+#include "openwbem/RequestHandlerIFC.h"
+#include "openwbem/String.h"
+#include "openwbem/Types.h"
+
+#include <memory>
+
+namespace OpenWBEM {
+
+// The agent could not start: a bad configuration item, an unreadable MOF
+// file, an address that cannot be bound, or a provider whose initialize
+// failed. The message says which.
+OW_DECLARE_EXCEPTION(ProviderAgent);
+
+class ProviderAgent
+{
+public:
+	static const char* const HTTP_SERVER_UDS_FILENAME_opt;
+	static const char* const HTTP_SERVER_HTTP_PORT_opt;
+	static const char* const HTTP_SERVER_LISTEN_ADDRESSES_opt;
+	static const char* const HTTP_SERVER_MAX_CONNECTIONS_opt;
+	static const char* const HTTP_SERVER_TIMEOUT_opt;
+	static const char* const PROVIDER_AGENT_MOF_FILE_opt;
+
+	// Calls initialize() of each provider (null references are skipped and
+	// logged), then listens and serves until destroyed. classes are served
+	// in addition to those of the MOF file. Requests reach the providers one
+	// at a time: between locker's lock() and unlock(), or under an internal
+	// mutex when locker is null. With one provider every class goes to it;
+	// with several, a class goes to the provider named by its "Provider"
+	// qualifier ("c++::<id>" or "<id>", id as given by the library name).
+	// Throws ProviderAgentException when it cannot start.
+	ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array<CppProviderBaseIFCRef>& providers,
+		const Array<CIMClass>& classes, const Array<RequestHandlerIFCRef>& requestHandlers,
+		const AuthenticatorIFCRef& authenticator, const LoggerRef& logger = LoggerRef(),
+		const String& callbackURL = String(), const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef());
+	// Stops listening, closes the connections and joins the threads; a
+	// request in progress completes first.
+	~ProviderAgent();
+
+	ProviderAgent(const ProviderAgent&) = delete;
+	ProviderAgent& operator=(const ProviderAgent&) = delete;
+
+	// TCP ports listened on, one per listen address (useful with port 0).
+	Array<UInt16> getTCPPorts() const;
+
+	struct Impl;
+
+private:
+	std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace OpenWBEM
+
+#endif

@@ -1,0 +1,32 @@
+// Strict text-to-number conversion shared by String and CIMValue.
+#ifndef OPENWBEM_SRC_NUMBERPARSE_H
+#define OPENWBEM_SRC_NUMBERPARSE_H
+
+#include "openwbem/Types.h"
+
+#include <string>
+
+namespace OpenWBEM {
+namespace detail {
+
+enum ParseResult
+{
+	PARSE_OK,
+	PARSE_SYNTAX, // not a number of the requested kind
+	PARSE_RANGE   // a number, but outside [min, max]
+};
+
+// The whole text, apart from surrounding blanks, must be an optional sign
+// and decimal digits (or "0x" and hex digits when allowHex).
+ParseResult parseSigned(const std::string& text, Int64 min, Int64 max, bool allowHex, Int64& out);
+// As parseSigned; a '-' sign is accepted only for zero ("-0").
+ParseResult parseUnsigned(const std::string& text, UInt64 max, bool allowHex, UInt64& out);
+// A finite decimal floating-point number; PARSE_RANGE when it overflows.
+ParseResult parseReal(const std::string& text, Real64& out);
+// "true" or "false" in any case, surrounding blanks allowed.
+ParseResult parseBool(const std::string& text, bool& out);
+
+} // namespace detail
+} // namespace OpenWBEM
+
+#endif
