@@ -82,11 +82,16 @@ int corvaneRunCommand(const char* format, ...)
     return system(command);
 }
 
+void corvaneCopySpan(char* out, size_t outSize, const char* src, size_t len)
+{
+    size_t n = len < outSize - 1 ? len : outSize - 1;
+    memcpy(out, src, n);
+    out[n] = '\0';
+}
+
 const char* corvaneCopyUntil(char* out, size_t outSize, const char* src, const char* stops)
 {
     size_t span = strcspn(src, stops);
-    size_t n = span < outSize - 1 ? span : outSize - 1;
-    memcpy(out, src, n);
-    out[n] = '\0';
+    corvaneCopySpan(out, outSize, src, span);
     return src + span;
 }

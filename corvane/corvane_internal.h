@@ -4,6 +4,10 @@
 
 #include <stddef.h>
 
+#include "tavrel_export.h"
+
+TAVREL_EXTERN_C_BEGIN
+
 /* Scratch file for command output, in the current directory. */
 #define CORVANE_TEMP_FILE "temp.txt"
 #define CORVANE_REMOVE_TEMP_COMMAND "/bin/rm -f temp.txt"
@@ -20,10 +24,22 @@ char* corvaneReadTextFile(const char* path, long* length);
  * command was not run. */
 int corvaneRunCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+/* Copies the len characters at src into out (size outSize > 0), cutting at
+ * outSize - 1 characters; out is always terminated. */
+void corvaneCopySpan(char* out, size_t outSize, const char* src, size_t len);
+
 /* Copies from src into out (size outSize > 0) up to the first character of
  * stops or the end of src, cutting at outSize - 1 characters; out is always
  * terminated. Returns the position in src where the copy stopped: the stop
  * character, or the zero byte when none was found. */
 const char* corvaneCopyUntil(char* out, size_t outSize, const char* src, const char* stops);
+
+/* The first IPv4 address, and its mask, in ifconfig output: "inet addr:A ...
+ * Mask:M" (older net-tools, as on the appliance) or "inet A  netmask M"
+ * (net-tools 2). out (CORVANE_IP_TEXT_SIZE bytes) is "" when there is none. */
+void corvaneIfconfigAddress(char* out, const char* text);
+void corvaneIfconfigMask(char* out, const char* text);
+
+TAVREL_EXTERN_C_END
 
 #endif
