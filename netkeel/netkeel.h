@@ -130,7 +130,8 @@ TAVREL_EXPORT int NetkeelFindIfIndexForIfKey(const char* key, uint16_t* ifIndex)
  * NETKEEL_IF_KEY_SIZE bytes). Registry result. */
 TAVREL_EXPORT int NetkeelGetIfKeyOfPublishedIP(char* key);
 
-/* Writes one byte, 1 when key names the published interface, else 0.
+/* Writes exactly one byte at isPublished: 1 when key names the published
+ * interface, else 0 (a caller's zeroed wider flag thus becomes non-zero).
  * Sanitizes the published IP once when it cannot be read. Registry result
  * of the last read. */
 TAVREL_EXPORT int NetkeelIsPublishedIPInterface(const char* key, uint8_t* isPublished);
@@ -187,10 +188,12 @@ TAVREL_EXPORT int NetkeelGetUpdOperG3Stats(const char* ifName, s_operG3Stats* st
 
 /* Traffic-control counters of the interface: its HTB classes in blocks
  * 0, 1, ... in tc's order, or without HTB its queueing disciplines from
- * block 8 down. 0 when all nine blocks were read (time-stamped); 1 when tc's
- * output ended first (blocks read so far are updated, no time stamp); 2 when
- * a command cannot be started or the interface name is invalid (record
- * untouched). */
+ * block 8 down. Each class or discipline is read from its own output lines,
+ * so words tc adds there ("pkt", "requeues") are skipped; a counter its line
+ * lacks keeps its value. 0 when all nine blocks were read (time-stamped);
+ * 1 when tc's output ended first (blocks read so far are updated, no time
+ * stamp); 2 when a command cannot be started or the interface name is
+ * invalid (record untouched). */
 TAVREL_EXPORT int NetkeelGetUpdOperG4Stats(const char* ifName, s_operG4Stats* stats);
 
 TAVREL_EXTERN_C_END
