@@ -1,0 +1,531 @@
+// Component configuration file (/pq/etc/dhcpcomp.conf): reader, writer and
+// the propagation of the customer LAN's common settings to its VLANs.
+//
+// Layout: sections "[<interface>]" for eth1, its VLANs, then eth2, separated
+// by one empty line; each holds "key = value" lines in a fixed key order.
+// Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
+// <description>", entries joined by ", ".
+#include <errno.h>
+#include <fcntl.h>
+#include <libgen.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "dhcpcomp.h"
+#include "dhcputil_internal.h"
+
+namespace {
+
+// Size the appliance has always started the output buffer with; it grows
+// from there as sections need room.
+const size_t kInitialOutputSize = 33720;
+const mode_t kNewFileMode = 0644;
+
+const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
+
+// Call-server ports that the telephones know by number; any other port is
+// kept apart in s1OtherPortNumber / s2OtherPortNumber.
+bool isStandardCallServerPort(int port) {
+  return port == 7000 || port == 7300 || port == 4100 || port == 5000;
+}
+
+// ---- Reading ----
+
+// Finds "key" (including its " = ") from *cursor on; returns the value's
+// start and leaves *cursor there, or null (cursor unchanged).
+const char* findValue(const char** cursor, const char* key) {
+  const char* hit = strstr(*cursor, key);
+  if (hit == nullptr) return nullptr;
+  *cursor = hit + strlen(key);
+  return *cursor;
+}
+
+// Copies the value at value up to the end of its line into dst, cut to size.
+void copyValue(char* dst, size_t size, const char* value) {
+  dhcpUtilCopyText(dst, size, value, static_cast<size_t>(dhcpUtilLineEnd(value) - value));
+}
+
+// Copies [begin, end) into the address text and converts it (no loopback).
+void setAddress(s_ipAddr* a, const char* begin, const char* end) {
+  dhcpUtilCopyText(a->ipString, sizeof(a->ipString), begin, static_cast<size_t>(end - begin));
+  dhcpUtilConvertIPStringtoIPAddr(a, ipTypeAddress, false);
+}
+
+// An address value: converted; the empty value sets *emptyFlag.
+void readAddressValue(s_ipAddr* a, uint8_t* emptyFlag, const char* value) {
+  setAddress(a, value, dhcpUtilLineEnd(value));
+  if (emptyFlag != nullptr && a->ipString[0] == '\0') *emptyFlag = 1;
+}
+
+const char* skipBlanks(const char* p) {
+  while (*p == ' ') ++p;
+  return p;
+}
+
+// Calls handle(begin, end) for each entry of a list value: entries joined by
+// "," up to the end of the line, leading blanks skipped.
+template <typename Handler>
+void forEachEntry(const char* value, Handler handle) {
+  const char* lineEnd = dhcpUtilLineEnd(value);
+  for (const char* p = value; p < lineEnd;) {
+    p = skipBlanks(p);
+    if (p >= lineEnd) break;
+    const char* entryEnd = dhcpUtilFindInLine(p, ",");
+    handle(p, entryEnd);
+    p = entryEnd;
+    if (*p == ',') ++p;
+  }
+}
+
+// Range entries "<start>-<end>". An entry without "-" or with an address
+// that is not valid is dropped; the others are stored while range ids last.
+void readRanges(s_dhcpCompConfig* cfg, const char* value) {
+  forEachEntry(value, [cfg](const char* p, const char* entryEnd) {
+    const char* dash = dhcpUtilFindInLine(p, "-,");
+    if (dash >= entryEnd || *dash != '-') return;
+    s_ipAddrRange range;
+    memset(&range, 0, sizeof(range));
+    setAddress(&range.startAddr, p, dash);
+    setAddress(&range.endAddr, dash + 1, entryEnd);
+    range.gateway = cfg->defaultGateway;
+    int id = dhcpCompGetFreeAddressRangeInstanceID();
+    if (range.startAddr.ipLong != 0 && range.endAddr.ipLong != 0 && id >= 0)
+      dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id);
+  });
+}
+
+// Copies the field at *p up to the next blank of the entry into dst.
+// False when the entry ends before a blank (a field is missing).
+bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
+  const char* blank = dhcpUtilFindInLine(*p, ", ");
+  if (blank >= entryEnd || *blank != ' ') return false;
+  dhcpUtilCopyText(dst, size, *p, static_cast<size_t>(blank - *p));
+  *p = blank + 1;
+  return true;
+}
+
+// Reservation entries "<addr> <mac> <name> <description>". Entries with
+// fewer than four fields, a client name that is not a valid host declaration
+// name or a description with control characters are dropped: they could not
+// be written back into the files unchanged.
+void readReservations(const char* value) {
+  forEachEntry(value, [](const char* field, const char* entryEnd) {
+    s_reservedAddr rec;
+    memset(&rec, 0, sizeof(rec));
+    bool complete = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
+                    takeField(&field, entryEnd, rec.macAddr, sizeof(rec.macAddr)) &&
+                    takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName));
+    if (!complete) return;
+    dhcpUtilCopyText(rec.clientDescription, sizeof(rec.clientDescription), field,
+                     static_cast<size_t>(entryEnd - field));
+    for (char* c = rec.macAddr; *c != '\0'; ++c)
+      if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
+    int id = dhcpCompGetFreeReservedAddressInstanceID();
+    if (dhcpUtilIsValidClientName(rec.clientName) &&
+        dhcpUtilIsValidDescription(rec.clientDescription) && id >= 0)
+      dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
+  });
+}
+
+// The OAM LAN serves one address next to its own: the one above it, or below
+// it when the one above is the last of the network. False (parse ends) when
+// the network has no room, after message 62006.
+bool addOamLanRange() {
+  const s_ethIpConfig& eth = OAMLANIpConfig;
+  if (eth.ipAddress.ipLong == 0) return true;
+  uint32_t address = eth.ipAddress.ipLong;
+  uint32_t mask = eth.netmask.ipLong;
+  uint32_t network = address & mask;
+  int offset = 0;
+  if (eth.numHostAddrs > 1) {
+    if (((address + 2) & mask) == network)
+      offset = 1;
+    else if (((address - 1) & mask) == network)
+      offset = -1;
+  }
+  if (offset == 0) {
+    syslog(LOG_ERR,
+           "{%d} {LAN %s IP Network does not allow enough room for a default IP Address Range }",
+           DHCP_MSG_NO_ROOM_FOR_RANGE, eth.interfaceName);
+    return false;
+  }
+  s_ipAddrRange range;
+  memset(&range, 0, sizeof(range));
+  range.startAddr.ipLong = address + static_cast<uint32_t>(offset);
+  dhcpUtilConvertIPAddrLongtoIPAddr(&range.startAddr);
+  dhcpUtilConvertIPStringtoIPAddr(&range.startAddr, ipTypeAddress, false);
+  range.endAddr = range.startAddr;
+  dhcpCompCheckAndAddIPAddressRangeOAMLAN(&range, false);
+  return true;
+}
+
+// "s1Address = " .. "s1RetryCount = " (or s2). False when a key is missing.
+bool readCallServer(const char** cursor, const char* prefix, s_ipAddr* address,
+                    uint8_t* addressEmpty, uint32_t* port, uint32_t* otherPort, uint8_t* action,
+                    uint8_t* retryCount) {
+  std::string key = std::string(prefix) + "Address = ";
+  const char* value = findValue(cursor, key.c_str());
+  if (value == nullptr) return false;
+  readAddressValue(address, addressEmpty, value);
+  if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
+
+  key = std::string(prefix) + "PortNumber = ";
+  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
+  int number = dhcpUtilLeadingInt(value);
+  if (isStandardCallServerPort(number)) {
+    *port = static_cast<uint32_t>(number);
+  } else {
+    *otherPort = static_cast<uint32_t>(number);
+    *port = 0;
+  }
+  key = std::string(prefix) + "Action = ";
+  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
+  *action = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
+  key = std::string(prefix) + "RetryCount = ";
+  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
+  *retryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
+  return true;
+}
+
+// One section from *cursor (just past its header). Keys are searched in
+// order from the cursor to the end of the text. Returns false when the parse
+// of this interface ends (a key is missing, or the OAM LAN has no room).
+bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
+  const char* value;
+  if ((value = findValue(cursor, "dhcpStatus = ")) == nullptr) return false;
+  cfg->dhcpStatus = dhcpUtilLeadingInt(value);
+
+  if ((value = findValue(cursor, "dnsServers = ")) == nullptr) return false;
+  copyValue(cfg->dnsServersText, sizeof(cfg->dnsServersText), value);
+  if (cfg->dnsServersText[0] == '\0') cfg->dnsServersEmpty = 1;
+  const char* text = cfg->dnsServersText;
+  const char* comma = strchr(text, ',');
+  setAddress(&cfg->dnsServer1, text, comma != nullptr ? comma : text + strlen(text));
+  if (comma != nullptr) {
+    const char* second = skipBlanks(comma + 1);
+    setAddress(&cfg->dnsServer2, second, second + strlen(second));
+  }
+
+  if ((value = findValue(cursor, "domainName = ")) == nullptr) return false;
+  copyValue(cfg->domainName, sizeof(cfg->domainName), value);
+  size_t length = strlen(cfg->domainName);
+  if (length == 0)
+    cfg->domainNameEmpty = 1;
+  else if (cfg->domainName[length - 1] == '.')
+    cfg->domainName[length - 1] = '\0';
+
+  if ((value = findValue(cursor, "winsServer = ")) == nullptr) return false;
+  readAddressValue(&cfg->winsServer, &cfg->winsServerEmpty, value);
+  if ((value = findValue(cursor, "winsNodeType = ")) == nullptr) return false;
+  cfg->winsNodeType = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
+  if ((value = findValue(cursor, "defaultGateway = ")) == nullptr) return false;
+  readAddressValue(&cfg->defaultGateway, &cfg->defaultGatewayEmpty, value);
+  if ((value = findValue(cursor, "leaseTime = ")) == nullptr) return false;
+  cfg->leaseTime = static_cast<uint32_t>(dhcpUtilatoul(const_cast<char*>(value)));
+
+  // The OAM LAN's only range is derived from its own address; its range and
+  // reservation lines are not read.
+  if (strstr(cfg->interfaceName, DHCP_CUSTOMER_LAN_IFNAME) == nullptr) {
+    cfg->dhcpStatus = 2;
+    return addOamLanRange();
+  }
+
+  if ((value = findValue(cursor, "addrRange = ")) == nullptr) return false;
+  readRanges(cfg, value);
+  *cursor = dhcpUtilLineEnd(value);
+  const char* reservations = *cursor;
+  if ((value = findValue(&reservations, "reservedAddrs = ")) != nullptr) {
+    readReservations(value);
+    *cursor = dhcpUtilLineEnd(value);
+  }
+
+  // Call-server keys follow only in "[eth1]", which precedes the VLANs: a
+  // VLAN parse ends here.
+  if (!readCallServer(cursor, "s1", &cfg->s1Address, &cfg->s1AddressEmpty, &cfg->s1PortNumber,
+                      &cfg->s1OtherPortNumber, &cfg->s1Action, &cfg->s1RetryCount))
+    return false;
+  if (!readCallServer(cursor, "s2", &cfg->s2Address, &cfg->s2AddressEmpty, &cfg->s2PortNumber,
+                      &cfg->s2OtherPortNumber, &cfg->s2Action, &cfg->s2RetryCount))
+    return false;
+
+  if ((value = findValue(cursor, "vlanIds = ")) == nullptr) return false;
+  copyValue(cfg->vlanIds, sizeof(cfg->vlanIds), value);
+  if (dhcpCompVerifyVLANIds(cfg->vlanIds) != DHCP_RC_OK) cfg->vlanIds[0] = '\0';
+  if ((value = findValue(cursor, "spectraTFTPAddress = ")) == nullptr) return false;
+  readAddressValue(&cfg->spectraTFTPAddress, nullptr, value);
+  if ((value = findValue(cursor, "spectraSVPAddress = ")) == nullptr) return false;
+  readAddressValue(&cfg->spectraSVPAddress, nullptr, value);
+  if ((value = findValue(cursor, "renewTimeLease = ")) == nullptr) return false;
+  copyValue(CustomerLANIpConfig.renewTimeLease, sizeof(CustomerLANIpConfig.renewTimeLease), value);
+  if ((value = findValue(cursor, "startedFromPowerUp = ")) == nullptr) return false;
+  CustomerLANIpConfig.startedFromPowerUp = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
+
+  // Without the key (files of appliances before the integrated router) the
+  // router serves DHCP when it is fitted.
+  if ((value = findValue(cursor, "dhcpServerOnRouter = ")) != nullptr) {
+    cfg->dhcpServerOnRouter = dhcpUtilLeadingInt(value) != 0 ? 1 : 0;
+    if (!g_bIntegratedRouterPresent && cfg->dhcpServerOnRouter) {
+      cfg->dhcpServerOnRouter = 0;
+      cfg->dhcpStatus = 1;
+    }
+  } else if (!g_bIntegratedRouterPresent) {
+    cfg->dhcpServerOnRouter = 0;
+    if (cfg->dhcpStatus == 3) cfg->dhcpStatus = 1;
+  } else {
+    cfg->dhcpServerOnRouter = 1;
+    cfg->dhcpStatus = 0;
+  }
+  return true;
+}
+
+// ---- Writing ----
+
+// Appends one formatted line at *out.
+void appendLine(char** out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendLine(char** out, const char* format, ...) {
+  char line[DHCP_TEMP_BUF_SIZE];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(line, sizeof(line), format, args);
+  va_end(args);
+  if (length < 0) return;
+  if (static_cast<size_t>(length) >= sizeof(line)) length = sizeof(line) - 1;
+  memcpy(*out, line, static_cast<size_t>(length));
+  *out += length;
+  **out = '\0';
+}
+
+// "<key> = \n" when the flag says empty, else "<key> = <text>\n".
+void appendOptionalAddress(char** out, const char* key, uint8_t empty, const s_ipAddr& a) {
+  if (empty)
+    appendLine(out, "%s = \n", key);
+  else
+    appendLine(out, "%s = %s\n", key, a.ipString);
+}
+
+void appendCallServer(char** out, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty,
+                      uint32_t port, uint32_t otherPort, uint8_t action, uint8_t retryCount) {
+  if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
+  if (*addressEmpty)
+    appendLine(out, "%sAddress = \n", prefix);
+  else
+    appendLine(out, "%sAddress = %s\n", prefix, address->ipString);
+  appendLine(out, "%sPortNumber = %d\n", prefix, static_cast<int>(port != 0 ? port : otherPort));
+  appendLine(out, "%sAction = %d\n", prefix, action);
+  appendLine(out, "%sRetryCount = %d\n", prefix, retryCount);
+}
+
+// Removes the temporary file unless it was renamed into place.
+class TempFileGuard {
+ public:
+  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TempFileGuard() {
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  void release() { path_.clear(); }
+  TempFileGuard(const TempFileGuard&) = delete;
+  TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+ private:
+  std::string path_;
+};
+
+bool writeAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    ssize_t written = write(fd, data, length);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    length -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Replaces path by data so that a crash leaves the old or the new file:
+// temporary file in the same directory, fsync, rename, fsync of the
+// directory. Keeps the mode of the file it replaces. 0 or an errno value.
+int replaceFileAtomically(const char* path, const char* data, size_t length) {
+  std::string temp = std::string(path) + ".XXXXXX";
+  int fd = mkstemp(&temp[0]);
+  if (fd < 0) return errno;
+  TempFileGuard guard(temp);
+  struct stat old;
+  mode_t mode = stat(path, &old) == 0 ? (old.st_mode & 07777) : kNewFileMode;
+  int rc = 0;
+  if (fchmod(fd, mode) != 0 || !writeAll(fd, data, length) || fsync(fd) != 0) rc = errno;
+  if (close(fd) != 0 && rc == 0) rc = errno;
+  if (rc == 0 && rename(temp.c_str(), path) != 0) rc = errno;
+  if (rc != 0) return rc;
+  guard.release();
+  std::string dirCopy(path);
+  int dirFd = open(dirname(&dirCopy[0]), O_RDONLY | O_DIRECTORY);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+  return 0;
+}
+
+// Appends the section of cfg to the output, growing it first so that the
+// largest possible section fits.
+void appendSection(std::string* out, size_t* used, s_dhcpCompConfig* cfg) {
+  out->resize(*used + DHCPCOMP_SECTION_MAX_SIZE + 1);
+  char* end = &(*out)[*used];
+  dhcpCompWriteDhcpCompConfigFileForInterface(&end, cfg);
+  *used = static_cast<size_t>(end - out->data());
+}
+
+void appendSeparator(std::string* out, size_t* used) {
+  out->resize(*used + 2);
+  (*out)[(*used)++] = '\n';
+}
+
+}  // namespace
+
+int dhcpCompReadDhcpCompConfigFile(void) {
+  char* text = dhcpUtilReadTextFile(g_strT20ConfigFilename);
+  if (text == nullptr) return 0;
+  dhcpCompParseDhcpCompContentsForInterface(text, &CustomerLANDhcpCompConfig);
+  dhcpCompParseDhcpCompContentsForInterface(text, &OAMLANDhcpCompConfig);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
+    dhcpCompParseDhcpCompContentsForInterface(text, &VLANDhcpCompConfig[i]);
+  free(text);
+  return 1;
+}
+
+void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg) {
+  if (text == nullptr || cfg == nullptr) return;
+  char header[DHCP_INTERFACE_NAME_SIZE + 3];
+  snprintf(header, sizeof(header), "[%.*s]", DHCP_INTERFACE_NAME_SIZE - 1, cfg->interfaceName);
+  const char* cursor = text;
+  // A later section of the same name adds to the record.
+  while ((cursor = strstr(cursor, header)) != nullptr) {
+    cursor += strlen(header);
+    if (!parseSection(&cursor, cfg)) return;
+  }
+}
+
+char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg) {
+  if (out == nullptr || *out == nullptr) return nullptr;
+  **out = '\0';
+  if (cfg == nullptr) return *out;
+  appendLine(out, "[%s]\n", cfg->interfaceName);
+  appendLine(out, "dhcpStatus = %d\n", cfg->dhcpStatus);
+  if (cfg->dnsServersEmpty)
+    appendLine(out, "dnsServers = \n");
+  else if (cfg->dnsServer2.ipLong == 0)
+    appendLine(out, "dnsServers = %s\n", cfg->dnsServer1.ipString);
+  else
+    appendLine(out, "dnsServers = %s, %s\n", cfg->dnsServer1.ipString, cfg->dnsServer2.ipString);
+  if (cfg->domainNameEmpty)
+    appendLine(out, "domainName = \n");
+  else
+    appendLine(out, "domainName = %s\n", cfg->domainName);
+  appendOptionalAddress(out, "winsServer", cfg->winsServerEmpty, cfg->winsServer);
+  appendLine(out, "winsNodeType = %d\n", cfg->winsNodeType);
+  appendOptionalAddress(out, "defaultGateway", cfg->defaultGatewayEmpty, cfg->defaultGateway);
+  appendLine(out, "leaseTime = %u\n", cfg->leaseTime);
+
+  appendLine(out, "addrRange = ");
+  const char* separator = "";
+  for (const s_ipAddrRange& range : cfg->addrRanges) {
+    if (range.startAddr.ipLong == 0) continue;
+    appendLine(out, "%s%s-%s", separator, range.startAddr.ipString, range.endAddr.ipString);
+    separator = ", ";
+  }
+  appendLine(out, "\n");
+  appendLine(out, "reservedAddrs = ");
+  separator = "";
+  for (const s_reservedAddr& rec : cfg->reservedAddrs) {
+    if (rec.ipAddr.ipLong == 0) continue;
+    appendLine(out, "%s%s %s %s %s", separator, rec.ipAddr.ipString, rec.macAddr, rec.clientName,
+               rec.clientDescription);
+    separator = ", ";
+  }
+  appendLine(out, "\n");
+
+  if (strcmp(cfg->interfaceName, kCallServerKeysSection) == 0) {
+    appendCallServer(out, "s1", &cfg->s1Address, &cfg->s1AddressEmpty, cfg->s1PortNumber,
+                     cfg->s1OtherPortNumber, cfg->s1Action, cfg->s1RetryCount);
+    appendCallServer(out, "s2", &cfg->s2Address, &cfg->s2AddressEmpty, cfg->s2PortNumber,
+                     cfg->s2OtherPortNumber, cfg->s2Action, cfg->s2RetryCount);
+    appendLine(out, "vlanIds = %s\n", cfg->vlanIds);
+    appendLine(out, "spectraTFTPAddress = %s\n", cfg->spectraTFTPAddress.ipString);
+    appendLine(out, "spectraSVPAddress = %s\n", cfg->spectraSVPAddress.ipString);
+    appendLine(out, "renewTimeLease = %s\n", CustomerLANIpConfig.renewTimeLease);
+    appendLine(out, "startedFromPowerUp = 0\n");
+    appendLine(out, "dhcpServerOnRouter = %d\n", cfg->dhcpServerOnRouter);
+  }
+  return *out;
+}
+
+int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
+  duplicateCommonPortion();
+  s_dhcpCompConfig* customer = useSaved ? &CustomerLANDhcpCompConfigSaved : &CustomerLANDhcpCompConfig;
+  s_dhcpCompConfig* vlans = useSaved ? VLANDhcpCompConfigSaved : VLANDhcpCompConfig;
+  s_dhcpCompConfig* oam = useSaved ? &OAMLANDhcpCompConfigSaved : &OAMLANDhcpCompConfig;
+
+  std::string out;
+  out.reserve(kInitialOutputSize);
+  size_t used = 0;
+  appendSection(&out, &used, customer);
+  appendSeparator(&out, &used);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
+    appendSection(&out, &used, &vlans[i]);
+    appendSeparator(&out, &used);
+  }
+  appendSection(&out, &used, oam);
+
+  int rc = replaceFileAtomically(g_strT20ConfigFilename, out.data(), used);
+  if (rc != 0) {
+    syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s).}", DHCP_MSG_CONFIG_FILE,
+           g_strT20ConfigFilename, strerror(rc));
+    return 0;
+  }
+  return 1;
+}
+
+void duplicateCommonPortion(void) {
+  const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
+    s_dhcpCompConfig& vlan = VLANDhcpCompConfig[i];
+    vlan.dhcpServerOnRouter = lan.dhcpServerOnRouter;
+    vlan.dhcpStatus = lan.dhcpStatus;
+    vlan.externalServerWarning = lan.externalServerWarning;
+    memcpy(vlan.dnsServersText, lan.dnsServersText, sizeof(vlan.dnsServersText));
+    memcpy(vlan.domainName, lan.domainName, sizeof(vlan.domainName));
+    vlan.domainNameEmpty = lan.domainNameEmpty;
+    vlan.dnsServer1 = lan.dnsServer1;
+    vlan.dnsServersEmpty = lan.dnsServersEmpty;
+    vlan.dnsServer2 = lan.dnsServer2;
+    vlan.winsServer = lan.winsServer;
+    vlan.winsServerEmpty = lan.winsServerEmpty;
+    vlan.winsNodeType = lan.winsNodeType;
+    vlan.leaseTime = lan.leaseTime;
+    vlan.s1Address = lan.s1Address;
+    vlan.s2Address = lan.s2Address;
+    vlan.s1AddressEmpty = lan.s1AddressEmpty;
+    vlan.s2AddressEmpty = lan.s2AddressEmpty;
+    vlan.s1PortNumber = lan.s1PortNumber;
+    vlan.s2PortNumber = lan.s2PortNumber;
+    vlan.s1OtherPortNumber = lan.s1OtherPortNumber;
+    vlan.s2OtherPortNumber = lan.s2OtherPortNumber;
+    vlan.s1Action = lan.s1Action;
+    vlan.s2Action = lan.s2Action;
+    vlan.s1RetryCount = lan.s1RetryCount;
+    vlan.s2RetryCount = lan.s2RetryCount;
+    vlan.spectraTFTPAddress = lan.spectraTFTPAddress;
+    vlan.spectraSVPAddress = lan.spectraSVPAddress;
+    snprintf(vlan.vlanIds, sizeof(vlan.vlanIds), "%d", vlanlists[i]);
+  }
+}

@@ -1,0 +1,342 @@
+// Interface IP parameters: address, mask and addressing mode of each LAN
+// interface from its ifcfg file and ifconfig, the DHCP client lease with the
+// upstream router's vendor texts, and the VLAN ids of the customer LAN.
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "VexShared.h"
+#include "corvane/corvane.h"
+#include "dhcpcomp.h"
+#include "dhcputil_internal.h"
+#include "netkeel/netkeel.h"
+
+static_assert(DHCP_IP_STRING_SIZE >= CORVANE_LEASE_ADDR_SIZE, "lease addresses must fit");
+static_assert(DHCP_DOMAIN_NAME_SIZE >= CORVANE_LEASE_DOMAIN_SIZE, "lease domain must fit");
+static_assert(DHCP_LEASE_TIME_TEXT_SIZE >= CORVANE_LEASE_RENEW_SIZE, "renew text must fit");
+
+namespace {
+
+const char kIfcfgPrefix[] = "/etc/sysconfig/network-scripts/ifcfg-";
+const char kCommandOutputFile[] = "temp.txt";
+const char kIfconfigCommand[] = "/sbin/ifconfig %s > temp.txt";
+
+// Registry store and value of the VLAN interfaces' ids.
+const int kRegistryStore = 5;
+const char kVlanIdValue[] = "vlanid";
+const size_t kRegistryKeySize = 64;
+
+// Vendor text buffers handed to libcorvane (it writes at most 200 bytes).
+const size_t kVendorTextBufferSize = 208;
+const char kVlanListMarker[] = "VLAN-A:";
+const char kNoVlans[] = "none";
+const uint32_t kNoVendorDhcpMode = 4;
+
+// Value of "KEY=" at the start of a line of an ifcfg file, without blanks
+// and one pair of surrounding quotes, as the network scripts read it.
+bool ifcfgValue(const char* text, const char* key, std::string* value) {
+  size_t keyLength = strlen(key);
+  for (const char* line = text; *line != '\0';) {
+    const char* p = line;
+    while (*p == ' ' || *p == '\t') ++p;
+    const char* end = dhcpUtilLineEnd(line);
+    if (strncmp(p, key, keyLength) == 0) {
+      p += keyLength;
+      while (end > p && (end[-1] == ' ' || end[-1] == '\t')) --end;
+      if (end - p >= 2 && (*p == '"' || *p == '\'') && end[-1] == *p) {
+        ++p;
+        --end;
+      }
+      value->assign(p, static_cast<size_t>(end - p));
+      return true;
+    }
+    line = *end == '\n' ? end + 1 : end;
+  }
+  return false;
+}
+
+// Copies [begin, end) into the address and converts it; text that is not a
+// valid address leaves the address empty.
+void setCheckedAddress(s_ipAddr* a, const char* begin, const char* end, e_ipType type) {
+  dhcpUtilCopyText(a->ipString, sizeof(a->ipString), begin, static_cast<size_t>(end - begin));
+  dhcpUtilConvertUntrustedIPAddr(a, type);
+}
+
+void setCheckedAddress(s_ipAddr* a, const std::string& text, e_ipType type) {
+  setCheckedAddress(a, text.data(), text.data() + text.size(), type);
+}
+
+// The text after marker up to the first of stops (or the line end), or null
+// when the marker is absent.
+const char* valueAfter(const char* text, const char* marker, const char* stops,
+                       const char** end) {
+  const char* hit = strstr(text, marker);
+  if (hit == nullptr) return nullptr;
+  const char* value = hit + strlen(marker);
+  *end = dhcpUtilFindInLine(value, stops);
+  return value;
+}
+
+// ifconfig output, in the classic form ("HWaddr ", "inet addr:", "Mask:")
+// or in the current net-tools form ("ether ", "inet ", "netmask ").
+void readIfconfigOutput(s_ethIpConfig* e, const char* text, bool takeAddress) {
+  const char* end = nullptr;
+  const char* value = valueAfter(text, "HWaddr ", "", &end);
+  if (value == nullptr) value = valueAfter(text, "ether ", " ", &end);
+  if (value != nullptr) {
+    dhcpUtilCopyText(e->macAddress, sizeof(e->macAddress), value,
+                     static_cast<size_t>(end - value));
+    for (char* c = e->macAddress; *c != '\0'; ++c) *c = static_cast<char>(toupper(*c));
+  }
+  if (!takeAddress) return;
+  value = valueAfter(text, "inet addr:", " ", &end);
+  if (value == nullptr) value = valueAfter(text, "inet ", " ", &end);
+  if (value != nullptr) setCheckedAddress(&e->ipAddress, value, end, ipTypeAddress);
+  value = valueAfter(text, "Mask:", "", &end);
+  if (value == nullptr) value = valueAfter(text, "netmask ", " ", &end);
+  if (value != nullptr) setCheckedAddress(&e->netmask, value, end, ipTypeNetmask);
+}
+
+bool inNetwork(const s_ethIpConfig* e, uint32_t address) {
+  return address != 0 && (address & e->netmask.ipLong) == e->network.ipLong;
+}
+
+void clearVendorCallServers(s_ethIpConfig* e) {
+  dhcpUtilClearIPAddr(&e->vendorS1Address);
+  dhcpUtilClearIPAddr(&e->vendorS2Address);
+  e->vendorS1PortNumber = e->vendorS2PortNumber = 0;
+  e->vendorS1Action = e->vendorS2Action = 0;
+  e->vendorS1RetryCount = e->vendorS2RetryCount = 0;
+  e->vendorVlanIds[0] = '\0';
+}
+
+// Reads the field at *p up to terminator; false when the text ends first.
+bool takeVendorField(const char** p, char terminator, std::string* field) {
+  const char* end = strchr(*p, terminator);
+  if (end == nullptr) return false;
+  field->assign(*p, static_cast<size_t>(end - *p));
+  *p = end + 1;
+  return true;
+}
+
+struct CallServer {
+  std::string address, port, action, retryCount;
+};
+
+bool takeCallServer(const char** p, char last, CallServer* server) {
+  return takeVendorField(p, ':', &server->address) && takeVendorField(p, ',', &server->port) &&
+         takeVendorField(p, ',', &server->action) && takeVendorField(p, last, &server->retryCount);
+}
+
+void storeCallServer(const CallServer& server, s_ipAddr* address, uint32_t* port, uint8_t* action,
+                     uint8_t* retryCount) {
+  setCheckedAddress(address, server.address, ipTypeAddress);
+  *port = static_cast<uint32_t>(dhcpUtilLeadingInt(server.port.c_str()));
+  *action = static_cast<uint8_t>(dhcpUtilLeadingInt(server.action.c_str()));
+  *retryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(server.retryCount.c_str()));
+}
+
+// Leading part of a dotted quad up to and including its n-th ".".
+std::string leadingOctets(const char* address, int n) {
+  const char* p = address;
+  for (int found = 0; found < n; ++p) {
+    if (*p == '\0') return std::string();
+    if (*p == '.') ++found;
+  }
+  return std::string(address, static_cast<size_t>(p - address));
+}
+
+}  // namespace
+
+void dhcpCompCalcIPNetwork(s_ethIpConfig* e) {
+  if (e == nullptr) return;
+  e->network.ipLong = e->ipAddress.ipLong & e->netmask.ipLong;
+  dhcpUtilConvertIPAddrLongtoIPAddr(&e->network);
+  // Host addresses counted in the mask's last octet only.
+  uint32_t lastOctet = e->netmask.ipLong & 0xff;
+  if (lastOctet == 0) {
+    e->numHostAddrs = 254;
+    return;
+  }
+  uint32_t count = 2;
+  for (int bit = 1; bit < 8 && (lastOctet & (1u << bit)) == 0; ++bit) count *= 2;
+  e->numHostAddrs = count - 2;
+}
+
+void dhcpCompGetInterfaceIPParams(s_ethIpConfig* e) {
+  if (e == nullptr) return;
+  syslog(LOG_INFO, "dhcpCompGetInterfaceIPParams");
+  dhcpUtilClearIPAddr(&e->ipAddress);
+  dhcpUtilClearIPAddr(&e->netmask);
+  e->vendorDhcpMode = kNoVendorDhcpMode;
+
+  // Only names that are safe in a path and a shell command are looked up.
+  char* ifcfg = nullptr;
+  bool validName = corvaneIsValidInterfaceName(e->interfaceName) != 0;
+  if (validName) {
+    std::string path = std::string(kIfcfgPrefix) + e->interfaceName;
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos) path[dot] = '_';
+    corvaneRequestDHCPLANSemaphore();
+    ifcfg = dhcpUtilReadTextFile(path.c_str());
+    corvaneReleaseDHCPLANSemaphore();
+  }
+  if (ifcfg != nullptr) {
+    std::string value;
+    bool dhcp = ifcfgValue(ifcfg, "BOOTPROTO=", &value) && value.compare(0, 1, "s") != 0;
+    e->staticIP = dhcp ? 0 : 1;
+    if (!dhcp) {
+      if (ifcfgValue(ifcfg, "IPADDR=", &value)) setCheckedAddress(&e->ipAddress, value, ipTypeAddress);
+      if (ifcfgValue(ifcfg, "NETMASK=", &value)) setCheckedAddress(&e->netmask, value, ipTypeNetmask);
+    }
+    free(ifcfg);
+
+    char command[DHCP_TEMP_BUF_SIZE];
+    snprintf(command, sizeof(command), kIfconfigCommand, e->interfaceName);
+    int status = system(command);
+    (void)status;
+    if (dhcp) {
+      dhcpUtilClearIPAddr(&e->ipAddress);
+      dhcpUtilClearIPAddr(&e->netmask);
+    }
+    char* output = dhcpUtilReadTextFile(kCommandOutputFile);
+    unlink(kCommandOutputFile);
+    if (output != nullptr) {
+      readIfconfigOutput(e, output, dhcp);
+      free(output);
+    }
+    dhcpCompCalcIPNetwork(e);
+    if (dhcp) dhcpCompGetDhclientLeaseInfo(e);
+  }
+  dhcpCompCalcIPNetwork(e);
+}
+
+int dhcpCompGetDhclientLeaseInfo(s_ethIpConfig* e) {
+  if (e == nullptr) return 0;
+  char ipSetText[kVendorTextBufferSize] = "";
+  char dhcpText[kVendorTextBufferSize] = "";
+  if (!corvaneParseDhclientLeaseFile(
+          e->interfaceName, e->leaseFixedAddress.ipString, e->leaseSubnetMask.ipString,
+          e->leaseRouter.ipString, e->leaseDnsServer1.ipString, e->leaseDnsServer2.ipString,
+          e->leaseNetbiosServer.ipString, &e->leaseNetbiosNodeType, e->leaseDomainName,
+          e->leaseRenewTime, e->leaseServerIdentifier.ipString, ipSetText, dhcpText))
+    return 0;
+
+  // Lease values come from the network: only checked values stay.
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseFixedAddress, ipTypeAddress);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseSubnetMask, ipTypeNetmask);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseRouter, ipTypeAddress);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseDnsServer1, ipTypeAddress);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseDnsServer2, ipTypeAddress);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseNetbiosServer, ipTypeAddress);
+  dhcpUtilConvertUntrustedIPAddr(&e->leaseServerIdentifier, ipTypeAddress);
+  // A domain name is made of the same characters as a host name.
+  if (!dhcpUtilIsValidClientName(e->leaseDomainName)) e->leaseDomainName[0] = '\0';
+  if (!dhcpUtilIsValidDescription(e->leaseRenewTime)) e->leaseRenewTime[0] = '\0';
+
+  dhcpCompParseIPSetVendorText(e, ipSetText);
+  dhcpCompParseDhcpVendorText(e, dhcpText);
+  return 1;
+}
+
+// "<s1 addr>:<port>,<action>,<retries>;<s2 addr>:<port>,<action>,<retries>."
+// followed somewhere by "VLAN-A:<list or none>.".
+void dhcpCompParseIPSetVendorText(s_ethIpConfig* e, const char* text) {
+  if (e == nullptr) return;
+  const char* p = text != nullptr ? text : "";
+  CallServer s1, s2;
+  bool valid = takeCallServer(&p, ';', &s1) && takeCallServer(&p, '.', &s2);
+  char vlans[DHCP_VLAN_IDS_SIZE] = "";
+  if (valid) {
+    const char* list = strstr(p, kVlanListMarker);
+    const char* end = nullptr;
+    if (list != nullptr) {
+      list += strlen(kVlanListMarker);
+      end = static_cast<const char*>(memchr(list, '.', strnlen(list, DHCP_VENDOR_VLAN_IDS_MAX_LEN + 1)));
+    }
+    valid = end != nullptr;
+    if (valid) {
+      dhcpUtilCopyText(vlans, sizeof(vlans), list, static_cast<size_t>(end - list));
+      if (strcmp(vlans, kNoVlans) == 0)
+        vlans[0] = '\0';
+      else
+        valid = dhcpCompVerifyVLANIds(vlans) == DHCP_RC_OK;
+    }
+  }
+  if (!valid) {
+    clearVendorCallServers(e);
+    return;
+  }
+  storeCallServer(s1, &e->vendorS1Address, &e->vendorS1PortNumber, &e->vendorS1Action,
+                  &e->vendorS1RetryCount);
+  storeCallServer(s2, &e->vendorS2Address, &e->vendorS2PortNumber, &e->vendorS2Action,
+                  &e->vendorS2RetryCount);
+  memcpy(e->vendorVlanIds, vlans, sizeof(vlans));
+}
+
+// "<mode digit>" then "." or "," and a range of trailing octets such as
+// "100-200." or "1.100-1.200.", completed from the interface's address.
+void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
+  if (e == nullptr) return;
+  e->vendorInfoPresent = 0;
+  if (text == nullptr || text[0] == '\0') return;
+  e->vendorInfoPresent = 1;
+  if ((text[1] != ',' && text[1] != '.') || !isdigit(static_cast<unsigned char>(text[0]))) {
+    e->vendorDhcpMode = 0;
+    dhcpUtilClearIPAddr(&e->vendorRangeStart);
+    dhcpUtilClearIPAddr(&e->vendorRangeEnd);
+    return;
+  }
+  e->vendorDhcpMode = static_cast<uint32_t>(text[0] - '0');
+  if (text[1] != ',') return;
+
+  const char* rest = text + 2;
+  std::string range(rest, strcspn(rest, ";"));
+  size_t dash = range.find('-');
+  int before = 0, after = 0;
+  for (size_t i = 0; i < range.size(); ++i)
+    if (range[i] == '.') (dash == std::string::npos || i < dash ? before : after)++;
+  // The last character is the closing ".", not part of the end address.
+  after -= 1;
+  if (dash == std::string::npos || before >= 4 || before != after || e->ipAddress.ipLong == 0)
+    return;
+
+  std::string prefix = leadingOctets(e->ipAddress.ipString, 3 - before);
+  std::string start = prefix + range.substr(0, dash);
+  std::string end = prefix + range.substr(dash + 1, range.size() - dash - 2);
+  setCheckedAddress(&e->vendorRangeStart, start, ipTypeAddress);
+  setCheckedAddress(&e->vendorRangeEnd, end, ipTypeAddress);
+  if (start.size() >= DHCP_IP_STRING_SIZE) dhcpUtilClearIPAddr(&e->vendorRangeStart);
+  if (end.size() >= DHCP_IP_STRING_SIZE) dhcpUtilClearIPAddr(&e->vendorRangeEnd);
+
+  uint32_t first = e->vendorRangeStart.ipLong;
+  uint32_t last = e->vendorRangeEnd.ipLong;
+  uint32_t own = e->ipAddress.ipLong;
+  bool keep = inNetwork(e, first) && inNetwork(e, last) && (first & 0xff) <= (last & 0xff) &&
+              (own < first || own > last);
+  if (!keep) {
+    dhcpUtilClearIPAddr(&e->vendorRangeStart);
+    dhcpUtilClearIPAddr(&e->vendorRangeEnd);
+  }
+}
+
+int getNumberOfVlans(int* list, int max) {
+  int count = 0;
+  VexPdrKeyIterator iterator = nullptr;
+  if (list == nullptr || NetkeelBeginIterationForMedia(&iterator, NETKEEL_IF_TYPE_VLAN) != 0)
+    return 0;
+  char key[kRegistryKeySize];
+  while (NetkeelGetNextKey(iterator, key) == 0) {
+    uint16_t id = 0;
+    if (VexGetRegEntryUint16Ex(kRegistryStore, key, kVlanIdValue, &id) != 0) continue;
+    if (count >= max) break;
+    list[count++] = id;
+  }
+  NetkeelEndIteration(iterator);
+  return count;
+}

@@ -1,0 +1,190 @@
+// Address, number, lease-time and text helpers of the DHCP configuration model.
+#include <arpa/inet.h>
+#include <ctype.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "corvane/corvane.h"
+#include "dhcpcomp.h"
+#include "dhcputil_internal.h"
+#include "netkeel/netkeel.h"
+
+static const char kNetworkSettingsFile[] = "/etc/sysconfig/network";
+static const char kHostnameKey[] = "HOSTNAME=";
+static const char kLoopbackText[] = "127.0.0.1";
+
+// "W YYYY/MM/DD HH:MM:SS" and its CIM date-time form.
+static const size_t kLeaseTimeLength = 21;
+static const char kOWTimeSuffix[] = ".000000+000";
+
+int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback) {
+  if (a == nullptr) return DHCP_RC_INVALID_ADDRESS;
+  a->ipLong = 0;
+  memset(a->ipOctets, 0, sizeof(a->ipOctets));
+  a->ipString[sizeof(a->ipString) - 1] = '\0';
+
+  bool valid;
+  if (type == ipTypeNetmask) {
+    uint32_t prefix = 0;
+    valid = NetkeelIsValidIpNetmask(a->ipString, &prefix) != 0;
+  } else {
+    valid = NetkeelIsValidIpAddress(a->ipString) != 0 ||
+            (allowLoopback && strcmp(a->ipString, kLoopbackText) == 0);
+  }
+  struct in_addr parsed;
+  if (!valid || inet_aton(a->ipString, &parsed) == 0) return DHCP_RC_INVALID_ADDRESS;
+
+  // The canonical text replaces forms such as "10.1" or "0x0a.1.2.3".
+  a->ipLong = ntohl(parsed.s_addr);
+  dhcpUtilConvertIPAddrLongtoIPAddr(a);
+  return DHCP_RC_OK;
+}
+
+void dhcpUtilConvertIPAddrLongtoIPAddr(s_ipAddr* a) {
+  if (a == nullptr) return;
+  if (a->ipLong == 0) {
+    memset(a->ipOctets, 0, sizeof(a->ipOctets));
+    a->ipString[0] = '\0';
+    return;
+  }
+  for (int i = 0; i < 4; ++i) a->ipOctets[i] = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
+  snprintf(a->ipString, sizeof(a->ipString), "%u.%u.%u.%u", a->ipOctets[0], a->ipOctets[1],
+           a->ipOctets[2], a->ipOctets[3]);
+}
+
+int dhcpUtilIntToAscii(int value, char* out) {
+  if (out == nullptr) return 0;
+  if (value < 0) {
+    strcpy(out, "0");
+    return 0;
+  }
+  return snprintf(out, 12, "%d", value);
+}
+
+unsigned long dhcpUtilatoul(char* s) {
+  unsigned long value = 0;
+  if (s == nullptr) return 0;
+  for (; *s >= '0' && *s <= '9'; ++s) value = value * 10 + static_cast<unsigned long>(*s - '0');
+  return value;
+}
+
+uint8_t dhcpUtilGetDigit(char c) {
+  if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+  if (c == '\0') return 255;
+  return 254;
+}
+
+int dhcpUtilAtoH(char* s) {
+  if (s == nullptr) return 0;
+  uint8_t digit = dhcpUtilGetDigit(s[0]);
+  if (digit == 254) return -1;
+  if (digit == 255) return 0;
+  return digit;
+}
+
+int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
+  if (text == nullptr || strlen(text) != kLeaseTimeLength) return 0;
+  char converted[DHCP_LEASE_TIME_TEXT_SIZE];
+  // Year, month, day, hour, minute, second of "W YYYY/MM/DD HH:MM:SS".
+  snprintf(converted, sizeof(converted), "%.4s%.2s%.2s%.2s%.2s%.2s%s", text + 2, text + 7,
+           text + 10, text + 13, text + 16, text + 19, kOWTimeSuffix);
+  strcpy(text, converted);
+  return 1;
+}
+
+char* dhcpUtilReadTextFile(const char* path) {
+  FILE* fp = nullptr;
+  long size = 0;
+  if (!corvaneFileOpenForRead(const_cast<char*>(path), &fp, &size)) return nullptr;
+  char* text = size >= 0 ? static_cast<char*>(malloc(static_cast<size_t>(size) + 1)) : nullptr;
+  if (text == nullptr) {
+    fclose(fp);
+    return nullptr;
+  }
+  size_t got = fread(text, 1, static_cast<size_t>(size), fp);
+  fclose(fp);
+  corvaneRemove0Ds(text, static_cast<long>(got));
+  text[got] = '\0';
+  return text;
+}
+
+int dhcpUtilGetHostname(char* out) {
+  corvaneRequestDHCPLANSemaphore();
+  char* text = dhcpUtilReadTextFile(kNetworkSettingsFile);
+  corvaneReleaseDHCPLANSemaphore();
+  if (text == nullptr) return 0;
+  int found = 0;
+  const char* key = strstr(text, kHostnameKey);
+  if (key != nullptr && out != nullptr) {
+    const char* value = key + strlen(kHostnameKey);
+    dhcpUtilCopyText(out, DHCP_HOSTNAME_SIZE, value,
+                     static_cast<size_t>(dhcpUtilLineEnd(value) - value));
+    found = 1;
+  }
+  free(text);
+  return found;
+}
+
+int dhcpUtilIsValidClientName(const char* name) {
+  if (name == nullptr) return 0;
+  for (const char* p = name; *p != '\0'; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (!(isalnum(c) || c == '-' || c == '_' || c == '.')) return 0;
+  }
+  return 1;
+}
+
+int dhcpUtilIsValidDescription(const char* text) {
+  if (text == nullptr) return 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c == ',' || c < 0x20 || c == 0x7f) return 0;
+  }
+  return 1;
+}
+
+void dhcpUtilDebugStop(int) {}
+void dhcpUtilDbgPrintDhcpConfig(s_dhcpCompConfig*) {}
+void dhcpUtilDbgPrintEthIpConfig(s_ethIpConfig*) {}
+
+void dhcpUtilCopyText(char* dst, size_t size, const char* src, size_t len) {
+  if (size == 0) return;
+  if (len > size - 1) len = size - 1;
+  memcpy(dst, src, len);
+  dst[len] = '\0';
+}
+
+const char* dhcpUtilFindInLine(const char* p, const char* stops) {
+  while (*p != '\0' && *p != '\n' && strchr(stops, *p) == nullptr) ++p;
+  return p;
+}
+
+const char* dhcpUtilLineEnd(const char* p) { return dhcpUtilFindInLine(p, ""); }
+
+int dhcpUtilLeadingInt(const char* s) {
+  if (s == nullptr) return 0;
+  while (*s == ' ' || *s == '\t') ++s;
+  bool negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  long long value = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    value = value * 10 + (*s - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) break;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+void dhcpUtilClearIPAddr(s_ipAddr* a) { memset(a, 0, sizeof(*a)); }
+
+int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
+  int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
+  if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(a);
+  return rc;
+}

@@ -1,0 +1,37 @@
+// Text helpers shared by the model's readers (component configuration file,
+// interface files, command output). Internal to the agent.
+#ifndef TAVREL_AGENT_DHCPUTIL_INTERNAL_H
+#define TAVREL_AGENT_DHCPUTIL_INTERNAL_H
+
+#include <stddef.h>
+
+#include "dhcpcomp.h"
+
+// Reads a whole file as text the appliance's way (corvaneFileOpenForRead,
+// carriage returns turned into line feeds, zero byte appended). Returns a
+// malloc'd text to free(), or null when it cannot be opened or memory ran out.
+char* dhcpUtilReadTextFile(const char* path);
+
+// Copies len characters of src into dst (size bytes), cut to size - 1 and
+// always terminated.
+void dhcpUtilCopyText(char* dst, size_t size, const char* src, size_t len);
+
+// First position in [p, end of line) holding one of stops; the newline or the
+// terminating zero when none does.
+const char* dhcpUtilFindInLine(const char* p, const char* stops);
+
+// End of the line that p is in: its newline or the terminating zero.
+const char* dhcpUtilLineEnd(const char* p);
+
+// Leading decimal number as atoi reads it (blanks, sign, digits) without
+// leaving the line, clamped to the int range instead of overflowing.
+int dhcpUtilLeadingInt(const char* s);
+
+// Empties an address: text and numbers zero.
+void dhcpUtilClearIPAddr(s_ipAddr* a);
+
+// Converts an address that came from outside (lease, vendor text); when it is
+// not valid its text is emptied as well, so only checked text remains.
+int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type);
+
+#endif

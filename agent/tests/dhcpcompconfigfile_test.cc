@@ -1,0 +1,437 @@
+// Component configuration file: reading, writing, round trips and the
+// handling of odd and malformed files.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "dhcpcomp.h"
+#include "model_test_support.h"
+
+namespace {
+
+using model_test::dataFile;
+using model_test::readFile;
+using model_test::TempDir;
+using model_test::writeFile;
+
+// A customer LAN section with every key; `replace` swaps one line
+// ("key = value") for another text, `extra` is appended.
+std::string eth1Section(const std::string& key = "", const std::string& line = "") {
+  const char* lines[] = {"dhcpStatus = 2",
+                         "dnsServers = 10.0.0.1",
+                         "domainName = lan",
+                         "winsServer = ",
+                         "winsNodeType = 0",
+                         "defaultGateway = 192.168.1.254",
+                         "leaseTime = 3600",
+                         "addrRange = ",
+                         "reservedAddrs = ",
+                         "s1Address = ",
+                         "s1PortNumber = 4100",
+                         "s1Action = 1",
+                         "s1RetryCount = 3",
+                         "s2Address = ",
+                         "s2PortNumber = 5000",
+                         "s2Action = 1",
+                         "s2RetryCount = 3",
+                         "vlanIds = ",
+                         "spectraTFTPAddress = ",
+                         "spectraSVPAddress = ",
+                         "renewTimeLease = ",
+                         "startedFromPowerUp = 0",
+                         "dhcpServerOnRouter = 0"};
+  std::string text = "[eth1]\n";
+  for (const char* l : lines) {
+    std::string current(l);
+    if (!key.empty() && current.compare(0, key.size() + 3, key + " = ") == 0) {
+      if (!line.empty()) text += line + "\n";
+    } else {
+      text += current + "\n";
+    }
+  }
+  return text;
+}
+
+class ModelConfigFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model_test::resetModel();
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    path_ = dir_.file("dhcpcomp.conf");
+    ASSERT_LT(path_.size(), sizeof(g_strT20ConfigFilename));
+    snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", path_.c_str());
+  }
+  void TearDown() override {
+    snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s",
+             DHCP_DEFAULT_CONFIG_FILENAME);
+  }
+
+  // Parses text for the customer LAN only.
+  void parseCustomerLan(const std::string& text) {
+    std::string copy = text;
+    dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
+  }
+
+  TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
+  model_test::resetModel({12});
+  model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+  model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
+  model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+  std::string sample = readFile(dataFile("dhcpcomp-sample.conf"));
+  ASSERT_FALSE(sample.empty());
+  writeFile(path_, sample);
+
+  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+  const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  EXPECT_EQ(1, lan.numAddrRanges);
+  EXPECT_EQ(2, lan.numReservedAddrs);
+  EXPECT_STREQ("printer", lan.reservedAddrs[0].clientName);
+  EXPECT_STREQ("", lan.reservedAddrs[0].clientDescription);
+  EXPECT_STREQ("front desk (2nd floor)", lan.reservedAddrs[1].clientDescription);
+  EXPECT_EQ(4100u, lan.s1PortNumber);
+  EXPECT_EQ(0u, lan.s2PortNumber);
+  EXPECT_EQ(4101u, lan.s2OtherPortNumber);
+  EXPECT_EQ(1, lan.s2AddressEmpty);
+  EXPECT_STREQ("3 2026/12/06 20:27:36", CustomerLANIpConfig.renewTimeLease);
+
+  const s_dhcpCompConfig& vlan = VLANDhcpCompConfig[0];
+  EXPECT_EQ(1, vlan.dhcpStatus);
+  EXPECT_STREQ("10.1.1.6", vlan.dnsServer2.ipString);
+  EXPECT_EQ(1, vlan.winsServerEmpty);
+  EXPECT_EQ(86400u, vlan.leaseTime);
+  EXPECT_STREQ("10.12.0.1", vlan.defaultGateway.ipString);
+  EXPECT_EQ(2, vlan.numAddrRanges);
+  EXPECT_EQ(1, vlan.numReservedAddrs);
+  EXPECT_EQ(0, vlan.s1Action);  // no call-server keys in a VLAN section
+
+  EXPECT_EQ(2, OAMLANDhcpCompConfig.dhcpStatus);
+  EXPECT_EQ(1, OAMLANDhcpCompConfig.numAddrRanges);
+  EXPECT_EQ(3, g_NumberOfRanges);
+  EXPECT_EQ(3, g_NumberOfReservedIPs);
+
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  EXPECT_EQ(sample, readFile(path_));
+}
+
+TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
+  model_test::resetModel({12});
+  model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+  writeFile(path_, eth1Section());
+  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+  EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);
+  EXPECT_EQ(0, OAMLANDhcpCompConfig.dhcpStatus);
+  EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
+  EXPECT_EQ(0u, OAMLANDhcpCompConfig.leaseTime);
+  EXPECT_EQ(0, VLANDhcpCompConfig[0].dhcpStatus);
+  EXPECT_STREQ("eth1.12", VLANDhcpCompConfig[0].interfaceName);
+}
+
+TEST_F(ModelConfigFileTest, MissingFileReportsFailureAndChangesNothing) {
+  EXPECT_EQ(0, dhcpCompReadDhcpCompConfigFile());
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.dhcpStatus);
+  EXPECT_STREQ("eth1", CustomerLANDhcpCompConfig.interfaceName);
+}
+
+TEST_F(ModelConfigFileTest, DnsServerForms) {
+  struct Case {
+    const char* line;
+    const char* first;
+    const char* second;
+    int empty;
+  } cases[] = {
+      {"dnsServers = 10.0.0.1,10.0.0.2", "10.0.0.1", "10.0.0.2", 0},
+      {"dnsServers = 10.0.0.1,   10.0.0.2", "10.0.0.1", "10.0.0.2", 0},
+      {"dnsServers = 10.0.0.1", "10.0.0.1", "", 0},
+      {"dnsServers = 10.1, 0x0a000002", "10.0.0.1", "10.0.0.2", 0},
+      {"dnsServers = ", "", "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    model_test::resetModel();
+    parseCustomerLan(eth1Section("dnsServers", c.line));
+    const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+    EXPECT_STREQ(c.first, lan.dnsServer1.ipString);
+    EXPECT_STREQ(c.second, lan.dnsServer2.ipString);
+    EXPECT_EQ(c.empty, lan.dnsServersEmpty);
+    EXPECT_EQ(2, lan.dhcpStatus);  // the keys after it are still read
+    EXPECT_EQ(5000u, lan.s2PortNumber);
+  }
+}
+
+TEST_F(ModelConfigFileTest, DomainNameLosesOneTrailingPoint) {
+  parseCustomerLan(eth1Section("domainName", "domainName = lan."));
+  EXPECT_STREQ("lan", CustomerLANDhcpCompConfig.domainName);
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.domainNameEmpty);
+
+  model_test::resetModel();
+  parseCustomerLan(eth1Section("domainName", "domainName = "));
+  EXPECT_STREQ("", CustomerLANDhcpCompConfig.domainName);
+  EXPECT_EQ(1, CustomerLANDhcpCompConfig.domainNameEmpty);
+}
+
+TEST_F(ModelConfigFileTest, CallServerPortsAndOwnAddress) {
+  std::string text = eth1Section("s1PortNumber", "s1PortNumber = 4101");
+  size_t at = text.find("s1Address = ");
+  text.replace(at, strlen("s1Address = "), "s1Address = 192.168.1.1");
+  writeFile(path_, text);
+  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+  const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  EXPECT_EQ(0u, lan.s1PortNumber);
+  EXPECT_EQ(4101u, lan.s1OtherPortNumber);
+  EXPECT_EQ(5000u, lan.s2PortNumber);
+  EXPECT_EQ(1, lan.s1AddressEmpty);  // the LAN's own address stands for "empty"
+
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  std::string written = readFile(path_);
+  EXPECT_NE(std::string::npos, written.find("\ns1Address = \ns1PortNumber = 4101\n"));
+  EXPECT_NE(std::string::npos, written.find("\ns2PortNumber = 5000\n"));
+}
+
+TEST_F(ModelConfigFileTest, IntegratedRouterRuleForDhcpServerOnRouter) {
+  struct Case {
+    const char* line;  // empty: key missing
+    int router;
+    int status;
+    int wantOnRouter;
+    int wantStatus;
+  } cases[] = {
+      {"", 1, 2, 1, 0},
+      {"", 0, 3, 0, 1},
+      {"", 0, 2, 0, 2},
+      {"dhcpServerOnRouter = 1", 0, 2, 0, 1},
+      {"dhcpServerOnRouter = 1", 1, 2, 1, 2},
+      {"dhcpServerOnRouter = 0", 1, 3, 0, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.line) + " router=" + std::to_string(c.router));
+    model_test::resetModel();
+    g_bIntegratedRouterPresent = static_cast<uint8_t>(c.router);
+    std::string text = eth1Section("dhcpServerOnRouter", c.line);
+    text.replace(text.find("dhcpStatus = 2"), 14, "dhcpStatus = " + std::to_string(c.status));
+    parseCustomerLan(text);
+    EXPECT_EQ(c.wantOnRouter, CustomerLANDhcpCompConfig.dhcpServerOnRouter);
+    EXPECT_EQ(c.wantStatus, CustomerLANDhcpCompConfig.dhcpStatus);
+  }
+}
+
+TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
+  struct Case {
+    const char* address;
+    const char* mask;
+    const char* range;  // empty: no room (message 62006), the parse ends
+  } cases[] = {
+      {"172.31.0.1", "255.255.255.0", "172.31.0.2"},
+      {"172.31.0.254", "255.255.255.0", "172.31.0.253"},
+      {"172.31.0.126", "255.255.255.128", "172.31.0.125"},
+      {"172.31.0.1", "255.255.255.252", "172.31.0.2"},
+      {"172.31.0.2", "255.255.255.254", ""},
+      {"172.31.0.2", "255.255.255.255", ""},
+  };
+  const std::string oam =
+      "[eth2]\ndhcpStatus = 0\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
+      "defaultGateway = \nleaseTime = 600\naddrRange = 10.9.9.9-10.9.9.10\nreservedAddrs = \n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.address) + "/" + c.mask);
+    model_test::resetModel();
+    model_test::setInterface(&OAMLANIpConfig, c.address, c.mask);
+    // A second section of the same name would add to the record.
+    std::string text = oam + "\n" + oam;
+    dhcpCompParseDhcpCompContentsForInterface(&text[0], &OAMLANDhcpCompConfig);
+    const s_dhcpCompConfig& cfg = OAMLANDhcpCompConfig;
+    EXPECT_EQ(2, cfg.dhcpStatus);
+    EXPECT_EQ(600u, cfg.leaseTime);
+    if (c.range[0] == '\0') {
+      EXPECT_EQ(0, cfg.numAddrRanges);
+      continue;
+    }
+    ASSERT_EQ(1, cfg.numAddrRanges);  // the file's own ranges are not read
+    EXPECT_STREQ(c.range, cfg.addrRanges[0].startAddr.ipString);
+    EXPECT_STREQ(c.range, cfg.addrRanges[0].endAddr.ipString);
+  }
+}
+
+TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
+  std::string text = eth1Section(
+      "addrRange",
+      "addrRange = 192.168.1.100-192.168.1.110, 192.168.1.120 192.168.1.130, "
+      "192.168.1.140-junk, 192.168.1.150-192.168.1.160,");
+  std::string reservations =
+      "reservedAddrs = 192.168.1.20 00:0a:0b:0c:0d:01 good desc, 192.168.1.21 00:0A:0B:0C:0D:02, "
+      "192.168.1.22 00:0A:0B:0C:0D:03 bad;name x, 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there, "
+      "192.168.1.24 00:0A:0B:0C:0D:05 last";
+  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "), reservations);
+  parseCustomerLan(text);
+  const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  ASSERT_EQ(2, lan.numAddrRanges);
+  EXPECT_STREQ("192.168.1.100", lan.addrRanges[0].startAddr.ipString);
+  EXPECT_STREQ("192.168.1.160", lan.addrRanges[1].endAddr.ipString);
+  EXPECT_STREQ("192.168.1.254", lan.addrRanges[1].gateway.ipString);
+  ASSERT_EQ(1, lan.numReservedAddrs);
+  EXPECT_STREQ("00:0A:0B:0C:0D:01", lan.reservedAddrs[0].macAddr);
+  EXPECT_STREQ("desc", lan.reservedAddrs[0].clientDescription);
+  // Everything after the malformed lines was still read.
+  EXPECT_EQ(5000u, lan.s2PortNumber);
+  EXPECT_EQ(0, lan.dhcpServerOnRouter);
+
+  // A text that ends inside an entry.
+  model_test::resetModel();
+  std::string cut = "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \n"
+                    "winsNodeType = 0\ndefaultGateway = \nleaseTime = 1\naddrRange = 10.0.0.1";
+  parseCustomerLan(cut);
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.numAddrRanges);
+  cut = "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
+        "defaultGateway = \nleaseTime = 1\naddrRange = \nreservedAddrs = 192.168.1.9 00:0A";
+  parseCustomerLan(cut);
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.numReservedAddrs);
+}
+
+TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
+  std::string longDomain(100, 'd');
+  std::string longName(50, 'n');
+  std::string longDescription(80, 'x');
+  std::string text = eth1Section("domainName", "domainName = " + longDomain);
+  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
+               "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01:02:03:04:05:06 " + longName + " " +
+                   longDescription);
+  text.replace(text.find("dnsServers = 10.0.0.1"), strlen("dnsServers = 10.0.0.1"),
+               "dnsServers = 10.0.0.1, 10.0.0.2" + std::string(60, ' ') + "x");
+  text.replace(text.find("renewTimeLease = "), strlen("renewTimeLease = "),
+               "renewTimeLease = " + std::string(40, '7'));
+  text.replace(text.find("vlanIds = "), strlen("vlanIds = "), "vlanIds = " + std::string(70, '1'));
+  parseCustomerLan(text);
+  const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  EXPECT_EQ(std::string(41, 'd'), lan.domainName);
+  EXPECT_EQ(59u, strlen(lan.dnsServersText));
+  EXPECT_STREQ("10.0.0.2", lan.dnsServer2.ipString);
+  ASSERT_EQ(1, lan.numReservedAddrs);
+  EXPECT_EQ(std::string(35, 'n'), lan.reservedAddrs[0].clientName);
+  EXPECT_EQ(std::string(43, 'x'), lan.reservedAddrs[0].clientDescription);
+  EXPECT_EQ(19u, strlen(lan.reservedAddrs[0].macAddr));
+  EXPECT_EQ(std::string(29, '7'), CustomerLANIpConfig.renewTimeLease);
+  EXPECT_STREQ("", lan.vlanIds);  // cut list fails the VLAN check
+  EXPECT_EQ(0, lan.dhcpServerOnRouter);
+}
+
+TEST_F(ModelConfigFileTest, InvalidVlanListBecomesEmpty) {
+  parseCustomerLan(eth1Section("vlanIds", "vlanIds = 1;2"));
+  EXPECT_STREQ("", CustomerLANDhcpCompConfig.vlanIds);
+  model_test::resetModel();
+  parseCustomerLan(eth1Section("vlanIds", "vlanIds = 1,2,3"));
+  EXPECT_STREQ("1,2,3", CustomerLANDhcpCompConfig.vlanIds);
+}
+
+TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
+  model_test::resetModel({12, 20});
+  s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
+  lan.dhcpStatus = 2;
+  lan.leaseTime = 7200;
+  snprintf(lan.domainName, sizeof(lan.domainName), "corp");
+  lan.dnsServer1 = model_test::address("10.0.0.53");
+  lan.s1Address = model_test::address("10.0.0.5");
+  lan.s1PortNumber = 4100;
+  snprintf(lan.vlanIds, sizeof(lan.vlanIds), "12,20");
+  VLANDhcpCompConfig[1].defaultGateway = model_test::address("10.20.0.1");
+
+  duplicateCommonPortion();
+  for (int i = 0; i < 2; ++i) {
+    const s_dhcpCompConfig& vlan = VLANDhcpCompConfig[i];
+    EXPECT_EQ(2, vlan.dhcpStatus);
+    EXPECT_EQ(7200u, vlan.leaseTime);
+    EXPECT_STREQ("corp", vlan.domainName);
+    EXPECT_STREQ("10.0.0.53", vlan.dnsServer1.ipString);
+    EXPECT_STREQ("10.0.0.5", vlan.s1Address.ipString);
+    EXPECT_EQ(4100u, vlan.s1PortNumber);
+  }
+  EXPECT_STREQ("12", VLANDhcpCompConfig[0].vlanIds);
+  EXPECT_STREQ("20", VLANDhcpCompConfig[1].vlanIds);
+  EXPECT_STREQ("eth1.20", VLANDhcpCompConfig[1].interfaceName);
+  EXPECT_STREQ("10.20.0.1", VLANDhcpCompConfig[1].defaultGateway.ipString);
+}
+
+// Fills every slot of a record directly, with fields of their full lengths.
+void fillRecord(s_dhcpCompConfig* cfg, int net) {
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    s_ipAddrRange& r = cfg->addrRanges[i];
+    r.isFree = 0;
+    r.startAddr.ipLong = 0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 200u;
+    dhcpUtilConvertIPAddrLongtoIPAddr(&r.startAddr);
+    r.endAddr = r.startAddr;
+  }
+  cfg->numAddrRanges = DHCP_MAX_ADDR_RANGES;
+  for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
+    s_reservedAddr& rec = cfg->reservedAddrs[i];
+    rec.isFree = 0;
+    rec.ipAddr.ipLong = 0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 201u;
+    dhcpUtilConvertIPAddrLongtoIPAddr(&rec.ipAddr);
+    snprintf(rec.macAddr, sizeof(rec.macAddr), "00:0A:0B:0C:%02X:%02X", net, i);
+    memset(rec.clientName, 'n', sizeof(rec.clientName) - 1);
+    memset(rec.clientDescription, 'd', sizeof(rec.clientDescription) - 1);
+  }
+  cfg->numReservedAddrs = DHCP_MAX_RESERVED_ADDRS;
+}
+
+TEST_F(ModelConfigFileTest, WriterGrowsBeyondItsInitialBuffer) {
+  std::vector<int> vlans;
+  for (int i = 1; i <= DHCP_MAX_VLANS; ++i) vlans.push_back(i);
+  model_test::resetModel(vlans);
+  fillRecord(&CustomerLANDhcpCompConfig, 0);
+  fillRecord(&OAMLANDhcpCompConfig, 99);
+  for (int i = 0; i < DHCP_MAX_VLANS; ++i) fillRecord(&VLANDhcpCompConfig[i], i + 1);
+
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  std::string written = readFile(path_);
+  EXPECT_GT(written.size(), 33720u * 4);
+  EXPECT_EQ(0u, written.find("[eth1]\n"));
+  EXPECT_NE(std::string::npos, written.find("\n\n[eth1.16]\n"));
+  size_t oam = written.find("\n\n[eth2]\n");
+  ASSERT_NE(std::string::npos, oam);
+  EXPECT_EQ(std::string::npos, written.find("\n\n", oam + 2));
+  std::string lastReservation = ", 223.99.63.201 00:0A:0B:0C:63:3F " + std::string(35, 'n') + " " +
+                                std::string(43, 'd') + "\n";
+  EXPECT_EQ(written.size() - lastReservation.size(), written.rfind(lastReservation));
+}
+
+TEST_F(ModelConfigFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  writeFile(path_, "old content\n");
+  chmod(path_.c_str(), 0640);
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  struct stat st;
+  ASSERT_EQ(0, stat(path_.c_str(), &st));
+  EXPECT_EQ(0640u, st.st_mode & 07777);  // the file's mode is kept
+  EXPECT_EQ(1u, dir_.entries().size());
+
+  // A directory in the file's place cannot be replaced.
+  std::string blocked = dir_.file("blocked");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", blocked.c_str());
+  EXPECT_EQ(0, dhcpCompWriteDhcpCompConfigFile(0));
+  EXPECT_EQ(0, stat(blocked.c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(2u, dir_.entries().size());
+
+  // A missing directory.
+  std::string missing = dir_.file("none/dhcpcomp.conf");
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", missing.c_str());
+  EXPECT_EQ(0, dhcpCompWriteDhcpCompConfigFile(0));
+}
+
+TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
+  CustomerLANDhcpCompConfigSaved = CustomerLANDhcpCompConfig;
+  CustomerLANDhcpCompConfigSaved.leaseTime = 1234;
+  OAMLANDhcpCompConfigSaved = OAMLANDhcpCompConfig;
+  CustomerLANDhcpCompConfig.leaseTime = 99;
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(1));
+  std::string written = readFile(path_);
+  EXPECT_NE(std::string::npos, written.find("leaseTime = 1234\n"));
+  EXPECT_NE(std::string::npos, written.find("[eth2]\n"));
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  EXPECT_NE(std::string::npos, readFile(path_).find("leaseTime = 99\n"));
+}
+
+}  // namespace

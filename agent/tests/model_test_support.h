@@ -1,0 +1,48 @@
+// Helpers shared by the model's tests: a fresh set of records, interface
+// addresses, a temporary directory and file access.
+#ifndef TAVREL_AGENT_TESTS_MODEL_TEST_SUPPORT_H
+#define TAVREL_AGENT_TESTS_MODEL_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+#include "dhcpcomp.h"
+#include "sandbox_util.h"
+
+namespace model_test {
+
+using tavrel::sandbox::readFile;
+using tavrel::sandbox::writeFile;
+
+// Records as the agent initialises them, with the given VLAN ids, no
+// integrated router and empty pools.
+void resetModel(const std::vector<int>& vlans = {});
+
+// Gives an IP record an address, mask and the network derived from them.
+void setInterface(s_ethIpConfig* eth, const char* address, const char* netmask);
+
+// Fills an address from text (converted).
+s_ipAddr address(const char* text);
+
+// A fresh directory removed with its content at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  // Names of the entries of the directory.
+  std::vector<std::string> entries() const;
+
+ private:
+  std::string path_;
+};
+
+// A data file of tests/data/agent.
+std::string dataFile(const std::string& name);
+
+}  // namespace model_test
+
+#endif
