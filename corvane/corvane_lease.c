@@ -229,11 +229,11 @@ static int readLease(const char* block, char* fixedAddress, char* subnetMask, ch
     return 1;
 }
 
-int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress, char* subnetMask,
-                                  char* routers, char* dnsServer1, char* dnsServer2,
-                                  char* netbiosServer, unsigned char* netbiosNodeType,
-                                  char* domainName, char* renew, char* serverIdentifier,
-                                  char* ipSetConfig, char* dhcpVendorText)
+int corvaneParseLeaseText(const char* text, const char* ifname, char* fixedAddress,
+                          char* subnetMask, char* routers, char* dnsServer1, char* dnsServer2,
+                          char* netbiosServer, unsigned char* netbiosNodeType, char* domainName,
+                          char* renew, char* serverIdentifier, char* ipSetConfig,
+                          char* dhcpVendorText)
 {
     if (ipSetConfig != NULL) {
         ipSetConfig[0] = '\0';
@@ -244,12 +244,7 @@ int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress, char* 
     if (ifname == NULL) {
         return 0;
     }
-    char* text = corvaneReadTextFile(CORVANE_LEASE_FILE, NULL);
-    if (text == NULL) {
-        return 0;
-    }
     char* block = lastCompleteBlock(text);
-    free(text);
     if (block == NULL) {
         return 0;
     }
@@ -258,5 +253,21 @@ int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress, char* 
                           netbiosServer, netbiosNodeType, domainName, renew, serverIdentifier,
                           ipSetConfig, dhcpVendorText);
     free(block);
+    return found;
+}
+
+int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress, char* subnetMask,
+                                  char* routers, char* dnsServer1, char* dnsServer2,
+                                  char* netbiosServer, unsigned char* netbiosNodeType,
+                                  char* domainName, char* renew, char* serverIdentifier,
+                                  char* ipSetConfig, char* dhcpVendorText)
+{
+    /* A file that cannot be read holds no lease. */
+    char* text = corvaneReadTextFile(CORVANE_LEASE_FILE, NULL);
+    int found = corvaneParseLeaseText(text != NULL ? text : "", ifname, fixedAddress, subnetMask,
+                                      routers, dnsServer1, dnsServer2, netbiosServer,
+                                      netbiosNodeType, domainName, renew, serverIdentifier,
+                                      ipSetConfig, dhcpVendorText);
+    free(text);
     return found;
 }
