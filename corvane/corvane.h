@@ -67,14 +67,19 @@ TAVREL_EXPORT void corvaneGetIPInfo(const char* ifname, char* addr, char* mask, 
  * one. gateway needs CORVANE_IP_TEXT_SIZE bytes. */
 TAVREL_EXPORT void corvaneGetDefaultGateway(char* gateway);
 
-/* Reads the last complete lease of /var/lib/dhcp/dhclient-eth1.leases. Any
- * output may be null. Address outputs need CORVANE_LEASE_ADDR_SIZE bytes,
- * domainName CORVANE_LEASE_DOMAIN_SIZE, renew CORVANE_LEASE_RENEW_SIZE,
- * ipSetConfig and dhcpVendorText CORVANE_VENDOR_TEXT_SIZE; longer values are
- * cut. The vendor texts are cleared first and filled only when both are
- * given. Returns 1 when a lease for ifname (first 4 characters compared) was
- * found and holds the asked-for fixed address and subnet mask, else 0; with
- * 0 the other outputs keep their previous contents. */
+/* Reads the current lease from /var/lib/dhcp/dhclient-eth1.leases: the last
+ * block closed by "}" (a block cut short is skipped). Any output may be
+ * null. Address outputs need CORVANE_LEASE_ADDR_SIZE bytes, domainName
+ * CORVANE_LEASE_DOMAIN_SIZE, renew CORVANE_LEASE_RENEW_SIZE, ipSetConfig and
+ * dhcpVendorText CORVANE_VENDOR_TEXT_SIZE; longer values are cut. routers
+ * gets the first router, dnsServer1 and dnsServer2 the first two DNS
+ * servers, domainName the domain without a trailing point; a value the lease
+ * lacks gives "" (0 for netbiosNodeType), except renew, which is then left
+ * alone. The vendor texts (after "T20-IPSETCONFIG," and "T20-DHCP," in an
+ * option statement) are cleared first and filled only when both are given.
+ * Returns 1 when the lease is for ifname (first 4 characters compared) and
+ * holds the asked-for fixed address and subnet mask; else 0, and then only
+ * the vendor texts and a missing fixed address or mask have been cleared. */
 TAVREL_EXPORT int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress,
                                                 char* subnetMask, char* routers,
                                                 char* dnsServer1, char* dnsServer2,
