@@ -1,8 +1,10 @@
 /* /etc/hosts, kept in step with the LAN's address, host name and router. */
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "corvane.h"
@@ -14,6 +16,7 @@
 #define CORVANE_HOSTS_BUFFER_SIZE 350
 /* The host entry: two address lines; a longer entry is refused. */
 #define CORVANE_HOSTS_ENTRY_SIZE 144
+#define CORVANE_HOSTS_MODE 0644
 
 static const char hostsHeader[] = "# Do not remove the following line, or various programs\n"
                                   "# that require network functionality will fail.\n"
@@ -57,15 +60,18 @@ static int formatEntry(char* entry, const char* hostName, const char* domainName
     return n >= 0 && n < CORVANE_HOSTS_ENTRY_SIZE;
 }
 
-/* Writes text to path and forces it to disk; 0 on any failure. */
+/* Writes text to path, readable by every user whatever the caller's umask
+ * (resolvers of all processes read the hosts file), and forces it to disk;
+ * 0 on any failure. */
 static int writeFileSynced(const char* path, const char* text, size_t len)
 {
-    FILE* f = fopen(path, "wb");
-    if (f == NULL) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, CORVANE_HOSTS_MODE);
+    if (fd < 0) {
         return 0;
     }
-    int ok = fwrite(text, 1, len, f) == len && fflush(f) == 0 && fsync(fileno(f)) == 0;
-    return fclose(f) == 0 && ok;
+    int ok = fchmod(fd, CORVANE_HOSTS_MODE) == 0 && write(fd, text, len) == (ssize_t)len &&
+             fsync(fd) == 0;
+    return close(fd) == 0 && ok;
 }
 
 int corvaneUpdateHostsFile(char* hostName, char* domainName, char* ipAddress, char* routerAddress)

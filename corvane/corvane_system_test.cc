@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,9 +189,15 @@ TEST_F(CorvaneSystemTest, HostsFileHoldsHeaderHostAndRouter) {
   EXPECT_EQ(readFile(kHostsFile), std::string(kHostsHeader) +
                                       "192.168.1.1\tappliance.customer.lan\tappliance\n"
                                       "192.168.1.254\trouter\n");
+  // Every process reads the file, whatever the writer's umask.
+  mode_t umaskBefore = umask(077);
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, addr, none), 1);
+  umask(umaskBefore);
   EXPECT_EQ(readFile(kHostsFile),
             std::string(kHostsHeader) + "192.168.1.1\tappliance.customer.lan\tappliance\n");
+  EXPECT_EQ(fs::status(kHostsFile).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
   EXPECT_FALSE(fs::exists(kHostsNewFile));
 }
 
