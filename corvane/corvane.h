@@ -59,7 +59,8 @@ TAVREL_EXPORT int corvaneIsValidInterfaceName(const char* name);
  * gateway. Each output may be null; non-null ones need CORVANE_IP_TEXT_SIZE
  * bytes. An empty, null or invalid name gives addr "" and leaves mask and
  * gateway alone. "eth1" without an address is asked again every 3 seconds,
- * 11 times in all; any other interface once. */
+ * 11 times in all; any other interface once. An address or mask that is not
+ * known (no address, or the command output could not be read) is "". */
 TAVREL_EXPORT void corvaneGetIPInfo(const char* ifname, char* addr, char* mask, char* gateway);
 
 /* The default route's gateway from netstat, or with no default route the

@@ -55,6 +55,13 @@ void corvaneGetIPInfo(const char* ifname, char* addr, char* mask, char* gateway)
         text = corvaneReadTextFile(CORVANE_TEMP_FILE, NULL);
         corvaneRunCommand(CORVANE_REMOVE_TEMP_COMMAND);
         if (text == NULL) {
+            /* Callers take the outputs as written: unknown is empty. */
+            if (addr != NULL) {
+                addr[0] = '\0';
+            }
+            if (mask != NULL) {
+                mask[0] = '\0';
+            }
             if (gateway != NULL) {
                 corvaneGetDefaultGateway(gateway);
             }

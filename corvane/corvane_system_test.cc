@@ -319,6 +319,23 @@ TEST_F(CorvaneSystemTest, IPInfoRefusesNamesThatAreNoInterface) {
   EXPECT_STREQ(addr, "");
 }
 
+// Where the command output cannot be kept (here: the working directory is
+// gone), nothing is known and every output says so.
+TEST_F(CorvaneSystemTest, IPInfoWithoutCommandOutputGivesEmptyTexts) {
+  const fs::path home = fs::current_path();
+  const fs::path gone = home / "gone";
+  fs::create_directory(gone);
+  fs::current_path(gone);
+  fs::remove(gone);
+  char addr[CORVANE_IP_TEXT_SIZE] = "old", mask[CORVANE_IP_TEXT_SIZE] = "old",
+       gateway[CORVANE_IP_TEXT_SIZE] = "old";
+  corvaneGetIPInfo("eth2", addr, mask, gateway);
+  fs::current_path(home);
+  EXPECT_STREQ(addr, "");
+  EXPECT_STREQ(mask, "");
+  EXPECT_STREQ(gateway, "");
+}
+
 // Only "eth1" is waited for: any other interface without an address is
 // asked once, and one retry would already take 3 seconds.
 TEST_F(CorvaneSystemTest, IPInfoOfOtherInterfaceWithoutAddressIsAskedOnce) {
