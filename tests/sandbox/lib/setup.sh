@@ -48,6 +48,11 @@ seed_filesystem() {
     ln -sfn "$BIN/ifdown" /etc/sysconfig/network-scripts/ifdown
     ln -sfn /etc/sysconfig/network-scripts/ifup /sbin/ifup
     ln -sfn /etc/sysconfig/network-scripts/ifdown /sbin/ifdown
+    # The appliance's ifconfig lists interfaces in the classic layout.
+    mkdir -p /usr/local/libexec/tavrel-sandbox
+    [ -e /usr/local/libexec/tavrel-sandbox/ifconfig ] ||
+        mv /usr/sbin/ifconfig /usr/local/libexec/tavrel-sandbox/ifconfig
+    ln -sfn "$BIN/ifconfig" /usr/sbin/ifconfig
     ln -sfn "$BIN/appliance-peer" /usr/local/bin/appliance-peer
     ln -sfn "$BIN/appliance-phone" /usr/local/bin/appliance-phone
     install -m 0644 "$CONF/hosts" /etc/hosts
@@ -152,8 +157,9 @@ start_peer() {
 }
 
 start_router() {
-    local conf=${OPT_ROUTER_CONF:-$CONF/router-dhcpd.conf}
-    [ -r "$conf" ] || fault "router configuration '$conf' is not readable"
+    # A configuration given with --router-conf was copied in by stage 1.
+    local conf=$CONF/router-dhcpd.conf
+    [ -z "$OPT_ROUTER_CONF" ] || conf=$SANDBOX_RUN_DIR/router-dhcpd.conf
     "$BIN/appliance-peer" upstream -- /bin/sh -c \
         'cat >/etc/dhcp/dhcpd-router.conf && : >/var/lib/dhcp/dhcpd.leases' <"$conf"
     "$BIN/appliance-peer" upstream -- /usr/sbin/dhcpd -4 -q -cf /etc/dhcp/dhcpd-router.conf \
