@@ -11,10 +11,10 @@
 #include <string>
 
 #include "VexShared.h"
-#include "corvane/corvane.h"
+#include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcputil_internal.h"
-#include "netkeel/netkeel.h"
+#include "netkeel.h"
 
 static_assert(DHCP_IP_STRING_SIZE >= CORVANE_LEASE_ADDR_SIZE, "lease addresses must fit");
 static_assert(DHCP_DOMAIN_NAME_SIZE >= CORVANE_LEASE_DOMAIN_SIZE, "lease domain must fit");

@@ -6,10 +6,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "corvane/corvane.h"
+#include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcputil_internal.h"
-#include "netkeel/netkeel.h"
+#include "netkeel.h"
 
 static const char kNetworkSettingsFile[] = "/etc/sysconfig/network";
 static const char kHostnameKey[] = "HOSTNAME=";
