@@ -14,6 +14,7 @@ namespace {
 using tavrel::sandbox::fileExists;
 using tavrel::sandbox::readFile;
 using tavrel::sandbox::runCommand;
+using tavrel::sandbox::waitUntil;
 using tavrel::sandbox::writeFile;
 
 const std::string kScripts = "/etc/sysconfig/network-scripts/";
@@ -87,6 +88,17 @@ TEST_F(ApplianceTest, ProgramPathsLeadToTheRealPrograms) {
     }
     EXPECT_EQ(runCommand("/pq/bin/Restart_VoIP_Services.sh now").status, 0);
     EXPECT_NE(readFile("/var/run/Restart_VoIP_Services.calls").find(" now\n"), std::string::npos);
+}
+
+TEST_F(ApplianceTest, SystemLogIsKept) {
+    if (runCommand("command -v busybox").status != 0) {
+        GTEST_SKIP() << "busybox (the appliance's syslogd) is not installed";
+    }
+    ASSERT_EQ(runCommand("logger -t TavrelAgent -p daemon.err '{62008} {probe}'").status, 0);
+    EXPECT_TRUE(waitUntil([] {
+        return readFile("/var/log/messages").find("daemon.err TavrelAgent: {62008} {probe}") !=
+               std::string::npos;
+    })) << readFile("/var/log/messages");
 }
 
 TEST_F(ApplianceTest, RegistryDescribesTheInterfaces) {

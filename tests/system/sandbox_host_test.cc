@@ -74,7 +74,7 @@ std::string hostState() {
     return runCommand(
                "for p in /pq /etc/sysconfig /opt/sbin /var/lib/dhcp /etc/hosts /etc/resolv.conf "
                "/etc/dhclient-eth1.conf /sbin/ifup /sbin/ifdown /usr/sbin/ifconfig "
-               "/root/dhcp.check4 /var/run/dhcpd.pid /var/run/dhclient-eth1.pid; do "
+               "/root/dhcp.check4 /var/run/dhcpd.pid /var/run/dhclient-eth1.pid /dev/log /dev/probe; do "
                "  find $p -printf '%p %y %s %T@\\n' 2>/dev/null || echo \"$p absent\"; done; "
                "find /pq /etc/sysconfig /var/lib/dhcp /etc/hosts -type f -exec md5sum {} + "
                "2>/dev/null; ip netns list; ip -o link show | awk '{print $2}'; "
@@ -148,7 +148,7 @@ TEST_F(SandboxHostTest, HostIsNotTouched) {
         "set -e; for d in /pq/etc /pq/bin /pq/lib/remoteprovider /var/lib/dhcp /root; do "
         "touch $d/written; done; echo 10.0.0.1 x >> /etc/hosts; echo n >> /etc/resolv.conf; "
         "echo X >> /etc/sysconfig/network; rm -f /etc/dhclient-eth1.conf /opt/sbin/dhcpd; "
-        "mkdir -p /pq/new; touch /root/dhcp.check4; "
+        "mkdir -p /pq/new; touch /root/dhcp.check4 /dev/probe; logger -t probe written; "
         "printf 'ddns-update-style none;\\nsubnet 192.168.1.0 netmask 255.255.255.0 {}\\n' "
         "> /pq/etc/dhcpd.conf; touch /pq/etc/dhcpd.leases; "
         "/usr/sbin/dhcpd -q -cf /pq/etc/dhcpd.conf -lf /pq/etc/dhcpd.leases; "

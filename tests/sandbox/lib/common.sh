@@ -46,3 +46,23 @@ sandbox_ifcfg_path() {
 sandbox_valid_ifname() {
     [[ $1 =~ ^[A-Za-z0-9][A-Za-z0-9_.:-]{0,14}$ ]]
 }
+
+# Gives the root ROOT a private /dev: the usual device nodes bound from the
+# host, its own pseudo-terminals and shared memory, and room for a /dev/log
+# of its own, so nothing written there reaches the host's /dev.
+sandbox_make_dev() {
+    local dev=$1/dev node
+    mount -t tmpfs -o mode=0755,nosuid sandbox-dev "$dev"
+    for node in null zero full random urandom tty; do
+        touch "$dev/$node"
+        mount --bind "/dev/$node" "$dev/$node"
+    done
+    mkdir -p "$dev/pts" "$dev/shm"
+    mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts "$dev/pts"
+    ln -s pts/ptmx "$dev/ptmx"
+    mount -t tmpfs -o mode=1777,nosuid,nodev shm "$dev/shm"
+    ln -s /proc/self/fd "$dev/fd"
+    ln -s /proc/self/fd/0 "$dev/stdin"
+    ln -s /proc/self/fd/1 "$dev/stdout"
+    ln -s /proc/self/fd/2 "$dev/stderr"
+}

@@ -5,17 +5,17 @@
 #   peer-root.sh STATE_DIR SANDBOX_DIR
 set -euo pipefail
 dir=$1 sandbox_dir=$2
+. "$sandbox_dir/lib/common.sh"
 mkdir -p "$dir/upper" "$dir/work" "$dir/root"
 root=$dir/root
 # A writable copy of the appliance's filesystem; what the peer writes stays
 # in its own upper layer.
 mount -t overlay overlay -o "lowerdir=/,upperdir=$dir/upper,workdir=$dir/work" "$root"
 mount -t proc proc "$root/proc"
-mount --rbind /dev "$root/dev"
-mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
+sandbox_make_dev "$root"
 # A fresh sysfs shows this network namespace's interfaces.
 mount -t sysfs sysfs "$root/sys"
-for d in run tmp var/lib/dhcp root; do
+for d in run tmp var/lib/dhcp var/log root; do
     mount -t tmpfs -o mode=0755 "peer-$d" "$root/$d"
 done
 chmod 1777 "$root/tmp"

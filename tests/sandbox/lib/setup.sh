@@ -184,7 +184,16 @@ bring_up_interfaces() {
     done
 }
 
+# The appliance's system log, when busybox is there to receive it.
+start_syslog() {
+    command -v busybox >/dev/null 2>&1 || return 0
+    : >/var/log/messages
+    busybox syslogd -n -O /var/log/messages </dev/null >/dev/null 2>&1 &
+    sandbox_wait_for test -S /dev/log || fault "syslogd did not start"
+}
+
 seed_filesystem
+start_syslog
 build_networks
 export APPLIANCE_RUN=$RUN_ID TAVREL_APPLIANCE=1
 export APPLIANCE_NS=$NS_APP APPLIANCE_NS_LAN=$NS_LAN APPLIANCE_NS_OAM=$NS_OAM APPLIANCE_NS_UPSTREAM=$NS_UP
