@@ -9,6 +9,8 @@
 #include "dhcpcomp.h"
 #include "model_test_support.h"
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 namespace {
 
 using model_test::dataFile;
@@ -432,6 +434,22 @@ TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
   EXPECT_NE(std::string::npos, written.find("[eth2]\n"));
   ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
   EXPECT_NE(std::string::npos, readFile(path_).find("leaseTime = 99\n"));
+}
+
+// The readers' fuzz target over every cut of the samples: a file or vendor
+// text broken off anywhere never makes a reader run past the text or a field
+// (checked by the sanitizer build).
+TEST_F(ModelConfigFileTest, ReadersTakeEveryCutOfTheSamples) {
+  const std::string samples[] = {
+      readFile(dataFile("dhcpcomp-sample.conf")),
+      "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200.",
+      "2,1.100-1.200.",
+  };
+  for (const std::string& text : samples) {
+    ASSERT_FALSE(text.empty());
+    for (size_t n = 0; n <= text.size(); ++n)
+      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(text.data()), n);
+  }
 }
 
 }  // namespace
