@@ -19,6 +19,13 @@ static const char kLoopbackText[] = "127.0.0.1";
 static const size_t kLeaseTimeLength = 21;
 static const char kOWTimeSuffix[] = ".000000+000";
 
+// Octets and dotted-quad text of ipLong.
+static void splitIPAddr(s_ipAddr* a) {
+  for (int i = 0; i < 4; ++i) a->ipOctets[i] = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
+  snprintf(a->ipString, sizeof(a->ipString), "%u.%u.%u.%u", a->ipOctets[0], a->ipOctets[1],
+           a->ipOctets[2], a->ipOctets[3]);
+}
+
 int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback) {
   if (a == nullptr) return DHCP_RC_INVALID_ADDRESS;
   a->ipLong = 0;
@@ -36,9 +43,10 @@ int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopba
   struct in_addr parsed;
   if (!valid || inet_aton(a->ipString, &parsed) == 0) return DHCP_RC_INVALID_ADDRESS;
 
-  // The canonical text replaces forms such as "10.1" or "0x0a.1.2.3".
+  // The canonical text replaces forms such as "10.1" or "0x0a.1.2.3" (and
+  // keeps "0.0.0.0", a valid netmask, as text).
   a->ipLong = ntohl(parsed.s_addr);
-  dhcpUtilConvertIPAddrLongtoIPAddr(a);
+  splitIPAddr(a);
   return DHCP_RC_OK;
 }
 
@@ -49,9 +57,7 @@ void dhcpUtilConvertIPAddrLongtoIPAddr(s_ipAddr* a) {
     a->ipString[0] = '\0';
     return;
   }
-  for (int i = 0; i < 4; ++i) a->ipOctets[i] = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
-  snprintf(a->ipString, sizeof(a->ipString), "%u.%u.%u.%u", a->ipOctets[0], a->ipOctets[1],
-           a->ipOctets[2], a->ipOctets[3]);
+  splitIPAddr(a);
 }
 
 int dhcpUtilIntToAscii(int value, char* out) {

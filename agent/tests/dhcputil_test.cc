@@ -46,6 +46,9 @@ TEST(ModelUtilTest, RewritesShortHexAndOctalFormsAsDottedQuads) {
   s_ipAddr mask = withText("0xffffff00");
   ASSERT_EQ(0, dhcpUtilConvertIPStringtoIPAddr(&mask, ipTypeNetmask, false));
   EXPECT_STREQ("255.255.255.0", mask.ipString);
+  mask = withText("0");
+  ASSERT_EQ(0, dhcpUtilConvertIPStringtoIPAddr(&mask, ipTypeNetmask, false));
+  EXPECT_STREQ("0.0.0.0", mask.ipString);
 }
 
 TEST(ModelUtilTest, RefusesInvalidTextsWithZeroNumbers) {
