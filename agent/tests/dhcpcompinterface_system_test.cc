@@ -3,6 +3,7 @@
 // from an upstream router that sends both vendor texts.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <syslog.h>
 
 #include <string>
 
@@ -151,6 +152,37 @@ TEST_F(InterfaceSystemTest, HostNameAndConfigurationFileAtTheAppliancePaths) {
   ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
   EXPECT_EQ(sample, readFile(g_strT20ConfigFilename));
   EXPECT_EQ("dhcpcomp.conf\n", runCommand("ls /pq/etc").output);
+}
+
+// Events of the model reach the system log as the agent opens it.
+TEST_F(InterfaceSystemTest, EventsGoToTheSystemLog) {
+  if (runCommand("command -v busybox").status != 0)
+    GTEST_SKIP() << "busybox (the appliance's syslogd) is not installed";
+  openlog("TavrelAgent", LOG_CONS | LOG_PERROR, LOG_DAEMON);
+
+  // An OAM network without room for a second address: message 62006.
+  model_test::setInterface(&OAMLANIpConfig, "172.31.0.2", "255.255.255.254");
+  std::string text =
+      "[eth2]\ndhcpStatus = 2\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
+      "defaultGateway = \nleaseTime = 600\naddrRange = \nreservedAddrs = \n";
+  dhcpCompParseDhcpCompContentsForInterface(&text[0], &OAMLANDhcpCompConfig);
+  EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
+  EXPECT_TRUE(waitUntil([] {
+    return readFile("/var/log/messages")
+               .find("daemon.err TavrelAgent: {62006} {LAN eth2 IP Network does not allow enough "
+                     "room for a default IP Address Range }") != std::string::npos;
+  })) << readFile("/var/log/messages");
+
+  // A configuration file that cannot be written: the failure is logged.
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "/pq/etc/none/dhcpcomp.conf");
+  EXPECT_EQ(0, dhcpCompWriteDhcpCompConfigFile(0));
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
+  EXPECT_TRUE(waitUntil([] {
+    return readFile("/var/log/messages")
+               .find("daemon.err TavrelAgent: {62004} {Cannot write TavrelAgent config file: "
+                     "/pq/etc/none/dhcpcomp.conf") != std::string::npos;
+  })) << readFile("/var/log/messages");
+  closelog();
 }
 
 }  // namespace
