@@ -33,11 +33,11 @@
 #define DHCP_MAX_RESERVED_ADDRS 64   // reservation slots per LAN and ids 0..63
 #define DHCP_MAX_VLANS 16            // VLANs of the customer LAN
 
-// Largest section of the component configuration file: header, at most 24
-// key lines formatted in DHCP_TEMP_BUF_SIZE, and full range and reservation
-// lists (", " + fields + separators per entry).
+// Largest section of the component configuration file: at most 32 lines or
+// line parts formatted in DHCP_TEMP_BUF_SIZE besides the entries, and full
+// range and reservation lists (", " + fields + separators per entry).
 #define DHCPCOMP_SECTION_MAX_SIZE                                                        \
-  (DHCP_INTERFACE_NAME_SIZE + 4 + 24 * DHCP_TEMP_BUF_SIZE +                               \
+  (32 * DHCP_TEMP_BUF_SIZE +                                                              \
    DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 3) +                                 \
    DHCP_MAX_RESERVED_ADDRS * (2 * DHCP_IP_STRING_SIZE + DHCP_CLIENT_NAME_SIZE +           \
                               DHCP_CLIENT_DESCRIPTION_SIZE + 5))
