@@ -41,24 +41,18 @@ CIMClass& CIMClass::setQualifier(const CIMQualifier& q)
 
 CIMQualifier CIMClass::getQualifier(const String& name) const
 {
-	int i = CIMQualifierFind(m_qualifiers, name);
-	return i >= 0 ? m_qualifiers[i] : CIMQualifier();
+	return CIMQualifierGet(m_qualifiers, name);
 }
 
 CIMClass& CIMClass::addProperty(const CIMProperty& prop)
 {
-	int i = CIMPropertyFind(m_properties, prop.getName());
-	if (i >= 0)
-		m_properties[i] = prop;
-	else
-		m_properties.push_back(prop);
+	CIMPropertySet(m_properties, prop);
 	return *this;
 }
 
 CIMProperty CIMClass::getProperty(const String& name) const
 {
-	int i = CIMPropertyFind(m_properties, name);
-	return i >= 0 ? m_properties[i] : CIMProperty();
+	return CIMPropertyGet(m_properties, name);
 }
 
 CIMPropertyArray CIMClass::getKeys() const
@@ -142,8 +136,7 @@ CIMParameter& CIMParameter::setQualifier(const CIMQualifier& q)
 
 CIMQualifier CIMParameter::getQualifier(const String& name) const
 {
-	int i = CIMQualifierFind(m_qualifiers, name);
-	return i >= 0 ? m_qualifiers[i] : CIMQualifier();
+	return CIMQualifierGet(m_qualifiers, name);
 }
 
 CIMParameter CIMMethod::getParameter(const String& name) const
@@ -164,8 +157,7 @@ CIMMethod& CIMMethod::setQualifier(const CIMQualifier& q)
 
 CIMQualifier CIMMethod::getQualifier(const String& name) const
 {
-	int i = CIMQualifierFind(m_qualifiers, name);
-	return i >= 0 ? m_qualifiers[i] : CIMQualifier();
+	return CIMQualifierGet(m_qualifiers, name);
 }
 
 void CIMMethod::typeParamValues(CIMParamValueArray& values) const

@@ -7,33 +7,23 @@ namespace OpenWBEM {
 
 CIMProperty CIMInstance::getProperty(const String& name) const
 {
-	int i = CIMPropertyFind(m_properties, name);
-	return i >= 0 ? m_properties[i] : CIMProperty();
+	return CIMPropertyGet(m_properties, name);
 }
 
 CIMValue CIMInstance::getPropertyValue(const String& name) const
 {
-	int i = CIMPropertyFind(m_properties, name);
-	return i >= 0 ? m_properties[i].getValue() : CIMValue();
+	return CIMPropertyGetValue(m_properties, name);
 }
 
 CIMInstance& CIMInstance::setProperty(const String& name, const CIMValue& value)
 {
-	int i = CIMPropertyFind(m_properties, name);
-	if (i >= 0)
-		m_properties[i].setValue(value);
-	else
-		m_properties.push_back(CIMProperty(name, value));
+	CIMPropertySetValue(m_properties, name, value);
 	return *this;
 }
 
 CIMInstance& CIMInstance::setProperty(const CIMProperty& prop)
 {
-	int i = CIMPropertyFind(m_properties, prop.getName());
-	if (i >= 0)
-		m_properties[i] = prop;
-	else
-		m_properties.push_back(prop);
+	CIMPropertySet(m_properties, prop);
 	return *this;
 }
 

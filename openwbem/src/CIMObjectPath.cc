@@ -15,23 +15,17 @@ CIMObjectPath::CIMObjectPath(const String& nameSpace, const CIMInstance& instanc
 
 CIMProperty CIMObjectPath::getKey(const String& name) const
 {
-	int i = CIMPropertyFind(m_keys, name);
-	return i >= 0 ? m_keys[i] : CIMProperty();
+	return CIMPropertyGet(m_keys, name);
 }
 
 CIMValue CIMObjectPath::getKeyValue(const String& name) const
 {
-	int i = CIMPropertyFind(m_keys, name);
-	return i >= 0 ? m_keys[i].getValue() : CIMValue();
+	return CIMPropertyGetValue(m_keys, name);
 }
 
 CIMObjectPath& CIMObjectPath::setKeyValue(const String& name, const CIMValue& value)
 {
-	int i = CIMPropertyFind(m_keys, name);
-	if (i >= 0)
-		m_keys[i].setValue(value);
-	else
-		m_keys.push_back(CIMProperty(name, value));
+	CIMPropertySetValue(m_keys, name, value);
 	return *this;
 }
 

@@ -13,6 +13,12 @@ int CIMQualifierFind(const CIMQualifierArray& quals, const String& name)
 	return -1;
 }
 
+CIMQualifier CIMQualifierGet(const CIMQualifierArray& quals, const String& name)
+{
+	int i = CIMQualifierFind(quals, name);
+	return i >= 0 ? quals[i] : CIMQualifier();
+}
+
 void CIMQualifierSet(CIMQualifierArray& quals, const CIMQualifier& q)
 {
 	int i = CIMQualifierFind(quals, q.getName());
@@ -41,6 +47,36 @@ int CIMPropertyFind(const CIMPropertyArray& props, const String& name)
 	return -1;
 }
 
+CIMProperty CIMPropertyGet(const CIMPropertyArray& props, const String& name)
+{
+	int i = CIMPropertyFind(props, name);
+	return i >= 0 ? props[i] : CIMProperty();
+}
+
+CIMValue CIMPropertyGetValue(const CIMPropertyArray& props, const String& name)
+{
+	int i = CIMPropertyFind(props, name);
+	return i >= 0 ? props[i].getValue() : CIMValue();
+}
+
+void CIMPropertySet(CIMPropertyArray& props, const CIMProperty& prop)
+{
+	int i = CIMPropertyFind(props, prop.getName());
+	if (i >= 0)
+		props[i] = prop;
+	else
+		props.push_back(prop);
+}
+
+void CIMPropertySetValue(CIMPropertyArray& props, const String& name, const CIMValue& value)
+{
+	int i = CIMPropertyFind(props, name);
+	if (i >= 0)
+		props[i].setValue(value);
+	else
+		props.push_back(CIMProperty(name, value));
+}
+
 CIMProperty& CIMProperty::setValue(const CIMValue& value)
 {
 	m_value = value;
@@ -57,8 +93,7 @@ CIMProperty& CIMProperty::setQualifier(const CIMQualifier& q)
 
 CIMQualifier CIMProperty::getQualifier(const String& name) const
 {
-	int i = CIMQualifierFind(m_qualifiers, name);
-	return i >= 0 ? m_qualifiers[i] : CIMQualifier();
+	return CIMQualifierGet(m_qualifiers, name);
 }
 
 } // namespace OpenWBEM

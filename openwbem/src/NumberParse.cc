@@ -1,5 +1,7 @@
 #include "NumberParse.h"
 
+#include "openwbem/String.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -14,12 +16,8 @@ namespace {
 // Strips blanks; returns false when nothing is left.
 bool trimmed(const std::string& text, std::string& out)
 {
-	std::size_t b = 0, e = text.size();
-	while (b < e && std::isspace(static_cast<unsigned char>(text[b])))
-		++b;
-	while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1])))
-		--e;
-	out.assign(text, b, e - b);
+	String t(text);
+	out = t.trim().toStdString();
 	return !out.empty();
 }
 
@@ -55,22 +53,29 @@ ParseResult parseMagnitude(const std::string& s, std::size_t pos, bool allowHex,
 	return overflow ? PARSE_RANGE : PARSE_OK;
 }
 
-} // namespace
-
-ParseResult parseSigned(const std::string& text, Int64 min, Int64 max, bool allowHex, Int64& out)
+// Trims text, takes an optional sign and the magnitude after it.
+ParseResult parseSignedMagnitude(const std::string& text, bool allowHex, bool& neg, UInt64& mag)
 {
 	std::string s;
 	if (!trimmed(text, s))
 		return PARSE_SYNTAX;
-	bool neg = false;
+	neg = false;
 	std::size_t pos = 0;
 	if (s[0] == '+' || s[0] == '-')
 	{
 		neg = s[0] == '-';
 		pos = 1;
 	}
+	return parseMagnitude(s, pos, allowHex, mag);
+}
+
+} // namespace
+
+ParseResult parseSigned(const std::string& text, Int64 min, Int64 max, bool allowHex, Int64& out)
+{
+	bool neg;
 	UInt64 mag;
-	ParseResult r = parseMagnitude(s, pos, allowHex, mag);
+	ParseResult r = parseSignedMagnitude(text, allowHex, neg, mag);
 	if (r != PARSE_OK)
 		return r;
 	// |INT64_MIN| is one more than INT64_MAX.
@@ -86,18 +91,9 @@ ParseResult parseSigned(const std::string& text, Int64 min, Int64 max, bool allo
 
 ParseResult parseUnsigned(const std::string& text, UInt64 max, bool allowHex, UInt64& out)
 {
-	std::string s;
-	if (!trimmed(text, s))
-		return PARSE_SYNTAX;
-	bool neg = false;
-	std::size_t pos = 0;
-	if (s[0] == '+' || s[0] == '-')
-	{
-		neg = s[0] == '-';
-		pos = 1;
-	}
+	bool neg;
 	UInt64 mag;
-	ParseResult r = parseMagnitude(s, pos, allowHex, mag);
+	ParseResult r = parseSignedMagnitude(text, allowHex, neg, mag);
 	if (r != PARSE_OK)
 		return r;
 	if ((neg && mag != 0) || mag > max)

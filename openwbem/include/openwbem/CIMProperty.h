@@ -58,6 +58,15 @@ private:
 
 // Index of the property named name (case-insensitive) in props, or -1.
 int CIMPropertyFind(const CIMPropertyArray& props, const String& name);
+// The property named name in props; null when absent.
+CIMProperty CIMPropertyGet(const CIMPropertyArray& props, const String& name);
+// The value of the property named name in props; null when absent.
+CIMValue CIMPropertyGetValue(const CIMPropertyArray& props, const String& name);
+// Replaces the property of the same name or appends prop.
+void CIMPropertySet(CIMPropertyArray& props, const CIMProperty& prop);
+// Sets the value of the property named name, keeping its place and
+// qualifiers, or appends a new property.
+void CIMPropertySetValue(CIMPropertyArray& props, const String& name, const CIMValue& value);
 
 } // namespace OpenWBEM
 

@@ -37,6 +37,8 @@ private:
 
 // Index of the qualifier named name (case-insensitive) in quals, or -1.
 int CIMQualifierFind(const CIMQualifierArray& quals, const String& name);
+// The qualifier named name (case-insensitive) in quals; null when absent.
+CIMQualifier CIMQualifierGet(const CIMQualifierArray& quals, const String& name);
 // Replaces the qualifier of the same name or appends q.
 void CIMQualifierSet(CIMQualifierArray& quals, const CIMQualifier& q);
 // True when quals holds a boolean qualifier of that name whose value is true.

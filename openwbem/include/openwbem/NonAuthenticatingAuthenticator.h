@@ -10,7 +10,7 @@ class NonAuthenticatingAuthenticator : public AuthenticatorIFC
 {
 public:
 	~NonAuthenticatingAuthenticator() override;
-	// Always true; userName is the Basic user name when one was sent, else "".
+	// Always true, with an empty userName.
 	bool authenticate(const String& authorization, String& userName, String& challenge) override;
 };
 

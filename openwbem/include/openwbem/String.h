@@ -14,7 +14,7 @@ namespace OpenWBEM {
 class String
 {
 public:
-	static const std::size_t npos = std::string::npos;
+	static constexpr std::size_t npos = std::string::npos;
 
 	String() = default;
 	String(const char* s) : m_str(s ? s : "") {}
