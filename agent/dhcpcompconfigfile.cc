@@ -38,13 +38,24 @@ bool isStandardCallServerPort(int port) {
 
 // ---- Reading ----
 
-// Finds "key" (including its " = ") from *cursor on; returns the value's
-// start and leaves *cursor there, or null (cursor unchanged).
+// First occurrence of text at the start of a line, from p on (p itself
+// counts as a line start only when it is the beginning of the file text).
+const char* findAtLineStart(const char* begin, const char* p, const char* text) {
+  for (const char* hit = strstr(p, text); hit != nullptr; hit = strstr(hit + 1, text))
+    if (hit == begin || hit[-1] == '\n') return hit;
+  return nullptr;
+}
+
+// Finds the line starting with "key" (including its " = ") from *cursor on;
+// returns the value's start and moves *cursor past the value (to its line
+// end), so that text inside a value is never taken for a key. Null when
+// absent (cursor unchanged).
 const char* findValue(const char** cursor, const char* key) {
-  const char* hit = strstr(*cursor, key);
+  const char* hit = findAtLineStart(nullptr, *cursor, key);
   if (hit == nullptr) return nullptr;
-  *cursor = hit + strlen(key);
-  return *cursor;
+  const char* value = hit + strlen(key);
+  *cursor = dhcpUtilLineEnd(value);
+  return value;
 }
 
 // Copies the value at value up to the end of its line into dst, cut to size.
@@ -240,12 +251,7 @@ bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
 
   if ((value = findValue(cursor, "addrRange = ")) == nullptr) return false;
   readRanges(cfg, value);
-  *cursor = dhcpUtilLineEnd(value);
-  const char* reservations = *cursor;
-  if ((value = findValue(&reservations, "reservedAddrs = ")) != nullptr) {
-    readReservations(value);
-    *cursor = dhcpUtilLineEnd(value);
-  }
+  if ((value = findValue(cursor, "reservedAddrs = ")) != nullptr) readReservations(value);
 
   // Call-server keys follow only in "[eth1]", which precedes the VLANs: a
   // VLAN parse ends here.
@@ -288,7 +294,9 @@ bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
 
 // ---- Writing ----
 
-// Appends one formatted line at *out.
+// Appends one formatted line (or part of one) at *out. A control character
+// inside a value becomes a blank, so that no value can break a line and
+// start a key of its own; only a line's final newline stays.
 void appendLine(char** out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void appendLine(char** out, const char* format, ...) {
   char line[DHCP_TEMP_BUF_SIZE];
@@ -298,6 +306,11 @@ void appendLine(char** out, const char* format, ...) {
   va_end(args);
   if (length < 0) return;
   if (static_cast<size_t>(length) >= sizeof(line)) length = sizeof(line) - 1;
+  for (int i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    bool finalNewline = c == '\n' && i == length - 1;
+    if ((c < 0x20 || c == 0x7f) && !finalNewline) line[i] = ' ';
+  }
   memcpy(*out, line, static_cast<size_t>(length));
   *out += length;
   **out = '\0';
@@ -409,7 +422,7 @@ void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg
   snprintf(header, sizeof(header), "[%.*s]", DHCP_INTERFACE_NAME_SIZE - 1, cfg->interfaceName);
   const char* cursor = text;
   // A later section of the same name adds to the record.
-  while ((cursor = strstr(cursor, header)) != nullptr) {
+  while ((cursor = findAtLineStart(text, cursor, header)) != nullptr) {
     cursor += strlen(header);
     if (!parseSection(&cursor, cfg)) return;
   }

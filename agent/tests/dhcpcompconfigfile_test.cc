@@ -423,6 +423,37 @@ TEST_F(ModelConfigFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(0, dhcpCompWriteDhcpCompConfigFile(0));
 }
 
+TEST_F(ModelConfigFileTest, ValuesCannotBreakTheirLines) {
+  snprintf(CustomerLANDhcpCompConfig.domainName, sizeof(CustomerLANDhcpCompConfig.domainName),
+           "lan\nwinsServer = 10.9.9.9");
+  snprintf(CustomerLANIpConfig.renewTimeLease, sizeof(CustomerLANIpConfig.renewTimeLease),
+           "3 2026/12/06\r\t20:27:36");
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  std::string written = readFile(path_);
+  EXPECT_NE(std::string::npos, written.find("\ndomainName = lan winsServer = 10.9.9.9\n"));
+  EXPECT_NE(std::string::npos, written.find("\nrenewTimeLease = 3 2026/12/06  20:27:36\n"));
+
+  model_test::resetModel();
+  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+  EXPECT_EQ(1, CustomerLANDhcpCompConfig.winsServerEmpty);
+  EXPECT_EQ(0u, CustomerLANDhcpCompConfig.winsServer.ipLong);
+}
+
+TEST_F(ModelConfigFileTest, KeysAndSectionsCountOnlyAtLineStarts) {
+  model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+  std::string text = eth1Section("domainName", "domainName = x [eth2] dhcpStatus = 7");
+  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
+               "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01 pc note s1Address = 192.168.1.9");
+  writeFile(path_, text);
+  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+  EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);
+  EXPECT_EQ(1, CustomerLANDhcpCompConfig.s1AddressEmpty);
+  EXPECT_STREQ("note s1Address = 192.168.1.9",
+               CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription);
+  EXPECT_EQ(0, OAMLANDhcpCompConfig.dhcpStatus);  // no "[eth2]" section
+  EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
+}
+
 TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
   CustomerLANDhcpCompConfigSaved = CustomerLANDhcpCompConfig;
   CustomerLANDhcpCompConfigSaved.leaseTime = 1234;
