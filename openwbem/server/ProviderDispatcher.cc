@@ -1,0 +1,315 @@
+#include "ProviderDispatcher.h"
+
+#include "openwbem/CIMException.h"
+#include "openwbem/CppAssociatorProviderIFC.h"
+#include "openwbem/CppInstanceProviderIFC.h"
+#include "openwbem/CppMethodProviderIFC.h"
+#include "openwbem/SharedLibrary.h"
+
+#include <stdexcept>
+
+namespace OpenWBEM {
+
+namespace {
+
+// Holds the host's locker, or the internal mutex, for one provider call.
+class CallLock
+{
+public:
+	CallLock(const ProviderAgentLockerIFCRef& locker, std::mutex& mutex) : m_locker(locker), m_mutex(mutex)
+	{
+		if (m_locker)
+			m_locker->lock();
+		else
+			m_mutex.lock();
+	}
+	~CallLock()
+	{
+		if (m_locker)
+			m_locker->unlock();
+		else
+			m_mutex.unlock();
+	}
+	CallLock(const CallLock&) = delete;
+	CallLock& operator=(const CallLock&) = delete;
+
+private:
+	const ProviderAgentLockerIFCRef& m_locker;
+	std::mutex& m_mutex;
+};
+
+// Does the provider library at libPath serve the "Provider" qualifier
+// value q ("c++::<id>" or "<id>", the library being lib<id>.so)?
+bool libraryMatches(const String& libPath, String q)
+{
+	if (q.startsWith("c++::"))
+		q = q.substring(5);
+	if (q.empty())
+		return false;
+	String file = "lib" + q + ".so";
+	return libPath.equals(file) || libPath.endsWith("/" + file);
+}
+
+const CIMClass s_noClass;
+
+} // namespace
+
+ProviderDispatcher::ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
+	const ProviderEnvironmentIFCRef& env, const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker)
+	: m_classes(classes), m_env(env), m_logger(logger), m_locker(locker)
+{
+	for (const CppProviderBaseIFCRef& p : providers)
+	{
+		if (!p)
+		{
+			m_logger->logError("ProviderAgent: a provider that failed to load is left out");
+			continue;
+		}
+		m_providers.push_back(Provider{p, p.getLibRef() ? p.getLibRef()->getPath() : String()});
+	}
+}
+
+void ProviderDispatcher::initializeProviders()
+{
+	for (Provider& p : m_providers)
+	{
+		try
+		{
+			CallLock lock(m_locker, m_mutex);
+			p.ref->initialize(m_env);
+		}
+		catch (const std::exception& e)
+		{
+			throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize: " + e.what());
+		}
+		catch (...)
+		{
+			throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize");
+		}
+	}
+}
+
+CppProviderBaseIFC& ProviderDispatcher::route(const String& className) const
+{
+	if (m_providers.size() == 1)
+		return *m_providers.front().ref;
+	String q = m_classes.providerOf(className);
+	for (const Provider& p : m_providers)
+		if (libraryMatches(p.id, q))
+			return *p.ref;
+	OW_THROWCIMMSG(CIMException::INVALID_CLASS, ("no provider serves class " + className.toStdString()).c_str());
+}
+
+CppInstanceProviderIFC& ProviderDispatcher::instanceProvider(const String& className) const
+{
+	CppInstanceProviderIFC* p = route(className).getInstanceProvider();
+	if (!p)
+		OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no instance provider for " + className.toStdString()).c_str());
+	return *p;
+}
+
+CppAssociatorProviderIFC& ProviderDispatcher::associatorProvider(const String& className) const
+{
+	CppAssociatorProviderIFC* p = route(className).getAssociatorProvider();
+	if (!p)
+		OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no associator provider for " + className.toStdString()).c_str());
+	return *p;
+}
+
+const CIMClass& ProviderDispatcher::classOf(const String& className) const
+{
+	const CIMClass* cls = m_classes.find(className);
+	return cls ? *cls : s_noClass;
+}
+
+// Runs one provider call under the lock. CIM errors pass unchanged; any
+// other exception is logged and becomes CIM_ERR_FAILED, so a faulty
+// provider never takes the agent down.
+template <class F>
+auto ProviderDispatcher::guarded(const char* operation, const String& className, F&& call) -> decltype(call())
+{
+	std::string failure;
+	try
+	{
+		CallLock lock(m_locker, m_mutex);
+		return call();
+	}
+	catch (const CIMException&)
+	{
+		throw;
+	}
+	catch (const std::exception& e)
+	{
+		failure = std::string("provider failed during ") + operation + " on " + className.toStdString() + ": " + e.what();
+	}
+	catch (...)
+	{
+		failure = std::string("provider failed during ") + operation + " on " + className.toStdString()
+				  + ": unknown exception";
+	}
+	m_logger->logError(failure);
+	OW_THROWCIMMSG(CIMException::FAILED, failure.c_str());
+}
+
+CIMClass ProviderDispatcher::getClass(const String&, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
+	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag,
+	const StringArray* propertyList)
+{
+	return m_classes.getClass(className, localOnly, includeQualifiers, propertyList);
+}
+
+void ProviderDispatcher::enumClassNames(const String&, const String& className, StringResultHandlerIFC& result,
+	WBEMFlags::EDeepFlag deep)
+{
+	for (const String& name : m_classes.subclassNames(className, deep))
+		result.handle(name);
+}
+
+void ProviderDispatcher::enumClasses(const String&, const String& className, CIMClassResultHandlerIFC& result,
+	WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+	WBEMFlags::EIncludeClassOriginFlag)
+{
+	for (const String& name : m_classes.subclassNames(className, deep))
+		result.handle(m_classes.getClass(name, localOnly, includeQualifiers, nullptr));
+}
+
+void ProviderDispatcher::enumInstanceNames(const String& ns, const String& className,
+	CIMObjectPathResultHandlerIFC& result)
+{
+	guarded("enumInstanceNames", className,
+		[&] { instanceProvider(className).enumInstanceNames(m_env, ns, className, result, classOf(className)); });
+}
+
+void ProviderDispatcher::enumInstances(const String& ns, const String& className, CIMInstanceResultHandlerIFC& result,
+	WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
+{
+	guarded("enumInstances", className, [&] {
+		const CIMClass& cls = classOf(className);
+		instanceProvider(className).enumInstances(m_env, ns, className, result, localOnly, deep, includeQualifiers,
+			includeClassOrigin, propertyList, cls, cls);
+	});
+}
+
+CIMInstance ProviderDispatcher::getInstance(const String& ns, const CIMObjectPath& instanceName,
+	WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
+{
+	CIMObjectPath path(instanceName);
+	m_classes.typeObjectPath(path);
+	const String& className = path.getClassName();
+	return guarded("getInstance", className, [&] {
+		return instanceProvider(className).getInstance(m_env, ns, path, localOnly, includeQualifiers,
+			includeClassOrigin, propertyList, classOf(className));
+	});
+}
+
+CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInstance& instance)
+{
+	CIMInstance typed(instance);
+	m_classes.typeInstance(typed);
+	const String& className = typed.getClassName();
+	return guarded("createInstance", className,
+		[&] { return instanceProvider(className).createInstance(m_env, ns, typed); });
+}
+
+void ProviderDispatcher::modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
+	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList)
+{
+	CIMInstance typed(modifiedInstance);
+	m_classes.typeInstance(typed);
+	const String& className = typed.getClassName();
+	const CIMClass& cls = classOf(className);
+	if (propertyList)
+	{
+		// Only the listed properties are to change; the keys still name
+		// the instance.
+		CIMPropertyArray kept;
+		for (const CIMProperty& p : typed.getProperties())
+		{
+			bool isKey = p.isKey() || (cls && cls.getProperty(p.getName()).isKey());
+			bool listedProp = false;
+			for (const String& name : *propertyList)
+				listedProp = listedProp || name.equalsIgnoreCase(p.getName());
+			if (isKey || listedProp)
+				kept.push_back(p);
+		}
+		typed.setProperties(kept);
+	}
+	guarded("modifyInstance", className, [&] {
+		instanceProvider(className).modifyInstance(m_env, ns, typed, CIMInstance(), includeQualifiers, propertyList, cls);
+	});
+}
+
+void ProviderDispatcher::deleteInstance(const String& ns, const CIMObjectPath& instanceName)
+{
+	CIMObjectPath path(instanceName);
+	m_classes.typeObjectPath(path);
+	const String& className = path.getClassName();
+	guarded("deleteInstance", className, [&] { instanceProvider(className).deleteInstance(m_env, ns, path); });
+}
+
+void ProviderDispatcher::associators(const String& ns, const CIMObjectPath& objectName,
+	CIMInstanceResultHandlerIFC& result, const String& assocClass, const String& resultClass, const String& role,
+	const String& resultRole, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
+{
+	CIMObjectPath path(objectName);
+	m_classes.typeObjectPath(path);
+	guarded("associators", assocClass, [&] {
+		associatorProvider(assocClass).associators(m_env, result, ns, path, assocClass, resultClass, role, resultRole,
+			includeQualifiers, includeClassOrigin, propertyList);
+	});
+}
+
+void ProviderDispatcher::associatorNames(const String& ns, const CIMObjectPath& objectName,
+	CIMObjectPathResultHandlerIFC& result, const String& assocClass, const String& resultClass, const String& role,
+	const String& resultRole)
+{
+	CIMObjectPath path(objectName);
+	m_classes.typeObjectPath(path);
+	guarded("associatorNames", assocClass, [&] {
+		associatorProvider(assocClass).associatorNames(m_env, result, ns, path, assocClass, resultClass, role,
+			resultRole);
+	});
+}
+
+void ProviderDispatcher::references(const String& ns, const CIMObjectPath& objectName,
+	CIMInstanceResultHandlerIFC& result, const String& resultClass, const String& role,
+	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+	const StringArray* propertyList)
+{
+	CIMObjectPath path(objectName);
+	m_classes.typeObjectPath(path);
+	guarded("references", resultClass, [&] {
+		associatorProvider(resultClass).references(m_env, result, ns, path, resultClass, role, includeQualifiers,
+			includeClassOrigin, propertyList);
+	});
+}
+
+void ProviderDispatcher::referenceNames(const String& ns, const CIMObjectPath& objectName,
+	CIMObjectPathResultHandlerIFC& result, const String& resultClass, const String& role)
+{
+	CIMObjectPath path(objectName);
+	m_classes.typeObjectPath(path);
+	guarded("referenceNames", resultClass,
+		[&] { associatorProvider(resultClass).referenceNames(m_env, result, ns, path, resultClass, role); });
+}
+
+CIMValue ProviderDispatcher::invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
+	const CIMParamValueArray& in, CIMParamValueArray& out)
+{
+	CIMObjectPath typedPath(path);
+	m_classes.typeObjectPath(typedPath);
+	CIMParamValueArray typedIn(in);
+	const String& className = typedPath.getClassName();
+	m_classes.typeMethodParams(className, methodName, typedIn);
+	return guarded("invokeMethod", className, [&] {
+		CppMethodProviderIFC* p = route(className).getMethodProvider();
+		if (!p)
+			OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no method provider for " + className.toStdString()).c_str());
+		return p->invokeMethod(m_env, ns, typedPath, methodName, typedIn, out);
+	});
+}
+
+} // namespace OpenWBEM

@@ -1,0 +1,92 @@
+// The provider agent's CIM operations over its providers: routes each
+// request by class name, types incoming values by the class definitions,
+// runs provider calls one at a time under the agent's lock, and turns any
+// failure of a provider into CIMException.
+#ifndef OW_SERVER_PROVIDERDISPATCHER_H
+#define OW_SERVER_PROVIDERDISPATCHER_H
+
+#include "ClassRepository.h"
+
+#include "openwbem/CIMOMHandleIFC.h"
+#include "openwbem/CppProviderBaseIFC.h"
+#include "openwbem/Logger.h"
+#include "openwbem/ProviderAgentLockerIFC.h"
+#include "openwbem/ProviderEnvironmentIFC.h"
+
+#include <mutex>
+#include <vector>
+
+namespace OpenWBEM {
+
+class ProviderDispatcher : public CIMOMHandleIFC
+{
+public:
+	// Null providers are left out (and logged). With a null locker an
+	// internal mutex serialises the calls.
+	ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
+		const ProviderEnvironmentIFCRef& env, const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker);
+
+	// Calls initialize() of each provider under the lock. A provider that
+	// throws makes it throw std::runtime_error naming the provider.
+	void initializeProviders();
+
+	CIMClass getClass(const String& ns, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+		const StringArray* propertyList) override;
+	void enumClassNames(const String& ns, const String& className, StringResultHandlerIFC& result,
+		WBEMFlags::EDeepFlag deep) override;
+	void enumClasses(const String& ns, const String& className, CIMClassResultHandlerIFC& result,
+		WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin) override;
+	void enumInstanceNames(const String& ns, const String& className, CIMObjectPathResultHandlerIFC& result) override;
+	void enumInstances(const String& ns, const String& className, CIMInstanceResultHandlerIFC& result,
+		WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+		const StringArray* propertyList) override;
+	CIMInstance getInstance(const String& ns, const CIMObjectPath& instanceName, WBEMFlags::ELocalOnlyFlag localOnly,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+		const StringArray* propertyList) override;
+	CIMObjectPath createInstance(const String& ns, const CIMInstance& instance) override;
+	void modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList) override;
+	void deleteInstance(const String& ns, const CIMObjectPath& instanceName) override;
+	void associators(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
+		const String& assocClass, const String& resultClass, const String& role, const String& resultRole,
+		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+		const StringArray* propertyList) override;
+	void associatorNames(const String& ns, const CIMObjectPath& objectName, CIMObjectPathResultHandlerIFC& result,
+		const String& assocClass, const String& resultClass, const String& role, const String& resultRole) override;
+	void references(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
+		const String& resultClass, const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList) override;
+	void referenceNames(const String& ns, const CIMObjectPath& objectName, CIMObjectPathResultHandlerIFC& result,
+		const String& resultClass, const String& role) override;
+	CIMValue invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
+		const CIMParamValueArray& in, CIMParamValueArray& out) override;
+
+private:
+	struct Provider
+	{
+		CppProviderBaseIFCRef ref;
+		String id;  // from the library name; "" for linked-in providers
+	};
+
+	CppProviderBaseIFC& route(const String& className) const;
+	CppInstanceProviderIFC& instanceProvider(const String& className) const;
+	CppAssociatorProviderIFC& associatorProvider(const String& className) const;
+	const CIMClass& classOf(const String& className) const;
+	template <class F>
+	auto guarded(const char* operation, const String& className, F&& call) -> decltype(call());
+
+	std::vector<Provider> m_providers;
+	const ClassRepository& m_classes;
+	ProviderEnvironmentIFCRef m_env;
+	LoggerRef m_logger;
+	ProviderAgentLockerIFCRef m_locker;
+	std::mutex m_mutex;
+};
+
+} // namespace OpenWBEM
+
+#endif
