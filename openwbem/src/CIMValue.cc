@@ -6,6 +6,8 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace OpenWBEM {
@@ -102,10 +104,21 @@ CIMValue makeInteger(DT::Type t, bool isSigned, Int64 s, UInt64 u)
 	}
 }
 
+// Shortest exact text of a real; always has a point or exponent, so that it
+// reads back as a real and not as an integer.
 String realText(Real64 v, DT::Type t)
 {
-	char buf[40];
-	std::snprintf(buf, sizeof(buf), t == DT::REAL32 ? "%.9g" : "%.17g", v);
+	char buf[48];
+	int n = 0;
+	for (int prec = t == DT::REAL32 ? 6 : 15; prec <= 17; ++prec)
+	{
+		n = std::snprintf(buf, sizeof(buf), "%.*g", prec, v);
+		double back = std::strtod(buf, 0);
+		if (t == DT::REAL32 ? static_cast<Real32>(back) == static_cast<Real32>(v) : back == v)
+			break;
+	}
+	if (n > 0 && !std::strpbrk(buf, ".eEn"))
+		std::snprintf(buf + n, sizeof(buf) - n, ".0");
 	return String(buf);
 }
 

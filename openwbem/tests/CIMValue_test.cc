@@ -176,6 +176,12 @@ TEST(CIMValueTest, ArraysAndEquality)
 	EXPECT_EQ(CIMException::TYPE_MISMATCH,
 		statusOf([] { CIMValue::createArray(DT::UINT8, {CIMValue("x")}); }));
 
+	// Reals print exactly and shortest, always as reals.
+	EXPECT_EQ("0.1", CIMValue(Real64(0.1)).toString());
+	EXPECT_EQ("0.1", CIMValue(Real32(0.1f)).toString());
+	EXPECT_EQ("1500.0", CIMValue(Real64(1500)).toString());
+	EXPECT_EQ(CIMValue(Real64(0.30000000000000004)), CIMValue::fromText(CIMValue(Real64(0.1 + 0.2)).toString(), DT::REAL64));
+
 	EXPECT_EQ(CIMValue(UInt16(1)), CIMValue(UInt16(1)));
 	EXPECT_NE(CIMValue(UInt16(1)), CIMValue(UInt32(1)));
 	EXPECT_NE(CIMValue("a"), CIMValue("A"));
