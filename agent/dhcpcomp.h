@@ -345,6 +345,10 @@ TAVREL_EXPORT void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompCo
 
 TAVREL_EXTERN_C_END
 
+// Index of an instance id given as canonical decimal text ("0", "17"; no
+// sign, blanks or leading zeros) when it is below count, else -1.
+TAVREL_EXPORT int dhcpCompInstanceIdToIndex(const std::string& id, int count);
+
 TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* range,
                                                     bool checkSubnet);
 TAVREL_EXPORT void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id,

@@ -1,0 +1,119 @@
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+
+#include <string.h>
+
+#include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+#include "framework/CopyToField.h"
+#include "framework/PoolEntry.h"
+
+using OpenWBEM::Array;
+using OpenWBEM::CIMQualifier;
+
+ZPX_DHCPReservedAddressImpl::ZPX_DHCPReservedAddressImpl(const std::string& instanceID)
+    : ZPX_DHCPReservedAddress(instanceID) {
+  int index = dhcpCompInstanceIdToIndex(instanceID, DHCP_MAX_RESERVED_ADDRS);
+  if (index < 0) return;
+  TavrelTakePoolEntry(g_reservedAddrPool[index], this, g_NumberOfReservedIPs);
+}
+
+ZPX_DHCPReservedAddressImpl::~ZPX_DHCPReservedAddressImpl() {
+  int index = dhcpCompInstanceIdToIndex(m_InstanceID, DHCP_MAX_RESERVED_ADDRS);
+  if (index < 0) return;
+  dhcpCompRemoveReservedAddr(nullptr, m_InstanceID, 0);
+  TavrelReleasePoolEntry(g_reservedAddrPool[index], this, g_NumberOfReservedIPs);
+  dhcpCompCommitConfigurationChanges();
+}
+
+int ZPX_DHCPReservedAddressImpl::startChange() {
+  saveProperties();
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPReservedAddressImpl::endChange() {
+  s_reservedAddr rec;
+  memset(&rec, 0, sizeof(rec));
+  // Texts that do not fit the record are refused with the code of their kind.
+  int rc;
+  if (!TavrelCopyToField(rec.ipAddr.ipString, m_IPv4Address))
+    rc = DHCP_RC_INVALID_ADDRESS;
+  else if (!TavrelCopyToField(rec.macAddr, m_reservedMACAddr))
+    rc = DHCP_RC_INVALID_MAC;
+  else if (!TavrelCopyToField(rec.clientName, m_reservedClientName) ||
+           !TavrelCopyToField(rec.clientDescription, m_reservedClientDescription))
+    rc = TAVREL_RC_INVALID_VALUE;
+  else
+    rc = dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
+  if (rc != DHCP_RC_OK) {
+    restoreProperties();
+    return rc;
+  }
+  dhcpCompCommitConfigurationChanges();
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPReservedAddressImpl::getIPv4Address(std::string& value, Array<CIMQualifier>&) const {
+  value = m_IPv4Address;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::setIPv4Address(std::string value) {
+  m_IPv4Address = value;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::getreservedMACAddr(std::string& value,
+                                                    Array<CIMQualifier>&) const {
+  value = m_reservedMACAddr;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::setreservedMACAddr(std::string value) {
+  m_reservedMACAddr = value;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::getreservedClientName(std::string& value,
+                                                       Array<CIMQualifier>&) const {
+  value = m_reservedClientName;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::setreservedClientName(std::string value) {
+  if (value.find('\0') != std::string::npos || !dhcpUtilIsValidClientName(value.c_str())) {
+    restoreProperties();
+    return TAVREL_RC_INVALID_CLIENT_NAME;
+  }
+  m_reservedClientName = value;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::getreservedClientDescription(std::string& value,
+                                                              Array<CIMQualifier>&) const {
+  value = m_reservedClientDescription;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPReservedAddressImpl::setreservedClientDescription(std::string value) {
+  m_reservedClientDescription = value;
+  return TAVREL_RC_OK;
+}
+
+void ZPX_DHCPReservedAddressImpl::saveProperties() {
+  m_savedIPv4Address = m_IPv4Address;
+  m_savedreservedMACAddr = m_reservedMACAddr;
+  m_savedreservedClientName = m_reservedClientName;
+  m_savedreservedClientDescription = m_reservedClientDescription;
+}
+
+void ZPX_DHCPReservedAddressImpl::restoreProperties() {
+  m_IPv4Address = m_savedIPv4Address;
+  m_reservedMACAddr = m_savedreservedMACAddr;
+  m_reservedClientName = m_savedreservedClientName;
+  m_reservedClientDescription = m_savedreservedClientDescription;
+}
+
+ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressImplInstanceManager::
+    createZPX_DHCPReservedAddress(const std::string&) {
+  int index = dhcpCompGetFreeReservedAddressInstanceID();
+  if (index < 0) throw CFG_InstanceCreationFailed();
+  return new ZPX_DHCPReservedAddressImpl(std::to_string(index));
+}
+
+void ZPX_DHCPReservedAddressImplInstanceManager::destroyZPX_DHCPReservedAddress(
+    ZPX_DHCPReservedAddress* object) {
+  delete object;
+}

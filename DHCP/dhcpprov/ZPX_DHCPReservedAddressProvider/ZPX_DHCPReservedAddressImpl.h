@@ -1,0 +1,64 @@
+// The live counterpart of one reserved-address slot of the agent. The object
+// holds pool entry (id) of g_reservedAddrPool while it lives; a change is
+// validated and stored by the agent in endChange, and destroying the object
+// removes the reservation from the configuration and commits.
+#ifndef TAVREL_DHCPPROV_ZPX_DHCPRESERVEDADDRESSIMPL_H
+#define TAVREL_DHCPPROV_ZPX_DHCPRESERVEDADDRESSIMPL_H
+
+#include <string>
+
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddress.h"
+
+// setreservedClientName: the name cannot be a host declaration name.
+#define TAVREL_RC_INVALID_CLIENT_NAME 351
+
+class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress {
+ public:
+  // instanceID: decimal reservation id "0".."63". An id outside the pool is
+  // registered but takes no pool entry.
+  explicit ZPX_DHCPReservedAddressImpl(const std::string& instanceID);
+  ~ZPX_DHCPReservedAddressImpl() override;
+
+  // Saves the four texts.
+  int startChange() override;
+  // Hands the texts to the agent; on success commits and returns 0, else
+  // restores the saved texts and returns the agent's code.
+  int endChange() override;
+  int getIPv4Address(std::string& value,
+                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int setIPv4Address(std::string value) override;
+  int getreservedMACAddr(std::string& value,
+                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int setreservedMACAddr(std::string value) override;
+  int getreservedClientName(std::string& value,
+                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  // A name with a space or any other character a host declaration name may
+  // not hold puts all four texts back to the saved ones and returns 351.
+  int setreservedClientName(std::string value) override;
+  int getreservedClientDescription(
+      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int setreservedClientDescription(std::string value) override;
+  virtual void saveProperties();
+  virtual void restoreProperties();
+
+ private:
+  std::string m_IPv4Address;
+  std::string m_reservedMACAddr;
+  std::string m_reservedClientName;
+  std::string m_reservedClientDescription;
+  std::string m_savedIPv4Address;
+  std::string m_savedreservedMACAddr;
+  std::string m_savedreservedClientName;
+  std::string m_savedreservedClientDescription;
+};
+
+// Creates reservation objects under the lowest free id (the requested id is
+// not used; CFG_InstanceCreationFailed when all 64 are taken) and deletes them.
+class TAVREL_EXPORT ZPX_DHCPReservedAddressImplInstanceManager
+    : public ZPX_DHCPReservedAddressInstanceManager {
+ public:
+  ZPX_DHCPReservedAddress* createZPX_DHCPReservedAddress(const std::string& instanceID) override;
+  void destroyZPX_DHCPReservedAddress(ZPX_DHCPReservedAddress* object) override;
+};
+
+#endif

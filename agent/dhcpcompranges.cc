@@ -1,0 +1,547 @@
+// Address ranges and reserved addresses of the customer LAN, its VLANs and
+// the OAM LAN: validation, the LAN an entry belongs to, its slot in that
+// LAN's record and the provider object that represents it.
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+#include "dhcpcomp.h"
+#include "dhcputil_internal.h"
+
+namespace {
+
+// The agent's result for a value it cannot store (client name, description).
+const int kInvalidValue = 301;
+
+// "0A:0B:0C:0D:0E:0F": six pairs, five separators.
+const size_t kMacPairs = 6;
+const size_t kMacBareLength = 12;
+const size_t kMacTextLength = 17;
+
+// VLAN id list: at most 10 ids of 0..4095, each read from at most 5 characters.
+const int kMaxVlanListItems = 10;
+const size_t kMaxVlanItemChars = 5;
+const int kMaxVlanId = 4095;
+
+const char kDeviceNamePrefix[] = "Device";
+
+// How an add operation treats the entry's id in the LAN it belongs to.
+enum EntryKind { kNewEntry, kMovedEntry, kReplacedEntry };
+
+bool inNetwork(const s_ethIpConfig* eth, uint32_t address) {
+  return (address & eth->netmask.ipLong) == eth->network.ipLong;
+}
+
+bool contains(const s_ipAddrRange& range, uint32_t address) {
+  return range.startAddr.ipLong <= address && address <= range.endAddr.ipLong;
+}
+
+// Two ranges overlap when they share an end point or one starts inside the other.
+bool rangesOverlap(uint32_t start, uint32_t end, const s_ipAddrRange& other) {
+  uint32_t otherStart = other.startAddr.ipLong;
+  uint32_t otherEnd = other.endAddr.ipLong;
+  if (start == otherStart || start == otherEnd || end == otherStart || end == otherEnd) return true;
+  return (start <= otherStart && end > otherStart) || (start > otherStart && start < otherEnd);
+}
+
+// The LAN whose network holds every address of the entry: the VLANs in their
+// order, then the customer LAN. A VLAN without an address has no network yet
+// (its zero mask would take every address).
+template <typename Fits>
+void findLan(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, Fits fits) {
+  if (cfg != nullptr) *cfg = nullptr;
+  if (eth != nullptr) *eth = nullptr;
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
+    if (VLANIpConfig[i].ipAddress.ipLong == 0 || !fits(&VLANIpConfig[i])) continue;
+    if (cfg != nullptr) *cfg = &VLANDhcpCompConfig[i];
+    if (eth != nullptr) *eth = &VLANIpConfig[i];
+    return;
+  }
+  if (fits(&CustomerLANIpConfig)) {
+    if (cfg != nullptr) *cfg = &CustomerLANDhcpCompConfig;
+    if (eth != nullptr) *eth = &CustomerLANIpConfig;
+  }
+}
+
+// The LAN holding slot index: the customer LAN, else the first VLAN.
+template <typename SlotUsed>
+s_dhcpCompConfig* lanHoldingSlot(SlotUsed used) {
+  if (used(CustomerLANDhcpCompConfig)) return &CustomerLANDhcpCompConfig;
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
+    if (used(VLANDhcpCompConfig[i])) return &VLANDhcpCompConfig[i];
+  return nullptr;
+}
+
+// The LAN whose slot the pool object of id index stands for. The OAM LAN
+// numbers its ranges on its own: its slots never belong to a pool object.
+s_dhcpCompConfig* rangeObjectLan(int index) {
+  return lanHoldingSlot([index](const s_dhcpCompConfig& c) { return !c.addrRanges[index].isFree; });
+}
+
+s_dhcpCompConfig* reservationObjectLan(int index) {
+  return lanHoldingSlot(
+      [index](const s_dhcpCompConfig& c) { return !c.reservedAddrs[index].isFree; });
+}
+
+// Index of the pool entry whose object carries id, -1 when none does.
+template <typename Entry>
+int poolIndexOf(const Entry* pool, int count, const std::string& id) {
+  for (int index = 0; index < count; ++index) {
+    if (pool[index].isFree || pool[index].object == nullptr) continue;
+    std::string objectId;
+    OpenWBEM::Array<OpenWBEM::CIMQualifier> qualifiers;
+    pool[index].object->getInstanceID(objectId, qualifiers);
+    if (objectId == id) return index;
+  }
+  return -1;
+}
+
+// Converts an optional address: the empty text leaves it unset (0), any
+// other text must be valid.
+int convertOptionalAddress(s_ipAddr* a) {
+  if (a->ipString[0] == '\0') {
+    dhcpUtilClearIPAddr(a);
+    return DHCP_RC_OK;
+  }
+  return dhcpUtilConvertIPStringtoIPAddr(a, ipTypeAddress, false);
+}
+
+// What the pool object of a range shows: the stored slot.
+void showRange(ZPX_DHCPRangeOfIPAddressesImpl* object, const s_ipAddrRange& slot) {
+  object->setStartAddress(slot.startAddr.ipString);
+  object->setEndAddress(slot.endAddr.ipString);
+  object->setDefaultGatewayIPAddress(slot.gateway.ipString);
+}
+
+void showReservation(ZPX_DHCPReservedAddressImpl* object, const s_reservedAddr& slot) {
+  object->setIPv4Address(slot.ipAddr.ipString);
+  object->setreservedMACAddr(slot.macAddr);
+  object->setreservedClientName(slot.clientName);
+  object->setreservedClientDescription(slot.clientDescription);
+}
+
+// Puts the pool object of a refused range back to the range stored for its id.
+void restoreRangeObject(int index, const std::string& id) {
+  ZPX_DHCPRangeOfIPAddressesImpl* object = g_AddressRangePool[index].object;
+  if (object == nullptr) return;
+  s_dhcpCompConfig* cfg = nullptr;
+  getAddressRangeCompConfig(id, &cfg);
+  if (cfg != nullptr && !cfg->addrRanges[index].isFree) showRange(object, cfg->addrRanges[index]);
+}
+
+void restoreReservationObject(int index, const std::string& id) {
+  ZPX_DHCPReservedAddressImpl* object = g_reservedAddrPool[index].object;
+  if (object == nullptr) return;
+  s_dhcpCompConfig* cfg = nullptr;
+  getReservedAddressCompConfig(id, &cfg);
+  if (cfg != nullptr && !cfg->reservedAddrs[index].isFree)
+    showReservation(object, cfg->reservedAddrs[index]);
+}
+
+// Checks a range against its LAN (steps after the LAN is known); 0 or the
+// first failing check's code.
+int checkRangeInLan(const s_ipAddrRange* range, int index, const s_dhcpCompConfig* cfg,
+                    const s_ethIpConfig* eth, bool checkSubnet) {
+  uint32_t start = range->startAddr.ipLong;
+  uint32_t end = range->endAddr.ipLong;
+  if (checkSubnet) {
+    if (!inNetwork(eth, start) || !inNetwork(eth, end)) return DHCP_RC_NOT_IN_SUBNET;
+    if (range->gateway.ipLong != 0 && !inNetwork(eth, range->gateway.ipLong))
+      return DHCP_RC_NOT_IN_SUBNET;
+    if (start <= eth->ipAddress.ipLong && eth->ipAddress.ipLong <= end)
+      return DHCP_RC_OWN_ADDRESS_IN_RANGE;
+  }
+  if (start > end) return DHCP_RC_START_ABOVE_END;
+  if (cfg->numReservedAddrs > 0) {
+    for (const s_reservedAddr& rec : cfg->reservedAddrs)
+      if (!rec.isFree && start <= rec.ipAddr.ipLong && rec.ipAddr.ipLong <= end)
+        return DHCP_RC_RESERVATION_IN_RANGE;
+  }
+  if (cfg->numAddrRanges > 0) {
+    for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i)
+      if (i != index && !cfg->addrRanges[i].isFree &&
+          rangesOverlap(start, end, cfg->addrRanges[i]))
+        return DHCP_RC_RANGE_OVERLAP;
+  }
+  return DHCP_RC_OK;
+}
+
+// Brings a hardware address to "0A:0B:0C:0D:0E:0F". Twelve digits are paired
+// up; seventeen characters must be six pairs of hexadecimal digits joined by
+// ":" or "-". 0 or 327; mac is changed only on success.
+int normaliseMacAddr(char* mac) {
+  char text[DHCP_MAC_ADDR_SIZE];
+  size_t length = strnlen(mac, DHCP_MAC_ADDR_SIZE);
+  if (mac[0] != '\0' && mac[1] != '\0' && mac[2] != '-' && mac[2] != ':') {
+    if (length != kMacBareLength) return DHCP_RC_INVALID_MAC;
+    size_t out = 0;
+    for (size_t pair = 0; pair < kMacPairs; ++pair) {
+      if (pair > 0) text[out++] = ':';
+      text[out++] = mac[2 * pair];
+      text[out++] = mac[2 * pair + 1];
+    }
+    text[out] = '\0';
+  } else {
+    if (length != kMacTextLength) return DHCP_RC_INVALID_MAC;
+    memcpy(text, mac, kMacTextLength + 1);
+  }
+  for (size_t pair = 0; pair < kMacPairs; ++pair) {
+    char* p = text + 3 * pair;
+    bool last = pair + 1 == kMacPairs;
+    if (!last && p[2] == '-') p[2] = ':';
+    // Both digits are checked: a pair such as "0g" would break dhcpd.conf.
+    if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
+    if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
+  }
+  for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  memcpy(mac, text, kMacTextLength + 1);
+  return DHCP_RC_OK;
+}
+
+// "Device<n>" names belong to slot n: another slot's such name is dropped,
+// and an empty name becomes "Device<index>".
+void assignDeviceName(char* name, int index) {
+  size_t prefixLength = sizeof(kDeviceNamePrefix) - 1;
+  if (strncmp(name, kDeviceNamePrefix, prefixLength) == 0 &&
+      dhcpUtilatoul(name + prefixLength) != static_cast<unsigned long>(index))
+    name[0] = '\0';
+  if (name[0] == '\0') snprintf(name, DHCP_CLIENT_NAME_SIZE, "%s%d", kDeviceNamePrefix, index);
+}
+
+// Client name used by another reservation id anywhere on the customer LAN
+// or its VLANs.
+bool clientNameTaken(const char* name, int index) {
+  for (int other = 0; other < DHCP_MAX_RESERVED_ADDRS; ++other) {
+    if (other == index || g_reservedAddrPool[other].isFree) continue;
+    s_dhcpCompConfig* holder = reservationObjectLan(other);
+    if (holder != nullptr && strcmp(holder->reservedAddrs[other].clientName, name) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Checks a reservation against its LAN; 0 or the first failing check's code.
+int checkReservationInLan(const s_reservedAddr* rec, int index, const s_dhcpCompConfig* cfg,
+                          const s_ethIpConfig* eth) {
+  for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
+    if (i == index) continue;
+    if (strcmp(cfg->reservedAddrs[i].ipAddr.ipString, rec->ipAddr.ipString) == 0 ||
+        strcmp(cfg->reservedAddrs[i].clientName, rec->clientName) == 0)
+      return DHCP_RC_ALREADY_USED;
+  }
+  if (rec->ipAddr.ipLong == eth->ipAddress.ipLong) return DHCP_RC_RESERVED_IS_OWN_ADDRESS;
+  for (const s_ipAddrRange& range : cfg->addrRanges)
+    if (!range.isFree && contains(range, rec->ipAddr.ipLong)) return DHCP_RC_RESERVED_IN_RANGE;
+  if (clientNameTaken(rec->clientName, index)) return DHCP_RC_ALREADY_USED;
+  return DHCP_RC_OK;
+}
+
+void terminateReservationTexts(s_reservedAddr* rec) {
+  rec->ipAddr.ipString[DHCP_IP_STRING_SIZE - 1] = '\0';
+  rec->macAddr[DHCP_MAC_ADDR_SIZE - 1] = '\0';
+  rec->clientName[DHCP_CLIENT_NAME_SIZE - 1] = '\0';
+  rec->clientDescription[DHCP_CLIENT_DESCRIPTION_SIZE - 1] = '\0';
+}
+
+}  // namespace
+
+int dhcpCompInstanceIdToIndex(const std::string& id, int count) {
+  if (id.empty() || id.size() > 9 || (id.size() > 1 && id[0] == '0')) return -1;
+  int value = 0;
+  for (char c : id) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value < count ? value : -1;
+}
+
+void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_ipAddrRange* range) {
+  uint32_t start = range != nullptr ? range->startAddr.ipLong : 0;
+  uint32_t end = range != nullptr ? range->endAddr.ipLong : 0;
+  if (range == nullptr) {
+    findLan(cfg, eth, [](const s_ethIpConfig*) { return false; });
+    return;
+  }
+  findLan(cfg, eth, [start, end](const s_ethIpConfig* e) {
+    return inNetwork(e, start) && inNetwork(e, end);
+  });
+}
+
+void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_reservedAddr* rec) {
+  uint32_t address = rec != nullptr ? rec->ipAddr.ipLong : 0;
+  bool known = rec != nullptr;
+  findLan(cfg, eth, [known, address](const s_ethIpConfig* e) {
+    return known && inNetwork(e, address);
+  });
+}
+
+int getAddressRangeCompConfig(const std::string& id, s_dhcpCompConfig** cfg) {
+  if (cfg != nullptr) *cfg = nullptr;
+  int index = poolIndexOf(g_AddressRangePool, DHCP_MAX_ADDR_RANGES, id);
+  if (index >= 0 && cfg != nullptr)
+    *cfg = rangeObjectLan(index);
+  return index;
+}
+
+int getReservedAddressCompConfig(const std::string& id, s_dhcpCompConfig** cfg) {
+  if (cfg != nullptr) *cfg = nullptr;
+  int index = poolIndexOf(g_reservedAddrPool, DHCP_MAX_RESERVED_ADDRS, id);
+  if (index >= 0 && cfg != nullptr)
+    *cfg = reservationObjectLan(index);
+  return index;
+}
+
+void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway) {
+  if (cfg == nullptr || gateway == nullptr) return;
+  cfg->defaultGateway = *gateway;
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    s_ipAddrRange& slot = cfg->addrRanges[i];
+    if (slot.isFree || slot.gateway.ipLong == gateway->ipLong) continue;
+    slot.gateway = *gateway;
+    if (g_AddressRangePool[i].object != nullptr)
+      g_AddressRangePool[i].object->setDefaultGatewayIPAddress(gateway->ipString);
+  }
+}
+
+int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* range,
+                                      bool checkSubnet) {
+  if (range == nullptr) return DHCP_RC_NO_LAN;
+  int index = dhcpCompInstanceIdToIndex(id, DHCP_MAX_ADDR_RANGES);
+  if (index < 0) return DHCP_RC_RANGE_ID;
+
+  if (dhcpUtilConvertIPStringtoIPAddr(&range->startAddr, ipTypeAddress, false) != DHCP_RC_OK ||
+      dhcpUtilConvertIPStringtoIPAddr(&range->endAddr, ipTypeAddress, false) != DHCP_RC_OK ||
+      convertOptionalAddress(&range->gateway) != DHCP_RC_OK) {
+    restoreRangeObject(index, id);
+    return DHCP_RC_INVALID_ADDRESS;
+  }
+
+  s_dhcpCompConfig* cfg = nullptr;
+  s_ethIpConfig* eth = nullptr;
+  getInterfaceContext(&cfg, &eth, range);
+  if (cfg == nullptr) return DHCP_RC_NO_LAN;
+
+  EntryKind kind = kReplacedEntry;
+  s_dhcpCompConfig* formerLan = nullptr;
+  if (cfg->addrRanges[index].isFree) {
+    kind = getAddressRangeCompConfig(id, &formerLan) < 0 ? kNewEntry : kMovedEntry;
+  }
+
+  int rc = checkRangeInLan(range, index, cfg, eth, checkSubnet);
+  if (rc != DHCP_RC_OK) {
+    restoreRangeObject(index, id);
+    return rc;
+  }
+
+  s_ipAddrRange& slot = cfg->addrRanges[index];
+  slot.startAddr = range->startAddr;
+  slot.endAddr = range->endAddr;
+  slot.isFree = 0;
+  // A range that is new to the LAN starts with the LAN's gateway, as all
+  // its ranges carry it.
+  if (kind != kReplacedEntry) slot.gateway = cfg->defaultGateway;
+  cfg->defaultGatewayEmpty = range->gateway.ipLong != 0 ? 0 : 1;
+  if (range->gateway.ipLong != 0) syncUpGatewayForAddrRanges(cfg, &range->gateway);
+
+  if (kind == kNewEntry) {
+    new ZPX_DHCPRangeOfIPAddressesImpl(id);
+    ++cfg->numAddrRanges;
+  } else if (kind == kMovedEntry) {
+    ++cfg->numAddrRanges;
+    // A range that changed LAN leaves its old slot, or it would be served twice.
+    if (formerLan != nullptr) dhcpCompRemoveIPAddressRange(formerLan, id, index);
+  }
+  if (g_AddressRangePool[index].object != nullptr)
+    showRange(g_AddressRangePool[index].object, slot);
+  return DHCP_RC_OK;
+}
+
+int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* range, int id) {
+  if (cfg == nullptr || range == nullptr) return DHCP_RC_NO_LAN;
+  if (dhcpUtilConvertIPStringtoIPAddr(&range->startAddr, ipTypeAddress, false) != DHCP_RC_OK ||
+      dhcpUtilConvertIPStringtoIPAddr(&range->endAddr, ipTypeAddress, false) != DHCP_RC_OK)
+    return DHCP_RC_INVALID_ADDRESS;
+  // A stored gateway that is no address is dropped, the range kept.
+  dhcpUtilConvertUntrustedIPAddr(&range->gateway, ipTypeAddress);
+  if (id < 0 || id >= DHCP_MAX_ADDR_RANGES) return DHCP_RC_RANGE_ID;
+  if (range->startAddr.ipLong > range->endAddr.ipLong) return DHCP_RC_START_ABOVE_END;
+
+  s_ipAddrRange& slot = cfg->addrRanges[id];
+  bool wasFree = slot.isFree != 0;
+  cfg->defaultGateway = range->gateway;
+  slot.startAddr = range->startAddr;
+  slot.endAddr = range->endAddr;
+  slot.gateway = range->gateway;
+  slot.isFree = 0;
+  if (g_AddressRangePool[id].object == nullptr)
+    new ZPX_DHCPRangeOfIPAddressesImpl(std::to_string(id));
+  showRange(g_AddressRangePool[id].object, slot);
+  // A slot read twice is one range.
+  if (wasFree) ++cfg->numAddrRanges;
+  return DHCP_RC_OK;
+}
+
+int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubnet) {
+  s_dhcpCompConfig* cfg = &OAMLANDhcpCompConfig;
+  if (range == nullptr || cfg->numAddrRanges >= DHCP_MAX_ADDR_RANGES) return 0;
+  if (dhcpUtilConvertIPStringtoIPAddr(&range->startAddr, ipTypeAddress, false) != DHCP_RC_OK ||
+      dhcpUtilConvertIPStringtoIPAddr(&range->endAddr, ipTypeAddress, false) != DHCP_RC_OK)
+    return 0;
+  uint32_t start = range->startAddr.ipLong;
+  uint32_t end = range->endAddr.ipLong;
+  if (checkSubnet && (!inNetwork(&OAMLANIpConfig, start) || !inNetwork(&OAMLANIpConfig, end)))
+    return 0;
+  if (start > end) return 0;
+  int freeSlot = -1;
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    const s_ipAddrRange& slot = cfg->addrRanges[i];
+    if (slot.isFree) {
+      if (freeSlot < 0) freeSlot = i;
+      continue;
+    }
+    if (rangesOverlap(start, end, slot)) return 0;
+  }
+  if (freeSlot < 0) return 0;
+  cfg->addrRanges[freeSlot].startAddr = range->startAddr;
+  cfg->addrRanges[freeSlot].endAddr = range->endAddr;
+  cfg->addrRanges[freeSlot].isFree = 0;
+  ++cfg->numAddrRanges;
+  return 1;
+}
+
+void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id, int slot) {
+  if (cfg == nullptr) slot = getAddressRangeCompConfig(id, &cfg);
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_ADDR_RANGES || cfg->addrRanges[slot].isFree)
+    return;
+  s_ipAddrRange& range = cfg->addrRanges[slot];
+  range.isFree = 1;
+  dhcpUtilClearIPAddr(&range.startAddr);
+  dhcpUtilClearIPAddr(&range.endAddr);
+  dhcpUtilClearIPAddr(&range.gateway);
+  --cfg->numAddrRanges;
+  if (cfg->numAddrRanges <= 0) dhcpUtilClearIPAddr(&cfg->defaultGateway);
+}
+
+int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* rec) {
+  if (rec == nullptr) return DHCP_RC_NO_LAN;
+  int index = dhcpCompInstanceIdToIndex(id, DHCP_MAX_RESERVED_ADDRS);
+  if (index < 0) return DHCP_RC_NO_LAN;
+  terminateReservationTexts(rec);
+
+  if (dhcpUtilConvertIPStringtoIPAddr(&rec->ipAddr, ipTypeAddress, false) != DHCP_RC_OK) {
+    restoreReservationObject(index, id);
+    return DHCP_RC_INVALID_ADDRESS;
+  }
+
+  s_dhcpCompConfig* cfg = nullptr;
+  s_ethIpConfig* eth = nullptr;
+  getInterfaceContext(&cfg, &eth, rec);
+  if (cfg == nullptr) return DHCP_RC_NO_LAN;
+
+  EntryKind kind = kReplacedEntry;
+  s_dhcpCompConfig* formerLan = nullptr;
+  if (cfg->reservedAddrs[index].isFree)
+    kind = getReservedAddressCompConfig(id, &formerLan) < 0 ? kNewEntry : kMovedEntry;
+
+  int rc = normaliseMacAddr(rec->macAddr);
+  if (rc == DHCP_RC_OK) {
+    assignDeviceName(rec->clientName, index);
+    // The name becomes a dhcpd.conf host name and the description a field
+    // of the component file: both must be written back unchanged.
+    if (!dhcpUtilIsValidClientName(rec->clientName) ||
+        !dhcpUtilIsValidDescription(rec->clientDescription))
+      rc = kInvalidValue;
+  }
+  if (rc == DHCP_RC_OK) rc = checkReservationInLan(rec, index, cfg, eth);
+  if (rc != DHCP_RC_OK) {
+    restoreReservationObject(index, id);
+    return rc;
+  }
+
+  s_reservedAddr& slot = cfg->reservedAddrs[index];
+  slot.ipAddr = rec->ipAddr;
+  memcpy(slot.macAddr, rec->macAddr, sizeof(slot.macAddr));
+  memcpy(slot.clientName, rec->clientName, sizeof(slot.clientName));
+  memcpy(slot.clientDescription, rec->clientDescription, sizeof(slot.clientDescription));
+  slot.isFree = 0;
+
+  if (kind == kNewEntry) {
+    new ZPX_DHCPReservedAddressImpl(id);
+    ++cfg->numReservedAddrs;
+  } else if (kind == kMovedEntry) {
+    ++cfg->numReservedAddrs;
+    // A reservation that changed LAN leaves its old slot.
+    if (formerLan != nullptr) dhcpCompRemoveReservedAddr(formerLan, id, index);
+  }
+  if (g_reservedAddrPool[index].object != nullptr)
+    showReservation(g_reservedAddrPool[index].object, slot);
+  return DHCP_RC_OK;
+}
+
+void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, int slot) {
+  if (cfg == nullptr) slot = getReservedAddressCompConfig(id, &cfg);
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_RESERVED_ADDRS ||
+      cfg->reservedAddrs[slot].isFree)
+    return;
+  s_reservedAddr& rec = cfg->reservedAddrs[slot];
+  rec.isFree = 1;
+  dhcpUtilClearIPAddr(&rec.ipAddr);
+  memset(rec.macAddr, 0, sizeof(rec.macAddr));
+  memset(rec.clientName, 0, sizeof(rec.clientName));
+  memset(rec.clientDescription, 0, sizeof(rec.clientDescription));
+  --cfg->numReservedAddrs;
+}
+
+int dhcpCompVerifyVLANIds(char* list) {
+  if (list == nullptr) return DHCP_RC_INVALID_VLAN_IDS;
+  for (const char* p = list; *p != '\0'; ++p) {
+    if (!isdigit(static_cast<unsigned char>(*p)) && *p != ',') return DHCP_RC_INVALID_VLAN_IDS;
+    if (*p == ',' && p[1] == ',') return DHCP_RC_INVALID_VLAN_IDS;
+  }
+  if (list[0] == '\0') return DHCP_RC_OK;
+  int items = 0;
+  for (const char* p = list;;) {
+    size_t length = strcspn(p, ",");
+    char item[kMaxVlanItemChars + 1];
+    dhcpUtilCopyText(item, sizeof(item), p, length);
+    if (++items > kMaxVlanListItems || atoi(item) > kMaxVlanId) return DHCP_RC_INVALID_VLAN_IDS;
+    p += length;
+    if (*p == '\0') break;
+    ++p;
+  }
+  return DHCP_RC_OK;
+}
+
+void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
+  if (eth == nullptr || cfg == nullptr) return;
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    s_ipAddrRange& range = cfg->addrRanges[i];
+    if (range.startAddr.ipLong == 0) continue;
+    if (inNetwork(eth, range.startAddr.ipLong) && inNetwork(eth, range.endAddr.ipLong) &&
+        !contains(range, eth->ipAddress.ipLong)) {
+      range.gateway = cfg->defaultGateway;
+    } else if (g_AddressRangePool[i].object != nullptr && rangeObjectLan(i) == cfg) {
+      dhcpCompDeleteAddressRangeObject(g_AddressRangePool[i].object);
+    } else {
+      dhcpCompRemoveIPAddressRange(cfg, std::string(), i);
+    }
+  }
+  if (cfg->numReservedAddrs == 0) return;
+  for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
+    s_reservedAddr& rec = cfg->reservedAddrs[i];
+    if (rec.ipAddr.ipLong == 0 || inNetwork(eth, rec.ipAddr.ipLong)) continue;
+    if (g_reservedAddrPool[i].object != nullptr && reservationObjectLan(i) == cfg)
+      dhcpCompDeleteReservedAddrObject(g_reservedAddrPool[i].object);
+    else
+      dhcpCompRemoveReservedAddr(cfg, std::string(), i);
+  }
+}
+
+void dhcpCompDeleteAddressRangeObject(ZPX_DHCPRangeOfIPAddressesImpl* object) { delete object; }
+
+void dhcpCompDeleteReservedAddrObject(ZPX_DHCPReservedAddressImpl* object) { delete object; }

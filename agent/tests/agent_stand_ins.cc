@@ -1,0 +1,15 @@
+// TEST-ONLY: see agent_stand_ins.h.
+#include "agent_stand_ins.h"
+
+#include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+
+int g_commitCount = 0;
+
+int dhcpCompCommitConfigurationChanges(void) {
+  ++g_commitCount;
+  return 0;
+}
+
+void dhcpCompDeleteCustomerLanLeaseObject(ZPX_DHCPClientLeaseInfoCustomerLANImpl*) {}
+void dhcpCompDeleteOamLanLeaseObject(ZPX_DHCPClientLeaseInfoOAMLANImpl*) {}
