@@ -1,0 +1,47 @@
+// The commit: the single path by which a change of the records reaches the
+// files and the running DHCP server.
+#include <syslog.h>
+
+#include <mutex>
+
+#include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+
+namespace {
+
+const char kConfigTraceCommand[] = "cp /pq/etc/dhcpcomp.conf /root/dhcp.check4";
+const int kStatusAllDevices = 2;
+
+void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
+  if (empty && CustomerLANIpConfig.ipAddress.ipLong != 0) *address = publishedIpAddress;
+}
+
+}  // namespace
+
+int dhcpCompCommitConfigurationChanges(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  dhcpCompKillDhcpDaemon();
+  dhcpCompRefreshPublishedIPAddress();
+  if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
+    updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
+    if (VLANDhcpCompConfig[i].defaultGatewayEmpty)
+      updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
+  }
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s1Address);
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s2Address);
+  dhcpCompWriteDhcpCompConfigFile(0);
+  dhcpCompRunCommand("%s", kConfigTraceCommand);
+  dhcpCompCreateDhcpdConfigFile();
+  if (CustomerLANDhcpCompConfig.dhcpStatus == kStatusAllDevices && CustomerLANIpConfig.externalDhcpServer &&
+      CustomerLANDhcpCompConfig.externalServerWarning) {
+    syslog(LOG_ERR,
+           "{%d} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
+           "enabled for ALL Devices}",
+           DHCP_MSG_FOREIGN_SERVER);
+    CustomerLANDhcpCompConfig.externalServerWarning = 0;
+  }
+  return dhcpCompStartDhcpDeamon();
+}

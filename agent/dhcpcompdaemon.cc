@@ -1,0 +1,236 @@
+// Control of dhcpd and of the customer LAN's dhclient through their PID files.
+//
+// A stop signals only a process that /proc shows to be the PID file's program
+// (a file left by a power cut may name an unrelated process by now) and waits
+// until it has ended: dhcpd refuses to start while its predecessor still
+// exists, and a daemon killed by the agent stays a zombie until the agent,
+// its subreaper, reaps it.
+#include <errno.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <syslog.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+#include "dhcputil_internal.h"
+
+namespace {
+
+// Without -q: dhcpd's messages, a failure's reason among them, go to a file
+// that the agent logs when the start fails.
+const char kDhcpdStartCommand[] = "/opt/sbin/dhcpd -cf %s -lf %s >%s 2>&1";
+// dhcpd's banner ends with this line; its closing advice starts with the
+// second. Neither says why a start failed.
+const char kDhcpdBannerEnd[] = "For info, please visit";
+const char kDhcpdAdviceStart[] = "If you think you have received";
+const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q";
+const char kDhclientConfFile[] = "/etc/dhclient-eth1.conf";
+const char kDhclientLeaseFile[] = "/var/lib/dhcp/dhclient-eth1.leases";
+const char kDhclientScript[] = "/opt/sbin/dhclient-script";
+const char kLeaseFileTouchCommand[] = "cd /pq/etc; touch dhcpd.leases";
+const char kDhcpdProgram[] = "dhcpd";
+
+const int kPollIntervalMs = 5;
+// Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
+const size_t kCommMaxLength = 15;
+// Most of dhcpd's start output that goes to the system log.
+const size_t kStartOutputLogMax = 1000;
+
+
+void sleepMs(int ms) {
+  struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+// The program a PID file belongs to: its name up to the first "." or "-".
+std::string programOfPidFile(const char* pidFile) {
+  const char* base = strrchr(pidFile, '/');
+  base = base != nullptr ? base + 1 : pidFile;
+  return std::string(base, strcspn(base, ".-"));
+}
+
+// Decimal process ids of a PID file's text; anything else is ignored.
+std::vector<pid_t> pidsOfText(const char* text) {
+  std::vector<pid_t> pids;
+  const char* p = text;
+  while (*p != '\0') {
+    size_t blanks = strspn(p, " \t\n");
+    p += blanks;
+    size_t length = strcspn(p, " \t\n");
+    if (length == 0) break;
+    if (strspn(p, "0123456789") == length) {
+      errno = 0;
+      char* end = nullptr;
+      unsigned long value = strtoul(p, &end, 10);
+      if (errno == 0 && end == p + length && value > 0 && value <= INT_MAX)
+        pids.push_back(static_cast<pid_t>(value));
+    }
+    p += length;
+  }
+  return pids;
+}
+
+// True when /proc shows that pid runs program: the base name of its
+// executable, or, when that cannot be read (a zombie), its command name.
+bool processIsProgram(pid_t pid, const std::string& program) {
+  std::string proc = "/proc/" + std::to_string(pid);
+  char exe[PATH_MAX];
+  ssize_t length = readlink((proc + "/exe").c_str(), exe, sizeof(exe) - 1);
+  if (length > 0) {
+    exe[length] = '\0';
+    const char* base = strrchr(exe, '/');
+    return program == (base != nullptr ? base + 1 : exe);
+  }
+  FILE* f = fopen((proc + "/comm").c_str(), "r");
+  if (f == nullptr) return false;
+  char comm[kCommMaxLength + 2] = "";
+  bool read = fgets(comm, sizeof(comm), f) != nullptr;
+  fclose(f);
+  if (!read) return false;
+  comm[strcspn(comm, "\n")] = '\0';
+  return program.compare(0, kCommMaxLength, comm) == 0;
+}
+
+// Reaps pid when it is the agent's child; true once it no longer exists.
+bool processEnded(pid_t pid) {
+  pid_t reaped = waitpid(pid, nullptr, WNOHANG);
+  if (reaped == pid) return true;
+  return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+bool waitForEnd(pid_t pid, int timeoutMs) {
+  for (int waited = 0;; waited += kPollIntervalMs) {
+    if (processEnded(pid)) return true;
+    if (waited >= timeoutMs) return false;
+    sleepMs(kPollIntervalMs);
+  }
+}
+
+void stopProcess(pid_t pid, const std::string& program) {
+  if (pid == getpid() || !processIsProgram(pid, program)) return;
+  if (kill(pid, SIGTERM) != 0) return;
+  if (waitForEnd(pid, DHCP_STOP_TERM_WAIT_MS)) return;
+  syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
+         static_cast<int>(pid));
+  kill(pid, SIGKILL);
+  if (!waitForEnd(pid, DHCP_STOP_KILL_WAIT_MS))
+    syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
+}
+
+// Process id of a running dhcpd named by its PID file, else 0.
+pid_t runningDhcpd() {
+  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
+  if (text == nullptr) return 0;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  for (pid_t pid : pids) {
+    if (kill(pid, 0) == 0 && processIsProgram(pid, kDhcpdProgram)) return pid;
+  }
+  return 0;
+}
+
+// Logs why dhcpd did not come up, with what it printed.
+void logStartFailure(int status) {
+  char* output = dhcpUtilReadTextFile(DHCPD_START_OUTPUT_FILE);
+  std::string said = output != nullptr ? output : "";
+  free(output);
+  size_t banner = said.find(kDhcpdBannerEnd);
+  if (banner != std::string::npos) said.erase(0, said.find('\n', banner));
+  size_t advice = said.find(kDhcpdAdviceStart);
+  if (advice != std::string::npos) said.erase(advice);
+  if (said.size() > kStartOutputLogMax) said.resize(kStartOutputLogMax);
+  for (char& c : said) {
+    if (c == '\n' || c == '\t') c = ' ';
+  }
+  syslog(LOG_ERR, "DHCP server did not start (status %d): %s", status, said.c_str());
+}
+
+}  // namespace
+
+std::recursive_mutex& dhcpCompProcessControlMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+int dhcpCompInitProcessControl(void) {
+  return prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0 ? 0 : errno;
+}
+
+int dhcpCompRunCommand(const char* format, ...) {
+  // A buffer of tempBuf's size, private to the call: commands are formatted
+  // on several threads.
+  char command[DHCP_TEMP_BUF_SIZE];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(command, sizeof(command), format, args);
+  va_end(args);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof(command)) {
+    syslog(LOG_ERR, "Command too long for the command buffer; not run.");
+    return -1;
+  }
+  return system(command);
+}
+
+void dhcpCompKillProcess(char* pidFile) {
+  if (pidFile == nullptr) return;
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  char* text = dhcpUtilReadTextFile(pidFile);
+  if (text == nullptr) return;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  unlink(pidFile);
+  std::string program = programOfPidFile(pidFile);
+  for (pid_t pid : pids) stopProcess(pid, program);
+}
+
+void dhcpCompKillDhcpDaemon(void) {
+  char pidFile[] = DHCPD_PID_FILE;
+  dhcpCompKillProcess(pidFile);
+}
+
+void dhcpCompKillDhclient(void) {
+  char pidFile[] = DHCLIENT_PID_FILE;
+  dhcpCompKillProcess(pidFile);
+}
+
+int dhcpCompStartDhcpDeamon(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  FILE* leases = fopen(DHCPD_LEASE_FILE, "a");
+  if (leases != nullptr)
+    fclose(leases);
+  else
+    dhcpCompRunCommand("%s", kLeaseFileTouchCommand);
+
+  int status = dhcpCompRunCommand(kDhcpdStartCommand, DHCPD_CONF_FILE, DHCPD_LEASE_FILE,
+                                  DHCPD_START_OUTPUT_FILE);
+  if (status != 0) {
+    logStartFailure(status);
+    return status;
+  }
+  // dhcpd writes its PID file once it has detached.
+  for (int waited = 0; waited < DHCPD_START_WAIT_MS; waited += kPollIntervalMs) {
+    if (runningDhcpd() != 0) return 0;
+    sleepMs(kPollIntervalMs);
+  }
+  logStartFailure(status);
+  return -1;
+}
+
+int dhcpCompStartDhclient(void) {
+  return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile,
+                            kDhclientScript);
+}

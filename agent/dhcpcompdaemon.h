@@ -1,0 +1,129 @@
+// Control of the DHCP server and client processes, the commit of
+// configuration changes, the generation of the server's dhcpd.conf and the
+// agent's copy of the appliance's published address. The commit is called
+// back by libTavrel, so these functions keep C linkage and are exported.
+#ifndef TAVREL_AGENT_DHCPCOMPDAEMON_H
+#define TAVREL_AGENT_DHCPCOMPDAEMON_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <mutex>
+#include <string>
+
+#include "dhcpcomp.h"
+#include "tavrel_export.h"
+
+#define DHCPD_PID_FILE "/var/run/dhcpd.pid"
+#define DHCLIENT_PID_FILE "/var/run/dhclient-eth1.pid"
+#define DHCPD_CONF_FILE "/pq/etc/dhcpd.conf"
+#define DHCPD_LEASE_FILE "/pq/etc/dhcpd.leases"
+// What dhcpd printed when it was last started (kept for diagnosis).
+#define DHCPD_START_OUTPUT_FILE "/var/run/dhcpd.start.txt"
+
+// How long a stop waits for a process to end after SIGTERM before it sends
+// SIGKILL, and after SIGKILL before it gives up (milliseconds).
+#define DHCP_STOP_TERM_WAIT_MS 3000
+#define DHCP_STOP_KILL_WAIT_MS 2000
+// How long a start waits for dhcpd's PID file to name the running server.
+#define DHCPD_START_WAIT_MS 3000
+
+// Event message id of the foreign-server warning.
+#define DHCP_MSG_FOREIGN_SERVER 62005
+
+TAVREL_EXTERN_C_BEGIN
+
+// ---- Published address ----
+
+TAVREL_EXPORT extern s_ipAddr publishedIpAddress;
+TAVREL_EXPORT extern uint8_t publishedIpCallbackEnabled;
+TAVREL_EXPORT extern uint32_t publishedIpListenerID;
+
+// Reads the appliance's published address into publishedIpAddress; the first
+// successful read also registers PublishedIpChangeNotificationHandler.
+// Returns the registry status when the read fails (publishedIpAddress keeps
+// its value), else the result of the address conversion (0 or 320; an
+// invalid text leaves publishedIpAddress empty).
+TAVREL_EXPORT int dhcpCompRefreshPublishedIPAddress(void);
+
+// Registry callback: raises the IP-change flag file when the published
+// address text changed. The first five arguments are not used.
+TAVREL_EXPORT void PublishedIpChangeNotificationHandler(unsigned long, unsigned char, unsigned char,
+                                                        unsigned long, void*,
+                                                        unsigned long oldLength, void* oldValue,
+                                                        unsigned long newLength, void* newValue);
+
+// Hands the ranges of a LAN their gateway: the system's default gateway when
+// it lies in the LAN, else the LAN's own address.
+TAVREL_EXPORT void updateDefaultGatewayDynamic(s_dhcpCompConfig* config, s_ethIpConfig* ip);
+
+// ---- Process control ----
+
+// Makes the agent the reaper of the daemons it starts (they are re-parented
+// to it when they detach), so a stop can wait until a server has really
+// ended. Called once by the agent's main before any daemon is started.
+// 0, or an errno value.
+TAVREL_EXPORT int dhcpCompInitProcessControl(void);
+
+// Formats a shell command into a buffer of tempBuf's size and runs it with
+// system(). A command that does not fit is not run: -1 and a system-log error. Otherwise
+// the status of system().
+TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Stops the process recorded in pidFile and deletes the file. Only decimal
+// process ids of the file are used, and only a process that is the file's
+// program (the file name up to its first "." or "-": "dhcpd" for
+// dhcpd.pid, "dhclient" for dhclient-eth1.pid) is signalled: SIGTERM, then
+// SIGKILL when it has not ended in time. Returns once the process has ended
+// (reaping it when it is the agent's child) or the wait gave up.
+TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
+TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
+TAVREL_EXPORT void dhcpCompKillDhclient(void);
+
+// Makes sure the lease file exists and starts dhcpd. 0 once the server runs
+// (its PID file names a live dhcpd); otherwise the start command's status,
+// or -1 when it exited with 0 but no server runs, and what dhcpd printed
+// goes to the system log.
+TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
+// Starts the customer LAN's DHCP client; the status of system().
+TAVREL_EXPORT int dhcpCompStartDhclient(void);
+
+// Applies the current records: stops dhcpd, refreshes the published address
+// and the dynamic gateways, writes the component configuration file and
+// dhcpd.conf, and starts dhcpd again. Commits are serialised. Returns the
+// result of dhcpCompStartDhcpDeamon (0 when the server runs).
+TAVREL_EXPORT int dhcpCompCommitConfigurationChanges(void);
+
+// ---- dhcpd.conf ----
+
+// Writes /pq/etc/dhcpd.conf from the records, replacing it atomically. May
+// set the customer LAN's s2 call server to s1 when s2 is unset. 1 when
+// written; 0 when it could not be (the old file stays; system-log error).
+TAVREL_EXPORT int dhcpCompCreateDhcpdConfigFile(void);
+
+// Room the subnet declaration of one LAN needs at *out, extra not counted.
+#define DHCPD_SUBNET_SECTION_MAX_SIZE                                                   \
+  (512 + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 16) + 256 +                   \
+   DHCP_MAX_RESERVED_ADDRS * (2 * DHCP_CLIENT_NAME_SIZE + DHCP_MAC_ADDR_SIZE +          \
+                              DHCP_IP_STRING_SIZE + 80) +                                 \
+   1024)
+
+// Appends the subnet declaration of one LAN at *out, which must have room
+// for DHCPD_SUBNET_SECTION_MAX_SIZE bytes plus the length of extra; extra
+// (may be null) goes just before the closing brace. Advances *out and
+// returns the new end. A LAN without a valid address and mask gets nothing.
+TAVREL_EXPORT char* dhcpCompFormatSubnetSectionForDhcpdConfFile(char** out, char* extra,
+                                                                s_ethIpConfig* eth,
+                                                                s_dhcpCompConfig* cfg);
+
+TAVREL_EXTERN_C_END
+
+// Serialises commits, stops and starts: they come from the main thread and
+// from CIM request threads and share the records, tempBuf and the server.
+std::recursive_mutex& dhcpCompProcessControlMutex();
+
+// The text of dhcpd.conf for the current records (what
+// dhcpCompCreateDhcpdConfigFile writes).
+TAVREL_EXPORT std::string dhcpCompFormatDhcpdConfig(void);
+
+#endif

@@ -1,0 +1,15 @@
+// Power-cut safe replacement of a whole file, shared by the writers of the
+// component configuration file and of dhcpd.conf. Internal to the agent.
+#ifndef TAVREL_AGENT_DHCPUTIL_FILE_H
+#define TAVREL_AGENT_DHCPUTIL_FILE_H
+
+#include <stddef.h>
+
+// Replaces path by the length bytes of data so that a crash leaves either the
+// old or the new file: a temporary file in the same directory, fsync, rename,
+// fsync of the directory. Keeps the mode of the file it replaces (0644 for a
+// new file). On failure the temporary file is removed and path is untouched.
+// 0, or an errno value.
+int dhcpUtilReplaceFile(const char* path, const char* data, size_t length);
+
+#endif

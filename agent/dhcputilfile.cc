@@ -1,0 +1,71 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <libgen.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "dhcputil_file.h"
+
+namespace {
+
+const mode_t kNewFileMode = 0644;
+
+// Unlinks the temporary file unless it has been renamed into place.
+class TempFileGuard {
+ public:
+  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TempFileGuard() {
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  TempFileGuard(const TempFileGuard&) = delete;
+  TempFileGuard& operator=(const TempFileGuard&) = delete;
+  void release() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+int writeAll(int fd, const char* data, size_t length) {
+  while (length > 0) {
+    ssize_t written = write(fd, data, length);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    length -= static_cast<size_t>(written);
+  }
+  return 0;
+}
+
+void syncDirectoryOf(const char* path) {
+  std::string copy(path);
+  int fd = open(dirname(&copy[0]), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+int dhcpUtilReplaceFile(const char* path, const char* data, size_t length) {
+  if (path == nullptr || (data == nullptr && length > 0)) return EINVAL;
+  std::string temp = std::string(path) + ".XXXXXX";
+  int fd = mkostemp(&temp[0], O_CLOEXEC);
+  if (fd < 0) return errno;
+  TempFileGuard guard(temp);
+  struct stat old;
+  mode_t mode = stat(path, &old) == 0 ? (old.st_mode & 07777) : kNewFileMode;
+  int rc = fchmod(fd, mode) != 0 ? errno : writeAll(fd, data, length);
+  if (rc == 0 && fsync(fd) != 0) rc = errno;
+  if (close(fd) != 0 && rc == 0) rc = errno;
+  if (rc == 0 && rename(temp.c_str(), path) != 0) rc = errno;
+  if (rc != 0) return rc;
+  guard.release();
+  syncDirectoryOf(path);
+  return 0;
+}

@@ -1,0 +1,215 @@
+// Commit and daemon control with the real dhcpd inside the appliance sandbox
+// (run with --vlans 100): the server starts and stops through its PID file,
+// telephones get their options from the generated configuration, and a stale
+// PID file never makes the agent kill an unrelated process.
+#include <errno.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "dhcpcompdaemon.h"
+#include "dhcpd_test_support.h"
+#include "model_test_support.h"
+#include "sandbox_util.h"
+
+namespace {
+
+using tavrel::sandbox::CommandResult;
+using tavrel::sandbox::fileExists;
+using tavrel::sandbox::readFile;
+using tavrel::sandbox::runCommand;
+using tavrel::sandbox::shellQuote;
+using tavrel::sandbox::writeFile;
+
+const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
+
+pid_t pidOfFile(const std::string& path) { return static_cast<pid_t>(atoi(readFile(path).c_str())); }
+
+bool isRunningDhcpd(pid_t pid) {
+  return pid > 0 && kill(pid, 0) == 0 &&
+         readFile("/proc/" + std::to_string(pid) + "/comm") == "dhcpd\n";
+}
+
+// A telephone on the given segment asks for a lease.
+CommandResult phone(const std::string& vendor, const std::string& iface = "eth1",
+                    int timeout = 15) {
+  const char* command = getenv("APPLIANCE_PHONE");
+  return runCommand(std::string(command != nullptr ? command : "appliance-phone") + " --vendor " +
+                    shellQuote(vendor) + " --iface " + iface + " --timeout " +
+                    std::to_string(timeout) + " 2>&1");
+}
+
+class DaemonSandboxTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { dhcpCompInitProcessControl(); }
+
+  void SetUp() override {
+    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "runs only inside tests/sandbox/appliance";
+    model_test::resetModel({100});
+    dhcpd_test::setUpApplianceRecords();
+    model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");
+  }
+
+  void TearDown() override { dhcpCompKillDhcpDaemon(); }
+
+  // Commits and checks that a dhcpd runs afterwards; returns its pid.
+  pid_t commit() {
+    int rc = dhcpCompCommitConfigurationChanges();
+    EXPECT_EQ(0, rc) << readFile(DHCPD_START_OUTPUT_FILE);
+    pid_t pid = pidOfFile(DHCPD_PID_FILE);
+    EXPECT_TRUE(isRunningDhcpd(pid)) << "pid " << pid;
+    return pid;
+  }
+};
+
+TEST_F(DaemonSandboxTest, CommitStartsTheServerAndStopEndsIt) {
+  ASSERT_FALSE(fileExists(DHCPD_PID_FILE));
+  pid_t pid = commit();
+  EXPECT_EQ(dhcpCompFormatDhcpdConfig(), readFile(DHCPD_CONF_FILE));
+  EXPECT_EQ(readFile("/pq/etc/dhcpcomp.conf"), readFile("/root/dhcp.check4"));
+  EXPECT_TRUE(fileExists(DHCPD_LEASE_FILE));
+
+  dhcpCompKillDhcpDaemon();
+  EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
+  EXPECT_NE(0, kill(pid, 0)) << "the server has ended and was reaped when the stop returns";
+  EXPECT_EQ(ESRCH, errno);
+}
+
+TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
+  pid_t other = fork();
+  if (other == 0) {
+    execl("/bin/sleep", "sleep", "300", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(other, 0);
+  ASSERT_TRUE(tavrel::sandbox::waitUntil(
+      [&] { return readFile("/proc/" + std::to_string(other) + "/comm") == "sleep\n"; }));
+  ASSERT_TRUE(writeFile(DHCPD_PID_FILE, std::to_string(other) + "\n"));
+
+  pid_t pid = commit();
+  EXPECT_NE(other, pid);
+  EXPECT_EQ(0, waitpid(other, nullptr, WNOHANG)) << "the unrelated process still runs";
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+}
+
+TEST_F(DaemonSandboxTest, FiftyCommitsInARowEachLeaveOneRunningServer) {
+  pid_t previous = 0;
+  for (int i = 0; i < 50; ++i) {
+    SCOPED_TRACE("commit " + std::to_string(i + 1));
+    pid_t pid = commit();
+    ASSERT_TRUE(isRunningDhcpd(pid));
+    if (previous != 0) {
+      EXPECT_FALSE(isRunningDhcpd(previous)) << "old server " << previous;
+    }
+    previous = pid;
+  }
+  EXPECT_EQ("", runCommand("ps -eo comm,stat | awk '$1 == \"dhcpd\" && $2 ~ /Z/'").output)
+      << "no dhcpd zombie left";
+}
+
+TEST_F(DaemonSandboxTest, TelephonesGetTheirOptionsFromTheGeneratedConfiguration) {
+  commit();
+  CommandResult set = phone("Zelkor-p4100-A");
+  ASSERT_EQ(0, set.status) << set.output;
+  EXPECT_NE(std::string::npos,
+            set.output.find("option zx-callservers "
+                            "\"Zelkor-p4100-A,192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.\";"))
+      << set.output;
+  EXPECT_NE(std::string::npos, set.output.find("option zx-vlanlist \"VLAN-A:100.\";")) << set.output;
+
+  CommandResult handset = phone("Zelkor-330x-A");
+  ASSERT_EQ(0, handset.status) << handset.output;
+  EXPECT_NE(std::string::npos, handset.output.find("option zx-svp-server 192.168.1.7;"))
+      << handset.output;
+  EXPECT_NE(std::string::npos, handset.output.find("option tftp-server-name \"192.168.1.8\";"))
+      << handset.output;
+}
+
+TEST_F(DaemonSandboxTest, PhonesOnlyPoolServesNoPlainPc) {
+  CustomerLANDhcpCompConfig.dhcpStatus = 1;
+  commit();
+  CommandResult pc = phone("", "eth1", 6);
+  EXPECT_EQ(2, pc.status) << pc.output;
+  CommandResult set = phone("Zelkor-p4100-A");
+  EXPECT_EQ(0, set.status) << set.output;
+}
+
+TEST_F(DaemonSandboxTest, VlanIsServedFromItsOwnSubnet) {
+  s_dhcpCompConfig& vlan = VLANDhcpCompConfig[0];
+  vlan.dhcpStatus = 2;
+  vlan.leaseTime = 600;
+  dhcpd_test::addRange(&vlan, 1, "172.16.1.100", "172.16.1.150");
+  commit();
+  CommandResult set = phone("Zelkor-p4100-A", "eth1.100");
+  ASSERT_EQ(0, set.status) << set.output;
+  EXPECT_NE(std::string::npos, set.output.find("fixed-address 172.16.1.1")) << set.output;
+  EXPECT_NE(std::string::npos, set.output.find("zx-callservers")) << set.output;
+}
+
+// The commit reports a server that did not come up, with what dhcpd said.
+TEST_F(DaemonSandboxTest, FailedStartIsReported) {
+  commit();
+  // dhcpd.conf cannot be replaced by a file, nor read by dhcpd.
+  dhcpCompKillDhcpDaemon();
+  ASSERT_EQ(0, unlink(DHCPD_CONF_FILE));
+  ASSERT_EQ(0, mkdir(DHCPD_CONF_FILE, 0755));
+  EXPECT_NE(0, dhcpCompCommitConfigurationChanges());
+  EXPECT_FALSE(isRunningDhcpd(pidOfFile(DHCPD_PID_FILE)));
+  EXPECT_NE(std::string::npos, readFile(DHCPD_START_OUTPUT_FILE).find(DHCPD_CONF_FILE))
+      << readFile(DHCPD_START_OUTPUT_FILE);
+  ASSERT_EQ(0, rmdir(DHCPD_CONF_FILE));
+  commit();
+}
+
+TEST_F(DaemonSandboxTest, PublishedAddressFillsEmptyCallServers) {
+  CustomerLANDhcpCompConfig.s1AddressEmpty = 1;
+  commit();
+  EXPECT_STREQ(getenv("APPLIANCE_ETH1_ADDR"), publishedIpAddress.ipString);
+  EXPECT_EQ(1, publishedIpCallbackEnabled);
+  EXPECT_STREQ(publishedIpAddress.ipString, CustomerLANDhcpCompConfig.s1Address.ipString);
+  EXPECT_NE(std::string::npos, readFile(DHCPD_CONF_FILE).find("\"Zelkor-p4100-A,192.168.1.1:4100"));
+}
+
+// With the gateway left to the LAN, the customer LAN's ranges get the system
+// gateway (inside its network) and a VLAN's its own address; never the OAM LAN.
+TEST_F(DaemonSandboxTest, CommitHandsDynamicGatewaysToTheLans) {
+  // The system gateway: the default route's, else GATEWAY= of the network file.
+  std::string gateway =
+      runCommand("ip route show default | awk '{print $3; exit}'").output;
+  if (!gateway.empty()) gateway.pop_back();
+  if (gateway.empty()) gateway = "192.168.1.254";
+  std::string expected = gateway.compare(0, 10, "192.168.1.") == 0 ? gateway : "192.168.1.1";
+  CustomerLANDhcpCompConfig.defaultGatewayEmpty = 1;
+  VLANDhcpCompConfig[0].defaultGatewayEmpty = 1;
+  OAMLANDhcpCompConfig.defaultGatewayEmpty = 1;
+  dhcpd_test::gatewaySyncs().clear();
+  commit();
+  const auto& syncs = dhcpd_test::gatewaySyncs();
+  ASSERT_EQ(2u, syncs.size());
+  EXPECT_EQ(&CustomerLANDhcpCompConfig, syncs[0].cfg);
+  EXPECT_EQ(expected, syncs[0].gateway);
+  EXPECT_EQ(&VLANDhcpCompConfig[0], syncs[1].cfg);
+  EXPECT_EQ("172.16.1.1", syncs[1].gateway);
+}
+
+TEST_F(DaemonSandboxTest, PublishedAddressChangeRaisesTheFlagFileOnlyWhenTheTextDiffers) {
+  unlink(kIpChangeFlagFile);
+  char same1[] = "192.168.1.1", same2[] = "192.168.1.1", longer[] = "192.168.1.10";
+  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(same2),
+                                       same2);
+  EXPECT_FALSE(fileExists(kIpChangeFlagFile));
+  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(longer),
+                                       longer);
+  EXPECT_TRUE(fileExists(kIpChangeFlagFile));
+  unlink(kIpChangeFlagFile);
+}
+
+}  // namespace
