@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Demonstration on the simulated appliance: the real dhcpd serves the
-# customer LAN with the telephone vendor class and option 128, a telephone
-# on the LAN gets a lease, and the lease is shown. Ends by itself.
+# Demonstration on the simulated appliance: TavrelAgent is installed into the
+# appliance's paths and started from a sample configuration; it writes
+# dhcpd.conf and runs dhcpd. A wired telephone gets its call servers
+# (option 128) and VLAN list (option 191), a wireless handset its SVP server
+# (option 151) and TFTP server, and a plain PC gets nothing, because the
+# server serves telephones only (status 1). The agent is then stopped.
+# Ends by itself.
 #   demo.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
 
 if [ "${1:-}" != __inside ]; then
     [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
@@ -15,32 +20,79 @@ fi
 
 step() { printf '\n== %s\n' "$*"; }
 
+# Polls a shell condition for up to $1 seconds.
+wait_for() {
+    local seconds=$1; shift
+    local i
+    for ((i = 0; i < seconds * 10; i++)); do
+        if eval "$*"; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+agent_log=$PWD/TavrelAgent.log
+agent_pid=""
+stop_agent() {
+    if [ -n "$agent_pid" ] && kill -0 "$agent_pid" 2>/dev/null; then
+        kill -TERM "$agent_pid"
+        wait "$agent_pid" || true
+    fi
+}
+trap stop_agent EXIT
+
 step "Appliance interfaces"
 ip -br -4 addr show
 
-step "dhcpd.conf for the customer LAN (eth1)"
-cp "$here/../data/sandbox/dhcpd-eth1.conf" /pq/etc/dhcpd.conf
+step "Installing TavrelAgent into the appliance"
+ln -sf "$TAVREL_BINARY_DIR/lib/libTavrel.so" /pq/lib/remoteprovider/libTavrel.so
+cp "$source_dir/agent/tavrel-agent.conf" /pq/etc/tavrel-agent.conf
+cp "$source_dir/agent/dhcpcomp-sample.conf" /pq/etc/dhcpcomp.conf
+echo "/pq/lib/remoteprovider/libTavrel.so -> $(readlink /pq/lib/remoteprovider/libTavrel.so)"
+echo "OpenWBEM settings (/pq/etc/tavrel-agent.conf):"
+sed 's/^/    /' /pq/etc/tavrel-agent.conf
+echo "Component configuration (/pq/etc/dhcpcomp.conf):"
+sed 's/^/    /' /pq/etc/dhcpcomp.conf
+
+step "Starting TavrelAgent -d -c /pq/etc/tavrel-agent.conf"
+"$TAVREL_BINARY_DIR/bin/TavrelAgent" -d -c /pq/etc/tavrel-agent.conf 2>"$agent_log" &
+agent_pid=$!
+if ! wait_for 30 'grep -q "{62000}" "$agent_log" && [ -s /var/run/dhcpd.pid ]'; then
+    echo "TavrelAgent did not come up:"; cat "$agent_log"; exit 1
+fi
+sed 's/^/    /' "$agent_log"
+echo "TavrelAgent runs as process $(cat /var/run/TavrelAgent.pid), dhcpd as process $(cat /var/run/dhcpd.pid)"
+
+step "dhcpd.conf written by TavrelAgent"
 cat /pq/etc/dhcpd.conf
 
-step "Starting /opt/sbin/dhcpd"
-touch /pq/etc/dhcpd.leases
-/opt/sbin/dhcpd -cf /pq/etc/dhcpd.conf -lf /pq/etc/dhcpd.leases -q
-echo "dhcpd runs as process $(cat /var/run/dhcpd.pid)"
+value() { sed -n "s/^  *$2 \\(.*\\);\$/\\1/p" <<<"$1"; }
 
-step "A Zelkor-p4100-A telephone on the customer LAN asks for an address"
+step "A wired Zelkor-p4100-A telephone on the customer LAN asks for an address"
 lease=$(appliance-phone --vendor Zelkor-p4100-A --hostname desk-phone-1)
-echo "$lease"
+echo "address:                   $(value "$lease" fixed-address)"
+echo "gateway:                   $(value "$lease" 'option routers')"
+echo "call servers (option 128): $(value "$lease" 'option zx-callservers')"
+echo "VLAN list (option 191):    $(value "$lease" 'option zx-vlanlist')"
 
-step "What the telephone learned"
-value() { sed -n "s/^  *$1 \\(.*\\);\$/\\1/p" <<<"$lease"; }
-echo "address:       $(value fixed-address)"
-echo "netmask:       $(value 'option subnet-mask')"
-echo "gateway:       $(value 'option routers')"
-echo "DHCP server:   $(value 'option dhcp-server-identifier')"
-echo "call servers (option 128): $(value 'option zx-callservers')"
-echo "VLAN list (option 191):    $(value 'option zx-vlanlist')"
+step "A wireless Zelkor-330x-A handset asks for an address"
+lease=$(appliance-phone --vendor Zelkor-330x-A --hostname handset-1)
+echo "address:                   $(value "$lease" fixed-address)"
+echo "SVP server (option 151):   $(value "$lease" 'option zx-svp-server')"
+echo "TFTP server:               $(value "$lease" 'option tftp-server-name')"
+echo "VLAN list (option 191):    $(value "$lease" 'option zx-vlanlist')"
 
-step "The server's lease file"
-sed -n '/^lease /,/^}/p' /pq/etc/dhcpd.leases
+step "A plain PC (no vendor class) asks; the server serves telephones only (status 1)"
+if appliance-phone --vendor '' --timeout 8 >/dev/null; then
+    echo "unexpected: the PC got a lease"; exit 1
+fi
+echo "no lease for the PC, as configured"
+
+step "Stopping TavrelAgent (SIGTERM)"
+dhcpd_pid=$(cat /var/run/dhcpd.pid)
+stop_agent
+tail -n 1 "$agent_log"
+if kill -0 "$dhcpd_pid" 2>/dev/null; then echo "dhcpd still runs"; else echo "dhcpd stopped"; fi
+[ -e /var/run/TavrelAgent.pid ] && echo "PID file left behind" || echo "PID file removed"
 
 step "Done; the appliance is torn down"

@@ -66,3 +66,28 @@ sandbox_make_dev() {
     ln -s /proc/self/fd/1 "$dev/stdout"
     ln -s /proc/self/fd/2 "$dev/stderr"
 }
+
+# Prints the process id holding the private root of peer ROLE (lan, oam,
+# upstream), starting the holder on first use: a sleeping process in the
+# peer's network namespace and a mount namespace of its own, which
+# appliance-peer enters.
+sandbox_peer_holder() {
+    local role=$1 ns dir=$SANDBOX_RUN_DIR/peers/$1 sandbox_dir
+    case $role in
+        lan) ns=$APPLIANCE_NS_LAN ;;
+        oam) ns=$APPLIANCE_NS_OAM ;;
+        upstream) ns=$APPLIANCE_NS_UPSTREAM ;;
+        *) return 1 ;;
+    esac
+    sandbox_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    mkdir -p "$dir" || return 1
+    (
+        flock 9
+        [ -s "$dir/pid" ] && exit 0
+        setsid nsenter --net="/run/netns/$ns" -- unshare --mount --propagation private -- \
+            /bin/bash "$sandbox_dir/lib/peer-root.sh" "$dir" "$sandbox_dir" \
+            </dev/null >/dev/null 2>"$dir/errors" 9>&- &
+        WAIT_SECONDS=60 sandbox_wait_for test -s "$dir/pid"
+    ) 9>"$dir/lock" || { sandbox_msg "peer '$role' did not start: $(cat "$dir/errors" 2>/dev/null)"; return 1; }
+    cat "$dir/pid"
+}

@@ -3,6 +3,8 @@
 # networks and the peers, runs the command, and returns its status. Everything
 # it started ends with it (PID namespace).
 set -euo pipefail
+# SANDBOX_TRACE=1 traces the set-up, with timestamps.
+[ -z "${SANDBOX_TRACE:-}" ] || { PS4="+ \$EPOCHREALTIME "; set -x; }
 
 SANDBOX_DIR=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)
 SANDBOX_NAME=appliance
@@ -145,17 +147,6 @@ make_bridge() {
     ip -n "$ns" link set "$name" up
 }
 
-# Each peer keeps one private root for the whole run, held by a sleeping
-# process whose namespaces appliance-peer enters.
-start_peer() {
-    local role=$1 ns=$2 dir=$SANDBOX_RUN_DIR/peers/$1
-    mkdir -p "$dir"
-    nsenter --net="/run/netns/$ns" -- unshare --mount --propagation private -- \
-        /bin/bash "$SANDBOX_DIR/lib/peer-root.sh" "$dir" "$SANDBOX_DIR" \
-        </dev/null &
-    WAIT_SECONDS=20 sandbox_wait_for test -s "$dir/pid" || fault "peer '$role' did not start"
-}
-
 start_router() {
     # A configuration given with --router-conf was copied in by stage 1.
     local conf=$CONF/router-dhcpd.conf
@@ -204,11 +195,8 @@ export APPLIANCE_LAN_HOST_ADDR=$LAN_HOST_ADDR APPLIANCE_OAM_HOST_ADDR=$OAM_HOST_
 export APPLIANCE_ROUTER_ADDR=$ROUTER_ADDR
 export TAVREL_PLATFORM_DIR=/pq/platform
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-start_peer lan "$NS_LAN"
-start_peer oam "$NS_OAM"
-start_peer upstream "$NS_UP"
-[ "$OPT_ROUTER" = 0 ] || start_router
 bring_up_interfaces
+[ "$OPT_ROUTER" = 0 ] || start_router
 
 APPLIANCE_SCRATCH=$(mktemp -d /tmp/scratch.XXXXXX)
 export APPLIANCE_SCRATCH
