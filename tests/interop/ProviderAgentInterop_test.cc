@@ -74,9 +74,7 @@ protected:
 		ASSERT_NE(mkdtemp(tmpl), nullptr);
 		m_dir = tmpl;
 		const char* src = std::getenv("TAVREL_SOURCE_DIR");
-		const char* bin = std::getenv("TAVREL_BINARY_DIR");
 		m_source = src ? src : ".";
-		m_binary = bin ? bin : ".";
 		m_config[ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt] = String(m_dir + "/agent.sock");
 		m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";
 		m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] =
@@ -95,7 +93,7 @@ protected:
 	{
 		LoggerRef logger = Logger::createLogger(String(m_dir + "/agent.log"), false);
 		Array<CppProviderBaseIFCRef> providers;
-		providers.push_back(CppProviderIFC::loadProvider(String(m_binary + "/lib/libTestProv.so"), logger));
+		providers.push_back(CppProviderIFC::loadProvider(TESTPROV_LIBRARY, logger));
 		ASSERT_TRUE(providers[0]) << readWhole(m_dir + "/agent.log");
 		Array<RequestHandlerIFCRef> handlers;
 		handlers.push_back(RequestHandlerIFCRef(SharedLibraryRef(), new XMLExecute));
@@ -190,7 +188,6 @@ protected:
 
 	std::string m_dir;
 	std::string m_source;
-	std::string m_binary;
 	ConfigFile::ConfigMap m_config;
 	std::unique_ptr<ProviderAgent> m_agent;
 	unsigned short m_port = 0;
