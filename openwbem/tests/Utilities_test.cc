@@ -132,6 +132,10 @@ TEST(IntrusiveReferenceTest, CountsAndDeletesOnce)
 	base = 0;
 	EXPECT_EQ(2, deaths);
 
+	// Null references spelled the usual ways.
+	IntrusiveReference<Counted> zero(0), null(nullptr);
+	EXPECT_TRUE(zero.isNull() && null.isNull() && !zero && zero == null);
+
 	// A copied object starts with its own count.
 	Counted stackObj(&deaths);
 	Counted copy(stackObj);

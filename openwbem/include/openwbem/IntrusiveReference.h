@@ -17,8 +17,7 @@ public:
 	typedef T element_type;
 
 	IntrusiveReference() : m_p(0) {}
-	IntrusiveReference(std::nullptr_t) : m_p(0) {}
-	// Takes a reference to p (which may be 0).
+	// Takes a reference to p (which may be 0 or nullptr).
 	IntrusiveReference(T* p) : m_p(p)
 	{
 		if (m_p)
