@@ -32,6 +32,7 @@ void loadConfigFile(const String& filename, ConfigMap& map)
 	ConfigMap items(map);
 	std::string raw;
 	unsigned lineNo = 0;
+	errno = 0;
 	while (std::getline(in, raw))
 	{
 		++lineNo;
@@ -52,7 +53,11 @@ void loadConfigFile(const String& filename, ConfigMap& map)
 		items.insert(ConfigMap::value_type(key, value));
 	}
 	if (in.bad())
-		configError("Error reading config file " + filename.toStdString());
+	{
+		int err = errno;
+		configError("Error reading config file " + filename.toStdString() + ": "
+			+ (err ? std::strerror(err) : "read failed"));
+	}
 	map.swap(items);
 }
 

@@ -58,6 +58,8 @@ TEST(ConfigFileTest, MissingFileThrowsNamingIt)
 		EXPECT_NE(std::string::npos, std::string(e.getMessage()).find("No such file"));
 	}
 	EXPECT_TRUE(map.empty());
+	EXPECT_THROW(ConfigFile::loadConfigFile(OWTEST_DATA_DIR, map), ConfigException);
+	EXPECT_TRUE(map.empty());
 }
 
 TEST(ConfigFileTest, MalformedLineThrowsAndKeepsMap)
