@@ -5,9 +5,6 @@
 #include "openwbem/CIMObjectPath.h"
 
 #include <cfloat>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace OpenWBEM {
@@ -102,24 +99,6 @@ CIMValue makeInteger(DT::Type t, bool isSigned, Int64 s, UInt64 u)
 	case DT::UINT64: return CIMValue(static_cast<UInt64>(isSigned ? s : u));
 	default: return CIMValue(static_cast<Int64>(isSigned ? s : u));
 	}
-}
-
-// Shortest exact text of a real; always has a point or exponent, so that it
-// reads back as a real and not as an integer.
-String realText(Real64 v, DT::Type t)
-{
-	char buf[48];
-	int n = 0;
-	for (int prec = t == DT::REAL32 ? 6 : 15; prec <= 17; ++prec)
-	{
-		n = std::snprintf(buf, sizeof(buf), "%.*g", prec, v);
-		double back = std::strtod(buf, 0);
-		if (t == DT::REAL32 ? static_cast<Real32>(back) == static_cast<Real32>(v) : back == v)
-			break;
-	}
-	if (n > 0 && !std::strpbrk(buf, ".eEn"))
-		std::snprintf(buf + n, sizeof(buf) - n, ".0");
-	return String(buf);
 }
 
 const CIMValueArray& emptyArray()
@@ -423,7 +402,7 @@ String CIMValue::toString() const
 	case SLOT_BOOL: return String(std::get<SLOT_BOOL>(m_data) ? "TRUE" : "FALSE");
 	case SLOT_UNSIGNED: return String(std::get<SLOT_UNSIGNED>(m_data));
 	case SLOT_SIGNED: return String(std::get<SLOT_SIGNED>(m_data));
-	case SLOT_REAL: return realText(std::get<SLOT_REAL>(m_data), m_type);
+	case SLOT_REAL: return String(detail::formatReal(std::get<SLOT_REAL>(m_data), m_type == DT::REAL32));
 	case SLOT_STRING: return std::get<SLOT_STRING>(m_data);
 	case SLOT_DATETIME: return std::get<SLOT_DATETIME>(m_data).toString();
 	case SLOT_REFERENCE: return std::get<SLOT_REFERENCE>(m_data)->toString();

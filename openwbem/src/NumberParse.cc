@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
 namespace OpenWBEM {
@@ -122,6 +124,22 @@ ParseResult parseReal(const std::string& text, Real64& out)
 		return PARSE_RANGE;
 	out = v;
 	return PARSE_OK;
+}
+
+std::string formatReal(Real64 v, bool single)
+{
+	char buf[48];
+	int n = 0;
+	for (int prec = single ? 6 : 15; prec <= 17; ++prec)
+	{
+		n = std::snprintf(buf, sizeof(buf), "%.*g", prec, v);
+		double back = std::strtod(buf, 0);
+		if (single ? static_cast<Real32>(back) == static_cast<Real32>(v) : back == v)
+			break;
+	}
+	if (n > 0 && !std::strpbrk(buf, ".eEn"))
+		std::snprintf(buf + n, sizeof(buf) - n, ".0");
+	return buf;
 }
 
 ParseResult parseBool(const std::string& text, bool& out)

@@ -23,6 +23,11 @@ ParseResult parseSigned(const std::string& text, Int64 min, Int64 max, bool allo
 ParseResult parseUnsigned(const std::string& text, UInt64 max, bool allowHex, UInt64& out);
 // A finite decimal floating-point number; PARSE_RANGE when it overflows.
 ParseResult parseReal(const std::string& text, Real64& out);
+// Shortest decimal text that reads back as the same value (as the same
+// float when single); always holds a point or an exponent, so that it reads
+// as a real and not as an integer.
+std::string formatReal(Real64 v, bool single);
+
 // "true" or "false" in any case, surrounding blanks allowed.
 ParseResult parseBool(const std::string& text, bool& out);
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
-#include <cstdio>
 #include <ostream>
 #include <strings.h>
 
@@ -18,13 +17,7 @@ String::String(UInt32 v) : m_str(std::to_string(v)) {}
 String::String(Int64 v) : m_str(std::to_string(v)) {}
 String::String(UInt64 v) : m_str(std::to_string(v)) {}
 
-String::String(Real64 v)
-{
-	// Enough digits to read the same double back.
-	char buf[32];
-	std::snprintf(buf, sizeof(buf), "%.17g", v);
-	m_str = buf;
-}
+String::String(Real64 v) : m_str(detail::formatReal(v, false)) {}
 
 std::size_t String::UTF8Length() const
 {

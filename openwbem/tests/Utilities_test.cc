@@ -53,6 +53,8 @@ TEST(StringTest, StrictNumberConversion)
 	EXPECT_THROW(String("0x10").toUInt8(), StringConversionException);
 	EXPECT_THROW(String("1").toBool(), StringConversionException);
 	EXPECT_EQ("18446744073709551615", String(UInt64(18446744073709551615ULL)));
+	EXPECT_EQ("0.1", String(Real64(0.1)));
+	EXPECT_EQ(0.1, String(Real64(0.1)).toReal64());
 }
 
 TEST(SortedVectorMapTest, KeepsOrderAndFirstInsert)
