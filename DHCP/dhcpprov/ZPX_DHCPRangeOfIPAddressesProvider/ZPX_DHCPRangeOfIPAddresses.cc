@@ -126,3 +126,14 @@ const ClassBinding<ZPX_DHCPRangeOfIPAddresses>& ZPX_DHCPRangeOfIPAddressesBindin
   }();
   return binding;
 }
+
+const ZPX_DHCPRangeOfIPAddressesOperationsType& ZPX_DHCPRangeOfIPAddressesOperations() {
+  typedef ZPX_DHCPRangeOfIPAddressesInstanceManager M;
+  typedef std::vector<std::string> Keys;
+  static const ZPX_DHCPRangeOfIPAddressesOperationsType operations(
+      ZPX_DHCPRangeOfIPAddressesBinding(), &ZPX_DHCPRangeOfIPAddresses::getInstanceManager,
+      [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
+      [](M& manager, const Keys& keys) { return manager.createZPX_DHCPRangeOfIPAddresses(keys[0]); },
+      [](M& manager, ZPX_DHCPRangeOfIPAddresses* object) { manager.destroyZPX_DHCPRangeOfIPAddresses(object); });
+  return operations;
+}

@@ -7,6 +7,7 @@
 
 #include "framework/ClassBinding.h"
 #include "framework/InstanceRegistry.h"
+#include "framework/ProviderOperations.h"
 #include "openwbem/Array.h"
 #include "openwbem/CIMQualifier.h"
 #include "tavrel_export.h"
@@ -89,5 +90,10 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesInstanceManager {
 
 // The CIM properties of the class in class order, bound to the accessors.
 TAVREL_EXPORT const ClassBinding<ZPX_DHCPRangeOfIPAddresses>& ZPX_DHCPRangeOfIPAddressesBinding();
+
+// The provider operations of the class over its current instance manager.
+typedef ProviderOperations<ZPX_DHCPRangeOfIPAddresses, ZPX_DHCPRangeOfIPAddressesInstanceManager>
+    ZPX_DHCPRangeOfIPAddressesOperationsType;
+TAVREL_EXPORT const ZPX_DHCPRangeOfIPAddressesOperationsType& ZPX_DHCPRangeOfIPAddressesOperations();
 
 #endif

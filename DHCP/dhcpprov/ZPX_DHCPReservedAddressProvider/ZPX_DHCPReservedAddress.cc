@@ -122,3 +122,14 @@ const ClassBinding<ZPX_DHCPReservedAddress>& ZPX_DHCPReservedAddressBinding() {
   }();
   return binding;
 }
+
+const ZPX_DHCPReservedAddressOperationsType& ZPX_DHCPReservedAddressOperations() {
+  typedef ZPX_DHCPReservedAddressInstanceManager M;
+  typedef std::vector<std::string> Keys;
+  static const ZPX_DHCPReservedAddressOperationsType operations(
+      ZPX_DHCPReservedAddressBinding(), &ZPX_DHCPReservedAddress::getInstanceManager,
+      [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
+      [](M& manager, const Keys& keys) { return manager.createZPX_DHCPReservedAddress(keys[0]); },
+      [](M& manager, ZPX_DHCPReservedAddress* object) { manager.destroyZPX_DHCPReservedAddress(object); });
+  return operations;
+}

@@ -7,6 +7,7 @@
 
 #include "framework/ClassBinding.h"
 #include "framework/InstanceRegistry.h"
+#include "framework/ProviderOperations.h"
 #include "openwbem/Array.h"
 #include "openwbem/CIMQualifier.h"
 #include "tavrel_export.h"
@@ -83,5 +84,10 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressInstanceManager {
 // The CIM properties of the class in class order, bound to the accessors,
 // with the longest texts a request may carry.
 TAVREL_EXPORT const ClassBinding<ZPX_DHCPReservedAddress>& ZPX_DHCPReservedAddressBinding();
+
+// The provider operations of the class over its current instance manager.
+typedef ProviderOperations<ZPX_DHCPReservedAddress, ZPX_DHCPReservedAddressInstanceManager>
+    ZPX_DHCPReservedAddressOperationsType;
+TAVREL_EXPORT const ZPX_DHCPReservedAddressOperationsType& ZPX_DHCPReservedAddressOperations();
 
 #endif

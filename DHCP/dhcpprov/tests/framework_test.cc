@@ -300,4 +300,75 @@ TEST_F(FrameworkTest, RangeChangeBracketAndPaths) {
             std::vector<std::string>{""});
 }
 
+class PathCollector : public OpenWBEM::CIMObjectPathResultHandlerIFC {
+ public:
+  std::vector<std::string> ids;
+
+ protected:
+  void doHandle(const CIMObjectPath& path) override {
+    ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
+  }
+};
+
+CIMInstance rangeInstance(const char* id, const char* start, const char* end) {
+  CIMInstance instance(ZPX_DHCPRangeOfIPAddressesName);
+  instance.setProperty("InstanceID", CIMValue(id));
+  instance.setProperty("StartAddress", CIMValue(start));
+  instance.setProperty("EndAddress", CIMValue(end));
+  return instance;
+}
+
+TEST_F(FrameworkTest, ProviderOperationsOverRanges) {
+  const ZPX_DHCPRangeOfIPAddressesOperationsType& ops = ZPX_DHCPRangeOfIPAddressesOperations();
+  PathCollector empty;
+  ops.enumInstanceNames("root/cimv2", ZPX_DHCPRangeOfIPAddressesName, empty);
+  EXPECT_TRUE(empty.ids.empty());
+  EXPECT_FALSE(rangeManager_.hasNext());
+
+  // The new range takes the lowest free id, whatever the request names.
+  for (int i = 0; i < 4; ++i) rangeManager_.createZPX_DHCPRangeOfIPAddresses("");
+  CIMObjectPath created =
+      ops.createInstance("root/cimv2", rangeInstance("9", "192.168.1.100", "192.168.1.200"));
+  EXPECT_EQ(created.getKeyValue("InstanceID").toString(), "4");
+  EXPECT_EQ(created.getNameSpace(), "root/cimv2");
+  EXPECT_EQ(text(ops.getInstance(created), "EndAddress"), "192.168.1.200");
+
+  // A refused range is destroyed again, which commits.
+  int commits = g_commitCount;
+  CIMException refused = cimErrorOf([&] {
+    ops.createInstance("root/cimv2", rangeInstance("", "192.168.1.150", "192.168.1.160"));
+  });
+  EXPECT_EQ(refused.getErrNo(), CIMException::FAILED);
+  EXPECT_STREQ(refused.getMessage(), "#DHC_ERROR_325#");
+  EXPECT_EQ(g_commitCount, commits + 1);
+  EXPECT_TRUE(g_AddressRangePool[5].isFree);
+
+  PathCollector names;
+  ops.enumInstanceNames("root/cimv2", ZPX_DHCPRangeOfIPAddressesName, names);
+  EXPECT_EQ(names.ids, (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+
+  ops.deleteInstance(created);
+  EXPECT_TRUE(CustomerLANDhcpCompConfig.addrRanges[4].isFree);
+  EXPECT_EQ(cimErrorOf([&] { ops.deleteInstance(created); }).getErrNo(), CIMException::NOT_FOUND);
+  CIMObjectPath keyless(ZPX_DHCPRangeOfIPAddressesName, "root/cimv2");
+  EXPECT_EQ(cimErrorOf([&] { ops.getInstance(keyless); }).getErrNo(), CIMException::NOT_FOUND);
+
+  while (dhcpCompGetFreeAddressRangeInstanceID() >= 0)
+    rangeManager_.createZPX_DHCPRangeOfIPAddresses("");
+  CIMException full = cimErrorOf([&] { ops.createInstance("root/cimv2", rangeInstance("", "", "")); });
+  EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
+  EXPECT_STREQ(full.getMessage(),
+               "The system cannot create the instance specified.\n#CFG_000_0005#");
+
+  // The built-in manager cannot delete.
+  ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
+  ZPX_DHCPRangeOfIPAddresses plain("x");
+  CIMObjectPath plainPath(ZPX_DHCPRangeOfIPAddressesName, "root/cimv2");
+  plainPath.setKeyValue("InstanceID", CIMValue("x"));
+  CIMException undeletable = cimErrorOf([&] { ops.deleteInstance(plainPath); });
+  EXPECT_EQ(undeletable.getErrNo(), CIMException::FAILED);
+  EXPECT_STREQ(undeletable.getMessage(),
+               "The system cannot delete the instance specified.\n#CFG_000_0006#");
+}
+
 }  // namespace
