@@ -6,10 +6,13 @@
 
 #include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
+#include "dhcputil_file.h"
 
 namespace {
 
-const char kConfigTraceCommand[] = "cp /pq/etc/dhcpcomp.conf /root/dhcp.check4";
+// Trace copy of the component configuration file after each commit.
+const char kConfigFile[] = "/pq/etc/dhcpcomp.conf";
+const char kConfigTraceFile[] = "/root/dhcp.check4";
 const int kStatusAllDevices = 2;
 
 void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
@@ -33,7 +36,7 @@ int dhcpCompCommitConfigurationChanges(void) {
   copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
                               &CustomerLANDhcpCompConfig.s2Address);
   dhcpCompWriteDhcpCompConfigFile(0);
-  dhcpCompRunCommand("%s", kConfigTraceCommand);
+  dhcpUtilCopyFile(kConfigFile, kConfigTraceFile);
   dhcpCompCreateDhcpdConfigFile();
   if (CustomerLANDhcpCompConfig.dhcpStatus == kStatusAllDevices && CustomerLANIpConfig.externalDhcpServer &&
       CustomerLANDhcpCompConfig.externalServerWarning) {

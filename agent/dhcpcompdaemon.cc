@@ -6,8 +6,10 @@
 // exists, and a daemon killed by the agent stays a zombie until the agent,
 // its subreaper, reaps it.
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,9 +31,9 @@
 
 namespace {
 
-// Without -q: dhcpd's messages, a failure's reason among them, go to a file
-// that the agent logs when the start fails.
-const char kDhcpdStartCommand[] = "/opt/sbin/dhcpd -cf %s -lf %s >%s 2>&1";
+// dhcpd is started without a shell. Without -q its messages, a failure's
+// reason among them, go to a file that the agent logs when the start fails.
+const char kDhcpdProgramPath[] = "/opt/sbin/dhcpd";
 // dhcpd's banner ends with this line; its closing advice starts with the
 // second. Neither says why a start failed.
 const char kDhcpdBannerEnd[] = "For info, please visit";
@@ -43,7 +45,8 @@ const char kDhclientScript[] = "/opt/sbin/dhclient-script";
 const char kLeaseFileTouchCommand[] = "cd /pq/etc; touch dhcpd.leases";
 const char kDhcpdProgram[] = "dhcpd";
 
-const int kPollIntervalMs = 5;
+const int kPollIntervalMs = 1;
+const mode_t kOutputFileMode = 0644;
 // Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
 const size_t kCommMaxLength = 15;
 // Most of dhcpd's start output that goes to the system log.
@@ -144,6 +147,8 @@ pid_t runningDhcpd() {
 }
 
 // Logs why dhcpd did not come up, with what it printed.
+// status is the start's wait status, or 0 when it exited with 0 but no
+// server runs.
 void logStartFailure(int status) {
   char* output = dhcpUtilReadTextFile(DHCPD_START_OUTPUT_FILE);
   std::string said = output != nullptr ? output : "";
@@ -156,7 +161,44 @@ void logStartFailure(int status) {
   for (char& c : said) {
     if (c == '\n' || c == '\t') c = ' ';
   }
-  syslog(LOG_ERR, "DHCP server did not start (status %d): %s", status, said.c_str());
+  std::string how;
+  if (status == 0)
+    how = "no server running";
+  else if (status == -1)
+    how = "not run";
+  else if (WIFEXITED(status))
+    how = "exit status " + std::to_string(WEXITSTATUS(status));
+  else if (WIFSIGNALED(status))
+    how = "signal " + std::to_string(WTERMSIG(status));
+  else
+    how = "status " + std::to_string(status);
+  syslog(LOG_ERR, "DHCP server did not start (%s): %s", how.c_str(), said.c_str());
+}
+
+// Runs dhcpd with its output in DHCPD_START_OUTPUT_FILE and waits for the
+// process started (it exits once the server has detached). The wait status,
+// or -1 when dhcpd could not be run.
+int startDhcpd() {
+  const char* const argv[] = {kDhcpdProgramPath, "-cf", DHCPD_CONF_FILE, "-lf", DHCPD_LEASE_FILE,
+                              nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, DHCPD_START_OUTPUT_FILE,
+                                   O_WRONLY | O_CREAT | O_TRUNC, kOutputFileMode);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr, const_cast<char* const*>(argv),
+                       environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    syslog(LOG_ERR, "Cannot run %s: %s", kDhcpdProgramPath, strerror(rc));
+    return -1;
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return status;
 }
 
 }  // namespace
@@ -215,8 +257,7 @@ int dhcpCompStartDhcpDeamon(void) {
   else
     dhcpCompRunCommand("%s", kLeaseFileTouchCommand);
 
-  int status = dhcpCompRunCommand(kDhcpdStartCommand, DHCPD_CONF_FILE, DHCPD_LEASE_FILE,
-                                  DHCPD_START_OUTPUT_FILE);
+  int status = startDhcpd();
   if (status != 0) {
     logStartFailure(status);
     return status;

@@ -80,10 +80,11 @@ TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
 TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
 TAVREL_EXPORT void dhcpCompKillDhclient(void);
 
-// Makes sure the lease file exists and starts dhcpd. 0 once the server runs
-// (its PID file names a live dhcpd); otherwise the start command's status,
-// or -1 when it exited with 0 but no server runs, and what dhcpd printed
-// goes to the system log.
+// Makes sure the lease file exists and starts dhcpd (without a shell). 0
+// once the server runs (its PID file names a live dhcpd); otherwise the wait
+// status of the start (as system() gives it), or -1 when dhcpd could not be
+// run or exited with 0 but no server runs; what dhcpd printed then goes to
+// the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
 // Starts the customer LAN's DHCP client; the status of system().
 TAVREL_EXPORT int dhcpCompStartDhclient(void);

@@ -12,4 +12,9 @@
 // 0, or an errno value.
 int dhcpUtilReplaceFile(const char* path, const char* data, size_t length);
 
+// Copies the file from to the file to (created or truncated), as "cp" does,
+// without a shell; for the trace copies of the configuration. 0, or an errno
+// value (to may then be incomplete).
+int dhcpUtilCopyFile(const char* from, const char* to);
+
 #endif

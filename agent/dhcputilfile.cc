@@ -42,6 +42,20 @@ int writeAll(int fd, const char* data, size_t length) {
   return 0;
 }
 
+// Closes a file descriptor at the end of its scope.
+class FdGuard {
+ public:
+  explicit FdGuard(int fd) : fd_(fd) {}
+  ~FdGuard() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FdGuard(const FdGuard&) = delete;
+  FdGuard& operator=(const FdGuard&) = delete;
+
+ private:
+  int fd_;
+};
+
 void syncDirectoryOf(const char* path) {
   std::string copy(path);
   int fd = open(dirname(&copy[0]), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -68,4 +82,25 @@ int dhcpUtilReplaceFile(const char* path, const char* data, size_t length) {
   guard.release();
   syncDirectoryOf(path);
   return 0;
+}
+
+int dhcpUtilCopyFile(const char* from, const char* to) {
+  if (from == nullptr || to == nullptr) return EINVAL;
+  int in = open(from, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  FdGuard inGuard(in);
+  int out = open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+  if (out < 0) return errno;
+  FdGuard outGuard(out);
+  char buffer[8192];
+  for (;;) {
+    ssize_t got = read(in, buffer, sizeof(buffer));
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    int rc = writeAll(out, buffer, static_cast<size_t>(got));
+    if (rc != 0) return rc;
+  }
 }

@@ -8,6 +8,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <string>
@@ -29,6 +30,10 @@ using tavrel::sandbox::shellQuote;
 using tavrel::sandbox::writeFile;
 
 const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
+const char kSystemLog[] = "/var/log/messages";
+
+// The appliance's syslogd (busybox) writes kSystemLog.
+bool hasSystemLog() { return runCommand("command -v busybox").status == 0; }
 
 pid_t pidOfFile(const std::string& path) { return static_cast<pid_t>(atoi(readFile(path).c_str())); }
 
@@ -48,7 +53,11 @@ CommandResult phone(const std::string& vendor, const std::string& iface = "eth1"
 
 class DaemonSandboxTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { dhcpCompInitProcessControl(); }
+  static void SetUpTestSuite() {
+    dhcpCompInitProcessControl();
+    openlog("TavrelAgent", LOG_CONS | LOG_PERROR, LOG_DAEMON);
+  }
+  static void TearDownTestSuite() { closelog(); }
 
   void SetUp() override {
     if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "runs only inside tests/sandbox/appliance";
@@ -165,6 +174,16 @@ TEST_F(DaemonSandboxTest, FailedStartIsReported) {
   EXPECT_FALSE(isRunningDhcpd(pidOfFile(DHCPD_PID_FILE)));
   EXPECT_NE(std::string::npos, readFile(DHCPD_START_OUTPUT_FILE).find(DHCPD_CONF_FILE))
       << readFile(DHCPD_START_OUTPUT_FILE);
+  if (hasSystemLog()) {
+    EXPECT_TRUE(tavrel::sandbox::waitUntil([] {
+      std::string log = readFile(kSystemLog);
+      size_t at = log.find("daemon.err TavrelAgent: Cannot write /pq/etc/dhcpd.conf");
+      return at != std::string::npos &&
+             log.find("TavrelAgent: DHCP server did not start (exit status 1): ", at) !=
+                 std::string::npos &&
+             log.find("/pq/etc/dhcpd.conf", log.find("did not start", at)) != std::string::npos;
+    })) << readFile(kSystemLog);
+  }
   ASSERT_EQ(0, rmdir(DHCPD_CONF_FILE));
   commit();
 }
@@ -176,6 +195,29 @@ TEST_F(DaemonSandboxTest, PublishedAddressFillsEmptyCallServers) {
   EXPECT_EQ(1, publishedIpCallbackEnabled);
   EXPECT_STREQ(publishedIpAddress.ipString, CustomerLANDhcpCompConfig.s1Address.ipString);
   EXPECT_NE(std::string::npos, readFile(DHCPD_CONF_FILE).find("\"Zelkor-p4100-A,192.168.1.1:4100"));
+}
+
+// Serving all devices beside a foreign DHCP server is warned about once.
+TEST_F(DaemonSandboxTest, ForeignServerWarningIsLoggedOnce) {
+  if (!hasSystemLog()) GTEST_SKIP() << "busybox (the appliance's syslogd) is not installed";
+  const std::string warning =
+      "daemon.err TavrelAgent: {62005} {External Corporate DHCP Server detected on Customer LAN "
+      "AND T20 has DHCP Server enabled for ALL Devices}";
+  CustomerLANIpConfig.externalDhcpServer = 1;
+  CustomerLANDhcpCompConfig.externalServerWarning = 1;
+  commit();
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.externalServerWarning);
+  ASSERT_TRUE(tavrel::sandbox::waitUntil(
+      [&] { return readFile(kSystemLog).find(warning) != std::string::npos; }))
+      << readFile(kSystemLog);
+  commit();
+  commit();
+  // A marker logged after the commits shows the log has caught up.
+  syslog(LOG_ERR, "marker after commits");
+  ASSERT_TRUE(tavrel::sandbox::waitUntil(
+      [] { return readFile(kSystemLog).find("marker after commits") != std::string::npos; }));
+  std::string log = readFile(kSystemLog);
+  EXPECT_EQ(std::string::npos, log.find(warning, log.find(warning) + 1)) << log;
 }
 
 // With the gateway left to the LAN, the customer LAN's ranges get the system

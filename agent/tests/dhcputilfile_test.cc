@@ -40,4 +40,17 @@ TEST(ReplaceFileTest, FailureKeepsTheOldFileAndCleansUp) {
   EXPECT_EQ(1u, dir.entries().size());
 }
 
+TEST(CopyFileTest, CopiesTheWholeFile) {
+  model_test::TempDir dir;
+  std::string from = dir.file("dhcpcomp.conf");
+  std::string to = dir.file("dhcp.check4");
+  std::string text(20000, 'c');
+  model_test::writeFile(from, text);
+  model_test::writeFile(to, "older and longer " + text);
+  EXPECT_EQ(0, dhcpUtilCopyFile(from.c_str(), to.c_str()));
+  EXPECT_EQ(text, model_test::readFile(to));
+  EXPECT_EQ(ENOENT, dhcpUtilCopyFile(dir.file("missing").c_str(), to.c_str()));
+  EXPECT_EQ(text, model_test::readFile(to));
+}
+
 }  // namespace
