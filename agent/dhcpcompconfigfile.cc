@@ -5,20 +5,16 @@
 // by one empty line; each holds "key = value" lines in a fixed key order.
 // Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
 // <description>", entries joined by ", ".
-#include <errno.h>
-#include <fcntl.h>
-#include <libgen.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <syslog.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "dhcpcomp.h"
+#include "dhcputil_file.h"
 #include "dhcputil_internal.h"
 
 namespace {
@@ -26,7 +22,6 @@ namespace {
 // Size the appliance has always started the output buffer with; it grows
 // from there as sections need room.
 const size_t kInitialOutputSize = 33720;
-const mode_t kNewFileMode = 0644;
 
 const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
 
@@ -336,59 +331,6 @@ void appendCallServer(char** out, const char* prefix, s_ipAddr* address, uint8_t
   appendLine(out, "%sRetryCount = %d\n", prefix, retryCount);
 }
 
-// Removes the temporary file unless it was renamed into place.
-class TempFileGuard {
- public:
-  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-  ~TempFileGuard() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  void release() { path_.clear(); }
-  TempFileGuard(const TempFileGuard&) = delete;
-  TempFileGuard& operator=(const TempFileGuard&) = delete;
-
- private:
-  std::string path_;
-};
-
-bool writeAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    ssize_t written = write(fd, data, length);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    length -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// Replaces path by data so that a crash leaves the old or the new file:
-// temporary file in the same directory, fsync, rename, fsync of the
-// directory. Keeps the mode of the file it replaces. 0 or an errno value.
-int replaceFileAtomically(const char* path, const char* data, size_t length) {
-  std::string temp = std::string(path) + ".XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) return errno;
-  TempFileGuard guard(temp);
-  struct stat old;
-  mode_t mode = stat(path, &old) == 0 ? (old.st_mode & 07777) : kNewFileMode;
-  int rc = 0;
-  if (fchmod(fd, mode) != 0 || !writeAll(fd, data, length) || fsync(fd) != 0) rc = errno;
-  if (close(fd) != 0 && rc == 0) rc = errno;
-  if (rc == 0 && rename(temp.c_str(), path) != 0) rc = errno;
-  if (rc != 0) return rc;
-  guard.release();
-  std::string dirCopy(path);
-  int dirFd = open(dirname(&dirCopy[0]), O_RDONLY | O_DIRECTORY);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
-  return 0;
-}
-
 // Appends the section of cfg to the output, growing it first so that the
 // largest possible section fits.
 void appendSection(std::string* out, size_t* used, s_dhcpCompConfig* cfg) {
@@ -499,7 +441,7 @@ int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
   }
   appendSection(&out, &used, oam);
 
-  int rc = replaceFileAtomically(g_strT20ConfigFilename, out.data(), used);
+  int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), used);
   if (rc != 0) {
     syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s).}", DHCP_MSG_CONFIG_FILE,
            g_strT20ConfigFilename, strerror(rc));
