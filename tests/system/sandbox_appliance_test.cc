@@ -155,6 +155,21 @@ TEST_F(ApplianceTest, TelephoneGetsItsOptionsFromTheRealDhcpd) {
     EXPECT_EQ(handset.output.find("zx-callservers"), std::string::npos);
 }
 
+TEST_F(ApplianceTest, KeptTelephoneStaysReachable) {
+    startDhcpd(readFile(sourceDir() + "/tests/data/sandbox/dhcpd-eth1.conf"));
+    const auto phone = runCommand("appliance-phone --keep desk-phone --mac 02:00:00:00:01:02");
+    ASSERT_EQ(phone.status, 0);
+    const std::string address =
+        runCommand("ip netns exec desk-phone ip -o -4 addr show eth0 | awk '{print $4}'").output;
+    EXPECT_EQ(address.rfind("192.168.1.1", 0), 0u) << address;
+    EXPECT_EQ(runCommand("ip netns exec desk-phone ping -c 1 -W 5 192.168.1.1 >/dev/null").status, 0);
+    EXPECT_NE(runCommand("appliance-phone --keep desk-phone 2>&1").output.find("exists already"),
+              std::string::npos);
+    EXPECT_EQ(runCommand("appliance-phone --drop desk-phone").status, 0);
+    EXPECT_FALSE(fileExists("/run/netns/desk-phone"));
+    EXPECT_NE(runCommand("appliance-phone --drop desk-phone 2>/dev/null").status, 0);
+}
+
 TEST_F(ApplianceTest, TelephoneOnAVlanSegmentIsServedThere) {
     startDhcpd("ddns-update-style none;\n"
                "subnet 172.16.1.0 netmask 255.255.255.0 { range 172.16.1.50 172.16.1.60; }\n");

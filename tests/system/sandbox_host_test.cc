@@ -174,12 +174,13 @@ TEST_P(SandboxCleanupTest, NothingOfTheRunRemains) {
     // Leaves daemons behind: a detached process, the router's and the
     // appliance's dhcpd, a kept telephone.
     std::string command =
-        "stat -L -c 'net:[%i]' /run/netns/* > " + shellQuote(shared_ + "/ns") + "; " +
-        "setsid bash -c 'exec -a " + marker + " sleep 600' </dev/null >/dev/null 2>&1 & " +
-        "printf 'ddns-update-style none;\\nsubnet 192.168.1.0 netmask 255.255.255.0 {}\\n' "
-        "> /pq/etc/dhcpd.conf; touch /pq/etc/dhcpd.leases; "
+        "setsid bash -c 'exec -a " + marker + " sleep 600' </dev/null >/dev/null 2>&1 & "
+        "printf 'ddns-update-style none;\\nsubnet 192.168.1.0 netmask 255.255.255.0 "
+        "{ range 192.168.1.100 192.168.1.110; }\\n' > /pq/etc/dhcpd.conf; "
+        "touch /pq/etc/dhcpd.leases; "
         "/opt/sbin/dhcpd -q -cf /pq/etc/dhcpd.conf -lf /pq/etc/dhcpd.leases; "
-        "appliance-phone --keep kept-phone --timeout 10 >/dev/null; "
+        "appliance-phone --keep kept-phone >/dev/null && "
+        "stat -L -c 'net:[%i]' /run/netns/* > " + shellQuote(shared_ + "/ns") + " && "
         "touch " + shellQuote(ready) + "; ";
     switch (GetParam()) {
     case Ending::Success: command += "exit 0"; break;
@@ -225,7 +226,7 @@ TEST_P(SandboxCleanupTest, NothingOfTheRunRemains) {
     for (std::string line; std::getline(lines, line);) {
         namespaces.insert(line);
     }
-    EXPECT_EQ(namespaces.size(), 4u);
+    EXPECT_EQ(namespaces.size(), 5u);  // appliance, LAN, OAM, upstream, telephone
     // The kernel ends the processes right after the run; wait for that.
     const bool gone = waitUntil([&] {
         const HostProcesses now = hostProcesses();
@@ -262,6 +263,17 @@ TEST_F(SandboxHostTest, RefusesBadOptionsAndSkipsWithoutRoot) {
               2);
     EXPECT_EQ(runCommand(appliance() + " run --router-conf /no/such.conf" + quiet).status, 2);
     EXPECT_EQ(runCommand(appliance() + " start 2>/dev/null").status, 2);
+
+    // A router configuration dhcpd refuses is a set-up fault, not a skip.
+    const std::string badConf = shared_ + "/router.conf";
+    ASSERT_TRUE(tavrel::sandbox::writeFile(badConf, "subnet nonsense {\n"));
+    const auto fault =
+        runCommand(appliance() + " run --router-conf " + shellQuote(badConf) + " -- true 2>&1");
+    if (fault.status != 77) {
+        EXPECT_EQ(fault.status, 125);
+        EXPECT_NE(fault.output.find("the upstream router's dhcpd did not start"), std::string::npos)
+            << fault.output;
+    }
 
     if (runCommand("command -v setpriv >/dev/null").status != 0) {
         GTEST_SKIP() << "setpriv (util-linux) is not installed";
