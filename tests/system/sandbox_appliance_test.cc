@@ -110,6 +110,7 @@ TEST_F(ApplianceTest, RegistryDescribesTheInterfaces) {
         SCOPED_TRACE(line);
         EXPECT_NE(registry.find(line), std::string::npos);
     }
+    EXPECT_FALSE(fileExists("/pq/platform/router-present"));
 }
 
 // ifconfig lists interfaces in the appliance's classic layout, which the

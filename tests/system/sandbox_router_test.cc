@@ -41,6 +41,7 @@ TEST_F(RouterTest, CustomerLanStartsAsDhcpClientWithoutAddress) {
     const std::string registry = readFile("/pq/platform/registry");
     EXPECT_NE(registry.find("PublishedIP\\default\tinterface\tif\\lan\\eth1\n"), std::string::npos);
     EXPECT_EQ(registry.find("ipaddress"), std::string::npos);
+    EXPECT_TRUE(fileExists("/pq/platform/router-present"));
 }
 
 TEST_F(RouterTest, IfupRunsTheApplianceClientAndGetsTheRoutersLease) {

@@ -75,6 +75,8 @@ seed_filesystem() {
         write_ifcfg "eth1.$id" static "$VLAN_NET_PREFIX.$n.1" 255.255.255.0
     done
     seed_registry
+    # The upstream router stands for the appliance's integrated router.
+    [ "$OPT_ROUTER" = 0 ] || : >/pq/platform/router-present
 }
 
 write_ifcfg() {
