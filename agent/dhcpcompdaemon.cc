@@ -5,6 +5,7 @@
 // until it has ended: dhcpd refuses to start while its predecessor still
 // exists, and a daemon killed by the agent stays a zombie until the agent,
 // its subreaper, reaps it.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -38,17 +39,22 @@ const char kDhcpdProgramPath[] = "/opt/sbin/dhcpd";
 // second. Neither says why a start failed.
 const char kDhcpdBannerEnd[] = "For info, please visit";
 const char kDhcpdAdviceStart[] = "If you think you have received";
-const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q";
+// With the PID file and interface that dhcpCompKillDhclient and the
+// interface scripts use for the customer LAN's client.
+const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q -pf %s %s";
 const char kDhclientConfFile[] = "/etc/dhclient-eth1.conf";
 const char kDhclientLeaseFile[] = "/var/lib/dhcp/dhclient-eth1.leases";
 const char kDhclientScript[] = "/opt/sbin/dhclient-script";
 const char kLeaseFileTouchCommand[] = "cd /pq/etc; touch dhcpd.leases";
 const char kDhcpdProgram[] = "dhcpd";
+const char kDhclientProgram[] = "dhclient";
 
 const int kPollIntervalMs = 1;
 const mode_t kOutputFileMode = 0644;
 // Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
 const size_t kCommMaxLength = 15;
+// Enough of a /proc/<pid>/stat line for pid, command name, state and parent.
+const size_t kProcStatLineSize = 128;
 // Most of dhcpd's start output that goes to the system log.
 const size_t kStartOutputLogMax = 1000;
 
@@ -132,6 +138,40 @@ void stopProcess(pid_t pid, const std::string& program) {
   kill(pid, SIGKILL);
   if (!waitForEnd(pid, DHCP_STOP_KILL_WAIT_MS))
     syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
+}
+
+// Zombies among the agent's children that run a daemon it adopts (dhcpd,
+// dhclient: they detach and are re-parented to the agent). Other children
+// are left to the code that waits for them, system() among it.
+std::vector<pid_t> adoptedDaemonZombies() {
+  std::vector<pid_t> pids;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return pids;
+  pid_t self = getpid();
+  while (struct dirent* entry = readdir(proc)) {
+    size_t digits = strspn(entry->d_name, "0123456789");
+    if (digits == 0 || entry->d_name[digits] != '\0') continue;
+    // "<pid> (<comm>) <state> <ppid> ..."; comm may hold blanks and ")".
+    // /proc files have no size, so they are read by line.
+    FILE* f = fopen(("/proc/" + std::string(entry->d_name) + "/stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char stat[kProcStatLineSize] = "";
+    bool read = fgets(stat, sizeof(stat), f) != nullptr;
+    fclose(f);
+    if (!read) continue;
+    const char* open = strchr(stat, '(');
+    const char* close = strrchr(stat, ')');
+    char state = 0;
+    int ppid = 0;
+    if (open != nullptr && close != nullptr && close > open &&
+        sscanf(close + 1, " %c %d", &state, &ppid) == 2 && state == 'Z' && ppid == self) {
+      std::string comm(open + 1, static_cast<size_t>(close - open - 1));
+      if (comm == kDhcpdProgram || comm == kDhclientProgram)
+        pids.push_back(static_cast<pid_t>(atoi(entry->d_name)));
+    }
+  }
+  closedir(proc);
+  return pids;
 }
 
 // Process id of a running dhcpd named by its PID file, else 0.
@@ -239,6 +279,11 @@ void dhcpCompKillProcess(char* pidFile) {
   for (pid_t pid : pids) stopProcess(pid, program);
 }
 
+void dhcpCompReapDaemons(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  for (pid_t pid : adoptedDaemonZombies()) waitpid(pid, nullptr, WNOHANG);
+}
+
 void dhcpCompKillDhcpDaemon(void) {
   char pidFile[] = DHCPD_PID_FILE;
   dhcpCompKillProcess(pidFile);
@@ -273,5 +318,5 @@ int dhcpCompStartDhcpDeamon(void) {
 
 int dhcpCompStartDhclient(void) {
   return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile,
-                            kDhclientScript);
+                            kDhclientScript, DHCLIENT_PID_FILE, DHCP_CUSTOMER_LAN_IFNAME);
 }

@@ -78,6 +78,9 @@ TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((for
 // (reaping it when it is the agent's child) or the wait gave up.
 TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
 TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
+// Reaps the adopted daemons (dhcpd, dhclient) that ended on their own or were
+// stopped by others (ifdown), so no zombie stays. Called from the main loop.
+TAVREL_EXPORT void dhcpCompReapDaemons(void);
 TAVREL_EXPORT void dhcpCompKillDhclient(void);
 
 // Makes sure the lease file exists and starts dhcpd (without a shell). 0
@@ -86,7 +89,8 @@ TAVREL_EXPORT void dhcpCompKillDhclient(void);
 // run or exited with 0 but no server runs; what dhcpd printed then goes to
 // the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
-// Starts the customer LAN's DHCP client; the status of system().
+// Starts the customer LAN's DHCP client on eth1 with the PID file that
+// dhcpCompKillDhclient reads; the status of system().
 TAVREL_EXPORT int dhcpCompStartDhclient(void);
 
 // Applies the current records: stops dhcpd, refreshes the published address

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "dhcpcompdaemon.h"
+#include "dhcputil_file.h"
 #include "model_test_support.h"
+#include "sandbox_util.h"
 
 namespace {
 
@@ -91,6 +94,48 @@ TEST_F(KillProcessTest, MissingFileDoesNothing) {
   std::string missing = dir_.file("dhcpd.pid");
   dhcpCompKillProcess(&missing[0]);
   EXPECT_TRUE(dir_.entries().empty());
+}
+
+bool isZombie(pid_t pid) {
+  std::string stat = model_test::readFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return close != std::string::npos && stat.compare(close, 4, ") Z ") == 0;
+}
+
+// A daemon that detached and ended is reaped; the agent's own children are
+// left to the code waiting for them.
+TEST(ReapDaemonsTest, AdoptedDaemonZombiesAreReapedOthersAreLeft) {
+  ASSERT_EQ(0, dhcpCompInitProcessControl());
+  model_test::TempDir dir;
+  std::string daemon = dir.file("dhclient");
+  ASSERT_EQ(0, dhcpUtilCopyFile("/bin/sleep", daemon.c_str()));
+  ASSERT_EQ(0, chmod(daemon.c_str(), 0755));
+  int fds[2];
+  ASSERT_EQ(0, pipe(fds));
+  pid_t middle = fork();
+  if (middle == 0) {
+    pid_t detached = fork();
+    if (detached == 0) {
+      execl(daemon.c_str(), "dhclient", "0.1", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ssize_t written = write(fds[1], &detached, sizeof(detached));
+    _exit(written == sizeof(detached) ? 0 : 1);
+  }
+  pid_t detached = 0;
+  ASSERT_EQ(static_cast<ssize_t>(sizeof(detached)), read(fds[0], &detached, sizeof(detached)));
+  close(fds[0]);
+  close(fds[1]);
+  waitpid(middle, nullptr, 0);
+  pid_t own = fork();
+  if (own == 0) _exit(3);
+  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] { return isZombie(detached) && isZombie(own); }));
+
+  dhcpCompReapDaemons();
+  EXPECT_NE(0, ::kill(detached, 0));
+  int status = 0;
+  EXPECT_EQ(own, waitpid(own, &status, 0));
+  EXPECT_EQ(3, WEXITSTATUS(status));
 }
 
 TEST(RunCommandTest, CommandLongerThanTheBufferIsNotRun) {
