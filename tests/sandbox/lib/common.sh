@@ -91,3 +91,41 @@ sandbox_peer_holder() {
     ) 9>"$dir/lock" || { sandbox_msg "peer '$role' did not start: $(cat "$dir/errors" 2>/dev/null)"; return 1; }
     cat "$dir/pid"
 }
+
+sandbox_usage() {
+    echo "usage: $SANDBOX_NAME run [--vlans ID,ID...] [--router] [--router-conf FILE] [--eth1-dhcp] -- CMD [ARGS...]" >&2
+    exit 2
+}
+
+# Options of `appliance run`, checked: sets OPT_* and CMD. Every stage parses
+# the same arguments with it.
+sandbox_parse_options() {
+    OPT_VLANS="" OPT_ROUTER=0 OPT_ROUTER_CONF="" OPT_ETH1_DHCP=0
+    while [ $# -gt 0 ]; do
+        case $1 in
+            --vlans) [ $# -ge 2 ] || sandbox_usage; OPT_VLANS=$2; shift 2 ;;
+            --vlans=*) OPT_VLANS=${1#*=}; shift ;;
+            --router) OPT_ROUTER=1; shift ;;
+            --router-conf) [ $# -ge 2 ] || sandbox_usage; OPT_ROUTER=1; OPT_ROUTER_CONF=$2; shift 2 ;;
+            --router-conf=*) OPT_ROUTER=1; OPT_ROUTER_CONF=${1#*=}; shift ;;
+            --eth1-dhcp) OPT_ETH1_DHCP=1; shift ;;
+            --) shift; break ;;
+            *) sandbox_usage ;;
+        esac
+    done
+    [ $# -ge 1 ] || sandbox_usage
+    CMD=("$@")
+    if [ -n "$OPT_VLANS" ]; then
+        local ids id count=0 seen=","
+        IFS=, read -r -a ids <<<"$OPT_VLANS"
+        for id in "${ids[@]}"; do
+            if ! [[ $id =~ ^[1-9][0-9]{0,3}$ ]] || [ "$id" -gt 4094 ]; then
+                sandbox_msg "invalid VLAN id '$id' (1-4094)"; exit 2
+            fi
+            case $seen in *",$id,"*) sandbox_msg "VLAN $id given twice"; exit 2 ;; esac
+            seen="$seen$id,"
+            count=$((count + 1))
+        done
+        [ "$count" -le 16 ] || { sandbox_msg "at most 16 VLANs"; exit 2; }
+    fi
+}

@@ -15,19 +15,8 @@ BIN=$SANDBOX_DIR/bin
 fault() { sandbox_msg "sandbox set-up failed: $*"; exit "$SANDBOX_FAULT"; }
 trap 'fault "command failed at line $LINENO: $BASH_COMMAND"' ERR
 
-# Same options as checked by the first stage.
-OPT_VLANS="" OPT_ROUTER=0 OPT_ROUTER_CONF="" OPT_ETH1_DHCP=0
-while [ $# -gt 0 ]; do
-    case $1 in
-        --vlans) OPT_VLANS=$2; shift 2 ;;
-        --vlans=*) OPT_VLANS=${1#*=}; shift ;;
-        --router) OPT_ROUTER=1; shift ;;
-        --router-conf) OPT_ROUTER=1; OPT_ROUTER_CONF=$2; shift 2 ;;
-        --router-conf=*) OPT_ROUTER=1; OPT_ROUTER_CONF=${1#*=}; shift ;;
-        --eth1-dhcp) OPT_ETH1_DHCP=1; shift ;;
-        --) shift; break ;;
-    esac
-done
+sandbox_parse_options "$@"
+set -- "${CMD[@]}"
 VLANS=()
 [ -z "$OPT_VLANS" ] || IFS=, read -r -a VLANS <<<"$OPT_VLANS"
 
