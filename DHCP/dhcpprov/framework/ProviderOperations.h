@@ -46,11 +46,13 @@ class ProviderOperations {
     manager.endIteration();
   }
 
+  // Each object is filled into an instance of its own, so a property that
+  // one object cannot give never shows another object's value.
   void enumInstances(OpenWBEM::CIMInstanceResultHandlerIFC& result) const {
-    OpenWBEM::CIMInstance instance(m_binding.className());
     Manager& manager = *m_current();
     manager.startIteration();
     while (manager.hasNext()) {
+      OpenWBEM::CIMInstance instance(m_binding.className());
       m_binding.toCIMInstance(*manager.next(), instance);
       result.handle(instance);
     }

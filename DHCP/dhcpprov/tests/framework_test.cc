@@ -300,6 +300,14 @@ TEST_F(FrameworkTest, RangeChangeBracketAndPaths) {
             std::vector<std::string>{""});
 }
 
+class InstanceCollector : public OpenWBEM::CIMInstanceResultHandlerIFC {
+ public:
+  std::vector<CIMInstance> instances;
+
+ protected:
+  void doHandle(const CIMInstance& instance) override { instances.push_back(instance); }
+};
+
 class PathCollector : public OpenWBEM::CIMObjectPathResultHandlerIFC {
  public:
   std::vector<std::string> ids;
@@ -359,6 +367,16 @@ TEST_F(FrameworkTest, ProviderOperationsOverRanges) {
   EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
   EXPECT_STREQ(full.getMessage(),
                "The system cannot create the instance specified.\n#CFG_000_0005#");
+
+  // An object whose getters fail shows none of its neighbour's values.
+  {
+    ZPX_DHCPRangeOfIPAddresses bare("00");
+    InstanceCollector all;
+    ops.enumInstances(all);
+    ASSERT_EQ(all.instances.size(), 33u);
+    EXPECT_EQ(text(all.instances[1], "InstanceID"), "00");
+    EXPECT_EQ(all.instances[1].getProperties().size(), 1u);
+  }
 
   // The built-in manager cannot delete.
   ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
