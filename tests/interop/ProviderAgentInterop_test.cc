@@ -89,12 +89,15 @@ protected:
 			std::system(("rm -rf " + m_dir).c_str());
 	}
 
-	void start(const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef())
+	void start(const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef(), int providerCount = 1)
 	{
 		LoggerRef logger = Logger::createLogger(String(m_dir + "/agent.log"), false);
 		Array<CppProviderBaseIFCRef> providers;
-		providers.push_back(CppProviderIFC::loadProvider(TESTPROV_LIBRARY, logger));
-		ASSERT_TRUE(providers[0]) << readWhole(m_dir + "/agent.log");
+		for (int i = 0; i < providerCount; ++i)
+		{
+			providers.push_back(CppProviderIFC::loadProvider(TESTPROV_LIBRARY, logger));
+			ASSERT_TRUE(providers.back()) << readWhole(m_dir + "/agent.log");
+		}
 		Array<RequestHandlerIFCRef> handlers;
 		handlers.push_back(RequestHandlerIFCRef(SharedLibraryRef(), new XMLExecute));
 		handlers.push_back(RequestHandlerIFCRef(SharedLibraryRef(), new BinaryRequestHandler));
@@ -478,8 +481,25 @@ TEST_F(ProviderAgentInteropTest, HostLockerSerialisesProviderCalls)
 	EXPECT_NE(result.out.find("item1"), std::string::npos);
 }
 
+TEST_F(ProviderAgentInteropTest, SeveralProvidersAreChosenByTheProviderQualifier)
+{
+	start(ProviderAgentLockerIFCRef(), 2);
+	Command r = wbemcli("ein", "Test_Item");
+	EXPECT_EQ(r.status, 0) << r.err;
+	EXPECT_NE(r.out.find("item1"), std::string::npos) << r.out;
+	// Test_Base names no provider: no provider serves it.
+	HTTPResult h = call("EnumerateInstanceNames", "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Base\"/></IPARAMVALUE>");
+	pugi::xml_node error = errorOf(h);
+	ASSERT_TRUE(error) << h.body;
+	EXPECT_STREQ(error.attribute("CODE").value(), "5");
+	EXPECT_STREQ(error.attribute("DESCRIPTION").value(), "no provider serves class Test_Base");
+}
+
 TEST_F(ProviderAgentInteropTest, StartFailuresAreReported)
 {
+	m_config[ProviderAgent::HTTP_SERVER_TIMEOUT_opt] = "0";
+	EXPECT_THROW(start(), ProviderAgentException);
+	m_config[ProviderAgent::HTTP_SERVER_TIMEOUT_opt] = "5";
 	m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "eighty";
 	EXPECT_THROW(start(), ProviderAgentException);
 	m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";

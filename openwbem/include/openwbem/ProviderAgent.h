@@ -61,7 +61,8 @@ public:
 		const AuthenticatorIFCRef& authenticator, const LoggerRef& logger = LoggerRef(),
 		const String& callbackURL = String(), const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef());
 	// Stops listening, closes the connections and joins the threads; a
-	// request in progress completes first.
+	// request in progress completes first, so the host must not hold the
+	// locker while destroying the agent.
 	~ProviderAgent();
 
 	ProviderAgent(const ProviderAgent&) = delete;
