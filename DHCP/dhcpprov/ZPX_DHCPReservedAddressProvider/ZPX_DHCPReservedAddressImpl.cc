@@ -10,6 +10,15 @@
 using OpenWBEM::Array;
 using OpenWBEM::CIMQualifier;
 
+namespace {
+
+// The text fits a record field of size bytes with its terminator.
+bool storableText(const std::string& text, size_t size) {
+  return text.size() < size && text.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
 ZPX_DHCPReservedAddressImpl::ZPX_DHCPReservedAddressImpl(const std::string& instanceID)
     : ZPX_DHCPReservedAddress(instanceID) {
   int index = dhcpCompInstanceIdToIndex(instanceID, DHCP_MAX_RESERVED_ADDRS);
@@ -75,10 +84,12 @@ int ZPX_DHCPReservedAddressImpl::getreservedClientName(std::string& value,
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPReservedAddressImpl::setreservedClientName(std::string value) {
-  if (value.find('\0') != std::string::npos || !dhcpUtilIsValidClientName(value.c_str())) {
+  if (value.find(' ') != std::string::npos) {
     restoreProperties();
     return TAVREL_RC_INVALID_CLIENT_NAME;
   }
+  if (!storableText(value, DHCP_CLIENT_NAME_SIZE) || !dhcpUtilIsValidClientName(value.c_str()))
+    return TAVREL_RC_INVALID_VALUE;
   m_reservedClientName = value;
   return TAVREL_RC_OK;
 }
@@ -88,6 +99,9 @@ int ZPX_DHCPReservedAddressImpl::getreservedClientDescription(std::string& value
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPReservedAddressImpl::setreservedClientDescription(std::string value) {
+  if (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) ||
+      !dhcpUtilIsValidDescription(value.c_str()))
+    return TAVREL_RC_INVALID_VALUE;
   m_reservedClientDescription = value;
   return TAVREL_RC_OK;
 }

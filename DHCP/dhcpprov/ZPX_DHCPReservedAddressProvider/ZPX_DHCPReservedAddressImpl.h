@@ -32,11 +32,14 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
   int setreservedMACAddr(std::string value) override;
   int getreservedClientName(std::string& value,
                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
-  // A name with a space or any other character a host declaration name may
-  // not hold puts all four texts back to the saved ones and returns 351.
+  // A name with a space puts all four texts back to the saved ones and
+  // returns 351; a name the model refuses otherwise (a character a host
+  // declaration name may not hold, too long for the record) returns 301.
   int setreservedClientName(std::string value) override;
   int getreservedClientDescription(
       std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  // 301 for a text the component file cannot hold (a ",", a control
+  // character, too long for the record).
   int setreservedClientDescription(std::string value) override;
   virtual void saveProperties();
   virtual void restoreProperties();

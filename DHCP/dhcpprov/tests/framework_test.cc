@@ -237,8 +237,8 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
        CIMException::FAILED, "#DHC_ERROR_351#"},
       {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "lab", "a,b"),
        CIMException::INVALID_PARAMETER,
-       "One or more of the values specified for the ZPX_DHCPReservedAddress was invalid.\n"
-       "#CFG_000_0001#"},
+       "The value of reservedClientDescription is invalid.\n"
+       "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_reservedClientDescription#"},
       {reservationInstance("192.168.1.21", "0a0b0c0d0e0g", "lab", ""), CIMException::FAILED,
        "#DHC_ERROR_327#"},
       {reservationInstance("192.168.9.21", "0a0b0c0d0e0f", "lab", ""), CIMException::FAILED,
