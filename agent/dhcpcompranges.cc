@@ -198,7 +198,8 @@ int normaliseMacAddr(char* mac) {
     if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
     if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
   }
-  for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  for (char* c = text; *c != '\0'; ++c)
+    *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   memcpy(mac, text, kMacTextLength + 1);
   return DHCP_RC_OK;
 }

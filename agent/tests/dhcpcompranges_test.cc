@@ -185,7 +185,8 @@ TEST_F(RangesTest, ClientNamesAndDescriptions) {
     SCOPED_TRACE(description);
     EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "ok", description), 301);
   }
-  EXPECT_EQ(shown(g_reservedAddrPool[7].object), "192.168.1.20 0A:0B:0C:0D:0E:01 printer-2.lab_a Hall");
+  EXPECT_EQ(shown(g_reservedAddrPool[7].object),
+            "192.168.1.20 0A:0B:0C:0D:0E:01 printer-2.lab_a Hall");
 
   // A client name is unique across the customer LAN and its VLANs.
   EXPECT_EQ(addReservation("8", "192.168.1.30", "0a0b0c0d0e02", "printer-2.lab_a"),

@@ -133,7 +133,11 @@ const ZPX_DHCPRangeOfIPAddressesOperationsType& ZPX_DHCPRangeOfIPAddressesOperat
   static const ZPX_DHCPRangeOfIPAddressesOperationsType operations(
       ZPX_DHCPRangeOfIPAddressesBinding(), &ZPX_DHCPRangeOfIPAddresses::getInstanceManager,
       [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
-      [](M& manager, const Keys& keys) { return manager.createZPX_DHCPRangeOfIPAddresses(keys[0]); },
-      [](M& manager, ZPX_DHCPRangeOfIPAddresses* object) { manager.destroyZPX_DHCPRangeOfIPAddresses(object); });
+      [](M& manager, const Keys& keys) {
+        return manager.createZPX_DHCPRangeOfIPAddresses(keys[0]);
+      },
+      [](M& manager, ZPX_DHCPRangeOfIPAddresses* object) {
+        manager.destroyZPX_DHCPRangeOfIPAddresses(object);
+      });
   return operations;
 }

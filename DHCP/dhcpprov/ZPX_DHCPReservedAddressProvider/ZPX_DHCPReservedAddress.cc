@@ -130,6 +130,8 @@ const ZPX_DHCPReservedAddressOperationsType& ZPX_DHCPReservedAddressOperations()
       ZPX_DHCPReservedAddressBinding(), &ZPX_DHCPReservedAddress::getInstanceManager,
       [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
       [](M& manager, const Keys& keys) { return manager.createZPX_DHCPReservedAddress(keys[0]); },
-      [](M& manager, ZPX_DHCPReservedAddress* object) { manager.destroyZPX_DHCPReservedAddress(object); });
+      [](M& manager, ZPX_DHCPReservedAddress* object) {
+        manager.destroyZPX_DHCPReservedAddress(object);
+      });
   return operations;
 }
