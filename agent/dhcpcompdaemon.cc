@@ -22,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,7 +58,6 @@ const size_t kCommMaxLength = 15;
 const size_t kProcStatLineSize = 128;
 // Most of dhcpd's start output that goes to the system log.
 const size_t kStartOutputLogMax = 1000;
-
 
 void sleepMs(int ms) {
   struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
@@ -121,12 +121,19 @@ bool processEnded(pid_t pid) {
   return kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-bool waitForEnd(pid_t pid, int timeoutMs) {
-  for (int waited = 0;; waited += kPollIntervalMs) {
-    if (processEnded(pid)) return true;
-    if (waited >= timeoutMs) return false;
+// Polls condition until it holds or timeoutMs have passed.
+template <typename Condition>
+bool pollUntil(Condition condition, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     sleepMs(kPollIntervalMs);
   }
+}
+
+bool waitForEnd(pid_t pid, int timeoutMs) {
+  return pollUntil([pid] { return processEnded(pid); }, timeoutMs);
 }
 
 void stopProcess(pid_t pid, const std::string& program) {
@@ -204,8 +211,6 @@ void logStartFailure(int status) {
   std::string how;
   if (status == 0)
     how = "no server running";
-  else if (status == -1)
-    how = "not run";
   else if (WIFEXITED(status))
     how = "exit status " + std::to_string(WEXITSTATUS(status));
   else if (WIFSIGNALED(status))
@@ -217,7 +222,7 @@ void logStartFailure(int status) {
 
 // Runs dhcpd with its output in DHCPD_START_OUTPUT_FILE and waits for the
 // process started (it exits once the server has detached). The wait status,
-// or -1 when dhcpd could not be run.
+// or -1 when dhcpd could not be run (logged here).
 int startDhcpd() {
   const char* const argv[] = {kDhcpdProgramPath, "-cf", DHCPD_CONF_FILE, "-lf", DHCPD_LEASE_FILE,
                               nullptr};
@@ -303,15 +308,13 @@ int dhcpCompStartDhcpDeamon(void) {
     dhcpCompRunCommand("%s", kLeaseFileTouchCommand);
 
   int status = startDhcpd();
+  if (status == -1) return -1;
   if (status != 0) {
     logStartFailure(status);
     return status;
   }
   // dhcpd writes its PID file once it has detached.
-  for (int waited = 0; waited < DHCPD_START_WAIT_MS; waited += kPollIntervalMs) {
-    if (runningDhcpd() != 0) return 0;
-    sleepMs(kPollIntervalMs);
-  }
+  if (pollUntil([] { return runningDhcpd() != 0; }, DHCPD_START_WAIT_MS)) return 0;
   logStartFailure(status);
   return -1;
 }

@@ -90,12 +90,6 @@ TEST_F(KillProcessTest, ProcessIgnoringSigtermIsKilled) {
   EXPECT_EQ(-1, waitpid(pid, nullptr, WNOHANG));
 }
 
-TEST_F(KillProcessTest, MissingFileDoesNothing) {
-  std::string missing = dir_.file("dhcpd.pid");
-  dhcpCompKillProcess(&missing[0]);
-  EXPECT_TRUE(dir_.entries().empty());
-}
-
 bool isZombie(pid_t pid) {
   std::string stat = model_test::readFile("/proc/" + std::to_string(pid) + "/stat");
   size_t close = stat.rfind(')');
