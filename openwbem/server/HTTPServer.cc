@@ -5,6 +5,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/local/stream_protocol.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/basic_stream.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -42,6 +43,7 @@ constexpr std::uint32_t kHeaderLimit = 16 * 1024;
 constexpr std::size_t kDrainLimit = 8 * 1024 * 1024;
 constexpr std::size_t kDrainChunk = 16 * 1024;
 constexpr std::chrono::seconds kDrainTimeout{2};
+constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 
 // Common state of the sessions: the worker that runs handlers, the limits,
 // and the open connections (so the server can close them when it stops).
@@ -234,7 +236,7 @@ class Listener : public std::enable_shared_from_this<Listener<Protocol>>
 {
 public:
 	Listener(ServerCore& core, typename Protocol::acceptor acceptor)
-		: m_core(core), m_acceptor(std::move(acceptor))
+		: m_core(core), m_acceptor(std::move(acceptor)), m_retry(core.ioc)
 	{
 	}
 
@@ -244,6 +246,7 @@ public:
 	{
 		beast::error_code ignored;
 		m_acceptor.close(ignored);
+		m_retry.cancel();
 	}
 
 	typename Protocol::endpoint endpoint() const { return m_acceptor.local_endpoint(); }
@@ -255,19 +258,27 @@ private:
 			[self = this->shared_from_this()](beast::error_code ec, typename Protocol::socket socket) {
 				if (ec == asio::error::operation_aborted || !self->m_acceptor.is_open())
 					return;
-				if (!ec)
+				if (ec)
 				{
-					if (self->m_core.sessions.size() >= self->m_core.options.maxConnections)
-					{
-						beast::error_code ignored;
-						socket.close(ignored);
-					}
-					else
-					{
-						auto session = std::make_shared<Session<Protocol>>(self->m_core, std::move(socket));
-						self->m_core.sessions.insert(session);
-						session->start();
-					}
+					// Out of descriptors or memory: retry shortly instead of
+					// spinning on the failing accept.
+					self->m_retry.expires_after(kAcceptRetryDelay);
+					self->m_retry.async_wait([self](beast::error_code wec) {
+						if (!wec && self->m_acceptor.is_open())
+							self->accept();
+					});
+					return;
+				}
+				if (self->m_core.sessions.size() >= self->m_core.options.maxConnections)
+				{
+					beast::error_code ignored;
+					socket.close(ignored);
+				}
+				else
+				{
+					auto session = std::make_shared<Session<Protocol>>(self->m_core, std::move(socket));
+					self->m_core.sessions.insert(session);
+					session->start();
 				}
 				self->accept();
 			});
@@ -275,6 +286,7 @@ private:
 
 	ServerCore& m_core;
 	typename Protocol::acceptor m_acceptor;
+	asio::steady_timer m_retry;
 };
 
 } // namespace

@@ -198,6 +198,20 @@ TEST_F(HTTPServerTest, StalledClientIsDroppedAndDoesNotBlockOthers)
 	EXPECT_EQ(m_calls, 1);
 }
 
+TEST_F(HTTPServerTest, ConnectionsBeyondTheLimitAreClosed)
+{
+	m_options.maxConnections = 1;
+	start();
+	auto first = connectTcp();
+	EXPECT_EQ(roundTrip(first, post("/cimom", "a")).body(), "POST 1");
+	auto second = connectTcp();
+	char c;
+	beast::error_code ec;
+	second.read_some(asio::buffer(&c, 1), ec);
+	EXPECT_EQ(ec, asio::error::eof);
+	EXPECT_EQ(roundTrip(first, post("/cimom", "bc")).body(), "POST 2");
+}
+
 TEST_F(HTTPServerTest, DestructionWithBusyAndIdleConnections)
 {
 	start();
