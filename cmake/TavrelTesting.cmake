@@ -1,3 +1,10 @@
+# Test programs learn the source and build trees from test_env.cc (CTest
+# cannot pass a two-variable environment through test discovery).
+set(TAVREL_TEST_ENV_SOURCE ${CMAKE_CURRENT_LIST_DIR}/test_env.cc)
+set(TAVREL_TEST_ENV_DEFINITIONS
+  TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
+
 # tavrel_add_gtest(<name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|system|interop])
 # Builds a GoogleTest program and registers each of its tests with CTest under
 # the given label (default: unit). Tests are listed when CTest runs, so a build
@@ -10,14 +17,14 @@ function(tavrel_add_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${TAVREL_TEST_ENV_SOURCE})
+  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # Marks a shared library as a C-linkage library of the appliance: everything
@@ -43,7 +50,8 @@ function(tavrel_add_sandbox_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${TAVREL_TEST_ENV_SOURCE})
+  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
   add_test(NAME ${name}
     COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
