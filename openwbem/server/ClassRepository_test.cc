@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <functional>
 
 namespace OpenWBEM {
 namespace {
@@ -18,8 +18,7 @@ class ClassRepositoryTest : public ::testing::Test
 protected:
 	void SetUp() override
 	{
-		const char* src = std::getenv("TAVREL_SOURCE_DIR");
-		m_repo.add(MOFReader::readFile(String(std::string(src ? src : ".") + "/tests/data/openwbem-server/TestProv.mof")));
+		m_repo.add(MOFReader::readFile(OWSERVER_TEST_MOF));
 	}
 
 	static CIMException::ErrNoType errorOf(const std::function<void()>& f)

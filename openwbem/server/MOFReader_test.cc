@@ -4,15 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace OpenWBEM {
 namespace {
 
 String dataFile(const char* name)
 {
-	const char* src = std::getenv("TAVREL_SOURCE_DIR");
-	return String(std::string(src ? src : ".") + "/tests/data/openwbem-server/" + name);
+	return String(std::string(OWSERVER_TEST_DATA "/") + name);
 }
 
 class MOFReaderTest : public ::testing::Test

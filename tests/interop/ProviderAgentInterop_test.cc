@@ -73,12 +73,10 @@ protected:
 		char tmpl[] = "/tmp/owinteropXXXXXX";
 		ASSERT_NE(mkdtemp(tmpl), nullptr);
 		m_dir = tmpl;
-		const char* src = std::getenv("TAVREL_SOURCE_DIR");
-		m_source = src ? src : ".";
 		m_config[ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt] = String(m_dir + "/agent.sock");
 		m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";
 		m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] =
-			String(m_source + "/tests/data/openwbem-server/TestProv.mof");
+			String(OWSERVER_TEST_MOF);
 		m_config["testprov.items"] = "3";
 	}
 
@@ -190,7 +188,6 @@ protected:
 	}
 
 	std::string m_dir;
-	std::string m_source;
 	ConfigFile::ConfigMap m_config;
 	std::unique_ptr<ProviderAgent> m_agent;
 	unsigned short m_port = 0;
@@ -381,6 +378,16 @@ TEST_F(ProviderAgentInteropTest, SpecialCharactersRoundTrip)
 	EXPECT_STREQ(error.attribute("DESCRIPTION").value(),
 		"Rejected <value> & \"quoted\"\nsecond line #CFG_000_0001,Code#");
 	EXPECT_NE(r.body.find("#CFG_000_0001,Code#"), std::string::npos);
+
+	// What a provider returns that XML cannot carry arrives as U+FFFD.
+	r = call("GetInstance", "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Service\">"
+							"<KEYBINDING NAME=\"Name\"><KEYVALUE>svc</KEYVALUE></KEYBINDING></INSTANCENAME></IPARAMVALUE>");
+	ASSERT_FALSE(errorOf(r)) << r.body;
+	EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Motto']").node().child_value("VALUE"),
+		"bad \xEF\xBF\xBD byte \xEF\xBF\xBD end");
+	Command gi = wbemcli("gi", "Test_Service.Name=\"svc\"");
+	EXPECT_EQ(gi.status, 0) << gi.err;
+	EXPECT_NE(gi.out.find("Motto=\"bad \xEF\xBF\xBD byte"), std::string::npos) << gi.out;
 
 	// Invalid UTF-8 is refused before any provider sees it.
 	r = call("CreateInstance",

@@ -2,7 +2,8 @@
 // of the classes in tests/data/openwbem-server/TestProv.mof.
 //   Test_Item          keys Name, Id (uint16); "testprov.items" of them
 //                      ("item1".."itemN", Id 1..N) at start
-//   Test_Service       one instance "svc"; methods Echo and Fail
+//   Test_Service       one instance "svc" (its Motto is not UTF-8); methods
+//                      Echo and Fail
 //   Test_ItemInService links every item to the service
 //   Test_Thrower       fails every request with a non-CIM exception
 // It checks that typed values arrive with the types the schema declares.
@@ -267,6 +268,8 @@ private:
 		CIMProperty name("Name", CIMValue("svc"));
 		name.setQualifier(CIMQualifier::createKey());
 		svc.setProperty(name);
+		// Bytes XML cannot carry: not UTF-8, and a control character.
+		svc.setProperty("Motto", CIMValue("bad \xFF byte \x01 end"));
 		return svc;
 	}
 
