@@ -1,0 +1,231 @@
+// The reserved-address provider against the real model; the commit is
+// counted by the test program's stand-in.
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressProvider.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+#include "agent_stand_ins.h"
+#include "dhcpcomp.h"
+#include "framework/ClassNames.h"
+#include "model_test_support.h"
+#include "provider_test_support.h"
+
+namespace {
+
+using OpenWBEM::CIMException;
+using OpenWBEM::CIMInstance;
+using OpenWBEM::CIMObjectPath;
+using OpenWBEM::CIMValue;
+using provider_test::cimErrorOf;
+using provider_test::text;
+
+CIMInstance reservation(const char *ip, const char *mac, const char *name,
+                        const char *description) {
+  CIMInstance instance(ZPX_DHCPReservedAddressName);
+  instance.setProperty("IPv4Address", CIMValue(ip));
+  instance.setProperty("reservedMACAddr", CIMValue(mac));
+  instance.setProperty("reservedClientName", CIMValue(name));
+  instance.setProperty("reservedClientDescription", CIMValue(description));
+  return instance;
+}
+
+class ReservedAddressProviderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model_test::resetModel({5});
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    model_test::setInterface(&VLANIpConfig[0], "10.5.0.1", "255.255.0.0");
+    ZPX_DHCPReservedAddressProv.initialize(OpenWBEM::ProviderEnvironmentIFCRef());
+  }
+  void TearDown() override {
+    for (s_reservedAddrPoolEntry &e : g_reservedAddrPool) delete e.object;
+    delete ZPX_DHCPReservedAddress::getInstanceManager();
+    ZPX_DHCPReservedAddress::ClearInstanceManager();
+  }
+
+  provider_test::Client<ZPX_DHCPReservedAddressProvider> cim_{ZPX_DHCPReservedAddressProv,
+                                                              ZPX_DHCPReservedAddressName};
+};
+
+TEST_F(ReservedAddressProviderTest, CreateGetEnumerateModifyDelete) {
+  CIMObjectPath first = cim_.create(reservation("192.168.1.20", "0a0b0c0d0e0f", "", "Desk"));
+  CIMInstance asked = reservation("192.168.1.21", "00:11:22:33:44:55", "printer", "Lab");
+  asked.setProperty("InstanceID", CIMValue("40"));
+  CIMObjectPath second = cim_.create(asked);
+  EXPECT_EQ(first.getKeyValue("InstanceID").toString(), "0");
+  EXPECT_EQ(second.getKeyValue("InstanceID").toString(), "1");
+  EXPECT_EQ(second.getNameSpace(), provider_test::kNs);
+
+  // The object shows what the agent stored.
+  CIMInstance shown = cim_.get("0");
+  EXPECT_EQ(text(shown, "reservedMACAddr"), "0A:0B:0C:0D:0E:0F");
+  EXPECT_EQ(text(shown, "reservedClientName"), "Device0");
+  EXPECT_EQ(shown.getProperties().size(), 5u);
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[1].clientName, "printer");
+
+  std::vector<CIMInstance> all = cim_.instances();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(text(all[1], "IPv4Address"), "192.168.1.21");
+
+  // Only the description changes; all four texts reach the agent.
+  int commits = g_commitCount;
+  CIMInstance description(ZPX_DHCPReservedAddressName);
+  description.setProperty("reservedClientDescription", CIMValue("Front desk"));
+  cim_.modify("0", description);
+  EXPECT_EQ(g_commitCount, commits + 1);
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, "Front desk");
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].macAddr, "0A:0B:0C:0D:0E:0F");
+
+  // Moving the reservation into the VLAN frees its customer-LAN slot.
+  CIMInstance moved(ZPX_DHCPReservedAddressName);
+  moved.setProperty("IPv4Address", CIMValue("10.5.0.20"));
+  cim_.modify("1", moved);
+  EXPECT_TRUE(CustomerLANDhcpCompConfig.reservedAddrs[1].isFree);
+  EXPECT_FALSE(VLANDhcpCompConfig[0].reservedAddrs[1].isFree);
+
+  commits = g_commitCount;
+  cim_.remove("1");
+  EXPECT_EQ(g_commitCount, commits + 1);
+  EXPECT_TRUE(VLANDhcpCompConfig[0].reservedAddrs[1].isFree);
+  EXPECT_EQ(g_reservedAddrPool[1].object, nullptr);
+  EXPECT_TRUE(g_reservedAddrPool[1].isFree);
+  EXPECT_EQ(g_NumberOfReservedIPs, 1);
+  EXPECT_EQ(cim_.names(), std::vector<std::string>{"0"});
+  EXPECT_EQ(cimErrorOf([&] { cim_.remove("1"); }).getErrNo(), CIMException::NOT_FOUND);
+
+  CIMException method = cim_.invokeError("0");
+  EXPECT_EQ(method.getErrNo(), CIMException::METHOD_NOT_FOUND);
+  EXPECT_STREQ(method.getMessage(), "");
+}
+
+// Every refusal leaves the object, the record and the commit count as they
+// were, even where properties of the same request were already applied.
+TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
+  cim_.create(reservation("192.168.1.20", "0a0b0c0d0e0f", "desk", "Desk"));
+  CustomerLANDhcpCompConfig.addrRanges[0].isFree = 0;
+  CustomerLANDhcpCompConfig.addrRanges[0].startAddr = model_test::address("192.168.1.100");
+  CustomerLANDhcpCompConfig.addrRanges[0].endAddr = model_test::address("192.168.1.200");
+  ++CustomerLANDhcpCompConfig.numAddrRanges;
+
+  const std::string name = "reservedClientName";
+  const std::string nameKey = "MOF_Props_ZPX_DHCPReservedAddress_reservedClientName";
+  struct Case {
+    CIMInstance request;
+    CIMException::ErrNoType status;
+    std::string message;
+  } cases[] = {
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", "x,y"), CIMException::INVALID_PARAMETER,
+       "The value of reservedClientDescription is invalid.\n"
+       "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_"
+       "reservedClientDescription#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", "line\nbreak"),
+       CIMException::INVALID_PARAMETER,
+       "The value of reservedClientDescription is invalid.\n"
+       "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_"
+       "reservedClientDescription#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk;}", "Desk"),
+       CIMException::INVALID_PARAMETER,
+       "The value of " + name + " is invalid.\n#CFG_000_0000," + nameKey + "#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "d\xc3\xa9sk", "Desk"),
+       CIMException::INVALID_PARAMETER,
+       "The value of " + name + " is invalid.\n#CFG_000_0000," + nameKey + "#"},
+      // Forty characters of two bytes each do not fit the record.
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk",
+                   "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
+                   "\xc3\xa9\xc3\xa9"
+                   "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
+                   "\xc3\xa9\xc3\xa9"
+                   "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"),
+       CIMException::INVALID_PARAMETER,
+       "The value of reservedClientDescription is invalid.\n"
+       "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_"
+       "reservedClientDescription#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "Lab Printer", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_351#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk",
+                   "0123456789012345678901234567890123456789x"),
+       CIMException::INVALID_PARAMETER,
+       "The length of reservedClientDescription must be <= 40\n"
+       "#CFG_000_0004,MOF_Props_ZPX_DHCPReservedAddress_"
+       "reservedClientDescription,40#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "a23456789012345678901", "Desk"),
+       CIMException::INVALID_PARAMETER,
+       "The length of reservedClientName must be <= 20\n#CFG_000_0004," + nameKey + ",20#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f0", "desk", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_327#"},
+      {reservation("192.168.1.150", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_334#"},
+      {reservation("192.168.1.1", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_329#"},
+      {reservation("192.168.7.22", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_400#"},
+      {reservation("192.168.1.256", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED,
+       "#DHC_ERROR_320#"},
+  };
+  int commits = g_commitCount;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.message);
+    CIMException e = cimErrorOf([&] { cim_.modify("0", c.request); });
+    EXPECT_EQ(e.getErrNo(), c.status);
+    EXPECT_EQ(std::string(e.getMessage()), c.message);
+    CIMInstance shown = cim_.get("0");
+    EXPECT_EQ(text(shown, "IPv4Address"), "192.168.1.20");
+    EXPECT_EQ(text(shown, "reservedClientName"), "desk");
+    EXPECT_EQ(text(shown, "reservedClientDescription"), "Desk");
+    EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].ipAddr.ipString, "192.168.1.20");
+    EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, "Desk");
+  }
+  EXPECT_EQ(g_commitCount, commits);
+  EXPECT_TRUE(CustomerLANDhcpCompConfig.reservedAddrs[2].isFree);
+
+  // A refused creation leaves no object, pool entry or slot behind.
+  CIMException refused =
+      cimErrorOf([&] { cim_.create(reservation("192.168.1.30", "0a0b0c0d0e01", "desk", "")); });
+  EXPECT_STREQ(refused.getMessage(), "#DHC_ERROR_328#");
+  EXPECT_EQ(g_reservedAddrPool[1].object, nullptr);
+  EXPECT_EQ(g_NumberOfReservedIPs, 1);
+  EXPECT_EQ(cim_.names(), std::vector<std::string>{"0"});
+}
+
+// Only ids the agent gave out name objects: anything else a client sends is
+// not found and touches no pool entry, and creation ignores it.
+TEST_F(ReservedAddressProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
+  cim_.create(reservation("192.168.1.20", "0a0b0c0d0e0f", "", ""));
+  for (const char *id :
+       {"99", "64", "-1", "abc", "1x", "00", " 0", "", "123456789012345678901234567890"}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(cimErrorOf([&] { cim_.get(id); }).getErrNo(), CIMException::NOT_FOUND);
+    EXPECT_EQ(cimErrorOf([&] { cim_.remove(id); }).getErrNo(), CIMException::NOT_FOUND);
+    EXPECT_EQ(cimErrorOf([&] {
+                cim_.modify(id, reservation("192.168.1.21", "0a0b0c0d0e01", "x", ""));
+              }).getErrNo(),
+              CIMException::NOT_FOUND);
+    CIMInstance asked = reservation("192.168.1.21", "0a0b0c0d0e01", "", "");
+    asked.setProperty("InstanceID", CIMValue(id));
+    EXPECT_EQ(cim_.create(asked).getKeyValue("InstanceID").toString(), "1");
+    cim_.remove("1");
+  }
+  EXPECT_EQ(g_NumberOfReservedIPs, 1);
+  EXPECT_EQ(cim_.names(), std::vector<std::string>{"0"});
+  CIMObjectPath keyless(ZPX_DHCPReservedAddressName, provider_test::kNs);
+  EXPECT_EQ(cimErrorOf([&] {
+              ZPX_DHCPReservedAddressProv.deleteInstance(OpenWBEM::ProviderEnvironmentIFCRef(),
+                                                         provider_test::kNs, keyless);
+            }).getErrNo(),
+            CIMException::NOT_FOUND);
+
+  // The sixty-fifth reservation cannot be created.
+  for (int i = 1; i < DHCP_MAX_RESERVED_ADDRS; ++i)
+    ZPX_DHCPReservedAddress::getInstanceManager()->createZPX_DHCPReservedAddress("");
+  CIMException full =
+      cimErrorOf([&] { cim_.create(reservation("192.168.1.99", "0a0b0c0d0e09", "", "")); });
+  EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
+  EXPECT_STREQ(full.getMessage(),
+               "The system cannot create the instance specified.\n#CFG_000_0005#");
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// Helpers of the range and reservation provider tests: CIM errors as values
+// and result handlers that keep what they are given.
+#ifndef TAVREL_TESTS_PROVIDER_RANGES_PROVIDER_TEST_SUPPORT_H
+#define TAVREL_TESTS_PROVIDER_RANGES_PROVIDER_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+#include "openwbem/CIMException.h"
+#include "openwbem/CIMInstance.h"
+#include "openwbem/CIMObjectPath.h"
+#include "openwbem/ProviderEnvironmentIFC.h"
+#include "openwbem/ResultHandlerIFC.h"
+
+namespace provider_test {
+
+const char kNs[] = "root/cimv2";
+
+// The CIM error f raised, or status SUCCESS with "no error".
+template <typename F>
+OpenWBEM::CIMException cimErrorOf(F f) {
+  try {
+    f();
+  } catch (const OpenWBEM::CIMException &e) {
+    return e;
+  }
+  return OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::SUCCESS, "no error");
+}
+
+inline std::string text(const OpenWBEM::CIMInstance &instance, const char *property) {
+  return instance.getPropertyValue(property).toString().toStdString();
+}
+
+// InstanceID keys of the paths handed over, in order.
+class PathCollector : public OpenWBEM::CIMObjectPathResultHandlerIFC {
+ public:
+  std::vector<std::string> ids;
+
+ protected:
+  void doHandle(const OpenWBEM::CIMObjectPath &path) override {
+    ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
+  }
+};
+
+class InstanceCollector : public OpenWBEM::CIMInstanceResultHandlerIFC {
+ public:
+  std::vector<OpenWBEM::CIMInstance> instances;
+
+ protected:
+  void doHandle(const OpenWBEM::CIMInstance &instance) override { instances.push_back(instance); }
+};
+
+// The path of the object with that InstanceID.
+inline OpenWBEM::CIMObjectPath pathOf(const char *className, const std::string &id) {
+  OpenWBEM::CIMObjectPath path(className, kNs);
+  path.setKeyValue("InstanceID", OpenWBEM::CIMValue(id.c_str()));
+  return path;
+}
+
+// The instance operations of a provider P of a class keyed by InstanceID,
+// called as the umbrella provider calls them (no environment is needed).
+template <class P>
+class Client {
+ public:
+  Client(P &provider, const char *className) : m_provider(provider), m_className(className) {}
+
+  OpenWBEM::CIMInstance get(const std::string &id) {
+    return m_provider.getInstance(
+        m_env, kNs, pathOf(m_className, id), OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
+        OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN,
+        nullptr, OpenWBEM::CIMClass());
+  }
+  OpenWBEM::CIMObjectPath create(const OpenWBEM::CIMInstance &instance) {
+    return m_provider.createInstance(m_env, kNs, instance);
+  }
+  // Applies instance to the object of that id.
+  void modify(const std::string &id, OpenWBEM::CIMInstance instance) {
+    instance.setProperty("InstanceID", OpenWBEM::CIMValue(id.c_str()));
+    m_provider.modifyInstance(m_env, kNs, instance, OpenWBEM::CIMInstance(),
+                              OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
+                              OpenWBEM::CIMClass());
+  }
+  void remove(const std::string &id) {
+    m_provider.deleteInstance(m_env, kNs, pathOf(m_className, id));
+  }
+  std::vector<std::string> names() {
+    PathCollector paths;
+    m_provider.enumInstanceNames(m_env, kNs, m_className, paths, OpenWBEM::CIMClass());
+    return paths.ids;
+  }
+  std::vector<OpenWBEM::CIMInstance> instances() {
+    InstanceCollector all;
+    m_provider.enumInstances(m_env, kNs, m_className, all, OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
+                             OpenWBEM::WBEMFlags::E_DEEP, OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS,
+                             OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr,
+                             OpenWBEM::CIMClass(), OpenWBEM::CIMClass());
+    return all.instances;
+  }
+  OpenWBEM::CIMException invokeError(const std::string &id) {
+    return cimErrorOf([&] {
+      OpenWBEM::CIMParamValueArray out;
+      m_provider.invokeMethod(m_env, kNs, pathOf(m_className, id), "renewDynamicIPAddress", {},
+                              out);
+    });
+  }
+
+ private:
+  P &m_provider;
+  const char *m_className;
+  OpenWBEM::ProviderEnvironmentIFCRef m_env;
+};
+
+}  // namespace provider_test
+
+#endif
