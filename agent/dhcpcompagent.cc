@@ -23,7 +23,7 @@ OpenWBEM::LoggerRef logger;
 
 // Lets limited broadcasts (255.255.255.255) leave through the customer LAN,
 // where dhcpd answers clients that have no address yet.
-static const char kBroadcastRouteCommand[] = "/sbin/route add -host 255.255.255.255 dev %s";
+#define BROADCAST_ROUTE_COMMAND "/sbin/route add -host 255.255.255.255 dev %s"
 
 // Self-pipe that wakes the main loop's wait when a stop is requested; the
 // stop callback may run in a signal handler on any thread.
@@ -65,12 +65,9 @@ int dhcpCompInit(void) {
   num_of_available_vlans = getNumberOfVlans(vlanlists, DHCP_MAX_VLANS);
   dhcpCompInitRecords();
 
-  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName)) {
-    char command[DHCP_TEMP_BUF_SIZE];
-    snprintf(command, sizeof(command), kBroadcastRouteCommand, CustomerLANIpConfig.interfaceName);
-    int status = system(command);
-    (void)status;  // the route may exist already
-  }
+  // The route may exist already; its status does not matter.
+  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName))
+    dhcpCompRunCommand(BROADCAST_ROUTE_COMMAND, CustomerLANIpConfig.interfaceName);
   return osIsCNICOnePresent(&g_bIntegratedRouterPresent);
 }
 
