@@ -18,6 +18,7 @@
 #include <boost/beast/http/write.hpp>
 
 #include <unistd.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -95,7 +96,15 @@ struct Latency
 	double p50;
 	double p99;
 	double perSecond;
+	double cpuMs;  // process CPU time (client and server) per request
 };
+
+double processCpuMs()
+{
+	timespec ts;
+	clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+	return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
 
 Latency measure(Client& client, int runs, std::size_t& bytes)
 {
@@ -104,6 +113,7 @@ Latency measure(Client& client, int runs, std::size_t& bytes)
 	std::vector<double> ms;
 	ms.reserve(runs);
 	Clock::time_point begin = Clock::now();
+	double cpuBegin = processCpuMs();
 	for (int i = 0; i < runs; ++i)
 	{
 		Clock::time_point t = Clock::now();
@@ -112,8 +122,9 @@ Latency measure(Client& client, int runs, std::size_t& bytes)
 		ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t).count());
 	}
 	double total = std::chrono::duration<double>(Clock::now() - begin).count();
+	double cpu = (processCpuMs() - cpuBegin) / runs;
 	std::sort(ms.begin(), ms.end());
-	return Latency{ms[ms.size() / 2], ms[ms.size() * 99 / 100], runs / total};
+	return Latency{ms[ms.size() / 2], ms[ms.size() * 99 / 100], runs / total, cpu};
 }
 
 } // namespace
@@ -161,15 +172,15 @@ int main()
 				"<KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"numeric\">7</KEYVALUE></KEYBINDING>"
 				"</INSTANCENAME></IPARAMVALUE>"));
 		get = measure(getClient, kGetInstanceRuns, bytes);
-		std::printf("GetInstance:              p50 %.3f ms  p99 %.3f ms  %.0f req/s (one client)  %zu bytes\n",
-			get.p50, get.p99, get.perSecond, bytes);
+		std::printf("GetInstance:              p50 %.3f ms  p99 %.3f ms  %.0f req/s (one client)  %.3f ms CPU  %zu bytes\n",
+			get.p50, get.p99, get.perSecond, get.cpuMs, bytes);
 
 		Client enumClient(port, "EnumerateInstances",
 			request("EnumerateInstances",
 				"<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Item\"/></IPARAMVALUE>"));
 		enumerate = measure(enumClient, kEnumRuns, bytes);
-		std::printf("EnumerateInstances(64):   p50 %.3f ms  p99 %.3f ms  %.0f req/s (one client)  %zu bytes\n",
-			enumerate.p50, enumerate.p99, enumerate.perSecond, bytes);
+		std::printf("EnumerateInstances(64):   p50 %.3f ms  p99 %.3f ms  %.0f req/s (one client)  %.3f ms CPU  %zu bytes\n",
+			enumerate.p50, enumerate.p99, enumerate.perSecond, enumerate.cpuMs, bytes);
 	}
 
 	// Throughput with several keep-alive clients at once.

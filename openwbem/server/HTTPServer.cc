@@ -44,6 +44,8 @@ constexpr std::size_t kDrainLimit = 8 * 1024 * 1024;
 constexpr std::size_t kDrainChunk = 16 * 1024;
 constexpr std::chrono::seconds kDrainTimeout{2};
 constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
+// Largest answer buffer a connection keeps for its next answer.
+constexpr std::size_t kKeptBodyCapacity = 256 * 1024;
 
 // Common state of the sessions: the worker that runs handlers, the limits,
 // and the open connections (so the server can close them when it stops).
@@ -140,6 +142,10 @@ private:
 		// never holds up I/O of the other connections.
 		asio::post(m_core.worker, [self = this->shared_from_this(), request]() {
 			auto response = std::make_shared<HTTPResponse>();
+			// The body reuses the previous answer's buffer: no allocation
+			// (and no trimming of the heap) per request in steady state.
+			response->body().swap(self->m_bodyBuffer);
+			response->body().clear();
 			response->version(request->version());
 			try
 			{
@@ -186,6 +192,8 @@ private:
 		m_stream.expires_after(m_core.options.timeout);
 		http::async_write(m_stream, *response,
 			[self = this->shared_from_this(), response, keepAlive](beast::error_code ec, std::size_t) {
+				if (response->body().capacity() <= kKeptBodyCapacity)
+					self->m_bodyBuffer.swap(response->body());
 				if (ec)
 					self->finish();
 				else if (keepAlive)
@@ -229,6 +237,7 @@ private:
 	std::optional<http::request_parser<http::string_body>> m_parser;
 	std::vector<char> m_drainBuffer;
 	std::size_t m_drained = 0;
+	std::string m_bodyBuffer;
 };
 
 template <class Protocol>

@@ -158,6 +158,7 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPResponse& res)
 	}
 	data.body = req.body();
 	HTTPResponseData out;
+	out.body.swap(res.body());  // the connection's reusable buffer
 	try
 	{
 		handler->process(data, *dispatcher, out);
@@ -171,7 +172,7 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPResponse& res)
 	res.result(static_cast<unsigned>(out.status));
 	for (const auto& h : out.headers)
 		res.set(h.first.toStdString(), h.second.toStdString());
-	res.body() = std::move(out.body);
+	res.body().swap(out.body);
 }
 
 ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array<CppProviderBaseIFCRef>& providers,

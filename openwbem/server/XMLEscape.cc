@@ -55,8 +55,12 @@ void xmlAppendEscaped(std::string& out, const char* text, std::size_t length, bo
 		}
 		if (b >= 0x20 && b < 0x80)
 		{
-			out += static_cast<char>(b);
-			++p;
+			// Copy the whole run of plain ASCII at once.
+			const char* run = p;
+			while (p < end && static_cast<unsigned char>(*p) >= 0x20 && static_cast<unsigned char>(*p) < 0x80
+				   && *p != '&' && *p != '<' && *p != '>' && *p != '"')
+				++p;
+			out.append(run, p);
 			continue;
 		}
 		const char* start = p;

@@ -183,9 +183,13 @@ public:
 
 	const CIMClass& get(const String& className)
 	{
+		// Enumerations ask for the same class again and again.
+		if (m_last && m_lastName.equals(className))
+			return *m_last;
+		m_lastName = className;
 		auto it = m_classes.find(className.toStdString());
 		if (it != m_classes.end())
-			return it->second;
+			return *(m_last = &it->second);
 		CIMClass cls;
 		try
 		{
@@ -195,13 +199,15 @@ public:
 		{
 			// Without a definition the instance's Key qualifiers name the keys.
 		}
-		return m_classes.emplace(className.toStdString(), cls).first->second;
+		return *(m_last = &m_classes.emplace(className.toStdString(), cls).first->second);
 	}
 
 private:
 	CIMOMHandleIFC& m_cimom;
 	String m_ns;
 	std::map<std::string, CIMClass> m_classes;
+	const CIMClass* m_last = nullptr;
+	String m_lastName;
 };
 
 class InstanceNameWriter : public CIMObjectPathResultHandlerIFC
@@ -262,7 +268,10 @@ protected:
 			m_out += "<VALUE.NAMEDINSTANCE>";
 			cimxmlWriteInstanceName(m_out, path);
 		}
-		cimxmlWriteInstance(m_out, instance.filterProperties(m_propertyList, m_includeQualifiers), m_includeQualifiers);
+		if (m_propertyList)
+			cimxmlWriteInstance(m_out, instance.filterProperties(m_propertyList, m_includeQualifiers), m_includeQualifiers);
+		else
+			cimxmlWriteInstance(m_out, instance, m_includeQualifiers);
 		m_out += m_withFullPath ? "</VALUE.OBJECTWITHPATH>" : "</VALUE.NAMEDINSTANCE>";
 	}
 
@@ -325,7 +334,7 @@ void runIntrinsic(const String& op, const pugi::xml_node& call, const String& ns
 		CIMInstance inst = cimom.getInstance(ns, path, localOnly(p.flag("LocalOnly", true)), quals(q),
 			origin(p.flag("IncludeClassOrigin", false)), ptr(props));
 		out += open;
-		cimxmlWriteInstance(out, inst.filterProperties(ptr(props), q), q);
+		cimxmlWriteInstance(out, props ? inst.filterProperties(ptr(props), q) : inst, q);
 		out += close;
 	}
 	else if (op == "EnumerateInstances")
