@@ -7,6 +7,7 @@
 #include <boost/asio/local/stream_protocol.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
@@ -196,6 +197,29 @@ TEST_F(HTTPServerTest, StalledClientIsDroppedAndDoesNotBlockOthers)
 	EXPECT_EQ(ec, asio::error::eof);
 	EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
 	EXPECT_EQ(m_calls, 1);
+}
+
+TEST_F(HTTPServerTest, ExpectContinue)
+{
+	m_options.maxBodyBytes = 1024;
+	start();
+	auto s = connectTcp();
+	const std::string head = "POST /cimom HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: ";
+	asio::write(s, asio::buffer(head + "3\r\n\r\n"));
+	beast::flat_buffer buffer;
+	http::response<http::empty_body> interim;
+	http::read(s, buffer, interim);
+	EXPECT_EQ(interim.result(), http::status::continue_);
+	asio::write(s, asio::buffer(std::string("abc")));
+	http::response<http::string_body> res;
+	http::read(s, buffer, res);
+	EXPECT_EQ(res.body(), "POST 3");
+
+	// Too large: refused at once, the client need not send the body.
+	asio::write(s, asio::buffer(head + "4096\r\n\r\n"));
+	http::response<http::string_body> refused;
+	http::read(s, buffer, refused);
+	EXPECT_EQ(refused.result(), http::status::payload_too_large);
 }
 
 TEST_F(HTTPServerTest, ConnectionsBeyondTheLimitAreClosed)
