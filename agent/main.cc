@@ -17,6 +17,8 @@
 #include <string>
 
 #include "VexShared.h"
+#include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceImpl.h"
+#include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
@@ -165,10 +167,16 @@ bool bringUpConfiguration() {
 
   int status = system(kServerLeaseCopyCommand);
   (void)status;  // without a lease file there is simply nothing to list
-  // dhcpCompGetDhcpdServerLeaseInfo() reads the server's leases here, and the
-  // provider singletons ZPX_DHCPSettingDataImpl ("Zelkor:ZPX_DHCPSettingData")
-  // and ZPX_DHCPServiceImpl ("ZPX_System", "ZPX", "ZPX_DHCPService",
-  // "DHCPService") are created after it, once both exist.
+  // dhcpCompGetDhcpdServerLeaseInfo() reads the server's leases here once it
+  // exists.
+
+  // The provider singletons, made after the provider agent has installed the
+  // implementation instance managers so that CIM requests find them. They
+  // live until the process ends.
+  ZPX_DHCPSettingDataImpl::m_pInstance =
+      new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
+  ZPX_DHCPServiceImpl::m_pInstanceDHCPService =
+      new ZPX_DHCPServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService");
   return true;
 }
 

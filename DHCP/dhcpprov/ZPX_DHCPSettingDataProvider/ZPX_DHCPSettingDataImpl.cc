@@ -1,0 +1,345 @@
+#include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
+
+#include <string.h>
+
+#include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
+#include "dhcpcompdaemon.h"
+#include "framework/CopyToField.h"
+
+using OpenWBEM::Array;
+using OpenWBEM::CIMQualifier;
+using OpenWBEM::CIMValue;
+
+namespace {
+
+// Setter codes of this class besides the agent's DHCP_RC_* codes.
+const int kRcDomainNameTooLong = 331;
+const int kRcNotAllowed = 333;
+const int kRcDomainNameCharacter = 352;
+
+// An address text of 17 bytes or more is refused before conversion.
+const size_t kMaxAddressTextBytes = 16;
+const size_t kMaxDomainNameBytes = 40;
+const size_t kMaxVlanIdsBytes = 50;
+// Server modes settable through CIM: 0 off, 1 telephones only, 2 all devices.
+const unsigned short kMaxSettableServerMode = 2;
+
+// The OAM and DSP LAN servers are reported as fixed states.
+const unsigned short kOAMLANStatus = 1;
+const unsigned short kDSPLANStatus = 0;
+
+bool isDomainNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-';
+}
+
+// "Write" qualifier of an other-port property: writable only while no
+// standard port is chosen.
+void addWriteQualifier(Array<CIMQualifier>& qualifiers, uint32_t standardPort) {
+  qualifiers.push_back(CIMQualifier("Write", CIMValue(standardPort == 0)));
+}
+
+}  // namespace
+
+ZPX_DHCPSettingDataImpl* ZPX_DHCPSettingDataImpl::m_pInstance = nullptr;
+
+ZPX_DHCPSettingDataImpl::ZPX_DHCPSettingDataImpl(const std::string& instanceID)
+    : ZPX_DHCPSettingData(instanceID),
+      m_config(&CustomerLANDhcpCompConfig),
+      m_ipConfig(&CustomerLANIpConfig) {}
+
+int ZPX_DHCPSettingDataImpl::endChange() {
+  dhcpCompCommitConfigurationChanges();
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getdhcpServerOnRouter(bool& value, Array<CIMQualifier>&) const {
+  value = m_config->dhcpServerOnRouter != 0;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setdhcpServerOnRouter(bool value) {
+  m_config->dhcpServerOnRouter = value ? 1 : 0;
+  if (value) {
+    m_config->dhcpStatus = 0;
+    m_config->externalServerWarning = 1;
+  }
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getdhcpServerCustomerLANStatus(unsigned short& value,
+                                                            Array<CIMQualifier>&) const {
+  value = static_cast<unsigned short>(m_config->dhcpStatus);
+  return TAVREL_RC_OK;
+}
+// A client that writes back the whole instance it read sends the stored mode
+// again, which may be the file-only mode 3: that is no change and accepted.
+int ZPX_DHCPSettingDataImpl::setdhcpServerCustomerLANStatus(unsigned short value) {
+  if (value == static_cast<unsigned short>(m_config->dhcpStatus) && value > kMaxSettableServerMode)
+    return TAVREL_RC_OK;
+  if (value > kMaxSettableServerMode) return kRcNotAllowed;
+  m_config->dhcpStatus = value;
+  m_config->externalServerWarning = 1;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getdhcpServerOAMLANStatus(unsigned short& value,
+                                                       Array<CIMQualifier>&) const {
+  value = kOAMLANStatus;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::getdhcpServerDSPLANStatus(unsigned short& value,
+                                                       Array<CIMQualifier>&) const {
+  value = kDSPLANStatus;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getleaseTime(unsigned int& value, Array<CIMQualifier>&) const {
+  value = m_config->leaseTime;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setleaseTime(unsigned int value) {
+  m_config->leaseTime = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getdefaultGatewayIPAddress(std::string& value,
+                                                        Array<CIMQualifier>&) const {
+  value = m_config->defaultGateway.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setdefaultGatewayIPAddress(std::string value) {
+  s_ipAddr gateway;
+  memset(&gateway, 0, sizeof(gateway));
+  if (value.empty()) {
+    syncUpGatewayForAddrRanges(m_config, &gateway);
+    m_config->defaultGatewayEmpty = 1;
+    return TAVREL_RC_OK;
+  }
+  if (!TavrelCopyToField(gateway.ipString, value) ||
+      dhcpUtilConvertIPStringtoIPAddr(&gateway, ipTypeAddress, false) != DHCP_RC_OK ||
+      (gateway.ipLong & m_ipConfig->netmask.ipLong) != m_ipConfig->network.ipLong)
+    return DHCP_RC_INVALID_ADDRESS;
+  syncUpGatewayForAddrRanges(m_config, &gateway);
+  m_config->defaultGatewayEmpty = 0;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getdomainName(std::string& value, Array<CIMQualifier>&) const {
+  value = m_config->domainName;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setdomainName(std::string value) {
+  for (char c : value)
+    if (!isDomainNameCharacter(c)) return kRcDomainNameCharacter;
+  if (value.size() > kMaxDomainNameBytes || !TavrelCopyToField(m_config->domainName, value))
+    return kRcDomainNameTooLong;
+  m_config->domainNameEmpty = 0;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& text,
+                                        uint8_t* validFlag, uint8_t* emptyFlag,
+                                        uint8_t emptyValue) {
+  if (text.empty()) {
+    memset(target, 0, sizeof(*target));
+    if (emptyFlag != nullptr) *emptyFlag = emptyValue;
+    return TAVREL_RC_OK;
+  }
+  s_ipAddr address;
+  memset(&address, 0, sizeof(address));
+  if (text.size() > kMaxAddressTextBytes || !TavrelCopyToField(address.ipString, text) ||
+      dhcpUtilConvertIPStringtoIPAddr(&address, ipTypeAddress, false) != DHCP_RC_OK)
+    return DHCP_RC_INVALID_ADDRESS;
+  *target = address;
+  if (validFlag != nullptr) *validFlag = 0;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getprimaryDNSIPAddress(std::string& value,
+                                                    Array<CIMQualifier>&) const {
+  value = m_config->dnsServer1.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setprimaryDNSIPAddress(std::string value) {
+  return setAddress(&m_config->dnsServer1, value, &m_config->dnsServersEmpty,
+                    &m_config->dnsServersEmpty, 0);
+}
+
+int ZPX_DHCPSettingDataImpl::getsecondaryDNSIPAddress(std::string& value,
+                                                      Array<CIMQualifier>&) const {
+  value = m_config->dnsServer2.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setsecondaryDNSIPAddress(std::string value) {
+  return setAddress(&m_config->dnsServer2, value, nullptr, &m_config->dnsServersEmpty, 0);
+}
+
+int ZPX_DHCPSettingDataImpl::getnetbiosNodeType(unsigned char& value, Array<CIMQualifier>&) const {
+  value = m_config->winsNodeType;
+  return TAVREL_RC_OK;
+}
+// The unset type 0 written back unchanged is accepted as no change.
+int ZPX_DHCPSettingDataImpl::setnetbiosNodeType(unsigned char value) {
+  if (value == m_config->winsNodeType) return TAVREL_RC_OK;
+  if (value != 1 && value != 2 && value != 4 && value != 8) return kRcNotAllowed;
+  m_config->winsNodeType = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getnetbiosIPAddress(std::string& value, Array<CIMQualifier>&) const {
+  value = m_config->winsServer.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setnetbiosIPAddress(std::string value) {
+  return setAddress(&m_config->winsServer, value, &m_config->winsServerEmpty,
+                    &m_config->winsServerEmpty, 0);
+}
+
+int ZPX_DHCPSettingDataImpl::gets1IPAddress(std::string& value, Array<CIMQualifier>&) const {
+  value = m_config->s1Address.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets1IPAddress(std::string value) {
+  return setAddress(&m_config->s1Address, value, &m_config->s1AddressEmpty,
+                    &m_config->s1AddressEmpty, 1);
+}
+
+// Reading a standard port also makes the other port follow it.
+int ZPX_DHCPSettingDataImpl::gets1Port(unsigned short& value, Array<CIMQualifier>&) const {
+  value = static_cast<unsigned short>(m_config->s1PortNumber);
+  if (m_config->s1PortNumber != 0) m_config->s1OtherPortNumber = m_config->s1PortNumber;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets1Port(unsigned short value) {
+  m_config->s1PortNumber = value;
+  if (value != 0) m_config->s1OtherPortNumber = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets1OtherPort(unsigned short& value,
+                                            Array<CIMQualifier>& qualifiers) const {
+  value = static_cast<unsigned short>(m_config->s1OtherPortNumber);
+  addWriteQualifier(qualifiers, m_config->s1PortNumber);
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets1OtherPort(unsigned short value) {
+  m_config->s1OtherPortNumber = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets1Action(unsigned char& value, Array<CIMQualifier>&) const {
+  value = m_config->s1Action;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets1RetryCount(unsigned char& value, Array<CIMQualifier>&) const {
+  value = m_config->s1RetryCount;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets1RetryCount(unsigned char value) {
+  m_config->s1RetryCount = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets2IPAddress(std::string& value, Array<CIMQualifier>&) const {
+  value = m_config->s2Address.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets2IPAddress(std::string value) {
+  return setAddress(&m_config->s2Address, value, &m_config->s2AddressEmpty,
+                    &m_config->s2AddressEmpty, 1);
+}
+
+int ZPX_DHCPSettingDataImpl::gets2Port(unsigned short& value, Array<CIMQualifier>&) const {
+  value = static_cast<unsigned short>(m_config->s2PortNumber);
+  if (m_config->s2PortNumber != 0) m_config->s2OtherPortNumber = m_config->s2PortNumber;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets2Port(unsigned short value) {
+  m_config->s2PortNumber = value;
+  if (value != 0) m_config->s2OtherPortNumber = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets2OtherPort(unsigned short& value,
+                                            Array<CIMQualifier>& qualifiers) const {
+  value = static_cast<unsigned short>(m_config->s2OtherPortNumber);
+  addWriteQualifier(qualifiers, m_config->s2PortNumber);
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets2OtherPort(unsigned short value) {
+  m_config->s2OtherPortNumber = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets2Action(unsigned char& value, Array<CIMQualifier>&) const {
+  value = m_config->s2Action;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::gets2RetryCount(unsigned char& value, Array<CIMQualifier>&) const {
+  value = m_config->s2RetryCount;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::sets2RetryCount(unsigned char value) {
+  m_config->s2RetryCount = value;
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getvlanIds(std::string& value, Array<CIMQualifier>&) const {
+  value = m_config->vlanIds;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setvlanIds(std::string value) {
+  char list[DHCP_VLAN_IDS_SIZE];
+  if (value.size() > kMaxVlanIdsBytes || !TavrelCopyToField(list, value) ||
+      dhcpCompVerifyVLANIds(list) != DHCP_RC_OK)
+    return DHCP_RC_INVALID_VLAN_IDS;
+  memcpy(m_config->vlanIds, list, sizeof(list));
+  return TAVREL_RC_OK;
+}
+
+int ZPX_DHCPSettingDataImpl::getspectraTFTPServerIPAddress(std::string& value,
+                                                           Array<CIMQualifier>&) const {
+  value = m_config->spectraTFTPAddress.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setspectraTFTPServerIPAddress(std::string value) {
+  return setAddress(&m_config->spectraTFTPAddress, value, nullptr, nullptr, 0);
+}
+
+int ZPX_DHCPSettingDataImpl::getspectraSVPServerIPAddress(std::string& value,
+                                                          Array<CIMQualifier>&) const {
+  value = m_config->spectraSVPAddress.ipString;
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataImpl::setspectraSVPServerIPAddress(std::string value) {
+  return setAddress(&m_config->spectraSVPAddress, value, nullptr, nullptr, 0);
+}
+
+ZPX_DHCPSettingData* ZPX_DHCPSettingDataImplInstanceManager::createZPX_DHCPSettingData(
+    const std::string& instanceID) {
+  return new ZPX_DHCPSettingDataImpl(instanceID);
+}
+
+void ZPX_DHCPSettingDataImplInstanceManager::destroyZPX_DHCPSettingData(
+    ZPX_DHCPSettingData* object) {
+  delete object;
+}
+
+ZPX_DHCPSettingDataChangeGuard::ZPX_DHCPSettingDataChangeGuard()
+    : m_saved(new s_dhcpCompConfig(CustomerLANDhcpCompConfig)) {}
+
+ZPX_DHCPSettingDataChangeGuard::~ZPX_DHCPSettingDataChangeGuard() {
+  if (m_keep) return;
+  // A new gateway was handed to the ranges and their objects; give each
+  // range its own gateway back.
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    const s_ipAddr& before = m_saved->addrRanges[i].gateway;
+    s_ipAddrRange& slot = CustomerLANDhcpCompConfig.addrRanges[i];
+    if (slot.isFree || slot.gateway.ipLong == before.ipLong) continue;
+    if (g_AddressRangePool[i].object != nullptr)
+      g_AddressRangePool[i].object->setDefaultGatewayIPAddress(before.ipString);
+  }
+  CustomerLANDhcpCompConfig = *m_saved;
+}
