@@ -1,0 +1,283 @@
+// The umbrella provider's routing and exception translation, and the
+// setting data's change bracket over the agent's records. The program
+// stands in for the agent (its model, a commit that only counts).
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "Tavrel/Tavrel.h"
+#include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
+#include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
+#include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
+#include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
+#include "agent_stand_ins.h"
+#include "dhcpcomp.h"
+#include "model_test_support.h"
+
+namespace {
+
+using namespace OpenWBEM;
+
+// Collects what the provider logs.
+class RecordingLogger : public Logger {
+ public:
+  RecordingLogger() : Logger(E_ERROR_LEVEL) {}
+  std::vector<std::string> lines;
+
+ protected:
+  void doLogMessage(ELogLevel, const String& msg) override { lines.push_back(msg.c_str()); }
+};
+
+class TestEnvironment : public ProviderEnvironmentIFC {
+ public:
+  explicit TestEnvironment(const LoggerRef& logger) : m_logger(logger) {}
+  LoggerRef getLogger() const override { return m_logger; }
+  String getConfigItem(const String&, const String& defRetVal) const override { return defRetVal; }
+
+ private:
+  LoggerRef m_logger;
+};
+
+template <class T>
+class Collect : public ResultHandlerIFC<T> {
+ public:
+  std::vector<T> items;
+
+ protected:
+  void doHandle(const T& x) override { items.push_back(x); }
+};
+
+template <typename F>
+CIMException cimErrorOf(F f) {
+  try {
+    f();
+  } catch (const CIMException& e) {
+    return e;
+  }
+  return CIMException(__FILE__, __LINE__, CIMException::SUCCESS, "no error");
+}
+
+const char kNs[] = "root/cimv2";
+
+CIMObjectPath settingDataPath(const char* id = "Zelkor:ZPX_DHCPSettingData") {
+  CIMObjectPath path("ZPX_DHCPSettingData", kNs);
+  path.setKeyValue("InstanceID", CIMValue(id));
+  return path;
+}
+
+CIMObjectPath servicePath() {
+  CIMObjectPath path("ZPX_DHCPService", kNs);
+  path.setKeyValue("SystemCreationClassName", CIMValue("ZPX_System"));
+  path.setKeyValue("SystemName", CIMValue("ZPX"));
+  path.setKeyValue("CreationClassName", CIMValue("ZPX_DHCPService"));
+  path.setKeyValue("Name", CIMValue("DHCPService"));
+  return path;
+}
+
+class ProviderUnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model_test::resetModel();
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    m_logger = new RecordingLogger;
+    m_env = ProviderEnvironmentIFCRef(new TestEnvironment(LoggerRef(m_logger)));
+    // The installed managers live for the process, as in the agent.
+    static bool initialized = false;
+    if (!initialized) m_tavrel.initialize(m_env);
+    initialized = true;
+    ZPX_DHCPSettingDataImpl::m_pInstance =
+        new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
+    ZPX_DHCPServiceImpl::m_pInstanceDHCPService =
+        new ZPX_DHCPServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService");
+    CustomerLANDhcpCompConfig.leaseTime = 3600;
+    CustomerLANDhcpCompConfig.dhcpStatus = 1;
+  }
+  void TearDown() override {
+    for (s_addrRangePoolEntry& e : g_AddressRangePool) delete e.object;
+    delete ZPX_DHCPSettingDataImpl::m_pInstance;
+    delete ZPX_DHCPServiceImpl::m_pInstanceDHCPService;
+  }
+
+  CIMInstance settings() {
+    return m_tavrel.getInstance(m_env, kNs, settingDataPath(), WBEMFlags::E_NOT_LOCAL_ONLY,
+                                WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN,
+                                nullptr, CIMClass());
+  }
+
+  // ModifyInstance of the setting data with the given properties, in order.
+  CIMException modify(const std::vector<CIMProperty>& properties) {
+    CIMInstance instance("ZPX_DHCPSettingData");
+    instance.setProperty("InstanceID", CIMValue("Zelkor:ZPX_DHCPSettingData"));
+    for (const CIMProperty& p : properties) instance.setProperty(p);
+    return cimErrorOf([&] {
+      m_tavrel.modifyInstance(m_env, kNs, instance, CIMInstance(), WBEMFlags::E_EXCLUDE_QUALIFIERS,
+                              nullptr, CIMClass());
+    });
+  }
+
+  RecordingLogger* m_logger = nullptr;
+  ProviderEnvironmentIFCRef m_env;
+  Tavrel m_tavrel;
+};
+
+TEST_F(ProviderUnitTest, EntryPointsAndRouting) {
+  EXPECT_STREQ("3.0.3", getOWVersion());
+  CppProviderBaseIFC* provider = createProviderTavrel();
+  ASSERT_NE(nullptr, dynamic_cast<Tavrel*>(provider));
+  delete provider;
+
+  Collect<CIMObjectPath> names;
+  CIMException e = cimErrorOf(
+      [&] { m_tavrel.enumInstanceNames(m_env, kNs, "zpx_dhcpservice", names, CIMClass()); });
+  EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo());
+  EXPECT_STREQ("", e.getMessage());
+
+  e = cimErrorOf([&] { m_tavrel.referenceNames(m_env, names, kNs, servicePath(), "", ""); });
+  EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo()) << "references route on the result class";
+
+  e = cimErrorOf([&] {
+    m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPService", "", "", "");
+  });
+  EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo());
+
+  e = cimErrorOf([&] {
+    m_tavrel.enumInstanceNames(m_env, kNs, "ZPX_DHCPClientLeaseInfoCustomerLAN", names, CIMClass());
+  });
+  EXPECT_EQ(CIMException::NOT_SUPPORTED, e.getErrNo());
+
+  CIMParamValueArray in, out;
+  e = cimErrorOf([&] {
+    m_tavrel.invokeMethod(m_env, kNs, settingDataPath(), "renewDynamicIPAddress", in, out);
+  });
+  EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo());
+
+  m_tavrel.enumInstanceNames(m_env, kNs, "ZPX_DHCPService", names, CIMClass());
+  ASSERT_EQ(1u, names.items.size());
+  EXPECT_TRUE(names.items[0].equals(servicePath()));
+  EXPECT_TRUE(m_logger->lines.empty());
+}
+
+TEST_F(ProviderUnitTest, UnexpectedExceptionsAreLoggedAndReportedAsFailed) {
+  // A link whose setting data does not exist: following it raises the
+  // registry's CFG_NoInstance, which no class provider expects.
+  new ZPX_DHCPSettingDataInServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService",
+                                       "Gone");
+  Collect<CIMObjectPath> names;
+  CIMException e = cimErrorOf([&] {
+    m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "",
+                             "", "");
+  });
+  const std::string expected =
+      "Unknown std::exception caught in Tavrel\n while performing associatorNames operation on "
+      "ZPX_DHCPSettingDataInService\nstd::exception\n";
+  EXPECT_EQ(CIMException::FAILED, e.getErrNo());
+  EXPECT_EQ(expected, e.getMessage());
+  ASSERT_EQ(1u, m_logger->lines.size());
+  EXPECT_EQ(expected, m_logger->lines[0]);
+
+  ZPX_DHCPSettingDataInServiceInstanceManager* links =
+      ZPX_DHCPSettingDataInService::getInstanceManager();
+  delete links->get("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService", "Gone");
+}
+
+TEST_F(ProviderUnitTest, SettingChangesCommitOnce) {
+  int commits = g_commitCount;
+  EXPECT_EQ(CIMException::SUCCESS,
+            modify({CIMProperty("leaseTime", CIMValue(UInt32(1234)))}).getErrNo());
+  EXPECT_EQ(1234u, CustomerLANDhcpCompConfig.leaseTime);
+  EXPECT_EQ(commits + 1, g_commitCount);
+
+  SCOPED_TRACE("read-only properties only: still one commit");
+  EXPECT_EQ(CIMException::SUCCESS,
+            modify({CIMProperty("dhcpServerOAMLANStatus", CIMValue(UInt16(5)))}).getErrNo());
+  EXPECT_EQ(commits + 2, g_commitCount);
+
+  SCOPED_TRACE("the instance's order decides");
+  modify({CIMProperty("dhcpServerOnRouter", CIMValue(true)),
+          CIMProperty("dhcpServerCustomerLANStatus", CIMValue(UInt16(2)))});
+  EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);
+  modify({CIMProperty("dhcpServerCustomerLANStatus", CIMValue(UInt16(2))),
+          CIMProperty("dhcpServerOnRouter", CIMValue(true))});
+  EXPECT_EQ(0, CustomerLANDhcpCompConfig.dhcpStatus);
+}
+
+TEST_F(ProviderUnitTest, PortsAndTheirWriteQualifier) {
+  modify({CIMProperty("s1Port", CIMValue(UInt16(5000)))});
+  EXPECT_EQ(5000u, CustomerLANDhcpCompConfig.s1OtherPortNumber);
+  CIMProperty other = settings().getProperty("s1OtherPort");
+  EXPECT_EQ(5000, other.getValue().toUInt16());
+  EXPECT_FALSE(other.getQualifier("Write").getValue().toBool());
+
+  modify({CIMProperty("s1Port", CIMValue(UInt16(0)))});
+  EXPECT_EQ(5000u, CustomerLANDhcpCompConfig.s1OtherPortNumber);
+  EXPECT_TRUE(settings().getProperty("s1OtherPort").getQualifier("Write").getValue().toBool());
+}
+
+TEST_F(ProviderUnitTest, RefusedChangeLeavesRecordAndRangesAsTheyWere) {
+  ZPX_DHCPRangeOfIPAddressesImplInstanceManager* ranges =
+      new ZPX_DHCPRangeOfIPAddressesImplInstanceManager;
+  ZPX_DHCPRangeOfIPAddresses::SetInstanceManager(ranges);
+  s_ipAddrRange range;
+  memset(&range, 0, sizeof(range));
+  strcpy(range.startAddr.ipString, "192.168.1.100");
+  strcpy(range.endAddr.ipString, "192.168.1.200");
+  strcpy(range.gateway.ipString, "192.168.1.254");
+  ASSERT_EQ(DHCP_RC_OK, dhcpCompCheckAndAddIPAddressRange("3", &range, true));
+  s_dhcpCompConfig before = CustomerLANDhcpCompConfig;
+  int commits = g_commitCount;
+
+  CIMException e = modify({CIMProperty("leaseTime", CIMValue(UInt32(77))),
+                           CIMProperty("defaultGatewayIPAddress", CIMValue("192.168.1.250")),
+                           CIMProperty("netbiosNodeType", CIMValue(UInt8(3)))});
+  EXPECT_EQ(CIMException::FAILED, e.getErrNo());
+  EXPECT_STREQ("#DHC_ERROR_333#", e.getMessage());
+  EXPECT_EQ(0, memcmp(&before, &CustomerLANDhcpCompConfig, sizeof(before)));
+  EXPECT_EQ(commits, g_commitCount);
+  std::string gateway;
+  Array<CIMQualifier> q;
+  g_AddressRangePool[3].object->getDefaultGatewayIPAddress(gateway, q);
+  EXPECT_EQ("192.168.1.254", gateway);
+
+  SCOPED_TRACE("an empty gateway removes it from the LAN and its ranges");
+  EXPECT_EQ(CIMException::SUCCESS,
+            modify({CIMProperty("defaultGatewayIPAddress", CIMValue(""))}).getErrNo());
+  EXPECT_EQ(0u, CustomerLANDhcpCompConfig.defaultGateway.ipLong);
+  EXPECT_EQ(1, CustomerLANDhcpCompConfig.defaultGatewayEmpty);
+  g_AddressRangePool[3].object->getDefaultGatewayIPAddress(gateway, q);
+  EXPECT_EQ("", gateway);
+  delete g_AddressRangePool[3].object;
+  ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
+  delete ranges;
+}
+
+TEST_F(ProviderUnitTest, SetterCodes) {
+  struct Case {
+    const char* property;
+    CIMValue value;
+    const char* message;
+  } cases[] = {
+      {"domainName", CIMValue("a_b"), "#DHC_ERROR_352#"},
+      {"dhcpServerCustomerLANStatus", CIMValue(UInt16(3)), "#DHC_ERROR_333#"},
+      {"primaryDNSIPAddress", CIMValue("1.2.3.256"), "#DHC_ERROR_320#"},
+      {"defaultGatewayIPAddress", CIMValue("10.0.0.1"), "#DHC_ERROR_320#"},
+      {"vlanIds", CIMValue("1,,2"), "#DHC_ERROR_330#"},
+      {"domainName", CIMValue(std::string(41, 'a')),
+       "The length of domainName must be <= 40\n"
+       "#CFG_000_0004,MOF_Props_ZPX_DHCPSettingData_domainName,40#"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.property);
+    EXPECT_STREQ(c.message, modify({CIMProperty(c.property, c.value)}).getMessage());
+  }
+  SCOPED_TRACE("accepted values, stored canonically");
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("domainName", CIMValue("")),
+                                           CIMProperty("netbiosNodeType", CIMValue(UInt8(4))),
+                                           CIMProperty("s1IPAddress", CIMValue("192.168.001.005"))})
+                                       .getErrNo());
+  EXPECT_EQ(4, CustomerLANDhcpCompConfig.winsNodeType);
+  EXPECT_STREQ("192.168.1.5", CustomerLANDhcpCompConfig.s1Address.ipString);
+}
+
+}  // namespace
