@@ -2,103 +2,47 @@
 // (and curl for raw CIM-XML) against TavrelAgent in the appliance sandbox,
 // with the real dhcpd serving what the requests configure.
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <cstdlib>
-#include <pugixml.hpp>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cim_client.h"
 #include "sandbox_util.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-using tavrel::sandbox::fileExists;
+using provider_test::CIMError;
+using provider_test::CommandOutput;
 using tavrel::sandbox::readFile;
 using tavrel::sandbox::runCommand;
-using tavrel::sandbox::shellQuote;
-using tavrel::sandbox::waitUntil;
-using tavrel::sandbox::writeFile;
 
-const char kAgentPidFile[] = "/var/run/TavrelAgent.pid";
-const char kDhcpdPidFile[] = "/var/run/dhcpd.pid";
 const char kComponentFile[] = "/pq/etc/dhcpcomp.conf";
 const char kDhcpdConf[] = "/pq/etc/dhcpd.conf";
 const char kRanges[] = "ZPX_DHCPRangeOfIPAddresses";
 const char kReservations[] = "ZPX_DHCPReservedAddress";
-const char kUrl[] = "http://127.0.0.1:5988/root/cimv2:";
 
-std::string env(const char* name) {
-  const char* value = getenv(name);
-  return value != nullptr ? value : "";
-}
+typedef std::vector<std::pair<std::string, std::string>> Properties;
 
-pid_t pidInFile(const char* path) { return static_cast<pid_t>(atol(readFile(path).c_str())); }
-bool processAlive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-struct Command {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// A CIM error as the client receives it: status code and description.
-struct CimError {
-  int code = 0;
-  std::string description;
-};
-
-// What the management station sees of the configuration, and what the
-// server is given: the component file and dhcpd.conf.
+// What the management station sees of one object, and what the agent keeps
+// and hands to dhcpd.
 struct Snapshot {
   std::string object;
   std::string componentFile;
   std::string dhcpdConf;
 };
 
-std::string xmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 // <INSTANCE> of the class with InstanceID id and the given string properties.
 std::string instanceXml(const char* className, const std::string& id,
-                        const std::vector<std::pair<std::string, std::string>>& properties) {
+                        const Properties& properties) {
   std::string xml = "<INSTANCE CLASSNAME=\"" + std::string(className) + "\">";
-  std::vector<std::pair<std::string, std::string>> all = properties;
-  all.emplace_back("InstanceID", id);
-  for (const auto& p : all)
-    xml += "<PROPERTY NAME=\"" + p.first + "\" TYPE=\"string\"><VALUE>" + xmlEscape(p.second) +
-           "</VALUE></PROPERTY>";
-  return xml + "</INSTANCE>";
-}
-
-std::string instanceNameXml(const char* className, const std::string& id) {
-  return "<INSTANCENAME CLASSNAME=\"" + std::string(className) +
-         "\"><KEYBINDING NAME=\"InstanceID\"><KEYVALUE VALUETYPE=\"string\">" + xmlEscape(id) +
-         "</KEYVALUE></KEYBINDING></INSTANCENAME>";
+  for (const auto& p : properties) xml += provider_test::property(p.first, "string", p.second);
+  return xml + provider_test::property("InstanceID", "string", id) + "</INSTANCE>";
 }
 
 class RangeProviderSystemTest : public ::testing::Test {
@@ -107,108 +51,34 @@ class RangeProviderSystemTest : public ::testing::Test {
     if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
     if (runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status != 0)
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    std::string bin = env("TAVREL_BINARY_DIR");
-    std::string symbols =
-        runCommand("nm -D --defined-only " + shellQuote(bin + "/lib/libTavrel.so")).output;
-    if (!contains(symbols, " createProviderTavrel\n") || !fileExists(bin + "/lib/Tavrel.mof"))
-      GTEST_SKIP() << "libTavrel has no umbrella provider or class definitions yet";
-    ASSERT_EQ(0, runCommand("ln -sf " + shellQuote(bin + "/lib/libTavrel.so") +
-                            " /pq/lib/remoteprovider/libTavrel.so && ln -sf " +
-                            shellQuote(bin + "/lib/Tavrel.mof") +
-                            " /pq/lib/remoteprovider/Tavrel.mof && cp " +
-                            shellQuote(env("TAVREL_SOURCE_DIR") + "/agent/dhcpcomp-sample.conf") +
-                            " " + kComponentFile)
-                     .status);
-    m_scratch = env("APPLIANCE_SCRATCH");
-    std::string config = m_scratch + "/tavrel-agent.conf";
-    ASSERT_TRUE(writeFile(config,
-                          "http_server.http_port = 5988\n"
-                          "provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n"
-                          "owcimomd.log_location = stderr\n"
-                          "owcimomd.log_level = error\n"));
-    m_agentErr = m_scratch + "/agent.err";
-    ASSERT_EQ(0, runCommand(shellQuote(bin + "/bin/TavrelAgent") + " -c " + shellQuote(config) +
-                            " >" + m_scratch + "/agent.out 2>" + m_agentErr + " &")
-                     .status);
-    ASSERT_TRUE(waitUntil([this] { return contains(readFile(m_agentErr), "{62000}"); }, 30s))
-        << readFile(m_agentErr);
-    ASSERT_TRUE(waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); }, 20s))
-        << readFile(m_agentErr);
-    ASSERT_TRUE(waitUntil([this] { return wbemcli("ein", kRanges).status == 0; }, 20s))
-        << readFile(m_agentErr);
+    m_agent = std::make_unique<provider_test::AgentUnderTest>();
+    ASSERT_TRUE(m_agent->running()) << m_agent->log();
   }
 
-  void TearDown() override {
-    pid_t agent = pidInFile(kAgentPidFile);
-    if (processAlive(agent)) {
-      kill(agent, SIGTERM);
-      EXPECT_TRUE(waitUntil([agent] { return !processAlive(agent); }, 20s));
-    }
-    runCommand("kill $(cat /var/run/dhcpd.pid 2>/dev/null) 2>/dev/null; rm -f /var/run/dhcpd.pid");
-  }
-
-  Command run(const std::string& command) const {
-    std::string err = m_scratch + "/command.err";
-    Command c;
-    tavrel::sandbox::CommandResult r = runCommand(command + " 2>" + err);
-    c.status = r.status;
-    c.out = r.output;
-    c.err = readFile(err);
-    return c;
-  }
-
-  // wbemcli OP URL[path] [properties]
-  Command wbemcli(const std::string& op, const std::string& path,
-                  const std::string& properties = "") const {
-    return run("wbemcli " + op + " " + shellQuote(kUrl + path) +
-               (properties.empty() ? "" : " " + shellQuote(properties)));
+  CommandOutput wbemcli(const std::string& op, const std::string& path,
+                        const std::string& properties = "") const {
+    return m_agent->wbemcli(op, path, properties);
   }
 
   static std::string path(const char* className, const std::string& id) {
     return std::string(className) + ".InstanceID=\"" + id + "\"";
   }
 
-  // One intrinsic CIM-XML request with curl; the ERROR the reply carries
-  // (code 0 when none).
-  CimError call(const std::string& method, const std::string& params) const {
-    std::string body =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-        "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" +
-        method +
-        "\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/>"
-        "</LOCALNAMESPACEPATH>" +
-        params + "</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>";
-    EXPECT_TRUE(writeFile(m_scratch + "/request.xml", body));
-    Command r =
-        run("curl -s --data-binary @" + m_scratch +
-            "/request.xml -H 'Expect:' "
-            "-H 'Content-Type: application/xml; charset=\"utf-8\"' -H 'CIMOperation: MethodCall' "
-            "-H 'CIMMethod: " +
-            method +
-            "' -H 'CIMObject: root%2Fcimv2' "
-            "-H 'CIMProtocolVersion: 1.0' http://127.0.0.1:5988/cimom");
-    EXPECT_EQ(0, r.status) << r.err;
-    pugi::xml_document reply;
-    EXPECT_TRUE(reply.load_string(r.out.c_str())) << r.out;
-    pugi::xml_node error = reply.select_node("//ERROR").node();
-    CimError e;
-    e.code = error.attribute("CODE").as_int();
-    e.description = error.attribute("DESCRIPTION").value();
-    return e;
+  CIMError modify(const char* className, const std::string& id,
+                  const Properties& properties) const {
+    return m_agent->call(
+        "ModifyInstance",
+        "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"" +
+            std::string(className) +
+            "\"><KEYBINDING NAME=\"InstanceID\"><KEYVALUE VALUETYPE=\"string\">" + id +
+            "</KEYVALUE></KEYBINDING></INSTANCENAME>" + instanceXml(className, id, properties) +
+            "</VALUE.NAMEDINSTANCE></IPARAMVALUE>");
   }
 
-  CimError modify(const char* className, const std::string& id,
-                  const std::vector<std::pair<std::string, std::string>>& properties) const {
-    return call("ModifyInstance", "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" +
-                                      instanceNameXml(className, id) +
-                                      instanceXml(className, id, properties) +
-                                      "</VALUE.NAMEDINSTANCE></IPARAMVALUE>");
-  }
-
-  CimError create(const char* className,
-                  const std::vector<std::pair<std::string, std::string>>& properties) const {
-    return call("CreateInstance", "<IPARAMVALUE NAME=\"NewInstance\">" +
-                                      instanceXml(className, "", properties) + "</IPARAMVALUE>");
+  CIMError create(const char* className, const Properties& properties) const {
+    return m_agent->call("CreateInstance", "<IPARAMVALUE NAME=\"NewInstance\">" +
+                                               instanceXml(className, "", properties) +
+                                               "</IPARAMVALUE>");
   }
 
   Snapshot snapshot(const char* className, const std::string& id) const {
@@ -219,7 +89,7 @@ class RangeProviderSystemTest : public ::testing::Test {
   // leaves the object, the component file and dhcpd.conf as they were.
   struct Refusal {
     const char* what;
-    std::vector<std::pair<std::string, std::string>> properties;
+    Properties properties;
     int code;
     std::string description;
   };
@@ -228,7 +98,7 @@ class RangeProviderSystemTest : public ::testing::Test {
     Snapshot before = snapshot(className, id);
     for (const Refusal& r : refusals) {
       SCOPED_TRACE(r.what);
-      CimError e = modify(className, id, r.properties);
+      CIMError e = modify(className, id, r.properties);
       EXPECT_EQ(r.code, e.code);
       EXPECT_EQ(r.description, e.description);
       Snapshot after = snapshot(className, id);
@@ -238,13 +108,12 @@ class RangeProviderSystemTest : public ::testing::Test {
     }
   }
 
-  std::string m_scratch;
-  std::string m_agentErr;
+  std::unique_ptr<provider_test::AgentUnderTest> m_agent;
 };
 
 TEST_F(RangeProviderSystemTest, RangesCreatedChangedAndDeleted) {
   // The range of the component file is object 0.
-  Command r = wbemcli("ei", kRanges);
+  CommandOutput r = wbemcli("ei", kRanges);
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_TRUE(contains(r.out, "StartAddress=\"192.168.1.100\"")) << r.out;
 
@@ -286,7 +155,7 @@ TEST_F(RangeProviderSystemTest, RangesCreatedChangedAndDeleted) {
 
   // A refused new range leaves nothing behind.
   std::string file = readFile(kComponentFile);
-  CimError e =
+  CIMError e =
       create(kRanges, {{"StartAddress", "192.168.1.120"}, {"EndAddress", "192.168.1.130"}});
   EXPECT_EQ(1, e.code);
   EXPECT_EQ("#DHC_ERROR_325#", e.description);
@@ -312,10 +181,10 @@ TEST_F(RangeProviderSystemTest, RangesCreatedChangedAndDeleted) {
 
 TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
   const std::string mac = "02:00:00:00:00:51";
-  Command r = wbemcli("ci", path(kReservations, "40"),
-                      "InstanceID=\"40\",IPv4Address=\"192.168.1.50\","
-                      "reservedMACAddr=\"020000000051\",reservedClientName=\"deskphone\","
-                      "reservedClientDescription=\"Front desk\"");
+  CommandOutput r = wbemcli("ci", path(kReservations, "40"),
+                            "InstanceID=\"40\",IPv4Address=\"192.168.1.50\","
+                            "reservedMACAddr=\"020000000051\",reservedClientName=\"deskphone\","
+                            "reservedClientDescription=\"Front desk\"");
   ASSERT_EQ(0, r.status) << r.err;
   EXPECT_TRUE(contains(r.out, "InstanceID=\"0\"")) << r.out;
   r = wbemcli("gi", path(kReservations, "0"));
@@ -326,9 +195,10 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
 
   // dhcpd has been restarted with the reservation: the phone with that
   // hardware address gets the reserved address.
-  Command phone = run("appliance-phone --mac " + mac + " --vendor Zelkor-p4100-A --timeout 20");
-  ASSERT_EQ(0, phone.status) << phone.out << phone.err;
-  EXPECT_TRUE(contains(phone.out, "fixed-address 192.168.1.50;")) << phone.out;
+  tavrel::sandbox::CommandResult phone =
+      runCommand("appliance-phone --mac " + mac + " --vendor Zelkor-p4100-A --timeout 20");
+  ASSERT_EQ(0, phone.status) << phone.output;
+  EXPECT_TRUE(contains(phone.output, "fixed-address 192.168.1.50;")) << phone.output;
 
   const std::string nameKey = "MOF_Props_ZPX_DHCPReservedAddress_reservedClientName";
   const std::string descriptionKey = "MOF_Props_ZPX_DHCPReservedAddress_reservedClientDescription";
@@ -359,7 +229,7 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
        {"no LAN", {{"IPv4Address", "10.9.0.1"}}, 1, "#DHC_ERROR_400#"}});
 
   // A second reservation with the same name is refused and leaves no object.
-  CimError e = create(kReservations, {{"IPv4Address", "192.168.1.60"},
+  CIMError e = create(kReservations, {{"IPv4Address", "192.168.1.60"},
                                       {"reservedMACAddr", "02:00:00:00:00:60"},
                                       {"reservedClientName", "deskphone"}});
   EXPECT_EQ(1, e.code);
