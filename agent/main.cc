@@ -165,8 +165,7 @@ bool bringUpConfiguration() {
   dhcpCompVerifyAllRangesInSubnets();
   dhcpCompCommitConfigurationChanges();
 
-  int status = system(kServerLeaseCopyCommand);
-  (void)status;  // without a lease file there is simply nothing to list
+  dhcpCompRunCommand("%s", kServerLeaseCopyCommand);
   // dhcpCompGetDhcpdServerLeaseInfo() reads the server's leases here once it
   // exists.
 
@@ -183,8 +182,7 @@ bool bringUpConfiguration() {
 // One pass of the main loop after its sleep.
 void runLoopPass() {
   if (flagFileExists()) {
-    int status = system(kRemoveFlagFileCommand);
-    (void)status;
+    dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
     // dhcpCompIPConfigurationChanged() takes over here once the IP-change
     // handling exists. Until then the addresses are rediscovered, the ranges
     // checked against them and the configuration committed again.
