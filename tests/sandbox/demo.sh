@@ -46,6 +46,7 @@ ip -br -4 addr show
 
 step "Installing TavrelAgent into the appliance"
 ln -sf "$TAVREL_BINARY_DIR/lib/libTavrel.so" /pq/lib/remoteprovider/libTavrel.so
+ln -sf "$TAVREL_BINARY_DIR/lib/Tavrel.mof" /pq/lib/remoteprovider/Tavrel.mof
 cp "$source_dir/agent/tavrel-agent.conf" /pq/etc/tavrel-agent.conf
 cp "$source_dir/agent/dhcpcomp-sample.conf" /pq/etc/dhcpcomp.conf
 echo "/pq/lib/remoteprovider/libTavrel.so -> $(readlink /pq/lib/remoteprovider/libTavrel.so)"
@@ -65,6 +66,13 @@ echo "TavrelAgent runs as process $(cat /var/run/TavrelAgent.pid), dhcpd as proc
 
 step "dhcpd.conf written by TavrelAgent"
 cat /pq/etc/dhcpd.conf
+
+step "A management station reads the settings over CIM-XML (wbemcli, loopback port 5988)"
+cim=http://127.0.0.1:5988/root/cimv2
+for class in ZPX_DHCPService ZPX_DHCPSettingData ZPX_DHCPRangeOfIPAddresses; do
+    echo "$class:"
+    wbemcli ei "$cim:$class" 2>&1 | tr ',' '\n' | sed 's/^/    /'
+done
 
 value() { sed -n "s/^  *$2 \\(.*\\);\$/\\1/p" <<<"$1"; }
 
