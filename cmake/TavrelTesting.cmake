@@ -5,6 +5,13 @@ set(TAVREL_TEST_ENV_DEFINITIONS
   TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
 
+# A GoogleTest program built from the given sources and libraries.
+function(_tavrel_test_program name sources libs)
+  add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
+  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
+  target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
+endfunction()
+
 # tavrel_add_gtest(<name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|system|interop])
 # Builds a GoogleTest program and registers each of its tests with CTest under
 # the given label (default: unit). Tests are listed when CTest runs, so a build
@@ -17,9 +24,7 @@ function(tavrel_add_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_executable(${name} ${T_SOURCES} ${TAVREL_TEST_ENV_SOURCE})
-  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  _tavrel_test_program(${name} "${T_SOURCES}" "${T_LIBS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
@@ -50,9 +55,7 @@ function(tavrel_add_sandbox_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  add_executable(${name} ${T_SOURCES} ${TAVREL_TEST_ENV_SOURCE})
-  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  _tavrel_test_program(${name} "${T_SOURCES}" "${T_LIBS}")
   add_test(NAME ${name}
     COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
             $<TARGET_FILE:${name}> --gtest_color=no)
