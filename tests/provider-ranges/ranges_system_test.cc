@@ -3,6 +3,7 @@
 // with the real dhcpd serving what the requests configure.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,6 +54,14 @@ class RangeProviderSystemTest : public ::testing::Test {
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
     m_agent = std::make_unique<provider_test::AgentUnderTest>();
     ASSERT_TRUE(m_agent->running()) << m_agent->log();
+  }
+
+  // The agent stops cleanly; under the sanitizers it reports nothing.
+  void TearDown() override {
+    if (m_agent == nullptr) return;
+    m_agent.reset();
+    std::string log = readFile(std::string(getenv("APPLIANCE_SCRATCH")) + "/agent.err");
+    EXPECT_FALSE(contains(log, "runtime error") || contains(log, "Sanitizer")) << log;
   }
 
   CommandOutput wbemcli(const std::string& op, const std::string& path,
