@@ -21,13 +21,13 @@ template <typename F>
 OpenWBEM::CIMException cimErrorOf(F f) {
   try {
     f();
-  } catch (const OpenWBEM::CIMException &e) {
+  } catch (const OpenWBEM::CIMException& e) {
     return e;
   }
   return OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::SUCCESS, "no error");
 }
 
-inline std::string text(const OpenWBEM::CIMInstance &instance, const char *property) {
+inline std::string text(const OpenWBEM::CIMInstance& instance, const char* property) {
   return instance.getPropertyValue(property).toString().toStdString();
 }
 
@@ -37,7 +37,7 @@ class PathCollector : public OpenWBEM::CIMObjectPathResultHandlerIFC {
   std::vector<std::string> ids;
 
  protected:
-  void doHandle(const OpenWBEM::CIMObjectPath &path) override {
+  void doHandle(const OpenWBEM::CIMObjectPath& path) override {
     ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
   }
 };
@@ -47,11 +47,11 @@ class InstanceCollector : public OpenWBEM::CIMInstanceResultHandlerIFC {
   std::vector<OpenWBEM::CIMInstance> instances;
 
  protected:
-  void doHandle(const OpenWBEM::CIMInstance &instance) override { instances.push_back(instance); }
+  void doHandle(const OpenWBEM::CIMInstance& instance) override { instances.push_back(instance); }
 };
 
 // The path of the object with that InstanceID.
-inline OpenWBEM::CIMObjectPath pathOf(const char *className, const std::string &id) {
+inline OpenWBEM::CIMObjectPath pathOf(const char* className, const std::string& id) {
   OpenWBEM::CIMObjectPath path(className, kNs);
   path.setKeyValue("InstanceID", OpenWBEM::CIMValue(id.c_str()));
   return path;
@@ -62,25 +62,25 @@ inline OpenWBEM::CIMObjectPath pathOf(const char *className, const std::string &
 template <class P>
 class Client {
  public:
-  Client(P &provider, const char *className) : m_provider(provider), m_className(className) {}
+  Client(P& provider, const char* className) : m_provider(provider), m_className(className) {}
 
-  OpenWBEM::CIMInstance get(const std::string &id) {
+  OpenWBEM::CIMInstance get(const std::string& id) {
     return m_provider.getInstance(
         m_env, kNs, pathOf(m_className, id), OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
         OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN,
         nullptr, OpenWBEM::CIMClass());
   }
-  OpenWBEM::CIMObjectPath create(const OpenWBEM::CIMInstance &instance) {
+  OpenWBEM::CIMObjectPath create(const OpenWBEM::CIMInstance& instance) {
     return m_provider.createInstance(m_env, kNs, instance);
   }
   // Applies instance to the object of that id.
-  void modify(const std::string &id, OpenWBEM::CIMInstance instance) {
+  void modify(const std::string& id, OpenWBEM::CIMInstance instance) {
     instance.setProperty("InstanceID", OpenWBEM::CIMValue(id.c_str()));
     m_provider.modifyInstance(m_env, kNs, instance, OpenWBEM::CIMInstance(),
                               OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
                               OpenWBEM::CIMClass());
   }
-  void remove(const std::string &id) {
+  void remove(const std::string& id) {
     m_provider.deleteInstance(m_env, kNs, pathOf(m_className, id));
   }
   std::vector<std::string> names() {
@@ -96,7 +96,7 @@ class Client {
                              OpenWBEM::CIMClass(), OpenWBEM::CIMClass());
     return all.instances;
   }
-  OpenWBEM::CIMException invokeError(const std::string &id) {
+  OpenWBEM::CIMException invokeError(const std::string& id) {
     return cimErrorOf([&] {
       OpenWBEM::CIMParamValueArray out;
       m_provider.invokeMethod(m_env, kNs, pathOf(m_className, id), "renewDynamicIPAddress", {},
@@ -105,8 +105,8 @@ class Client {
   }
 
  private:
-  P &m_provider;
-  const char *m_className;
+  P& m_provider;
+  const char* m_className;
   OpenWBEM::ProviderEnvironmentIFCRef m_env;
 };
 

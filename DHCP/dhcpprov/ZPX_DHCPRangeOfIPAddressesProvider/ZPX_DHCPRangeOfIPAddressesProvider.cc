@@ -12,29 +12,29 @@ ZPX_DHCPRangeOfIPAddressesProvider::~ZPX_DHCPRangeOfIPAddressesProvider() = defa
 
 // The three setters take any text, so only endChange can refuse, and it puts
 // the saved addresses back itself.
-void ZPX_DHCPRangeOfIPAddressesProvider::modifyInstance(ZPX_DHCPRangeOfIPAddresses &object,
-                                                        const CIMInstance &instance) {
+void ZPX_DHCPRangeOfIPAddressesProvider::modifyInstance(ZPX_DHCPRangeOfIPAddresses& object,
+                                                        const CIMInstance& instance) {
   operations().binding().apply(object, instance);
 }
 
-ZPX_DHCPRangeOfIPAddresses *
+ZPX_DHCPRangeOfIPAddresses*
 ZPX_DHCPRangeOfIPAddressesProvider::getZPX_DHCPRangeOfIPAddressesWithCIMObjectPath(
-    const CIMObjectPath &path) {
+    const CIMObjectPath& path) {
   return operations().getWithCIMObjectPath(path);
 }
 
-ZPX_DHCPRangeOfIPAddresses *
+ZPX_DHCPRangeOfIPAddresses*
 ZPX_DHCPRangeOfIPAddressesProvider::getZPX_DHCPRangeOfIPAddressesWithCIMInstance(
-    const CIMInstance &instance) {
+    const CIMInstance& instance) {
   return operations().getWithCIMInstance(instance);
 }
 
 void ZPX_DHCPRangeOfIPAddressesProvider::ZPX_DHCPRangeOfIPAddressesToCIMInstance(
-    const OpenWBEM::String &, const ZPX_DHCPRangeOfIPAddresses &object, CIMInstance &instance) {
+    const OpenWBEM::String&, const ZPX_DHCPRangeOfIPAddresses& object, CIMInstance& instance) {
   ZPX_DHCPRangeOfIPAddressesBinding().toCIMInstance(object, instance);
 }
 
 void ZPX_DHCPRangeOfIPAddressesProvider::ZPX_DHCPRangeOfIPAddressesToCIMObjectPath(
-    const ZPX_DHCPRangeOfIPAddresses &object, CIMObjectPath &path) {
+    const ZPX_DHCPRangeOfIPAddresses& object, CIMObjectPath& path) {
   ZPX_DHCPRangeOfIPAddressesBinding().toCIMObjectPath(object, path);
 }

@@ -21,19 +21,19 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesProvider
   using ClassProvider::modifyInstance;
   // The change bracket over object: the three addresses the instance
   // carries, then the agent's check in endChange.
-  void modifyInstance(ZPX_DHCPRangeOfIPAddresses &object, const OpenWBEM::CIMInstance &instance);
+  void modifyInstance(ZPX_DHCPRangeOfIPAddresses& object, const OpenWBEM::CIMInstance& instance);
   // The object named by the InstanceID key; CIM_ERR_NOT_FOUND when the key
   // is missing or null or names no object.
-  ZPX_DHCPRangeOfIPAddresses *getZPX_DHCPRangeOfIPAddressesWithCIMObjectPath(
-      const OpenWBEM::CIMObjectPath &path);
-  ZPX_DHCPRangeOfIPAddresses *getZPX_DHCPRangeOfIPAddressesWithCIMInstance(
-      const OpenWBEM::CIMInstance &instance);
+  ZPX_DHCPRangeOfIPAddresses* getZPX_DHCPRangeOfIPAddressesWithCIMObjectPath(
+      const OpenWBEM::CIMObjectPath& path);
+  ZPX_DHCPRangeOfIPAddresses* getZPX_DHCPRangeOfIPAddressesWithCIMInstance(
+      const OpenWBEM::CIMInstance& instance);
 
-  static void ZPX_DHCPRangeOfIPAddressesToCIMInstance(const OpenWBEM::String &ns,
-                                                      const ZPX_DHCPRangeOfIPAddresses &object,
-                                                      OpenWBEM::CIMInstance &instance);
-  static void ZPX_DHCPRangeOfIPAddressesToCIMObjectPath(const ZPX_DHCPRangeOfIPAddresses &object,
-                                                        OpenWBEM::CIMObjectPath &path);
+  static void ZPX_DHCPRangeOfIPAddressesToCIMInstance(const OpenWBEM::String& ns,
+                                                      const ZPX_DHCPRangeOfIPAddresses& object,
+                                                      OpenWBEM::CIMInstance& instance);
+  static void ZPX_DHCPRangeOfIPAddressesToCIMObjectPath(const ZPX_DHCPRangeOfIPAddresses& object,
+                                                        OpenWBEM::CIMObjectPath& path);
 };
 
 // The provider of "ZPX_DHCPRangeOfIPAddresses", called by the umbrella

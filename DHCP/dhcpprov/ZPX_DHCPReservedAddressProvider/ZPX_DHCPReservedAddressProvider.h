@@ -22,19 +22,19 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressProvider
   // The change bracket over object: the four texts the instance carries,
   // then the agent's check in endChange. A refused change leaves the
   // object showing what it showed before.
-  void modifyInstance(ZPX_DHCPReservedAddress &object, const OpenWBEM::CIMInstance &instance);
+  void modifyInstance(ZPX_DHCPReservedAddress& object, const OpenWBEM::CIMInstance& instance);
   // The object named by the InstanceID key; CIM_ERR_NOT_FOUND when the key
   // is missing or null or names no object.
-  ZPX_DHCPReservedAddress *getZPX_DHCPReservedAddressWithCIMObjectPath(
-      const OpenWBEM::CIMObjectPath &path);
-  ZPX_DHCPReservedAddress *getZPX_DHCPReservedAddressWithCIMInstance(
-      const OpenWBEM::CIMInstance &instance);
+  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMObjectPath(
+      const OpenWBEM::CIMObjectPath& path);
+  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMInstance(
+      const OpenWBEM::CIMInstance& instance);
 
-  static void ZPX_DHCPReservedAddressToCIMInstance(const OpenWBEM::String &ns,
-                                                   const ZPX_DHCPReservedAddress &object,
-                                                   OpenWBEM::CIMInstance &instance);
-  static void ZPX_DHCPReservedAddressToCIMObjectPath(const ZPX_DHCPReservedAddress &object,
-                                                     OpenWBEM::CIMObjectPath &path);
+  static void ZPX_DHCPReservedAddressToCIMInstance(const OpenWBEM::String& ns,
+                                                   const ZPX_DHCPReservedAddress& object,
+                                                   OpenWBEM::CIMInstance& instance);
+  static void ZPX_DHCPReservedAddressToCIMObjectPath(const ZPX_DHCPReservedAddress& object,
+                                                     OpenWBEM::CIMObjectPath& path);
 };
 
 // The provider of "ZPX_DHCPReservedAddress", called by the umbrella provider.

@@ -17,71 +17,71 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
                       public virtual OpenWBEM::CppInstanceProviderIFC {
  public:
   typedef ProviderOperations<C, Manager> Operations;
-  typedef const Operations &(*OperationsOf)();
+  typedef const Operations& (*OperationsOf)();
 
   explicit ClassProvider(OperationsOf operations) : m_operations(operations) {}
 
   // No methods: CIM_ERR_METHOD_NOT_FOUND without text.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef &,
-                                  const OpenWBEM::String &, const OpenWBEM::CIMObjectPath &,
-                                  const OpenWBEM::String &, const OpenWBEM::CIMParamValueArray &,
-                                  OpenWBEM::CIMParamValueArray &) override {
+  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef&,
+                                  const OpenWBEM::String&, const OpenWBEM::CIMObjectPath&,
+                                  const OpenWBEM::String&, const OpenWBEM::CIMParamValueArray&,
+                                  OpenWBEM::CIMParamValueArray&) override {
     throw OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::METHOD_NOT_FOUND);
   }
 
   // Installs a new implementation manager; it is never deleted.
-  void initialize(const OpenWBEM::ProviderEnvironmentIFCRef &) override {
+  void initialize(const OpenWBEM::ProviderEnvironmentIFCRef&) override {
     C::SetInstanceManager(new ImplManager);
   }
 
-  void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef &, const OpenWBEM::String &ns,
-                         const OpenWBEM::String &className,
-                         OpenWBEM::CIMObjectPathResultHandlerIFC &result,
-                         const OpenWBEM::CIMClass &) override {
+  void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String& ns,
+                         const OpenWBEM::String& className,
+                         OpenWBEM::CIMObjectPathResultHandlerIFC& result,
+                         const OpenWBEM::CIMClass&) override {
     m_operations().enumInstanceNames(ns, className, result);
   }
 
   // Flags and property list are not used: every readable property is given.
-  void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef &, const OpenWBEM::String &,
-                     const OpenWBEM::String &, OpenWBEM::CIMInstanceResultHandlerIFC &result,
+  void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+                     const OpenWBEM::String&, OpenWBEM::CIMInstanceResultHandlerIFC& result,
                      OpenWBEM::WBEMFlags::ELocalOnlyFlag, OpenWBEM::WBEMFlags::EDeepFlag,
                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
-                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag, const OpenWBEM::StringArray *,
-                     const OpenWBEM::CIMClass &, const OpenWBEM::CIMClass &) override {
+                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag, const OpenWBEM::StringArray*,
+                     const OpenWBEM::CIMClass&, const OpenWBEM::CIMClass&) override {
     m_operations().enumInstances(result);
   }
 
   OpenWBEM::CIMInstance getInstance(
-      const OpenWBEM::ProviderEnvironmentIFCRef &, const OpenWBEM::String &,
-      const OpenWBEM::CIMObjectPath &instanceName, OpenWBEM::WBEMFlags::ELocalOnlyFlag,
+      const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+      const OpenWBEM::CIMObjectPath& instanceName, OpenWBEM::WBEMFlags::ELocalOnlyFlag,
       OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
-      const OpenWBEM::StringArray *, const OpenWBEM::CIMClass &) override {
+      const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) override {
     return m_operations().getInstance(instanceName);
   }
 
   // The new object gets the id the registry gives, whatever the instance
   // names; an object whose values are refused is destroyed again.
-  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef &,
-                                         const OpenWBEM::String &ns,
-                                         const OpenWBEM::CIMInstance &cimInstance) override {
+  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&,
+                                         const OpenWBEM::String& ns,
+                                         const OpenWBEM::CIMInstance& cimInstance) override {
     return m_operations().createInstance(ns, cimInstance);
   }
 
-  void deleteInstance(const OpenWBEM::ProviderEnvironmentIFCRef &, const OpenWBEM::String &,
-                      const OpenWBEM::CIMObjectPath &cop) override {
+  void deleteInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+                      const OpenWBEM::CIMObjectPath& cop) override {
     m_operations().deleteInstance(cop);
   }
 
   // Applies every writable property the modified instance carries; the
   // previous instance and the property list are not used.
-  void modifyInstance(const OpenWBEM::ProviderEnvironmentIFCRef &, const OpenWBEM::String &,
-                      const OpenWBEM::CIMInstance &modifiedInstance, const OpenWBEM::CIMInstance &,
-                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, const OpenWBEM::StringArray *,
-                      const OpenWBEM::CIMClass &) override {
-    C *object = m_operations().getWithCIMInstance(modifiedInstance);
+  void modifyInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+                      const OpenWBEM::CIMInstance& modifiedInstance, const OpenWBEM::CIMInstance&,
+                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, const OpenWBEM::StringArray*,
+                      const OpenWBEM::CIMClass&) override {
+    C* object = m_operations().getWithCIMInstance(modifiedInstance);
     try {
-      static_cast<Derived *>(this)->modifyInstance(*object, modifiedInstance);
-    } catch (const CFG_Exception &) {
+      static_cast<Derived*>(this)->modifyInstance(*object, modifiedInstance);
+    } catch (const CFG_Exception&) {
       TavrelErrors::throwModifyFailed();
     }
   }
@@ -90,7 +90,7 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
   void cleanup() {}
 
  protected:
-  const Operations &operations() const { return m_operations(); }
+  const Operations& operations() const { return m_operations(); }
 
  private:
   OperationsOf m_operations;
