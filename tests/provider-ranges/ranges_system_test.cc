@@ -237,6 +237,15 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
        {"hardware address", {{"reservedMACAddr", "0A:0B:0C"}}, 1, "#DHC_ERROR_327#"},
        {"no LAN", {{"IPv4Address", "10.9.0.1"}}, 1, "#DHC_ERROR_400#"}});
 
+  // A successful change reaches the object, the file and dhcpd.conf.
+  r = wbemcli("mi", path(kReservations, "0"), "IPv4Address=\"192.168.1.52\"");
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_TRUE(
+      contains(wbemcli("gi", path(kReservations, "0")).out, "IPv4Address=\"192.168.1.52\""));
+  EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.52 " + mac + " deskphone"));
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "fixed-address 192.168.1.52;"));
+  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));
+
   // A second reservation with the same name is refused and leaves no object.
   CIMError e = create(kReservations, {{"IPv4Address", "192.168.1.60"},
                                       {"reservedMACAddr", "02:00:00:00:00:60"},
@@ -254,7 +263,7 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
 
   r = wbemcli("di", path(kReservations, "0"));
   ASSERT_EQ(0, r.status) << r.err;
-  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));
+  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.52"));
   EXPECT_FALSE(contains(readFile(kComponentFile), "deskphone"));
   EXPECT_FALSE(contains(wbemcli("ein", kReservations).out, "InstanceID"));
 }
