@@ -107,7 +107,10 @@ int ZPX_DHCPSettingDataImpl::getdefaultGatewayIPAddress(std::string& value,
   value = m_config->defaultGateway.ipString;
   return TAVREL_RC_OK;
 }
+// A gateway written back unchanged is no change: a client that sends the
+// whole instance it read must not pin a gateway the agent derives.
 int ZPX_DHCPSettingDataImpl::setdefaultGatewayIPAddress(std::string value) {
+  if (!value.empty() && value == m_config->defaultGateway.ipString) return TAVREL_RC_OK;
   s_ipAddr gateway;
   memset(&gateway, 0, sizeof(gateway));
   if (value.empty()) {
@@ -140,6 +143,9 @@ int ZPX_DHCPSettingDataImpl::setdomainName(std::string value) {
 int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& text,
                                         uint8_t* validFlag, uint8_t* emptyFlag,
                                         uint8_t emptyValue) {
+  // Unchanged: the flags stay, so an address the agent fills in from the
+  // published address is not pinned by a client writing it back.
+  if (text == target->ipString) return TAVREL_RC_OK;
   if (text.empty()) {
     memset(target, 0, sizeof(*target));
     if (emptyFlag != nullptr) *emptyFlag = emptyValue;
@@ -295,7 +301,7 @@ int ZPX_DHCPSettingDataImpl::setvlanIds(std::string value) {
   if (value.size() > kMaxVlanIdsBytes || !TavrelCopyToField(list, value) ||
       dhcpCompVerifyVLANIds(list) != DHCP_RC_OK)
     return DHCP_RC_INVALID_VLAN_IDS;
-  memcpy(m_config->vlanIds, list, sizeof(list));
+  TavrelCopyToField(m_config->vlanIds, value);
   return TAVREL_RC_OK;
 }
 

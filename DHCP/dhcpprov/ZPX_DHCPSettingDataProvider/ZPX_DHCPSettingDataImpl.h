@@ -23,7 +23,8 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   // customer LAN), 330 invalid VLAN list, 331 domain name too long, 333
   // number outside its allowed set, 352 domain name with a character other
   // than letters, digits, "." and "-". A refused value leaves the record as
-  // it was.
+  // it was; an address, mode or node type equal to the stored one is
+  // accepted as no change (flags included).
   int getdhcpServerOnRouter(bool& value,
                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setdhcpServerOnRouter(bool value) override;
@@ -97,9 +98,10 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   static ZPX_DHCPSettingDataImpl* m_pInstance;
 
  private:
-  // One address setter: empty text clears target, else a valid address is
-  // stored in canonical form (320 otherwise, target unchanged). emptyFlag
-  // and validFlag (may be null) receive emptyValue / 0.
+  // One address setter: the stored text is no change; empty text clears
+  // target, else a valid address is stored in canonical form (320
+  // otherwise, target unchanged). emptyFlag and validFlag (may be null)
+  // receive emptyValue / 0.
   int setAddress(s_ipAddr* target, const std::string& text, uint8_t* validFlag, uint8_t* emptyFlag,
                  uint8_t emptyValue);
 

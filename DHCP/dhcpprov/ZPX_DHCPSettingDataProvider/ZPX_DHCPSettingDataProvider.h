@@ -27,10 +27,8 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataProvider
   using ClassProvider::modifyInstance;
   // The change bracket over the instance's writable properties.
   void modifyInstance(ZPX_DHCPSettingData& object, const OpenWBEM::CIMInstance& instance);
-  ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMObjectPath(
-      const OpenWBEM::CIMObjectPath& path);
-  ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMInstance(
-      const OpenWBEM::CIMInstance& instance);
+  ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMObjectPath(const OpenWBEM::CIMObjectPath& path);
+  ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMInstance(const OpenWBEM::CIMInstance& instance);
 
   static void ZPX_DHCPSettingDataToCIMInstance(const OpenWBEM::String& ns,
                                                const ZPX_DHCPSettingData& object,
