@@ -231,6 +231,9 @@ int startDhcpd() {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, DHCPD_START_OUTPUT_FILE,
                                    O_WRONLY | O_CREAT | O_TRUNC, kOutputFileMode);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  // The daemon outlives this start: it must hold none of the agent's files
+  // or sockets (the provider agent's listening port above all).
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   pid_t pid = 0;
   int rc = posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr, const_cast<char* const*>(argv),
                        environ);

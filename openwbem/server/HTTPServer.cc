@@ -14,6 +14,7 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,17 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+
+
+// Programs the host starts (dhcpd, dhclient, shell commands) must not inherit
+// the server's sockets: a daemon holding the listening port would keep the
+// next host process from serving.
+static void keepFromChildren(int fd)
+{
+	int flags = ::fcntl(fd, F_GETFD);
+	if (flags >= 0)
+		::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
 
 namespace OpenWBEM
 {
@@ -285,6 +297,7 @@ private:
 				}
 				else
 				{
+					keepFromChildren(socket.native_handle());
 					auto session = std::make_shared<Session<Protocol>>(self->m_core, std::move(socket));
 					self->m_core.sessions.insert(session);
 					session->start();
@@ -327,6 +340,7 @@ struct HTTPServer::Impl
 		acceptor.open(local(), ec);
 		if (!ec)
 		{
+			keepFromChildren(acceptor.native_handle());
 			// The socket file takes the socket's mode at bind: make it 0600
 			// before it appears, and again after in case the kernel ignored it.
 			::fchmod(acceptor.native_handle(), S_IRUSR | S_IWUSR);
@@ -351,7 +365,10 @@ struct HTTPServer::Impl
 		tcp::acceptor acceptor(ioc);
 		acceptor.open(endpoint.protocol(), ec);
 		if (!ec)
+		{
+			keepFromChildren(acceptor.native_handle());
 			acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+		}
 		if (!ec)
 			acceptor.bind(endpoint, ec);
 		if (!ec)

@@ -244,6 +244,12 @@ TEST_F(AgentSystemTest, ServesTelephonesAndStopsOnSigterm) {
   auto pc = runCommand("appliance-phone --vendor '' --timeout 8");
   EXPECT_EQ(2, pc.status) << "telephones only: a PC gets no lease\n" << pc.output;
 
+  // dhcpd outlives the agent's CIM sockets: it must not have inherited them,
+  // or a dhcpd left running would hold the port against the next agent.
+  auto listeners = runCommand("ss -Hlxnp; ss -Hltnp 'sport = :5988'");
+  EXPECT_EQ(std::string::npos, listeners.output.find("\"dhcpd\"")) << listeners.output;
+  EXPECT_NE(std::string::npos, listeners.output.find("\"TavrelAgent\"")) << listeners.output;
+
   ASSERT_EQ(0, kill(agent.pid(), SIGTERM));
   ASSERT_TRUE(agent.waitExit());
   EXPECT_EQ(0, agent.status()) << agent.err();
