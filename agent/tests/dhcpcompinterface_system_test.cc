@@ -103,7 +103,7 @@ TEST_F(InterfaceSystemTest, DhcpCustomerLanTakesLeaseAndVendorTexts) {
                         std::chrono::seconds(30)))
       << "no lease from the router";
   ASSERT_TRUE(waitUntil([] {
-    return runCommand("/sbin/ifconfig eth1").output.find("inet addr:192.168.1.5") != std::string::npos;
+    return runCommand("/sbin/ifconfig eth1").output.find("inet 192.168.1.5") != std::string::npos;
   }));
 
   s_ethIpConfig& eth = CustomerLANIpConfig;

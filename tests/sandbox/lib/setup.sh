@@ -39,11 +39,6 @@ seed_filesystem() {
     ln -sfn "$BIN/ifdown" /etc/sysconfig/network-scripts/ifdown
     ln -sfn /etc/sysconfig/network-scripts/ifup /sbin/ifup
     ln -sfn /etc/sysconfig/network-scripts/ifdown /sbin/ifdown
-    # The appliance's ifconfig lists interfaces in the classic layout.
-    mkdir -p /usr/local/libexec/tavrel-sandbox
-    [ -e /usr/local/libexec/tavrel-sandbox/ifconfig ] ||
-        mv /usr/sbin/ifconfig /usr/local/libexec/tavrel-sandbox/ifconfig
-    ln -sfn "$BIN/ifconfig" /usr/sbin/ifconfig
     ln -sfn "$BIN/appliance-peer" /usr/local/bin/appliance-peer
     ln -sfn "$BIN/appliance-phone" /usr/local/bin/appliance-phone
     install -m 0644 "$CONF/hosts" /etc/hosts
