@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
-# runs the simulated appliance. Usage: ./dev.sh {deps|build|test|demo|bench}
+# runs the simulated appliance.
+# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -56,7 +57,7 @@ case "${1:-}" in
   deps) deps ;;
   build) deps; build ;;
   test) deps; build; build_asan; run_tests ;;
-  demo) deps; build; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" ;;
+  demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
   bench) deps; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   *) echo "usage: $0 {deps|build|test|demo|bench}" >&2; exit 2 ;;
 esac

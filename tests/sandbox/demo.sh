@@ -6,17 +6,21 @@
 # (option 151) and TFTP server, and a plain PC gets nothing, because the
 # server serves telephones only (status 1). The agent is then stopped.
 # Ends by itself.
-#   demo.sh BUILD_DIR
+#   demo.sh BUILD_DIR [--shell]
+# With --shell, a shell inside the appliance is opened before the agent is
+# stopped, so a person can manage it with wbemcli (see README.md).
 set -euo pipefail
 here=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 
 if [ "${1:-}" != __inside ]; then
-    [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+    [ $# -eq 1 ] || { [ $# -eq 2 ] && [ "$2" = --shell ]; } ||
+        { echo "usage: $0 BUILD_DIR [--shell]" >&2; exit 2; }
     TAVREL_BINARY_DIR=$(cd "$1" && pwd)
     export TAVREL_BINARY_DIR
-    exec "$here/appliance" run -- "$here/demo.sh" __inside
+    exec "$here/appliance" run -- "$here/demo.sh" __inside "${2:-}"
 fi
+demo_shell=${2:-}
 
 step() { printf '\n== %s\n' "$*"; }
 
@@ -95,6 +99,15 @@ if appliance-phone --vendor '' --timeout 8 >/dev/null; then
     echo "unexpected: the PC got a lease"; exit 1
 fi
 echo "no lease for the PC, as configured"
+
+if [ "$demo_shell" = --shell ]; then
+    step "Shell inside the appliance (TavrelAgent runs; 'exit' stops it and ends the demo)"
+    echo "Try, for example:"
+    echo "    wbemcli ei $cim:ZPX_DHCPSettingData"
+    echo "    appliance-phone --vendor Zelkor-p4100-A"
+    echo "README.md lists more commands."
+    PS1='appliance# ' bash --norc -i || true
+fi
 
 step "Stopping TavrelAgent (SIGTERM)"
 dhcpd_pid=$(cat /var/run/dhcpd.pid)
