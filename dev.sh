@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libpugixml-dev
   isc-dhcp-server isc-dhcp-client net-tools iproute2 iputils-ping iputils-arping
-  sblim-wbemcli bubblewrap curl procps psmisc util-linux busybox
+  sblim-wbemcli curl procps psmisc util-linux busybox python3
 )
 
 log() { printf '\n== %s\n' "$*"; }
