@@ -12,17 +12,14 @@ appliance sandbox.
 Exit 77 outside the sandbox.
 """
 import ctypes
-import http.client
 import os
-import signal
 import socket
 import statistics
 import struct
-import subprocess
-import sys
 import time
 
-PORT = 5988
+from sandbox_agent import percentile, post, request, run, running_agent
+
 GETS = 500
 WARMUP = 50
 MODIFIES = 20
@@ -31,19 +28,9 @@ PROBE_ADDRESS = '192.168.1.60'
 ANSWER_TIMEOUT = 5.0
 CLONE_NEWNET = 0x40000000
 
-HEADERS = {'Content-Type': 'application/xml; charset="utf-8"', 'CIMOperation': 'MethodCall',
-           'CIMObject': 'root%2Fcimv2'}
 INSTANCE_NAME = ('<INSTANCENAME CLASSNAME="ZPX_DHCPSettingData"><KEYBINDING NAME="InstanceID">'
                  '<KEYVALUE VALUETYPE="string">Zelkor:ZPX_DHCPSettingData</KEYVALUE></KEYBINDING>'
                  '</INSTANCENAME>')
-
-
-def request(method, params):
-    return ('<?xml version="1.0" encoding="utf-8"?><CIM CIMVERSION="2.0" DTDVERSION="2.0">'
-            '<MESSAGE ID="1" PROTOCOLVERSION="1.0"><SIMPLEREQ>'
-            f'<IMETHODCALL NAME="{method}"><LOCALNAMESPACEPATH>'
-            '<NAMESPACE NAME="root"/><NAMESPACE NAME="cimv2"/></LOCALNAMESPACEPATH>'
-            f'{params}</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>')
 
 
 GET = request('GetInstance', f'<IPARAMVALUE NAME="InstanceName">{INSTANCE_NAME}</IPARAMVALUE>')
@@ -58,11 +45,9 @@ def modify(lease_time):
 
 
 def call(conn, method, body):
-    conn.request('POST', '/cimom', body, dict(HEADERS, CIMMethod=method))
-    response = conn.getresponse()
-    data = response.read()
-    if response.status != 200 or b'<ERROR' in data:
-        raise RuntimeError(f'{method}: HTTP {response.status} {data[:300]!r}')
+    status, data = post(conn, method, body)
+    if status != 200 or b'<ERROR' in data:
+        raise RuntimeError(f'{method}: HTTP {status} {data[:300]!r}')
     return data
 
 
@@ -133,44 +118,17 @@ def wait_for_offer(sock, xid):
     return False, xid
 
 
-def main():
-    binary = os.environ.get('TAVREL_BINARY_DIR', '')
-    source = os.environ.get('TAVREL_SOURCE_DIR', '')
-    if not os.path.isdir('/pq/lib/remoteprovider') or 'APPLIANCE_NS_LAN' not in os.environ:
-        print('needs the appliance sandbox', file=sys.stderr)
-        return 77
-    library = os.path.join(binary, 'lib', 'libTavrel.so')
-    link = '/pq/lib/remoteprovider/libTavrel.so'
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(library, link)
-    with open(os.path.join(source, 'agent', 'dhcpcomp-sample.conf')) as f:
-        sample = f.read()
-    probe = f'{PROBE_ADDRESS} 02:00:00:7B:00:01 bench-probe Probe'
-    with open('/pq/etc/dhcpcomp.conf', 'w') as f:
-        f.write(sample.replace('reservedAddrs = \n', f'reservedAddrs = {probe}\n', 1))
-    scratch = os.environ.get('APPLIANCE_SCRATCH', '.')
-    config = os.path.join(scratch, 'tavrel-agent.conf')
-    with open(config, 'w') as f:
-        f.write(f'http_server.http_port = {PORT}\n'
-                f'provider_agent.mof_file = {os.path.join(binary, "lib", "Tavrel.mof")}\n'
-                'owcimomd.log_location = stderr\nowcimomd.log_level = error\n')
-    with open(os.path.join(scratch, 'agent.err'), 'w') as err:
-        agent = subprocess.Popen([os.path.join(binary, 'bin', 'TavrelAgent'), '-c', config],
-                                 stdout=subprocess.DEVNULL, stderr=err)
+def serves_settings(conn):
     try:
-        deadline = time.monotonic() + 60
-        while True:
-            try:
-                conn = http.client.HTTPConnection('127.0.0.1', PORT, timeout=10)
-                call(conn, 'GetInstance', GET)
-                break
-            except (OSError, RuntimeError):
-                if time.monotonic() > deadline or agent.poll() is not None:
-                    print('the agent did not serve the setting data', file=sys.stderr)
-                    return 1
-                time.sleep(0.2)
+        call(conn, 'GetInstance', GET)
+        return True
+    except RuntimeError:
+        return False
 
+
+def benchmark():
+    probe = f'{PROBE_ADDRESS} 02:00:00:7B:00:01 bench-probe Probe'
+    with running_agent(probe, serves_settings) as conn:
         for _ in range(WARMUP):
             call(conn, 'GetInstance', GET)
         times = []
@@ -179,9 +137,9 @@ def main():
             call(conn, 'GetInstance', GET)
             times.append((time.perf_counter() - begin) * 1000)
         times.sort()
-        p50 = times[len(times) // 2]
+        p50 = percentile(times, 0.5)
         print(f'GetInstance(ZPX_DHCPSettingData): p50 {p50:.3f} ms  '
-              f'p99 {times[len(times) * 99 // 100]:.3f} ms  '
+              f'p99 {percentile(times, 0.99):.3f} ms  '
               f'(goal p50 <= 0.5 ms: {"met" if p50 <= 0.5 else "NOT met"})')
 
         sock = probe_socket()
@@ -203,14 +161,7 @@ def main():
               f'max {max(latencies, default=0):.1f} ms  no answer {failed} '
               f'(goal median < 80 ms: {"met" if failed == 0 and median < 80 else "NOT met"})')
         return 0 if failed == 0 else 1
-    finally:
-        agent.send_signal(signal.SIGTERM)
-        try:
-            agent.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            agent.kill()
-            agent.wait()
 
 
 if __name__ == '__main__':
-    sys.exit(main())
+    raise SystemExit(run(benchmark))
