@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "corvane.h"
 #include "dhcpcomp.h"
@@ -18,6 +19,11 @@ static const char kLoopbackText[] = "127.0.0.1";
 // "W YYYY/MM/DD HH:MM:SS" and its CIM date-time form.
 static const size_t kLeaseTimeLength = 21;
 static const char kOWTimeSuffix[] = ".000000+000";
+
+// Hardware address: six pairs, bare or joined by ":" or "-".
+static const size_t kMacPairs = 6;
+static const size_t kMacBareLength = 12;
+static const size_t kMacTextLength = 17;
 
 // Octets and dotted-quad text of ipLong.
 static void splitIPAddr(s_ipAddr* a) {
@@ -92,14 +98,53 @@ int dhcpUtilAtoH(char* s) {
   return digit;
 }
 
+// Every character of text matches its place in pattern: 'd' a digit, any
+// other character itself.
+static bool matchesPattern(const char* text, const char* pattern) {
+  for (; *pattern != '\0'; ++pattern, ++text) {
+    if (*pattern == 'd' ? !isdigit(static_cast<unsigned char>(*text)) : *text != *pattern)
+      return false;
+  }
+  return *text == '\0';
+}
+
+static int twoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+// 1 when the fields name a real second of the calendar (no 31 April, no leap
+// second): the CIM date-time the text becomes must parse.
+static int isCalendarTime(int year, int month, int day, int hour, int minute, int second) {
+  struct tm fields;
+  memset(&fields, 0, sizeof(fields));
+  fields.tm_year = year - 1900;
+  fields.tm_mon = month - 1;
+  fields.tm_mday = day;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  struct tm normalised = fields;
+  if (timegm(&normalised) == static_cast<time_t>(-1)) return 0;
+  return normalised.tm_year == fields.tm_year && normalised.tm_mon == fields.tm_mon &&
+         normalised.tm_mday == fields.tm_mday && normalised.tm_hour == fields.tm_hour &&
+         normalised.tm_min == fields.tm_min && normalised.tm_sec == fields.tm_sec;
+}
+
 int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
-  if (text == nullptr || strlen(text) != kLeaseTimeLength) return 0;
+  if (text == nullptr || strlen(text) != kLeaseTimeLength ||
+      !matchesPattern(text, "d dddd/dd/dd dd:dd:dd") ||
+      !isCalendarTime(atoi(text + 2), twoDigits(text + 7), twoDigits(text + 10),
+                      twoDigits(text + 13), twoDigits(text + 16), twoDigits(text + 19)))
+    return 0;
   char converted[DHCP_LEASE_TIME_TEXT_SIZE];
   // Year, month, day, hour, minute, second of "W YYYY/MM/DD HH:MM:SS".
   snprintf(converted, sizeof(converted), "%.4s%.2s%.2s%.2s%.2s%.2s%s", text + 2, text + 7,
            text + 10, text + 13, text + 16, text + 19, kOWTimeSuffix);
   strcpy(text, converted);
   return 1;
+}
+
+int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address) {
+  return e->ipAddress.ipLong != 0 && e->netmask.ipLong != 0 && address != 0 &&
+         (address & e->netmask.ipLong) == (e->ipAddress.ipLong & e->netmask.ipLong);
 }
 
 char* dhcpUtilReadTextFile(const char* path) {
@@ -193,4 +238,34 @@ int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
   int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
   if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(a);
   return rc;
+}
+
+int dhcpUtilNormaliseMacAddr(char* mac) {
+  char text[DHCP_MAC_ADDR_SIZE];
+  size_t length = strnlen(mac, DHCP_MAC_ADDR_SIZE);
+  if (mac[0] != '\0' && mac[1] != '\0' && mac[2] != '-' && mac[2] != ':') {
+    if (length != kMacBareLength) return DHCP_RC_INVALID_MAC;
+    size_t out = 0;
+    for (size_t pair = 0; pair < kMacPairs; ++pair) {
+      if (pair > 0) text[out++] = ':';
+      text[out++] = mac[2 * pair];
+      text[out++] = mac[2 * pair + 1];
+    }
+    text[out] = '\0';
+  } else {
+    if (length != kMacTextLength) return DHCP_RC_INVALID_MAC;
+    memcpy(text, mac, kMacTextLength + 1);
+  }
+  for (size_t pair = 0; pair < kMacPairs; ++pair) {
+    char* p = text + 3 * pair;
+    bool last = pair + 1 == kMacPairs;
+    if (!last && p[2] == '-') p[2] = ':';
+    // Both digits are checked: a pair such as "0g" would break dhcpd.conf.
+    if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
+    if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
+  }
+  for (char* c = text; *c != '\0'; ++c)
+    *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  memcpy(mac, text, kMacTextLength + 1);
+  return DHCP_RC_OK;
 }
