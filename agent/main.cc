@@ -51,7 +51,6 @@ namespace {
 const char kVersion[] = "V42.10.55.84";
 const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
-const char kServerLeaseCopyCommand[] = "cp -f /pq/etc/dhcpd.leases /pq/etc/dhcpd.t20leases";
 const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
 const unsigned kLoopSleepSeconds = 5;
 // Service registration: the framework's reserved arguments and flags.
@@ -165,9 +164,8 @@ bool bringUpConfiguration() {
   dhcpCompVerifyAllRangesInSubnets();
   dhcpCompCommitConfigurationChanges();
 
-  dhcpCompRunCommand("%s", kServerLeaseCopyCommand);
-  // dhcpCompGetDhcpdServerLeaseInfo() reads the server's leases here once it
-  // exists.
+  dhcpCompLeaseFileChanged();
+  dhcpCompGetDhcpdServerLeaseInfo();
 
   // The provider singletons, made after the provider agent has installed the
   // implementation instance managers so that CIM requests find them. They
