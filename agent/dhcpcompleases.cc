@@ -1,9 +1,11 @@
 // The server lease file: change detection with a private copy, the record
 // reader, and the lease lists of the LANs with their provider lease objects.
+#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -73,62 +75,179 @@ void keepStamp(const LeaseFileStamp& stamp) {
            stamp.modified.tv_nsec);
 }
 
+enum CopyResult { kCopied, kCopyFailed, kCopyUnsupported };
+
+// Copies from to to inside the kernel; kCopyUnsupported when the file
+// systems do not allow it before anything was copied.
+CopyResult copyInKernel(int from, int to) {
+  off_t total = 0;
+  for (;;) {
+    ssize_t got = copy_file_range(from, nullptr, to, nullptr, kMaxLeaseFileSize, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) return kCopied;
+    if (got < 0) {
+      bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                         errno == EOPNOTSUPP;
+      return total == 0 && unsupported ? kCopyUnsupported : kCopyFailed;
+    }
+    total += got;
+    if (total > kMaxLeaseFileSize) return kCopyFailed;
+  }
+}
+
+CopyResult copyThroughBuffer(int from, int to) {
+  static char buffer[kCopyChunk];
+  off_t total = 0;
+  for (;;) {
+    ssize_t got = read(from, buffer, sizeof(buffer));
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) return kCopied;
+    if (got < 0) return kCopyFailed;
+    total += got;
+    if (total > kMaxLeaseFileSize) return kCopyFailed;
+    for (ssize_t done = 0; done < got;) {
+      ssize_t put = write(to, buffer + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return kCopyFailed;
+      done += put;
+    }
+  }
+}
+
 // Copies the open lease file into the private copy through a temporary file
 // and a rename, so a reader never sees half a copy. dhcpd may append while
 // this runs: the copy then ends inside a record, which the reader drops.
 bool copyLeaseFile(int from) {
   int to = open(kLeaseCopyTemp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (to < 0) return false;
-  static char buffer[kCopyChunk];
-  bool ok = true;
-  off_t total = 0;
-  for (;;) {
-    ssize_t got = read(from, buffer, sizeof(buffer));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    total += got;
-    if (total > kMaxLeaseFileSize) {
-      ok = false;
-      break;
-    }
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(to, buffer + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        ok = false;
-        break;
-      }
-      done += put;
-    }
-    if (!ok) break;
-  }
+  CopyResult result = copyInKernel(from, to);
+  if (result == kCopyUnsupported) result = copyThroughBuffer(from, to);
+  bool ok = result == kCopied;
   if (close(to) != 0) ok = false;
   if (ok && rename(kLeaseCopyTemp, DHCPD_LEASE_COPY_FILE) == 0) return true;
   unlink(kLeaseCopyTemp);
   return false;
 }
 
-// Reads one line into line, cut to kLeaseLineSize - 1 characters. 0 at the
-// end of the file, 1 for a whole line, 2 for a longer line, whose rest is
-// consumed so that it never reads as a line of its own (a line holding a zero
-// byte counts as longer).
-int readLeaseLine(FILE* file, char* line) {
-  if (fgets(line, kLeaseLineSize, file) == nullptr) return 0;
-  size_t length = strlen(line);
-  if ((length > 0 && line[length - 1] == '\n') || feof(file)) return 1;
-  int c;
-  while ((c = getc(file)) != EOF && c != '\n') {
-  }
-  return 2;
+// One line of a lease file, line end included, and whether it fits the
+// reader's line buffer. Lines that do not fit carry nothing the agent reads
+// (long "uid", "set" and "option" lines): they are left out whole.
+struct LeaseLine {
+  const char* text;
+  size_t length;
+  bool fits;
+};
+
+// A line fits when it has at most kLeaseLineSize - 1 characters with its
+// line end (kLeaseLineSize - 2 without, at the end of the file) and no zero
+// byte.
+bool lineFits(const char* text, size_t length) {
+  bool ended = length > 0 && text[length - 1] == '\n';
+  return length + (ended ? 0 : 1) <= kLeaseLineSize - 1 && memchr(text, '\0', length) == nullptr;
 }
+
+// The lines of a lease file held in memory.
+class MemoryLines {
+ public:
+  MemoryLines(const char* begin, const char* end) : m_pos(begin), m_end(end) {}
+  bool next(LeaseLine* line) {
+    if (m_pos >= m_end) return false;
+    const char* newline = static_cast<const char*>(memchr(m_pos, '\n', m_end - m_pos));
+    const char* stop = newline != nullptr ? newline + 1 : m_end;
+    size_t length = static_cast<size_t>(stop - m_pos);
+    *line = {m_pos, length, lineFits(m_pos, length)};
+    m_pos = stop;
+    return true;
+  }
+
+ private:
+  const char* m_pos;
+  const char* m_end;
+};
+
+// The lines of a lease file read through stdio into a line buffer; a longer
+// line is consumed whole and keeps only its start.
+class FileLines {
+ public:
+  explicit FileLines(FILE* file) : m_file(file) {}
+  bool next(LeaseLine* line) {
+    size_t length = 0, kept = 0;
+    int c;
+    while ((c = getc_unlocked(m_file)) != EOF) {
+      if (kept < sizeof(m_buffer) - 1) m_buffer[kept++] = static_cast<char>(c);
+      ++length;
+      if (c == '\n') break;
+    }
+    if (length == 0) return false;
+    m_buffer[kept] = '\0';
+    *line = {m_buffer, kept, kept == length && lineFits(m_buffer, kept)};
+    return true;
+  }
+
+ private:
+  FILE* m_file;
+  char m_buffer[kLeaseLineSize];
+};
 
 bool startsWith(const char* text, size_t length, const char* prefix) {
   size_t prefixLength = strlen(prefix);
   return length >= prefixLength && memcmp(text, prefix, prefixLength) == 0;
 }
+
+// Finds the next complete record ("lease ..." up to its "}" line) and hands
+// its kept lines to sink: start() at its first line, add() for each kept line
+// (the first included), finish() at the "}" line. A record that meets another
+// "lease " line or the end of the file before its "}" is dropped, not merged;
+// one whose kept lines exceed the record buffer is skipped whole. False at
+// the end of the lines.
+template <class Lines, class Sink>
+bool readLeaseRecord(Lines& lines, Sink& sink) {
+  LeaseLine line;
+  size_t used = 0;
+  bool inRecord = false;
+  bool broken = false;  // skipped up to its end
+  while (lines.next(&line)) {
+    if (startsWith(line.text, line.length, kRecordStart)) {
+      inRecord = true;
+      broken = !line.fits;
+      used = 0;
+      sink.start(line);
+    } else if (!inRecord) {
+      continue;
+    } else if (line.text[0] == kRecordEnd) {
+      if (!broken) {
+        sink.finish(line);
+        return true;
+      }
+      inRecord = false;
+      continue;
+    }
+    if (broken || !line.fits) continue;
+    if (used + line.length >= DHCP_LEASE_RECORD_SIZE) {
+      broken = true;
+      continue;
+    }
+    sink.add(line);
+    used += line.length;
+  }
+  return false;
+}
+
+// Copies a record's kept lines into a record buffer, terminated.
+class CopySink {
+ public:
+  explicit CopySink(char* out) : m_out(out) {}
+  void start(const LeaseLine&) { m_used = 0; }
+  void add(const LeaseLine& line) {
+    memcpy(m_out + m_used, line.text, line.length);
+    m_used += line.length;
+  }
+  void finish(const LeaseLine&) { m_out[m_used] = '\0'; }
+
+ private:
+  char* m_out;
+  size_t m_used = 0;
+};
 
 // Copies the value of a "key value;" line, up to the ";", into out (size
 // bytes). False when there is no ";" or the value does not fit.
@@ -145,52 +264,79 @@ bool leaseTime(const char* value, const char* lineEnd, char* out) {
          dhcpUtilConvertLeaseTimeToOWTime(out) == 1;
 }
 
-// Fills lease from one record read by dhcpReadAndConvertLeaseRecord. False
-// when the address, a time, the binding state or the hardware address is
-// missing or malformed.
+// Parses a record's lines as they come into lease. complete() tells whether
+// the address, both times, the binding state and the hardware address were
+// there and well formed.
 //   lease <address> {
 //     starts <weekday> <yyyy/mm/dd> <hh:mm:ss>;   ends ...;
 //     binding state <state>;   hardware ethernet <mac>;   client-hostname "<name>";
-bool parseLeaseRecord(const char* record, s_leaseInfo* lease) {
-  memset(lease, 0, sizeof(*lease));
-  bool haveAddress = false, haveStarts = false, haveEnds = false, haveState = false,
-       haveMac = false;
-  for (const char* line = record; *line != '\0';) {
-    const char* lineEnd = strchr(line, '\n');
-    if (lineEnd == nullptr) lineEnd = line + strlen(line);
-    const char* p = line;
+class ParseSink {
+ public:
+  void start(const LeaseLine&) {
+    memset(&lease, 0, sizeof(lease));
+    m_first = true;
+    m_haveAddress = m_haveStarts = m_haveEnds = m_haveState = m_haveMac = false;
+  }
+
+  void add(const LeaseLine& line) {
+    const char* lineEnd = line.text + line.length;
+    const char* p = line.text;
     while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
     size_t length = static_cast<size_t>(lineEnd - p);
-    if (line == record && startsWith(p, length, kRecordStart)) {
-      const char* value = p + strlen(kRecordStart);
-      size_t valueLength = strcspn(value, " \n");
-      if (valueLength < DHCP_IP_STRING_SIZE) {
-        memcpy(lease->ipAddr.ipString, value, valueLength);
-        lease->ipAddr.ipString[valueLength] = '\0';
-        haveAddress = dhcpUtilConvertUntrustedIPAddr(&lease->ipAddr, ipTypeAddress) == DHCP_RC_OK;
-      }
+    if (m_first) {
+      m_first = false;
+      address(p + strlen(kRecordStart), lineEnd);
     } else if (startsWith(p, length, "starts ")) {
-      haveStarts = leaseTime(p + 7, lineEnd, lease->starts);
+      m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
     } else if (startsWith(p, length, "ends ")) {
-      haveEnds = leaseTime(p + 5, lineEnd, lease->ends);
+      m_haveEnds = leaseTime(p + 5, lineEnd, lease.ends);
     } else if (startsWith(p, length, "binding state ")) {
       char state[16];
-      haveState = statementValue(p + 14, lineEnd, state, sizeof(state));
+      m_haveState = statementValue(p + 14, lineEnd, state, sizeof(state));
       // Only "active" is a lease a client holds ("abandoned" is not).
-      lease->bindingActive = haveState && strcmp(state, "active") == 0;
+      lease.bindingActive = m_haveState && strcmp(state, "active") == 0;
     } else if (startsWith(p, length, "hardware ethernet ")) {
-      haveMac = statementValue(p + 18, lineEnd, lease->hardwareAddr, DHCP_MAC_ADDR_SIZE) &&
-                dhcpUtilNormaliseMacAddr(lease->hardwareAddr) == DHCP_RC_OK;
+      m_haveMac = statementValue(p + 18, lineEnd, lease.hardwareAddr, DHCP_MAC_ADDR_SIZE) &&
+                  dhcpUtilNormaliseMacAddr(lease.hardwareAddr) == DHCP_RC_OK;
     } else if (startsWith(p, length, "client-hostname \"")) {
       const char* value = p + 17;
       const char* quote = static_cast<const char*>(memchr(value, '"', lineEnd - value));
-      size_t valueLength = static_cast<size_t>((quote != nullptr ? quote : lineEnd) - value);
-      dhcpUtilCopyText(lease->clientHostname, DHCP_CLIENT_NAME_SIZE, value, valueLength);
+      const char* stop = quote != nullptr ? quote : lineEnd;
+      while (stop > value && stop[-1] == '\n') --stop;
+      dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value,
+                       static_cast<size_t>(stop - value));
     }
-    line = *lineEnd == '\n' ? lineEnd + 1 : lineEnd;
   }
-  return haveAddress && haveStarts && haveEnds && haveState && haveMac;
-}
+
+  void finish(const LeaseLine&) {}
+
+  bool complete() const {
+    return m_haveAddress && m_haveStarts && m_haveEnds && m_haveState && m_haveMac;
+  }
+
+  s_leaseInfo lease;
+
+ private:
+  // dhcpd writes canonical dotted quads; inet_pton takes nothing else.
+  void address(const char* value, const char* lineEnd) {
+    const char* blank = value;
+    while (blank < lineEnd && *blank != ' ' && *blank != '\n') ++blank;
+    size_t length = static_cast<size_t>(blank - value);
+    if (length >= DHCP_IP_STRING_SIZE) return;
+    char text[DHCP_IP_STRING_SIZE];
+    memcpy(text, value, length);
+    text[length] = '\0';
+    struct in_addr parsed;
+    if (inet_pton(AF_INET, text, &parsed) != 1) return;
+    lease.ipAddr.ipLong = ntohl(parsed.s_addr);
+    dhcpUtilConvertIPAddrLongtoIPAddr(&lease.ipAddr);
+    m_haveAddress = lease.ipAddr.ipLong != 0;
+  }
+
+  bool m_first = true;
+  bool m_haveAddress = false, m_haveStarts = false, m_haveEnds = false, m_haveState = false,
+       m_haveMac = false;
+};
 
 // The LAN whose network holds address: the OAM LAN, the customer LAN, then
 // the VLANs in their order; null when none does.
@@ -203,17 +349,10 @@ s_dhcpCompConfig* leaseOwner(uint32_t address, bool* oam) {
   return nullptr;
 }
 
-template <class Impl>
-Impl* makeLeaseObject(const std::string& id, const s_leaseInfo& values) {
-  Impl* object = new Impl(id);
-  object->initContents(values.hardwareAddr, values.ipAddr.ipString, values.starts, values.ends,
-                       values.clientHostname, values.clientHostname);
-  return object;
-}
-
 // Builds the lease lists record by record. The lease file holds a record at
 // every grant and renewal; the latest record of an address tells its state.
-// Nodes are indexed by address, so a rebuild is linear in the file.
+// Nodes are indexed by address, so a rebuild is linear in the file; each
+// object is given the values of its latest record once, at the end.
 class LeaseListBuilder {
  public:
   LeaseListBuilder() { m_index.reserve(1024); }
@@ -222,9 +361,9 @@ class LeaseListBuilder {
     bool oam = false;
     s_dhcpCompConfig* owner = leaseOwner(lease.ipAddr.ipLong, &oam);
     if (owner == nullptr) return;
-    std::unordered_map<uint32_t, s_leaseInfo*>::iterator found = m_index.find(lease.ipAddr.ipLong);
+    std::unordered_map<uint32_t, Entry>::iterator found = m_index.find(lease.ipAddr.ipLong);
     if (found != m_index.end()) {
-      update(found->second, lease, oam);
+      update(&found->second, lease, oam);
       return;
     }
     if (!lease.bindingActive) return;
@@ -241,7 +380,7 @@ class LeaseListBuilder {
     node->next = nullptr;
     node->customerLanLease = nullptr;
     node->oamLanLease = nullptr;
-    createObject(node, lease, oam, nextId(oam));
+    createObject(node, oam);
     // The lists start empty: the rebuild deleted them first.
     s_leaseInfo*& tail = m_tails[owner];
     if (tail == nullptr)
@@ -249,7 +388,21 @@ class LeaseListBuilder {
     else
       tail->next = node;
     tail = node;
-    m_index.emplace(lease.ipAddr.ipLong, node);
+    m_index.emplace(lease.ipAddr.ipLong, Entry{node, lease});
+  }
+
+  // Hands every object the values of its latest active record.
+  void finish() {
+    for (auto& address : m_index) {
+      const s_leaseInfo& v = address.second.latest;
+      s_leaseInfo* node = address.second.node;
+      if (node->customerLanLease != nullptr)
+        node->customerLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends,
+                                             v.clientHostname, v.clientHostname);
+      if (node->oamLanLease != nullptr)
+        node->oamLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends,
+                                        v.clientHostname, v.clientHostname);
+    }
   }
 
   // No more addresses can be listed (the limit, or memory ran out).
@@ -257,9 +410,16 @@ class LeaseListBuilder {
   size_t listed() const { return m_index.size(); }
 
  private:
-  // A later record of a listed address: its values replace the object's, an
-  // inactive binding removes the object; the node keeps its own fields.
-  void update(s_leaseInfo* node, const s_leaseInfo& lease, bool oam) {
+  struct Entry {
+    s_leaseInfo* node;
+    s_leaseInfo latest;  // the latest active record's values
+  };
+
+  // A later record of a listed address: an active one makes its values the
+  // object's (creating the object if there is none), an inactive one
+  // removes the object; the node keeps its own fields.
+  void update(Entry* entry, const s_leaseInfo& lease, bool oam) {
+    s_leaseInfo* node = entry->node;
     bool hasObject = node->customerLanLease != nullptr || node->oamLanLease != nullptr;
     if (hasObject && !lease.bindingActive) {
       if (oam) {
@@ -271,29 +431,20 @@ class LeaseListBuilder {
       }
       return;
     }
-    if (!hasObject) {
-      createObject(node, lease, oam, nextId(oam));
-    } else if (oam) {
-      node->oamLanLease->initContents(lease.hardwareAddr, lease.ipAddr.ipString, lease.starts,
-                                      lease.ends, lease.clientHostname, lease.clientHostname);
-    } else {
-      node->customerLanLease->initContents(lease.hardwareAddr, lease.ipAddr.ipString,
-                                           lease.starts, lease.ends, lease.clientHostname,
-                                           lease.clientHostname);
-    }
-  }
-
-  void createObject(s_leaseInfo* node, const s_leaseInfo& values, bool oam, const std::string& id) {
-    if (oam)
-      node->oamLanLease = makeLeaseObject<ZPX_DHCPClientLeaseInfoOAMLANImpl>(id, values);
-    else
-      node->customerLanLease = makeLeaseObject<ZPX_DHCPClientLeaseInfoCustomerLANImpl>(id, values);
+    if (!hasObject) createObject(node, oam);
+    entry->latest = lease;
   }
 
   // Customer LAN and VLANs count from 0, the OAM LAN from 1.
-  std::string nextId(bool oam) { return std::to_string(oam ? m_oamCount++ : m_customerCount++); }
+  void createObject(s_leaseInfo* node, bool oam) {
+    if (oam)
+      node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(m_oamCount++));
+    else
+      node->customerLanLease =
+          new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(m_customerCount++));
+  }
 
-  std::unordered_map<uint32_t, s_leaseInfo*> m_index;
+  std::unordered_map<uint32_t, Entry> m_index;
   std::unordered_map<s_dhcpCompConfig*, s_leaseInfo*> m_tails;
   unsigned m_customerCount = 0;
   unsigned m_oamCount = 1;
@@ -340,66 +491,43 @@ int dhcpCompLeaseFileChanged(void) {
 }
 
 int dhcpReadAndConvertLeaseRecord(FILE* file, char* out) {
-  char line[kLeaseLineSize];
-  size_t used = 0;
-  bool inRecord = false;
-  bool broken = false;  // over-long: skipped up to its end
   out[0] = '\0';
-  for (;;) {
-    int kind = readLeaseLine(file, line);
-    if (kind == 0) {
-      out[0] = '\0';
-      return 0;
-    }
-    size_t length = strlen(line);
-    if (startsWith(line, length, kRecordStart)) {
-      // A record still open here had no end: it is dropped, not merged.
-      inRecord = true;
-      broken = kind != 1;
-      used = 0;
-    } else if (!inRecord) {
-      continue;
-    } else if (line[0] == kRecordEnd) {
-      if (!broken) {
-        out[used] = '\0';
-        return 1;
-      }
-      inRecord = false;
-      continue;
-    }
-    if (broken || kind != 1) continue;
-    if (used + length >= DHCP_LEASE_RECORD_SIZE) {
-      broken = true;
-      continue;
-    }
-    memcpy(out + used, line, length);
-    used += length;
-  }
+  FileLines lines(file);
+  CopySink sink(out);
+  return readLeaseRecord(lines, sink) ? 1 : 0;
 }
 
-void dhcpCompBuildLeaseLists(FILE* file) {
+void dhcpCompBuildLeaseLists(const char* text, size_t size) {
   dhcpCompDeleteLeaseInfoInstances();
-  char* record = static_cast<char*>(malloc(DHCP_LEASE_RECORD_SIZE));
-  if (record == nullptr) return;
   LeaseListBuilder builder;
-  s_leaseInfo lease;
-  while (!builder.full() && dhcpReadAndConvertLeaseRecord(file, record) == 1)
-    if (parseLeaseRecord(record, &lease)) builder.add(lease);
+  MemoryLines lines(text, text + size);
+  ParseSink record;
+  while (!builder.full() && readLeaseRecord(lines, record))
+    if (record.complete()) builder.add(record.lease);
+  builder.finish();
   if (builder.full())
     syslog(LOG_WARNING, "Server lease file %s: only the first %zu addresses are listed.",
            DHCPD_LEASE_FILE, builder.listed());
-  free(record);
 }
 
 void dhcpCompGetDhcpdServerLeaseInfo(void) {
-  FILE* file = fopen(DHCPD_LEASE_COPY_FILE, "rbe");
-  if (file == nullptr) {
+  int fd = open(DHCPD_LEASE_COPY_FILE, O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || st.st_size == 0 || st.st_size > kMaxLeaseFileSize) {
+    if (fd >= 0) close(fd);
     dhcpCompDeleteLeaseInfoInstances();
     return;
   }
-  setvbuf(file, nullptr, _IOFBF, kCopyChunk);
-  dhcpCompBuildLeaseLists(file);
-  fclose(file);
+  size_t size = static_cast<size_t>(st.st_size);
+  void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  close(fd);
+  if (text == MAP_FAILED) {
+    dhcpCompDeleteLeaseInfoInstances();
+    return;
+  }
+  madvise(text, size, MADV_SEQUENTIAL);
+  dhcpCompBuildLeaseLists(static_cast<const char*>(text), size);
+  munmap(text, size);
 }
 
 void dhcpCompDeleteLeaseInfoInstances(void) { forEachLeaseList(dhcpCompDeallocConfigLeaseInfo); }

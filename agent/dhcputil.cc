@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include "corvane.h"
 #include "dhcpcomp.h"
@@ -25,11 +24,19 @@ static const size_t kMacPairs = 6;
 static const size_t kMacBareLength = 12;
 static const size_t kMacTextLength = 17;
 
-// Octets and dotted-quad text of ipLong.
+// Octets and dotted-quad text of ipLong (written by hand: lease files
+// convert an address per record).
 static void splitIPAddr(s_ipAddr* a) {
-  for (int i = 0; i < 4; ++i) a->ipOctets[i] = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
-  snprintf(a->ipString, sizeof(a->ipString), "%u.%u.%u.%u", a->ipOctets[0], a->ipOctets[1],
-           a->ipOctets[2], a->ipOctets[3]);
+  char* out = a->ipString;
+  for (int i = 0; i < 4; ++i) {
+    uint8_t octet = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
+    a->ipOctets[i] = octet;
+    if (i > 0) *out++ = '.';
+    if (octet >= 100) *out++ = static_cast<char>('0' + octet / 100);
+    if (octet >= 10) *out++ = static_cast<char>('0' + octet / 10 % 10);
+    *out++ = static_cast<char>('0' + octet % 10);
+  }
+  *out = '\0';
 }
 
 int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback) {
@@ -108,36 +115,38 @@ static bool matchesPattern(const char* text, const char* pattern) {
   return *text == '\0';
 }
 
-static int twoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+static int digitsValue(const char* p, int count) {
+  int value = 0;
+  for (int i = 0; i < count; ++i) value = value * 10 + (p[i] - '0');
+  return value;
+}
 
-// 1 when the fields name a real second of the calendar (no 31 April, no leap
-// second): the CIM date-time the text becomes must parse.
+// 1 when the fields name a real second of the calendar (no 31 April, no
+// leap second): the CIM date-time the text becomes must parse.
 static int isCalendarTime(int year, int month, int day, int hour, int minute, int second) {
-  struct tm fields;
-  memset(&fields, 0, sizeof(fields));
-  fields.tm_year = year - 1900;
-  fields.tm_mon = month - 1;
-  fields.tm_mday = day;
-  fields.tm_hour = hour;
-  fields.tm_min = minute;
-  fields.tm_sec = second;
-  struct tm normalised = fields;
-  if (timegm(&normalised) == static_cast<time_t>(-1)) return 0;
-  return normalised.tm_year == fields.tm_year && normalised.tm_mon == fields.tm_mon &&
-         normalised.tm_mday == fields.tm_mday && normalised.tm_hour == fields.tm_hour &&
-         normalised.tm_min == fields.tm_min && normalised.tm_sec == fields.tm_sec;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return 0;
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
+  // "W YYYY/MM/DD HH:MM:SS"
   if (text == nullptr || strlen(text) != kLeaseTimeLength ||
       !matchesPattern(text, "d dddd/dd/dd dd:dd:dd") ||
-      !isCalendarTime(atoi(text + 2), twoDigits(text + 7), twoDigits(text + 10),
-                      twoDigits(text + 13), twoDigits(text + 16), twoDigits(text + 19)))
+      !isCalendarTime(digitsValue(text + 2, 4), digitsValue(text + 7, 2),
+                      digitsValue(text + 10, 2), digitsValue(text + 13, 2),
+                      digitsValue(text + 16, 2), digitsValue(text + 19, 2)))
     return 0;
+  // Year, month, day, hour, minute, second, then the fixed fraction and offset.
+  static const int kFields[][2] = {{2, 4}, {7, 2}, {10, 2}, {13, 2}, {16, 2}, {19, 2}};
   char converted[DHCP_LEASE_TIME_TEXT_SIZE];
-  // Year, month, day, hour, minute, second of "W YYYY/MM/DD HH:MM:SS".
-  snprintf(converted, sizeof(converted), "%.4s%.2s%.2s%.2s%.2s%.2s%s", text + 2, text + 7,
-           text + 10, text + 13, text + 16, text + 19, kOWTimeSuffix);
+  char* out = converted;
+  for (const int* field : kFields) {
+    memcpy(out, text + field[0], static_cast<size_t>(field[1]));
+    out += field[1];
+  }
+  memcpy(out, kOWTimeSuffix, sizeof(kOWTimeSuffix));
   strcpy(text, converted);
   return 1;
 }

@@ -4,7 +4,6 @@
 #define TAVREL_AGENT_DHCPUTIL_INTERNAL_H
 
 #include <stddef.h>
-#include <stdio.h>
 
 #include "dhcpcomp.h"
 
@@ -44,8 +43,8 @@ int dhcpUtilNormaliseMacAddr(char* mac);
 // address or mask has no network and holds no address.
 int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address);
 
-// Rebuilds the lease lists of all LANs, and their lease objects, from a
-// server lease file open for reading.
-void dhcpCompBuildLeaseLists(FILE* file);
+// Rebuilds the lease lists of all LANs, and their lease objects, from the
+// text of a server lease file.
+void dhcpCompBuildLeaseLists(const char* text, size_t size);
 
 #endif

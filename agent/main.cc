@@ -6,6 +6,7 @@
 // the provider agent a locker and takes that same lock for its own work
 // once the provider agent exists, so the two never run at once.
 #include <dlfcn.h>
+#include <malloc.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -53,6 +54,8 @@ const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
 const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
 const unsigned kLoopSleepSeconds = 5;
+// Allocations from this size on are mapped apart from the heap.
+const int kMallocMmapThreshold = 1024 * 1024;
 // Service registration: the framework's reserved arguments and flags.
 const int kServiceFlags = 3;
 
@@ -200,6 +203,11 @@ void runLoopPass() {
 int main(int argc, char* argv[]) {
   bool serviceMode = true;
   openlog(TAVREL_AGENT_NAME, LOG_CONS | LOG_PERROR, LOG_DAEMON);
+  // Large answers (a lease listing runs to megabytes) get pages of their
+  // own, returned when the answer has been sent. Left to the heap, they
+  // would be reused for small objects made meanwhile, which then pin the
+  // whole area in memory.
+  mallopt(M_MMAP_THRESHOLD, kMallocMmapThreshold);
 
   std::unique_ptr<CmdLineParser> parser;
   try {
