@@ -18,9 +18,13 @@ PACKAGES=(
 
 log() { printf '\n== %s\n' "$*"; }
 
+# Only the benchmarks use these: the lease rebuild is compared with dhcpd-pools.
+BENCH_PACKAGES=(dhcpd-pools)
+
+# deps [PACKAGE...]: installs what is missing of PACKAGES and the packages given.
 deps() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -65,7 +69,7 @@ case "${1:-}" in
   build) deps; build ;;
   test) deps; build; build_asan; run_tests ;;
   demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
-  bench) deps; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
+  bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   package) deps; build; package ;;
   *) echo "usage: $0 {deps|build|test|demo|bench|package}" >&2; exit 2 ;;
 esac

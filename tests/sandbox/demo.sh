@@ -100,6 +100,9 @@ if appliance-phone --vendor '' --timeout 8 >/dev/null; then
 fi
 echo "no lease for the PC, as configured"
 
+step "The management station lists the leases dhcpd granted"
+wbemcli ei "$cim:ZPX_DHCPClientLeaseInfoCustomerLAN" 2>&1 | sed 's/^[^ ]* /    /'
+
 if [ "$demo_shell" = --shell ]; then
     step "Shell inside the appliance (TavrelAgent runs; 'exit' stops it and ends the demo)"
     echo "Try, for example:"
