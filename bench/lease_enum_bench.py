@@ -14,19 +14,15 @@ import re
 import subprocess
 import time
 
-from sandbox_agent import percentile, post, request, run, running_agent
+from sandbox_agent import enumerate_instances, percentile, run, running_agent
 
 LEASES = 10000
 RUNS = 30
 LEASE_FILE = '/pq/etc/dhcpd.leases'
 
-ENUMERATE = request('EnumerateInstances',
-                    '<IPARAMVALUE NAME="ClassName">'
-                    '<CLASSNAME NAME="ZPX_DHCPClientLeaseInfoCustomerLAN"/></IPARAMVALUE>')
-
 
 def enumerate_once(conn):
-    return post(conn, 'EnumerateInstances', ENUMERATE)
+    return enumerate_instances(conn, 'ZPX_DHCPClientLeaseInfoCustomerLAN')
 
 
 def serves(conn):
@@ -91,9 +87,7 @@ def benchmark():
                 raise RuntimeError(f'HTTP {status}')
         times.sort()
         # The next request is read once the last answer's buffer is given back.
-        post(conn, 'EnumerateInstanceNames', request(
-            'EnumerateInstanceNames',
-            '<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="ZPX_DHCPService"/></IPARAMVALUE>'))
+        enumerate_instances(conn, 'ZPX_DHCPService')
         rss_kb, peak_kb = memory_kb(pid)
         print(f'EnumerateInstances(ZPX_DHCPClientLeaseInfoCustomerLAN, {LEASES}): '
               f're-read {reread_ms:.1f} ms, unchanged p50 {percentile(times, 0.5):.1f} ms '

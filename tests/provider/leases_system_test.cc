@@ -7,13 +7,13 @@
 #include <regex>
 #include <string>
 
+#include "agent_fixture.h"
 #include "cim_client.h"
 #include "sandbox_util.h"
 
 namespace {
 
 using provider_test::CommandOutput;
-using tavrel::sandbox::readFile;
 using tavrel::sandbox::runCommand;
 using tavrel::sandbox::waitUntil;
 
@@ -30,23 +30,8 @@ std::string leasedAddress(const std::string& lease) {
   return std::regex_search(lease, m, std::regex("fixed-address ([0-9.]+);")) ? m.str(1) : "";
 }
 
-class LeaseSystemTest : public ::testing::Test {
+class LeaseSystemTest : public provider_test::AgentSystemTest {
  protected:
-  void SetUp() override {
-    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-    if (runCommand("command -v wbemcli >/dev/null").status != 0)
-      GTEST_SKIP() << "wbemcli (sblim-wbemcli) is needed";
-    m_agent = std::make_unique<provider_test::AgentUnderTest>();
-    ASSERT_TRUE(m_agent->running()) << m_agent->log();
-  }
-
-  void TearDown() override {
-    if (m_agent == nullptr) return;
-    m_agent.reset();
-    std::string log = readFile(std::string(getenv("APPLIANCE_SCRATCH")) + "/agent.err");
-    EXPECT_FALSE(contains(log, "runtime error") || contains(log, "Sanitizer")) << log;
-  }
-
   std::string leases(const char* className) const {
     CommandOutput r = m_agent->wbemcli("ei", className);
     EXPECT_EQ(0, r.status) << r.err;
@@ -60,8 +45,6 @@ class LeaseSystemTest : public ::testing::Test {
     EXPECT_EQ(0, r.status) << r.output;
     return leasedAddress(r.output);
   }
-
-  std::unique_ptr<provider_test::AgentUnderTest> m_agent;
 };
 
 TEST_F(LeaseSystemTest, LeasesFollowTheServer) {

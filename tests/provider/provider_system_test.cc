@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "agent_fixture.h"
 #include "cim_client.h"
 #include "sandbox_util.h"
 
@@ -22,20 +23,9 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class ProviderSystemTest : public ::testing::Test {
+class ProviderSystemTest : public AgentSystemTest {
  protected:
-  void SetUp() override {
-    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-    if (runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status != 0)
-      GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    m_agent.reset(new AgentUnderTest);
-    ASSERT_TRUE(m_agent->running()) << m_agent->log();
-  }
-  void TearDown() override { m_agent.reset(); }
-
   std::string settings() const { return m_agent->wbemcli("gi", kSettingDataPath).out; }
-
-  std::unique_ptr<AgentUnderTest> m_agent;
 };
 
 TEST_F(ProviderSystemTest, ServiceIsListedReadAndOffersItsMethod) {
