@@ -372,6 +372,46 @@ TAVREL_EXPORT void dhcpCompDeleteLeaseInfoInstances(void);
 // without object), before the object is deleted by someone else.
 TAVREL_EXPORT void dhcpCompDisownLeaseObject(const void* object);
 
+// ---- Pool occupancy and exhaustion alarms (agent/ pools) ----
+
+// "<interface>:<start>-<end>": name, two address texts and two separators.
+#define DHCP_POOL_ID_SIZE (DHCP_INTERFACE_NAME_SIZE + 2 * DHCP_IP_STRING_SIZE + 2)
+// A LAN pool and one per range, for the customer LAN, its VLANs, the OAM LAN.
+#define DHCP_MAX_POOLS ((DHCP_MAX_VLANS + 2) * (DHCP_MAX_ADDR_RANGES + 1))
+#define DHCP_ALARM_POOL_EXHAUSTED 60010
+#define DHCP_ALARM_POOL_RECOVERED 60011
+#define DHCP_POOL_ALARM_RAISE_PERCENT 90
+#define DHCP_POOL_ALARM_CLEAR_PERCENT 80
+
+// Occupancy of one pool: an address range of a LAN (instanceID
+// "<interface>:<start>-<end>"), or all ranges of a LAN (instanceID
+// "<interface>"; start and end are then the network's first and last host
+// address, and activeLeases counts every lease listed for the LAN).
+typedef struct s_poolStatistics {
+  char instanceID[DHCP_POOL_ID_SIZE];
+  char interfaceName[DHCP_INTERFACE_NAME_SIZE];
+  s_ipAddr startAddr;
+  s_ipAddr endAddr;
+  uint32_t totalAddresses;  // addresses of the range(s)
+  uint32_t activeLeases;
+  uint32_t reservations;  // reserved addresses inside the range(s)
+  uint32_t freeAddresses;
+  uint32_t percentUsed;  // leased or reserved addresses of the range(s)
+} s_poolStatistics;
+
+// Use at which an exhaustion alarm is raised, and below which it is cleared
+// (percent; the agent's configuration may change them).
+TAVREL_EXPORT extern int g_poolAlarmRaisePercent;
+TAVREL_EXPORT extern int g_poolAlarmClearPercent;
+
+// Fills out with up to max pools from the records and the lease lists as
+// they stand; returns how many.
+TAVREL_EXPORT int dhcpCompCollectPoolStatistics(s_poolStatistics* out, int max);
+// Raises alarm 60010 for a range whose use reached g_poolAlarmRaisePercent,
+// once, and alarm 60011 when it falls below g_poolAlarmClearPercent or the
+// range is gone; both are also logged.
+TAVREL_EXPORT void dhcpCompCheckPoolAlarms(void);
+
 TAVREL_EXTERN_C_END
 
 // Index of an instance id given as canonical decimal text ("0", "17"; no

@@ -23,6 +23,7 @@
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpcompleasewatch.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -311,7 +312,16 @@ int main(int argc, char* argv[]) {
            g_bIntegratedRouterPresent == 1 ? "Integrated Router is Present"
                                            : "Integrated Router is NOT Present");
     if (!bringUpConfiguration()) return shutdownAgent(0);
+    dhcpCompCheckPoolAlarms();
   }
+  int rc = dhcpCompStartLeaseWatch([&locker] {
+    AgentLock lock(locker);
+    if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+    dhcpCompCheckPoolAlarms();
+  });
+  if (rc != 0)
+    syslog(LOG_ERR, "Cannot follow %s (%s): pool alarms wait for the next listing",
+           DHCPD_LEASE_FILE, strerror(rc));
 
   while (!g_dhcpStopService) {
     dhcpCompSleepUnlessStopped(kLoopSleepSeconds);
@@ -319,6 +329,7 @@ int main(int argc, char* argv[]) {
     runLoopPass();
   }
 
+  dhcpCompStopLeaseWatch();
   AgentLock lock(locker);
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);

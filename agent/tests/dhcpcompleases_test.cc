@@ -264,3 +264,80 @@ TEST_F(LeasesTest, ReaderTakesEveryCutOfARealLeaseFile) {
 }
 
 }  // namespace
+
+namespace {
+
+void setRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* end) {
+  cfg->addrRanges[slot].isFree = 0;
+  cfg->addrRanges[slot].startAddr = model_test::address(start);
+  cfg->addrRanges[slot].endAddr = model_test::address(end);
+}
+
+std::string figures(const s_poolStatistics& p) {
+  return std::string(p.instanceID) + " " + p.startAddr.ipString + "-" + p.endAddr.ipString +
+         " total=" + std::to_string(p.totalAddresses) + " active=" + std::to_string(p.activeLeases) +
+         " reserved=" + std::to_string(p.reservations) + " free=" +
+         std::to_string(p.freeAddresses) + " used=" + std::to_string(p.percentUsed);
+}
+
+TEST_F(LeasesTest, PoolsCountTheLeasesAndReservationsOfEachRange) {
+  setRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.10", "192.168.1.19");
+  setRange(&CustomerLANDhcpCompConfig, 3, "192.168.1.30", "192.168.1.33");
+  CustomerLANDhcpCompConfig.reservedAddrs[5].isFree = 0;
+  CustomerLANDhcpCompConfig.reservedAddrs[5].ipAddr = model_test::address("192.168.1.12");
+  CustomerLANDhcpCompConfig.reservedAddrs[6].isFree = 0;
+  CustomerLANDhcpCompConfig.reservedAddrs[6].ipAddr = model_test::address("192.168.1.50");
+  serve(record("192.168.1.10", "active") + record("192.168.1.11", "active") +
+        record("192.168.1.31", "active") + record("192.168.1.40", "active") +
+        record("192.168.1.13", "free") + record("172.31.0.2", "active"));
+  s_poolStatistics pools[DHCP_MAX_POOLS];
+  std::vector<std::string> shown;
+  for (int i = 0; i < dhcpCompCollectPoolStatistics(pools, DHCP_MAX_POOLS); ++i)
+    shown.push_back(figures(pools[i]));
+  // A lease outside the ranges is listed for the LAN but takes no pool address.
+  EXPECT_EQ((std::vector<std::string>{
+                "eth1 192.168.1.1-192.168.1.254 total=14 active=4 reserved=1 free=10 used=28",
+                "eth1:192.168.1.10-192.168.1.19 192.168.1.10-192.168.1.19 total=10 active=2 "
+                "reserved=1 free=7 used=30",
+                "eth1:192.168.1.30-192.168.1.33 192.168.1.30-192.168.1.33 total=4 active=1 "
+                "reserved=0 free=3 used=25",
+                "eth1.100 172.16.1.1-172.16.1.254 total=0 active=0 reserved=0 free=0 used=0",
+                "eth2 172.31.0.1-172.31.0.254 total=0 active=1 reserved=0 free=0 used=0"}),
+            shown);
+}
+
+TEST_F(LeasesTest, ExhaustionAlarmRaisedOnceAndClearedBelowItsThreshold) {
+  const char kAlarms[] = "/pq/platform/LAN.log";
+  unlink(kAlarms);
+  setRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.30", "192.168.1.33");
+  std::string three = record("192.168.1.30", "active") + record("192.168.1.31", "active") +
+                      record("192.168.1.32", "active");
+  struct Step {
+    const char* what;
+    std::string leases;
+    const char* alarms;  // alarm numbers logged so far
+  } steps[] = {
+      {"75 %: below the raise threshold", three, ""},
+      {"100 %: raised", three + record("192.168.1.33", "active"), "60010"},
+      {"still 100 %: not raised again", three + record("192.168.1.33", "active") + "\n", "60010"},
+      {"75 %: cleared", three, "60010 60011"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    serve(step.leases);
+    dhcpCompCheckPoolAlarms();
+    std::string numbers;
+    std::string log = readFile(kAlarms);
+    for (size_t at = log.find("\t600"); at != std::string::npos; at = log.find("\t600", at + 1))
+      numbers += (numbers.empty() ? "" : " ") + log.substr(at + 1, 5);
+    EXPECT_EQ(step.alarms, numbers) << log;
+  }
+  SCOPED_TRACE("a range removed while its alarm stands clears it");
+  serve(three + record("192.168.1.33", "active"));
+  dhcpCompCheckPoolAlarms();
+  CustomerLANDhcpCompConfig.addrRanges[0].isFree = 1;
+  dhcpCompCheckPoolAlarms();
+  EXPECT_NE(std::string::npos, readFile(kAlarms).find("DHCP pool removed, eth1 192.168.1.30"));
+}
+
+}  // namespace

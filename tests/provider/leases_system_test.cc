@@ -6,6 +6,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "agent_fixture.h"
 #include "cim_client.h"
@@ -14,6 +15,7 @@
 namespace {
 
 using provider_test::CommandOutput;
+using tavrel::sandbox::readFile;
 using tavrel::sandbox::runCommand;
 using tavrel::sandbox::waitUntil;
 
@@ -32,6 +34,17 @@ std::string leasedAddress(const std::string& lease) {
 
 class LeaseSystemTest : public provider_test::AgentSystemTest {
  protected:
+  // Each test starts without leases or alarms of an earlier one.
+  void SetUp() override {
+    runCommand("rm -f /pq/etc/dhcpd.leases* /pq/etc/dhcpd.t20leases /pq/platform/LAN.log");
+    AgentSystemTest::SetUp();
+  }
+
+  void TearDown() override {
+    for (const std::string& name : m_phones) runCommand("appliance-phone --drop " + name);
+    AgentSystemTest::TearDown();
+  }
+
   std::string leases(const char* className) const {
     CommandOutput r = m_agent->wbemcli("ei", className);
     EXPECT_EQ(0, r.status) << r.err;
@@ -40,11 +53,14 @@ class LeaseSystemTest : public provider_test::AgentSystemTest {
 
   // A kept telephone on segment iface; returns the address it was given.
   std::string phone(const std::string& name, const std::string& iface, const std::string& mac) {
+    m_phones.push_back(name);
     auto r = runCommand("appliance-phone --timeout 20 --keep " + name + " --iface " + iface +
                         " --mac " + mac + " --hostname " + name);
     EXPECT_EQ(0, r.status) << r.output;
     return leasedAddress(r.output);
   }
+
+  std::vector<std::string> m_phones;
 };
 
 TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
@@ -125,6 +141,77 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
     // A later rebuild (a new grant) lists the address again.
     phone("desk2", "eth1", "02:00:00:00:0a:04");
     EXPECT_TRUE(waitUntil([&] { return contains(leases(kCustomer), lobby); }));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+const char kPools[] = "ZPX_DHCPPoolStatistics";
+const char kAlarmLog[] = "/pq/platform/LAN.log";
+
+size_t countOf(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
+  // A range of four addresses on the VLAN.
+  CommandOutput r = m_agent->wbemcli(
+      "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+      "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
+  ASSERT_EQ(0, r.status) << r.err;
+  const std::string pool = "InstanceID=\"eth1.100:172.16.1.100-172.16.1.103\"";
+  std::string pools = m_agent->wbemcli("ei", kPools).out;
+  EXPECT_TRUE(contains(pools, pool + ",InterfaceName=\"eth1.100\",StartAddress=\"172.16.1.100\","
+                                     "EndAddress=\"172.16.1.103\",TotalAddresses=4,"
+                                     "ActiveLeases=0,Reservations=0,FreeAddresses=4,PercentUsed=0"))
+      << pools;
+  EXPECT_TRUE(contains(pools, "InstanceID=\"eth1\",InterfaceName=\"eth1\",StartAddress=\"192.168.1.1\","
+                              "EndAddress=\"192.168.1.254\",TotalAddresses=100"))
+      << pools;
+
+  for (int i = 1; i <= 4; ++i) {
+    std::string name = "vlanphone" + std::to_string(i);
+    ASSERT_TRUE(contains(phone(name, "eth1.100", "02:00:00:00:0b:0" + std::to_string(i)),
+                         "172.16.1.10"));
+    if (i == 3) {
+      SCOPED_TRACE("three of four used: below the raise threshold");
+      EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
+                           pool + ",InterfaceName=\"eth1.100\",StartAddress=\"172.16.1.100\","
+                                  "EndAddress=\"172.16.1.103\",TotalAddresses=4,ActiveLeases=3,"
+                                  "Reservations=0,FreeAddresses=1,PercentUsed=75"));
+      EXPECT_EQ(0u, countOf(readFile(kAlarmLog), "\t60010\t"));
+    }
+  }
+  {
+    SCOPED_TRACE("the full range raises the alarm once, without a listing");
+    ASSERT_TRUE(waitUntil([&] { return countOf(readFile(kAlarmLog), "\t60010\t") == 1; }))
+        << readFile(kAlarmLog);
+    EXPECT_TRUE(contains(readFile(kAlarmLog), "eth1.100 172.16.1.100-172.16.1.103: 4 of 4"))
+        << readFile(kAlarmLog);
+    std::string leases = m_agent->wbemcli("ei", kCustomer).out;
+    EXPECT_EQ(4u, countOf(leases, "IPv4Address=\"172.16.1.10"));
+    EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out, "ActiveLeases=4,Reservations=0,"
+                                                             "FreeAddresses=0,PercentUsed=100"));
+  }
+  {
+    SCOPED_TRACE("releases below the clear threshold clear it");
+    for (int i = 1; i <= 2; ++i)
+      ASSERT_EQ(0, runCommand("appliance-phone --release vlanphone" + std::to_string(i)).status);
+    EXPECT_TRUE(waitUntil([&] { return countOf(readFile(kAlarmLog), "\t60011\t") == 1; }))
+        << readFile(kAlarmLog);
+    EXPECT_EQ(1u, countOf(readFile(kAlarmLog), "\t60010\t"));
+  }
+  {
+    SCOPED_TRACE("the statistics cannot be changed");
+    std::string path = std::string(kPools) + ".InstanceID=\"eth1\"";
+    EXPECT_TRUE(contains(m_agent->wbemcli("di", path).err, "CIM_ERR_NOT_SUPPORTED"));
+    EXPECT_TRUE(contains(m_agent->wbemcli("mi", path, "TotalAddresses=1").err,
+                         "CIM_ERR_NOT_SUPPORTED"));
+    EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "InterfaceName=\"eth1\""));
   }
 }
 

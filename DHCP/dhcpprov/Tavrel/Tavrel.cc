@@ -5,6 +5,7 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
+#include "ZPX_DHCPPoolStatisticsProvider/ZPX_DHCPPoolStatistics.h"
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesProvider.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressProvider.h"
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
@@ -56,6 +57,9 @@ const ClassRoute kRoutes[] = {
     {ZPX_DHCPClientLeaseInfoOAMLANName,
      instancesOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>,
      methodsOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>},
+    {ZPX_DHCPPoolStatisticsName,
+     instancesOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>,
+     methodsOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>},
     // The instance side of the association is its instance provider base.
     {ZPX_DHCPSettingDataInServiceName,
      instancesOf<ZPX_DHCPSettingDataInServiceProvider, ZPX_DHCPSettingDataInServiceProv>,
@@ -155,6 +159,7 @@ void Tavrel::initialize(const ProviderEnvironmentIFCRef& env) {
   ZPX_DHCPReservedAddressProv.initialize(env);
   ZPX_DHCPClientLeaseInfoCustomerLANProv.initialize(env);
   ZPX_DHCPClientLeaseInfoOAMLANProv.initialize(env);
+  ZPX_DHCPPoolStatisticsProv.initialize(env);
   ZPX_DHCPSettingDataInServiceProv.initialize(env);
 }
 
@@ -283,6 +288,7 @@ void Tavrel::cleanup() {
   ZPX_DHCPReservedAddressProv.cleanup();
   ZPX_DHCPClientLeaseInfoCustomerLANProv.cleanup();
   ZPX_DHCPClientLeaseInfoOAMLANProv.cleanup();
+  ZPX_DHCPPoolStatisticsProv.cleanup();
   ZPX_DHCPSettingDataInServiceProv.cleanup();
 }
 

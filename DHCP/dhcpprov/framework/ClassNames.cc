@@ -7,3 +7,4 @@ const char* ZPX_DHCPReservedAddressName = "ZPX_DHCPReservedAddress";
 const char* ZPX_DHCPClientLeaseInfoCustomerLANName = "ZPX_DHCPClientLeaseInfoCustomerLAN";
 const char* ZPX_DHCPClientLeaseInfoOAMLANName = "ZPX_DHCPClientLeaseInfoOAMLAN";
 const char* ZPX_DHCPSettingDataInServiceName = "ZPX_DHCPSettingDataInService";
+const char* ZPX_DHCPPoolStatisticsName = "ZPX_DHCPPoolStatistics";

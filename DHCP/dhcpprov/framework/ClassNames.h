@@ -12,5 +12,6 @@ TAVREL_EXPORT extern const char* ZPX_DHCPReservedAddressName;
 TAVREL_EXPORT extern const char* ZPX_DHCPClientLeaseInfoCustomerLANName;
 TAVREL_EXPORT extern const char* ZPX_DHCPClientLeaseInfoOAMLANName;
 TAVREL_EXPORT extern const char* ZPX_DHCPSettingDataInServiceName;
+TAVREL_EXPORT extern const char* ZPX_DHCPPoolStatisticsName;
 
 #endif

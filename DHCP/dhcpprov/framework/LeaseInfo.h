@@ -204,10 +204,9 @@ class TavrelLeaseProvider
   OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&,
                                          const OpenWBEM::String&,
                                          const OpenWBEM::CIMInstance&) override {
-    std::string text = std::string("Instances of ") + this->operations().binding().className() +
-                       " are the DHCP server's leases and cannot be created.\n";
-    throw OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::NOT_SUPPORTED,
-                                 text.c_str());
+    TavrelErrors::throwNotSupported(std::string("Instances of ") +
+                                    this->operations().binding().className() +
+                                    " are the DHCP server's leases and cannot be created.\n");
   }
 
   // No property is writable: the bracket runs and stores nothing.

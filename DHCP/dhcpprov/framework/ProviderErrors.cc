@@ -53,6 +53,8 @@ void throwDeletionFailed() {
 
 void throwModifyFailed() { raise(CIMException::FAILED, kModifyFailedText); }
 
+void throwNotSupported(const std::string& text) { raise(CIMException::NOT_SUPPORTED, text); }
+
 void throwStartChangeFailed(int rc) {
   raise(CIMException::FAILED, kStartChangeFailedText + (isInvalidValueCode(rc)
                                                            ? errorTag(kChangeRejected)

@@ -47,6 +47,8 @@ TAVREL_EXPORT std::string agentErrorTag(int rc);
                                                   const std::string& propertyName);
 // endChange returned rc (non-zero).
 [[noreturn]] TAVREL_EXPORT void throwEndChangeFailed(int rc, const std::string& className);
+// An operation the class does not offer, with a text saying why (no tag).
+[[noreturn]] TAVREL_EXPORT void throwNotSupported(const std::string& text);
 // A text longer than maxLength characters ("CFG_000_0004").
 [[noreturn]] TAVREL_EXPORT void throwTooLong(const std::string& className,
                                              const std::string& propertyName,
