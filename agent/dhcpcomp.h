@@ -372,6 +372,27 @@ TAVREL_EXPORT void dhcpCompDeleteLeaseInfoInstances(void);
 // without object), before the object is deleted by someone else.
 TAVREL_EXPORT void dhcpCompDisownLeaseObject(const void* object);
 
+// ---- Foreign DHCP servers (agent/ foreign) ----
+
+#define DHCP_MAX_FOREIGN_SERVERS 64
+#define DHCP_ALARM_FOREIGN_SERVER 60012
+#define DHCP_ALARM_FOREIGN_SERVER_GONE 60013
+#define DHCP_FOREIGN_SERVER_PROBE_SECONDS 300
+
+// A DHCP server other than the appliance's own, the customer LAN's lease
+// server and the integrated router, seen answering on an interface.
+typedef struct s_foreignServer {
+  char instanceID[DHCP_INTERFACE_NAME_SIZE + DHCP_IP_STRING_SIZE];  // "<interface>:<address>"
+  char interfaceName[DHCP_INTERFACE_NAME_SIZE];
+  s_ipAddr serverAddress;
+  char serverMACAddress[DHCP_MAC_ADDR_SIZE];
+  char firstSeen[DHCP_LEASE_TIME_TEXT_SIZE];  // CIM date-time texts
+  char lastSeen[DHCP_LEASE_TIME_TEXT_SIZE];
+} s_foreignServer;
+
+// Fills out with up to max of the foreign servers seen; returns how many.
+TAVREL_EXPORT int dhcpCompCollectForeignServers(s_foreignServer* out, int max);
+
 // ---- Pool occupancy and exhaustion alarms (agent/ pools) ----
 
 // "<interface>:<start>-<end>": name, two address texts and two separators.

@@ -5,17 +5,13 @@
 #include "dhcpcompleasewatch.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <string.h>
 #include <sys/inotify.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
-#include "dhcpcomp.h"
+#include "dhcpcompworker.h"
 
 namespace {
 
@@ -24,9 +20,8 @@ const char kLeaseFileName[] = "dhcpd.leases";
 const auto kMinimumInterval = std::chrono::seconds(1);
 const size_t kEventBufferSize = 4096;
 
+DhcpCompWorker s_worker;
 int s_watch = -1;
-int s_stop[2] = {-1, -1};
-std::thread s_thread;
 
 // True when the pending events name the lease file; reads them all.
 bool leaseFileEvent() {
@@ -45,59 +40,48 @@ bool leaseFileEvent() {
   return touched;
 }
 
-// Waits for an event of the lease file; false when the watch is stopped.
-// Events that come within a second of the last check wait for that second.
-bool waitForChange(std::chrono::steady_clock::time_point notBefore) {
+// Checks after each change; changes within a second of a check wait for
+// that second to pass.
+void follow(DhcpCompWorker& worker, const std::function<void()>& check) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point notBefore = Clock::now();
   bool pending = false;
   for (;;) {
     int timeout = -1;
     if (pending) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          notBefore - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return true;
-      timeout = static_cast<int>(left.count());
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(notBefore - Clock::now());
+      timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
-    struct pollfd fds[2] = {{s_stop[0], POLLIN, 0}, {s_watch, POLLIN, 0}};
-    int ready = poll(fds, 2, timeout);
-    if (ready < 0 && errno != EINTR) return false;
-    if (fds[0].revents != 0) return false;
-    if (fds[1].revents != 0 && leaseFileEvent()) pending = true;
-  }
-}
-
-void run(std::function<void()> check) {
-  auto notBefore = std::chrono::steady_clock::now();
-  while (waitForChange(notBefore)) {
-    check();
-    notBefore = std::chrono::steady_clock::now() + kMinimumInterval;
+    DhcpCompWorker::Event event = worker.wait(s_watch, timeout);
+    if (event == DhcpCompWorker::kStopped) return;
+    if (event == DhcpCompWorker::kReadable && leaseFileEvent()) pending = true;
+    if (pending && Clock::now() >= notBefore) {
+      pending = false;
+      check();
+      notBefore = Clock::now() + kMinimumInterval;
+    }
   }
 }
 
 }  // namespace
 
 int dhcpCompStartLeaseWatch(std::function<void()> check) {
-  if (s_thread.joinable()) return EBUSY;
+  if (s_watch >= 0) return EBUSY;
   s_watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   if (s_watch < 0) return errno;
   // dhcpd appends to the file, and replaces it (a rename) when it rewrites it.
-  if (inotify_add_watch(s_watch, kLeaseDirectory, IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0 ||
-      pipe2(s_stop, O_CLOEXEC | O_NONBLOCK) != 0) {
-    int rc = errno;
+  int rc = inotify_add_watch(s_watch, kLeaseDirectory, IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0
+               ? errno
+               : s_worker.start([check](DhcpCompWorker& worker) { follow(worker, check); });
+  if (rc != 0) {
     close(s_watch);
     s_watch = -1;
-    return rc;
   }
-  s_thread = std::thread(run, std::move(check));
-  return 0;
+  return rc;
 }
 
 void dhcpCompStopLeaseWatch(void) {
-  if (!s_thread.joinable()) return;
-  ssize_t written = write(s_stop[1], "", 1);
-  (void)written;  // the thread also ends on a failed wait
-  s_thread.join();
-  for (int* fd : {&s_watch, &s_stop[0], &s_stop[1]}) {
-    close(*fd);
-    *fd = -1;
-  }
+  s_worker.stop();
+  if (s_watch >= 0) close(s_watch);
+  s_watch = -1;
 }

@@ -6,6 +6,7 @@
 // the provider agent a locker and takes that same lock for its own work
 // once the provider agent exists, so the two never run at once.
 #include <dlfcn.h>
+#include <errno.h>
 #include <malloc.h>
 #include <signal.h>
 #include <stdio.h>
@@ -23,6 +24,7 @@
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpcompforeign.h"
 #include "dhcpcompleasewatch.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
@@ -63,6 +65,12 @@ const int kServiceFlags = 3;
 const char kCallbackUrlItem[] = "owcimomd.callback_url";
 const char kLogLocationItem[] = "owcimomd.log_location";
 const char kLogLevelItem[] = "owcimomd.log_level";
+// Exhaustion alarm thresholds and the foreign-server probe period (see
+// tavrel-agent.conf).
+const char kPoolRaiseItem[] = "tavrel_agent.pool_alarm_raise_percent";
+const char kPoolClearItem[] = "tavrel_agent.pool_alarm_clear_percent";
+const char kProbeIntervalItem[] = "tavrel_agent.foreign_server_probe_seconds";
+const unsigned long kProbeIntervalMaxSeconds = 24 * 3600;
 
 void printUsage(FILE* out) {
   fprintf(out, "TavrelAgent Version: %s\n", kVersion);
@@ -140,6 +148,39 @@ bool flagFileExists() {
 }
 
 // Start-up work from the first interface discovery to the first commit.
+// A positive decimal setting up to max; the default (logged) otherwise.
+unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
+                            unsigned long defaultValue, unsigned long max) {
+  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
+  if (text.empty()) return defaultValue;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  unsigned long value = strtoul(begin, &end, 10);
+  if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
+      value > max) {
+    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max,
+           defaultValue);
+    return defaultValue;
+  }
+  return value;
+}
+
+// The exhaustion alarm thresholds; the clear threshold must not lie above
+// the raise threshold.
+void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
+  unsigned long raise = numberSetting(map, kPoolRaiseItem, DHCP_POOL_ALARM_RAISE_PERCENT, 100);
+  unsigned long clear = numberSetting(map, kPoolClearItem, DHCP_POOL_ALARM_CLEAR_PERCENT, 100);
+  if (clear > raise) {
+    syslog(LOG_ERR, "%s %lu lies above %s %lu; using %d and %d", kPoolClearItem, clear,
+           kPoolRaiseItem, raise, DHCP_POOL_ALARM_RAISE_PERCENT, DHCP_POOL_ALARM_CLEAR_PERCENT);
+    raise = DHCP_POOL_ALARM_RAISE_PERCENT;
+    clear = DHCP_POOL_ALARM_CLEAR_PERCENT;
+  }
+  g_poolAlarmRaisePercent = static_cast<int>(raise);
+  g_poolAlarmClearPercent = static_cast<int>(clear);
+}
+
 // Returns false when the component configuration file cannot be read.
 bool bringUpConfiguration() {
   dhcpCompRefreshPublishedIPAddress();
@@ -191,6 +232,7 @@ void runLoopPass() {
     dhcpCompDiscoverInterfaces();
     dhcpCompVerifyAllRangesInSubnets();
     dhcpCompCommitConfigurationChanges();
+    dhcpCompRequestForeignServerProbe();
   }
   // Supervision of the integrated router's DHCP server goes here once it
   // exists: every tenth pass while g_bIntegratedRouterPresent is set and the
@@ -265,6 +307,9 @@ int main(int argc, char* argv[]) {
   }
 
   OpenWBEM::String callbackURL = OpenWBEM::ConfigFile::getConfigItem(configMap, kCallbackUrlItem, "");
+  readPoolAlarmSettings(configMap);
+  unsigned probeSeconds = static_cast<unsigned>(numberSetting(
+      configMap, kProbeIntervalItem, DHCP_FOREIGN_SERVER_PROBE_SECONDS, kProbeIntervalMaxSeconds));
   logger = OpenWBEM::Logger::createLogger(
       OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLocationItem, "syslog"), true);
   OpenWBEM::String logLevel = OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLevelItem, "error");
@@ -322,6 +367,11 @@ int main(int argc, char* argv[]) {
   if (rc != 0)
     syslog(LOG_ERR, "Cannot follow %s (%s): pool alarms wait for the next listing",
            DHCPD_LEASE_FILE, strerror(rc));
+  rc = dhcpCompStartForeignServerProbes(probeSeconds, [&locker](const std::function<void()>& f) {
+    AgentLock lock(locker);
+    f();
+  });
+  if (rc != 0) syslog(LOG_ERR, "Cannot probe for foreign DHCP servers (%s)", strerror(rc));
 
   while (!g_dhcpStopService) {
     dhcpCompSleepUnlessStopped(kLoopSleepSeconds);
@@ -329,6 +379,7 @@ int main(int argc, char* argv[]) {
     runLoopPass();
   }
 
+  dhcpCompStopForeignServerProbes();
   dhcpCompStopLeaseWatch();
   AgentLock lock(locker);
   dhcpCompKillDhcpDaemon();

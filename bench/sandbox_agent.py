@@ -1,13 +1,15 @@
 """TavrelAgent inside the appliance sandbox, for the CIM benchmarks.
 
-`running_agent(reservations)` installs libTavrel and its class definitions,
-writes the sample component file with the given reservations on eth1 and a
+`running_agent(reservations, ready, ranges)` installs libTavrel and its class
+definitions, writes the sample component file with the given reservations
+(and, when given, address ranges instead of the sample's) on eth1 and a
 provider agent configuration serving loopback port PORT, starts the agent
 and stops it on leaving. `request` and `post` speak CIM-XML to it.
 """
 import contextlib
 import http.client
 import os
+import re
 import subprocess
 import sys
 import time
@@ -48,7 +50,7 @@ def percentile(sorted_times, fraction):
     return sorted_times[min(len(sorted_times) - 1, int(len(sorted_times) * fraction))]
 
 
-def _install(binary, source, reservations, scratch):
+def _install(binary, source, reservations, ranges, scratch):
     for name in ('libTavrel.so', 'Tavrel.mof'):
         path = os.path.join('/pq/lib/remoteprovider', name)
         if os.path.lexists(path):
@@ -58,7 +60,10 @@ def _install(binary, source, reservations, scratch):
         sample = f.read()
     with open('/pq/etc/dhcpcomp.conf', 'w') as f:
         # Only the first section, eth1, gets them.
-        f.write(sample.replace('reservedAddrs = \n', f'reservedAddrs = {reservations}\n', 1))
+        sample = sample.replace('reservedAddrs = \n', f'reservedAddrs = {reservations}\n', 1)
+        if ranges is not None:
+            sample = re.sub(r'addrRange = .*\n', f'addrRange = {ranges}\n', sample, count=1)
+        f.write(sample)
     config = os.path.join(scratch, 'tavrel-agent.conf')
     with open(config, 'w') as f:
         f.write(f'http_server.http_port = {PORT}\n'
@@ -68,7 +73,7 @@ def _install(binary, source, reservations, scratch):
 
 
 @contextlib.contextmanager
-def running_agent(reservations, ready):
+def running_agent(reservations, ready, ranges=None):
     """Yields a keep-alive connection to the agent once `ready(conn)` holds
     (polled up to 60 s); raises NotInSandbox outside the sandbox and
     RuntimeError when the agent does not get ready."""
@@ -76,7 +81,8 @@ def running_agent(reservations, ready):
         raise NotInSandbox()
     binary = os.environ.get('TAVREL_BINARY_DIR', '')
     scratch = os.environ.get('APPLIANCE_SCRATCH', '.')
-    config = _install(binary, os.environ.get('TAVREL_SOURCE_DIR', ''), reservations, scratch)
+    config = _install(binary, os.environ.get('TAVREL_SOURCE_DIR', ''), reservations, ranges,
+                      scratch)
     with open(os.path.join(scratch, 'agent.err'), 'w') as err:
         agent = subprocess.Popen([os.path.join(binary, 'bin', 'TavrelAgent'), '-c', config],
                                  stdout=subprocess.DEVNULL, stderr=err)

@@ -22,7 +22,7 @@ class AgentSystemTest : public ::testing::Test {
     if (tavrel::sandbox::runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null")
             .status != 0)
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    m_agent = std::make_unique<AgentUnderTest>();
+    m_agent = std::make_unique<AgentUnderTest>(agentSettings());
     ASSERT_TRUE(m_agent->running()) << m_agent->log();
   }
 
@@ -34,6 +34,9 @@ class AgentSystemTest : public ::testing::Test {
     EXPECT_EQ(std::string::npos, log.find("runtime error")) << log;
     EXPECT_EQ(std::string::npos, log.find("Sanitizer")) << log;
   }
+
+  // Lines added to the agent's configuration file.
+  virtual std::string agentSettings() const { return ""; }
 
   std::unique_ptr<AgentUnderTest> m_agent;
 };

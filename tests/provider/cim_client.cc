@@ -76,7 +76,7 @@ std::string settingDataInstanceName() {
 
 pid_t dhcpdPid() { return static_cast<pid_t>(atol(readFile("/var/run/dhcpd.pid").c_str())); }
 
-AgentUnderTest::AgentUnderTest() {
+AgentUnderTest::AgentUnderTest(const std::string& settings) {
   const char* scratch = getenv("APPLIANCE_SCRATCH");
   m_dir = scratch != nullptr ? scratch : "/tmp";
   std::string lib = binaryDir() + "/lib";
@@ -89,7 +89,7 @@ AgentUnderTest::AgentUnderTest() {
             "owcimomd.log_location = stderr\n"
             "owcimomd.log_level = error\n"
             "provider_agent.mof_file = " +
-                lib + "/Tavrel.mof\n");
+                lib + "/Tavrel.mof\n" + settings);
 
   std::vector<std::string> argv = {binaryDir() + "/bin/TavrelAgent", "-d", "-c",
                                    m_dir + "/agent.conf"};

@@ -29,8 +29,9 @@ struct CIMError {
 class AgentUnderTest {
  public:
   // Installs libTavrel and the sample component file, starts the agent in
-  // debug mode and waits until it answers CIM requests and dhcpd runs.
-  AgentUnderTest();
+  // debug mode, with settings (lines of its configuration file) added, and
+  // waits until it answers CIM requests and dhcpd runs.
+  explicit AgentUnderTest(const std::string& settings = "");
   ~AgentUnderTest();
   AgentUnderTest(const AgentUnderTest&) = delete;
   AgentUnderTest& operator=(const AgentUnderTest&) = delete;

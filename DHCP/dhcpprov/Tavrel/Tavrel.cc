@@ -5,6 +5,7 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
+#include "ZPX_DHCPForeignServerProvider/ZPX_DHCPForeignServer.h"
 #include "ZPX_DHCPPoolStatisticsProvider/ZPX_DHCPPoolStatistics.h"
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesProvider.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressProvider.h"
@@ -60,6 +61,9 @@ const ClassRoute kRoutes[] = {
     {ZPX_DHCPPoolStatisticsName,
      instancesOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>,
      methodsOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>},
+    {ZPX_DHCPForeignServerName,
+     instancesOf<ZPX_DHCPForeignServerProvider, ZPX_DHCPForeignServerProv>,
+     methodsOf<ZPX_DHCPForeignServerProvider, ZPX_DHCPForeignServerProv>},
     // The instance side of the association is its instance provider base.
     {ZPX_DHCPSettingDataInServiceName,
      instancesOf<ZPX_DHCPSettingDataInServiceProvider, ZPX_DHCPSettingDataInServiceProv>,
@@ -160,6 +164,7 @@ void Tavrel::initialize(const ProviderEnvironmentIFCRef& env) {
   ZPX_DHCPClientLeaseInfoCustomerLANProv.initialize(env);
   ZPX_DHCPClientLeaseInfoOAMLANProv.initialize(env);
   ZPX_DHCPPoolStatisticsProv.initialize(env);
+  ZPX_DHCPForeignServerProv.initialize(env);
   ZPX_DHCPSettingDataInServiceProv.initialize(env);
 }
 
@@ -289,6 +294,7 @@ void Tavrel::cleanup() {
   ZPX_DHCPClientLeaseInfoCustomerLANProv.cleanup();
   ZPX_DHCPClientLeaseInfoOAMLANProv.cleanup();
   ZPX_DHCPPoolStatisticsProv.cleanup();
+  ZPX_DHCPForeignServerProv.cleanup();
   ZPX_DHCPSettingDataInServiceProv.cleanup();
 }
 

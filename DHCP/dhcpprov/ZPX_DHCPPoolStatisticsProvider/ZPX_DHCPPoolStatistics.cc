@@ -1,10 +1,6 @@
 #include "ZPX_DHCPPoolStatisticsProvider/ZPX_DHCPPoolStatistics.h"
 
-#include "framework/CFG_Exception.h"
 #include "framework/ClassNames.h"
-
-using OpenWBEM::CIMInstance;
-using OpenWBEM::CIMObjectPath;
 
 namespace {
 
@@ -19,12 +15,6 @@ int copied(std::string& value, const char* field) {
 int copied(unsigned int& value, uint32_t field) {
   value = field;
   return TAVREL_RC_OK;
-}
-
-[[noreturn]] void readOnly() {
-  TavrelErrors::throwNotSupported(
-      std::string(ZPX_DHCPPoolStatisticsName) +
-      " is computed from the configuration and the leases and cannot be changed.\n");
 }
 
 }  // namespace
@@ -69,32 +59,6 @@ ZPX_DHCPPoolStatisticsInstanceManager* ZPX_DHCPPoolStatistics::getInstanceManage
   return s_instanceManager;
 }
 
-ZPX_DHCPPoolStatisticsInstanceManager::~ZPX_DHCPPoolStatisticsInstanceManager() = default;
-
-ZPX_DHCPPoolStatistics* ZPX_DHCPPoolStatisticsInstanceManager::get(const std::string& instanceID) {
-  refresh();
-  Pools::iterator found = m_pools.find(instanceID);
-  if (found == m_pools.end()) throw CFG_NoInstance();
-  return found->second.get();
-}
-
-void ZPX_DHCPPoolStatisticsInstanceManager::startIteration() {
-  refresh();
-  m_cursor = m_pools.begin();
-}
-
-ZPX_DHCPPoolStatistics* ZPX_DHCPPoolStatisticsInstanceManager::next() {
-  if (m_cursor == m_pools.end()) throw CFG_NoInstance();
-  return (m_cursor++)->second.get();
-}
-
-void ZPX_DHCPPoolStatisticsInstanceManager::replace(const s_poolStatistics* pools, int count) {
-  m_pools.clear();
-  for (int i = 0; i < count; ++i)
-    m_pools[pools[i].instanceID] = std::make_unique<ZPX_DHCPPoolStatistics>(pools[i]);
-  m_cursor = m_pools.end();
-}
-
 void ZPX_DHCPPoolStatisticsImplInstanceManager::refresh() {
   if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
   static s_poolStatistics pools[DHCP_MAX_POOLS];
@@ -123,39 +87,12 @@ const ClassBinding<ZPX_DHCPPoolStatistics>& ZPX_DHCPPoolStatisticsBinding() {
 }
 
 const ZPX_DHCPPoolStatisticsOperationsType& ZPX_DHCPPoolStatisticsOperations() {
-  typedef ZPX_DHCPPoolStatisticsInstanceManager M;
-  typedef std::vector<std::string> Keys;
-  static const ZPX_DHCPPoolStatisticsOperationsType operations(
-      ZPX_DHCPPoolStatisticsBinding(), &ZPX_DHCPPoolStatistics::getInstanceManager,
-      [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
-      [](M&, const Keys&) -> ZPX_DHCPPoolStatistics* { throw CFG_InstanceCreationFailed(); },
-      [](M&, ZPX_DHCPPoolStatistics*) { throw CFG_InstanceDeletionFailed(); });
+  static const ZPX_DHCPPoolStatisticsOperationsType operations =
+      SnapshotOperations(ZPX_DHCPPoolStatisticsBinding());
   return operations;
 }
 
 ZPX_DHCPPoolStatisticsProvider ZPX_DHCPPoolStatisticsProv;
 
 ZPX_DHCPPoolStatisticsProvider::ZPX_DHCPPoolStatisticsProvider()
-    : ClassProvider(&ZPX_DHCPPoolStatisticsOperations) {}
-
-CIMObjectPath ZPX_DHCPPoolStatisticsProvider::createInstance(
-    const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&, const CIMInstance&) {
-  readOnly();
-}
-
-void ZPX_DHCPPoolStatisticsProvider::deleteInstance(const OpenWBEM::ProviderEnvironmentIFCRef&,
-                                                    const OpenWBEM::String&,
-                                                    const CIMObjectPath&) {
-  readOnly();
-}
-
-void ZPX_DHCPPoolStatisticsProvider::modifyInstance(
-    const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&, const CIMInstance&,
-    const CIMInstance&, OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, const OpenWBEM::StringArray*,
-    const OpenWBEM::CIMClass&) {
-  readOnly();
-}
-
-void ZPX_DHCPPoolStatisticsProvider::modifyInstance(ZPX_DHCPPoolStatistics&, const CIMInstance&) {
-  readOnly();
-}
+    : SnapshotProvider(&ZPX_DHCPPoolStatisticsOperations) {}

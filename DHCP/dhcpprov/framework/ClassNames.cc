@@ -8,3 +8,4 @@ const char* ZPX_DHCPClientLeaseInfoCustomerLANName = "ZPX_DHCPClientLeaseInfoCus
 const char* ZPX_DHCPClientLeaseInfoOAMLANName = "ZPX_DHCPClientLeaseInfoOAMLAN";
 const char* ZPX_DHCPSettingDataInServiceName = "ZPX_DHCPSettingDataInService";
 const char* ZPX_DHCPPoolStatisticsName = "ZPX_DHCPPoolStatistics";
+const char* ZPX_DHCPForeignServerName = "ZPX_DHCPForeignServer";

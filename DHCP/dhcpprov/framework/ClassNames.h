@@ -13,5 +13,6 @@ TAVREL_EXPORT extern const char* ZPX_DHCPClientLeaseInfoCustomerLANName;
 TAVREL_EXPORT extern const char* ZPX_DHCPClientLeaseInfoOAMLANName;
 TAVREL_EXPORT extern const char* ZPX_DHCPSettingDataInServiceName;
 TAVREL_EXPORT extern const char* ZPX_DHCPPoolStatisticsName;
+TAVREL_EXPORT extern const char* ZPX_DHCPForeignServerName;
 
 #endif

@@ -1,0 +1,88 @@
+// Foreign DHCP servers as a management station sees them: the agent probes
+// the customer LAN every two seconds; a second dhcpd started on the LAN
+// segment is listed over CIM and raised as an alarm, the appliance's own
+// server and the integrated router (the sandbox's upstream router) never
+// are, and the stopped server is dropped after three probes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "agent_fixture.h"
+#include "cim_client.h"
+#include "sandbox_util.h"
+
+namespace {
+
+using provider_test::CommandOutput;
+using tavrel::sandbox::readFile;
+using tavrel::sandbox::runCommand;
+using tavrel::sandbox::waitUntil;
+
+const char kForeign[] = "ZPX_DHCPForeignServer";
+const char kAlarmLog[] = "/pq/platform/LAN.log";
+// The foreign server on the LAN segment's bridge, 192.168.1.2.
+const char kStartForeign[] =
+    "appliance-peer lan -- sh -c 'printf \"ddns-update-style none;\\nping-check false;\\n"
+    "subnet 192.168.1.0 netmask 255.255.255.0 { range 192.168.1.200 192.168.1.210; }\\n\" "
+    ">/tmp/foreign.conf && : >/tmp/foreign.leases && "
+    "dhcpd -q -cf /tmp/foreign.conf -lf /tmp/foreign.leases -pf /tmp/foreign.pid br0'";
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class ForeignServerSystemTest : public provider_test::AgentSystemTest {
+ protected:
+  std::string agentSettings() const override {
+    return "tavrel_agent.foreign_server_probe_seconds = 2\n";
+  }
+  std::string listed() const { return m_agent->wbemcli("ei", kForeign).out; }
+};
+
+TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
+  // The appliance's own server answers every device, so it answers probes.
+  CommandOutput r =
+      m_agent->wbemcli("mi", provider_test::kSettingDataPath, "dhcpServerCustomerLANStatus=2");
+  ASSERT_EQ(0, r.status) << r.err;
+  ASSERT_EQ(0, runCommand(kStartForeign).status);
+  std::string mac = runCommand("appliance-peer lan -- cat /sys/class/net/br0/address").output;
+  for (char& c : mac) c = static_cast<char>(toupper(c));
+  mac = mac.substr(0, 17);
+
+  ASSERT_TRUE(waitUntil([&] { return contains(listed(), "ServerAddress=\"192.168.1.2\""); },
+                        std::chrono::seconds(30)))
+      << listed() << m_agent->log();
+  std::string servers = listed();
+  EXPECT_TRUE(contains(servers, "InstanceID=\"eth1:192.168.1.2\",InterfaceName=\"eth1\","
+                                "ServerAddress=\"192.168.1.2\",ServerMACAddress=\"" +
+                                    mac + "\",FirstSeen=20"))
+      << servers;
+  {
+    SCOPED_TRACE("the own server and the integrated router are not foreign");
+    EXPECT_FALSE(contains(servers, "192.168.1.1\"")) << servers;
+    EXPECT_FALSE(contains(servers, "192.168.1.254")) << servers;
+  }
+  EXPECT_TRUE(contains(readFile(kAlarmLog), "60012\tForeign DHCP server 192.168.1.2 (" + mac +
+                                                ") answers on eth1"))
+      << readFile(kAlarmLog);
+  {
+    SCOPED_TRACE("a probe takes no address");
+    std::string leases = runCommand("appliance-peer lan -- cat /tmp/foreign.leases").output;
+    EXPECT_FALSE(contains(leases, "binding state active")) << leases;
+  }
+  {
+    SCOPED_TRACE("the class cannot be changed");
+    EXPECT_TRUE(contains(m_agent->wbemcli("di", std::string(kForeign) +
+                                                   ".InstanceID=\"eth1:192.168.1.2\"")
+                             .err,
+                         "CIM_ERR_NOT_SUPPORTED"));
+  }
+  ASSERT_EQ(0, runCommand("appliance-peer lan -- sh -c 'kill $(cat /tmp/foreign.pid)'").status);
+  EXPECT_TRUE(waitUntil([&] { return !contains(listed(), "192.168.1.2"); },
+                        std::chrono::seconds(30)))
+      << listed();
+  EXPECT_TRUE(contains(readFile(kAlarmLog), "60013\tForeign DHCP server 192.168.1.2"))
+      << readFile(kAlarmLog);
+}
+
+}  // namespace
