@@ -16,7 +16,7 @@ import re
 import subprocess
 import time
 
-from sandbox_agent import enumerate_instances, percentile, run, running_agent
+from sandbox_agent import enumerate_instances, percentile, run, running_agent, timed
 
 LEASES = 10000
 RUNS = 30
@@ -83,14 +83,7 @@ def benchmark():
         count = len(re.findall(rb'<VALUE\.NAMEDINSTANCE>', body))
         if status != 200 or count != LEASES:
             raise RuntimeError(f'HTTP {status}, {count} leases listed')
-        times = []
-        for _ in range(RUNS):
-            begin = time.perf_counter()
-            status, body = enumerate_once(conn)
-            times.append((time.perf_counter() - begin) * 1000)
-            if status != 200:
-                raise RuntimeError(f'HTTP {status}')
-        times.sort()
+        times, body = timed(lambda: enumerate_once(conn), RUNS)
         # The next request is read once the last answer's buffer is given back.
         enumerate_instances(conn, 'ZPX_DHCPService')
         rss_kb, peak_kb = memory_kb(pid)
@@ -101,14 +94,7 @@ def benchmark():
         print(f'Agent resident memory: {idle_kb / 1024:.1f} MB idle, {rss_kb / 1024:.1f} MB with '
               f'{LEASES} leases (peak {peak_kb / 1024:.1f} MB; goal < 16 MB)')
 
-        times = []
-        for _ in range(POOL_RUNS):
-            begin = time.perf_counter()
-            status, body = enumerate_instances(conn, 'ZPX_DHCPPoolStatistics')
-            times.append((time.perf_counter() - begin) * 1000)
-            if status != 200:
-                raise RuntimeError(f'HTTP {status}')
-        times.sort()
+        times, body = timed(lambda: enumerate_instances(conn, 'ZPX_DHCPPoolStatistics'), POOL_RUNS)
         pools = len(re.findall(rb'<VALUE\.NAMEDINSTANCE>', body))
         print(f'EnumerateInstances(ZPX_DHCPPoolStatistics, {pools} pools, {LEASES} leases, file '
               f'unchanged): p50 {percentile(times, 0.5):.2f} ms p99 '

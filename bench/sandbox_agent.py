@@ -46,6 +46,21 @@ def enumerate_instances(conn, class_name):
         f'<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="{class_name}"/></IPARAMVALUE>'))
 
 
+def timed(call, runs):
+    """Runs call() runs times: (sorted milliseconds, the last body); an answer
+    other than HTTP 200 raises RuntimeError."""
+    times = []
+    body = b''
+    for _ in range(runs):
+        begin = time.perf_counter()
+        status, body = call()
+        times.append((time.perf_counter() - begin) * 1000)
+        if status != 200:
+            raise RuntimeError(f'HTTP {status}')
+    times.sort()
+    return times, body
+
+
 def percentile(sorted_times, fraction):
     return sorted_times[min(len(sorted_times) - 1, int(len(sorted_times) * fraction))]
 
