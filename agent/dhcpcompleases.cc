@@ -139,11 +139,10 @@ struct LeaseLine {
 };
 
 // A line fits when it has at most kLeaseLineSize - 1 characters with its
-// line end (kLeaseLineSize - 2 without, at the end of the file) and no zero
-// byte.
+// line end (kLeaseLineSize - 2 without, at the end of the file).
 bool lineFits(const char* text, size_t length) {
   bool ended = length > 0 && text[length - 1] == '\n';
-  return length + (ended ? 0 : 1) <= kLeaseLineSize - 1 && memchr(text, '\0', length) == nullptr;
+  return length + (ended ? 0 : 1) <= kLeaseLineSize - 1;
 }
 
 // The lines of a lease file held in memory.
@@ -189,9 +188,9 @@ class FileLines {
   char m_buffer[kLeaseLineSize];
 };
 
-bool startsWith(const char* text, size_t length, const char* prefix) {
-  size_t prefixLength = strlen(prefix);
-  return length >= prefixLength && memcmp(text, prefix, prefixLength) == 0;
+template <size_t N>
+bool startsWith(const char* text, size_t length, const char (&prefix)[N]) {
+  return length >= N - 1 && memcmp(text, prefix, N - 1) == 0;
 }
 
 // Finds the next complete record ("lease ..." up to its "}" line) and hands
@@ -285,26 +284,31 @@ class ParseSink {
     size_t length = static_cast<size_t>(lineEnd - p);
     if (m_first) {
       m_first = false;
-      address(p + strlen(kRecordStart), lineEnd);
-    } else if (startsWith(p, length, "starts ")) {
-      m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
-    } else if (startsWith(p, length, "ends ")) {
-      m_haveEnds = leaseTime(p + 5, lineEnd, lease.ends);
-    } else if (startsWith(p, length, "binding state ")) {
-      char state[16];
-      m_haveState = statementValue(p + 14, lineEnd, state, sizeof(state));
-      // Only "active" is a lease a client holds ("abandoned" is not).
-      lease.bindingActive = m_haveState && strcmp(state, "active") == 0;
-    } else if (startsWith(p, length, "hardware ethernet ")) {
-      m_haveMac = statementValue(p + 18, lineEnd, lease.hardwareAddr, DHCP_MAC_ADDR_SIZE) &&
-                  dhcpUtilNormaliseMacAddr(lease.hardwareAddr) == DHCP_RC_OK;
-    } else if (startsWith(p, length, "client-hostname \"")) {
-      const char* value = p + 17;
-      const char* quote = static_cast<const char*>(memchr(value, '"', lineEnd - value));
-      const char* stop = quote != nullptr ? quote : lineEnd;
-      while (stop > value && stop[-1] == '\n') --stop;
-      dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value,
-                       static_cast<size_t>(stop - value));
+      address(p + sizeof(kRecordStart) - 1, lineEnd);
+      return;
+    }
+    // Most lines of a record are of no interest: their first letter says so.
+    switch (length > 0 ? *p : '\0') {
+      case 's':
+        if (startsWith(p, length, "starts "))
+          m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
+        break;
+      case 'e':
+        if (startsWith(p, length, "ends ")) m_haveEnds = leaseTime(p + 5, lineEnd, lease.ends);
+        break;
+      case 'b':
+        if (startsWith(p, length, "binding state ")) bindingState(p + 14, lineEnd);
+        break;
+      case 'h':
+        if (startsWith(p, length, "hardware ethernet "))
+          m_haveMac = statementValue(p + 18, lineEnd, lease.hardwareAddr, DHCP_MAC_ADDR_SIZE) &&
+                      dhcpUtilNormaliseMacAddr(lease.hardwareAddr) == DHCP_RC_OK;
+        break;
+      case 'c':
+        if (startsWith(p, length, "client-hostname \"")) hostname(p + 17, lineEnd);
+        break;
+      default:
+        break;
     }
   }
 
@@ -317,6 +321,21 @@ class ParseSink {
   s_leaseInfo lease;
 
  private:
+  void bindingState(const char* value, const char* lineEnd) {
+    char state[16];
+    m_haveState = statementValue(value, lineEnd, state, sizeof(state));
+    // Only "active" is a lease a client holds ("abandoned" is not).
+    lease.bindingActive = m_haveState && strcmp(state, "active") == 0;
+  }
+
+  void hostname(const char* value, const char* lineEnd) {
+    const char* quote = static_cast<const char*>(memchr(value, '"', lineEnd - value));
+    const char* stop = quote != nullptr ? quote : lineEnd;
+    while (stop > value && stop[-1] == '\n') --stop;
+    dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value,
+                     static_cast<size_t>(stop - value));
+  }
+
   // dhcpd writes canonical dotted quads; inet_pton takes nothing else.
   void address(const char* value, const char* lineEnd) {
     const char* blank = value;
