@@ -21,6 +21,13 @@ void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
 
 }  // namespace
 
+void dhcpCompFillEmptyCallServers(void) {
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s1Address);
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s2Address);
+}
+
 int dhcpCompCommitConfigurationChanges(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   dhcpCompKillDhcpDaemon();
@@ -31,10 +38,7 @@ int dhcpCompCommitConfigurationChanges(void) {
     if (VLANDhcpCompConfig[i].defaultGatewayEmpty)
       updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
   }
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s1Address);
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s2Address);
+  dhcpCompFillEmptyCallServers();
   dhcpCompWriteDhcpCompConfigFile(0);
   dhcpUtilCopyFile(kConfigFile, kConfigTraceFile);
   dhcpCompCreateDhcpdConfigFile();

@@ -90,8 +90,14 @@ TAVREL_EXPORT void dhcpCompKillDhclient(void);
 // the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
 // Starts the customer LAN's DHCP client on eth1 with the PID file that
-// dhcpCompKillDhclient reads; the status of system().
+// dhcpCompKillDhclient reads, after stopping the client that file names;
+// the status of system().
 TAVREL_EXPORT int dhcpCompStartDhclient(void);
+
+// An empty call-server address of the customer LAN stands for the published
+// address: copies it into s1Address and s2Address where their empty-flags
+// are set and the customer LAN has an address.
+TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
 
 // Applies the current records: stops dhcpd, refreshes the published address
 // and the dynamic gateways, writes the component configuration file and
@@ -122,6 +128,12 @@ TAVREL_EXPORT char* dhcpCompFormatSubnetSectionForDhcpdConfFile(char** out, char
                                                                 s_dhcpCompConfig* cfg);
 
 TAVREL_EXTERN_C_END
+
+// Runs a program without a shell (argv[0] its path; no descriptors of the
+// agent inherited, standard error discarded) and waits for it. Up to
+// maxOutput bytes of its standard output go to *output (may be null). The
+// wait status, or -1 when it could not be run.
+int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput);
 
 // Serialises commits, stops and starts: they come from the main thread and
 // from CIM request threads and share the records, tempBuf and the server.

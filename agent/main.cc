@@ -6,6 +6,7 @@
 // the provider agent a locker and takes that same lock for its own work
 // once the provider agent exists, so the two never run at once.
 #include <dlfcn.h>
+#include <errno.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,6 +14,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -53,13 +55,49 @@ const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
 const char kServerLeaseCopyCommand[] = "cp -f /pq/etc/dhcpd.leases /pq/etc/dhcpd.t20leases";
 const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
-const unsigned kLoopSleepSeconds = 5;
 // Service registration: the framework's reserved arguments and flags.
 const int kServiceFlags = 3;
 
 const char kCallbackUrlItem[] = "owcimomd.callback_url";
 const char kLogLocationItem[] = "owcimomd.log_location";
 const char kLogLevelItem[] = "owcimomd.log_level";
+// The main loop's rhythm (see tavrel-agent.conf).
+const char kPassLengthItem[] = "tavrel_agent.pass_ms";
+const char kRouterCheckPassesItem[] = "tavrel_agent.router_check_passes";
+const unsigned long kPassLengthMaxMs = 3600 * 1000;
+const unsigned long kRouterCheckPassesMax = 1000;
+
+struct LoopRhythm {
+  unsigned passMs = DHCP_LOOP_PASS_MS;
+  int routerCheckPasses = DHCP_ROUTER_CHECK_PASSES;
+};
+
+// A positive decimal setting up to max; the default (logged) otherwise.
+unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
+                            unsigned long defaultValue, unsigned long max) {
+  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
+  if (text.empty()) return defaultValue;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  unsigned long value = strtoul(begin, &end, 10);
+  if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
+      value > max) {
+    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max,
+           defaultValue);
+    return defaultValue;
+  }
+  return value;
+}
+
+LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
+  LoopRhythm rhythm;
+  rhythm.passMs = static_cast<unsigned>(
+      numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS, kPassLengthMaxMs));
+  rhythm.routerCheckPasses = static_cast<int>(
+      numberSetting(map, kRouterCheckPassesItem, DHCP_ROUTER_CHECK_PASSES, kRouterCheckPassesMax));
+  return rhythm;
+}
 
 void printUsage(FILE* out) {
   fprintf(out, "TavrelAgent Version: %s\n", kVersion);
@@ -150,8 +188,7 @@ bool bringUpConfiguration() {
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
 
   if (CustomerLANIpConfig.staticIP == 0) {
-    // dhcpCompCheckCustLANDynamicIPStatus() takes over the DHCP-client
-    // addressed customer LAN here once that handling exists.
+    dhcpCompCheckCustLANDynamicIPStatus();
     g_bCustomerLANWasDynamic = 1;
   }
   bTavrelJustStarted = 0;
@@ -159,8 +196,7 @@ bool bringUpConfiguration() {
   dhcpCompRefreshPublishedIPAddress();
   if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
     updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
-  // Empty call-server addresses stand for the published address; the commit
-  // below fills them in from it.
+  dhcpCompFillEmptyCallServers();
 
   dhcpCompVerifyAllRangesInSubnets();
   dhcpCompCommitConfigurationChanges();
@@ -179,22 +215,15 @@ bool bringUpConfiguration() {
   return true;
 }
 
-// One pass of the main loop after its sleep.
-void runLoopPass() {
+// One turn of the main loop: the IP-change flag file at once, the router
+// supervision when a pass has ended.
+void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
+  dhcpCompReapDaemons();
   if (flagFileExists()) {
     dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
-    // dhcpCompIPConfigurationChanged() takes over here once the IP-change
-    // handling exists. Until then the addresses are rediscovered, the ranges
-    // checked against them and the configuration committed again.
-    dhcpCompDiscoverInterfaces();
-    dhcpCompVerifyAllRangesInSubnets();
-    dhcpCompCommitConfigurationChanges();
+    dhcpCompIPConfigurationChanged();
   }
-  // Supervision of the integrated router's DHCP server goes here once it
-  // exists: every tenth pass while g_bIntegratedRouterPresent is set and the
-  // customer LAN is a DHCP client with the router's vendor text,
-  // dhcpcompCheckDhcpServerPingable() and, when unreachable, message 62008
-  // and dhcpcompRenewDynamicIPAddress().
+  if (passEnded) dhcpCompSuperviseRouterPass(pingCounter, rhythm.routerCheckPasses);
 }
 
 }  // namespace
@@ -224,6 +253,7 @@ int main(int argc, char* argv[]) {
   // The agent reaps the daemons it starts, so a stop can wait for their end.
   dhcpCompInitProcessControl();
   dhcpCompInitStopWakeup();
+  dhcpCompInitFlagWatch();
   killRecordedAgent();
 
   if (serviceMode) {
@@ -307,10 +337,19 @@ int main(int argc, char* argv[]) {
     if (!bringUpConfiguration()) return shutdownAgent(0);
   }
 
+  LoopRhythm rhythm = loopRhythm(configMap);
+  int pingCounter = 0;
+  auto passLength = std::chrono::milliseconds(rhythm.passMs);
+  auto passEnd = std::chrono::steady_clock::now() + passLength;
   while (!g_dhcpStopService) {
-    dhcpCompSleepUnlessStopped(kLoopSleepSeconds);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        passEnd - std::chrono::steady_clock::now());
+    if (left.count() > 0) dhcpCompWaitForFlagOrStop(static_cast<unsigned>(left.count()));
+    if (g_dhcpStopService) break;
+    bool passEnded = std::chrono::steady_clock::now() >= passEnd;
     AgentLock lock(locker);
-    runLoopPass();
+    runLoopPass(passEnded, &pingCounter, rhythm);
+    if (passEnded) passEnd = std::chrono::steady_clock::now() + passLength;
   }
 
   AgentLock lock(locker);
