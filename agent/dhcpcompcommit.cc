@@ -19,7 +19,22 @@ void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
   if (empty && CustomerLANIpConfig.ipAddress.ipLong != 0) *address = publishedIpAddress;
 }
 
+// Commits asked for while a rebuild defers them (by the destructors of the
+// range and reservation objects it tears down) are dropped: the rebuild
+// commits once at its end, and dhcpd never serves a half-built state.
+int g_commitDeferrals = 0;
+
 }  // namespace
+
+void dhcpCompDeferCommits(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  ++g_commitDeferrals;
+}
+
+void dhcpCompResumeCommits(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  if (g_commitDeferrals > 0) --g_commitDeferrals;
+}
 
 void dhcpCompFillEmptyCallServers(void) {
   copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
@@ -30,6 +45,7 @@ void dhcpCompFillEmptyCallServers(void) {
 
 int dhcpCompCommitConfigurationChanges(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  if (g_commitDeferrals > 0) return 0;
   dhcpCompKillDhcpDaemon();
   dhcpCompRefreshPublishedIPAddress();
   if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)

@@ -99,6 +99,12 @@ TAVREL_EXPORT int dhcpCompStartDhclient(void);
 // are set and the customer LAN has an address.
 TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
 
+// Between these two calls (they nest) dhcpCompCommitConfigurationChanges
+// does nothing and returns 0: for a rebuild that tears records down and
+// commits once at its end. Prefer CommitDeferral.
+TAVREL_EXPORT void dhcpCompDeferCommits(void);
+TAVREL_EXPORT void dhcpCompResumeCommits(void);
+
 // Applies the current records: stops dhcpd, refreshes the published address
 // and the dynamic gateways, writes the component configuration file and
 // dhcpd.conf, and starts dhcpd again. Commits are serialised. Returns the
@@ -138,6 +144,15 @@ int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t max
 // Serialises commits, stops and starts: they come from the main thread and
 // from CIM request threads and share the records, tempBuf and the server.
 std::recursive_mutex& dhcpCompProcessControlMutex();
+
+// Defers commits for the life of the object (see dhcpCompDeferCommits).
+class CommitDeferral {
+ public:
+  CommitDeferral() { dhcpCompDeferCommits(); }
+  ~CommitDeferral() { dhcpCompResumeCommits(); }
+  CommitDeferral(const CommitDeferral&) = delete;
+  CommitDeferral& operator=(const CommitDeferral&) = delete;
+};
 
 // The text of dhcpd.conf for the current records (what
 // dhcpCompCreateDhcpdConfigFile writes).

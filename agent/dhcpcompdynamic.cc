@@ -265,6 +265,8 @@ void dhcpCompProcessVendorInfoForCustomerLAN(void) {
   cfg.vlanIds[sizeof(cfg.vlanIds) - 1] = '\0';
 
   if (ip.vendorRangeStart.ipLong == 0) return;
+  // Every caller commits afterwards; the removed ranges' objects do not.
+  CommitDeferral deferral;
   dhcpCompDeallocConfigAddrRanges(&CustomerLANDhcpCompConfig, true);
   // Checked against the customer LAN's subnet: a refused range leaves the
   // LAN without one.

@@ -50,10 +50,10 @@ void followAddressingMode() {
   }
 }
 
-}  // namespace
-
-void dhcpCompIPConfigurationChanged(void) {
-  dhcpCompKillDhcpDaemon();
+// Rebuilds the configuration from the snapshots' text, with commits deferred
+// (the caller commits once).
+void rebuildRecords() {
+  CommitDeferral deferral;
   duplicateCommonPortion();
   saveLiveRecords();
   // The snapshots' text carries the configuration across the
@@ -81,7 +81,13 @@ void dhcpCompIPConfigurationChanged(void) {
     updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
   dhcpCompFillEmptyCallServers();
   dhcpCompVerifyAllRangesInSubnets();
+}
 
+}  // namespace
+
+void dhcpCompIPConfigurationChanged(void) {
+  dhcpCompKillDhcpDaemon();
+  rebuildRecords();
   dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
   dhcpCompCommitConfigurationChanges();
   dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);

@@ -49,7 +49,11 @@ int dhcpcompCheckDhcpServerPingable(void) {
 }
 
 int dhcpcompRenewDynamicIPAddress(void) {
-  if (CustomerLANIpConfig.staticIP == 0) dhcpCompCheckCustLANDynamicIPStatus();
+  if (CustomerLANIpConfig.staticIP != 0) return 0;
+  dhcpCompCheckCustLANDynamicIPStatus();
+  // The new lease's settings (the router's call servers, VLANs and range
+  // among them) reach dhcpd only through a commit.
+  dhcpCompCommitConfigurationChanges();
   return 0;
 }
 

@@ -178,6 +178,9 @@ TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
   EXPECT_NE(client, dhclientPid());
   EXPECT_EQ(1, dhclientCount());
   EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+  // The renewal commits the router's range again.
+  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;"))
+      << readFile(kDhcpdConf);
   EXPECT_FALSE(fileExists(kEmsEvents));
   EXPECT_FALSE(has(m_agent->log(), "{62008}")) << m_agent->log();
 }
@@ -350,7 +353,7 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   EXPECT_TRUE(has(phone.output, "fixed-address 192.168.1.2")) << phone.output;
   EXPECT_GT(provider_test::dhcpdPid(), 0);
   EXPECT_EQ(readFile(kComponentFile), readFile("/root/dhcp.check3"));
-  for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread"})
+  for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread", "/root/dhcp.check2"})
     EXPECT_TRUE(has(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
         << trace << "\n" << readFile(trace);
 }
