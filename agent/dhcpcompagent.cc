@@ -28,6 +28,12 @@ OpenWBEM::LoggerRef logger;
 // Lets limited broadcasts (255.255.255.255) leave through the customer LAN,
 // where dhcpd answers clients that have no address yet.
 #define BROADCAST_ROUTE_COMMAND "/sbin/route add -host 255.255.255.255 dev %s"
+static const char kRouteTable[] = "/proc/net/route";
+static const char kBroadcastDestination[] = "FFFFFFFF";
+// A line of the table is about 130 characters; names and hexadecimal fields
+// are far shorter than 20.
+static const size_t kRouteLineSize = 256;
+static const size_t kRouteFieldSize = 20;
 
 // Self-pipe that wakes the main loop's wait when a stop is requested; the
 // stop callback may run in a signal handler on any thread.
@@ -114,13 +120,33 @@ void dhcpCompCreatePIDFile(int pid) {
   fclose(f);
 }
 
+// True when the kernel's routing table (/proc/net/route: interface,
+// destination and gateway in hexadecimal, flags, ...) holds the broadcast
+// host route through the interface. An IP change need not run the command
+// again then.
+static bool broadcastRouteExists(const char* interfaceName) {
+  // /proc files have no size: read by line.
+  FILE* table = fopen(kRouteTable, "r");
+  if (table == nullptr) return false;
+  bool found = false;
+  char line[kRouteLineSize];
+  while (!found && fgets(line, sizeof(line), table) != nullptr) {
+    char name[kRouteFieldSize];
+    char destination[kRouteFieldSize];
+    if (sscanf(line, "%19s %19s", name, destination) == 2)
+      found = strcmp(name, interfaceName) == 0 && strcmp(destination, kBroadcastDestination) == 0;
+  }
+  fclose(table);
+  return found;
+}
+
 int dhcpCompInit(void) {
   corvaneInitDHCPLANSemaphore();
   num_of_available_vlans = getNumberOfVlans(vlanlists, DHCP_MAX_VLANS);
   dhcpCompInitRecords();
 
-  // The route may exist already; its status does not matter.
-  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName))
+  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName) &&
+      !broadcastRouteExists(CustomerLANIpConfig.interfaceName))
     dhcpCompRunCommand(BROADCAST_ROUTE_COMMAND, CustomerLANIpConfig.interfaceName);
   return osIsCNICOnePresent(&g_bIntegratedRouterPresent);
 }

@@ -328,6 +328,17 @@ void dhcpCompReapDaemons(void) {
   for (pid_t pid : adoptedDaemonZombies()) waitpid(pid, nullptr, WNOHANG);
 }
 
+void dhcpCompRequestDhcpDaemonStop(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
+  if (text == nullptr) return;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  for (pid_t pid : pids) {
+    if (pid != getpid() && processIsProgram(pid, kDhcpdProgram)) kill(pid, SIGTERM);
+  }
+}
+
 void dhcpCompKillDhcpDaemon(void) {
   char pidFile[] = DHCPD_PID_FILE;
   dhcpCompKillProcess(pidFile);

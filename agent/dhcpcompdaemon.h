@@ -78,6 +78,10 @@ TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((for
 // (reaping it when it is the agent's child) or the wait gave up.
 TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
 TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
+// Asks the dhcpd of the PID file to end (SIGTERM) without waiting and keeps
+// the file, so that a later dhcpCompKillDhcpDaemon waits for the end while
+// the caller does other work meanwhile.
+TAVREL_EXPORT void dhcpCompRequestDhcpDaemonStop(void);
 // Reaps the adopted daemons (dhcpd, dhclient) that ended on their own or were
 // stopped by others (ifdown), so no zombie stays. Called from the main loop.
 TAVREL_EXPORT void dhcpCompReapDaemons(void);

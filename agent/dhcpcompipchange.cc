@@ -86,7 +86,9 @@ void rebuildRecords() {
 }  // namespace
 
 void dhcpCompIPConfigurationChanged(void) {
-  dhcpCompKillDhcpDaemon();
+  // The server stops while the records are rebuilt; the commit waits for
+  // its end before it starts the new one.
+  dhcpCompRequestDhcpDaemonStop();
   rebuildRecords();
   dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
   dhcpCompCommitConfigurationChanges();
