@@ -145,8 +145,10 @@ void applyLeaseOrDefaultAddress() {
 void followLease() {
   s_ethIpConfig& ip = CustomerLANIpConfig;
   ip.externalDhcpServer = strcmp(ip.renewTimeLease, ip.leaseRenewTime) != 0 ? 1 : 0;
-  if ((ip.leaseFixedAddress.ipLong != 0 && ip.leaseFixedAddress.ipLong != ip.ipAddress.ipLong) ||
-      ip.netmask.ipLong != ip.leaseSubnetMask.ipLong) {
+  // Only a lease with an address and a mask replaces the interface's own.
+  bool leaseComplete = ip.leaseFixedAddress.ipLong != 0 && ip.leaseSubnetMask.ipLong != 0;
+  if (leaseComplete && (ip.leaseFixedAddress.ipLong != ip.ipAddress.ipLong ||
+                        ip.netmask.ipLong != ip.leaseSubnetMask.ipLong)) {
     ip.ipAddress = ip.leaseFixedAddress;
     ip.netmask = ip.leaseSubnetMask;
     dhcpCompCalcIPNetwork(&CustomerLANIpConfig);
@@ -178,9 +180,8 @@ void updateHostsAndPublishedAddress() {
   char hostName[DHCP_HOSTNAME_SIZE] = "";
   if (!dhcpUtilGetHostname(hostName)) hostName[0] = '\0';
   char domain[DHCP_DOMAIN_NAME_SIZE];
-  memcpy(domain, ip.leaseDomainName[0] != '\0' ? ip.leaseDomainName : kDefaultDomain,
-         ip.leaseDomainName[0] != '\0' ? sizeof(domain) : sizeof(kDefaultDomain));
-  domain[sizeof(domain) - 1] = '\0';
+  const char* domainSource = ip.leaseDomainName[0] != '\0' ? ip.leaseDomainName : kDefaultDomain;
+  dhcpUtilCopyText(domain, sizeof(domain), domainSource, strnlen(domainSource, sizeof(domain)));
   std::string router = ip.leaseRouter.ipLong != 0 ? canonical(ip.leaseRouter) : kDefaultGateway;
 
   char oldPublished[kPublishedTextSize] = "";
@@ -198,8 +199,7 @@ void updateHostsAndPublishedAddress() {
     dhcpUtilCopyText(newPublished, sizeof(newPublished), own.data(), own.size());
   }
   if (!g_bIntegratedRouterPresent) router.clear();
-  std::string routerText = router;
-  corvaneUpdateHostsFile(hostName, domain, newPublished, &routerText[0]);
+  corvaneUpdateHostsFile(hostName, domain, newPublished, &router[0]);
 
   if (republished && strcmp(oldPublished, newPublished) != 0) {
     uint32_t processId = 0;
