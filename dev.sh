@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
 # runs the simulated appliance.
-# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench}
+# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -13,13 +13,18 @@ PACKAGES=(
   libboost-dev libpugixml-dev
   isc-dhcp-server isc-dhcp-client net-tools iproute2 iputils-ping iputils-arping
   sblim-wbemcli curl procps psmisc util-linux busybox python3
+  scdoc lintian file
 )
 
 log() { printf '\n== %s\n' "$*"; }
 
+# Only the benchmarks use these: the lease rebuild is compared with dhcpd-pools.
+BENCH_PACKAGES=(dhcpd-pools)
+
+# deps [PACKAGE...]: installs what is missing of PACKAGES and the packages given.
 deps() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -53,11 +58,18 @@ run_tests() {
   ctest --test-dir build -L '^(system|interop)$' --output-on-failure
 }
 
+# Debian packages into build/packages/, checked with lintian.
+package() {
+  log "Debian packages (build/packages/)"
+  "$ROOT/packaging/build-packages.sh" build build/packages
+}
+
 case "${1:-}" in
   deps) deps ;;
   build) deps; build ;;
   test) deps; build; build_asan; run_tests ;;
   demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
-  bench) deps; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
-  *) echo "usage: $0 {deps|build|test|demo|bench}" >&2; exit 2 ;;
+  bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
+  package) deps; build; package ;;
+  *) echo "usage: $0 {deps|build|test|demo|bench|package}" >&2; exit 2 ;;
 esac

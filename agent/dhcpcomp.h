@@ -8,6 +8,7 @@
 #define TAVREL_AGENT_DHCPCOMP_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 
@@ -26,6 +27,7 @@
 #define DHCP_VENDOR_VLAN_IDS_MAX_LEN 50  // longest VLAN list taken from the router's vendor text
 #define DHCP_CONFIG_FILENAME_SIZE 60
 #define DHCP_LEASE_FILE_TIME_SIZE 40
+#define DHCP_LEASE_RECORD_SIZE 2000      // one record of the server lease file
 #define DHCP_TEMP_BUF_SIZE 200           // the agent's shared command/line buffer
 #define DHCP_HOSTNAME_SIZE 64            // output of dhcpUtilGetHostname
 
@@ -279,7 +281,8 @@ TAVREL_EXPORT uint8_t dhcpUtilGetDigit(char c);
 // one, 0 for the empty text.
 TAVREL_EXPORT int dhcpUtilAtoH(char* s);
 // "W YYYY/MM/DD HH:MM:SS" (21 characters) becomes "YYYYMMDDHHMMSS.000000+000"
-// in place (buffer of at least 26 bytes): 1, else 0 and the text unchanged.
+// in place (buffer of at least 26 bytes): 1, else 0 and the text unchanged,
+// also when the fields are no real second of the calendar.
 TAVREL_EXPORT int dhcpUtilConvertLeaseTimeToOWTime(char* text);
 // Host name from "HOSTNAME=" of /etc/sysconfig/network into out
 // (DHCP_HOSTNAME_SIZE bytes, cut to fit). 1 when found, else 0, out unchanged.
@@ -345,6 +348,32 @@ TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, 
 TAVREL_EXPORT void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway);
 TAVREL_EXPORT int dhcpCompVerifyVLANIds(char* list);
 TAVREL_EXPORT void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg);
+
+// ---- Server lease file (agent/ leases) ----
+
+// The server's lease file, and the private copy the lease lists are built from.
+#define DHCPD_LEASE_FILE "/pq/etc/dhcpd.leases"
+#define DHCPD_LEASE_COPY_FILE "/pq/etc/dhcpd.t20leases"
+
+// 1 when the server lease file is new, changed (size, modification time or
+// file identity) or gone since the last call; the private copy has then been
+// replaced by a fresh one (or removed). 0 when nothing changed.
+TAVREL_EXPORT int dhcpCompLeaseFileChanged(void);
+// Rebuilds the lease lists of all LANs, and their lease objects, from the
+// private copy. Without a readable copy the lists stay empty.
+TAVREL_EXPORT void dhcpCompGetDhcpdServerLeaseInfo(void);
+// Reads the next complete record ("lease ..." to "}") into out
+// (DHCP_LEASE_RECORD_SIZE bytes): its lines without the closing one. A
+// record cut off by the end of the file, or followed by another "lease " line
+// before its "}", is dropped; one too long for out is skipped whole; lines
+// too long for the line buffer are left out. 1 when a record was read, 0 at
+// the end of the file.
+TAVREL_EXPORT int dhcpReadAndConvertLeaseRecord(FILE* file, char* out);
+// Deletes every lease node and lease object of every LAN.
+TAVREL_EXPORT void dhcpCompDeleteLeaseInfoInstances(void);
+// Takes a lease object out of the lease list that owns it (the node stays,
+// without object), before the object is deleted by someone else.
+TAVREL_EXPORT void dhcpCompDisownLeaseObject(const void* object);
 
 TAVREL_EXTERN_C_END
 

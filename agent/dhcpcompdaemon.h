@@ -17,7 +17,6 @@
 #define DHCPD_PID_FILE "/var/run/dhcpd.pid"
 #define DHCLIENT_PID_FILE "/var/run/dhclient-eth1.pid"
 #define DHCPD_CONF_FILE "/pq/etc/dhcpd.conf"
-#define DHCPD_LEASE_FILE "/pq/etc/dhcpd.leases"
 // What dhcpd printed when it was last started (kept for diagnosis).
 #define DHCPD_START_OUTPUT_FILE "/var/run/dhcpd.start.txt"
 

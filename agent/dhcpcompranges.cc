@@ -19,9 +19,6 @@ namespace {
 const int kInvalidValue = 301;
 
 // "0A:0B:0C:0D:0E:0F": six pairs, five separators.
-const size_t kMacPairs = 6;
-const size_t kMacBareLength = 12;
-const size_t kMacTextLength = 17;
 
 // VLAN id list: at most 10 ids of 0..4095, each read from at most 5 characters.
 const int kMaxVlanListItems = 10;
@@ -168,39 +165,6 @@ int checkRangeInLan(const s_ipAddrRange* range, int index, const s_dhcpCompConfi
           rangesOverlap(start, end, cfg->addrRanges[i]))
         return DHCP_RC_RANGE_OVERLAP;
   }
-  return DHCP_RC_OK;
-}
-
-// Brings a hardware address to "0A:0B:0C:0D:0E:0F". Twelve digits are paired
-// up; seventeen characters must be six pairs of hexadecimal digits joined by
-// ":" or "-". 0 or 327; mac is changed only on success.
-int normaliseMacAddr(char* mac) {
-  char text[DHCP_MAC_ADDR_SIZE];
-  size_t length = strnlen(mac, DHCP_MAC_ADDR_SIZE);
-  if (mac[0] != '\0' && mac[1] != '\0' && mac[2] != '-' && mac[2] != ':') {
-    if (length != kMacBareLength) return DHCP_RC_INVALID_MAC;
-    size_t out = 0;
-    for (size_t pair = 0; pair < kMacPairs; ++pair) {
-      if (pair > 0) text[out++] = ':';
-      text[out++] = mac[2 * pair];
-      text[out++] = mac[2 * pair + 1];
-    }
-    text[out] = '\0';
-  } else {
-    if (length != kMacTextLength) return DHCP_RC_INVALID_MAC;
-    memcpy(text, mac, kMacTextLength + 1);
-  }
-  for (size_t pair = 0; pair < kMacPairs; ++pair) {
-    char* p = text + 3 * pair;
-    bool last = pair + 1 == kMacPairs;
-    if (!last && p[2] == '-') p[2] = ':';
-    // Both digits are checked: a pair such as "0g" would break dhcpd.conf.
-    if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
-    if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
-  }
-  for (char* c = text; *c != '\0'; ++c)
-    *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
-  memcpy(mac, text, kMacTextLength + 1);
   return DHCP_RC_OK;
 }
 
@@ -449,7 +413,7 @@ int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* re
   if (cfg->reservedAddrs[index].isFree)
     kind = getReservedAddressCompConfig(id, &formerLan) < 0 ? kNewEntry : kMovedEntry;
 
-  int rc = normaliseMacAddr(rec->macAddr);
+  int rc = dhcpUtilNormaliseMacAddr(rec->macAddr);
   if (rc == DHCP_RC_OK) {
     assignDeviceName(rec->clientName, index);
     // The name becomes a dhcpd.conf host name and the description a field

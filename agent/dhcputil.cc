@@ -19,11 +19,24 @@ static const char kLoopbackText[] = "127.0.0.1";
 static const size_t kLeaseTimeLength = 21;
 static const char kOWTimeSuffix[] = ".000000+000";
 
-// Octets and dotted-quad text of ipLong.
+// Hardware address: six pairs, bare or joined by ":" or "-".
+static const size_t kMacPairs = 6;
+static const size_t kMacBareLength = 12;
+static const size_t kMacTextLength = 17;
+
+// Octets and dotted-quad text of ipLong (written by hand: lease files
+// convert an address per record).
 static void splitIPAddr(s_ipAddr* a) {
-  for (int i = 0; i < 4; ++i) a->ipOctets[i] = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
-  snprintf(a->ipString, sizeof(a->ipString), "%u.%u.%u.%u", a->ipOctets[0], a->ipOctets[1],
-           a->ipOctets[2], a->ipOctets[3]);
+  char* out = a->ipString;
+  for (int i = 0; i < 4; ++i) {
+    uint8_t octet = static_cast<uint8_t>(a->ipLong >> (24 - 8 * i));
+    a->ipOctets[i] = octet;
+    if (i > 0) *out++ = '.';
+    if (octet >= 100) *out++ = static_cast<char>('0' + octet / 100);
+    if (octet >= 10) *out++ = static_cast<char>('0' + octet / 10 % 10);
+    *out++ = static_cast<char>('0' + octet % 10);
+  }
+  *out = '\0';
 }
 
 int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback) {
@@ -92,14 +105,55 @@ int dhcpUtilAtoH(char* s) {
   return digit;
 }
 
+// Every character of text matches its place in pattern: 'd' a digit, any
+// other character itself.
+static bool matchesPattern(const char* text, const char* pattern) {
+  for (; *pattern != '\0'; ++pattern, ++text) {
+    if (*pattern == 'd' ? !isdigit(static_cast<unsigned char>(*text)) : *text != *pattern)
+      return false;
+  }
+  return *text == '\0';
+}
+
+static int digitsValue(const char* p, int count) {
+  int value = 0;
+  for (int i = 0; i < count; ++i) value = value * 10 + (p[i] - '0');
+  return value;
+}
+
+// 1 when the fields name a real second of the calendar (no 31 April, no
+// leap second): the CIM date-time the text becomes must parse.
+static int isCalendarTime(int year, int month, int day, int hour, int minute, int second) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return 0;
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
-  if (text == nullptr || strlen(text) != kLeaseTimeLength) return 0;
+  // "W YYYY/MM/DD HH:MM:SS"
+  if (text == nullptr || strlen(text) != kLeaseTimeLength ||
+      !matchesPattern(text, "d dddd/dd/dd dd:dd:dd") ||
+      !isCalendarTime(digitsValue(text + 2, 4), digitsValue(text + 7, 2),
+                      digitsValue(text + 10, 2), digitsValue(text + 13, 2),
+                      digitsValue(text + 16, 2), digitsValue(text + 19, 2)))
+    return 0;
+  // Year, month, day, hour, minute, second, then the fixed fraction and offset.
+  static const int kFields[][2] = {{2, 4}, {7, 2}, {10, 2}, {13, 2}, {16, 2}, {19, 2}};
   char converted[DHCP_LEASE_TIME_TEXT_SIZE];
-  // Year, month, day, hour, minute, second of "W YYYY/MM/DD HH:MM:SS".
-  snprintf(converted, sizeof(converted), "%.4s%.2s%.2s%.2s%.2s%.2s%s", text + 2, text + 7,
-           text + 10, text + 13, text + 16, text + 19, kOWTimeSuffix);
+  char* out = converted;
+  for (const int* field : kFields) {
+    memcpy(out, text + field[0], static_cast<size_t>(field[1]));
+    out += field[1];
+  }
+  memcpy(out, kOWTimeSuffix, sizeof(kOWTimeSuffix));
   strcpy(text, converted);
   return 1;
+}
+
+int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address) {
+  return e->ipAddress.ipLong != 0 && e->netmask.ipLong != 0 && address != 0 &&
+         (address & e->netmask.ipLong) == (e->ipAddress.ipLong & e->netmask.ipLong);
 }
 
 char* dhcpUtilReadTextFile(const char* path) {
@@ -193,4 +247,34 @@ int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
   int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
   if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(a);
   return rc;
+}
+
+int dhcpUtilNormaliseMacAddr(char* mac) {
+  char text[DHCP_MAC_ADDR_SIZE];
+  size_t length = strnlen(mac, DHCP_MAC_ADDR_SIZE);
+  if (mac[0] != '\0' && mac[1] != '\0' && mac[2] != '-' && mac[2] != ':') {
+    if (length != kMacBareLength) return DHCP_RC_INVALID_MAC;
+    size_t out = 0;
+    for (size_t pair = 0; pair < kMacPairs; ++pair) {
+      if (pair > 0) text[out++] = ':';
+      text[out++] = mac[2 * pair];
+      text[out++] = mac[2 * pair + 1];
+    }
+    text[out] = '\0';
+  } else {
+    if (length != kMacTextLength) return DHCP_RC_INVALID_MAC;
+    memcpy(text, mac, kMacTextLength + 1);
+  }
+  for (size_t pair = 0; pair < kMacPairs; ++pair) {
+    char* p = text + 3 * pair;
+    bool last = pair + 1 == kMacPairs;
+    if (!last && p[2] == '-') p[2] = ':';
+    // Both digits are checked: a pair such as "0g" would break dhcpd.conf.
+    if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
+    if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
+  }
+  for (char* c = text; *c != '\0'; ++c)
+    *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  memcpy(mac, text, kMacTextLength + 1);
+  return DHCP_RC_OK;
 }

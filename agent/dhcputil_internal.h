@@ -34,4 +34,17 @@ void dhcpUtilClearIPAddr(s_ipAddr* a);
 // not valid its text is emptied as well, so only checked text remains.
 int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type);
 
+// Brings a hardware address to "0A:0B:0C:0D:0E:0F". Twelve digits are paired
+// up; seventeen characters must be six pairs of hexadecimal digits joined by
+// ":" or "-". 0 or 327; mac is changed only on success.
+int dhcpUtilNormaliseMacAddr(char* mac);
+
+// 1 when address lies in the network of interface e. An interface without an
+// address or mask has no network and holds no address.
+int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address);
+
+// Rebuilds the lease lists of all LANs, and their lease objects, from the
+// text of a server lease file.
+void dhcpCompBuildLeaseLists(const char* text, size_t size);
+
 #endif

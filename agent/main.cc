@@ -7,6 +7,7 @@
 // once the provider agent exists, so the two never run at once.
 #include <dlfcn.h>
 #include <errno.h>
+#include <malloc.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -53,8 +54,9 @@ namespace {
 const char kVersion[] = "V42.10.55.84";
 const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
-const char kServerLeaseCopyCommand[] = "cp -f /pq/etc/dhcpd.leases /pq/etc/dhcpd.t20leases";
 const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
+// Allocations from this size on are mapped apart from the heap.
+const int kMallocMmapThreshold = 1024 * 1024;
 // Service registration: the framework's reserved arguments and flags.
 const int kServiceFlags = 3;
 
@@ -201,9 +203,8 @@ bool bringUpConfiguration() {
   dhcpCompVerifyAllRangesInSubnets();
   dhcpCompCommitConfigurationChanges();
 
-  dhcpCompRunCommand("%s", kServerLeaseCopyCommand);
-  // dhcpCompGetDhcpdServerLeaseInfo() reads the server's leases here once it
-  // exists.
+  dhcpCompLeaseFileChanged();
+  dhcpCompGetDhcpdServerLeaseInfo();
 
   // The provider singletons, made after the provider agent has installed the
   // implementation instance managers so that CIM requests find them. They
@@ -231,6 +232,11 @@ void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
 int main(int argc, char* argv[]) {
   bool serviceMode = true;
   openlog(TAVREL_AGENT_NAME, LOG_CONS | LOG_PERROR, LOG_DAEMON);
+  // Large answers (a lease listing runs to megabytes) get pages of their
+  // own, returned when the answer has been sent. Left to the heap, they
+  // would be reused for small objects made meanwhile, which then pin the
+  // whole area in memory.
+  mallopt(M_MMAP_THRESHOLD, kMallocMmapThreshold);
 
   std::unique_ptr<CmdLineParser> parser;
   try {

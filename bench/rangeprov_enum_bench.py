@@ -9,19 +9,15 @@ Exit 77 outside the sandbox.
 import re
 import time
 
-from sandbox_agent import percentile, post, request, run, running_agent
+from sandbox_agent import enumerate_instances, percentile, run, running_agent
 
 RUNS = 500
 WARMUP = 50
 RESERVATIONS = 64
 
-ENUMERATE = request('EnumerateInstances',
-                    '<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="ZPX_DHCPReservedAddress"/>'
-                    '</IPARAMVALUE>')
-
 
 def enumerate_once(conn):
-    return post(conn, 'EnumerateInstances', ENUMERATE)
+    return enumerate_instances(conn, 'ZPX_DHCPReservedAddress')
 
 
 def serves_all(conn):

@@ -48,6 +48,13 @@ def post(conn, method, body):
     return response.status, response.read()
 
 
+def enumerate_instances(conn, class_name):
+    """EnumerateInstances of a class on a keep-alive connection: (HTTP status, body)."""
+    return post(conn, 'EnumerateInstances', request(
+        'EnumerateInstances',
+        f'<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="{class_name}"/></IPARAMVALUE>'))
+
+
 def percentile(sorted_times, fraction):
     return sorted_times[min(len(sorted_times) - 1, int(len(sorted_times) * fraction))]
 

@@ -10,6 +10,3 @@ int dhcpCompCommitConfigurationChanges(void) {
   ++g_commitCount;
   return 0;
 }
-
-void dhcpCompDeleteCustomerLanLeaseObject(ZPX_DHCPClientLeaseInfoCustomerLANImpl*) {}
-void dhcpCompDeleteOamLanLeaseObject(ZPX_DHCPClientLeaseInfoOAMLANImpl*) {}

@@ -15,6 +15,7 @@
 #include <boost/beast/http/write.hpp>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,15 @@ constexpr std::chrono::seconds kDrainTimeout{2};
 constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 // Largest answer buffer a connection keeps for its next answer.
 constexpr std::size_t kKeptBodyCapacity = 256 * 1024;
+
+// Frees an answer too large to keep and gives the freed heap back to the
+// system: a listing of megabytes leaves no resident memory behind in a
+// long-running server.
+void releaseLargeBody(std::string& body)
+{
+	std::string().swap(body);
+	malloc_trim(0);
+}
 
 // Common state of the sessions: the worker that runs handlers, the limits,
 // and the open connections (so the server can close them when it stops).
@@ -206,6 +216,8 @@ private:
 			[self = this->shared_from_this(), response, keepAlive](beast::error_code ec, std::size_t) {
 				if (response->body().capacity() <= kKeptBodyCapacity)
 					self->m_bodyBuffer.swap(response->body());
+				else
+					releaseLargeBody(response->body());
 				if (ec)
 					self->finish();
 				else if (keepAlive)

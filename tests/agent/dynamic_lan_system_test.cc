@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "agent_fixture.h"
 #include "cim_client.h"
 #include "sandbox_util.h"
 
@@ -104,42 +105,67 @@ void routerAnswersPings(bool answer) {
                    .status);
 }
 
-class DynamicLanTest : public ::testing::Test {
+class DynamicLanTest : public provider_test::AgentSystemTest {
  protected:
   void SetUp() override {
-    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
     // The client gives up after 5 s instead of 20 when no server answers.
-    runCommand("sed -i 's/^timeout .*/timeout 5;/' /etc/dhclient-eth1.conf");
+    if (tavrel::sandbox::insideAppliance())
+      runCommand("sed -i 's/^timeout .*/timeout 5;/' /etc/dhclient-eth1.conf");
+    AgentSystemTest::SetUp();
   }
-  // The agent stops cleanly; under the sanitizers it reports nothing.
   void TearDown() override {
     runCommand("rm -f " + std::string(kFlagFile));
-    if (m_agent == nullptr) return;
-    m_agent.reset();
-    std::string log = readFile(scratch() + "/agent.err");
-    EXPECT_FALSE(has(log, "runtime error") || has(log, "Sanitizer")) << log;
+    AgentSystemTest::TearDown();
   }
-
-  void start(const AgentOptions& options) {
-    m_agent.reset(new AgentUnderTest(options));
-    ASSERT_TRUE(m_agent->running()) << m_agent->log();
-  }
-
-  std::unique_ptr<AgentUnderTest> m_agent;
 };
 
-using Router = DynamicLanTest;
-using NoServer = DynamicLanTest;
-using Foreign = DynamicLanTest;
-using Static = DynamicLanTest;
+// The router's vendor texts, DNS left to the lease, an own domain.
+class Router : public DynamicLanTest {
+  AgentOptions agentOptions() const override {
+    AgentOptions options;
+    options.componentFile = componentWith({{"dnsServers = 192.168.1.2", "dnsServers = "},
+                                           {"domainName = customer.lan", "domainName = office.lan"}});
+    options.extraSettings = kFastLoop;
+    return options;
+  }
+};
+
+// A range in the default address's subnet.
+class NoServer : public DynamicLanTest {
+  AgentOptions agentOptions() const override {
+    AgentOptions options;
+    options.componentFile = componentWith(
+        {{"addrRange = 192.168.1.100-192.168.1.199", "addrRange = 192.168.3.100-192.168.3.199"}});
+    return options;
+  }
+};
+
+// The server is no integrated router; the appliance serves all devices.
+class Foreign : public DynamicLanTest {
+  void SetUp() override {
+    if (tavrel::sandbox::insideAppliance()) runCommand("rm -f /pq/platform/router-present");
+    DynamicLanTest::SetUp();
+  }
+  AgentOptions agentOptions() const override {
+    AgentOptions options;
+    options.componentFile = componentWith({{"dhcpStatus = 1", "dhcpStatus = 2"}});
+    options.extraSettings = kFastLoop;
+    return options;
+  }
+};
+
+// Two ranges; only the second fits the renumbered subnet.
+class Static : public DynamicLanTest {
+  AgentOptions agentOptions() const override {
+    AgentOptions options;
+    options.componentFile = componentWith(
+        {{"addrRange = 192.168.1.100-192.168.1.199",
+          "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"}});
+    return options;
+  }
+};
 
 TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
-  AgentOptions options;
-  options.componentFile = componentWith({{"dnsServers = 192.168.1.2", "dnsServers = "},
-                                         {"domainName = customer.lan", "domainName = office.lan"}});
-  options.extraSettings = kFastLoop;
-  ASSERT_NO_FATAL_FAILURE(start(options));
-
   EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
   EXPECT_TRUE(has(defaultRoute(), "default via 192.168.1.254 dev eth1")) << defaultRoute();
 
@@ -193,9 +219,6 @@ TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
 }
 
 TEST_F(Router, RenewsOnlyWhenTheRouterStopsAnswering) {
-  AgentOptions options;
-  options.extraSettings = kFastLoop;
-  ASSERT_NO_FATAL_FAILURE(start(options));
   std::string client = dhclientPid();
 
   // Late answers within one check are answers.
@@ -221,7 +244,6 @@ TEST_F(Router, RenewsOnlyWhenTheRouterStopsAnswering) {
 }
 
 TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
-  ASSERT_NO_FATAL_FAILURE(start(AgentOptions()));
   ASSERT_EQ(1, dhclientCount());
   // ifcfg-eth1 says static; the agent stops the client itself.
   ASSERT_NO_FATAL_FAILURE(
@@ -251,10 +273,6 @@ TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
 }
 
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {
-  AgentOptions options;
-  options.componentFile = componentWith(
-      {{"addrRange = 192.168.1.100-192.168.1.199", "addrRange = 192.168.3.100-192.168.3.199"}});
-  ASSERT_NO_FATAL_FAILURE(start(options));
   std::string log = m_agent->log();
   EXPECT_EQ(1u, count(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}"))
       << log;
@@ -276,11 +294,6 @@ TEST_F(NoServer, FallsBackToTheDefaultAddress) {
 }
 
 TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
-  ASSERT_EQ(0, runCommand("rm -f /pq/platform/router-present").status);
-  AgentOptions options;
-  options.componentFile = componentWith({{"dhcpStatus = 1", "dhcpStatus = 2"}});
-  options.extraSettings = kFastLoop;
-  ASSERT_NO_FATAL_FAILURE(start(options));
   const char kWarning[] =
       "{62005} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
       "enabled for ALL Devices}";
@@ -303,11 +316,6 @@ TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
 }
 
 TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
-  AgentOptions options;
-  options.componentFile = componentWith(
-      {{"addrRange = 192.168.1.100-192.168.1.199",
-        "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"}});
-  ASSERT_NO_FATAL_FAILURE(start(options));
   pid_t dhcpd = provider_test::dhcpdPid();
 
   // Renewal of a static LAN changes nothing.

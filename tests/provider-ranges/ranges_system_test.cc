@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "agent_fixture.h"
 #include "cim_client.h"
 #include "sandbox_util.h"
 
@@ -46,24 +47,8 @@ std::string instanceXml(const char* className, const std::string& id,
   return xml + provider_test::property("InstanceID", "string", id) + "</INSTANCE>";
 }
 
-class RangeProviderSystemTest : public ::testing::Test {
+class RangeProviderSystemTest : public provider_test::AgentSystemTest {
  protected:
-  void SetUp() override {
-    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-    if (runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status != 0)
-      GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    m_agent = std::make_unique<provider_test::AgentUnderTest>();
-    ASSERT_TRUE(m_agent->running()) << m_agent->log();
-  }
-
-  // The agent stops cleanly; under the sanitizers it reports nothing.
-  void TearDown() override {
-    if (m_agent == nullptr) return;
-    m_agent.reset();
-    std::string log = readFile(std::string(getenv("APPLIANCE_SCRATCH")) + "/agent.err");
-    EXPECT_FALSE(contains(log, "runtime error") || contains(log, "Sanitizer")) << log;
-  }
-
   CommandOutput wbemcli(const std::string& op, const std::string& path,
                         const std::string& properties = "") const {
     return m_agent->wbemcli(op, path, properties);
@@ -116,8 +101,6 @@ class RangeProviderSystemTest : public ::testing::Test {
       EXPECT_EQ(before.dhcpdConf, after.dhcpdConf);
     }
   }
-
-  std::unique_ptr<provider_test::AgentUnderTest> m_agent;
 };
 
 TEST_F(RangeProviderSystemTest, RangesCreatedChangedAndDeleted) {

@@ -102,6 +102,9 @@ if appliance-phone --vendor '' --timeout 8 >/dev/null; then
 fi
 echo "no lease for the PC, as configured"
 
+step "The management station lists the leases dhcpd granted"
+wbemcli ei "$cim:ZPX_DHCPClientLeaseInfoCustomerLAN" 2>&1 | sed 's/^[^ ]* /    /'
+
 step "The integrated router comes up on the customer LAN with its DHCP server"
 router_conf=$source_dir/tests/data/agent/router-vendor-vlans-dhcpd.conf
 appliance-peer upstream -- /bin/sh -c \

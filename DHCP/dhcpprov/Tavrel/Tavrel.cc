@@ -3,6 +3,8 @@
 #include <exception>
 #include <string>
 
+#include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
+#include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesProvider.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressProvider.h"
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
@@ -21,8 +23,7 @@ const char* UnknownException = "Unknown throw caught in Tavrel\n";
 
 // One class served by the library, in the order the names are tried. The
 // providers are looked up at request time: they are globals of other
-// translation units. The lease classes have no provider yet and are refused
-// as not supported.
+// translation units.
 struct ClassRoute {
   const char* const& name;
   CppInstanceProviderIFC* (*instances)();
@@ -49,8 +50,12 @@ const ClassRoute kRoutes[] = {
     {ZPX_DHCPReservedAddressName,
      instancesOf<ZPX_DHCPReservedAddressProvider, ZPX_DHCPReservedAddressProv>,
      methodsOf<ZPX_DHCPReservedAddressProvider, ZPX_DHCPReservedAddressProv>},
-    {ZPX_DHCPClientLeaseInfoCustomerLANName, nullptr, nullptr},
-    {ZPX_DHCPClientLeaseInfoOAMLANName, nullptr, nullptr},
+    {ZPX_DHCPClientLeaseInfoCustomerLANName,
+     instancesOf<ZPX_DHCPClientLeaseInfoCustomerLANProvider, ZPX_DHCPClientLeaseInfoCustomerLANProv>,
+     methodsOf<ZPX_DHCPClientLeaseInfoCustomerLANProvider, ZPX_DHCPClientLeaseInfoCustomerLANProv>},
+    {ZPX_DHCPClientLeaseInfoOAMLANName,
+     instancesOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>,
+     methodsOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>},
     // The instance side of the association is its instance provider base.
     {ZPX_DHCPSettingDataInServiceName,
      instancesOf<ZPX_DHCPSettingDataInServiceProvider, ZPX_DHCPSettingDataInServiceProv>,
@@ -122,22 +127,6 @@ auto translated(const ProviderEnvironmentIFCRef& env, const Operation& operation
   }
 }
 
-// A class the library names but does not serve yet: CIM_ERR_NOT_SUPPORTED.
-[[noreturn]] void notServed(const String& className) {
-  std::string text =
-      std::string("The class ") + className.c_str() + " is not served by this provider yet.\n";
-  throw CIMException(__FILE__, __LINE__, CIMException::NOT_SUPPORTED, text.c_str());
-}
-
-CppInstanceProviderIFC& instanceProvider(const ClassRoute& route, const String& className) {
-  if (route.instances == nullptr) notServed(className);
-  return *route.instances();
-}
-
-CppMethodProviderIFC& methodProvider(const ClassRoute& route, const String& className) {
-  if (route.methods == nullptr) notServed(className);
-  return *route.methods();
-}
 
 // The association provider, for the one association class.
 ZPX_DHCPSettingDataInServiceProvider& associationOf(const String& className) {
@@ -155,7 +144,7 @@ CIMValue Tavrel::invokeMethod(const ProviderEnvironmentIFCRef& env, const String
   const String& className = path.getClassName();
   const ClassRoute& route = routeOf(className);
   return translated(env, kInvokeMethod, className, [&] {
-    return methodProvider(route, className).invokeMethod(env, ns, path, methodName, in, out);
+    return route.methods()->invokeMethod(env, ns, path, methodName, in, out);
   });
 }
 
@@ -164,6 +153,8 @@ void Tavrel::initialize(const ProviderEnvironmentIFCRef& env) {
   ZPX_DHCPSettingDataProv.initialize(env);
   ZPX_DHCPRangeOfIPAddressesProv.initialize(env);
   ZPX_DHCPReservedAddressProv.initialize(env);
+  ZPX_DHCPClientLeaseInfoCustomerLANProv.initialize(env);
+  ZPX_DHCPClientLeaseInfoOAMLANProv.initialize(env);
   ZPX_DHCPSettingDataInServiceProv.initialize(env);
 }
 
@@ -172,7 +163,7 @@ void Tavrel::enumInstanceNames(const ProviderEnvironmentIFCRef& env, const Strin
                                const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
   translated(env, kEnumInstanceNames, className, [&] {
-    instanceProvider(route, className).enumInstanceNames(env, ns, className, result, cimClass);
+    route.instances()->enumInstanceNames(env, ns, className, result, cimClass);
   });
 }
 
@@ -185,8 +176,8 @@ void Tavrel::enumInstances(const ProviderEnvironmentIFCRef& env, const String& n
                            const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
   translated(env, kEnumInstances, className, [&] {
-    instanceProvider(route, className)
-        .enumInstances(env, ns, className, result, localOnly, deep, includeQualifiers,
+    route.instances()
+        ->enumInstances(env, ns, className, result, localOnly, deep, includeQualifiers,
                        includeClassOrigin, propertyList, requestedClass, cimClass);
   });
 }
@@ -200,8 +191,8 @@ CIMInstance Tavrel::getInstance(const ProviderEnvironmentIFCRef& env, const Stri
   const String& className = instanceName.getClassName();
   const ClassRoute& route = routeOf(className);
   return translated(env, kGetInstance, className, [&] {
-    return instanceProvider(route, className)
-        .getInstance(env, ns, instanceName, localOnly, includeQualifiers, includeClassOrigin,
+    return route.instances()
+        ->getInstance(env, ns, instanceName, localOnly, includeQualifiers, includeClassOrigin,
                      propertyList, cimClass);
   });
 }
@@ -211,7 +202,7 @@ CIMObjectPath Tavrel::createInstance(const ProviderEnvironmentIFCRef& env, const
   const String& className = cimInstance.getClassName();
   const ClassRoute& route = routeOf(className);
   return translated(env, kCreateInstance, className, [&] {
-    return instanceProvider(route, className).createInstance(env, ns, cimInstance);
+    return route.instances()->createInstance(env, ns, cimInstance);
   });
 }
 
@@ -220,7 +211,7 @@ void Tavrel::deleteInstance(const ProviderEnvironmentIFCRef& env, const String& 
   const String& className = cop.getClassName();
   const ClassRoute& route = routeOf(className);
   translated(env, kDeleteInstance, className,
-             [&] { instanceProvider(route, className).deleteInstance(env, ns, cop); });
+             [&] { route.instances()->deleteInstance(env, ns, cop); });
 }
 
 void Tavrel::modifyInstance(const ProviderEnvironmentIFCRef& env, const String& ns,
@@ -231,8 +222,8 @@ void Tavrel::modifyInstance(const ProviderEnvironmentIFCRef& env, const String& 
   const String& className = modifiedInstance.getClassName();
   const ClassRoute& route = routeOf(className);
   translated(env, kModifyInstance, className, [&] {
-    instanceProvider(route, className)
-        .modifyInstance(env, ns, modifiedInstance, previousInstance, includeQualifiers,
+    route.instances()
+        ->modifyInstance(env, ns, modifiedInstance, previousInstance, includeQualifiers,
                         propertyList, theClass);
   });
 }
@@ -290,6 +281,8 @@ void Tavrel::cleanup() {
   ZPX_DHCPSettingDataProv.cleanup();
   ZPX_DHCPRangeOfIPAddressesProv.cleanup();
   ZPX_DHCPReservedAddressProv.cleanup();
+  ZPX_DHCPClientLeaseInfoCustomerLANProv.cleanup();
+  ZPX_DHCPClientLeaseInfoOAMLANProv.cleanup();
   ZPX_DHCPSettingDataInServiceProv.cleanup();
 }
 

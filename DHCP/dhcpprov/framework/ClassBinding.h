@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/ProviderErrors.h"
+#include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMInstance.h"
 #include "openwbem/CIMObjectPath.h"
 #include "openwbem/CIMProperty.h"
@@ -76,6 +77,23 @@ class ClassBinding {
                                                          OpenWBEM::CIMQualifierArray&) const) {
     Property p = readOnly(name, getter);
     p.key = true;
+    return p;
+  }
+
+  // A text getter whose value travels as a CIM datetime; a text that is no
+  // CIM date-time fails with CIM_ERR_INVALID_PARAMETER.
+  static Property dateTime(const char* name, int (C::*getter)(std::string&,
+                                                              OpenWBEM::CIMQualifierArray&) const) {
+    Property p;
+    p.name = name;
+    p.get = [getter](const C& object, OpenWBEM::CIMValue& value,
+                     OpenWBEM::CIMQualifierArray& qualifiers) {
+      std::string text;
+      int rc = (object.*getter)(text, qualifiers);
+      if (rc == TAVREL_RC_OK)
+        value = OpenWBEM::CIMValue(OpenWBEM::CIMDateTime(OpenWBEM::String(text)));
+      return rc;
+    };
     return p;
   }
 

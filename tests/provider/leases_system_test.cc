@@ -1,0 +1,131 @@
+// The leases the appliance's dhcpd granted, as a management station lists
+// them with the real wbemcli: telephones on the customer LAN, a VLAN and the
+// OAM LAN get leases from the real dhcpd, release them, and the lists follow.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "agent_fixture.h"
+#include "cim_client.h"
+#include "sandbox_util.h"
+
+namespace {
+
+using provider_test::CommandOutput;
+using tavrel::sandbox::runCommand;
+using tavrel::sandbox::waitUntil;
+
+const char kCustomer[] = "ZPX_DHCPClientLeaseInfoCustomerLAN";
+const char kOam[] = "ZPX_DHCPClientLeaseInfoOAMLAN";
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The address a phone's lease block names.
+std::string leasedAddress(const std::string& lease) {
+  std::smatch m;
+  return std::regex_search(lease, m, std::regex("fixed-address ([0-9.]+);")) ? m.str(1) : "";
+}
+
+class LeaseSystemTest : public provider_test::AgentSystemTest {
+ protected:
+  std::string leases(const char* className) const {
+    CommandOutput r = m_agent->wbemcli("ei", className);
+    EXPECT_EQ(0, r.status) << r.err;
+    return r.out;
+  }
+
+  // A kept telephone on segment iface; returns the address it was given.
+  std::string phone(const std::string& name, const std::string& iface, const std::string& mac) {
+    auto r = runCommand("appliance-phone --timeout 20 --keep " + name + " --iface " + iface +
+                        " --mac " + mac + " --hostname " + name);
+    EXPECT_EQ(0, r.status) << r.output;
+    return leasedAddress(r.output);
+  }
+};
+
+TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
+  {
+    SCOPED_TRACE("no lease granted yet: both classes list nothing");
+    EXPECT_EQ("", leases(kCustomer));
+    EXPECT_EQ("", leases(kOam));
+  }
+  // The VLAN gets a range of its own, so its telephone is served.
+  CommandOutput r = m_agent->wbemcli(
+      "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+      "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.150\"");
+  ASSERT_EQ(0, r.status) << r.err;
+
+  // The OAM LAN serves one address, x.y.z.2; the sandbox's maintenance PC
+  // holds it, so dhcpd would abandon it: the PC leaves for the laptop.
+  ASSERT_EQ(0, runCommand("ip -n \"$APPLIANCE_NS_OAM\" addr flush dev br0").status);
+  std::string desk = phone("desk", "eth1", "02:00:00:00:0a:01");
+  std::string lobby = phone("lobby", "eth1.100", "02:00:00:00:0a:02");
+  std::string oam = phone("laptop", "eth2", "02:00:00:00:0a:03");
+  ASSERT_TRUE(contains(desk, "192.168.1.") && contains(lobby, "172.16.1.") &&
+              contains(oam, "172.31.0."))
+      << desk << " " << lobby << " " << oam;
+
+  std::string customer = leases(kCustomer);
+  {
+    SCOPED_TRACE("each lease with its MAC, address, times and host name");
+    const std::string dateTime = "=[0-9]{14}\\.000000\\+000";
+    EXPECT_TRUE(std::regex_search(
+        customer,
+        std::regex("leaseMACAddr=\"02:00:00:00:0A:01\",IPv4Address=\"" + desk +
+                   "\",startLeaseDateTime" + dateTime + ",expirationLeaseDateTime" + dateTime +
+                   ",leaseClientName=\"desk\",leaseClientDescription=\"desk\"")))
+        << customer;
+    EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
+    std::string oamLeases = leases(kOam);
+    EXPECT_TRUE(contains(oamLeases, "InstanceID=\"1\",leaseMACAddr=\"02:00:00:00:0A:03\","
+                                    "IPv4Address=\"" + oam + "\""))
+        << oamLeases;
+    EXPECT_FALSE(contains(oamLeases, desk)) << oamLeases;
+    EXPECT_TRUE(contains(customer, "InstanceID=\"0\"")) << customer;
+  }
+  {
+    SCOPED_TRACE("two enumerations without a change give the same instances");
+    EXPECT_EQ(customer, leases(kCustomer));
+  }
+  {
+    SCOPED_TRACE("a released lease is gone at the next enumeration");
+    r.status = runCommand("appliance-phone --release desk").status;
+    ASSERT_EQ(0, r.status);
+    EXPECT_TRUE(waitUntil([&] { return !contains(leases(kCustomer), desk); })) << leases(kCustomer);
+    EXPECT_TRUE(contains(leases(kCustomer), lobby));
+  }
+  {
+    SCOPED_TRACE("a commit restarts dhcpd, and the leases stay listed");
+    pid_t server = provider_test::dhcpdPid();
+    r = m_agent->wbemcli("mi", provider_test::kSettingDataPath, "leaseTime=4000");
+    ASSERT_EQ(0, r.status) << r.err;
+    ASSERT_NE(server, provider_test::dhcpdPid());
+    customer = leases(kCustomer);
+    EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
+    EXPECT_FALSE(contains(customer, desk)) << customer;
+    EXPECT_TRUE(contains(leases(kOam), oam));
+  }
+  {
+    SCOPED_TRACE("leases are the server's: no creation, changes ignored, deletion");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(customer, m, std::regex("InstanceID=\"([0-9]+)\"")));
+    std::string path = std::string(kCustomer) + ".InstanceID=\"" + m.str(1) + "\"";
+    r = m_agent->wbemcli("ci", std::string(kCustomer) + ".InstanceID=\"77\"", "InstanceID=\"77\"");
+    EXPECT_TRUE(contains(r.err, "CIM_ERR_NOT_SUPPORTED")) << r.err;
+    r = m_agent->wbemcli("mi", path, "leaseClientName=\"renamed\"");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "leaseClientName=\"lobby\""));
+    r = m_agent->wbemcli("di", path);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).err, "CIM_ERR_NOT_FOUND"));
+    // A later rebuild (a new grant) lists the address again.
+    phone("desk2", "eth1", "02:00:00:00:0a:04");
+    EXPECT_TRUE(waitUntil([&] { return contains(leases(kCustomer), lobby); }));
+  }
+}
+
+}  // namespace
