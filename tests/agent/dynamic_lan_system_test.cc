@@ -371,6 +371,22 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread", "/root/dhcp.check2"})
     EXPECT_TRUE(has(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
         << trace << "\n" << readFile(trace);
+
+  // The component file cannot be read back (a directory stands in its
+  // place): the agent keeps the last good configuration, serves it and
+  // goes on.
+  ASSERT_EQ(0, runCommand(std::string("rm -f ") + kComponentFile + " && mkdir " + kComponentFile)
+                   .status);
+  ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
+  EXPECT_TRUE(has(m_agent->log(), "{62004} {Cannot open TavrelAgent config file: "
+                                  "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
+                                  "configuration is kept)"))
+      << m_agent->log();
+  EXPECT_EQ(0, kill(m_agent->pid(), 0));
+  EXPECT_GT(provider_test::dhcpdPid(), 0);
+  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
+  EXPECT_TRUE(has(m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses").out, "192.168.1.220"));
+  runCommand(std::string("rmdir ") + kComponentFile);
 }
 
 }  // namespace
