@@ -9,12 +9,11 @@ maximum over 20 changes (goal median under 100 ms).
 Exit 77 outside the sandbox.
 """
 import os
-import statistics
 import subprocess
 import time
 
-from sandbox_agent import (PROBE_MAC_TEXT, drain, post, probe_socket, request, run,
-                           running_agent, wait_for_offer)
+from sandbox_agent import (PROBE_MAC_TEXT, offer_latencies, post, report_offer_latencies,
+                           request, run, running_agent)
 
 CHANGES = 20
 PROBE_ADDRESS = '192.168.1.200'
@@ -39,36 +38,26 @@ def renumber(address, netmask, prefix):
     subprocess.run(['ip', 'addr', 'add', f'{address}/{prefix}', 'dev', 'eth1'], check=True)
 
 
+def prepare(i):
+    renumber(*NUMBERINGS[i % 2])
+    # The agent is idle again once it has removed the last flag file.
+    while os.path.exists(FLAG_FILE):
+        time.sleep(0.01)
+    time.sleep(0.2)
+
+
+def trigger(_):
+    with open(FLAG_FILE, 'w'):
+        pass
+
+
 def benchmark():
     probe = f'{PROBE_ADDRESS} {PROBE_MAC_TEXT} bench-probe Probe'
     with running_agent(probe, serves):
-        sock = probe_socket()
-        xid = 0x7c000000
-        latencies = []
-        failed = 0
-        for i in range(CHANGES):
-            address, netmask, prefix = NUMBERINGS[i % 2]
-            renumber(address, netmask, prefix)
-            # The agent is idle again once it has removed the last flag file.
-            while os.path.exists(FLAG_FILE):
-                time.sleep(0.01)
-            time.sleep(0.2)
-            drain(sock)
-            begin = time.perf_counter()
-            with open(FLAG_FILE, 'w'):
-                pass
-            answered, xid = wait_for_offer(sock, xid, netmask)
-            if not answered:
-                failed += 1
-                continue
-            latencies.append((time.perf_counter() - begin) * 1000)
-        median = statistics.median(latencies) if latencies else 0.0
-        print(f'Flag file until the reconfigured dhcpd offers on the renumbered eth1, {CHANGES} '
-              f'changes: median {median:.1f} ms  min {min(latencies, default=0):.1f} ms  '
-              f'max {max(latencies, default=0):.1f} ms  no answer {failed} '
-              f'(goal median < 100 ms: {"met" if failed == 0 and median < 100 else "NOT met"})')
-        return 0 if failed == 0 else 1
-
+        figures = offer_latencies(CHANGES, trigger, prepare, lambda i: NUMBERINGS[i % 2][1])
+        return report_offer_latencies(
+            'Flag file until the reconfigured dhcpd offers on the renumbered eth1', CHANGES,
+            figures, 100)
 
 if __name__ == '__main__':
     raise SystemExit(run(benchmark))

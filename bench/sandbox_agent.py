@@ -10,6 +10,7 @@ import ctypes
 import http.client
 import os
 import socket
+import statistics
 import struct
 import subprocess
 import sys
@@ -184,6 +185,42 @@ def wait_for_offer(sock, xid, netmask=None):
             except BlockingIOError:
                 time.sleep(0.0002)
     return False, xid
+
+
+def offer_latencies(changes, trigger, prepare=None, netmask=None):
+    """Times `changes` changes until the probe is offered an address: for
+    each i, prepare(i) (untimed), then trigger(i) and DHCPDISCOVERs until
+    an offer (with netmask(i), when given) comes. Returns the median,
+    minimum and maximum in milliseconds and the number of changes left
+    without an answer."""
+    sock = probe_socket()
+    xid = 0x7b000000
+    latencies = []
+    failed = 0
+    for i in range(changes):
+        if prepare is not None:
+            prepare(i)
+        drain(sock)
+        begin = time.perf_counter()
+        trigger(i)
+        answered, xid = wait_for_offer(sock, xid, netmask(i) if netmask is not None else None)
+        if not answered:
+            failed += 1
+            continue
+        latencies.append((time.perf_counter() - begin) * 1000)
+    median = statistics.median(latencies) if latencies else 0.0
+    return median, min(latencies, default=0), max(latencies, default=0), failed
+
+
+def report_offer_latencies(label, changes, figures, goal_ms):
+    """Prints the figures of offer_latencies; 0 when every change was
+    answered, else 1."""
+    median, fastest, slowest, failed = figures
+    met = failed == 0 and median < goal_ms
+    print(f'{label}, {changes} changes: median {median:.1f} ms  min {fastest:.1f} ms  '
+          f'max {slowest:.1f} ms  no answer {failed} '
+          f'(goal median < {goal_ms} ms: {"met" if met else "NOT met"})')
+    return 0 if failed == 0 else 1
 
 
 def run(benchmark):
