@@ -1,6 +1,8 @@
 // The TavrelAgent process: its process-wide flags, the record start-up and
-// release, the PID file, the stop callback, and the interface discovery and
-// range check sequences that start-up and the IP-change rebuild share.
+// release, the PID file, the stop callback and the main loop's wait, the
+// interface discovery and range check sequences that start-up and the
+// IP-change rebuild share, the DHCP-client customer LAN, the supervision of
+// the integrated router's DHCP server and the IP-change rebuild itself.
 #ifndef TAVREL_AGENT_DHCPCOMPAGENT_H
 #define TAVREL_AGENT_DHCPCOMPAGENT_H
 
