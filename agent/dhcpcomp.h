@@ -306,6 +306,9 @@ TAVREL_EXPORT void dhcpUtilDbgPrintEthIpConfig(s_ethIpConfig* eth);
 // (in that order). 1 when read, 0 when it cannot be opened or memory ran out
 // (records unchanged).
 TAVREL_EXPORT int dhcpCompReadDhcpCompConfigFile(void);
+// Parses a whole configuration text into the customer LAN, OAM LAN and VLAN
+// records, as dhcpCompReadDhcpCompConfigFile does with the file's text.
+TAVREL_EXPORT void dhcpCompParseDhcpCompConfigText(char* text);
 // Parses the sections named by cfg->interfaceName out of the whole file text.
 TAVREL_EXPORT void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg);
 // Rewrites the file from the live records (useSaved 0) or the snapshots,
@@ -434,6 +437,10 @@ TAVREL_EXPORT int dhcpCompCollectPoolStatistics(s_poolStatistics* out, int max);
 TAVREL_EXPORT void dhcpCompCheckPoolAlarms(void);
 
 TAVREL_EXTERN_C_END
+
+// The text dhcpCompWriteDhcpCompConfigFile writes, without the copy of the
+// common settings into the VLAN records that the writer does first.
+TAVREL_EXPORT std::string dhcpCompFormatDhcpCompConfig(char useSaved);
 
 // Index of an instance id given as canonical decimal text ("0", "17"; no
 // sign, blanks or leading zeros) when it is below count, else -1.

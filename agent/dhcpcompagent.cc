@@ -7,8 +7,12 @@
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/inotify.h>
 #include <syslog.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "VexShared.h"
 #include "corvane.h"
@@ -24,10 +28,23 @@ OpenWBEM::LoggerRef logger;
 // Lets limited broadcasts (255.255.255.255) leave through the customer LAN,
 // where dhcpd answers clients that have no address yet.
 #define BROADCAST_ROUTE_COMMAND "/sbin/route add -host 255.255.255.255 dev %s"
+static const char kRouteTable[] = "/proc/net/route";
+static const char kBroadcastDestination[] = "FFFFFFFF";
+// A line of the table is about 130 characters; names and hexadecimal fields
+// are far shorter than 20.
+static const size_t kRouteLineSize = 256;
+static const size_t kRouteFieldSize = 20;
 
 // Self-pipe that wakes the main loop's wait when a stop is requested; the
 // stop callback may run in a signal handler on any thread.
 static int g_stopWakeup[2] = {-1, -1};
+
+// inotify watch of the flag file's directory: a change is acted on at once,
+// not only at the next pass.
+static int g_flagWatch = -1;
+static const char kFlagDirectory[] = "/pq/etc";
+static const char kFlagFileName[] = "ipchnged.tmp";
+static const size_t kInotifyBufferSize = 4096;
 
 void tavrelAgentStop(unsigned long) {
   g_dhcpStopService = 1;
@@ -43,14 +60,57 @@ int dhcpCompInitStopWakeup(void) {
   return pipe2(g_stopWakeup, O_CLOEXEC | O_NONBLOCK) == 0 ? 0 : errno;
 }
 
-void dhcpCompSleepUnlessStopped(unsigned seconds) {
-  if (g_dhcpStopService) return;
-  if (g_stopWakeup[0] < 0) {
-    sleep(seconds);
-    return;
+int dhcpCompInitFlagWatch(void) {
+  g_flagWatch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (g_flagWatch < 0) return errno;
+  if (inotify_add_watch(g_flagWatch, kFlagDirectory, IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
+    int rc = errno;
+    close(g_flagWatch);
+    g_flagWatch = -1;
+    return rc;
   }
-  struct pollfd wakeup = {g_stopWakeup[0], POLLIN, 0};
-  poll(&wakeup, 1, static_cast<int>(seconds) * 1000);
+  return 0;
+}
+
+// True when the pending events of the watch name the flag file; reads them
+// all.
+static bool flagFileEventRead(void) {
+  bool flagged = false;
+  alignas(struct inotify_event) char events[kInotifyBufferSize];
+  for (;;) {
+    ssize_t length = read(g_flagWatch, events, sizeof(events));
+    if (length <= 0) break;
+    for (ssize_t offset = 0; offset < length;) {
+      const struct inotify_event* event =
+          reinterpret_cast<const struct inotify_event*>(events + offset);
+      if (event->len > 0 && strcmp(event->name, kFlagFileName) == 0) flagged = true;
+      offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
+    }
+  }
+  return flagged;
+}
+
+void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
+  if (g_dhcpStopService) return;
+  struct pollfd fds[2];
+  nfds_t count = 0;
+  if (g_stopWakeup[0] >= 0) fds[count++] = {g_stopWakeup[0], POLLIN, 0};
+  if (g_flagWatch >= 0) fds[count++] = {g_flagWatch, POLLIN, 0};
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || g_dhcpStopService) return;
+    if (count == 0) {
+      usleep(static_cast<useconds_t>(left.count()) * 1000);
+      return;
+    }
+    int ready = poll(fds, count, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR) return;
+    if (ready <= 0) continue;
+    if (g_dhcpStopService) return;
+    if (g_flagWatch >= 0 && flagFileEventRead()) return;
+  }
 }
 
 void dhcpCompCreatePIDFile(int pid) {
@@ -60,13 +120,33 @@ void dhcpCompCreatePIDFile(int pid) {
   fclose(f);
 }
 
+// True when the kernel's routing table (/proc/net/route: interface,
+// destination and gateway in hexadecimal, flags, ...) holds the broadcast
+// host route through the interface. An IP change need not run the command
+// again then.
+static bool broadcastRouteExists(const char* interfaceName) {
+  // /proc files have no size: read by line.
+  FILE* table = fopen(kRouteTable, "r");
+  if (table == nullptr) return false;
+  bool found = false;
+  char line[kRouteLineSize];
+  while (!found && fgets(line, sizeof(line), table) != nullptr) {
+    char name[kRouteFieldSize];
+    char destination[kRouteFieldSize];
+    if (sscanf(line, "%19s %19s", name, destination) == 2)
+      found = strcmp(name, interfaceName) == 0 && strcmp(destination, kBroadcastDestination) == 0;
+  }
+  fclose(table);
+  return found;
+}
+
 int dhcpCompInit(void) {
   corvaneInitDHCPLANSemaphore();
   num_of_available_vlans = getNumberOfVlans(vlanlists, DHCP_MAX_VLANS);
   dhcpCompInitRecords();
 
-  // The route may exist already; its status does not matter.
-  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName))
+  if (corvaneIsValidInterfaceName(CustomerLANIpConfig.interfaceName) &&
+      !broadcastRouteExists(CustomerLANIpConfig.interfaceName))
     dhcpCompRunCommand(BROADCAST_ROUTE_COMMAND, CustomerLANIpConfig.interfaceName);
   return osIsCNICOnePresent(&g_bIntegratedRouterPresent);
 }

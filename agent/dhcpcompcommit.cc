@@ -19,10 +19,33 @@ void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
   if (empty && CustomerLANIpConfig.ipAddress.ipLong != 0) *address = publishedIpAddress;
 }
 
+// Commits asked for while a rebuild defers them (by the destructors of the
+// range and reservation objects it tears down) are dropped: the rebuild
+// commits once at its end, and dhcpd never serves a half-built state.
+int g_commitDeferrals = 0;
+
 }  // namespace
+
+void dhcpCompDeferCommits(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  ++g_commitDeferrals;
+}
+
+void dhcpCompResumeCommits(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  if (g_commitDeferrals > 0) --g_commitDeferrals;
+}
+
+void dhcpCompFillEmptyCallServers(void) {
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s1Address);
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
+                              &CustomerLANDhcpCompConfig.s2Address);
+}
 
 int dhcpCompCommitConfigurationChanges(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  if (g_commitDeferrals > 0) return 0;
   dhcpCompKillDhcpDaemon();
   dhcpCompRefreshPublishedIPAddress();
   if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
@@ -31,10 +54,7 @@ int dhcpCompCommitConfigurationChanges(void) {
     if (VLANDhcpCompConfig[i].defaultGatewayEmpty)
       updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
   }
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s1Address);
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s2Address);
+  dhcpCompFillEmptyCallServers();
   dhcpCompWriteDhcpCompConfigFile(0);
   dhcpUtilCopyFile(kConfigFile, kConfigTraceFile);
   dhcpCompCreateDhcpdConfigFile();

@@ -350,12 +350,16 @@ void appendSeparator(std::string* out, size_t* used) {
 int dhcpCompReadDhcpCompConfigFile(void) {
   char* text = dhcpUtilReadTextFile(g_strT20ConfigFilename);
   if (text == nullptr) return 0;
+  dhcpCompParseDhcpCompConfigText(text);
+  free(text);
+  return 1;
+}
+
+void dhcpCompParseDhcpCompConfigText(char* text) {
   dhcpCompParseDhcpCompContentsForInterface(text, &CustomerLANDhcpCompConfig);
   dhcpCompParseDhcpCompContentsForInterface(text, &OAMLANDhcpCompConfig);
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
     dhcpCompParseDhcpCompContentsForInterface(text, &VLANDhcpCompConfig[i]);
-  free(text);
-  return 1;
 }
 
 void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg) {
@@ -424,8 +428,7 @@ char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* 
   return *out;
 }
 
-int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
-  duplicateCommonPortion();
+std::string dhcpCompFormatDhcpCompConfig(char useSaved) {
   s_dhcpCompConfig* customer = useSaved ? &CustomerLANDhcpCompConfigSaved : &CustomerLANDhcpCompConfig;
   s_dhcpCompConfig* vlans = useSaved ? VLANDhcpCompConfigSaved : VLANDhcpCompConfig;
   s_dhcpCompConfig* oam = useSaved ? &OAMLANDhcpCompConfigSaved : &OAMLANDhcpCompConfig;
@@ -440,8 +443,14 @@ int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
     appendSeparator(&out, &used);
   }
   appendSection(&out, &used, oam);
+  out.resize(used);
+  return out;
+}
 
-  int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), used);
+int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
+  duplicateCommonPortion();
+  std::string out = dhcpCompFormatDhcpCompConfig(useSaved);
+  int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), out.size());
   if (rc != 0) {
     syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s).}", DHCP_MSG_CONFIG_FILE,
            g_strT20ConfigFilename, strerror(rc));

@@ -22,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -251,6 +252,41 @@ int startDhcpd() {
 
 }  // namespace
 
+int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput) {
+  if (argv == nullptr || argv[0] == nullptr) return -1;
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  if (rc != 0) {
+    close(pipeFds[0]);
+    return -1;
+  }
+  // Read to the end so the program never blocks on a full pipe; keep only
+  // the first maxOutput bytes.
+  char chunk[DHCP_TEMP_BUF_SIZE];
+  for (;;) {
+    ssize_t n = read(pipeFds[0], chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    if (output != nullptr && output->size() < maxOutput)
+      output->append(chunk, std::min(static_cast<size_t>(n), maxOutput - output->size()));
+  }
+  close(pipeFds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return status;
+}
+
 std::recursive_mutex& dhcpCompProcessControlMutex() {
   static std::recursive_mutex mutex;
   return mutex;
@@ -292,6 +328,17 @@ void dhcpCompReapDaemons(void) {
   for (pid_t pid : adoptedDaemonZombies()) waitpid(pid, nullptr, WNOHANG);
 }
 
+void dhcpCompRequestDhcpDaemonStop(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
+  if (text == nullptr) return;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  for (pid_t pid : pids) {
+    if (pid != getpid() && processIsProgram(pid, kDhcpdProgram)) kill(pid, SIGTERM);
+  }
+}
+
 void dhcpCompKillDhcpDaemon(void) {
   char pidFile[] = DHCPD_PID_FILE;
   dhcpCompKillProcess(pidFile);
@@ -323,6 +370,9 @@ int dhcpCompStartDhcpDeamon(void) {
 }
 
 int dhcpCompStartDhclient(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  // Never two clients on the interface.
+  dhcpCompKillDhclient();
   return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile,
                             kDhclientScript, DHCLIENT_PID_FILE, DHCP_CUSTOMER_LAN_IFNAME);
 }

@@ -77,6 +77,10 @@ TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((for
 // (reaping it when it is the agent's child) or the wait gave up.
 TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
 TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
+// Asks the dhcpd of the PID file to end (SIGTERM) without waiting and keeps
+// the file, so that a later dhcpCompKillDhcpDaemon waits for the end while
+// the caller does other work meanwhile.
+TAVREL_EXPORT void dhcpCompRequestDhcpDaemonStop(void);
 // Reaps the adopted daemons (dhcpd, dhclient) that ended on their own or were
 // stopped by others (ifdown), so no zombie stays. Called from the main loop.
 TAVREL_EXPORT void dhcpCompReapDaemons(void);
@@ -89,8 +93,20 @@ TAVREL_EXPORT void dhcpCompKillDhclient(void);
 // the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
 // Starts the customer LAN's DHCP client on eth1 with the PID file that
-// dhcpCompKillDhclient reads; the status of system().
+// dhcpCompKillDhclient reads, after stopping the client that file names;
+// the status of system().
 TAVREL_EXPORT int dhcpCompStartDhclient(void);
+
+// An empty call-server address of the customer LAN stands for the published
+// address: copies it into s1Address and s2Address where their empty-flags
+// are set and the customer LAN has an address.
+TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
+
+// Between these two calls (they nest) dhcpCompCommitConfigurationChanges
+// does nothing and returns 0: for a rebuild that tears records down and
+// commits once at its end. Prefer CommitDeferral.
+TAVREL_EXPORT void dhcpCompDeferCommits(void);
+TAVREL_EXPORT void dhcpCompResumeCommits(void);
 
 // Applies the current records: stops dhcpd, refreshes the published address
 // and the dynamic gateways, writes the component configuration file and
@@ -122,9 +138,24 @@ TAVREL_EXPORT char* dhcpCompFormatSubnetSectionForDhcpdConfFile(char** out, char
 
 TAVREL_EXTERN_C_END
 
+// Runs a program without a shell (argv[0] its path; no descriptors of the
+// agent inherited, standard error discarded) and waits for it. Up to
+// maxOutput bytes of its standard output go to *output (may be null). The
+// wait status, or -1 when it could not be run.
+int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput);
+
 // Serialises commits, stops and starts: they come from the main thread and
 // from CIM request threads and share the records, tempBuf and the server.
 std::recursive_mutex& dhcpCompProcessControlMutex();
+
+// Defers commits for the life of the object (see dhcpCompDeferCommits).
+class CommitDeferral {
+ public:
+  CommitDeferral() { dhcpCompDeferCommits(); }
+  ~CommitDeferral() { dhcpCompResumeCommits(); }
+  CommitDeferral(const CommitDeferral&) = delete;
+  CommitDeferral& operator=(const CommitDeferral&) = delete;
+};
 
 // The text of dhcpd.conf for the current records (what
 // dhcpCompCreateDhcpdConfigFile writes).

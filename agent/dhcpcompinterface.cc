@@ -320,6 +320,11 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
   bool keep = inNetwork(e, first) && inNetwork(e, last) && (first & 0xff) <= (last & 0xff) &&
               (own < first || own > last);
   if (!keep) {
+    if (first != 0 && last != 0)
+      syslog(LOG_ERR,
+             "Range %s-%s of the router's DHCP vendor text does not fit %s/%s of %s; not served.",
+             e->vendorRangeStart.ipString, e->vendorRangeEnd.ipString, e->network.ipString,
+             e->netmask.ipString, e->interfaceName);
     dhcpUtilClearIPAddr(&e->vendorRangeStart);
     dhcpUtilClearIPAddr(&e->vendorRangeEnd);
   }

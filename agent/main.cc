@@ -15,6 +15,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -56,7 +57,6 @@ const char kVersion[] = "V42.10.55.84";
 const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
 const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
-const unsigned kLoopSleepSeconds = 5;
 // Allocations from this size on are mapped apart from the heap.
 const int kMallocMmapThreshold = 1024 * 1024;
 // Service registration: the framework's reserved arguments and flags.
@@ -65,6 +65,43 @@ const int kServiceFlags = 3;
 const char kCallbackUrlItem[] = "owcimomd.callback_url";
 const char kLogLocationItem[] = "owcimomd.log_location";
 const char kLogLevelItem[] = "owcimomd.log_level";
+// The main loop's rhythm (see tavrel-agent.conf).
+const char kPassLengthItem[] = "tavrel_agent.pass_ms";
+const char kRouterCheckPassesItem[] = "tavrel_agent.router_check_passes";
+const unsigned long kPassLengthMaxMs = 3600 * 1000;
+const unsigned long kRouterCheckPassesMax = 1000;
+
+struct LoopRhythm {
+  unsigned passMs = DHCP_LOOP_PASS_MS;
+  int routerCheckPasses = DHCP_ROUTER_CHECK_PASSES;
+};
+
+// A positive decimal setting up to max; the default (logged) otherwise.
+unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
+                            unsigned long defaultValue, unsigned long max) {
+  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
+  if (text.empty()) return defaultValue;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  unsigned long value = strtoul(begin, &end, 10);
+  if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
+      value > max) {
+    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max,
+           defaultValue);
+    return defaultValue;
+  }
+  return value;
+}
+
+LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
+  LoopRhythm rhythm;
+  rhythm.passMs = static_cast<unsigned>(
+      numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS, kPassLengthMaxMs));
+  rhythm.routerCheckPasses = static_cast<int>(
+      numberSetting(map, kRouterCheckPassesItem, DHCP_ROUTER_CHECK_PASSES, kRouterCheckPassesMax));
+  return rhythm;
+}
 // Exhaustion alarm thresholds and the foreign-server probe period (see
 // tavrel-agent.conf).
 const char kPoolRaiseItem[] = "tavrel_agent.pool_alarm_raise_percent";
@@ -148,24 +185,6 @@ bool flagFileExists() {
 }
 
 // Start-up work from the first interface discovery to the first commit.
-// A positive decimal setting up to max; the default (logged) otherwise.
-unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
-                            unsigned long defaultValue, unsigned long max) {
-  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
-  if (text.empty()) return defaultValue;
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  unsigned long value = strtoul(begin, &end, 10);
-  if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
-      value > max) {
-    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max,
-           defaultValue);
-    return defaultValue;
-  }
-  return value;
-}
-
 // The exhaustion alarm thresholds; the clear threshold must not lie above
 // the raise threshold.
 void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
@@ -194,8 +213,7 @@ bool bringUpConfiguration() {
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
 
   if (CustomerLANIpConfig.staticIP == 0) {
-    // dhcpCompCheckCustLANDynamicIPStatus() takes over the DHCP-client
-    // addressed customer LAN here once that handling exists.
+    dhcpCompCheckCustLANDynamicIPStatus();
     g_bCustomerLANWasDynamic = 1;
   }
   bTavrelJustStarted = 0;
@@ -203,8 +221,7 @@ bool bringUpConfiguration() {
   dhcpCompRefreshPublishedIPAddress();
   if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
     updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
-  // Empty call-server addresses stand for the published address; the commit
-  // below fills them in from it.
+  dhcpCompFillEmptyCallServers();
 
   dhcpCompVerifyAllRangesInSubnets();
   dhcpCompCommitConfigurationChanges();
@@ -222,23 +239,16 @@ bool bringUpConfiguration() {
   return true;
 }
 
-// One pass of the main loop after its sleep.
-void runLoopPass() {
+// One turn of the main loop: the IP-change flag file at once, the router
+// supervision when a pass has ended.
+void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
+  dhcpCompReapDaemons();
   if (flagFileExists()) {
     dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
-    // dhcpCompIPConfigurationChanged() takes over here once the IP-change
-    // handling exists. Until then the addresses are rediscovered, the ranges
-    // checked against them and the configuration committed again.
-    dhcpCompDiscoverInterfaces();
-    dhcpCompVerifyAllRangesInSubnets();
-    dhcpCompCommitConfigurationChanges();
+    dhcpCompIPConfigurationChanged();
     dhcpCompRequestForeignServerProbe();
   }
-  // Supervision of the integrated router's DHCP server goes here once it
-  // exists: every tenth pass while g_bIntegratedRouterPresent is set and the
-  // customer LAN is a DHCP client with the router's vendor text,
-  // dhcpcompCheckDhcpServerPingable() and, when unreachable, message 62008
-  // and dhcpcompRenewDynamicIPAddress().
+  if (passEnded) dhcpCompSuperviseRouterPass(pingCounter, rhythm.routerCheckPasses);
 }
 
 }  // namespace
@@ -273,6 +283,7 @@ int main(int argc, char* argv[]) {
   // The agent reaps the daemons it starts, so a stop can wait for their end.
   dhcpCompInitProcessControl();
   dhcpCompInitStopWakeup();
+  dhcpCompInitFlagWatch();
   killRecordedAgent();
 
   if (serviceMode) {
@@ -373,10 +384,19 @@ int main(int argc, char* argv[]) {
   });
   if (rc != 0) syslog(LOG_ERR, "Cannot probe for foreign DHCP servers (%s)", strerror(rc));
 
+  LoopRhythm rhythm = loopRhythm(configMap);
+  int pingCounter = 0;
+  auto passLength = std::chrono::milliseconds(rhythm.passMs);
+  auto passEnd = std::chrono::steady_clock::now() + passLength;
   while (!g_dhcpStopService) {
-    dhcpCompSleepUnlessStopped(kLoopSleepSeconds);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        passEnd - std::chrono::steady_clock::now());
+    if (left.count() > 0) dhcpCompWaitForFlagOrStop(static_cast<unsigned>(left.count()));
+    if (g_dhcpStopService) break;
+    bool passEnded = std::chrono::steady_clock::now() >= passEnd;
     AgentLock lock(locker);
-    runLoopPass();
+    runLoopPass(passEnded, &pingCounter, rhythm);
+    if (passEnded) passEnd = std::chrono::steady_clock::now() + passLength;
   }
 
   dhcpCompStopForeignServerProbes();

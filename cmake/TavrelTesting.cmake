@@ -63,3 +63,21 @@ function(tavrel_add_sandbox_gtest name)
     LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
     ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# tavrel_add_sandbox_run(<name> PROGRAM <target> FILTER <gtest filter>
+#                        [SANDBOX_ARGS <args...>])
+# Registers a further sandbox run of a program made by tavrel_add_sandbox_gtest:
+# the tests matching the filter, in an appliance set up with the given
+# arguments. One program can so cover several situations of the appliance.
+function(tavrel_add_sandbox_run name)
+  cmake_parse_arguments(T "" "PROGRAM;FILTER;TIMEOUT" "SANDBOX_ARGS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
+            $<TARGET_FILE:${T_PROGRAM}> --gtest_color=no --gtest_filter=${T_FILTER})
+  set_tests_properties(${name} PROPERTIES
+    LABELS system TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
+    ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,7 +1,6 @@
 // TavrelAgent as a whole, inside the appliance sandbox with the real dhcpd:
 // the command line, start-up from the sample configuration serving a
-// telephone, replacement of a running agent, the stop by SIGTERM and the
-// IP-change flag file.
+// telephone, replacement of a running agent and the stop by SIGTERM.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -272,28 +271,6 @@ TEST_F(AgentSystemTest, SecondStartReplacesTheFirst) {
   ASSERT_EQ(0, kill(second.pid(), SIGTERM));
   ASSERT_TRUE(second.waitExit());
   EXPECT_EQ(0, second.status());
-}
-
-TEST_F(AgentSystemTest, FlagFileRebuildsTheConfigurationWithinOnePass) {
-  Agent agent({"-d", "-c", m_config}, "flag");
-  ASSERT_NO_FATAL_FAILURE(startServing(agent));
-  pid_t before = pidInFile(kDhcpdPidFile);
-  ASSERT_TRUE(writeFile("/root/dhcp.check4", ""));
-
-  ASSERT_TRUE(writeFile(kFlagFile, ""));
-  // One pass is 5 seconds; the commit restarts dhcpd under a new process id.
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        pid_t now = pidInFile(kDhcpdPidFile);
-        return !fileExists(kFlagFile) && now != before && processAlive(now);
-      },
-      12s))
-      << agent.err();
-  EXPECT_EQ(readFile(kComponentFile), readFile("/root/dhcp.check4"));
-
-  ASSERT_EQ(0, kill(agent.pid(), SIGTERM));
-  ASSERT_TRUE(agent.waitExit());
-  EXPECT_EQ(0, agent.status()) << agent.err();
 }
 
 }  // namespace

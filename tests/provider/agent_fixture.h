@@ -22,7 +22,7 @@ class AgentSystemTest : public ::testing::Test {
     if (tavrel::sandbox::runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null")
             .status != 0)
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    m_agent = std::make_unique<AgentUnderTest>(agentSettings());
+    m_agent = std::make_unique<AgentUnderTest>(agentOptions());
     ASSERT_TRUE(m_agent->running()) << m_agent->log();
   }
 
@@ -35,8 +35,8 @@ class AgentSystemTest : public ::testing::Test {
     EXPECT_EQ(std::string::npos, log.find("Sanitizer")) << log;
   }
 
-  // Lines added to the agent's configuration file.
-  virtual std::string agentSettings() const { return ""; }
+  // How the agent is set up; a fixture of a particular situation overrides it.
+  virtual AgentOptions agentOptions() const { return AgentOptions(); }
 
   std::unique_ptr<AgentUnderTest> m_agent;
 };

@@ -76,20 +76,22 @@ std::string settingDataInstanceName() {
 
 pid_t dhcpdPid() { return static_cast<pid_t>(atol(readFile("/var/run/dhcpd.pid").c_str())); }
 
-AgentUnderTest::AgentUnderTest(const std::string& settings) {
+AgentUnderTest::AgentUnderTest(const AgentOptions& options) {
   const char* scratch = getenv("APPLIANCE_SCRATCH");
   m_dir = scratch != nullptr ? scratch : "/tmp";
   std::string lib = binaryDir() + "/lib";
   runCommand("ln -sf " + shellQuote(lib + "/libTavrel.so") +
              " /pq/lib/remoteprovider/libTavrel.so");
-  runCommand("cp " + shellQuote(sourceDir() + "/agent/dhcpcomp-sample.conf") +
-             " /pq/etc/dhcpcomp.conf");
+  std::string component = options.componentFile.empty()
+                              ? sourceDir() + "/agent/dhcpcomp-sample.conf"
+                              : options.componentFile;
+  runCommand("cp " + shellQuote(component) + " /pq/etc/dhcpcomp.conf");
   writeFile(m_dir + "/agent.conf",
             "http_server.http_port = 5988\n"
             "owcimomd.log_location = stderr\n"
             "owcimomd.log_level = error\n"
             "provider_agent.mof_file = " +
-                lib + "/Tavrel.mof\n" + settings);
+                lib + "/Tavrel.mof\n" + options.extraSettings);
 
   std::vector<std::string> argv = {binaryDir() + "/bin/TavrelAgent", "-d", "-c",
                                    m_dir + "/agent.conf"};

@@ -26,17 +26,26 @@ struct CIMError {
   std::string description;
 };
 
+// How the agent under test is set up before it starts.
+struct AgentOptions {
+  // Component configuration file installed as /pq/etc/dhcpcomp.conf; empty:
+  // agent/dhcpcomp-sample.conf.
+  std::string componentFile;
+  // Further lines of the agent's configuration file (e.g. a shorter pass).
+  std::string extraSettings;
+};
+
 class AgentUnderTest {
  public:
-  // Installs libTavrel and the sample component file, starts the agent in
-  // debug mode, with settings (lines of its configuration file) added, and
-  // waits until it answers CIM requests and dhcpd runs.
-  explicit AgentUnderTest(const std::string& settings = "");
+  // Installs libTavrel and the component file, starts the agent in debug
+  // mode and waits until it answers CIM requests and dhcpd runs.
+  explicit AgentUnderTest(const AgentOptions& options = AgentOptions());
   ~AgentUnderTest();
   AgentUnderTest(const AgentUnderTest&) = delete;
   AgentUnderTest& operator=(const AgentUnderTest&) = delete;
 
   bool running() const { return m_ready; }
+  pid_t pid() const { return m_pid; }
   std::string log() const;
 
   // wbemcli op 'http://127.0.0.1:5988/root/cimv2:<path>' [extra] [options].

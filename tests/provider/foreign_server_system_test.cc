@@ -33,8 +33,10 @@ bool contains(const std::string& text, const std::string& part) {
 
 class ForeignServerSystemTest : public provider_test::AgentSystemTest {
  protected:
-  std::string agentSettings() const override {
-    return "tavrel_agent.foreign_server_probe_seconds = 2\n";
+  provider_test::AgentOptions agentOptions() const override {
+    provider_test::AgentOptions options;
+    options.extraSettings = "tavrel_agent.foreign_server_probe_seconds = 2\n";
+    return options;
   }
   std::string listed() const { return m_agent->wbemcli("ei", kForeign).out; }
 };

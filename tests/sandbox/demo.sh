@@ -4,7 +4,9 @@
 # dhcpd.conf and runs dhcpd. A wired telephone gets its call servers
 # (option 128) and VLAN list (option 191), a wireless handset its SVP server
 # (option 151) and TFTP server, and a plain PC gets nothing, because the
-# server serves telephones only (status 1). The agent is then stopped.
+# server serves telephones only (status 1). Then the integrated router comes
+# up and eth1 becomes its DHCP client: the agent takes its address, call
+# servers, VLANs and range from the router. The agent is then stopped.
 # Ends by itself.
 #   demo.sh BUILD_DIR [--shell]
 # With --shell, a shell inside the appliance is opened before the agent is
@@ -102,6 +104,38 @@ echo "no lease for the PC, as configured"
 
 step "The management station lists the leases dhcpd granted"
 wbemcli ei "$cim:ZPX_DHCPClientLeaseInfoCustomerLAN" 2>&1 | sed 's/^[^ ]* /    /'
+
+step "The integrated router comes up on the customer LAN with its DHCP server"
+router_conf=$source_dir/tests/data/agent/router-vendor-vlans-dhcpd.conf
+appliance-peer upstream -- /bin/sh -c \
+    'cat >/etc/dhcp/dhcpd-router.conf && : >/var/lib/dhcp/dhcpd.leases' <"$router_conf"
+appliance-peer upstream -- /usr/sbin/dhcpd -4 -q -cf /etc/dhcp/dhcpd-router.conf \
+    -lf /var/lib/dhcp/dhcpd.leases -pf /run/dhcpd.pid eth0
+: >/pq/platform/router-present
+echo "Its vendor texts for the appliance (from $router_conf):"
+grep 'T20-' "$router_conf" | sed 's/^\s*/    /'
+
+step "eth1 becomes a DHCP client (ifcfg-eth1 BOOTPROTO=dhcp) and the IP change is signalled"
+printf 'DEVICE=eth1\nONBOOT=yes\nBOOTPROTO=dhcp\n' >/etc/sysconfig/network-scripts/ifcfg-eth1
+: >/pq/etc/ipchnged.tmp
+if ! wait_for 60 'grep -q "^s1Address = 192.168.1.15" /pq/etc/dhcpcomp.conf'; then
+    echo "TavrelAgent did not take over the router's settings:"; cat "$agent_log"; exit 1
+fi
+echo "eth1:           $(ip -br -4 addr show dev eth1 | awk '{print $3}')"
+echo "default route:  $(ip route show default)"
+echo "adopted from the router (/pq/etc/dhcpcomp.conf):"
+sed -n '/^\[eth1\]/,/^$/p' /pq/etc/dhcpcomp.conf |
+    grep -E '^(s[12](Address|PortNumber|Action|RetryCount)|vlanIds|addrRange) = ' | sed 's/^/    /'
+echo "event service told of the new address (/pq/platform/ems.events):"
+sed 's/^/    /' /pq/platform/ems.events
+echo "telephony services restarted: $(wc -l </var/run/Restart_VoIP_Services.calls) time(s)"
+
+step "A wired telephone now gets the router's call servers and VLANs from the appliance"
+lease=$(appliance-phone --vendor Zelkor-p4100-A --hostname desk-phone-2)
+echo "address:                   $(value "$lease" fixed-address)"
+echo "served by:                 $(value "$lease" 'option dhcp-server-identifier')"
+echo "call servers (option 128): $(value "$lease" 'option zx-callservers')"
+echo "VLAN list (option 191):    $(value "$lease" 'option zx-vlanlist')"
 
 if [ "$demo_shell" = --shell ]; then
     step "Shell inside the appliance (TavrelAgent runs; 'exit' stops it and ends the demo)"

@@ -1,0 +1,112 @@
+// Rebuild of the whole configuration around changed addresses, and the
+// handler of the event service's answers.
+#include <errno.h>
+#include <string.h>
+#include <syslog.h>
+
+#include <string>
+
+#include "dhcpcomp.h"
+#include "dhcpcompagent.h"
+#include "dhcpcompdaemon.h"
+#include "dhcputil_file.h"
+#include "vornapi.h"
+
+namespace {
+
+const char kConfigFile[] = "/pq/etc/dhcpcomp.conf";
+// Trace copies of the component configuration file at the steps of a
+// rebuild: written from the snapshots, before it is read back, before and
+// after the commit.
+const char kTraceSaved[] = "/root/dhcp.check";
+const char kTraceBeforeRead[] = "/root/dhcp.checkbeforeread";
+const char kTraceBeforeCommit[] = "/root/dhcp.check2";
+const char kTraceAfterCommit[] = "/root/dhcp.check3";
+
+// Event packet fields (big-endian): type at byte 0, request code at byte 6.
+const uint16_t kEmsPacketResponse = 1;
+const uint16_t kEmsPacketEvent = 2;
+const uint32_t kEmsIpChangeRequest = 1;
+
+void logError(const char* text) {
+  if (logger) logger->logError(OpenWBEM::String(text));
+}
+
+void saveLiveRecords() {
+  CustomerLANDhcpCompConfigSaved = CustomerLANDhcpCompConfig;
+  OAMLANDhcpCompConfigSaved = OAMLANDhcpCompConfig;
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
+    VLANDhcpCompConfigSaved[i] = VLANDhcpCompConfig[i];
+}
+
+// The customer LAN's DHCP client follows the LAN's addressing mode.
+void followAddressingMode() {
+  if (CustomerLANIpConfig.staticIP == 0) {
+    if (g_bCustomerLANWasDynamic == 0) dhcpCompCheckCustLANDynamicIPStatus();
+    g_bCustomerLANWasDynamic = 1;
+  } else {
+    if (g_bCustomerLANWasDynamic == 1) dhcpCompKillDhclient();
+    g_bCustomerLANWasDynamic = 0;
+  }
+}
+
+// Rebuilds the configuration from the snapshots' text, with commits deferred
+// (the caller commits once).
+void rebuildRecords() {
+  CommitDeferral deferral;
+  duplicateCommonPortion();
+  saveLiveRecords();
+  // The snapshots' text carries the configuration across the
+  // re-initialisation; kept here as well in case the file cannot be read back.
+  std::string saved = dhcpCompFormatDhcpCompConfig(1);
+  dhcpCompCleanup();
+  dhcpCompWriteDhcpCompConfigFile(1);
+  dhcpUtilCopyFile(kConfigFile, kTraceSaved);
+
+  dhcpCompInit();
+  dhcpCompDiscoverInterfaces();
+  dhcpUtilCopyFile(kConfigFile, kTraceBeforeRead);
+
+  if (dhcpCompReadDhcpCompConfigFile() == 0) {
+    int reason = errno;
+    syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s; the last good "
+           "configuration is kept)",
+           DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, strerror(reason));
+    dhcpCompParseDhcpCompConfigText(&saved[0]);
+  }
+
+  followAddressingMode();
+  dhcpCompRefreshPublishedIPAddress();
+  if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
+    updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
+  dhcpCompFillEmptyCallServers();
+  dhcpCompVerifyAllRangesInSubnets();
+}
+
+}  // namespace
+
+void dhcpCompIPConfigurationChanged(void) {
+  // The server stops while the records are rebuilt; the commit waits for
+  // its end before it starts the new one.
+  dhcpCompRequestDhcpDaemonStop();
+  rebuildRecords();
+  dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
+  dhcpCompCommitConfigurationChanges();
+  dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
+  logError("dhcpCompIPConfigurationChanged 5");
+}
+
+int EmsIPChangePacketHandler(sEmsPacket* packet) {
+  if (packet == nullptr) return 0;
+  const unsigned char* b = packet->bytes;
+  uint16_t type = static_cast<uint16_t>((b[0] << 8) | b[1]);
+  if (type == kEmsPacketEvent) {
+    logError("EMS_PACKET_TYPE_EVENT");
+  } else if (type == kEmsPacketResponse) {
+    logError("EMS_PACKET_TYPE_RESPONSE");
+    uint32_t request = (static_cast<uint32_t>(b[6]) << 24) | (static_cast<uint32_t>(b[7]) << 16) |
+                       (static_cast<uint32_t>(b[8]) << 8) | b[9];
+    if (request == kEmsIpChangeRequest) logError("EMS_IP_CHANGE_REQUEST");
+  }
+  return 0;
+}
