@@ -30,7 +30,7 @@ const char kSettingDataPath[] = "ZPX_DHCPSettingData.InstanceID=\"Zelkor:ZPX_DHC
 
 namespace {
 
-const char kUrl[] = "http://127.0.0.1:5988/root/cimv2:";
+const char kCredentialsFile[] = "/pq/etc/tavrel-cim.passwd";
 
 std::string binaryDir() {
   const char* dir = getenv("TAVREL_BINARY_DIR");
@@ -84,8 +84,10 @@ AgentUnderTest::AgentUnderTest() {
              " /pq/lib/remoteprovider/libTavrel.so");
   runCommand("cp " + shellQuote(sourceDir() + "/agent/dhcpcomp-sample.conf") +
              " /pq/etc/dhcpcomp.conf");
+  tavrel::sandbox::writeCredentialsFile(kCredentialsFile);
   writeFile(m_dir + "/agent.conf",
             "http_server.http_port = 5988\n"
+            "http_server.basic_password_file = " + std::string(kCredentialsFile) + "\n"
             "owcimomd.log_location = stderr\n"
             "owcimomd.log_level = error\n"
             "provider_agent.mof_file = " +
@@ -129,7 +131,8 @@ std::string AgentUnderTest::log() const { return readFile(m_dir + "/agent.err");
 
 CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& path,
                                       const std::string& extra, const std::string& options) const {
-  std::string command = "wbemcli " + op + " " + options + " " + shellQuote(kUrl + path);
+  std::string command = "wbemcli " + op + " " + options + " " +
+                        shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + path);
   if (!extra.empty()) command += " " + shellQuote(extra);
   return run(m_dir, command);
 }
@@ -147,7 +150,8 @@ CIMError AgentUnderTest::call(const std::string& method, const std::string& para
   run(m_dir, "curl -s --data-binary @" + m_dir + "/request.xml -H 'Expect:'" +
                  " -H 'Content-Type: application/xml; charset=\"utf-8\"'" +
                  " -H 'CIMOperation: MethodCall' -H 'CIMMethod: " + method + "'" +
-                 " -H 'CIMObject: root%2Fcimv2' -o " + m_dir +
+                 " -H 'CIMObject: root%2Fcimv2' -u " + tavrel::sandbox::kCimUser + ":" +
+                 tavrel::sandbox::kCimPassword + " -o " + m_dir +
                  "/response.xml http://127.0.0.1:5988/cimom");
   std::string response = readFile(m_dir + "/response.xml");
   if (body != nullptr) *body = response;
