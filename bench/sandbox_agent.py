@@ -1,10 +1,12 @@
 """TavrelAgent inside the appliance sandbox, for the CIM benchmarks.
 
 `running_agent(reservations)` installs libTavrel and its class definitions,
-writes the sample component file with the given reservations on eth1 and a
-provider agent configuration serving loopback port PORT, starts the agent
-and stops it on leaving. `request` and `post` speak CIM-XML to it.
+writes the sample component file with the given reservations on eth1, a
+credentials file and a provider agent configuration serving loopback port
+PORT, starts the agent and stops it on leaving. `request` and `post` speak
+CIM-XML to it with those credentials.
 """
+import base64
 import contextlib
 import http.client
 import os
@@ -13,8 +15,11 @@ import sys
 import time
 
 PORT = 5988
+USER, PASSWORD = 'cimadmin', 'Tavrel-test-1'
+CREDENTIALS_FILE = '/pq/etc/tavrel-cim.passwd'
 HEADERS = {'Content-Type': 'application/xml; charset="utf-8"', 'CIMOperation': 'MethodCall',
-           'CIMObject': 'root%2Fcimv2'}
+           'CIMObject': 'root%2Fcimv2',
+           'Authorization': 'Basic ' + base64.b64encode(f'{USER}:{PASSWORD}'.encode()).decode()}
 
 
 class NotInSandbox(Exception):
@@ -52,9 +57,17 @@ def _install(binary, source, reservations, scratch):
     with open('/pq/etc/dhcpcomp.conf', 'w') as f:
         # Only the first section, eth1, gets them.
         f.write(sample.replace('reservedAddrs = \n', f'reservedAddrs = {reservations}\n', 1))
+    hashed = subprocess.run(['openssl', 'passwd', '-6', '-salt', 'tavreltest', PASSWORD],
+                            check=True, capture_output=True, text=True).stdout.strip()
+    if os.path.lexists(CREDENTIALS_FILE):
+        os.remove(CREDENTIALS_FILE)
+    fd = os.open(CREDENTIALS_FILE, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+    with os.fdopen(fd, 'w') as f:
+        f.write(f'{USER}:{hashed}\n')
     config = os.path.join(scratch, 'tavrel-agent.conf')
     with open(config, 'w') as f:
         f.write(f'http_server.http_port = {PORT}\n'
+                f'http_server.basic_password_file = {CREDENTIALS_FILE}\n'
                 'provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n'
                 'owcimomd.log_location = stderr\nowcimomd.log_level = error\n')
     return config
