@@ -424,6 +424,9 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers)
 	} cases[] = {
 		{"not XML", post("<CIM><MESSAGE", cimHeaders("GetInstance")), 400, "CIMError: request-not-well-formed"},
 		{"not CIM", post("<HTML/>", cimHeaders("GetInstance")), 400, "CIMError: request-not-valid"},
+		{"forbidden character reference",
+			call("GetInstance", "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item&#1;", 1) + "</IPARAMVALUE>"), 400,
+			"CIMError: request-not-well-formed"},
 		{"CIMMethod mismatch", post(getItem, cimHeaders("DeleteInstance")), 400, "CIMError: header-mismatch"},
 		{"CIMMethod missing",
 			post(getItem, {"Content-Type: application/xml", "CIMOperation: MethodCall"}), 400,
