@@ -162,4 +162,19 @@ TEST_F(SecuritySystemTest, EveryChangeIsAudited) {
   }
 }
 
+TEST_F(SecuritySystemTest, AnotherUsersDhcpdIsNeverSignalled) {
+  // An unprivileged program named dhcpd, recorded in dhcpd's PID file.
+  runCommand("kill $(cat /var/run/dhcpd.pid); cp /bin/sleep /tmp/dhcpd; chmod 755 /tmp/dhcpd");
+  std::string pid =
+      runCommand(std::string(kNobody) + "/tmp/dhcpd 600 >/dev/null 2>&1 & echo $!").output;
+  pid.erase(pid.find_last_not_of('\n') + 1);
+  ASSERT_FALSE(pid.empty());
+  ASSERT_TRUE(writeFile("/var/run/dhcpd.pid", pid + "\n"));
+  // A change commits: the server is stopped through its PID file and started.
+  EXPECT_EQ(0, m_agent->wbemcli("mi", kSettingDataPath, "leaseTime=7200").status);
+  EXPECT_EQ(0, runCommand("grep -q '^State:.*[RS]' /proc/" + pid + "/status").status)
+      << "another user's dhcpd was signalled";
+  runCommand("kill " + pid);
+}
+
 }  // namespace
