@@ -82,8 +82,11 @@ struct ServerCore
 	bool takeQuota(const std::vector<std::string>& quotas)
 	{
 		for (const std::string& q : quotas)
-			if (inUse[q] >= limitOf(q))
+		{
+			auto it = inUse.find(q);
+			if (it != inUse.end() && it->second >= limitOf(q))
 				return false;
+		}
 		for (const std::string& q : quotas)
 			++inUse[q];
 		return true;
