@@ -11,6 +11,7 @@
 #include <boost/beast/core/string.hpp>
 
 #include <syslog.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -281,6 +282,15 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array
 	options.listenAddresses = loopback;
 	if (loopback.empty())
 		options.tcpPort = -1;
+	if (options.tlsPort >= 0
+		&& (::access(options.tlsCertificateFile.c_str(), R_OK) != 0 || ::access(options.tlsKeyFile.c_str(), R_OK) != 0))
+	{
+		// Without its certificate HTTPS stays off; the other listeners serve.
+		syslog(LOG_ERR, "HTTPS listener stays off: cannot read %s (%s) or %s (%s)",
+			options.tlsCertificateFile.c_str(), HTTP_SERVER_SSL_CERT_opt, options.tlsKeyFile.c_str(),
+			HTTP_SERVER_SSL_KEY_opt);
+		options.tlsPort = -1;
+	}
 	if (options.tcpPort >= 0 || options.tlsPort >= 0)
 	{
 		std::string refused = impl.basicAuth.load(

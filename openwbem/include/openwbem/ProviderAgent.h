@@ -10,7 +10,8 @@
 //                                 (default 127.0.0.1); plain HTTP listens
 //                                 only on the loopback ones among them
 //   http_server.SSL_cert          PEM certificate chain of HTTPS
-//   http_server.SSL_key           PEM private key of HTTPS
+//   http_server.SSL_key           PEM private key of HTTPS; when either
+//                                 cannot be read HTTPS stays off
 //   http_server.basic_password_file
 //                                 credentials of TCP clients ("user:hash"
 //                                 lines, crypt(3) hashes); the file must
