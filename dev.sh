@@ -10,7 +10,7 @@ JOBS=${JOBS:-$(nproc)}
 PACKAGES=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libboost-dev libpugixml-dev
+  libboost-dev libpugixml-dev libssl-dev libcrypt-dev openssl
   isc-dhcp-server isc-dhcp-client net-tools iproute2 iputils-ping iputils-arping
   sblim-wbemcli curl procps psmisc util-linux busybox python3
   scdoc lintian file

@@ -17,6 +17,9 @@
 #define TAVREL_AGENT_NAME "TavrelAgent"
 #define TAVREL_AGENT_PID_FILE "/var/run/TavrelAgent.pid"
 #define TAVREL_IP_CHANGE_FLAG_FILE "/pq/etc/ipchnged.tmp"
+// The agent's working directory, root's alone (0700): the command output
+// files ("temp.txt") of the agent and its libraries are written here.
+#define TAVREL_AGENT_WORK_DIR "/var/run/TavrelAgent"
 
 // Event message ids of the agent process ("{%d} {...}").
 #define DHCP_MSG_SERVICE_STARTED 62000

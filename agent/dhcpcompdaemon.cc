@@ -1,8 +1,10 @@
 // Control of dhcpd and of the customer LAN's dhclient through their PID files.
 //
 // A stop signals only a process that /proc shows to be the PID file's program
-// (a file left by a power cut may name an unrelated process by now) and waits
-// until it has ended: dhcpd refuses to start while its predecessor still
+// run by the agent's own user (a file left by a power cut may name an
+// unrelated process by now, another user may run a program of that name),
+// through a pidfd taken before the check, so that a process id recycled in
+// between is never signalled; it then waits until the process has ended: dhcpd refuses to start while its predecessor still
 // exists, and a daemon killed by the agent stays a zombie until the agent,
 // its subreaper, reaps it.
 #include <dirent.h>
@@ -15,7 +17,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <syslog.h>
@@ -47,7 +52,7 @@ const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q
 const char kDhclientConfFile[] = "/etc/dhclient-eth1.conf";
 const char kDhclientLeaseFile[] = "/var/lib/dhcp/dhclient-eth1.leases";
 const char kDhclientScript[] = "/opt/sbin/dhclient-script";
-const char kLeaseFileTouchCommand[] = "cd /pq/etc; touch dhcpd.leases";
+const char kLeaseFileTouchCommand[] = "cd /pq/etc; /usr/bin/touch dhcpd.leases";
 const char kDhcpdProgram[] = "dhcpd";
 const char kDhclientProgram[] = "dhclient";
 
@@ -115,11 +120,28 @@ bool processIsProgram(pid_t pid, const std::string& program) {
   return program.compare(0, kCommMaxLength, comm) == 0;
 }
 
-// Reaps pid when it is the agent's child; true once it no longer exists.
-bool processEnded(pid_t pid) {
+// The process descriptor calls, by system call number (glibc's header does
+// not declare them for C++).
+int pidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+bool pidfdSignal(int pidfd, int signal) {
+  return syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) == 0;
+}
+
+// True when pid is run by the agent's own user (/proc/<pid> belongs to the
+// process's effective user).
+bool processIsOurs(pid_t pid) {
+  struct stat st;
+  return stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == geteuid();
+}
+
+// Reaps pid when it is the agent's child; true once it has ended (pidfd,
+// the process's descriptor, turns readable when it exits).
+bool processEnded(pid_t pid, int pidfd) {
   pid_t reaped = waitpid(pid, nullptr, WNOHANG);
   if (reaped == pid) return true;
-  return kill(pid, 0) != 0 && errno == ESRCH;
+  struct pollfd p = {pidfd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
 }
 
 // Polls condition until it holds or timeoutMs have passed.
@@ -133,19 +155,27 @@ bool pollUntil(Condition condition, int timeoutMs) {
   }
 }
 
-bool waitForEnd(pid_t pid, int timeoutMs) {
-  return pollUntil([pid] { return processEnded(pid); }, timeoutMs);
+bool waitForEnd(pid_t pid, int pidfd, int timeoutMs) {
+  bool ended = pollUntil([pid, pidfd] { return processEnded(pid, pidfd); }, timeoutMs);
+  // An ended child of the agent is reaped as soon as it can be.
+  if (ended) waitpid(pid, nullptr, WNOHANG);
+  return ended;
 }
 
 void stopProcess(pid_t pid, const std::string& program) {
-  if (pid == getpid() || !processIsProgram(pid, program)) return;
-  if (kill(pid, SIGTERM) != 0) return;
-  if (waitForEnd(pid, DHCP_STOP_TERM_WAIT_MS)) return;
-  syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
-         static_cast<int>(pid));
-  kill(pid, SIGKILL);
-  if (!waitForEnd(pid, DHCP_STOP_KILL_WAIT_MS))
-    syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
+  if (pid == getpid()) return;
+  int pidfd = pidfdOpen(pid);
+  if (pidfd < 0) return;
+  if (processIsProgram(pid, program) && processIsOurs(pid) &&
+      pidfdSignal(pidfd, SIGTERM) &&
+      !waitForEnd(pid, pidfd, DHCP_STOP_TERM_WAIT_MS)) {
+    syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
+           static_cast<int>(pid));
+    pidfdSignal(pidfd, SIGKILL);
+    if (!waitForEnd(pid, pidfd, DHCP_STOP_KILL_WAIT_MS))
+      syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
+  }
+  close(pidfd);
 }
 
 // Zombies among the agent's children that run a daemon it adopts (dhcpd,

@@ -23,8 +23,9 @@ static_assert(DHCP_LEASE_TIME_TEXT_SIZE >= CORVANE_LEASE_RENEW_SIZE, "renew text
 namespace {
 
 const char kIfcfgPrefix[] = "/etc/sysconfig/network-scripts/ifcfg-";
-const char kCommandOutputFile[] = "temp.txt";
-const char kIfconfigCommand[] = "/sbin/ifconfig %s > temp.txt";
+const char kIfconfigCommand[] = "/sbin/ifconfig %s";
+// ifconfig prints a few hundred bytes per interface.
+const size_t kIfconfigOutputMax = 16 * 1024;
 
 // Registry store and value of the VLAN interfaces' ids.
 const int kRegistryStore = 5;
@@ -198,14 +199,11 @@ void dhcpCompGetInterfaceIPParams(s_ethIpConfig* e) {
 
     char command[DHCP_TEMP_BUF_SIZE];
     snprintf(command, sizeof(command), kIfconfigCommand, e->interfaceName);
-    int status = system(command);
-    (void)status;
+    char* output = dhcpUtilReadCommandOutput(command, kIfconfigOutputMax);
     if (dhcp) {
       dhcpUtilClearIPAddr(&e->ipAddress);
       dhcpUtilClearIPAddr(&e->netmask);
     }
-    char* output = dhcpUtilReadTextFile(kCommandOutputFile);
-    unlink(kCommandOutputFile);
     if (output != nullptr) {
       readIfconfigOutput(e, output, dhcp);
       free(output);

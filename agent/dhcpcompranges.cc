@@ -464,14 +464,15 @@ void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, in
 
 int dhcpCompVerifyVLANIds(char* list) {
   if (list == nullptr) return DHCP_RC_INVALID_VLAN_IDS;
-  for (const char* p = list; *p != '\0'; ++p) {
-    if (!isdigit(static_cast<unsigned char>(*p)) && *p != ',') return DHCP_RC_INVALID_VLAN_IDS;
-    if (*p == ',' && p[1] == ',') return DHCP_RC_INVALID_VLAN_IDS;
-  }
   if (list[0] == '\0') return DHCP_RC_OK;
+  // Comma-separated decimal ids without leading zeros; no item is empty
+  // (no leading, doubled or trailing comma).
   int items = 0;
   for (const char* p = list;;) {
     size_t length = strcspn(p, ",");
+    if (length == 0 || length > kMaxVlanItemChars || strspn(p, "0123456789") != length ||
+        (length > 1 && p[0] == '0'))
+      return DHCP_RC_INVALID_VLAN_IDS;
     char item[kMaxVlanItemChars + 1];
     dhcpUtilCopyText(item, sizeof(item), p, length);
     if (++items > kMaxVlanListItems || atoi(item) > kMaxVlanId) return DHCP_RC_INVALID_VLAN_IDS;

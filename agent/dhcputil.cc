@@ -172,6 +172,23 @@ char* dhcpUtilReadTextFile(const char* path) {
   return text;
 }
 
+char* dhcpUtilReadCommandOutput(const char* command, size_t maxBytes) {
+  // "e": the pipe is close-on-exec, no other child inherits it.
+  FILE* pipe = popen(command, "re");
+  if (pipe == nullptr) return nullptr;
+  char* text = static_cast<char*>(malloc(maxBytes + 1));
+  size_t got = 0;
+  if (text != nullptr) got = fread(text, 1, maxBytes, pipe);
+  char discard[512];
+  while (fread(discard, 1, sizeof(discard), pipe) > 0) {
+  }
+  pclose(pipe);
+  if (text == nullptr) return nullptr;
+  corvaneRemove0Ds(text, static_cast<long>(got));
+  text[got] = '\0';
+  return text;
+}
+
 int dhcpUtilGetHostname(char* out) {
   corvaneRequestDHCPLANSemaphore();
   char* text = dhcpUtilReadTextFile(kNetworkSettingsFile);

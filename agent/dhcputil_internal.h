@@ -12,6 +12,11 @@
 // malloc'd text to free(), or null when it cannot be opened or memory ran out.
 char* dhcpUtilReadTextFile(const char* path);
 
+// Runs a shell command and reads what it prints on standard output, at most
+// maxBytes (the rest is discarded), with carriage returns turned into line
+// feeds. Returns a malloc'd text to free(), or null when it cannot be run.
+char* dhcpUtilReadCommandOutput(const char* command, size_t maxBytes);
+
 // Copies len characters of src into dst (size bytes), cut to size - 1 and
 // always terminated.
 void dhcpUtilCopyText(char* dst, size_t size, const char* src, size_t len);

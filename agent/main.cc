@@ -8,10 +8,12 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <malloc.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -56,7 +58,7 @@ namespace {
 const char kVersion[] = "V42.10.55.84";
 const char kProviderLibrary[] = "/pq/lib/remoteprovider/libTavrel.so";
 const char kProviderSoname[] = "libTavrel.so";
-const char kRemoveFlagFileCommand[] = "rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
+const char kRemoveFlagFileCommand[] = "/bin/rm -f " TAVREL_IP_CHANGE_FLAG_FILE;
 // Allocations from this size on are mapped apart from the heap.
 const int kMallocMmapThreshold = 1024 * 1024;
 // Service registration: the framework's reserved arguments and flags.
@@ -131,6 +133,30 @@ class AgentLock {
  private:
   const OpenWBEM::ProviderAgentLockerIFCRef& m_locker;
 };
+
+// Changes into TAVREL_AGENT_WORK_DIR, made 0700 and owned by the agent's
+// user (root): no other user can plant a "temp.txt" link or FIFO there.
+bool enterPrivateWorkDir() {
+  if (mkdir(TAVREL_AGENT_WORK_DIR, S_IRWXU) != 0 && errno != EEXIST) {
+    syslog(LOG_ERR, "Cannot create %s: %s", TAVREL_AGENT_WORK_DIR, strerror(errno));
+    return false;
+  }
+  int fd = open(TAVREL_AGENT_WORK_DIR, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  const char* fault = nullptr;
+  if (fd < 0 || fstat(fd, &st) != 0)
+    fault = strerror(errno);
+  else if (st.st_uid != geteuid())
+    fault = "owned by another user";
+  else if (fchmod(fd, S_IRWXU) != 0 || fchdir(fd) != 0)
+    fault = strerror(errno);
+  if (fd >= 0) close(fd);
+  if (fault != nullptr) {
+    syslog(LOG_ERR, "Cannot work in %s: %s", TAVREL_AGENT_WORK_DIR, fault);
+    return false;
+  }
+  return true;
+}
 
 void stopSignalHandler(int) { tavrelAgentStop(0); }
 
@@ -280,6 +306,11 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
+  if (!enterPrivateWorkDir()) {
+    closelog();
+    return 1;
+  }
+
   // The agent reaps the daemons it starts, so a stop can wait for their end.
   dhcpCompInitProcessControl();
   dhcpCompInitStopWakeup();
@@ -401,7 +432,9 @@ int main(int argc, char* argv[]) {
 
   dhcpCompStopForeignServerProbes();
   dhcpCompStopLeaseWatch();
-  AgentLock lock(locker);
+  // The provider agent stops taking requests first: a request waiting for
+  // the lock would otherwise restart dhcpd after its final stop.
+  providerAgent.reset();
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);
 }

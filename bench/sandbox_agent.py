@@ -2,10 +2,12 @@
 
 `running_agent(reservations, ready, ranges)` installs libTavrel and its class
 definitions, writes the sample component file with the given reservations
-(and, when given, address ranges instead of the sample's) on eth1 and a
-provider agent configuration serving loopback port PORT, starts the agent
-and stops it on leaving. `request` and `post` speak CIM-XML to it.
+(and, when given, address ranges instead of the sample's) on eth1, a
+credentials file and a provider agent configuration serving loopback port
+PORT, starts the agent and stops it on leaving. `request` and `post` speak
+CIM-XML to it with those credentials.
 """
+import base64
 import contextlib
 import ctypes
 import http.client
@@ -19,8 +21,11 @@ import sys
 import time
 
 PORT = 5988
+USER, PASSWORD = 'cimadmin', 'Tavrel-test-1'
+CREDENTIALS_FILE = '/pq/etc/tavrel-cim.passwd'
 HEADERS = {'Content-Type': 'application/xml; charset="utf-8"', 'CIMOperation': 'MethodCall',
-           'CIMObject': 'root%2Fcimv2'}
+           'CIMObject': 'root%2Fcimv2',
+           'Authorization': 'Basic ' + base64.b64encode(f'{USER}:{PASSWORD}'.encode()).decode()}
 
 
 # The probing DHCP client on the customer LAN: its hardware address (give it
@@ -91,9 +96,17 @@ def _install(binary, source, reservations, ranges, scratch):
         if ranges is not None:
             sample = re.sub(r'addrRange = .*\n', f'addrRange = {ranges}\n', sample, count=1)
         f.write(sample)
+    hashed = subprocess.run(['openssl', 'passwd', '-6', '-salt', 'tavreltest', PASSWORD],
+                            check=True, capture_output=True, text=True).stdout.strip()
+    if os.path.lexists(CREDENTIALS_FILE):
+        os.remove(CREDENTIALS_FILE)
+    fd = os.open(CREDENTIALS_FILE, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+    with os.fdopen(fd, 'w') as f:
+        f.write(f'{USER}:{hashed}\n')
     config = os.path.join(scratch, 'tavrel-agent.conf')
     with open(config, 'w') as f:
         f.write(f'http_server.http_port = {PORT}\n'
+                f'http_server.basic_password_file = {CREDENTIALS_FILE}\n'
                 'provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n'
                 'owcimomd.log_location = stderr\nowcimomd.log_level = error\n')
     return config

@@ -96,7 +96,7 @@ int corvaneUpdateHostsFile(char* hostName, char* domainName, char* ipAddress, ch
      * replaces ours between writing and moving it. */
     corvaneRequestDHCPLANSemaphore();
     int ok = writeFileSynced(CORVANE_HOSTS_NEW_FILE, text, (size_t)n) &&
-             corvaneRunCommand("mv -f %s %s", CORVANE_HOSTS_NEW_FILE, CORVANE_HOSTS_FILE) == 0;
+             corvaneRunCommand("/bin/mv -f %s %s", CORVANE_HOSTS_NEW_FILE, CORVANE_HOSTS_FILE) == 0;
     if (!ok) {
         unlink(CORVANE_HOSTS_NEW_FILE);
     }

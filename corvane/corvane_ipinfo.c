@@ -110,7 +110,7 @@ void corvaneGetDefaultGateway(char* gateway)
         return;
     }
     gateway[0] = '\0';
-    corvaneRunCommand("netstat -r -n | grep ^0.0.0.0 | awk '{ print $2 }' > " CORVANE_TEMP_FILE);
+    corvaneRunCommand("/bin/netstat -r -n | /bin/grep ^0.0.0.0 | /usr/bin/awk '{ print $2 }' > " CORVANE_TEMP_FILE);
     long length = 0;
     char* routes = corvaneReadTextFile(CORVANE_TEMP_FILE, &length);
     corvaneRunCommand(CORVANE_REMOVE_TEMP_COMMAND);

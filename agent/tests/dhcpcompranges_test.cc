@@ -361,7 +361,9 @@ TEST_F(RangesTest, VlanIdLists) {
     int rc;
   } cases[] = {
       {"1,2,3", DHCP_RC_OK},          {"", DHCP_RC_OK},
-      {"4095", DHCP_RC_OK},           {"1,2,", DHCP_RC_OK},
+      {"4095", DHCP_RC_OK},           {"1,2,", DHCP_RC_INVALID_VLAN_IDS},
+      {",1", DHCP_RC_INVALID_VLAN_IDS}, {"0000004096", DHCP_RC_INVALID_VLAN_IDS},
+      {"07", DHCP_RC_INVALID_VLAN_IDS},
       {"0,1,2,3,4,5,6,7,8,9", DHCP_RC_OK},
       {"1,,2", DHCP_RC_INVALID_VLAN_IDS},
       {"1;2", DHCP_RC_INVALID_VLAN_IDS},

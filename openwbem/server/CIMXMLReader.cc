@@ -3,6 +3,7 @@
 #include "openwbem/CIMException.h"
 
 #include <cstring>
+#include <string>
 
 namespace OpenWBEM {
 
@@ -17,6 +18,25 @@ bool is(const pugi::xml_node& node, const char* name)
 {
 	return std::strcmp(node.name(), name) == 0;
 }
+
+thread_local int t_nesting = 0;
+
+// Counts one level of the recursive readers (values in references in keys
+// in references ...); a request nested deeper than any real one is refused
+// before it can exhaust the stack.
+class NestingGuard
+{
+public:
+	explicit NestingGuard(const pugi::xml_node& node)
+	{
+		if (t_nesting >= kCIMXMLMaxNesting)
+			invalid(node, "nested deeper than " + std::to_string(kCIMXMLMaxNesting) + " levels");
+		++t_nesting;
+	}
+	~NestingGuard() { --t_nesting; }
+	NestingGuard(const NestingGuard&) = delete;
+	NestingGuard& operator=(const NestingGuard&) = delete;
+};
 
 CIMDataType::Type typeAttr(const pugi::xml_node& node, const char* attr)
 {
@@ -145,6 +165,7 @@ pugi::xml_node cimxmlSingleChild(const pugi::xml_node& node)
 
 CIMValue cimxmlReadValue(const pugi::xml_node& node, CIMDataType::Type type)
 {
+	NestingGuard guard(node);
 	if (is(node, "VALUE"))
 		return scalarFromText(node.child_value(), type);
 	if (is(node, "VALUE.NULL"))
@@ -156,8 +177,14 @@ CIMValue cimxmlReadValue(const pugi::xml_node& node, CIMDataType::Type type)
 		invalid(node, "value expected");
 	CIMValueArray elements;
 	for (pugi::xml_node c : node.children())
-		if (c.type() == pugi::node_element)
-			elements.push_back(cimxmlReadValue(c, type));
+	{
+		if (c.type() != pugi::node_element)
+			continue;
+		// Arrays hold scalars (or references) only, never other arrays.
+		if (!is(c, "VALUE.NULL") && !is(c, refArray ? "VALUE.REFERENCE" : "VALUE"))
+			invalid(node, std::string("unexpected ") + c.name());
+		elements.push_back(cimxmlReadValue(c, type));
+	}
 	CIMDataType::Type elementType = refArray ? CIMDataType::REFERENCE
 									: type == CIMDataType::CIMNULL ? CIMDataType::STRING
 																	: type;
@@ -225,6 +252,7 @@ CIMObjectPath cimxmlReadObjectPath(const pugi::xml_node& node)
 {
 	if (!node)
 		throw CIMXMLInvalidRequest("object path missing");
+	NestingGuard guard(node);
 	if (is(node, "INSTANCENAME"))
 		return cimxmlReadInstanceName(node);
 	if (is(node, "CLASSNAME"))

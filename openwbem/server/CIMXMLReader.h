@@ -16,6 +16,10 @@
 
 namespace OpenWBEM {
 
+// Deepest nesting of values and object paths the readers follow (a
+// reference key naming a path with reference keys counts a level each).
+constexpr int kCIMXMLMaxNesting = 32;
+
 class CIMXMLInvalidRequest : public std::runtime_error
 {
 public:

@@ -222,6 +222,32 @@ TEST_F(CIMXMLTest, MalformedElementsAreRefused)
 	}
 }
 
+TEST_F(CIMXMLTest, NestingBeyondTheLimitIsRefused)
+{
+	// A reference key naming a path with a reference key ... n levels deep.
+	auto nestedReferences = [](int n) {
+		std::string open, close;
+		for (int i = 0; i < n; ++i)
+		{
+			open += "<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"r\"><VALUE.REFERENCE>";
+			close = "</VALUE.REFERENCE></KEYBINDING></INSTANCENAME>" + close;
+		}
+		return open + "<INSTANCENAME CLASSNAME=\"C\"/>" + close;
+	};
+	EXPECT_NO_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting / 2 - 1))));
+	EXPECT_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting))), CIMXMLInvalidRequest);
+	// Arrays hold scalars only: no array in an array, however shallow.
+	EXPECT_THROW(cimxmlReadValue(parse("<VALUE.ARRAY><VALUE.ARRAY><VALUE>1</VALUE></VALUE.ARRAY></VALUE.ARRAY>"),
+					 CIMDataType::STRING),
+		CIMXMLInvalidRequest);
+	std::string deep;
+	for (int i = 0; i < 40000; ++i)
+		deep += "<VALUE.ARRAY>";
+	for (int i = 0; i < 40000; ++i)
+		deep += "</VALUE.ARRAY>";
+	EXPECT_THROW(cimxmlReadValue(parse(deep), CIMDataType::STRING), CIMXMLInvalidRequest);
+}
+
 TEST_F(CIMXMLTest, TextThatXMLCannotCarryIsReplaced)
 {
 	struct

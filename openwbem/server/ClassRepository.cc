@@ -178,7 +178,7 @@ String ClassRepository::providerOf(const String& className) const
 	return q.getValue().toStringValue();
 }
 
-void ClassRepository::typeReferences(CIMPropertyArray& props) const
+void ClassRepository::typeReferences(CIMPropertyArray& props, int depth) const
 {
 	for (CIMProperty& p : props)
 	{
@@ -186,20 +186,27 @@ void ClassRepository::typeReferences(CIMPropertyArray& props) const
 		if (v.getType() != CIMDataType::REFERENCE || v.isArray())
 			continue;
 		CIMObjectPath ref = v.toCIMObjectPath();
-		typeObjectPath(ref);
+		typePath(ref, depth + 1);
 		p.setValue(CIMValue(ref));
 	}
 }
 
-void ClassRepository::typeObjectPath(CIMObjectPath& path) const
+void ClassRepository::typePath(CIMObjectPath& path, int depth) const
 {
+	if (depth > kMaxReferenceNesting)
+		OW_THROWCIMMSG(CIMException::INVALID_PARAMETER, "references nested too deeply");
 	CIMPropertyArray keys = path.getKeys();
 	if (keys.empty())
 		return;
 	if (const CIMClass* cls = find(path.getClassName()))
 		cls->typeProperties(keys);
-	typeReferences(keys);
+	typeReferences(keys, depth);
 	path.setKeys(keys);
+}
+
+void ClassRepository::typeObjectPath(CIMObjectPath& path) const
+{
+	typePath(path, 0);
 }
 
 void ClassRepository::typeInstance(CIMInstance& instance) const
@@ -207,7 +214,7 @@ void ClassRepository::typeInstance(CIMInstance& instance) const
 	CIMPropertyArray props = instance.getProperties();
 	if (const CIMClass* cls = find(instance.getClassName()))
 		cls->typeProperties(props);
-	typeReferences(props);
+	typeReferences(props, 0);
 	instance.setProperties(props);
 }
 

@@ -46,10 +46,13 @@ public:
 	// the keys of a path (references recursively), the properties of an
 	// instance, the in-parameters of a method. Unknown classes, properties
 	// and parameters stay as they are. A value that does not fit throws
-	// CIMException (INVALID_PARAMETER when out of range).
+	// CIMException (INVALID_PARAMETER when out of range, or when references
+	// nest deeper than kMaxReferenceNesting).
 	void typeObjectPath(CIMObjectPath& path) const;
 	void typeInstance(CIMInstance& instance) const;
 	void typeMethodParams(const String& className, const String& methodName, CIMParamValueArray& params) const;
+
+	static constexpr int kMaxReferenceNesting = 32;
 
 private:
 	struct Entry
@@ -61,7 +64,8 @@ private:
 	static std::string key(const String& name);
 	void resolveAll();
 	const CIMClass& resolve(Entry& entry, int depth);
-	void typeReferences(CIMPropertyArray& props) const;
+	void typeReferences(CIMPropertyArray& props, int depth) const;
+	void typePath(CIMObjectPath& path, int depth) const;
 
 	std::unordered_map<std::string, Entry> m_classes;
 	std::vector<std::string> m_order;  // declaration order, for stable listings

@@ -1,6 +1,7 @@
 #include "HTTPServer.h"
 
 #include <boost/asio/bind_executor.hpp>
+#include <boost/asio/ssl/context.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/local/stream_protocol.hpp>
@@ -13,29 +14,24 @@
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
 
-
-// Programs the host starts (dhcpd, dhclient, shell commands) must not inherit
-// the server's sockets: a daemon holding the listening port would keep the
-// next host process from serving.
-static void keepFromChildren(int fd)
-{
-	int flags = ::fcntl(fd, F_GETFD);
-	if (flags >= 0)
-		::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
-}
 
 namespace OpenWBEM
 {
@@ -45,6 +41,7 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 using local = asio::local::stream_protocol;
+namespace ssl = asio::ssl;
 
 namespace
 {
@@ -78,6 +75,10 @@ public:
 	virtual void close() = 0;
 };
 
+// Quota names: one per transport group, one per TCP peer address.
+const std::string kUnixQuota = "unix";
+const std::string kTcpQuota = "tcp";
+
 struct ServerCore
 {
 	asio::io_context& ioc;
@@ -85,34 +86,104 @@ struct ServerCore
 	HTTPHandler handler;
 	HTTPServerOptions options;
 	std::set<std::shared_ptr<SessionBase>> sessions;  // touched on the I/O thread only
+	std::map<std::string, std::size_t> inUse;         // connections per quota name, I/O thread only
+	std::unique_ptr<ssl::context> tls;
+
+	// Takes a connection from each quota, or none when one is used up.
+	bool takeQuota(const std::vector<std::string>& quotas)
+	{
+		for (const std::string& q : quotas)
+		{
+			auto it = inUse.find(q);
+			if (it != inUse.end() && it->second >= limitOf(q))
+				return false;
+		}
+		for (const std::string& q : quotas)
+			++inUse[q];
+		return true;
+	}
+
+	void releaseQuota(const std::vector<std::string>& quotas)
+	{
+		for (const std::string& q : quotas)
+			if (--inUse[q] == 0)
+				inUse.erase(q);
+	}
+
+	std::size_t limitOf(const std::string& quota) const
+	{
+		if (quota == kUnixQuota)
+			return options.maxUnixConnections;
+		if (quota == kTcpQuota)
+			return options.maxConnections;
+		return options.maxConnectionsPerClient;
+	}
 };
 
-template <class Protocol>
-class Session : public SessionBase, public std::enable_shared_from_this<Session<Protocol>>
+template <class Protocol, bool Tls>
+struct StreamOf
+{
+	using type = beast::basic_stream<Protocol>;
+};
+
+template <>
+struct StreamOf<tcp, true>
+{
+	using type = beast::ssl_stream<beast::basic_stream<tcp>>;
+};
+
+template <class Protocol, bool Tls>
+class Session : public SessionBase, public std::enable_shared_from_this<Session<Protocol, Tls>>
 {
 public:
-	using Stream = beast::basic_stream<Protocol>;
+	using Stream = typename StreamOf<Protocol, Tls>::type;
 
-	Session(ServerCore& core, typename Protocol::socket socket)
-		: m_core(core), m_stream(std::move(socket))
+	Session(ServerCore& core, typename Protocol::socket socket, HTTPPeer peer, std::vector<std::string> quotas)
+		: m_core(core), m_stream(makeStream(core, std::move(socket))), m_peer(std::move(peer)),
+		  m_quotas(std::move(quotas))
 	{
 	}
 
-	void start() { readHeader(); }
+	void start()
+	{
+		if constexpr (Tls)
+		{
+			lowest().expires_after(m_core.options.timeout);
+			m_stream.async_handshake(ssl::stream_base::server,
+				[self = this->shared_from_this()](beast::error_code ec) {
+					if (ec)
+						self->finish();
+					else
+						self->readHeader();
+				});
+		}
+		else
+			readHeader();
+	}
 
 	void close() override
 	{
 		beast::error_code ignored;
-		m_stream.socket().close(ignored);
+		lowest().socket().close(ignored);
 	}
 
 private:
+	static Stream makeStream(ServerCore& core, typename Protocol::socket socket)
+	{
+		if constexpr (Tls)
+			return Stream(std::move(socket), *core.tls);
+		else
+			return Stream(std::move(socket));
+	}
+
+	auto& lowest() { return beast::get_lowest_layer(m_stream); }
+
 	void readHeader()
 	{
 		m_parser.emplace();
 		m_parser->header_limit(kHeaderLimit);
 		m_parser->body_limit(m_core.options.maxBodyBytes);
-		m_stream.expires_after(m_core.options.timeout);
+		lowest().expires_after(m_core.options.timeout);
 		http::async_read_header(m_stream, m_buffer, *m_parser,
 			[self = this->shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
 	}
@@ -131,7 +202,7 @@ private:
 			// Tell the client to go on sending; the body limit was already
 			// checked against Content-Length while reading the header.
 			auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_, req.version());
-			m_stream.expires_after(m_core.options.timeout);
+			lowest().expires_after(m_core.options.timeout);
 			http::async_write(m_stream, *cont,
 				[self = this->shared_from_this(), cont](beast::error_code wec, std::size_t) {
 					if (wec)
@@ -146,7 +217,7 @@ private:
 
 	void readBody()
 	{
-		m_stream.expires_after(m_core.options.timeout);
+		lowest().expires_after(m_core.options.timeout);
 		http::async_read(m_stream, m_buffer, *m_parser,
 			[self = this->shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
 	}
@@ -158,7 +229,7 @@ private:
 			refuseOrClose(ec);
 			return;
 		}
-		m_stream.expires_never();
+		lowest().expires_never();
 		auto request = std::make_shared<HTTPRequest>(m_parser->release());
 		// Handlers run one at a time on the worker so that a slow provider
 		// never holds up I/O of the other connections.
@@ -171,7 +242,7 @@ private:
 			response->version(request->version());
 			try
 			{
-				self->m_core.handler(*request, *response);
+				self->m_core.handler(*request, self->m_peer, *response);
 			}
 			catch (...)
 			{
@@ -211,7 +282,7 @@ private:
 
 	void write(const std::shared_ptr<HTTPResponse>& response, bool keepAlive)
 	{
-		m_stream.expires_after(m_core.options.timeout);
+		lowest().expires_after(m_core.options.timeout);
 		http::async_write(m_stream, *response,
 			[self = this->shared_from_this(), response, keepAlive](beast::error_code ec, std::size_t) {
 				if (response->body().capacity() <= kKeptBodyCapacity)
@@ -230,10 +301,17 @@ private:
 	// Half-close, then swallow what the client still sends until it closes.
 	void drain()
 	{
+		if constexpr (Tls)
+		{
+			// A TLS close: notify the peer, then let the connection go.
+			lowest().expires_after(kDrainTimeout);
+			m_stream.async_shutdown([self = this->shared_from_this()](beast::error_code) { self->finish(); });
+			return;
+		}
 		beast::error_code ignored;
-		m_stream.socket().shutdown(Protocol::socket::shutdown_send, ignored);
+		lowest().socket().shutdown(Protocol::socket::shutdown_send, ignored);
 		m_drainBuffer.resize(kDrainChunk);
-		m_stream.expires_after(std::min<std::chrono::milliseconds>(m_core.options.timeout, kDrainTimeout));
+		lowest().expires_after(std::min<std::chrono::milliseconds>(m_core.options.timeout, kDrainTimeout));
 		drainMore();
 	}
 
@@ -252,11 +330,14 @@ private:
 	void finish()
 	{
 		close();
-		m_core.sessions.erase(this->shared_from_this());
+		if (m_core.sessions.erase(this->shared_from_this()))
+			m_core.releaseQuota(m_quotas);
 	}
 
 	ServerCore& m_core;
 	Stream m_stream;
+	HTTPPeer m_peer;
+	std::vector<std::string> m_quotas;
 	beast::flat_buffer m_buffer;
 	std::optional<http::request_parser<http::string_body>> m_parser;
 	std::vector<char> m_drainBuffer;
@@ -264,12 +345,15 @@ private:
 	std::string m_bodyBuffer;
 };
 
-template <class Protocol>
-class Listener : public std::enable_shared_from_this<Listener<Protocol>>
+// A listening socket, created close-on-exec; accepted connections are made
+// close-on-exec atomically by accept4, so no program the host starts can
+// inherit a client connection or the listening port.
+template <class Protocol, bool Tls>
+class Listener : public std::enable_shared_from_this<Listener<Protocol, Tls>>
 {
 public:
-	Listener(ServerCore& core, typename Protocol::acceptor acceptor)
-		: m_core(core), m_acceptor(std::move(acceptor)), m_retry(core.ioc)
+	Listener(ServerCore& core, typename Protocol::acceptor acceptor, Protocol protocol)
+		: m_core(core), m_acceptor(std::move(acceptor)), m_protocol(protocol), m_retry(core.ioc)
 	{
 	}
 
@@ -287,41 +371,97 @@ public:
 private:
 	void accept()
 	{
-		m_acceptor.async_accept(m_core.ioc,
-			[self = this->shared_from_this()](beast::error_code ec, typename Protocol::socket socket) {
-				if (ec == asio::error::operation_aborted || !self->m_acceptor.is_open())
-					return;
-				if (ec)
-				{
-					// Out of descriptors or memory: retry shortly instead of
-					// spinning on the failing accept.
-					self->m_retry.expires_after(kAcceptRetryDelay);
-					self->m_retry.async_wait([self](beast::error_code wec) {
-						if (!wec && self->m_acceptor.is_open())
-							self->accept();
-					});
-					return;
-				}
-				if (self->m_core.sessions.size() >= self->m_core.options.maxConnections)
-				{
-					beast::error_code ignored;
-					socket.close(ignored);
-				}
-				else
-				{
-					keepFromChildren(socket.native_handle());
-					auto session = std::make_shared<Session<Protocol>>(self->m_core, std::move(socket));
-					self->m_core.sessions.insert(session);
-					session->start();
-				}
-				self->accept();
-			});
+		m_acceptor.async_wait(Protocol::acceptor::wait_read, [self = this->shared_from_this()](beast::error_code ec) {
+			if (ec == asio::error::operation_aborted || !self->m_acceptor.is_open())
+				return;
+			self->acceptReady();
+		});
+	}
+
+	void acceptReady()
+	{
+		int fd = ::accept4(m_acceptor.native_handle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+		if (fd < 0)
+		{
+			if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+				accept();
+			else
+			{
+				// Out of descriptors or memory: retry shortly instead of
+				// spinning on the failing accept.
+				m_retry.expires_after(kAcceptRetryDelay);
+				m_retry.async_wait([self = this->shared_from_this()](beast::error_code wec) {
+					if (!wec && self->m_acceptor.is_open())
+						self->accept();
+				});
+			}
+			return;
+		}
+		typename Protocol::socket socket(m_core.ioc);
+		beast::error_code ec;
+		socket.assign(m_protocol, fd, ec);
+		if (ec)
+			::close(fd);
+		else
+			admit(std::move(socket));
+		accept();
+	}
+
+	void admit(typename Protocol::socket socket)
+	{
+		HTTPPeer peer;
+		std::vector<std::string> quotas;
+		if constexpr (std::is_same_v<Protocol, local>)
+		{
+			struct ucred cred = {};
+			socklen_t len = sizeof cred;
+			if (::getsockopt(socket.native_handle(), SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0)
+			{
+				peer.uid = cred.uid;
+				peer.pid = cred.pid;
+			}
+			quotas = {kUnixQuota};
+		}
+		else
+		{
+			beast::error_code ec;
+			auto remote = socket.remote_endpoint(ec);
+			if (ec)
+				return;
+			peer.transport = Tls ? HTTPPeer::Tls : HTTPPeer::Tcp;
+			peer.address = remote.address().to_string();
+			quotas = {kTcpQuota, kTcpQuota + ":" + peer.address};
+		}
+		if (!m_core.takeQuota(quotas))
+			return;  // the socket closes as it goes out of scope
+		auto session =
+			std::make_shared<Session<Protocol, Tls>>(m_core, std::move(socket), std::move(peer), std::move(quotas));
+		m_core.sessions.insert(session);
+		session->start();
 	}
 
 	ServerCore& m_core;
 	typename Protocol::acceptor m_acceptor;
+	Protocol m_protocol;
 	asio::steady_timer m_retry;
 };
+
+// A stream socket of the protocol's family, close-on-exec from the start.
+template <class Protocol>
+typename Protocol::acceptor openAcceptor(asio::io_context& ioc, const Protocol& protocol, beast::error_code& ec)
+{
+	typename Protocol::acceptor acceptor(ioc);
+	int fd = ::socket(protocol.family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+	if (fd < 0)
+	{
+		ec.assign(errno, boost::system::generic_category());
+		return acceptor;
+	}
+	acceptor.assign(protocol, fd, ec);
+	if (ec)
+		::close(fd);
+	return acceptor;
+}
 
 } // namespace
 
@@ -330,13 +470,15 @@ struct HTTPServer::Impl
 	asio::io_context ioc{1};
 	asio::thread_pool worker{1};
 	ServerCore core;
-	std::vector<std::shared_ptr<Listener<tcp>>> tcpListeners;
-	std::shared_ptr<Listener<local>> udsListener;
+	std::vector<std::shared_ptr<Listener<tcp, false>>> tcpListeners;
+	std::vector<std::shared_ptr<Listener<tcp, true>>> tlsListeners;
+	std::shared_ptr<Listener<local, false>> udsListener;
 	std::vector<unsigned short> ports;
+	std::vector<unsigned short> tlsPorts;
 	std::thread ioThread;
 
 	Impl(const HTTPServerOptions& options, HTTPHandler handler)
-		: core{ioc, worker, std::move(handler), options, {}}
+		: core{ioc, worker, std::move(handler), options, {}, {}, {}}
 	{
 	}
 
@@ -347,12 +489,10 @@ struct HTTPServer::Impl
 		// at that path is not ours to remove.
 		if (::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
 			::unlink(path.c_str());
-		local::acceptor acceptor(ioc);
 		beast::error_code ec;
-		acceptor.open(local(), ec);
+		local::acceptor acceptor = openAcceptor(ioc, local(), ec);
 		if (!ec)
 		{
-			keepFromChildren(acceptor.native_handle());
 			// The socket file takes the socket's mode at bind: make it 0600
 			// before it appears, and again after in case the kernel ignored it.
 			::fchmod(acceptor.native_handle(), S_IRUSR | S_IWUSR);
@@ -364,9 +504,10 @@ struct HTTPServer::Impl
 			acceptor.listen(asio::socket_base::max_listen_connections, ec);
 		if (ec)
 			throw std::runtime_error("cannot listen on Unix socket " + path + ": " + ec.message());
-		udsListener = std::make_shared<Listener<local>>(core, std::move(acceptor));
+		udsListener = std::make_shared<Listener<local, false>>(core, std::move(acceptor), local());
 	}
 
+	template <bool Tls>
 	void bindTcp(const std::string& address, int port)
 	{
 		beast::error_code ec;
@@ -374,13 +515,9 @@ struct HTTPServer::Impl
 		if (ec)
 			throw std::runtime_error("invalid listen address \"" + address + "\"");
 		tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
-		tcp::acceptor acceptor(ioc);
-		acceptor.open(endpoint.protocol(), ec);
+		tcp::acceptor acceptor = openAcceptor(ioc, endpoint.protocol(), ec);
 		if (!ec)
-		{
-			keepFromChildren(acceptor.native_handle());
 			acceptor.set_option(asio::socket_base::reuse_address(true), ec);
-		}
 		if (!ec)
 			acceptor.bind(endpoint, ec);
 		if (!ec)
@@ -389,8 +526,34 @@ struct HTTPServer::Impl
 			throw std::runtime_error("cannot listen on " + address + " port " + std::to_string(port) + ": "
 									 + ec.message());
 		acceptor.set_option(tcp::no_delay(true), ec);
-		ports.push_back(acceptor.local_endpoint().port());
-		tcpListeners.push_back(std::make_shared<Listener<tcp>>(core, std::move(acceptor)));
+		auto protocol = endpoint.protocol();
+		if constexpr (Tls)
+		{
+			tlsPorts.push_back(acceptor.local_endpoint().port());
+			tlsListeners.push_back(std::make_shared<Listener<tcp, true>>(core, std::move(acceptor), protocol));
+		}
+		else
+		{
+			ports.push_back(acceptor.local_endpoint().port());
+			tcpListeners.push_back(std::make_shared<Listener<tcp, false>>(core, std::move(acceptor), protocol));
+		}
+	}
+
+	// Modern TLS only; the certificate and key files are read once here.
+	void loadTlsContext()
+	{
+		const HTTPServerOptions& o = core.options;
+		auto ctx = std::make_unique<ssl::context>(ssl::context::tls_server);
+		ctx->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3
+						 | ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+		beast::error_code ec;
+		ctx->use_certificate_chain_file(o.tlsCertificateFile, ec);
+		if (ec)
+			throw std::runtime_error("cannot read TLS certificate " + o.tlsCertificateFile + ": " + ec.message());
+		ctx->use_private_key_file(o.tlsKeyFile, ssl::context::pem, ec);
+		if (ec)
+			throw std::runtime_error("cannot read TLS key " + o.tlsKeyFile + ": " + ec.message());
+		core.tls = std::move(ctx);
 	}
 
 	void removeSocketFile()
@@ -403,15 +566,20 @@ struct HTTPServer::Impl
 HTTPServer::HTTPServer(const HTTPServerOptions& options, HTTPHandler handler)
 	: m_impl(std::make_unique<Impl>(options, std::move(handler)))
 {
-	if (options.tcpPort > 65535)
-		throw std::runtime_error("invalid TCP port " + std::to_string(options.tcpPort));
+	if (options.tcpPort > 65535 || options.tlsPort > 65535)
+		throw std::runtime_error("invalid TCP port " + std::to_string(std::max(options.tcpPort, options.tlsPort)));
 	try
 	{
+		if (options.tlsPort >= 0)
+			m_impl->loadTlsContext();
 		if (!options.udsPath.empty())
 			m_impl->bindUnixSocket(options.udsPath);
 		if (options.tcpPort >= 0)
 			for (const auto& address : options.listenAddresses)
-				m_impl->bindTcp(address, options.tcpPort);
+				m_impl->bindTcp<false>(address, options.tcpPort);
+		if (options.tlsPort >= 0)
+			for (const auto& address : options.tlsListenAddresses)
+				m_impl->bindTcp<true>(address, options.tlsPort);
 	}
 	catch (...)
 	{
@@ -421,6 +589,8 @@ HTTPServer::HTTPServer(const HTTPServerOptions& options, HTTPHandler handler)
 	if (m_impl->udsListener)
 		m_impl->udsListener->start();
 	for (auto& listener : m_impl->tcpListeners)
+		listener->start();
+	for (auto& listener : m_impl->tlsListeners)
 		listener->start();
 	Impl* impl = m_impl.get();
 	m_impl->ioThread = std::thread([impl]() { impl->ioc.run(); });
@@ -440,6 +610,8 @@ HTTPServer::~HTTPServer()
 		impl->udsListener->close();
 	for (auto& listener : impl->tcpListeners)
 		listener->close();
+	for (auto& listener : impl->tlsListeners)
+		listener->close();
 	for (auto& session : impl->core.sessions)
 		session->close();
 	impl->core.sessions.clear();
@@ -449,6 +621,18 @@ HTTPServer::~HTTPServer()
 std::vector<unsigned short> HTTPServer::tcpPorts() const
 {
 	return m_impl->ports;
+}
+
+std::vector<unsigned short> HTTPServer::tlsPorts() const
+{
+	return m_impl->tlsPorts;
+}
+
+bool httpIsLoopbackAddress(const std::string& address)
+{
+	beast::error_code ec;
+	auto ip = asio::ip::make_address(address, ec);
+	return !ec && ip.is_loopback();
 }
 
 std::vector<std::string> httpSplitAddressList(const std::string& text)

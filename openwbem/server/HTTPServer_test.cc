@@ -51,7 +51,7 @@ protected:
 
 	void start()
 	{
-		m_server = std::make_unique<HTTPServer>(m_options, [this](const HTTPRequest& req, HTTPResponse& res) {
+		m_server = std::make_unique<HTTPServer>(m_options, [this](const HTTPRequest& req, HTTPPeer&, HTTPResponse& res) {
 			++m_calls;
 			if (req.target() == "/slow")
 			{

@@ -19,6 +19,11 @@ namespace MOFReader {
 
 namespace {
 
+// Deepest bracket nesting in a skipped statement, and the largest MOF file
+// read (the class definitions served are a few dozen kilobytes).
+constexpr int kMaxNesting = 32;
+constexpr std::streamoff kMaxFileBytes = 4 * 1024 * 1024;
+
 enum class Tok { End, Ident, Str, Int, Real, Punct };
 
 struct Token
@@ -212,7 +217,10 @@ private:
 		while (m_tok.kind != Tok::End && !(depth == 0 && isPunct(';')))
 		{
 			if (isPunct('(') || isPunct('{') || isPunct('['))
-				++depth;
+			{
+				if (++depth > kMaxNesting)
+					fail("nested too deeply");
+			}
 			else if (isPunct(')') || isPunct('}') || isPunct(']'))
 				--depth;
 			advance();
@@ -497,6 +505,11 @@ CIMClassArray readFile(const String& path)
 		std::string msg = "cannot read MOF file " + path.toStdString() + ": " + std::strerror(errno);
 		OW_THROW(MOFReaderException, msg.c_str());
 	}
+	in.seekg(0, std::ios::end);
+	if (in.tellg() > kMaxFileBytes)
+		OW_THROW(MOFReaderException, ("MOF file " + path.toStdString() + " is larger than "
+			+ std::to_string(kMaxFileBytes) + " bytes").c_str());
+	in.seekg(0, std::ios::beg);
 	std::ostringstream text;
 	text << in.rdbuf();
 	return parse(String(text.str()), path);

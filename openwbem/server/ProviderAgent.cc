@@ -1,6 +1,7 @@
 #include "openwbem/ProviderAgent.h"
 
 #include "ClassRepository.h"
+#include "HTTPBasicAuth.h"
 #include "HTTPServer.h"
 #include "ProviderDispatcher.h"
 
@@ -8,6 +9,9 @@
 #include "openwbem/ProviderEnvironmentIFC.h"
 
 #include <boost/beast/core/string.hpp>
+
+#include <syslog.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,6 +24,12 @@ const char* const ProviderAgent::HTTP_SERVER_HTTP_PORT_opt = "http_server.http_p
 const char* const ProviderAgent::HTTP_SERVER_LISTEN_ADDRESSES_opt = "http_server.listen_addresses";
 const char* const ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_opt = "http_server.max_connections";
 const char* const ProviderAgent::HTTP_SERVER_TIMEOUT_opt = "http_server.timeout";
+const char* const ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt = "http_server.https_port";
+const char* const ProviderAgent::HTTP_SERVER_SSL_CERT_opt = "http_server.SSL_cert";
+const char* const ProviderAgent::HTTP_SERVER_SSL_KEY_opt = "http_server.SSL_key";
+const char* const ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt = "http_server.basic_password_file";
+const char* const ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt = "http_server.max_connections_per_client";
+const char* const ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt = "http_server.max_uds_connections";
 const char* const ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt = "provider_agent.mof_file";
 
 namespace {
@@ -29,6 +39,8 @@ namespace http = boost::beast::http;
 // Defaults of the configuration items.
 constexpr long kDefaultTimeoutSeconds = 30;
 constexpr long kDefaultMaxConnections = 64;
+constexpr long kDefaultMaxConnectionsPerClient = 16;
+constexpr long kDefaultMaxUdsConnections = 16;
 constexpr long kMaxTimeoutSeconds = 24 * 3600;
 constexpr long kMaxConnectionsLimit = 4096;
 
@@ -87,6 +99,23 @@ void plainAnswer(HTTPResponse& res, http::status status, const std::string& text
 	res.body() = text + "\n";
 }
 
+// What a connection remembers of its credentials: the Authorization value
+// verified last and its user, so that a keep-alive client pays the hash
+// once.
+struct VerifiedCredential
+{
+	std::string authorization;
+	std::string user;
+};
+
+// The caller as the audit trail names it.
+std::string callerOf(const HTTPPeer& peer, const std::string& user)
+{
+	if (peer.transport == HTTPPeer::UnixSocket)
+		return "uid " + std::to_string(peer.uid) + " pid " + std::to_string(peer.pid) + " (Unix socket)";
+	return "user \"" + user + "\" at " + peer.address + (peer.transport == HTTPPeer::Tls ? " (HTTPS)" : " (HTTP)");
+}
+
 } // namespace
 
 struct ProviderAgent::Impl
@@ -96,15 +125,37 @@ struct ProviderAgent::Impl
 	String callbackURL;
 	Array<RequestHandlerIFCRef> handlers;
 	AuthenticatorIFCRef authenticator;
+	HTTPBasicAuth basicAuth;
 	std::unique_ptr<ProviderDispatcher> dispatcher;
 	std::unique_ptr<HTTPServer> server;
 
-	void serve(const HTTPRequest& req, HTTPResponse& res);
+	void serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res);
+	bool authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user);
 };
+
+// TCP clients authenticate with Basic credentials of the credentials file.
+bool ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user)
+{
+	std::string authorization = data.getHeader("authorization").toStdString();
+	auto* cached = static_cast<VerifiedCredential*>(peer.state.get());
+	if (cached && !authorization.empty() && cached->authorization == authorization)
+	{
+		user = cached->user;
+		return true;
+	}
+	if (!basicAuth.verify(authorization, user))
+	{
+		if (!authorization.empty())
+			syslog(LOG_WARNING, "CIM request from %s refused: wrong credentials", peer.address.c_str());
+		return false;
+	}
+	peer.state = std::make_shared<VerifiedCredential>(VerifiedCredential{authorization, user});
+	return true;
+}
 
 // Front door of every request: method, credentials and content type decide
 // which request handler (if any) answers it.
-void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPResponse& res)
+void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res)
 {
 	if (req.method_string() == "M-POST")
 	{
@@ -129,7 +180,18 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPResponse& res)
 			c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 		data.headers.push_back(std::make_pair(String(name), String(std::string(field.value()))));
 	}
-	if (authenticator)
+	if (peer.transport != HTTPPeer::UnixSocket)
+	{
+		std::string user;
+		if (!authenticateTcp(data, peer, user))
+		{
+			res.set(http::field::www_authenticate, HTTPBasicAuth::challenge());
+			plainAnswer(res, http::status::unauthorized, "authentication required");
+			return;
+		}
+		data.userName = String(user);
+	}
+	else if (authenticator)
 	{
 		String challenge;
 		if (!authenticator->authenticate(data.getHeader("authorization"), data.userName, challenge))
@@ -140,6 +202,7 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPResponse& res)
 			return;
 		}
 	}
+	dispatcher->setCaller(callerOf(peer, data.userName.toStdString()));
 	if (!data.hasHeader("content-type"))
 	{
 		plainAnswer(res, http::status::not_acceptable, "Content-Type missing");
@@ -200,6 +263,47 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array
 		configNumber(configMap, HTTP_SERVER_TIMEOUT_opt, kDefaultTimeoutSeconds, 1, kMaxTimeoutSeconds));
 	options.maxConnections = static_cast<std::size_t>(
 		configNumber(configMap, HTTP_SERVER_MAX_CONNECTIONS_opt, kDefaultMaxConnections, 1, kMaxConnectionsLimit));
+	options.maxConnectionsPerClient = static_cast<std::size_t>(configNumber(configMap,
+		HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt, kDefaultMaxConnectionsPerClient, 1, kMaxConnectionsLimit));
+	options.maxUnixConnections = static_cast<std::size_t>(configNumber(configMap,
+		HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, kDefaultMaxUdsConnections, 1, kMaxConnectionsLimit));
+	options.tlsPort = static_cast<int>(configNumber(configMap, HTTP_SERVER_HTTPS_PORT_opt, -1,
+		std::numeric_limits<int>::min(), 65535));
+	options.tlsCertificateFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_CERT_opt, "").toStdString();
+	options.tlsKeyFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_KEY_opt, "").toStdString();
+	options.tlsListenAddresses = options.listenAddresses;
+	// Plain HTTP carries credentials in the clear: loopback only.
+	std::vector<std::string> loopback;
+	for (const std::string& a : options.listenAddresses)
+		if (httpIsLoopbackAddress(a))
+			loopback.push_back(a);
+		else if (options.tcpPort >= 0)
+			syslog(LOG_ERR, "HTTP is not served on %s (not a loopback address); use HTTPS", a.c_str());
+	options.listenAddresses = loopback;
+	if (loopback.empty())
+		options.tcpPort = -1;
+	if (options.tlsPort >= 0
+		&& (::access(options.tlsCertificateFile.c_str(), R_OK) != 0 || ::access(options.tlsKeyFile.c_str(), R_OK) != 0))
+	{
+		// Without its certificate HTTPS stays off; the other listeners serve.
+		syslog(LOG_ERR, "HTTPS listener stays off: cannot read %s (%s) or %s (%s)",
+			options.tlsCertificateFile.c_str(), HTTP_SERVER_SSL_CERT_opt, options.tlsKeyFile.c_str(),
+			HTTP_SERVER_SSL_KEY_opt);
+		options.tlsPort = -1;
+	}
+	if (options.tcpPort >= 0 || options.tlsPort >= 0)
+	{
+		std::string refused = impl.basicAuth.load(
+			ConfigFile::getConfigItem(configMap, HTTP_SERVER_BASIC_PASSWORD_FILE_opt, "").toStdString());
+		if (!refused.empty())
+		{
+			syslog(LOG_ERR, "HTTP and HTTPS listeners stay off: %s (%s)", refused.c_str(),
+				HTTP_SERVER_BASIC_PASSWORD_FILE_opt);
+			impl.logger->logError(String("ProviderAgent: HTTP and HTTPS listeners stay off: ") + refused.c_str());
+			options.tcpPort = -1;
+			options.tlsPort = -1;
+		}
+	}
 
 	try
 	{
@@ -218,8 +322,8 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array
 	try
 	{
 		impl.dispatcher->initializeProviders();
-		impl.server = std::make_unique<HTTPServer>(options, [&impl](const HTTPRequest& req, HTTPResponse& res) {
-			impl.serve(req, res);
+		impl.server = std::make_unique<HTTPServer>(options, [&impl](const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res) {
+			impl.serve(req, peer, res);
 		});
 	}
 	catch (const std::runtime_error& e)
@@ -239,6 +343,14 @@ Array<UInt16> ProviderAgent::getTCPPorts() const
 {
 	Array<UInt16> ports;
 	for (unsigned short p : m_impl->server->tcpPorts())
+		ports.push_back(p);
+	return ports;
+}
+
+Array<UInt16> ProviderAgent::getHTTPSPorts() const
+{
+	Array<UInt16> ports;
+	for (unsigned short p : m_impl->server->tlsPorts())
 		ports.push_back(p);
 	return ports;
 }

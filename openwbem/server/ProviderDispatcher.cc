@@ -6,6 +6,9 @@
 #include "openwbem/CppMethodProviderIFC.h"
 #include "openwbem/SharedLibrary.h"
 
+#include <syslog.h>
+
+#include <cstdio>
 #include <stdexcept>
 
 namespace OpenWBEM {
@@ -51,6 +54,59 @@ bool libraryMatches(const String& libPath, String q)
 }
 
 const CIMClass s_noClass;
+
+// Longest value text an audit line carries; longer values are cut.
+constexpr std::size_t kAuditValueChars = 200;
+
+// A value as the audit trail shows it: quoted, control characters escaped,
+// cut at kAuditValueChars.
+std::string auditText(const CIMValue& v)
+{
+	if (v.isNull())
+		return "NULL";
+	std::string text = v.toString().toStdString();
+	std::string out = "\"";
+	for (std::size_t i = 0; i < text.size() && i < kAuditValueChars; ++i)
+	{
+		unsigned char c = static_cast<unsigned char>(text[i]);
+		if (c < 0x20 || c == 0x7f || c == '"' || c == '\\')
+		{
+			char esc[8];
+			std::snprintf(esc, sizeof esc, "\\x%02x", c);
+			out += esc;
+		}
+		else
+			out += static_cast<char>(c);
+	}
+	if (text.size() > kAuditValueChars)
+		out += "...";
+	return out + "\"";
+}
+
+std::string auditKey(const CIMObjectPath& path)
+{
+	std::string out;
+	for (const CIMProperty& k : path.getKeys())
+		out += (out.empty() ? "" : ",") + k.getName().toStdString() + "=" + auditText(k.getValue());
+	return out;
+}
+
+// "Name: old -> new" for each property of the new instance whose value
+// differs from the old one (every property when old is null).
+std::string auditChanges(const CIMInstance& old, const CIMInstance& changed, const CIMClass& cls)
+{
+	std::string out;
+	for (const CIMProperty& p : changed.getProperties())
+	{
+		if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey()))
+			continue;
+		CIMValue before = old ? old.getPropertyValue(p.getName()) : CIMValue();
+		if (old && before == p.getValue())
+			continue;
+		out += "; " + p.getName().toStdString() + ": " + auditText(before) + " -> " + auditText(p.getValue());
+	}
+	return out;
+}
 
 } // namespace
 
@@ -151,6 +207,41 @@ auto ProviderDispatcher::guarded(const char* operation, const String& className,
 	OW_THROWCIMMSG(CIMException::FAILED, failure.c_str());
 }
 
+template <class F>
+void ProviderDispatcher::audited(const char* operation, const String& className, const std::string& key, F&& change)
+{
+	std::string changes;
+	try
+	{
+		CIMObjectPath done = change(changes);
+		std::string doneKey = done.getKeys().empty() ? key : auditKey(done);
+		syslog(LOG_NOTICE, "audit: %s by %s: class %s key {%s}%s", operation, m_caller.c_str(),
+			className.c_str(), doneKey.c_str(), changes.c_str());
+	}
+	catch (const CIMException& e)
+	{
+		syslog(LOG_NOTICE, "audit: %s by %s refused with CIM status %d: class %s key {%s}: %s", operation,
+			m_caller.c_str(), e.getErrNo(), className.c_str(), key.c_str(), e.getMessage());
+		throw;
+	}
+}
+
+// The instance as it is before a change, or null when the provider cannot
+// give it (called under the lock).
+CIMInstance ProviderDispatcher::currentInstance(const String& ns, const CIMObjectPath& path)
+{
+	const String& className = path.getClassName();
+	try
+	{
+		return instanceProvider(className).getInstance(m_env, ns, path, WBEMFlags::E_NOT_LOCAL_ONLY,
+			WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, classOf(className));
+	}
+	catch (...)
+	{
+		return CIMInstance();
+	}
+}
+
 CIMClass ProviderDispatcher::getClass(const String&, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
 	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag,
 	const StringArray* propertyList)
@@ -207,46 +298,74 @@ CIMInstance ProviderDispatcher::getInstance(const String& ns, const CIMObjectPat
 CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInstance& instance)
 {
 	CIMInstance typed(instance);
-	m_classes.typeInstance(typed);
 	const String& className = typed.getClassName();
-	return guarded("createInstance", className,
-		[&] { return instanceProvider(className).createInstance(m_env, ns, typed); });
+	CIMObjectPath made;
+	audited("CreateInstance", className, std::string(), [&](std::string& changes) {
+		m_classes.typeInstance(typed);
+		made = guarded("createInstance", className,
+			[&] { return instanceProvider(className).createInstance(m_env, ns, typed); });
+		changes = auditChanges(CIMInstance(), typed, classOf(className));
+		return made;
+	});
+	return made;
 }
 
 void ProviderDispatcher::modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
 	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList)
 {
 	CIMInstance typed(modifiedInstance);
-	m_classes.typeInstance(typed);
 	const String& className = typed.getClassName();
 	const CIMClass& cls = classOf(className);
-	if (propertyList)
-	{
-		// Only the listed properties are to change; the keys still name
-		// the instance.
-		CIMPropertyArray kept;
-		for (const CIMProperty& p : typed.getProperties())
+	CIMObjectPath path(className, ns);
+	for (const CIMProperty& p : typed.getProperties())
+		if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey()))
+			path.setKeyValue(p.getName(), p.getValue());
+	audited("ModifyInstance", className, auditKey(path), [&](std::string& changes) {
+		m_classes.typeInstance(typed);
+		if (propertyList)
 		{
-			bool isKey = p.isKey() || (cls && cls.getProperty(p.getName()).isKey());
-			bool listedProp = false;
-			for (const String& name : *propertyList)
-				listedProp = listedProp || name.equalsIgnoreCase(p.getName());
-			if (isKey || listedProp)
-				kept.push_back(p);
+			// Only the listed properties are to change; the keys still name
+			// the instance.
+			CIMPropertyArray kept;
+			for (const CIMProperty& p : typed.getProperties())
+			{
+				bool isKey = p.isKey() || (cls && cls.getProperty(p.getName()).isKey());
+				bool listedProp = false;
+				for (const String& name : *propertyList)
+					listedProp = listedProp || name.equalsIgnoreCase(p.getName());
+				if (isKey || listedProp)
+					kept.push_back(p);
+			}
+			typed.setProperties(kept);
 		}
-		typed.setProperties(kept);
-	}
-	guarded("modifyInstance", className, [&] {
-		instanceProvider(className).modifyInstance(m_env, ns, typed, CIMInstance(), includeQualifiers, propertyList, cls);
+		m_classes.typeObjectPath(path);
+		guarded("modifyInstance", className, [&] {
+			CIMInstance before = currentInstance(ns, path);
+			instanceProvider(className).modifyInstance(m_env, ns, typed, CIMInstance(), includeQualifiers,
+				propertyList, cls);
+			CIMInstance after = currentInstance(ns, path);
+			// What the provider stored, where it can tell; else what was sent.
+			changes = auditChanges(before, after ? after : typed, cls);
+		});
+		return path;
 	});
 }
 
 void ProviderDispatcher::deleteInstance(const String& ns, const CIMObjectPath& instanceName)
 {
 	CIMObjectPath path(instanceName);
-	m_classes.typeObjectPath(path);
 	const String& className = path.getClassName();
-	guarded("deleteInstance", className, [&] { instanceProvider(className).deleteInstance(m_env, ns, path); });
+	audited("DeleteInstance", className, auditKey(path), [&](std::string& changes) {
+		m_classes.typeObjectPath(path);
+		guarded("deleteInstance", className, [&] {
+			CIMInstance before = currentInstance(ns, path);
+			instanceProvider(className).deleteInstance(m_env, ns, path);
+			if (before)
+				for (const CIMProperty& p : before.getProperties())
+					changes += "; " + p.getName().toStdString() + ": " + auditText(p.getValue()) + " -> deleted";
+		});
+		return path;
+	});
 }
 
 void ProviderDispatcher::associators(const String& ns, const CIMObjectPath& objectName,
@@ -300,16 +419,25 @@ CIMValue ProviderDispatcher::invokeMethod(const String& ns, const CIMObjectPath&
 	const CIMParamValueArray& in, CIMParamValueArray& out)
 {
 	CIMObjectPath typedPath(path);
-	m_classes.typeObjectPath(typedPath);
-	CIMParamValueArray typedIn(in);
 	const String& className = typedPath.getClassName();
-	m_classes.typeMethodParams(className, methodName, typedIn);
-	return guarded("invokeMethod", className, [&] {
-		CppMethodProviderIFC* p = route(className).getMethodProvider();
-		if (!p)
-			OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no method provider for " + className.toStdString()).c_str());
-		return p->invokeMethod(m_env, ns, typedPath, methodName, typedIn, out);
+	CIMValue rv;
+	std::string operation = "InvokeMethod " + methodName.toStdString();
+	audited(operation.c_str(), className, auditKey(typedPath), [&](std::string& changes) {
+		m_classes.typeObjectPath(typedPath);
+		CIMParamValueArray typedIn(in);
+		m_classes.typeMethodParams(className, methodName, typedIn);
+		rv = guarded("invokeMethod", className, [&] {
+			CppMethodProviderIFC* p = route(className).getMethodProvider();
+			if (!p)
+				OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no method provider for " + className.toStdString()).c_str());
+			return p->invokeMethod(m_env, ns, typedPath, methodName, typedIn, out);
+		});
+		for (const CIMParamValue& p : typedIn)
+			changes += "; in " + p.getName().toStdString() + ": " + auditText(p.getValue());
+		changes += "; returned " + auditText(rv);
+		return typedPath;
 	});
+	return rv;
 }
 
 } // namespace OpenWBEM

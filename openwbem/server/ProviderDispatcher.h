@@ -14,6 +14,7 @@
 #include "openwbem/ProviderEnvironmentIFC.h"
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace OpenWBEM {
@@ -25,6 +26,12 @@ public:
 	// internal mutex serialises the calls.
 	ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
 		const ProviderEnvironmentIFCRef& env, const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker);
+
+	// Names the caller of the requests that follow (for the audit trail of
+	// the changes: create, modify, delete and method calls are logged to
+	// syslog with the caller, class, key and old and new values; refusals
+	// with their CIM status).
+	void setCaller(std::string caller) { m_caller = std::move(caller); }
 
 	// Calls initialize() of each provider under the lock. A provider that
 	// throws makes it throw std::runtime_error naming the provider.
@@ -78,6 +85,11 @@ private:
 	const CIMClass& classOf(const String& className) const;
 	template <class F>
 	auto guarded(const char* operation, const String& className, F&& call) -> decltype(call());
+	// Runs a change with its audit line: change() returns the path changed
+	// and fills the changes text; a CIM error is logged as a refusal.
+	template <class F>
+	void audited(const char* operation, const String& className, const std::string& key, F&& change);
+	CIMInstance currentInstance(const String& ns, const CIMObjectPath& path);
 
 	std::vector<Provider> m_providers;
 	const ClassRepository& m_classes;
@@ -85,6 +97,7 @@ private:
 	LoggerRef m_logger;
 	ProviderAgentLockerIFCRef m_locker;
 	std::mutex m_mutex;
+	std::string m_caller = "the host";
 };
 
 } // namespace OpenWBEM

@@ -487,6 +487,34 @@ void runExtrinsic(const String& method, const pugi::xml_node& call, CIMOMHandleI
 		cimxmlWriteParamValue(out, p);
 }
 
+// True when no text or attribute value of the parsed document holds a
+// character XML forbids: character references (&#1;) are decoded by the
+// parser, so the check of the raw body does not see them. Iterative, as
+// documents may nest deeply.
+bool documentTextIsValid(const pugi::xml_document& doc)
+{
+	auto valid = [](const char* text) { return xmlIsValidText(text, std::strlen(text)); };
+	pugi::xml_node node = doc.first_child();
+	while (node)
+	{
+		if (!valid(node.value()))
+			return false;
+		for (pugi::xml_attribute a : node.attributes())
+			if (!valid(a.value()))
+				return false;
+		if (node.first_child())
+			node = node.first_child();
+		else
+		{
+			while (node && !node.next_sibling())
+				node = node.parent();
+			if (node)
+				node = node.next_sibling();
+		}
+	}
+	return true;
+}
+
 void answerHTTPError(const HTTPLevelError& e, HTTPResponseData& response)
 {
 	response.status = e.status;
@@ -518,6 +546,8 @@ pugi::xml_node checkRequest(const HTTPRequestData& request, pugi::xml_document& 
 	if (!parsed)
 		httpError(400, "request-not-well-formed",
 			std::string(parsed.description()) + " at offset " + std::to_string(parsed.offset));
+	if (!documentTextIsValid(doc))
+		httpError(400, "request-not-well-formed", "character reference to a character XML forbids");
 	pugi::xml_node cim = doc.document_element();
 	if (!is(cim, "CIM"))
 		httpError(400, "request-not-valid", "root element must be CIM");

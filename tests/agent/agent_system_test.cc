@@ -126,9 +126,11 @@ class AgentSystemTest : public ::testing::Test {
                             shellQuote(binaryDir() + "/lib/Tavrel.mof") + " " + kMofLink)
                      .status);
     m_config = std::string(getenv("APPLIANCE_SCRATCH")) + "/tavrel-agent.conf";
+    ASSERT_TRUE(tavrel::sandbox::writeCredentialsFile("/pq/etc/tavrel-cim.passwd"));
     ASSERT_TRUE(writeFile(m_config,
                           "http_server.uds_filename = /var/run/TavrelAgent.socket\n"
                           "http_server.http_port = 5988\n"
+                          "http_server.basic_password_file = /pq/etc/tavrel-cim.passwd\n"
                           "provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n"
                           "owcimomd.log_location = stderr\n"
                           "owcimomd.log_level = error\n"));
@@ -235,8 +237,8 @@ TEST_F(AgentSystemTest, ServesTelephonesAndStopsOnSigterm) {
 
   // The range read from the component file is an object the agent created;
   // it is seen over CIM only when agent and provider agent share libTavrel.
-  auto ranges = runCommand(
-      "wbemcli ei 'http://127.0.0.1:5988/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1");
+  auto ranges = runCommand("wbemcli ei '" + tavrel::sandbox::cimUrl() +
+                           "/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1");
   EXPECT_EQ(0, ranges.status) << ranges.output;
   EXPECT_NE(std::string::npos, ranges.output.find("192.168.1.100")) << ranges.output;
 

@@ -7,11 +7,17 @@
 #include "openwbem/ProviderAgent.h"
 #include "openwbem/XMLExecute.h"
 
+#include "sandbox_util.h"
+
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -77,6 +83,9 @@ protected:
 		m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";
 		m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] =
 			String(OWSERVER_TEST_MOF);
+		ASSERT_TRUE(tavrel::sandbox::writeCredentialsFile(m_dir + "/credentials"));
+		m_config[ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt] = String(m_dir + "/credentials");
+		m_curlAuth = std::string(" -u ") + tavrel::sandbox::kCimUser + ":" + tavrel::sandbox::kCimPassword;
 		m_config["testprov.items"] = "3";
 	}
 
@@ -102,13 +111,13 @@ protected:
 		AuthenticatorIFCRef auth(SharedLibraryRef(), new NonAuthenticatingAuthenticator);
 		m_agent = std::make_unique<ProviderAgent>(m_config, providers, Array<CIMClass>(), handlers, auth, logger,
 			String("http://localhost:5988"), locker);
-		ASSERT_EQ(m_agent->getTCPPorts().size(), 1u);
-		m_port = m_agent->getTCPPorts()[0];
+		Array<UInt16> ports = m_agent->getTCPPorts();
+		m_port = ports.empty() ? 0 : ports[0];
 	}
 
 	std::string url(const std::string& path) const
 	{
-		return "'http://127.0.0.1:" + std::to_string(m_port) + "/root/cimv2:" + path + "'";
+		return "'" + tavrel::sandbox::cimUrl(m_port) + "/root/cimv2:" + path + "'";
 	}
 
 	Command run(const std::string& command) const
@@ -135,7 +144,7 @@ protected:
 	{
 		std::ofstream(m_dir + "/body", std::ios::binary) << body;
 		std::string cmd = "curl -s -X " + std::string(method) + " --data-binary @" + m_dir + "/body -D " + m_dir
-						  + "/headers -o " + m_dir + "/response -w '%{http_code}' -H 'Expect:'";
+						  + "/headers -o " + m_dir + "/response -w '%{http_code}' -H 'Expect:'" + m_curlAuth;
 		for (const std::string& h : headers)
 			cmd += " -H '" + h + "'";
 		if (uds)
@@ -188,6 +197,7 @@ protected:
 	}
 
 	std::string m_dir;
+	std::string m_curlAuth;  // curl's credential options for TCP
 	ConfigFile::ConfigMap m_config;
 	std::unique_ptr<ProviderAgent> m_agent;
 	unsigned short m_port = 0;
@@ -414,6 +424,9 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers)
 	} cases[] = {
 		{"not XML", post("<CIM><MESSAGE", cimHeaders("GetInstance")), 400, "CIMError: request-not-well-formed"},
 		{"not CIM", post("<HTML/>", cimHeaders("GetInstance")), 400, "CIMError: request-not-valid"},
+		{"forbidden character reference",
+			call("GetInstance", "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item&#1;", 1) + "</IPARAMVALUE>"), 400,
+			"CIMError: request-not-well-formed"},
 		{"CIMMethod mismatch", post(getItem, cimHeaders("DeleteInstance")), 400, "CIMError: header-mismatch"},
 		{"CIMMethod missing",
 			post(getItem, {"Content-Type: application/xml", "CIMOperation: MethodCall"}), 400,
@@ -513,8 +526,123 @@ TEST_F(ProviderAgentInteropTest, StartFailuresAreReported)
 	m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] = String(m_dir + "/missing.mof");
 	EXPECT_THROW(start(), ProviderAgentException);
 	m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] = "";
+	m_config[ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt] = "0";
+	m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/missing.pem");
+	start();
+	EXPECT_TRUE(m_agent->getHTTPSPorts().empty()) << "HTTPS without a certificate";
+	m_agent.reset();
+	ASSERT_TRUE(tavrel::sandbox::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
+	m_config[ProviderAgent::HTTP_SERVER_SSL_KEY_opt] = String(m_dir + "/cert.pem");
+	m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/key.pem");
+	EXPECT_THROW(start(), ProviderAgentException) << "certificate and key exchanged";
+	m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/cert.pem");
+	m_config[ProviderAgent::HTTP_SERVER_SSL_KEY_opt] = String(m_dir + "/key.pem");
 	m_config[ProviderAgent::HTTP_SERVER_LISTEN_ADDRESSES_opt] = "192.0.2.1";
 	EXPECT_THROW(start(), ProviderAgentException);
+}
+
+// Only the right credentials reach a provider over TCP and HTTPS; a
+// credentials file others could read keeps TCP off; the Unix socket needs
+// none.
+TEST_F(ProviderAgentInteropTest, TcpAndHttpsNeedCredentials)
+{
+	ASSERT_TRUE(tavrel::sandbox::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
+	m_config[ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt] = "0";
+	m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/cert.pem");
+	m_config[ProviderAgent::HTTP_SERVER_SSL_KEY_opt] = String(m_dir + "/key.pem");
+	start();
+	ASSERT_EQ(m_agent->getHTTPSPorts().size(), 1u);
+	const unsigned short httpsPort = m_agent->getHTTPSPorts()[0];
+	const std::string getItem = "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item1", 1) + "</IPARAMVALUE>";
+	const std::string user = tavrel::sandbox::kCimUser;
+	struct
+	{
+		const char* what;
+		std::string auth;
+		int code;
+	} cases[] = {
+		{"no credentials", "", 401},
+		{"wrong password", " -u " + user + ":wrong", 401},
+		{"unknown user", " -u nobody:" + std::string(tavrel::sandbox::kCimPassword), 401},
+		{"not Basic", " -H 'Authorization: Digest x'", 401},
+		{"right credentials", m_curlAuth, 200},
+	};
+	const std::string rightAuth = m_curlAuth;
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		m_curlAuth = c.auth;
+		HTTPResult r = call("GetInstance", getItem);
+		EXPECT_EQ(r.code, c.code) << r.headers;
+		if (c.code == 401)
+		{
+			EXPECT_NE(r.headers.find("WWW-Authenticate: Basic realm="), std::string::npos) << r.headers;
+		}
+		EXPECT_EQ(call("GetInstance", getItem, true).code, 200);
+	}
+	m_curlAuth = rightAuth;
+
+	Command https = run("wbemcli -noverify ei '" + tavrel::sandbox::cimUrl(httpsPort, "https") + "/root/cimv2:Test_Item'");
+	EXPECT_EQ(https.status, 0) << https.err;
+	EXPECT_NE(https.out.find("item2"), std::string::npos) << https.out;
+	Command plain = run("curl -sk -o /dev/null -w '%{http_code}' -X POST https://127.0.0.1:" + std::to_string(httpsPort) + "/cimom");
+	EXPECT_EQ(plain.out, "401");
+
+	m_agent.reset();
+	ASSERT_EQ(chmod((m_dir + "/credentials").c_str(), 0640), 0);
+	start();
+	EXPECT_TRUE(m_agent->getTCPPorts().empty());
+	EXPECT_TRUE(m_agent->getHTTPSPorts().empty());
+	EXPECT_EQ(call("GetInstance", getItem, true).code, 200);
+}
+
+// A request nested far beyond any real one is refused with 400, and the
+// agent serves on.
+TEST_F(ProviderAgentInteropTest, DeepNestingIsRefused)
+{
+	start();
+	std::string deep;
+	for (int i = 0; i < 37000; ++i)
+		deep += "<VALUE.ARRAY>";
+	for (int i = 0; i < 37000; ++i)
+		deep += "</VALUE.ARRAY>";
+	const std::string instance = "<IPARAMVALUE NAME=\"NewInstance\"><INSTANCE CLASSNAME=\"Test_Item\">"
+								 "<PROPERTY.ARRAY NAME=\"Tags\" TYPE=\"string\">" + deep
+							   + "</PROPERTY.ARRAY></INSTANCE></IPARAMVALUE>";
+	for (bool uds : {false, true})
+	{
+		HTTPResult r = call("CreateInstance", instance, uds);
+		EXPECT_EQ(r.code, 400);
+		EXPECT_NE(r.headers.find("CIMError: request-not-valid"), std::string::npos) << r.headers;
+	}
+	EXPECT_EQ(call("GetInstance", "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item1", 1) + "</IPARAMVALUE>").code,
+		200);
+}
+
+// TCP clients holding every TCP slot lock out neither the Unix socket nor,
+// beyond their share, each other.
+TEST_F(ProviderAgentInteropTest, UnixSocketServedWhileTcpSlotsAreHeld)
+{
+	m_config[ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_opt] = "3";
+	m_config[ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt] = "3";
+	start();
+	std::vector<int> held;
+	for (int i = 0; i < 3; ++i)
+	{
+		int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+		sockaddr_in a = {};
+		a.sin_family = AF_INET;
+		a.sin_port = htons(m_port);
+		a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+		held.push_back(fd);
+	}
+	const std::string getItem = "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item1", 1) + "</IPARAMVALUE>";
+	EXPECT_EQ(call("GetInstance", getItem, true).code, 200);
+	EXPECT_EQ(call("GetInstance", getItem).code, 0) << "a fourth TCP connection was served";
+	for (int fd : held)
+		::close(fd);
+	EXPECT_TRUE(tavrel::sandbox::waitUntil([&] { return call("GetInstance", getItem).code == 200; }));
 }
 
 } // namespace

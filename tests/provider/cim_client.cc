@@ -30,7 +30,8 @@ const char kSettingDataPath[] = "ZPX_DHCPSettingData.InstanceID=\"Zelkor:ZPX_DHC
 
 namespace {
 
-const char kUrl[] = "http://127.0.0.1:5988/root/cimv2:";
+const char kCredentialsFile[] = "/pq/etc/tavrel-cim.passwd";
+const char kSocketFile[] = "/var/run/TavrelAgent.socket";
 
 std::string binaryDir() {
   const char* dir = getenv("TAVREL_BINARY_DIR");
@@ -86,8 +87,11 @@ AgentUnderTest::AgentUnderTest(const AgentOptions& options) {
                               ? sourceDir() + "/agent/dhcpcomp-sample.conf"
                               : options.componentFile;
   runCommand("cp " + shellQuote(component) + " /pq/etc/dhcpcomp.conf");
+  tavrel::sandbox::writeCredentialsFile(kCredentialsFile);
   writeFile(m_dir + "/agent.conf",
             "http_server.http_port = 5988\n"
+            "http_server.uds_filename = " + std::string(kSocketFile) + "\n"
+            "http_server.basic_password_file = " + std::string(kCredentialsFile) + "\n"
             "owcimomd.log_location = stderr\n"
             "owcimomd.log_level = error\n"
             "provider_agent.mof_file = " +
@@ -115,8 +119,8 @@ AgentUnderTest::AgentUnderTest(const AgentOptions& options) {
       std::chrono::seconds(30));
 }
 
-AgentUnderTest::~AgentUnderTest() {
-  if (m_pid <= 0) return;
+bool AgentUnderTest::stop() {
+  if (m_pid <= 0) return true;
   kill(m_pid, SIGTERM);
   bool ended = waitUntil([this] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; },
                          std::chrono::seconds(15));
@@ -124,6 +128,12 @@ AgentUnderTest::~AgentUnderTest() {
     kill(m_pid, SIGKILL);
     waitpid(m_pid, nullptr, 0);
   }
+  m_pid = 0;
+  return ended;
+}
+
+AgentUnderTest::~AgentUnderTest() {
+  stop();
   runCommand("kill $(cat /var/run/dhcpd.pid 2>/dev/null) 2>/dev/null; rm -f /var/run/dhcpd.pid");
 }
 
@@ -131,13 +141,14 @@ std::string AgentUnderTest::log() const { return readFile(m_dir + "/agent.err");
 
 CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& path,
                                       const std::string& extra, const std::string& options) const {
-  std::string command = "wbemcli " + op + " " + options + " " + shellQuote(kUrl + path);
+  std::string command = "wbemcli " + op + " " + options + " " +
+                        shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + path);
   if (!extra.empty()) command += " " + shellQuote(extra);
   return run(m_dir, command);
 }
 
 CIMError AgentUnderTest::call(const std::string& method, const std::string& params,
-                              std::string* body) const {
+                              std::string* body, bool unixSocket) const {
   std::string request =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
       "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" +
@@ -149,8 +160,10 @@ CIMError AgentUnderTest::call(const std::string& method, const std::string& para
   run(m_dir, "curl -s --data-binary @" + m_dir + "/request.xml -H 'Expect:'" +
                  " -H 'Content-Type: application/xml; charset=\"utf-8\"'" +
                  " -H 'CIMOperation: MethodCall' -H 'CIMMethod: " + method + "'" +
-                 " -H 'CIMObject: root%2Fcimv2' -o " + m_dir +
-                 "/response.xml http://127.0.0.1:5988/cimom");
+                 " -H 'CIMObject: root%2Fcimv2' -o " + m_dir + "/response.xml " +
+                 (unixSocket ? std::string("--unix-socket ") + kSocketFile + " http://localhost/cimom"
+                             : std::string("-u ") + tavrel::sandbox::kCimUser + ":" +
+                                   tavrel::sandbox::kCimPassword + " http://127.0.0.1:5988/cimom"));
   std::string response = readFile(m_dir + "/response.xml");
   if (body != nullptr) *body = response;
   CIMError error;

@@ -183,6 +183,51 @@ TEST_F(ProviderUnitTest, UnexpectedExceptionsAreLoggedAndReportedAsFailed) {
   delete links->get("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService", "Gone");
 }
 
+TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
+  auto createLink = [&](const std::string& name, const std::string& id) {
+    CIMObjectPath service = servicePath();
+    service.setKeyValue("Name", CIMValue(name.c_str()));
+    CIMInstance link("ZPX_DHCPSettingDataInService");
+    link.setProperty("Antecedent", CIMValue(service));
+    link.setProperty("Dependent", CIMValue(settingDataPath(id.c_str())));
+    return cimErrorOf([&] { m_tavrel.createInstance(m_env, kNs, link); }).getErrNo();
+  };
+  struct {
+    std::string name, id;
+    int status;
+  } cases[] = {
+      {"ab", "c", CIMException::SUCCESS},
+      {"a", "bc", CIMException::SUCCESS},  // the same text when concatenated
+      {"ab", "c", CIMException::ALREADY_EXISTS},
+      {std::string(2000, 'n'), "x", CIMException::INVALID_PARAMETER},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 8) + "/" + c.id);
+    EXPECT_EQ(c.status, createLink(c.name, c.id));
+  }
+  for (size_t i = 2; i < kAssociationLinksMax; ++i)
+    ASSERT_EQ(CIMException::SUCCESS, createLink("DHCPService", std::to_string(i)));
+  EXPECT_EQ(CIMException::FAILED, createLink("DHCPService", "one too many"));
+
+  // Setting data beside the agent's own, up to their limit.
+  std::vector<std::string> extra;
+  for (size_t i = 0; i <= kExtraSingletonsMax; ++i) {
+    CIMInstance settingData("ZPX_DHCPSettingData");
+    settingData.setProperty("InstanceID", CIMValue(("extra" + std::to_string(i)).c_str()));
+    int status = cimErrorOf([&] { m_tavrel.createInstance(m_env, kNs, settingData); }).getErrNo();
+    EXPECT_EQ(i < kExtraSingletonsMax ? CIMException::SUCCESS : CIMException::FAILED, status) << i;
+    if (status == CIMException::SUCCESS) extra.push_back("extra" + std::to_string(i));
+  }
+
+  std::vector<ZPX_DHCPSettingDataInService*> links;
+  ZPX_DHCPSettingDataInServiceInstanceManager* manager =
+      ZPX_DHCPSettingDataInService::getInstanceManager();
+  for (manager->startIteration(); manager->hasNext();) links.push_back(manager->next());
+  manager->endIteration();
+  for (ZPX_DHCPSettingDataInService* link : links) delete link;
+  for (const std::string& id : extra) delete ZPX_DHCPSettingData::getInstanceManager()->get(id);
+}
+
 TEST_F(ProviderUnitTest, SettingChangesCommitOnce) {
   int commits = g_commitCount;
   EXPECT_EQ(CIMException::SUCCESS,

@@ -1,5 +1,7 @@
 #include "sandbox_util.h"
 
+#include <crypt.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +12,29 @@
 #include <thread>
 
 namespace tavrel::sandbox {
+
+const char kCimUser[] = "cimadmin";
+const char kCimPassword[] = "Tavrel-test-1";
+
+std::string cimUrl(unsigned short port, const char* scheme) {
+    return std::string(scheme) + "://" + kCimUser + ":" + kCimPassword + "@127.0.0.1:" +
+           std::to_string(port);
+}
+
+bool writeCredentialsFile(const std::string& path) {
+    struct crypt_data data = {};
+    const char* hash = crypt_r(kCimPassword, "$6$tavreltest$", &data);
+    if (hash == nullptr || hash[0] == '*') return false;
+    ::unlink(path.c_str());
+    return writeFile(path, std::string(kCimUser) + ":" + hash + "\n") &&
+           ::chmod(path.c_str(), S_IRUSR | S_IWUSR) == 0;
+}
+
+bool writeTestCertificate(const std::string& certPath, const std::string& keyPath) {
+    return runCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -keyout " +
+                      shellQuote(keyPath) + " -out " + shellQuote(certPath) + " 2>/dev/null")
+               .status == 0;
+}
 
 CommandResult runCommand(const std::string& command) {
     CommandResult result;

@@ -62,7 +62,7 @@ std::string registryKey(const ZPX_DHCPService* object) {
   object->getSystemName(sn, qualifiers);
   object->getCreationClassName(ccn, qualifiers);
   object->getName(name, qualifiers);
-  return sccn + sn + ccn + name;
+  return registryKeyOf({sccn, sn, ccn, name});
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::get(const std::string& systemCr
                                                      const std::string& systemName,
                                                      const std::string& creationClassName,
                                                      const std::string& name) {
-  return m_registry.find(systemCreationClassName + systemName + creationClassName + name);
+  return m_registry.find(registryKeyOf({systemCreationClassName, systemName, creationClassName, name}));
 }
 
 void ZPX_DHCPServiceInstanceManager::startIteration() { m_registry.startIteration(); }

@@ -87,7 +87,9 @@ class TAVREL_EXPORT ZPX_DHCPServiceInstanceManager {
   virtual void endIteration();
 
  private:
-  InstanceRegistry<ZPX_DHCPService> m_registry;
+  // The agent's service object and at most kExtraSingletonsMax more made
+  // over CIM.
+  InstanceRegistry<ZPX_DHCPService> m_registry{kExtraSingletonsMax + 1};
 };
 
 // The CIM properties of the class in class order, bound to the accessors.

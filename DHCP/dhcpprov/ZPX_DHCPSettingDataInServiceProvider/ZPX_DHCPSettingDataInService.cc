@@ -78,7 +78,7 @@ LinkKeys keysOf(const ZPX_DHCPSettingDataInService& link) {
 
 std::string registryKey(const ZPX_DHCPSettingDataInService* link) {
   LinkKeys k = keysOf(*link);
-  return k.sccn + k.sn + k.ccn + k.name + k.instanceID;
+  return registryKeyOf({k.sccn, k.sn, k.ccn, k.name, k.instanceID});
 }
 
 }  // namespace
@@ -113,8 +113,9 @@ ZPX_DHCPSettingDataInService* ZPX_DHCPSettingDataInServiceInstanceManager::get(
     const std::string& antecedentSystemCreationClassName, const std::string& antecedentSystemName,
     const std::string& antecedentCreationClassName, const std::string& antecedentName,
     const std::string& dependentInstanceID) {
-  return m_registry.find(antecedentSystemCreationClassName + antecedentSystemName +
-                         antecedentCreationClassName + antecedentName + dependentInstanceID);
+  return m_registry.find(registryKeyOf({antecedentSystemCreationClassName, antecedentSystemName,
+                                       antecedentCreationClassName, antecedentName,
+                                       dependentInstanceID}));
 }
 
 void ZPX_DHCPSettingDataInServiceInstanceManager::startIteration() {

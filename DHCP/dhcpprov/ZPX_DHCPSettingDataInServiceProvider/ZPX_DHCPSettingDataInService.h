@@ -106,7 +106,8 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstanceManager {
 
   bool matches(const ZPX_DHCPSettingDataInService& link) const;
 
-  InstanceRegistry<ZPX_DHCPSettingDataInService> m_registry;
+  // At most kAssociationLinksMax links.
+  InstanceRegistry<ZPX_DHCPSettingDataInService> m_registry{kAssociationLinksMax};
   int32_t m_mode = kAll;
   std::string m_antecedentSystemCreationClassName;
   std::string m_antecedentSystemName;

@@ -205,6 +205,8 @@ CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(
                                                       k.value[3], k.value[4]);
   } catch (const CFG_InstanceCreationFailed&) {
     TavrelErrors::throwCreationFailed(CIMException::NOT_SUPPORTED);
+  } catch (const CFG_RegistryRefusal& refusal) {
+    TavrelErrors::throwRegistryRefusal(refusal, ZPX_DHCPSettingDataInServiceName);
   }
   try {
     modifyInstance(*link, cimInstance);

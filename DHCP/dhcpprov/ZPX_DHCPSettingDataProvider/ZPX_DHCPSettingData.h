@@ -135,7 +135,9 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInstanceManager {
   virtual void endIteration();
 
  private:
-  InstanceRegistry<ZPX_DHCPSettingData> m_registry;
+  // The agent's setting data and at most kExtraSingletonsMax more made over
+  // CIM.
+  InstanceRegistry<ZPX_DHCPSettingData> m_registry{kExtraSingletonsMax + 1};
 };
 
 // The CIM properties of the class in class order, bound to the accessors,

@@ -47,6 +47,24 @@ void throwCreationFailed(CIMException::ErrNoType status) {
   raise(status, kCreateFailedText + errorTag(kCannotCreate));
 }
 
+void throwRegistryRefusal(const CFG_RegistryRefusal& refusal, const std::string& className) {
+  std::string limit = std::to_string(refusal.limit());
+  switch (refusal.reason()) {
+    case CFG_RegistryRefusal::AlreadyExists:
+      raise(CIMException::ALREADY_EXISTS, "An instance of " + className +
+                                              " with these keys exists already.\n" +
+                                              errorTag(kCannotCreate));
+    case CFG_RegistryRefusal::KeyTooLong:
+      raise(CIMException::INVALID_PARAMETER,
+            "The keys of " + className + " must be <= " + limit + " characters\n" +
+                errorTag(kTooLong, {className, limit}));
+    case CFG_RegistryRefusal::Full:
+      break;
+  }
+  raise(CIMException::FAILED, "At most " + limit + " instances of " + className + " can exist.\n" +
+                                  errorTag(kCannotCreate, {limit}));
+}
+
 void throwDeletionFailed() {
   raise(CIMException::FAILED, kDeleteFailedText + errorTag(kCannotDelete));
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/CFG_Exception.h"
 #include "openwbem/CIMException.h"
 #include "tavrel_export.h"
 
@@ -36,6 +37,12 @@ TAVREL_EXPORT std::string agentErrorTag(int rc);
 // The registry refused to create an object (status NOT_SUPPORTED), or the
 // new object could not be applied (status FAILED): "CFG_000_0005".
 [[noreturn]] TAVREL_EXPORT void throwCreationFailed(OpenWBEM::CIMException::ErrNoType status);
+// The registry refused a new object of className (CFG_RegistryRefusal):
+// ALREADY_EXISTS for taken keys, INVALID_PARAMETER for too long keys
+// ("CFG_000_0004"), FAILED when the class has as many objects as it may
+// ("CFG_000_0005").
+[[noreturn]] TAVREL_EXPORT void throwRegistryRefusal(const CFG_RegistryRefusal& refusal,
+                                                     const std::string& className);
 // The registry refused to delete an object: "CFG_000_0006".
 [[noreturn]] TAVREL_EXPORT void throwDeletionFailed();
 // A registry error while an object was being changed (no tag).

@@ -76,6 +76,8 @@ class ProviderOperations {
       object = m_create(manager, m_binding.keysForCreate(instance));
     } catch (const CFG_InstanceCreationFailed&) {
       TavrelErrors::throwCreationFailed(OpenWBEM::CIMException::NOT_SUPPORTED);
+    } catch (const CFG_RegistryRefusal& refusal) {
+      TavrelErrors::throwRegistryRefusal(refusal, m_binding.className());
     }
     try {
       m_binding.apply(*object, instance);

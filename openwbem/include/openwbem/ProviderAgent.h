@@ -5,9 +5,25 @@
 //   http_server.uds_filename      Unix-domain socket to listen on (mode 0600);
 //                                 empty: none
 //   http_server.http_port         TCP port; unset or negative: no TCP; 0: any
+//   http_server.https_port        TCP port of HTTPS; unset or negative: none
 //   http_server.listen_addresses  TCP addresses, blank- or comma-separated
-//                                 (default 127.0.0.1)
-//   http_server.max_connections   open connections at most (default 64)
+//                                 (default 127.0.0.1); plain HTTP listens
+//                                 only on the loopback ones among them
+//   http_server.SSL_cert          PEM certificate chain of HTTPS
+//   http_server.SSL_key           PEM private key of HTTPS; when either
+//                                 cannot be read HTTPS stays off
+//   http_server.basic_password_file
+//                                 credentials of TCP clients ("user:hash"
+//                                 lines, crypt(3) hashes); the file must
+//                                 belong to the agent's user (root) with no
+//                                 access for others, else HTTP and HTTPS
+//                                 stay off
+//   http_server.max_connections   open TCP and HTTPS connections at most
+//                                 (default 64)
+//   http_server.max_connections_per_client
+//                                 of those, from one address (default 16)
+//   http_server.max_uds_connections
+//                                 open Unix-socket connections (default 16)
 //   http_server.timeout           seconds a client may stall a read or write,
 //                                 or stay idle between requests (default 30)
 //   provider_agent.mof_file       MOF file with the class definitions served
@@ -45,11 +61,21 @@ public:
 	static const char* const HTTP_SERVER_HTTP_PORT_opt;
 	static const char* const HTTP_SERVER_LISTEN_ADDRESSES_opt;
 	static const char* const HTTP_SERVER_MAX_CONNECTIONS_opt;
+	static const char* const HTTP_SERVER_HTTPS_PORT_opt;
+	static const char* const HTTP_SERVER_SSL_CERT_opt;
+	static const char* const HTTP_SERVER_SSL_KEY_opt;
+	static const char* const HTTP_SERVER_BASIC_PASSWORD_FILE_opt;
+	static const char* const HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt;
+	static const char* const HTTP_SERVER_MAX_UDS_CONNECTIONS_opt;
 	static const char* const HTTP_SERVER_TIMEOUT_opt;
 	static const char* const PROVIDER_AGENT_MOF_FILE_opt;
 
 	// Calls initialize() of each provider (null references are skipped and
-	// logged), then listens and serves until destroyed. classes are served
+	// logged), then listens and serves until destroyed. Requests on the
+	// Unix-domain socket pass authenticator; requests over TCP and HTTPS
+	// need HTTP Basic credentials of the credentials file. Every change a
+	// request makes, and every refusal of one, is logged to syslog with the
+	// caller. classes are served
 	// in addition to those of the MOF file. Requests reach the providers one
 	// at a time: between locker's lock() and unlock(), or under an internal
 	// mutex when locker is null. With one provider every class goes to it;
@@ -70,6 +96,7 @@ public:
 
 	// TCP ports listened on, one per listen address (useful with port 0).
 	Array<UInt16> getTCPPorts() const;
+	Array<UInt16> getHTTPSPorts() const;
 
 	struct Impl;
 
