@@ -343,7 +343,7 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.129/25 dev eth1");
   std::string reads = scratch() + "/reads";
   runCommand("( i=0; while [ ! -e " + reads + ".stop ]; do i=$((i+1)); wbemcli gi " +
-             shellQuote(std::string("http://127.0.0.1:5988/root/cimv2:") + kSettingDataPath) +
+             shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + kSettingDataPath) +
              " >" + reads + ".$i 2>&1; done; echo $i >" + reads + ".done ) >/dev/null 2>&1 &");
   std::this_thread::sleep_for(300ms);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
