@@ -22,6 +22,7 @@
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
@@ -312,6 +313,7 @@ int main(int argc, char* argv[]) {
                                            : "Integrated Router is NOT Present");
     if (!bringUpConfiguration()) return shutdownAgent(0);
   }
+  dhcpCompStartDhcpdSupervision();
 
   while (!g_dhcpStopService) {
     dhcpCompSleepUnlessStopped(kLoopSleepSeconds);
@@ -319,6 +321,7 @@ int main(int argc, char* argv[]) {
     runLoopPass();
   }
 
+  dhcpCompStopDhcpdSupervision();
   AgentLock lock(locker);
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);
