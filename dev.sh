@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
 # runs the simulated appliance.
-# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package|fuzz [SECONDS]|load}
+# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -100,6 +100,21 @@ fuzz() {
   return $failed
 }
 
+# tsan: the system tests in which CIM requests on the provider agent's
+# threads meet the agent's main loop and the dhcpd supervision, against a
+# ThreadSanitizer build (build-tsan/). The tests fail on any report in the
+# agent's log.
+TSAN_TESTS='^(tavrel_rangeprov_system_test|tavrel_lease_system_test|tavrel_dhcpd_sandbox_test)$'
+tsan() {
+  log "ThreadSanitizer build (build-tsan/)"
+  cmake -S . -B build-tsan -DTAVREL_TSAN=ON -DTAVREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-tsan -j"$JOBS" --target TavrelAgent Tavrel tavrel_rangeprov_system_test \
+    tavrel_lease_system_test tavrel_dhcpd_sandbox_test
+  log "system tests under ThreadSanitizer"
+  TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan -R "$TSAN_TESTS" --output-on-failure
+}
+
 # Debian packages into build/packages/, checked with lintian.
 package() {
   log "Debian packages (build/packages/)"
@@ -114,6 +129,7 @@ case "${1:-}" in
   bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   package) deps; build; package ;;
   fuzz) deps "${FUZZ_PACKAGES[@]}"; shift; fuzz "$@" ;;
+  tsan) deps; tsan ;;
   load) deps; build; ctest --test-dir build -L '^load$' --output-on-failure -V ;;
-  *) echo "usage: $0 {deps|build|test|demo|bench|package|fuzz [SECONDS]|load}" >&2; exit 2 ;;
+  *) echo "usage: $0 {deps|build|test|demo|bench|package|fuzz [SECONDS]|load|tsan}" >&2; exit 2 ;;
 esac
