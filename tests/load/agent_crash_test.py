@@ -57,6 +57,22 @@ def dhcpd_runs():
         return False
 
 
+def current_ids():
+    """Address -> InstanceID of the reservations the agent serves."""
+    conn = http.client.HTTPConnection('127.0.0.1', PORT, timeout=10)
+    status, body = post(conn, 'EnumerateInstances', request(
+        'EnumerateInstances', f'<IPARAMVALUE NAME="ClassName"><CLASSNAME NAME="{RESERVATION}"/>'
+        '</IPARAMVALUE>'))
+    conn.close()
+    ids = {}
+    for block in body.split(b'</VALUE.NAMEDINSTANCE>'):
+        iid = re.search(rb'NAME="InstanceID"[^>]*><VALUE>(\d+)</VALUE>', block)
+        address = re.search(rb'NAME="IPv4Address"[^>]*><VALUE>([\d.]+)</VALUE>', block)
+        if iid and address:
+            ids[address.group(1).decode()] = iid.group(1).decode()
+    return ids
+
+
 class Worker(threading.Thread):
     """Creates and deletes reservations until the connection breaks. present
     holds the acknowledged state: address -> (id, MAC)."""
@@ -65,6 +81,7 @@ class Worker(threading.Thread):
         super().__init__()
         self.present, self.rng = present, rng
         self.in_flight = None
+        self.created = self.deleted = 0
 
     def call(self, conn, method, params):
         status, body = post(conn, method, request(method, params))
@@ -92,6 +109,7 @@ class Worker(threading.Thread):
                     if b'<ERROR' not in body:
                         iid = re.search(rb'<KEYVALUE[^>]*>(\d+)</KEYVALUE>', body).group(1)
                         self.present[address] = (iid.decode(), mac)
+                        self.created += 1
                 else:
                     address = self.rng.choice(known)
                     self.in_flight = address
@@ -99,6 +117,7 @@ class Worker(threading.Thread):
                                      name_of(self.present[address][0]) + '</IPARAMVALUE>')
                     if b'<ERROR' not in body:
                         del self.present[address]
+                        self.deleted += 1
                 self.in_flight = None
         except (OSError, http.client.HTTPException):
             return
@@ -144,7 +163,7 @@ def crash():
         if time.monotonic() > deadline:
             raise RuntimeError('the agent did not get ready')
         time.sleep(0.1)
-    faults, restarts = [], []
+    faults, restarts, changes = [], [], [0, 0]
     for n in range(1, KILLS + 1):
         worker = Worker(present, rng)
         worker.start()
@@ -152,6 +171,8 @@ def crash():
         agent.kill()
         agent.wait()
         worker.join()
+        changes[0] += worker.created
+        changes[1] += worker.deleted
         faults += [f'kill {n}: {f}' for f in check(present, worker.in_flight)]
         if worker.in_flight is not None:
             # What the killed agent did with it is learnt from the file.
@@ -168,10 +189,14 @@ def crash():
                 raise RuntimeError(f'kill {n}: the restarted agent does not serve')
             time.sleep(0.01)
         restarts.append(time.monotonic() - begin)
+        # Ids are given out again in file order when the agent starts.
+        ids = current_ids()
+        for address in list(present):
+            present[address] = (ids.get(address, '?'), present[address][1])
     agent.terminate()
     agent.wait(timeout=20)
     restarts.sort()
-    print(f'{KILLS} kills; restart until CIM and dhcpd serve: median {restarts[len(restarts) // 2]:.3f} s, '
+    print(f'{changes[0]} creations and {changes[1]} deletions acknowledged; {KILLS} kills; restart until CIM and dhcpd serve: median {restarts[len(restarts) // 2]:.3f} s, '
           f'max {restarts[-1]:.3f} s (goal {RESTART_GOAL_S} s)')
     if restarts[-1] > RESTART_GOAL_S:
         faults.append(f'a restarted agent took {restarts[-1]:.3f} s to serve')
