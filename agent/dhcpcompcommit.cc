@@ -106,14 +106,18 @@ int dhcpCompCommitConfigurationChanges(void) {
   }
   std::string previousConf;
   bool haveConf = readWhole(DHCPD_CONF_FILE, &previousConf);
-  bool unchanged = haveConf && previousConf == conf && dhcpCompRunningDhcpd() != 0;
+  pid_t running = dhcpCompRunningDhcpd();
+  // A server found running (one an earlier agent started, too) is watched
+  // from now on.
+  if (running != 0) dhcpCompSuperviseDhcpd(true, running);
+  bool unchanged = haveConf && previousConf == conf && running != 0;
 
   if (!unchanged) {
     std::string said;
     if (dhcpCompCheckDhcpdConfig(conf, &said) != 0) {
       dhcpCompSetCommitFailureText(said);
       // The live file keeps serving; start it when no server runs.
-      if (dhcpCompRunningDhcpd() == 0) dhcpCompStartDhcpDeamon();
+      if (running == 0) dhcpCompStartDhcpDeamon();
       return DHCP_RC_CONFIG_REFUSED;
     }
   }

@@ -59,7 +59,8 @@ void dhcpCompSetCommitFailureText(const std::string& text);
 // Tells the supervision what the process control just did: wanted is false
 // after a stop (the server's end is no fault), true after a start, with the
 // server's process id, or 0 when the start failed (then the supervision
-// tries again later). Called with the process-control lock held.
+// tries again later). Telling it of the server it already watches changes
+// nothing. Called with the process-control lock held.
 TAVREL_EXPORT void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid);
 
 // Starts the supervision thread: from now on a server that ends on its own is

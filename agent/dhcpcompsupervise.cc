@@ -194,6 +194,7 @@ class Supervisor {
 void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid) {
   Supervision& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
+  if (pid != 0 && wanted == s.wanted && pid == s.pid) return;
   s.wanted = wanted;
   s.pid = pid;
   ++s.generation;

@@ -67,7 +67,10 @@ class DaemonSandboxTest : public ::testing::Test {
     model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");
   }
 
-  void TearDown() override { dhcpCompKillDhcpDaemon(); }
+  void TearDown() override {
+    dhcpCompStopDhcpdSupervision();
+    dhcpCompKillDhcpDaemon();
+  }
 
   // Commits and checks that a dhcpd runs afterwards; returns its pid.
   pid_t commit() {
