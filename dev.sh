@@ -83,18 +83,20 @@ fuzz() {
     [ -n "$name" ] || continue
     log "fuzzing $name for ${seconds}s"
     mkdir -p "build-fuzz/corpus/$name"
+    # libFuzzer reads corpora from directories: the seeds join the working one.
     # shellcheck disable=SC2086  # seeds is a list of paths
+    find $seeds -type f -exec cp -t "build-fuzz/corpus/$name" {} +
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         nice "build-fuzz/bin/$name" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="build-fuzz/crashes/$name-" "build-fuzz/corpus/$name" $seeds \
+        -artifact_prefix="build-fuzz/crashes/$name-" "build-fuzz/corpus/$name" \
         >"build-fuzz/logs/$name.log" 2>&1; then
       failed=1
       echo "$name: FOUND A CRASH (build-fuzz/logs/$name.log, build-fuzz/crashes/)"
     fi
     local runs cov ft
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-fuzz/logs/$name.log" | tail -1)
-    cov=$(grep -o 'cov: [0-9]*' "build-fuzz/logs/$name.log" | tail -1)
-    ft=$(grep -o 'ft: [0-9]*' "build-fuzz/logs/$name.log" | tail -1)
+    cov=$(grep -o 'cov: [0-9]*' "build-fuzz/logs/$name.log" | tail -1 || true)
+    ft=$(grep -o 'ft: [0-9]*' "build-fuzz/logs/$name.log" | tail -1 || true)
     echo "$name: ${runs:-?} executions, ${cov:-cov: ?} edges, ${ft:-ft: ?} features, corpus $(ls "build-fuzz/corpus/$name" | wc -l) inputs"
   done < build-fuzz/fuzz_targets.txt
   return $failed
