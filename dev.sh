@@ -67,13 +67,16 @@ run_tests() {
     --output-on-failure
 }
 
-# fuzz [SECONDS]: builds every fuzz target with libFuzzer, ASan and UBSan
-# (build-fuzz/) and runs each for SECONDS (default 60), one after another,
+# fuzz [SECONDS [TARGET...]]: builds every fuzz target with libFuzzer, ASan
+# and UBSan (build-fuzz/) and runs each (or the named ones, without the
+# "fuzz_" prefix) for SECONDS (default 60), one after another,
 # over a working corpus (build-fuzz/corpus/<target>) seeded from the
 # repository. Crashes land in build-fuzz/crashes/; the run fails if any
 # target found one. A summary line per target: executions, coverage, features.
 fuzz() {
   local seconds=${1:-60}
+  shift || true
+  local only="$*"
   log "fuzz build (build-fuzz/)"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTAVREL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build-fuzz --target tavrel_fuzzers -j"$JOBS"
@@ -81,11 +84,16 @@ fuzz() {
   local failed=0 name seeds
   while read -r name seeds; do
     [ -n "$name" ] || continue
+    [ -z "$only" ] || [[ " $only " == *" ${name#fuzz_} "* ]] || continue
     log "fuzzing $name for ${seconds}s"
     mkdir -p "build-fuzz/corpus/$name"
-    # libFuzzer reads corpora from directories: the seeds join the working one.
+    # libFuzzer reads corpora from directories: the seeds join the working
+    # one, named by their content as libFuzzer names its own inputs.
+    local seed
     # shellcheck disable=SC2086  # seeds is a list of paths
-    find $seeds -type f -exec cp -t "build-fuzz/corpus/$name" {} +
+    find $seeds -type f | while read -r seed; do
+      cp "$seed" "build-fuzz/corpus/$name/$(sha1sum <"$seed" | cut -d' ' -f1)"
+    done
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         nice "build-fuzz/bin/$name" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="build-fuzz/crashes/$name-" "build-fuzz/corpus/$name" \
