@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
 # runs the simulated appliance.
-# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package}
+# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -20,6 +20,9 @@ log() { printf '\n== %s\n' "$*"; }
 
 # Only the benchmarks use these: the lease rebuild is compared with dhcpd-pools.
 BENCH_PACKAGES=(dhcpd-pools)
+
+# Only the fuzzing uses these: clang with libFuzzer and the sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # deps [PACKAGE...]: installs what is missing of PACKAGES and the packages given.
 deps() {
@@ -56,6 +59,70 @@ run_tests() {
     ctest --test-dir build-asan -L '^unit$' --output-on-failure -j"$JOBS"
   log "system and interop tests"
   ctest --test-dir build -L '^(system|interop)$' --output-on-failure
+  # The agent of the sanitizer build serves CIM in the sandbox; the tests
+  # fail on any finding in its log.
+  log "agent under ASan+UBSan in the sandbox"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan -R '^(tavrel_rangeprov_system_test|tavrel_dhcpd_sandbox_test)$' \
+    --output-on-failure
+}
+
+# fuzz [SECONDS [TARGET...]]: builds every fuzz target with libFuzzer, ASan
+# and UBSan (build-fuzz/) and runs each (or the named ones, without the
+# "fuzz_" prefix) for SECONDS (default 60), one after another,
+# over a working corpus (build-fuzz/corpus/<target>) seeded from the
+# repository. Crashes land in build-fuzz/crashes/; the run fails if any
+# target found one. A summary line per target: executions, coverage, features.
+fuzz() {
+  local seconds=${1:-60}
+  shift || true
+  local only="$*"
+  log "fuzz build (build-fuzz/)"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTAVREL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build-fuzz --target tavrel_fuzzers -j"$JOBS"
+  mkdir -p build-fuzz/corpus build-fuzz/crashes build-fuzz/logs
+  local failed=0 name seeds
+  while read -r name seeds; do
+    [ -n "$name" ] || continue
+    [ -z "$only" ] || [[ " $only " == *" ${name#fuzz_} "* ]] || continue
+    log "fuzzing $name for ${seconds}s"
+    mkdir -p "build-fuzz/corpus/$name"
+    # libFuzzer reads corpora from directories: the seeds join the working
+    # one, named by their content as libFuzzer names its own inputs.
+    local seed
+    # shellcheck disable=SC2086  # seeds is a list of paths
+    find $seeds -type f | while read -r seed; do
+      cp "$seed" "build-fuzz/corpus/$name/$(sha1sum <"$seed" | cut -d' ' -f1)"
+    done
+    if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        nice "build-fuzz/bin/$name" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="build-fuzz/crashes/$name-" "build-fuzz/corpus/$name" \
+        >"build-fuzz/logs/$name.log" 2>&1; then
+      failed=1
+      echo "$name: FOUND A CRASH (build-fuzz/logs/$name.log, build-fuzz/crashes/)"
+    fi
+    local runs cov ft
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "build-fuzz/logs/$name.log" | tail -1)
+    cov=$(grep -o 'cov: [0-9]*' "build-fuzz/logs/$name.log" | tail -1 || true)
+    ft=$(grep -o 'ft: [0-9]*' "build-fuzz/logs/$name.log" | tail -1 || true)
+    echo "$name: ${runs:-?} executions, ${cov:-cov: ?} edges, ${ft:-ft: ?} features, corpus $(ls "build-fuzz/corpus/$name" | wc -l) inputs"
+  done < build-fuzz/fuzz_targets.txt
+  return $failed
+}
+
+# tsan: the system tests in which CIM requests on the provider agent's
+# threads meet the agent's main loop and the dhcpd supervision, against a
+# ThreadSanitizer build (build-tsan/). The tests fail on any report in the
+# agent's log or on the agent's exit status (66 after a report).
+TSAN_TESTS='^(tavrel_rangeprov_system_test|tavrel_lease_system_test|tavrel_dhcpd_sandbox_test|tavrel_agent_system_test)$'
+tsan() {
+  log "ThreadSanitizer build (build-tsan/)"
+  cmake -S . -B build-tsan -DTAVREL_TSAN=ON -DTAVREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-tsan -j"$JOBS" --target TavrelAgent Tavrel tavrel_rangeprov_system_test \
+    tavrel_lease_system_test tavrel_dhcpd_sandbox_test tavrel_agent_system_test
+  log "system tests under ThreadSanitizer"
+  TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan -R "$TSAN_TESTS" --output-on-failure
 }
 
 # Debian packages into build/packages/, checked with lintian.
@@ -71,5 +138,8 @@ case "${1:-}" in
   demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
   bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   package) deps; build; package ;;
-  *) echo "usage: $0 {deps|build|test|demo|bench|package}" >&2; exit 2 ;;
+  fuzz) deps "${FUZZ_PACKAGES[@]}"; shift; fuzz "$@" ;;
+  tsan) deps; tsan ;;
+  load) deps; build; ctest --test-dir build -L '^load$' --output-on-failure -V ;;
+  *) echo "usage: $0 {deps|build|test|demo|bench|package|fuzz [SECONDS]|load|tsan}" >&2; exit 2 ;;
 esac

@@ -66,6 +66,7 @@
 
 // Event message ids written to the system log ("{%d} {...}").
 #define DHCP_MSG_CONFIG_FILE 62004
+#define DHCP_MSG_CONFIG_FILE_WRITE 62010
 #define DHCP_MSG_NO_ROOM_FOR_RANGE 62006
 
 // Provider implementation objects (libTavrel) referenced by the pools and the
@@ -454,6 +455,11 @@ TAVREL_EXPORT int getAddressRangeCompConfig(const std::string& id, s_dhcpCompCon
 TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth,
                                        s_ipAddrRange* range);
 TAVREL_EXPORT int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* rec);
+// As dhcpCompCheckAndAddReservedAddress for a reservation read from the
+// component configuration file: a client name or description that earlier
+// rules allowed is kept as it is (dhcpd.conf declares such a host as
+// "reserved-<id>"); every other check applies.
+TAVREL_EXPORT int dhcpCompAddStoredReservedAddress(const std::string& id, s_reservedAddr* rec);
 TAVREL_EXPORT void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id,
                                               int slot);
 TAVREL_EXPORT int getReservedAddressCompConfig(const std::string& id, s_dhcpCompConfig** cfg);

@@ -1,17 +1,27 @@
 // The commit: the single path by which a change of the records reaches the
 // files and the running DHCP server.
+//
+// The server is restarted only when dhcpd.conf changes, and only with a file
+// that dhcpd has accepted ("dhcpd -t") while the old server still served. A
+// new server that fails to start is replaced by the previous configuration,
+// so the LANs are never left without a server by a change.
+#include <stdlib.h>
+#include <string.h>
 #include <syslog.h>
 
 #include <mutex>
+#include <new>
+#include <string>
 
 #include "dhcpcomp.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_file.h"
+#include "dhcputil_internal.h"
 
 namespace {
 
 // Trace copy of the component configuration file after each commit.
-const char kConfigFile[] = "/pq/etc/dhcpcomp.conf";
 const char kConfigTraceFile[] = "/root/dhcp.check4";
 const int kStatusAllDevices = 2;
 
@@ -23,6 +33,63 @@ void copyPublishedAddressIfEmpty(uint8_t empty, s_ipAddr* address) {
 // range and reservation objects it tears down) are dropped: the rebuild
 // commits once at its end, and dhcpd never serves a half-built state.
 int g_commitDeferrals = 0;
+
+// The whole text of a file; false when it cannot be read.
+bool readWhole(const char* path, std::string* text) {
+  char* data = dhcpUtilReadTextFile(path);
+  if (data == nullptr) return false;
+  *text = data;
+  free(data);
+  return true;
+}
+
+// The records' dynamic parts that follow the interfaces and the published
+// address, refreshed before every commit.
+void refreshDynamicSettings() {
+  dhcpCompRefreshPublishedIPAddress();
+  if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
+    updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
+    if (VLANDhcpCompConfig[i].defaultGatewayEmpty)
+      updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
+  }
+  dhcpCompFillEmptyCallServers();
+}
+
+// Writes the component configuration file and its trace copy; false when the
+// file could not be written (logged by the writer).
+bool writeComponentFile() {
+  if (dhcpCompWriteDhcpCompConfigFile(0) == 0) return false;
+  dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
+  return true;
+}
+
+void warnAboutForeignServer() {
+  if (CustomerLANDhcpCompConfig.dhcpStatus == kStatusAllDevices && CustomerLANIpConfig.externalDhcpServer &&
+      CustomerLANDhcpCompConfig.externalServerWarning) {
+    syslog(LOG_ERR,
+           "{%d} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
+           "enabled for ALL Devices}",
+           DHCP_MSG_FOREIGN_SERVER);
+    CustomerLANDhcpCompConfig.externalServerWarning = 0;
+  }
+}
+
+// Puts the previous files back after the new server failed to start, and
+// starts the previous configuration.
+void restorePrevious(bool haveConf, const std::string& previousConf, bool haveComponent,
+                     const std::string& previousComponent) {
+  if (haveComponent &&
+      dhcpUtilReplaceFile(g_strT20ConfigFilename, previousComponent.data(),
+                          previousComponent.size()) == 0)
+    dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
+  if (haveConf) dhcpUtilReplaceFile(DHCPD_CONF_FILE, previousConf.data(), previousConf.size());
+  dhcpCompKillDhcpDaemon();
+  if (dhcpCompStartDhcpDeamon() == 0)
+    syslog(LOG_ERR, "DHCP server started again with the previous configuration.");
+  else
+    syslog(LOG_ERR, "DHCP server does not start with the previous configuration either.");
+}
 
 }  // namespace
 
@@ -46,25 +113,54 @@ void dhcpCompFillEmptyCallServers(void) {
 int dhcpCompCommitConfigurationChanges(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   if (g_commitDeferrals > 0) return 0;
+  dhcpCompSetCommitFailureText("");
+  refreshDynamicSettings();
+
+  std::string conf;
+  try {
+    conf = dhcpCompFormatDhcpdConfig();
+  } catch (const std::bad_alloc&) {
+    syslog(LOG_ERR, "Out of memory while generating %s; nothing applied.", DHCPD_CONF_FILE);
+    dhcpCompSetCommitFailureText("out of memory");
+    return DHCP_RC_CONFIG_WRITE_FAILED;
+  }
+  std::string previousConf;
+  bool haveConf = readWhole(DHCPD_CONF_FILE, &previousConf);
+  pid_t running = dhcpCompRunningDhcpd();
+  // A server found running (one an earlier agent started, too) is watched
+  // from now on.
+  if (running != 0) dhcpCompSuperviseDhcpd(true, running);
+  bool unchanged = haveConf && previousConf == conf && running != 0;
+
+  if (!unchanged) {
+    std::string said;
+    if (dhcpCompCheckDhcpdConfig(conf, &said) != 0) {
+      dhcpCompSetCommitFailureText(said);
+      // The live file keeps serving; start it when no server runs.
+      if (running == 0) dhcpCompStartDhcpDeamon();
+      return DHCP_RC_CONFIG_REFUSED;
+    }
+  }
+
+  std::string previousComponent;
+  bool haveComponent = readWhole(g_strT20ConfigFilename, &previousComponent);
+  if (!writeComponentFile()) {
+    dhcpCompSetCommitFailureText(std::string("cannot write ") + g_strT20ConfigFilename);
+    return DHCP_RC_CONFIG_WRITE_FAILED;
+  }
+  warnAboutForeignServer();
+  if (unchanged) return 0;
+
   dhcpCompKillDhcpDaemon();
-  dhcpCompRefreshPublishedIPAddress();
-  if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
-    updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
-  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
-    if (VLANDhcpCompConfig[i].defaultGatewayEmpty)
-      updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
-  }
-  dhcpCompFillEmptyCallServers();
-  dhcpCompWriteDhcpCompConfigFile(0);
-  dhcpUtilCopyFile(kConfigFile, kConfigTraceFile);
-  dhcpCompCreateDhcpdConfigFile();
-  if (CustomerLANDhcpCompConfig.dhcpStatus == kStatusAllDevices && CustomerLANIpConfig.externalDhcpServer &&
-      CustomerLANDhcpCompConfig.externalServerWarning) {
-    syslog(LOG_ERR,
-           "{%d} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
-           "enabled for ALL Devices}",
-           DHCP_MSG_FOREIGN_SERVER);
-    CustomerLANDhcpCompConfig.externalServerWarning = 0;
-  }
-  return dhcpCompStartDhcpDeamon();
+  int rc = dhcpUtilReplaceFile(DHCPD_CONF_FILE, conf.data(), conf.size());
+  if (rc != 0)
+    syslog(LOG_ERR, "Cannot write %s (%s); the previous file stays.", DHCPD_CONF_FILE,
+           strerror(rc));
+  else if (dhcpCompStartDhcpDeamon() == 0)
+    return 0;
+  dhcpCompSetCommitFailureText(
+      rc != 0 ? std::string("cannot write ") + DHCPD_CONF_FILE + ": " + strerror(rc)
+              : "the DHCP server did not start: " + dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
+  restorePrevious(haveConf, previousConf, haveComponent, previousComponent);
+  return DHCP_RC_SERVER_START_FAILED;
 }

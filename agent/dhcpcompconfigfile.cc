@@ -118,9 +118,10 @@ bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
 }
 
 // Reservation entries "<addr> <mac> <name> <description>". Entries with
-// fewer than four fields, a client name that is not a valid host declaration
-// name or a description with control characters are dropped: they could not
-// be written back into the files unchanged.
+// fewer than four fields are dropped. A client name or description that
+// today's rules refuse (stored under earlier ones) is kept as it is, and
+// logged: it is written back unchanged, and dhcpd.conf declares the host as
+// "reserved-<id>".
 void readReservations(const char* value) {
   forEachEntry(value, [](const char* field, const char* entryEnd) {
     s_reservedAddr rec;
@@ -135,9 +136,16 @@ void readReservations(const char* value) {
       if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
     dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
     int id = dhcpCompGetFreeReservedAddressInstanceID();
+    if (id < 0) return;
     if (dhcpUtilIsValidClientName(rec.clientName) &&
-        dhcpUtilIsValidDescription(rec.clientDescription) && id >= 0)
+        dhcpUtilIsValidDescription(rec.clientDescription)) {
       dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
+    } else if (dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK) {
+      syslog(LOG_WARNING,
+             "Reserved address %s (id %d): client name or description not allowed for new "
+             "entries; kept as stored.",
+             rec.ipAddr.ipString, id);
+    }
   });
 }
 
@@ -452,8 +460,8 @@ int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
   std::string out = dhcpCompFormatDhcpCompConfig(useSaved);
   int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), out.size());
   if (rc != 0) {
-    syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s).}", DHCP_MSG_CONFIG_FILE,
-           g_strT20ConfigFilename, strerror(rc));
+    syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s); changes not saved.}",
+           DHCP_MSG_CONFIG_FILE_WRITE, g_strT20ConfigFilename, strerror(rc));
     return 0;
   }
   return 1;

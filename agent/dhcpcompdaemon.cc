@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "dhcpcomp.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_internal.h"
 
@@ -228,17 +229,7 @@ pid_t runningDhcpd() {
 // status is the start's wait status, or 0 when it exited with 0 but no
 // server runs.
 void logStartFailure(int status) {
-  char* output = dhcpUtilReadTextFile(DHCPD_START_OUTPUT_FILE);
-  std::string said = output != nullptr ? output : "";
-  free(output);
-  size_t banner = said.find(kDhcpdBannerEnd);
-  if (banner != std::string::npos) said.erase(0, said.find('\n', banner));
-  size_t advice = said.find(kDhcpdAdviceStart);
-  if (advice != std::string::npos) said.erase(advice);
-  if (said.size() > kStartOutputLogMax) said.resize(kStartOutputLogMax);
-  for (char& c : said) {
-    if (c == '\n' || c == '\t') c = ' ';
-  }
+  std::string said = dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE);
   std::string how;
   if (status == 0)
     how = "no server running";
@@ -255,19 +246,27 @@ void logStartFailure(int status) {
 // process started (it exits once the server has detached). The wait status,
 // or -1 when dhcpd could not be run (logged here).
 int startDhcpd() {
-  const char* const argv[] = {kDhcpdProgramPath, "-cf", DHCPD_CONF_FILE, "-lf", DHCPD_LEASE_FILE,
-                              nullptr};
+  const char* const args[] = {"-cf", DHCPD_CONF_FILE, "-lf", DHCPD_LEASE_FILE, nullptr};
+  return dhcpCompRunDhcpd(args, DHCPD_START_OUTPUT_FILE);
+}
+
+}  // namespace
+
+int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
+  std::vector<const char*> argv = {kDhcpdProgramPath};
+  for (const char* const* a = args; *a != nullptr; ++a) argv.push_back(*a);
+  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, DHCPD_START_OUTPUT_FILE,
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile,
                                    O_WRONLY | O_CREAT | O_TRUNC, kOutputFileMode);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   // The daemon outlives this start: it must hold none of the agent's files
   // or sockets (the provider agent's listening port above all).
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr, const_cast<char* const*>(argv),
-                       environ);
+  int rc = posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr,
+                       const_cast<char* const*>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     syslog(LOG_ERR, "Cannot run %s: %s", kDhcpdProgramPath, strerror(rc));
@@ -280,7 +279,24 @@ int startDhcpd() {
   return status;
 }
 
-}  // namespace
+std::string dhcpCompDhcpdOutput(const char* outputFile) {
+  char* output = dhcpUtilReadTextFile(outputFile);
+  std::string said = output != nullptr ? output : "";
+  free(output);
+  size_t banner = said.find(kDhcpdBannerEnd);
+  if (banner != std::string::npos) said.erase(0, said.find('\n', banner));
+  size_t advice = said.find(kDhcpdAdviceStart);
+  if (advice != std::string::npos) said.erase(advice);
+  if (said.size() > kStartOutputLogMax) said.resize(kStartOutputLogMax);
+  for (char& c : said) {
+    if (c == '\n' || c == '\t') c = ' ';
+  }
+  size_t first = said.find_first_not_of(' ');
+  size_t last = said.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : said.substr(first, last - first + 1);
+}
+
+pid_t dhcpCompRunningDhcpd() { return runningDhcpd(); }
 
 int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput) {
   if (argv == nullptr || argv[0] == nullptr) return -1;
@@ -370,6 +386,8 @@ void dhcpCompRequestDhcpDaemonStop(void) {
 }
 
 void dhcpCompKillDhcpDaemon(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  dhcpCompSuperviseDhcpd(false, 0);
   char pidFile[] = DHCPD_PID_FILE;
   dhcpCompKillProcess(pidFile);
 }
@@ -388,14 +406,23 @@ int dhcpCompStartDhcpDeamon(void) {
     dhcpCompRunCommand("%s", kLeaseFileTouchCommand);
 
   int status = startDhcpd();
-  if (status == -1) return -1;
+  if (status == -1) {
+    dhcpCompSuperviseDhcpd(true, 0);
+    return -1;
+  }
   if (status != 0) {
     logStartFailure(status);
+    dhcpCompSuperviseDhcpd(true, 0);
     return status;
   }
   // dhcpd writes its PID file once it has detached.
-  if (pollUntil([] { return runningDhcpd() != 0; }, DHCPD_START_WAIT_MS)) return 0;
+  pid_t server = 0;
+  if (pollUntil([&server] { return (server = runningDhcpd()) != 0; }, DHCPD_START_WAIT_MS)) {
+    dhcpCompSuperviseDhcpd(true, server);
+    return 0;
+  }
   logStartFailure(status);
+  dhcpCompSuperviseDhcpd(true, 0);
   return -1;
 }
 

@@ -108,10 +108,13 @@ TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
 TAVREL_EXPORT void dhcpCompDeferCommits(void);
 TAVREL_EXPORT void dhcpCompResumeCommits(void);
 
-// Applies the current records: stops dhcpd, refreshes the published address
-// and the dynamic gateways, writes the component configuration file and
-// dhcpd.conf, and starts dhcpd again. Commits are serialised. Returns the
-// result of dhcpCompStartDhcpDeamon (0 when the server runs).
+// Applies the current records: refreshes the published address and the
+// dynamic gateways, generates dhcpd.conf and has dhcpd check it while the
+// old server runs, writes the component configuration file, and restarts
+// dhcpd with the new file when it differs from the live one (or no server
+// runs). Commits are serialised. 0 when applied; DHCP_RC_CONFIG_REFUSED,
+// DHCP_RC_SERVER_START_FAILED or DHCP_RC_CONFIG_WRITE_FAILED (dhcpcompcommit.h)
+// otherwise, with the reason in dhcpCompCommitFailureText.
 TAVREL_EXPORT int dhcpCompCommitConfigurationChanges(void);
 
 // ---- dhcpd.conf ----

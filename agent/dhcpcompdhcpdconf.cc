@@ -151,8 +151,11 @@ std::string DhcpdConfText::hostName(const s_reservedAddr& rec, int slot) {
   std::string base = "reserved-" + std::to_string(slot);
   name = base;
   for (int n = 2; !hostNames_.insert(name).second; ++n) name = base + "-" + std::to_string(n);
-  syslog(LOG_WARNING, "Reserved address %d: client name not usable in %s, declared as host %s.",
-         slot, DHCPD_CONF_FILE, name.c_str());
+  // Every commit generates the file: each name is reported once.
+  static std::set<std::string> reported;
+  if (reported.insert(std::to_string(slot) + " " + rec.clientName).second)
+    syslog(LOG_WARNING, "Reserved address %d: client name not usable in %s, declared as host %s.",
+           slot, DHCPD_CONF_FILE, name.c_str());
   return name;
 }
 

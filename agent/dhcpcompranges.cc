@@ -392,7 +392,11 @@ void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id, 
   if (cfg->numAddrRanges <= 0) dhcpUtilClearIPAddr(&cfg->defaultGateway);
 }
 
-int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* rec) {
+namespace {
+
+// The reservation checks and the store. With checkTexts the name and
+// description must meet the rules for new values.
+int checkAndAddReservation(const std::string& id, s_reservedAddr* rec, bool checkTexts) {
   if (rec == nullptr) return DHCP_RC_NO_LAN;
   int index = dhcpCompInstanceIdToIndex(id, DHCP_MAX_RESERVED_ADDRS);
   if (index < 0) return DHCP_RC_NO_LAN;
@@ -417,9 +421,17 @@ int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* re
   if (rc == DHCP_RC_OK) {
     assignDeviceName(rec->clientName, index);
     // The name becomes a dhcpd.conf host name and the description a field
-    // of the component file: both must be written back unchanged.
-    if (!dhcpUtilIsValidClientName(rec->clientName) ||
-        !dhcpUtilIsValidDescription(rec->clientDescription))
+    // of the component file: both must be written back unchanged. A text
+    // stored under earlier rules may be sent back as it is.
+    const s_dhcpCompConfig* owner = kind == kMovedEntry ? formerLan : cfg;
+    const s_reservedAddr* stored =
+        owner != nullptr && !owner->reservedAddrs[index].isFree ? &owner->reservedAddrs[index]
+                                                                : nullptr;
+    bool keptName = stored != nullptr && strcmp(stored->clientName, rec->clientName) == 0;
+    bool keptDescription =
+        stored != nullptr && strcmp(stored->clientDescription, rec->clientDescription) == 0;
+    if (checkTexts && ((!keptName && !dhcpUtilIsValidClientName(rec->clientName)) ||
+                       (!keptDescription && !dhcpUtilIsValidDescription(rec->clientDescription))))
       rc = kInvalidValue;
   }
   if (rc == DHCP_RC_OK) rc = checkReservationInLan(rec, index, cfg, eth);
@@ -446,6 +458,16 @@ int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* re
   if (g_reservedAddrPool[index].object != nullptr)
     showReservation(g_reservedAddrPool[index].object, slot);
   return DHCP_RC_OK;
+}
+
+}  // namespace
+
+int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* rec) {
+  return checkAndAddReservation(id, rec, true);
+}
+
+int dhcpCompAddStoredReservedAddress(const std::string& id, s_reservedAddr* rec) {
+  return checkAndAddReservation(id, rec, false);
 }
 
 void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, int slot) {

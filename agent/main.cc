@@ -26,6 +26,7 @@
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
 #include "dhcpcompleasewatch.h"
@@ -401,6 +402,7 @@ int main(int argc, char* argv[]) {
     if (!bringUpConfiguration()) return shutdownAgent(0);
     dhcpCompCheckPoolAlarms();
   }
+  dhcpCompStartDhcpdSupervision();
   int rc = dhcpCompStartLeaseWatch([&locker] {
     AgentLock lock(locker);
     if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
@@ -432,6 +434,7 @@ int main(int argc, char* argv[]) {
 
   dhcpCompStopForeignServerProbes();
   dhcpCompStopLeaseWatch();
+  dhcpCompStopDhcpdSupervision();
   // The provider agent stops taking requests first: a request waiting for
   // the lock would otherwise restart dhcpd after its final stop.
   providerAgent.reset();

@@ -81,3 +81,37 @@ function(tavrel_add_sandbox_run name)
     LABELS system TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
     ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# tavrel_add_fuzz_target(<name> SOURCES <files...> [LIBS <libs...>]
+#                        SEEDS <dirs or files...> [DEFINITIONS <defs...>]
+#                        [DEPENDS <targets...>])
+# A fuzz target: sources that define LLVMFuzzerTestOneInput, and seed inputs
+# kept in the repository. Every build runs the target over its seeds as the
+# unit test fuzz_seeds_<name>; with TAVREL_FUZZ (clang) it also becomes the
+# libFuzzer program fuzz_<name>, which `./dev.sh fuzz` runs.
+set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
+function(tavrel_add_fuzz_target name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS;DEFINITIONS;DEPENDS" ${ARGN})
+  set(programs fuzz_seeds_${name})
+  add_executable(fuzz_seeds_${name} ${F_SOURCES} ${TAVREL_FUZZ_SEED_RUNNER})
+  add_test(NAME fuzz_seeds_${name} COMMAND fuzz_seeds_${name} ${F_SEEDS})
+  set_tests_properties(fuzz_seeds_${name} PROPERTIES LABELS unit TIMEOUT 300)
+  if(TAVREL_FUZZ)
+    add_executable(fuzz_${name} ${F_SOURCES})
+    list(APPEND programs fuzz_${name})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    add_dependencies(tavrel_fuzzers fuzz_${name})
+    # One line per target for dev.sh: name and seed paths.
+    string(REPLACE ";" " " seeds "${F_SEEDS}")
+    file(APPEND ${PROJECT_BINARY_DIR}/fuzz_targets.txt "fuzz_${name} ${seeds}\n")
+  endif()
+  foreach(program ${programs})
+    target_link_libraries(${program} PRIVATE ${F_LIBS})
+    target_compile_definitions(${program} PRIVATE ${F_DEFINITIONS})
+    # Programs that stand in for the agent export its records to libTavrel.
+    set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
+    if(F_DEPENDS)
+      add_dependencies(${program} ${F_DEPENDS})
+    endif()
+  endforeach()
+endfunction()

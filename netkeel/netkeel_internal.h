@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 /* Formats a shell command of at most size - 1 characters into buffer.
  * Returns false when it would not fit: a cut command is never run. */
@@ -18,5 +19,16 @@ bool netkeelIsSafeIfName(const char* name);
  * raises the alarm through NetkeelGenerateAlarm. */
 void netkeelRaiseAlarm(uint32_t alarm, uint16_t severity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+struct s_operG4Stats;
+
+/* Reads the next non-blank line of pipe and stores its first `wanted`
+ * numeric words into counters; counters the line lacks keep their values.
+ * False at the end of the output. */
+bool netkeelReadCounterLine(FILE* pipe, uint64_t* const* counters, int wanted);
+
+/* Fills the blocks from tc's output: HTB classes in listed order, queueing
+ * disciplines in reverse order. False when the output ended first. */
+bool netkeelReadG4Blocks(FILE* pipe, bool htbMode, s_operG4Stats* stats);
 
 #endif

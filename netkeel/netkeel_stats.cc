@@ -48,65 +48,6 @@ const char kTcQdiscCommand[] =
     "                     sed -e 's/Sent//' -e 's/pkts//' -e 's/bytes//' -e 's/(dropped//'     "
     "                                  -e 's/, overlimits//' -e 's/)//'";
 
-/* Reads the next non-blank line of pipe and stores its first `wanted`
- * numeric words into counters; counters the line lacks keep their values.
- * A numeric word is one that starts with a digit; its leading digits count.
- * tc of this system writes "pkt" for "pkts" and appends "requeues N", words
- * the sed expressions above leave behind, so a line is read as a unit
- * rather than as one stream of numbers. False at the end of the output. */
-bool readCounterLine(FILE* pipe, uint64_t* const* counters, int wanted) {
-  char* line = nullptr;
-  size_t capacity = 0;
-  const char* cursor = nullptr;
-  for (;;) {
-    if (getline(&line, &capacity, pipe) < 0) {
-      free(line);
-      return false;
-    }
-    cursor = line;
-    while (isspace(static_cast<unsigned char>(*cursor))) {
-      ++cursor;
-    }
-    if (*cursor != '\0') {
-      break;
-    }
-  }
-  int found = 0;
-  while (*cursor != '\0' && found < wanted) {
-    const char* wordEnd = cursor;
-    while (*wordEnd != '\0' && !isspace(static_cast<unsigned char>(*wordEnd))) {
-      ++wordEnd;
-    }
-    if (isdigit(static_cast<unsigned char>(*cursor))) {
-      *counters[found++] = strtoull(cursor, nullptr, 10);
-    }
-    cursor = wordEnd;
-    while (isspace(static_cast<unsigned char>(*cursor))) {
-      ++cursor;
-    }
-  }
-  free(line);
-  return true;
-}
-
-/* Fills the blocks from tc's output: HTB classes in listed order, queueing
- * disciplines in reverse order. False when the output ended first. */
-bool readG4Blocks(FILE* pipe, bool htbMode, s_operG4Stats* stats) {
-  for (int index = 0; index < NETKEEL_G4_BLOCKS; ++index) {
-    s_operG4Block& block = stats->blocks[htbMode ? index : NETKEEL_G4_BLOCKS - 1 - index];
-    uint64_t* const counters[] = {&block.sentBytes, &block.sentPackets, &block.dropped,
-                                  &block.borrowedOrOverlimits};
-    if (htbMode) {
-      if (!readCounterLine(pipe, counters, 3) || !readCounterLine(pipe, counters + 3, 1)) {
-        return false;
-      }
-    } else if (!readCounterLine(pipe, counters, 4)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int getStatValue(const char* command, uint64_t* counter) {
@@ -206,7 +147,7 @@ int NetkeelGetUpdOperG4Stats(const char* ifName, s_operG4Stats* stats) {
   if (pipe == nullptr) {
     return NETKEEL_G4_NO_COMMAND;
   }
-  const bool complete = readG4Blocks(pipe, htbMode, stats);
+  const bool complete = netkeelReadG4Blocks(pipe, htbMode, stats);
   pclose(pipe);
   if (!complete) {
     return NETKEEL_G4_SHORT_OUTPUT;

@@ -2,11 +2,16 @@
 #include "agent_stand_ins.h"
 
 #include "dhcpcomp.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 
 int g_commitCount = 0;
+int g_commitResult = 0;
+std::string g_commitFailureText;
 
 int dhcpCompCommitConfigurationChanges(void) {
   ++g_commitCount;
-  return 0;
+  return g_commitResult;
 }
+
+std::string dhcpCompCommitFailureText(void) { return g_commitResult != 0 ? g_commitFailureText : ""; }

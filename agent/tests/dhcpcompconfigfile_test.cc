@@ -274,9 +274,12 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
   EXPECT_STREQ("192.168.1.100", lan.addrRanges[0].startAddr.ipString);
   EXPECT_STREQ("192.168.1.160", lan.addrRanges[1].endAddr.ipString);
   EXPECT_STREQ("192.168.1.254", lan.addrRanges[1].gateway.ipString);
-  ASSERT_EQ(1, lan.numReservedAddrs);
+  // A name or description that only today's rules refuse is kept as stored.
+  ASSERT_EQ(3, lan.numReservedAddrs);
   EXPECT_STREQ("00:0A:0B:0C:0D:01", lan.reservedAddrs[0].macAddr);
   EXPECT_STREQ("desc", lan.reservedAddrs[0].clientDescription);
+  EXPECT_STREQ("bad;name", lan.reservedAddrs[1].clientName);
+  EXPECT_STREQ("desc\there", lan.reservedAddrs[2].clientDescription);
   // Everything after the malformed lines was still read.
   EXPECT_EQ(5000u, lan.s2PortNumber);
   EXPECT_EQ(0, lan.dhcpServerOnRouter);

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
@@ -66,7 +67,10 @@ class DaemonSandboxTest : public ::testing::Test {
     model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");
   }
 
-  void TearDown() override { dhcpCompKillDhcpDaemon(); }
+  void TearDown() override {
+    dhcpCompStopDhcpdSupervision();
+    dhcpCompKillDhcpDaemon();
+  }
 
   // Commits and checks that a dhcpd runs afterwards; returns its pid.
   pid_t commit() {
@@ -109,10 +113,11 @@ TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
   waitpid(other, nullptr, 0);
 }
 
-TEST_F(DaemonSandboxTest, FiftyCommitsInARowEachLeaveOneRunningServer) {
+TEST_F(DaemonSandboxTest, FiftyChangingCommitsEachLeaveOneRunningServer) {
   pid_t previous = 0;
   for (int i = 0; i < 50; ++i) {
     SCOPED_TRACE("commit " + std::to_string(i + 1));
+    CustomerLANDhcpCompConfig.leaseTime = 600 + static_cast<uint32_t>(i);
     pid_t pid = commit();
     ASSERT_TRUE(isRunningDhcpd(pid));
     if (previous != 0) {
@@ -122,6 +127,75 @@ TEST_F(DaemonSandboxTest, FiftyCommitsInARowEachLeaveOneRunningServer) {
   }
   EXPECT_EQ("", runCommand("ps -eo comm,stat | awk '$1 == \"dhcpd\" && $2 ~ /Z/'").output)
       << "no dhcpd zombie left";
+}
+
+// A commit that leaves dhcpd.conf as it is writes the component file and
+// leaves the running server alone; without a server it starts one.
+TEST_F(DaemonSandboxTest, CommitWithoutChangeKeepsTheServer) {
+  pid_t pid = commit();
+  CustomerLANDhcpCompConfig.reservedAddrs[5].isFree = 1;  // no effect on either file
+  unlink("/root/dhcp.check4");
+  EXPECT_EQ(pid, commit());
+  EXPECT_TRUE(fileExists("/root/dhcp.check4")) << "the component file was written";
+  dhcpCompKillDhcpDaemon();
+  EXPECT_NE(pid, commit());
+}
+
+// dhcpd refuses overlapping ranges (records made here without the range
+// checks): nothing is applied, the running server keeps serving.
+TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
+  pid_t pid = commit();
+  std::string conf = readFile(DHCPD_CONF_FILE);
+  std::string component = readFile("/pq/etc/dhcpcomp.conf");
+  dhcpd_test::addRange(&CustomerLANDhcpCompConfig, 1, "192.168.1.150", "192.168.1.160");
+  EXPECT_EQ(DHCP_RC_CONFIG_REFUSED, dhcpCompCommitConfigurationChanges());
+  EXPECT_NE(std::string::npos, dhcpCompCommitFailureText().find("is declared twice"))
+      << dhcpCompCommitFailureText();
+  EXPECT_EQ(std::string::npos, dhcpCompCommitFailureText().find("Internet Systems Consortium"));
+  EXPECT_EQ(pid, pidOfFile(DHCPD_PID_FILE));
+  EXPECT_TRUE(isRunningDhcpd(pid));
+  EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));
+  EXPECT_EQ(component, readFile("/pq/etc/dhcpcomp.conf"));
+  EXPECT_FALSE(fileExists(DHCPD_CONF_CHECK_FILE));
+
+  // Without a running server the live file is started.
+  dhcpCompKillDhcpDaemon();
+  EXPECT_EQ(DHCP_RC_CONFIG_REFUSED, dhcpCompCommitConfigurationChanges());
+  EXPECT_TRUE(isRunningDhcpd(pidOfFile(DHCPD_PID_FILE)));
+  EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));
+  CustomerLANDhcpCompConfig.addrRanges[1].isFree = 1;
+  CustomerLANDhcpCompConfig.addrRanges[1].startAddr.ipLong = 0;
+  EXPECT_EQ(0, dhcpCompCommitConfigurationChanges());
+  EXPECT_EQ("", dhcpCompCommitFailureText());
+}
+
+// A server that ends on its own is started again at once, then with a delay.
+TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
+  pid_t first = commit();
+  ASSERT_EQ(0, dhcpCompStartDhcpdSupervision());
+  unsigned restarts = dhcpCompDhcpdRestartCount();
+  ASSERT_EQ(0, kill(first, SIGKILL));
+  pid_t second = 0;
+  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] {
+    second = pidOfFile(DHCPD_PID_FILE);
+    return second != first && isRunningDhcpd(second);
+  })) << "a new server runs";
+  EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
+  EXPECT_FALSE(fileExists("/proc/" + std::to_string(first))) << "the old server was reaped";
+
+  // A stop by the agent is no fault.
+  dhcpCompKillDhcpDaemon();
+  usleep(300 * 1000);
+  EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
+  EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
+  dhcpCompStopDhcpdSupervision();
+  if (hasSystemLog()) {
+    EXPECT_TRUE(tavrel::sandbox::waitUntil([&] {
+      return readFile(kSystemLog).find("DHCP server (process " + std::to_string(first) +
+                                       ") ended (signal 9); starting it again in 0 s.") !=
+             std::string::npos;
+    })) << readFile(kSystemLog);
+  }
 }
 
 TEST_F(DaemonSandboxTest, TelephonesGetTheirOptionsFromTheGeneratedConfiguration) {

@@ -179,7 +179,7 @@ TEST_F(InterfaceSystemTest, EventsGoToTheSystemLog) {
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
   EXPECT_TRUE(waitUntil([] {
     return readFile("/var/log/messages")
-               .find("daemon.err TavrelAgent: {62004} {Cannot write TavrelAgent config file: "
+               .find("daemon.err TavrelAgent: {62010} {Cannot write TavrelAgent config file: "
                      "/pq/etc/none/dhcpcomp.conf") != std::string::npos;
   })) << readFile("/var/log/messages");
   closelog();

@@ -197,6 +197,20 @@ TEST_F(RangesTest, ClientNamesAndDescriptions) {
   EXPECT_EQ(VLANDhcpCompConfig[0].numReservedAddrs, 1);
 }
 
+// A name stored under earlier rules is kept and may be sent back unchanged;
+// a new one must meet today's rules.
+TEST_F(RangesTest, StoredNamesOutsideTodaysRulesAreKept) {
+  s_reservedAddr stored = makeReservation("192.168.1.20", "0a0b0c0d0e01", "Lab;Printer", "tab\there");
+  ASSERT_EQ(dhcpCompAddStoredReservedAddress("7", &stored), DHCP_RC_OK);
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].clientName, "Lab;Printer");
+  EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "Lab;Printer", "tab\there"),
+            DHCP_RC_OK);
+  EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "Lab;Printer2", "tab\there"), 301);
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].ipAddr.ipString, "192.168.1.21");
+  s_reservedAddr outside = makeReservation("10.99.0.1", "0a0b0c0d0e02", "x;y");
+  EXPECT_EQ(dhcpCompAddStoredReservedAddress("8", &outside), DHCP_RC_NO_LAN);
+}
+
 TEST_F(RangesTest, IdsOutsideThePoolTouchNothing) {
   const char* rangeIds[] = {"32", "-1", "", "1x", "01", "99999999999"};
   for (const char* id : rangeIds) {

@@ -123,6 +123,10 @@ int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* re
   return DHCP_RC_OK;
 }
 
+int dhcpCompAddStoredReservedAddress(const std::string& id, s_reservedAddr* rec) {
+  return dhcpCompCheckAndAddReservedAddress(id, rec);
+}
+
 void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string&, int slot) {
   freeRangeSlot(cfg, slot);
 }

@@ -173,6 +173,9 @@ CIMObjectPath CIMObjectPath::parse(const String& text)
 			value = unquotedValue(text, s.substr(pos, end - pos));
 			pos = end;
 		}
+		// A key given twice has no one value.
+		if (CIMPropertyFind(path.m_keys, name) >= 0)
+			malformed(text, "key given twice");
 		path.m_keys.push_back(CIMProperty(name, value));
 		if (pos == s.size())
 			break;

@@ -275,4 +275,23 @@ TEST_F(AgentSystemTest, SecondStartReplacesTheFirst) {
   EXPECT_EQ(0, second.status());
 }
 
+// The agent starts its dhcpd again when it ends on its own.
+TEST_F(AgentSystemTest, DhcpdThatDiesIsStartedAgain) {
+  Agent agent({"-d", "-c", m_config}, "supervise");
+  ASSERT_NO_FATAL_FAILURE(startServing(agent));
+  pid_t before = pidInFile(kDhcpdPidFile);
+  ASSERT_EQ(0, kill(before, SIGKILL));
+  ASSERT_TRUE(waitUntil([&] {
+    pid_t now = pidInFile(kDhcpdPidFile);
+    return now != before && processAlive(now);
+  })) << agent.err();
+  EXPECT_TRUE(agent.stderrHas("DHCP server (process " + std::to_string(before) +
+                              ") ended (signal 9); starting it again in 0 s."))
+      << agent.err();
+  ASSERT_EQ(0, kill(agent.pid(), SIGTERM));
+  ASSERT_TRUE(agent.waitExit());
+  EXPECT_EQ(0, agent.status()) << agent.err();
+  EXPECT_FALSE(processAlive(pidInFile(kDhcpdPidFile))) << "stopped with the agent, not restarted";
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "dhcpcomp.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
@@ -38,6 +39,8 @@ int ZPX_DHCPRangeOfIPAddressesImpl::startChange() {
 }
 
 int ZPX_DHCPRangeOfIPAddressesImpl::endChange() {
+  // A commit that cannot apply the change leaves the records as they were.
+  DhcpCompRecordsSnapshot before;
   s_ipAddrRange range;
   memset(&range, 0, sizeof(range));
   // A text that does not fit the record is no address.
@@ -46,11 +49,14 @@ int ZPX_DHCPRangeOfIPAddressesImpl::endChange() {
       TavrelCopyToField(range.endAddr.ipString, m_EndAddress) &&
       TavrelCopyToField(range.gateway.ipString, m_DefaultGatewayIPAddress))
     rc = dhcpCompCheckAndAddIPAddressRange(m_InstanceID, &range, true);
+  if (rc == DHCP_RC_OK) {
+    rc = dhcpCompCommitConfigurationChanges();
+    if (rc != DHCP_RC_OK) before.restore();
+  }
   if (rc != DHCP_RC_OK) {
     restoreProperties();
     return rc;
   }
-  dhcpCompCommitConfigurationChanges();
   return TAVREL_RC_OK;
 }
 

@@ -127,6 +127,26 @@ TEST_F(RangeProviderTest, RefusalsCarryTheAgentCodeAndChangeNothing) {
   EXPECT_EQ(cim_.names(), (std::vector<std::string>{"0", "1"}));
 }
 
+// A commit that cannot apply a change (dhcpd refused the file) fails the
+// request with dhcpd's words, and the records and objects stay as they were.
+TEST_F(RangeProviderTest, CommitFailureRollsTheChangeBack) {
+  cim_.create(range("192.168.1.100", "192.168.1.200"));
+  g_commitResult = 401;
+  g_commitFailureText = "dhcpd.conf.new line 12: lease 192.168.1.150 is declared twice!";
+  CIMException modified = cimErrorOf([&] { cim_.modify("0", range("192.168.1.50", "192.168.1.60")); });
+  CIMException created = cimErrorOf([&] { cim_.create(range("192.168.1.210", "192.168.1.220")); });
+  g_commitResult = 0;
+  EXPECT_EQ(modified.getErrNo(), CIMException::FAILED);
+  EXPECT_STREQ(modified.getMessage(),
+               "The DHCP server configuration was not changed: dhcpd.conf.new line 12: lease "
+               "192.168.1.150 is declared twice!\n#DHC_ERROR_401#");
+  EXPECT_EQ(created.getErrNo(), CIMException::FAILED);
+  EXPECT_EQ(text(cim_.get("0"), "StartAddress"), "192.168.1.100");
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.addrRanges[0].startAddr.ipString, "192.168.1.100");
+  EXPECT_TRUE(CustomerLANDhcpCompConfig.addrRanges[1].isFree);
+  EXPECT_EQ(cim_.names(), (std::vector<std::string>{"0"}));
+}
+
 // Only ids the agent gave out name objects: anything else a client sends is
 // not found and touches no pool entry, and creation ignores it.
 TEST_F(RangeProviderTest, ForeignInstanceIdsReachNoPoolEntry) {

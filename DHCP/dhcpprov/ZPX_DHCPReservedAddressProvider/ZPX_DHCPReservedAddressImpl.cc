@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "dhcpcomp.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
@@ -40,6 +41,8 @@ int ZPX_DHCPReservedAddressImpl::startChange() {
 }
 
 int ZPX_DHCPReservedAddressImpl::endChange() {
+  // A commit that cannot apply the change leaves the records as they were.
+  DhcpCompRecordsSnapshot before;
   s_reservedAddr rec;
   memset(&rec, 0, sizeof(rec));
   // Texts that do not fit the record are refused with the code of their kind.
@@ -53,11 +56,14 @@ int ZPX_DHCPReservedAddressImpl::endChange() {
     rc = TAVREL_RC_INVALID_VALUE;
   else
     rc = dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
+  if (rc == DHCP_RC_OK) {
+    rc = dhcpCompCommitConfigurationChanges();
+    if (rc != DHCP_RC_OK) before.restore();
+  }
   if (rc != DHCP_RC_OK) {
     restoreProperties();
     return rc;
   }
-  dhcpCompCommitConfigurationChanges();
   return TAVREL_RC_OK;
 }
 

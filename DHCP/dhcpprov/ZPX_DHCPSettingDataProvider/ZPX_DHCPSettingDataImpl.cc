@@ -48,10 +48,9 @@ ZPX_DHCPSettingDataImpl::ZPX_DHCPSettingDataImpl(const std::string& instanceID)
       m_config(&CustomerLANDhcpCompConfig),
       m_ipConfig(&CustomerLANIpConfig) {}
 
-int ZPX_DHCPSettingDataImpl::endChange() {
-  dhcpCompCommitConfigurationChanges();
-  return TAVREL_RC_OK;
-}
+// A commit that cannot apply the change fails the request; the change guard
+// of the provider then puts the record back.
+int ZPX_DHCPSettingDataImpl::endChange() { return dhcpCompCommitConfigurationChanges(); }
 
 int ZPX_DHCPSettingDataImpl::getdhcpServerOnRouter(bool& value, Array<CIMQualifier>&) const {
   value = m_config->dhcpServerOnRouter != 0;

@@ -1,5 +1,7 @@
 #include "framework/ProviderErrors.h"
 
+#include "dhcpcompcommit.h"
+
 using OpenWBEM::CIMException;
 
 namespace TavrelErrors {
@@ -10,6 +12,7 @@ const char kCreateFailedText[] = "The system cannot create the instance specifie
 const char kDeleteFailedText[] = "The system cannot delete the instance specified.\n";
 const char kModifyFailedText[] = "Could not modify the configuration as requested.\n";
 const char kStartChangeFailedText[] = "Could not make the requested change.\n";
+const char kCommitFailedText[] = "The DHCP server configuration was not changed: ";
 
 const char kSetterRejected[] = "CFG_000_0000";
 const char kChangeRejected[] = "CFG_000_0001";
@@ -88,6 +91,10 @@ void throwSetterFailed(int rc, const std::string& className, const std::string& 
 }
 
 void throwEndChangeFailed(int rc, const std::string& className) {
+  if (rc == DHCP_RC_CONFIG_REFUSED || rc == DHCP_RC_SERVER_START_FAILED ||
+      rc == DHCP_RC_CONFIG_WRITE_FAILED)
+    raise(CIMException::FAILED, kCommitFailedText + dhcpCompCommitFailureText() + "\n" +
+                                    agentErrorTag(rc));
   if (isInvalidValueCode(rc))
     raise(CIMException::INVALID_PARAMETER,
           "One or more of the values specified for the " + className + " was invalid.\n" +

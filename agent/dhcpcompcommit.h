@@ -1,0 +1,111 @@
+// How a commit is checked and applied, and how the agent keeps its own dhcpd
+// running. The commit itself (dhcpCompCommitConfigurationChanges) is
+// declared with the process control in dhcpcompdaemon.h.
+#ifndef TAVREL_AGENT_DHCPCOMPCOMMIT_H
+#define TAVREL_AGENT_DHCPCOMPCOMMIT_H
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "dhcpcomp.h"
+#include "tavrel_export.h"
+
+// Results of dhcpCompCommitConfigurationChanges besides 0.
+// dhcpd refused the new dhcpd.conf (dhcpd -t); nothing was applied and the
+// running server was left alone.
+#define DHCP_RC_CONFIG_REFUSED 401
+// The new server did not come up; the previous dhcpd.conf and component file
+// are back and the previous configuration serves again.
+#define DHCP_RC_SERVER_START_FAILED 402
+// The component configuration file could not be written; nothing was applied.
+#define DHCP_RC_CONFIG_WRITE_FAILED 403
+
+// Where a new dhcpd.conf is checked before it replaces the live one, and
+// where dhcpd's answer to the check goes.
+#define DHCPD_CONF_CHECK_FILE "/pq/etc/dhcpd.conf.new"
+#define DHCPD_CHECK_OUTPUT_FILE "/var/run/dhcpd.check.txt"
+
+// Delays between restarts of a server that keeps ending: the first restart
+// is immediate, the next ones wait 1 s, 2 s, 4 s ... up to the maximum. A
+// server that ran for the stable time resets the delay.
+#define DHCPD_RESTART_MAX_DELAY_S 60
+#define DHCPD_RESTART_STABLE_S 60
+
+// Runs dhcpd with the given arguments (null-terminated, program name left
+// out), its output in outputFile, and waits for the process started. The wait
+// status, or -1 when dhcpd could not be run (logged).
+int dhcpCompRunDhcpd(const char* const* args, const char* outputFile);
+// What dhcpd printed into outputFile, on one line, without its banner and
+// closing advice, cut to a length fit for the system log.
+std::string dhcpCompDhcpdOutput(const char* outputFile);
+// Process id of the running dhcpd named by its PID file, else 0.
+pid_t dhcpCompRunningDhcpd();
+
+// Checks text as dhcpd.conf with "dhcpd -t" without touching the live file.
+// 0 when dhcpd accepts it; otherwise DHCP_RC_CONFIG_REFUSED and *said (may
+// be null) holds what dhcpd printed (one line, banner left out).
+TAVREL_EXPORT int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said);
+
+// Why the last commit failed (dhcpd's words for a refused configuration),
+// empty after a commit that succeeded.
+TAVREL_EXPORT std::string dhcpCompCommitFailureText(void);
+// Sets the text dhcpCompCommitFailureText returns.
+void dhcpCompSetCommitFailureText(const std::string& text);
+
+// ---- Supervision of the agent's own dhcpd ----
+
+// Tells the supervision what the process control just did: wanted is false
+// after a stop (the server's end is no fault), true after a start, with the
+// server's process id, or 0 when the start failed (then the supervision
+// tries again later). Telling it of the server it already watches changes
+// nothing. Called with the process-control lock held.
+TAVREL_EXPORT void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid);
+
+// Starts the supervision thread: from now on a server that ends on its own is
+// reaped, logged with its status and started again with the live
+// dhcpd.conf. Also reaps the other daemons the agent adopts. 0 or an errno
+// value.
+TAVREL_EXPORT int dhcpCompStartDhcpdSupervision(void);
+// Ends the supervision thread (before the agent stops dhcpd at shutdown).
+TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
+// Restarts done by the supervision since the program started.
+TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
+
+// ---- Rolling back a refused change ----
+
+// A copy of the DHCP configuration records of every LAN. restore() puts
+// them back as they were, keeping each LAN's current lease list (leases are
+// not part of a change). Used by the CIM changes to undo what a failed
+// commit could not apply.
+class DhcpCompRecordsSnapshot {
+ public:
+  DhcpCompRecordsSnapshot()
+      : m_customer(new s_dhcpCompConfig(CustomerLANDhcpCompConfig)),
+        m_oam(new s_dhcpCompConfig(OAMLANDhcpCompConfig)),
+        m_vlans(new s_dhcpCompConfig[DHCP_MAX_VLANS]) {
+    for (int i = 0; i < DHCP_MAX_VLANS; ++i) m_vlans[i] = VLANDhcpCompConfig[i];
+  }
+  DhcpCompRecordsSnapshot(const DhcpCompRecordsSnapshot&) = delete;
+  DhcpCompRecordsSnapshot& operator=(const DhcpCompRecordsSnapshot&) = delete;
+
+  void restore() const {
+    restoreOne(&CustomerLANDhcpCompConfig, *m_customer);
+    restoreOne(&OAMLANDhcpCompConfig, *m_oam);
+    for (int i = 0; i < DHCP_MAX_VLANS; ++i) restoreOne(&VLANDhcpCompConfig[i], m_vlans[i]);
+  }
+
+ private:
+  static void restoreOne(s_dhcpCompConfig* live, const s_dhcpCompConfig& saved) {
+    s_leaseInfo* leases = live->leaseInfoList;
+    *live = saved;
+    live->leaseInfoList = leases;
+  }
+
+  std::unique_ptr<s_dhcpCompConfig> m_customer;
+  std::unique_ptr<s_dhcpCompConfig> m_oam;
+  std::unique_ptr<s_dhcpCompConfig[]> m_vlans;
+};
+
+#endif
