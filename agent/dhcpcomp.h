@@ -353,7 +353,9 @@ TAVREL_EXPORT void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompCo
 // ---- Server lease file (agent/ leases) ----
 
 // The server's lease file, and the private copy the lease lists are built from.
-#define DHCPD_LEASE_FILE "/pq/etc/dhcpd.leases"
+#define DHCPD_LEASE_DIRECTORY "/pq/etc"
+#define DHCPD_LEASE_FILE_NAME "dhcpd.leases"
+#define DHCPD_LEASE_FILE DHCPD_LEASE_DIRECTORY "/" DHCPD_LEASE_FILE_NAME
 #define DHCPD_LEASE_COPY_FILE "/pq/etc/dhcpd.t20leases"
 
 // 1 when the server lease file is new, changed (size, modification time or
@@ -370,6 +372,9 @@ TAVREL_EXPORT void dhcpCompGetDhcpdServerLeaseInfo(void);
 // too long for the line buffer are left out. 1 when a record was read, 0 at
 // the end of the file.
 TAVREL_EXPORT int dhcpReadAndConvertLeaseRecord(FILE* file, char* out);
+// Rebuilds the lease lists when the server's lease file changed since the
+// last look (the two calls above); what every reader of the lists does first.
+TAVREL_EXPORT void dhcpCompRefreshLeaseInfo(void);
 // Deletes every lease node and lease object of every LAN.
 TAVREL_EXPORT void dhcpCompDeleteLeaseInfoInstances(void);
 // Takes a lease object out of the lease list that owns it (the node stays,

@@ -31,7 +31,7 @@
 #include "dhcpcomp.h"
 #include "dhcpcompforeign.h"
 #include "dhcpcompworker.h"
-#include "netkeel.h"
+#include "dhcputil_internal.h"
 
 namespace {
 
@@ -57,9 +57,6 @@ const int kMissedProbesToClear = 3;
 // How long a probe collects offers (dhcpd may ping an address for a second
 // before it offers it).
 const int kOfferWaitMs = 2000;
-const uint16_t kSeverityMajor = 2;
-const uint16_t kSeverityCleared = 4;
-const size_t kAlarmTextSize = 100;
 
 // One interface to probe, as it stood when the probe began.
 struct Target {
@@ -207,11 +204,10 @@ void nowAsDateTime(char* out, size_t size) {
 }
 
 void alarm(uint32_t number, uint16_t severity, const s_foreignServer& s, const char* what) {
-  char text[kAlarmTextSize];
+  char text[DHCP_ALARM_TEXT_SIZE];
   snprintf(text, sizeof(text), "Foreign DHCP server %s (%s) %s %s", s.serverAddress.ipString,
            s.serverMACAddress, what, s.interfaceName);
-  NetkeelGenerateAlarm(number, severity, text);
-  syslog(number == DHCP_ALARM_FOREIGN_SERVER ? LOG_WARNING : LOG_NOTICE, "{%u} {%s}", number, text);
+  dhcpUtilRaiseAlarm(number, severity, text);
 }
 
 }  // namespace
@@ -324,7 +320,7 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
     snprintf(r.interfaceName, sizeof(r.interfaceName), "%s", offer.interfaceName.c_str());
     r.serverAddress = address;
     snprintf(r.firstSeen, sizeof(r.firstSeen), "%s", now);
-    alarm(DHCP_ALARM_FOREIGN_SERVER, kSeverityMajor, r, "answers on");
+    alarm(DHCP_ALARM_FOREIGN_SERVER, DHCP_ALARM_SEVERITY_MAJOR, r, "answers on");
   }
   // A server of a probed interface that did not answer three probes in a row
   // is gone; one of an interface no longer probed as well.
@@ -336,7 +332,7 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
       ++it;
       continue;
     }
-    alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, kSeverityCleared, it->second.record,
+    alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, it->second.record,
           "no longer answers on");
     it = s_servers.erase(it);
   }

@@ -549,6 +549,10 @@ void dhcpCompGetDhcpdServerLeaseInfo(void) {
   munmap(text, size);
 }
 
+void dhcpCompRefreshLeaseInfo(void) {
+  if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+}
+
 void dhcpCompDeleteLeaseInfoInstances(void) { forEachLeaseList(dhcpCompDeallocConfigLeaseInfo); }
 
 void dhcpCompDisownLeaseObject(const void* object) {

@@ -11,12 +11,11 @@
 
 #include <chrono>
 
+#include "dhcpcomp.h"
 #include "dhcpcompworker.h"
 
 namespace {
 
-const char kLeaseDirectory[] = "/pq/etc";
-const char kLeaseFileName[] = "dhcpd.leases";
 const auto kMinimumInterval = std::chrono::seconds(1);
 const size_t kEventBufferSize = 4096;
 
@@ -33,7 +32,7 @@ bool leaseFileEvent() {
     for (ssize_t offset = 0; offset < length;) {
       const struct inotify_event* event =
           reinterpret_cast<const struct inotify_event*>(events + offset);
-      if (event->len > 0 && strcmp(event->name, kLeaseFileName) == 0) touched = true;
+      if (event->len > 0 && strcmp(event->name, DHCPD_LEASE_FILE_NAME) == 0) touched = true;
       offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
     }
   }
@@ -70,7 +69,7 @@ int dhcpCompStartLeaseWatch(std::function<void()> check) {
   s_watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   if (s_watch < 0) return errno;
   // dhcpd appends to the file, and replaces it (a rename) when it rewrites it.
-  int rc = inotify_add_watch(s_watch, kLeaseDirectory, IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0
+  int rc = inotify_add_watch(s_watch, DHCPD_LEASE_DIRECTORY, IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0
                ? errno
                : s_worker.start([check](DhcpCompWorker& worker) { follow(worker, check); });
   if (rc != 0) {

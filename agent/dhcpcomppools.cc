@@ -3,25 +3,17 @@
 // the exhaustion alarms raised and cleared from it.
 #include <stdio.h>
 #include <string.h>
-#include <syslog.h>
 
 #include <map>
 #include <string>
 
 #include "dhcpcomp.h"
 #include "dhcputil_internal.h"
-#include "netkeel.h"
 
 int g_poolAlarmRaisePercent = DHCP_POOL_ALARM_RAISE_PERCENT;
 int g_poolAlarmClearPercent = DHCP_POOL_ALARM_CLEAR_PERCENT;
 
 namespace {
-
-// Severities of the appliance's alarm path: a raised alarm, and its end.
-const uint16_t kSeverityMajor = 2;
-const uint16_t kSeverityCleared = 4;
-// What the diagnostics log keeps of an alarm text.
-const size_t kAlarmTextSize = 100;
 
 struct Lan {
   const s_ethIpConfig* eth;
@@ -119,15 +111,8 @@ void forEachLan(F&& f) {
 // pool description.
 std::map<std::string, std::string> s_raisedPools;
 
-void alarm(uint32_t number, uint16_t severity, const std::string& text) {
-  char cut[kAlarmTextSize];
-  snprintf(cut, sizeof(cut), "%s", text.c_str());
-  NetkeelGenerateAlarm(number, severity, cut);
-  syslog(number == DHCP_ALARM_POOL_EXHAUSTED ? LOG_WARNING : LOG_NOTICE, "{%u} {%s}", number, cut);
-}
-
 std::string describe(const s_poolStatistics& p) {
-  char text[kAlarmTextSize];
+  char text[DHCP_ALARM_TEXT_SIZE];
   snprintf(text, sizeof(text), "%s %s-%s: %u of %u addresses used", p.interfaceName,
            p.startAddr.ipString, p.endAddr.ipString, p.totalAddresses - p.freeAddresses,
            p.totalAddresses);
@@ -158,12 +143,14 @@ void dhcpCompCheckPoolAlarms(void) {
     bool raised = s_raisedPools.count(p.instanceID) != 0;
     int used = static_cast<int>(p.percentUsed);
     if (!raised && used >= g_poolAlarmRaisePercent) {
-      alarm(DHCP_ALARM_POOL_EXHAUSTED, kSeverityMajor,
-            "DHCP pool nearly exhausted, " + describe(p) + " (" + std::to_string(used) + "%)");
+      std::string text =
+          "DHCP pool nearly exhausted, " + describe(p) + " (" + std::to_string(used) + "%)";
+      dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_EXHAUSTED, DHCP_ALARM_SEVERITY_MAJOR, text.c_str());
       raised = true;
     } else if (raised && used < g_poolAlarmClearPercent) {
-      alarm(DHCP_ALARM_POOL_RECOVERED, kSeverityCleared,
-            "DHCP pool has room again, " + describe(p) + " (" + std::to_string(used) + "%)");
+      std::string text =
+          "DHCP pool has room again, " + describe(p) + " (" + std::to_string(used) + "%)";
+      dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, DHCP_ALARM_SEVERITY_CLEARED, text.c_str());
       raised = false;
     }
     if (raised) stillRaised[p.instanceID] = describe(p);
@@ -171,6 +158,7 @@ void dhcpCompCheckPoolAlarms(void) {
   }
   // A range removed while its alarm stood takes the alarm with it.
   for (const auto& gone : s_raisedPools)
-    alarm(DHCP_ALARM_POOL_RECOVERED, kSeverityCleared, "DHCP pool removed, " + gone.second);
+    dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, DHCP_ALARM_SEVERITY_CLEARED,
+                       ("DHCP pool removed, " + gone.second).c_str());
   s_raisedPools.swap(stillRaised);
 }

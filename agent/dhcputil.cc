@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <syslog.h>
 
 #include "corvane.h"
 #include "dhcpcomp.h"
@@ -294,4 +295,12 @@ int dhcpUtilNormaliseMacAddr(char* mac) {
     *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   memcpy(mac, text, kMacTextLength + 1);
   return DHCP_RC_OK;
+}
+
+void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text) {
+  char cut[DHCP_ALARM_TEXT_SIZE];
+  snprintf(cut, sizeof(cut), "%s", text);
+  NetkeelGenerateAlarm(number, severity, cut);
+  syslog(severity == DHCP_ALARM_SEVERITY_CLEARED ? LOG_NOTICE : LOG_WARNING, "{%u} {%s}", number,
+         cut);
 }

@@ -405,7 +405,7 @@ int main(int argc, char* argv[]) {
   dhcpCompStartDhcpdSupervision();
   int rc = dhcpCompStartLeaseWatch([&locker] {
     AgentLock lock(locker);
-    if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+    dhcpCompRefreshLeaseInfo();
     dhcpCompCheckPoolAlarms();
   });
   if (rc != 0)

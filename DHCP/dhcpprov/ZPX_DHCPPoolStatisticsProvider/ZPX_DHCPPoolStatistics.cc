@@ -60,7 +60,7 @@ ZPX_DHCPPoolStatisticsInstanceManager* ZPX_DHCPPoolStatistics::getInstanceManage
 }
 
 void ZPX_DHCPPoolStatisticsImplInstanceManager::refresh() {
-  if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+  dhcpCompRefreshLeaseInfo();
   static s_poolStatistics pools[DHCP_MAX_POOLS];
   replace(pools, dhcpCompCollectPoolStatistics(pools, DHCP_MAX_POOLS));
 }

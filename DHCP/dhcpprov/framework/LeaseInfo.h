@@ -153,7 +153,7 @@ class TavrelLeaseImplInstanceManager : public C::InstanceManager {
     delete object;
   }
   void startIteration() override {
-    if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+    dhcpCompRefreshLeaseInfo();
     C::InstanceManager::startIteration();
   }
 };
