@@ -27,22 +27,21 @@
 #define DHCP_VENDOR_VLAN_IDS_MAX_LEN 50  // longest VLAN list taken from the router's vendor text
 #define DHCP_CONFIG_FILENAME_SIZE 60
 #define DHCP_LEASE_FILE_TIME_SIZE 40
-#define DHCP_LEASE_RECORD_SIZE 2000      // one record of the server lease file
-#define DHCP_TEMP_BUF_SIZE 200           // the agent's shared command/line buffer
-#define DHCP_HOSTNAME_SIZE 64            // output of dhcpUtilGetHostname
+#define DHCP_LEASE_RECORD_SIZE 2000  // one record of the server lease file
+#define DHCP_TEMP_BUF_SIZE 200       // the agent's shared command/line buffer
+#define DHCP_HOSTNAME_SIZE 64        // output of dhcpUtilGetHostname
 
-#define DHCP_MAX_ADDR_RANGES 32      // range slots per LAN and range ids 0..31
-#define DHCP_MAX_RESERVED_ADDRS 64   // reservation slots per LAN and ids 0..63
-#define DHCP_MAX_VLANS 16            // VLANs of the customer LAN
+#define DHCP_MAX_ADDR_RANGES 32     // range slots per LAN and range ids 0..31
+#define DHCP_MAX_RESERVED_ADDRS 64  // reservation slots per LAN and ids 0..63
+#define DHCP_MAX_VLANS 16           // VLANs of the customer LAN
 
 // Largest section of the component configuration file: at most 32 lines or
 // line parts formatted in DHCP_TEMP_BUF_SIZE besides the entries, and full
 // range and reservation lists (", " + fields + separators per entry).
-#define DHCPCOMP_SECTION_MAX_SIZE                                                        \
-  (32 * DHCP_TEMP_BUF_SIZE +                                                              \
-   DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 3) +                                 \
-   DHCP_MAX_RESERVED_ADDRS * (2 * DHCP_IP_STRING_SIZE + DHCP_CLIENT_NAME_SIZE +           \
-                              DHCP_CLIENT_DESCRIPTION_SIZE + 5))
+#define DHCPCOMP_SECTION_MAX_SIZE                                                   \
+  (32 * DHCP_TEMP_BUF_SIZE + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 3) + \
+   DHCP_MAX_RESERVED_ADDRS *                                                        \
+       (2 * DHCP_IP_STRING_SIZE + DHCP_CLIENT_NAME_SIZE + DHCP_CLIENT_DESCRIPTION_SIZE + 5))
 
 #define DHCP_CUSTOMER_LAN_IFNAME "eth1"
 #define DHCP_OAM_LAN_IFNAME "eth2"
@@ -343,8 +342,7 @@ TAVREL_EXPORT void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* tex
 
 // ---- Range and reservation operations (agent/ ranges) ----
 
-TAVREL_EXPORT int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* range,
-                                                       int id);
+TAVREL_EXPORT int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* range, int id);
 TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubnet);
 TAVREL_EXPORT void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway);
 TAVREL_EXPORT int dhcpCompVerifyVLANIds(char* list);
@@ -454,22 +452,18 @@ TAVREL_EXPORT int dhcpCompInstanceIdToIndex(const std::string& id, int count);
 
 TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* range,
                                                     bool checkSubnet);
-TAVREL_EXPORT void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id,
-                                                int slot);
+TAVREL_EXPORT void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id, int slot);
 TAVREL_EXPORT int getAddressRangeCompConfig(const std::string& id, s_dhcpCompConfig** cfg);
-TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth,
-                                       s_ipAddrRange* range);
+TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_ipAddrRange* range);
 TAVREL_EXPORT int dhcpCompCheckAndAddReservedAddress(const std::string& id, s_reservedAddr* rec);
 // As dhcpCompCheckAndAddReservedAddress for a reservation read from the
 // component configuration file: a client name or description that earlier
 // rules allowed is kept as it is (dhcpd.conf declares such a host as
 // "reserved-<id>"); every other check applies.
 TAVREL_EXPORT int dhcpCompAddStoredReservedAddress(const std::string& id, s_reservedAddr* rec);
-TAVREL_EXPORT void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id,
-                                              int slot);
+TAVREL_EXPORT void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, int slot);
 TAVREL_EXPORT int getReservedAddressCompConfig(const std::string& id, s_dhcpCompConfig** cfg);
-TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth,
-                                       s_reservedAddr* rec);
+TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_reservedAddr* rec);
 
 // Deleting a provider object runs its virtual destructor, which frees its
 // slot and pool entry and commits. Defined beside the code that creates the

@@ -81,8 +81,7 @@ static bool flagFileEventRead(void) {
     ssize_t length = read(g_flagWatch, events, sizeof(events));
     if (length <= 0) break;
     for (ssize_t offset = 0; offset < length;) {
-      const struct inotify_event* event =
-          reinterpret_cast<const struct inotify_event*>(events + offset);
+      const struct inotify_event* event = reinterpret_cast<const struct inotify_event*>(events + offset);
       if (event->len > 0 && strcmp(event->name, kFlagFileName) == 0) flagged = true;
       offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
     }
@@ -98,8 +97,8 @@ void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
   if (g_flagWatch >= 0) fds[count++] = {g_flagWatch, POLLIN, 0};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || g_dhcpStopService) return;
     if (count == 0) {
       usleep(static_cast<useconds_t>(left.count()) * 1000);

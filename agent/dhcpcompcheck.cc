@@ -31,8 +31,7 @@ int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said) {
   if (rc != 0) {
     std::string why = std::string("cannot write ") + DHCPD_CONF_CHECK_FILE + ": " + strerror(rc);
     if (said != nullptr) *said = why;
-    syslog(LOG_ERR, "New DHCP server configuration not checked (%s); nothing applied.",
-           why.c_str());
+    syslog(LOG_ERR, "New DHCP server configuration not checked (%s); nothing applied.", why.c_str());
     return DHCP_RC_CONFIG_REFUSED;
   }
   // -t: parse the file and exit. Without -q, so that the reasons are printed.
@@ -44,8 +43,7 @@ int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said) {
   if (words.empty())
     words = status == -1 ? "dhcpd could not be run"
                          : "dhcpd exited with status " + std::to_string(WEXITSTATUS(status));
-  syslog(LOG_ERR, "DHCP server refused the new configuration; the running one stays: %s",
-         words.c_str());
+  syslog(LOG_ERR, "DHCP server refused the new configuration; the running one stays: %s", words.c_str());
   if (said != nullptr) *said = words;
   return DHCP_RC_CONFIG_REFUSED;
 }

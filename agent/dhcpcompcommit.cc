@@ -80,8 +80,7 @@ void warnAboutForeignServer() {
 void restorePrevious(bool haveConf, const std::string& previousConf, bool haveComponent,
                      const std::string& previousComponent) {
   if (haveComponent &&
-      dhcpUtilReplaceFile(g_strT20ConfigFilename, previousComponent.data(),
-                          previousComponent.size()) == 0)
+      dhcpUtilReplaceFile(g_strT20ConfigFilename, previousComponent.data(), previousComponent.size()) == 0)
     dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
   if (haveConf) dhcpUtilReplaceFile(DHCPD_CONF_FILE, previousConf.data(), previousConf.size());
   dhcpCompKillDhcpDaemon();
@@ -104,10 +103,8 @@ void dhcpCompResumeCommits(void) {
 }
 
 void dhcpCompFillEmptyCallServers(void) {
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s1Address);
-  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty,
-                              &CustomerLANDhcpCompConfig.s2Address);
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s1AddressEmpty, &CustomerLANDhcpCompConfig.s1Address);
+  copyPublishedAddressIfEmpty(CustomerLANDhcpCompConfig.s2AddressEmpty, &CustomerLANDhcpCompConfig.s2Address);
 }
 
 int dhcpCompCommitConfigurationChanges(void) {
@@ -154,13 +151,12 @@ int dhcpCompCommitConfigurationChanges(void) {
   dhcpCompKillDhcpDaemon();
   int rc = dhcpUtilReplaceFile(DHCPD_CONF_FILE, conf.data(), conf.size());
   if (rc != 0)
-    syslog(LOG_ERR, "Cannot write %s (%s); the previous file stays.", DHCPD_CONF_FILE,
-           strerror(rc));
+    syslog(LOG_ERR, "Cannot write %s (%s); the previous file stays.", DHCPD_CONF_FILE, strerror(rc));
   else if (dhcpCompStartDhcpDeamon() == 0)
     return 0;
-  dhcpCompSetCommitFailureText(
-      rc != 0 ? std::string("cannot write ") + DHCPD_CONF_FILE + ": " + strerror(rc)
-              : "the DHCP server did not start: " + dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
+  dhcpCompSetCommitFailureText(rc != 0 ? std::string("cannot write ") + DHCPD_CONF_FILE + ": " + strerror(rc)
+                                       : "the DHCP server did not start: " +
+                                             dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
   restorePrevious(haveConf, previousConf, haveComponent, previousComponent);
   return DHCP_RC_SERVER_START_FAILED;
 }

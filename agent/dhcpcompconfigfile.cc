@@ -137,8 +137,7 @@ void readReservations(const char* value) {
     dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
     int id = dhcpCompGetFreeReservedAddressInstanceID();
     if (id < 0) return;
-    if (dhcpUtilIsValidClientName(rec.clientName) &&
-        dhcpUtilIsValidDescription(rec.clientDescription)) {
+    if (dhcpUtilIsValidClientName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
       dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
     } else if (dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK) {
       syslog(LOG_WARNING,
@@ -166,8 +165,7 @@ bool addOamLanRange() {
       offset = -1;
   }
   if (offset == 0) {
-    syslog(LOG_ERR,
-           "{%d} {LAN %s IP Network does not allow enough room for a default IP Address Range }",
+    syslog(LOG_ERR, "{%d} {LAN %s IP Network does not allow enough room for a default IP Address Range }",
            DHCP_MSG_NO_ROOM_FOR_RANGE, eth.interfaceName);
     return false;
   }
@@ -182,9 +180,8 @@ bool addOamLanRange() {
 }
 
 // "s1Address = " .. "s1RetryCount = " (or s2). False when a key is missing.
-bool readCallServer(const char** cursor, const char* prefix, s_ipAddr* address,
-                    uint8_t* addressEmpty, uint32_t* port, uint32_t* otherPort, uint8_t* action,
-                    uint8_t* retryCount) {
+bool readCallServer(const char** cursor, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty,
+                    uint32_t* port, uint32_t* otherPort, uint8_t* action, uint8_t* retryCount) {
   std::string key = std::string(prefix) + "Address = ";
   const char* value = findValue(cursor, key.c_str());
   if (value == nullptr) return false;
@@ -327,8 +324,8 @@ void appendOptionalAddress(char** out, const char* key, uint8_t empty, const s_i
     appendLine(out, "%s = %s\n", key, a.ipString);
 }
 
-void appendCallServer(char** out, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty,
-                      uint32_t port, uint32_t otherPort, uint8_t action, uint8_t retryCount) {
+void appendCallServer(char** out, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty, uint32_t port,
+                      uint32_t otherPort, uint8_t action, uint8_t retryCount) {
   if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
   if (*addressEmpty)
     appendLine(out, "%sAddress = \n", prefix);

@@ -11,16 +11,16 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <poll.h>
-#include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <syslog.h>
@@ -68,8 +68,7 @@ const size_t kStartOutputLogMax = 1000;
 
 void sleepMs(int ms) {
   struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 // The program a PID file belongs to: its name up to the first "." or "-".
@@ -123,7 +122,9 @@ bool processIsProgram(pid_t pid, const std::string& program) {
 
 // The process descriptor calls, by system call number (glibc's header does
 // not declare them for C++).
-int pidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+int pidfdOpen(pid_t pid) {
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
 
 bool pidfdSignal(int pidfd, int signal) {
   return syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) == 0;
@@ -167,8 +168,7 @@ void stopProcess(pid_t pid, const std::string& program) {
   if (pid == getpid()) return;
   int pidfd = pidfdOpen(pid);
   if (pidfd < 0) return;
-  if (processIsProgram(pid, program) && processIsOurs(pid) &&
-      pidfdSignal(pidfd, SIGTERM) &&
+  if (processIsProgram(pid, program) && processIsOurs(pid) && pidfdSignal(pidfd, SIGTERM) &&
       !waitForEnd(pid, pidfd, DHCP_STOP_TERM_WAIT_MS)) {
     syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
            static_cast<int>(pid));
@@ -258,15 +258,15 @@ int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile,
-                                   O_WRONLY | O_CREAT | O_TRUNC, kOutputFileMode);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile, O_WRONLY | O_CREAT | O_TRUNC,
+                                   kOutputFileMode);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   // The daemon outlives this start: it must hold none of the agent's files
   // or sockets (the provider agent's listening port above all).
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr,
-                       const_cast<char* const*>(argv.data()), environ);
+  int rc =
+      posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     syslog(LOG_ERR, "Cannot run %s: %s", kDhcpdProgramPath, strerror(rc));
@@ -296,7 +296,9 @@ std::string dhcpCompDhcpdOutput(const char* outputFile) {
   return first == std::string::npos ? std::string() : said.substr(first, last - first + 1);
 }
 
-pid_t dhcpCompRunningDhcpd() { return runningDhcpd(); }
+pid_t dhcpCompRunningDhcpd() {
+  return runningDhcpd();
+}
 
 int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput) {
   if (argv == nullptr || argv[0] == nullptr) return -1;
@@ -430,6 +432,6 @@ int dhcpCompStartDhclient(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   // Never two clients on the interface.
   dhcpCompKillDhclient();
-  return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile,
-                            kDhclientScript, DHCLIENT_PID_FILE, DHCP_CUSTOMER_LAN_IFNAME);
+  return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile, kDhclientScript,
+                            DHCLIENT_PID_FILE, DHCP_CUSTOMER_LAN_IFNAME);
 }

@@ -48,9 +48,9 @@ TAVREL_EXPORT int dhcpCompRefreshPublishedIPAddress(void);
 // Registry callback: raises the IP-change flag file when the published
 // address text changed. The first five arguments are not used.
 TAVREL_EXPORT void PublishedIpChangeNotificationHandler(unsigned long, unsigned char, unsigned char,
-                                                        unsigned long, void*,
-                                                        unsigned long oldLength, void* oldValue,
-                                                        unsigned long newLength, void* newValue);
+                                                        unsigned long, void*, unsigned long oldLength,
+                                                        void* oldValue, unsigned long newLength,
+                                                        void* newValue);
 
 // Hands the ranges of a LAN their gateway: the system's default gateway when
 // it lies in the LAN, else the LAN's own address.
@@ -125,18 +125,16 @@ TAVREL_EXPORT int dhcpCompCommitConfigurationChanges(void);
 TAVREL_EXPORT int dhcpCompCreateDhcpdConfigFile(void);
 
 // Room the subnet declaration of one LAN needs at *out, extra not counted.
-#define DHCPD_SUBNET_SECTION_MAX_SIZE                                                   \
-  (512 + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 16) + 256 +                   \
-   DHCP_MAX_RESERVED_ADDRS * (2 * DHCP_CLIENT_NAME_SIZE + DHCP_MAC_ADDR_SIZE +          \
-                              DHCP_IP_STRING_SIZE + 80) +                                 \
+#define DHCPD_SUBNET_SECTION_MAX_SIZE                                                                      \
+  (512 + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 16) + 256 +                                     \
+   DHCP_MAX_RESERVED_ADDRS * (2 * DHCP_CLIENT_NAME_SIZE + DHCP_MAC_ADDR_SIZE + DHCP_IP_STRING_SIZE + 80) + \
    1024)
 
 // Appends the subnet declaration of one LAN at *out, which must have room
 // for DHCPD_SUBNET_SECTION_MAX_SIZE bytes plus the length of extra; extra
 // (may be null) goes just before the closing brace. Advances *out and
 // returns the new end. A LAN without a valid address and mask gets nothing.
-TAVREL_EXPORT char* dhcpCompFormatSubnetSectionForDhcpdConfFile(char** out, char* extra,
-                                                                s_ethIpConfig* eth,
+TAVREL_EXPORT char* dhcpCompFormatSubnetSectionForDhcpdConfFile(char** out, char* extra, s_ethIpConfig* eth,
                                                                 s_dhcpCompConfig* cfg);
 
 TAVREL_EXTERN_C_END

@@ -154,8 +154,8 @@ std::string DhcpdConfText::hostName(const s_reservedAddr& rec, int slot) {
   // Every commit generates the file: each name is reported once.
   static std::set<std::string> reported;
   if (reported.insert(std::to_string(slot) + " " + rec.clientName).second)
-    syslog(LOG_WARNING, "Reserved address %d: client name not usable in %s, declared as host %s.",
-           slot, DHCPD_CONF_FILE, name.c_str());
+    syslog(LOG_WARNING, "Reserved address %d: client name not usable in %s, declared as host %s.", slot,
+           DHCPD_CONF_FILE, name.c_str());
   return name;
 }
 
@@ -167,8 +167,7 @@ void DhcpdConfText::appendPool(const s_dhcpCompConfig& cfg, bool phonesOnly, uin
     if (range.startAddr.ipLong == 0) continue;
     if (!inNetwork(range.startAddr.ipLong, network, netmask) ||
         !inNetwork(range.endAddr.ipLong, network, netmask)) {
-      syslog(LOG_WARNING, "Address range %d is outside the network of %s; not served.", i,
-             cfg.interfaceName);
+      syslog(LOG_WARNING, "Address range %d is outside the network of %s; not served.", i, cfg.interfaceName);
       continue;
     }
     appendf(&ranges, "\t\trange %s %s;\n", addrText(range.startAddr).c_str(),
@@ -214,8 +213,7 @@ void DhcpdConfText::appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConf
     if (isDomainNameText(domain.c_str()))
       appendf(&text, "\toption domain-name \"%s\";\n", domain.c_str());
     else
-      syslog(LOG_WARNING, "Domain name of %s is not a valid domain name; not served.",
-             cfg.interfaceName);
+      syslog(LOG_WARNING, "Domain name of %s is not a valid domain name; not served.", cfg.interfaceName);
   }
   if (cfg.winsServer.ipLong != 0)
     appendf(&text, "\toption netbios-name-servers %s;\n", addrText(cfg.winsServer).c_str());
@@ -224,19 +222,17 @@ void DhcpdConfText::appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConf
   appendf(&text, "\tmax-lease-time %u;\n", cfg.leaseTime);
 }
 
-void DhcpdConfText::appendSubnet(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg,
-                                 const char* extra) {
+void DhcpdConfText::appendSubnet(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg, const char* extra) {
   uint32_t netmask = eth.netmask.ipLong;
-  if (!corvaneIsValidInterfaceName(eth.interfaceName) || eth.ipAddress.ipLong == 0 ||
-      netmask == 0) {
-    syslog(LOG_WARNING, "LAN %.*s has no address; no DHCP service on it.",
-           DHCP_INTERFACE_NAME_SIZE - 1, eth.interfaceName);
+  if (!corvaneIsValidInterfaceName(eth.interfaceName) || eth.ipAddress.ipLong == 0 || netmask == 0) {
+    syslog(LOG_WARNING, "LAN %.*s has no address; no DHCP service on it.", DHCP_INTERFACE_NAME_SIZE - 1,
+           eth.interfaceName);
     return;
   }
   s_ipAddr network = {};
   network.ipLong = eth.ipAddress.ipLong & netmask;
-  appendf(&text, "\n# %s\nsubnet %s netmask %s {\n\n", eth.interfaceName,
-          addrText(network).c_str(), addrText(eth.netmask).c_str());
+  appendf(&text, "\n# %s\nsubnet %s netmask %s {\n\n", eth.interfaceName, addrText(network).c_str(),
+          addrText(eth.netmask).c_str());
   if (cfg.numAddrRanges != 0) appendPool(cfg, poolIsPhonesOnly(eth, cfg), network.ipLong, netmask);
   text += "\toption ip-forwarding off;\n";
   if (cfg.numReservedAddrs != 0) appendHosts(cfg);
@@ -281,27 +277,24 @@ std::string appendTelephoneClasses(std::string* text, s_dhcpCompConfig* lan, boo
     vlanLine = vlanOptionLine(*lan);
   }
   for (const TelephoneFamily* family : kTelephoneFamilies) {
-    appendf(text,
-            "class \"%s\" {\n\tmatch if substring(option vendor-class-identifier, 0, %d) = \"%s\";\n",
+    appendf(text, "class \"%s\" {\n\tmatch if substring(option vendor-class-identifier, 0, %d) = \"%s\";\n",
             family->className, family->matchLength, family->vendor);
     *text += vlanLine;
     if (withOptions && family == &kWlanSet) {
       if (lan->spectraSVPAddress.ipLong != 0)
         appendf(text, "\toption option-151 %s;\n", addrText(lan->spectraSVPAddress).c_str());
       if (lan->spectraTFTPAddress.ipLong != 0)
-        appendf(text, "\toption tftp-server-name \"%s\";\n",
-                addrText(lan->spectraTFTPAddress).c_str());
+        appendf(text, "\toption tftp-server-name \"%s\";\n", addrText(lan->spectraTFTPAddress).c_str());
     }
     *text += "}\n\n";
   }
   if (!withOptions) return "";
   std::string option128;
-  appendf(&option128, "\toption option-128 \"%s,%s:%u,%d,%d;%s:%u,%d,%d.\";\n", kEtherSet.vendor,
-          addrText(lan->s1Address).c_str(),
-          lan->s1PortNumber != 0 ? lan->s1PortNumber : lan->s1OtherPortNumber, lan->s1Action,
-          lan->s1RetryCount, addrText(lan->s2Address).c_str(),
-          lan->s2PortNumber != 0 ? lan->s2PortNumber : lan->s2OtherPortNumber, lan->s2Action,
-          lan->s2RetryCount);
+  appendf(
+      &option128, "\toption option-128 \"%s,%s:%u,%d,%d;%s:%u,%d,%d.\";\n", kEtherSet.vendor,
+      addrText(lan->s1Address).c_str(), lan->s1PortNumber != 0 ? lan->s1PortNumber : lan->s1OtherPortNumber,
+      lan->s1Action, lan->s1RetryCount, addrText(lan->s2Address).c_str(),
+      lan->s2PortNumber != 0 ? lan->s2PortNumber : lan->s2OtherPortNumber, lan->s2Action, lan->s2RetryCount);
   return option128;
 }
 
@@ -313,15 +306,13 @@ bool anyPoolIsPhonesOnly() {
   auto phonesOnly = [](const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg) {
     return cfg.numAddrRanges != 0 && poolIsPhonesOnly(eth, cfg);
   };
-  if (hasAddresses(CustomerLANDhcpCompConfig) &&
-      phonesOnly(CustomerLANIpConfig, CustomerLANDhcpCompConfig))
+  if (hasAddresses(CustomerLANDhcpCompConfig) && phonesOnly(CustomerLANIpConfig, CustomerLANDhcpCompConfig))
     return true;
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
     if (hasAddresses(VLANDhcpCompConfig[i]) && phonesOnly(VLANIpConfig[i], VLANDhcpCompConfig[i]))
       return true;
   }
-  return OAMLANDhcpCompConfig.dhcpStatus != kStatusOff &&
-         phonesOnly(OAMLANIpConfig, OAMLANDhcpCompConfig);
+  return OAMLANDhcpCompConfig.dhcpStatus != kStatusOff && phonesOnly(OAMLANIpConfig, OAMLANDhcpCompConfig);
 }
 
 }  // namespace

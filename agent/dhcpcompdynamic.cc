@@ -129,8 +129,7 @@ void applyLeaseOrDefaultAddress() {
     dhcpCompProcessVendorInfoForCustomerLAN();
     return;
   }
-  syslog(LOG_NOTICE, "{%d} {TavrelAgent Assigned Default address to Customer LAN}",
-         DHCP_MSG_DEFAULT_ADDRESS);
+  syslog(LOG_NOTICE, "{%d} {TavrelAgent Assigned Default address to Customer LAN}", DHCP_MSG_DEFAULT_ADDRESS);
   ip.externalDhcpServer = 0;
   setAddress(&ip.ipAddress, kDefaultAddress, ipTypeAddress);
   setAddress(&ip.netmask, kDefaultNetmask, ipTypeNetmask);
@@ -167,8 +166,7 @@ void mergeLeaseSettings() {
     if (ip.leaseDnsServer1.ipLong != 0) cfg.dnsServer1 = ip.leaseDnsServer1;
     if (ip.leaseDnsServer2.ipLong != 0) cfg.dnsServer2 = ip.leaseDnsServer2;
   }
-  if (cfg.winsServerEmpty && ip.leaseNetbiosServer.ipLong != 0)
-    cfg.winsServer = ip.leaseNetbiosServer;
+  if (cfg.winsServerEmpty && ip.leaseNetbiosServer.ipLong != 0) cfg.winsServer = ip.leaseNetbiosServer;
   if (cfg.domainNameEmpty && ip.leaseDomainName[0] != '\0')
     memcpy(cfg.domainName, ip.leaseDomainName, sizeof(cfg.domainName));
 }
@@ -187,8 +185,7 @@ void updateHostsAndPublishedAddress() {
   char oldPublished[kPublishedTextSize] = "";
   bool republished = false;
   char key[kIfKeySize] = "";
-  if (NetkeelGetIfKeyOfPublishedIP(key) == 0 &&
-      strncmp(key, kCustomerLanKey, kIfKeyCompareLength) == 0) {
+  if (NetkeelGetIfKeyOfPublishedIP(key) == 0 && strncmp(key, kCustomerLanKey, kIfKeyCompareLength) == 0) {
     readPublishedAddress(oldPublished);
     NetkeelSanitizePublishedIP();
     republished = true;
@@ -210,8 +207,7 @@ void updateHostsAndPublishedAddress() {
 void announceAddressChange() {
   int rc = EmsConnectionOpen(0, EmsIPChangePacketHandler);
   if (rc != 0) {
-    syslog(LOG_INFO, "dhcpCompCheckCustLANDynamicIPStatus:Could not open connection to EMS rc=%d",
-           rc);
+    syslog(LOG_INFO, "dhcpCompCheckCustLANDynamicIPStatus:Could not open connection to EMS rc=%d", rc);
     return;
   }
   EmsIpAddressChange(1, 1, 2);

@@ -93,8 +93,8 @@ std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
   dhcp[10] = kBroadcastFlag >> 8;
   memcpy(&dhcp[28], mac, 6);
   dhcp.insert(dhcp.end(), kCookie, kCookie + 4);
-  const uint8_t options[] = {kOptionMessageType, 1, kDiscover, kOptionParameters, 3, 1, 3,
-                             kOptionServerId, kOptionEnd};
+  const uint8_t options[] = {kOptionMessageType, 1,         kDiscover, kOptionParameters, 3, 1, 3,
+                             kOptionServerId,    kOptionEnd};
   dhcp.insert(dhcp.end(), options, options + sizeof(options));
   dhcp.resize(300, kOptionPad);  // the minimum many servers expect
 
@@ -121,8 +121,7 @@ std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
   return packet;
 }
 
-uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6],
-                                uint32_t xid) {
+uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6], uint32_t xid) {
   if (length < sizeof(struct iphdr)) return 0;
   struct iphdr ip;
   memcpy(&ip, packet, sizeof(ip));
@@ -186,13 +185,12 @@ bool sendDiscover(int fd, const std::string& interfaceName, const std::vector<ui
   to.sll_ifindex = static_cast<int>(if_nametoindex(interfaceName.c_str()));
   to.sll_halen = ETH_ALEN;
   memset(to.sll_addr, 0xff, ETH_ALEN);
-  return sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<struct sockaddr*>(&to),
-                sizeof(to)) == static_cast<ssize_t>(packet.size());
+  return sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<struct sockaddr*>(&to), sizeof(to)) ==
+         static_cast<ssize_t>(packet.size());
 }
 
 void formatMac(const uint8_t* mac, char* out, size_t size) {
-  snprintf(out, size, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
-           mac[5]);
+  snprintf(out, size, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
 }
 
 // Current time as a CIM date-time text (UTC).
@@ -232,8 +230,7 @@ std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void) {
   return targets;
 }
 
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets,
-                                                   int waitMs) {
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs) {
   std::random_device entropy;
   uint32_t xid = entropy();
   // Locally administered, unicast: 02:xx:xx:xx:xx:xx.
@@ -248,8 +245,7 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
   for (const DhcpProbeTarget& t : targets) {
     int fd = openProbeSocket(t.interfaceName);
     if (fd < 0) {
-      syslog(LOG_ERR, "Cannot probe %s for DHCP servers: %s", t.interfaceName.c_str(),
-             strerror(errno));
+      syslog(LOG_ERR, "Cannot probe %s for DHCP servers: %s", t.interfaceName.c_str(), strerror(errno));
       continue;
     }
     if (!sendDiscover(fd, t.interfaceName, packet)) {
@@ -262,8 +258,8 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
   std::vector<DhcpOffer> offers;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (!fds.empty()) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     int ready = poll(fds.data(), fds.size(), static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR) break;
@@ -273,8 +269,8 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
       struct sockaddr_ll from;
       socklen_t fromLength = sizeof(from);
       ssize_t got;
-      while ((got = recvfrom(fds[i].fd, buffer, sizeof(buffer), 0,
-                             reinterpret_cast<struct sockaddr*>(&from), &fromLength)) > 0) {
+      while ((got = recvfrom(fds[i].fd, buffer, sizeof(buffer), 0, reinterpret_cast<struct sockaddr*>(&from),
+                             &fromLength)) > 0) {
         uint32_t server = dhcpCompOfferingServer(buffer, static_cast<size_t>(got), mac, xid);
         fromLength = sizeof(from);
         if (server == 0) continue;
@@ -351,8 +347,7 @@ namespace {
 
 DhcpCompWorker s_prober;
 
-void probePeriodically(DhcpCompWorker& worker, unsigned intervalSeconds,
-                       const DhcpCompLocked& locked) {
+void probePeriodically(DhcpCompWorker& worker, unsigned intervalSeconds, const DhcpCompLocked& locked) {
   using Clock = std::chrono::steady_clock;
   for (;;) {
     std::vector<DhcpProbeTarget> targets;
@@ -378,6 +373,10 @@ int dhcpCompStartForeignServerProbes(unsigned intervalSeconds, DhcpCompLocked lo
   });
 }
 
-void dhcpCompRequestForeignServerProbe(void) { s_prober.wake(); }
+void dhcpCompRequestForeignServerProbe(void) {
+  s_prober.wake();
+}
 
-void dhcpCompStopForeignServerProbes(void) { s_prober.stop(); }
+void dhcpCompStopForeignServerProbes(void) {
+  s_prober.stop();
+}

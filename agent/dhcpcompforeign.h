@@ -33,16 +33,14 @@ std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid);
 // The server identifier (else the sender's address) of an IPv4/UDP datagram
 // holding a DHCPOFFER to mac for transaction xid; 0 for anything else,
 // malformed or cut-off datagrams included.
-uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6],
-                                uint32_t xid);
+uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6], uint32_t xid);
 
 // The interfaces to probe, from the records (take the agent's lock).
 std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void);
 // Broadcasts one DHCPDISCOVER on each target and collects for waitMs the
 // offers of servers that are not ignored. Takes no lock and sends no
 // DHCPREQUEST.
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets,
-                                                   int waitMs);
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs);
 // Records a probe's offers: a new server raises alarm 60012, one that missed
 // three probes of its interface is dropped with alarm 60013 (take the lock).
 void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,

@@ -74,8 +74,7 @@ void setCheckedAddress(s_ipAddr* a, const std::string& text, e_ipType type) {
 
 // The text after marker up to the first of stops (or the line end), or null
 // when the marker is absent.
-const char* valueAfter(const char* text, const char* marker, const char* stops,
-                       const char** end) {
+const char* valueAfter(const char* text, const char* marker, const char* stops, const char** end) {
   const char* hit = strstr(text, marker);
   if (hit == nullptr) return nullptr;
   const char* value = hit + strlen(marker);
@@ -90,8 +89,7 @@ void readIfconfigOutput(s_ethIpConfig* e, const char* text, bool takeAddress) {
   const char* value = valueAfter(text, "HWaddr ", "", &end);
   if (value == nullptr) value = valueAfter(text, "ether ", " ", &end);
   if (value != nullptr) {
-    dhcpUtilCopyText(e->macAddress, sizeof(e->macAddress), value,
-                     static_cast<size_t>(end - value));
+    dhcpUtilCopyText(e->macAddress, sizeof(e->macAddress), value, static_cast<size_t>(end - value));
     for (char* c = e->macAddress; *c != '\0'; ++c) *c = static_cast<char>(toupper(*c));
   }
   if (!takeAddress) return;
@@ -221,8 +219,8 @@ int dhcpCompGetDhclientLeaseInfo(s_ethIpConfig* e) {
   if (!corvaneParseDhclientLeaseFile(
           e->interfaceName, e->leaseFixedAddress.ipString, e->leaseSubnetMask.ipString,
           e->leaseRouter.ipString, e->leaseDnsServer1.ipString, e->leaseDnsServer2.ipString,
-          e->leaseNetbiosServer.ipString, &e->leaseNetbiosNodeType, e->leaseDomainName,
-          e->leaseRenewTime, e->leaseServerIdentifier.ipString, ipSetText, dhcpText))
+          e->leaseNetbiosServer.ipString, &e->leaseNetbiosNodeType, e->leaseDomainName, e->leaseRenewTime,
+          e->leaseServerIdentifier.ipString, ipSetText, dhcpText))
     return 0;
 
   // Lease values come from the network: only checked values stay.
@@ -301,8 +299,7 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
     if (range[i] == '.') (dash == std::string::npos || i < dash ? before : after)++;
   // The last character is the closing ".", not part of the end address.
   after -= 1;
-  if (dash == std::string::npos || before >= 4 || before != after || e->ipAddress.ipLong == 0)
-    return;
+  if (dash == std::string::npos || before >= 4 || before != after || e->ipAddress.ipLong == 0) return;
 
   std::string prefix = leadingOctets(e->ipAddress.ipString, 3 - before);
   std::string start = prefix + range.substr(0, dash);
@@ -319,8 +316,7 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
               (own < first || own > last);
   if (!keep) {
     if (first != 0 && last != 0)
-      syslog(LOG_ERR,
-             "Range %s-%s of the router's DHCP vendor text does not fit %s/%s of %s; not served.",
+      syslog(LOG_ERR, "Range %s-%s of the router's DHCP vendor text does not fit %s/%s of %s; not served.",
              e->vendorRangeStart.ipString, e->vendorRangeEnd.ipString, e->network.ipString,
              e->netmask.ipString, e->interfaceName);
     dhcpUtilClearIPAddr(&e->vendorRangeStart);
@@ -331,8 +327,7 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
 int getNumberOfVlans(int* list, int max) {
   int count = 0;
   VexPdrKeyIterator iterator = nullptr;
-  if (list == nullptr || NetkeelBeginIterationForMedia(&iterator, NETKEEL_IF_TYPE_VLAN) != 0)
-    return 0;
+  if (list == nullptr || NetkeelBeginIterationForMedia(&iterator, NETKEEL_IF_TYPE_VLAN) != 0) return 0;
   char key[kRegistryKeySize];
   while (NetkeelGetNextKey(iterator, key) == 0) {
     uint16_t id = 0;

@@ -69,7 +69,8 @@ void rebuildRecords() {
 
   if (dhcpCompReadDhcpCompConfigFile() == 0) {
     int reason = errno;
-    syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s; the last good "
+    syslog(LOG_ERR,
+           "{%d} {Cannot open TavrelAgent config file: %s.} (%s; the last good "
            "configuration is kept)",
            DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, strerror(reason));
     dhcpCompParseDhcpCompConfigText(&saved[0]);

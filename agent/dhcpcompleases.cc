@@ -64,9 +64,13 @@ LeaseFileStamp stampOf(const struct stat& st) {
 
 // g_dhcpdLeaseFileTime holds the stamp in words ("size mtime") and is empty
 // while no stamp is held, as after the records' initialisation.
-bool haveStamp() { return g_dhcpdLeaseFileTime[0] != '\0'; }
+bool haveStamp() {
+  return g_dhcpdLeaseFileTime[0] != '\0';
+}
 
-void forgetStamp() { g_dhcpdLeaseFileTime[0] = '\0'; }
+void forgetStamp() {
+  g_dhcpdLeaseFileTime[0] = '\0';
+}
 
 void keepStamp(const LeaseFileStamp& stamp) {
   s_stamp = stamp;
@@ -86,8 +90,7 @@ CopyResult copyInKernel(int from, int to) {
     if (got < 0 && errno == EINTR) continue;
     if (got == 0) return kCopied;
     if (got < 0) {
-      bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                         errno == EOPNOTSUPP;
+      bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
       return total == 0 && unsupported ? kCopyUnsupported : kCopyFailed;
     }
     total += got;
@@ -290,8 +293,7 @@ class ParseSink {
     // Most lines of a record are of no interest: their first letter says so.
     switch (length > 0 ? *p : '\0') {
       case 's':
-        if (startsWith(p, length, "starts "))
-          m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
+        if (startsWith(p, length, "starts ")) m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
         break;
       case 'e':
         if (startsWith(p, length, "ends ")) m_haveEnds = leaseTime(p + 5, lineEnd, lease.ends);
@@ -314,9 +316,7 @@ class ParseSink {
 
   void finish(const LeaseLine&) {}
 
-  bool complete() const {
-    return m_haveAddress && m_haveStarts && m_haveEnds && m_haveState && m_haveMac;
-  }
+  bool complete() const { return m_haveAddress && m_haveStarts && m_haveEnds && m_haveState && m_haveMac; }
 
   s_leaseInfo lease;
 
@@ -332,8 +332,7 @@ class ParseSink {
     const char* quote = static_cast<const char*>(memchr(value, '"', lineEnd - value));
     const char* stop = quote != nullptr ? quote : lineEnd;
     while (stop > value && stop[-1] == '\n') --stop;
-    dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value,
-                     static_cast<size_t>(stop - value));
+    dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value, static_cast<size_t>(stop - value));
   }
 
   // dhcpd writes canonical dotted quads; inet_pton takes nothing else.
@@ -419,8 +418,8 @@ class LeaseListBuilder {
         node->customerLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends,
                                              v.clientHostname, v.clientHostname);
       if (node->oamLanLease != nullptr)
-        node->oamLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends,
-                                        v.clientHostname, v.clientHostname);
+        node->oamLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends, v.clientHostname,
+                                        v.clientHostname);
     }
   }
 
@@ -459,8 +458,7 @@ class LeaseListBuilder {
     if (oam)
       node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(m_oamCount++));
     else
-      node->customerLanLease =
-          new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(m_customerCount++));
+      node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(m_customerCount++));
   }
 
   std::unordered_map<uint32_t, Entry> m_index;
@@ -525,8 +523,8 @@ void dhcpCompBuildLeaseLists(const char* text, size_t size) {
     if (record.complete()) builder.add(record.lease);
   builder.finish();
   if (builder.full())
-    syslog(LOG_WARNING, "Server lease file %s: only the first %zu addresses are listed.",
-           DHCPD_LEASE_FILE, builder.listed());
+    syslog(LOG_WARNING, "Server lease file %s: only the first %zu addresses are listed.", DHCPD_LEASE_FILE,
+           builder.listed());
 }
 
 void dhcpCompGetDhcpdServerLeaseInfo(void) {
@@ -553,7 +551,9 @@ void dhcpCompRefreshLeaseInfo(void) {
   if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
 }
 
-void dhcpCompDeleteLeaseInfoInstances(void) { forEachLeaseList(dhcpCompDeallocConfigLeaseInfo); }
+void dhcpCompDeleteLeaseInfoInstances(void) {
+  forEachLeaseList(dhcpCompDeallocConfigLeaseInfo);
+}
 
 void dhcpCompDisownLeaseObject(const void* object) {
   if (object == nullptr) return;
@@ -561,8 +561,7 @@ void dhcpCompDisownLeaseObject(const void* object) {
     for (s_leaseInfo* node = cfg->leaseInfoList; node != nullptr; node = node->next) {
       if (static_cast<const TavrelLeaseInfo*>(node->customerLanLease) == object)
         node->customerLanLease = nullptr;
-      if (static_cast<const TavrelLeaseInfo*>(node->oamLanLease) == object)
-        node->oamLanLease = nullptr;
+      if (static_cast<const TavrelLeaseInfo*>(node->oamLanLease) == object) node->oamLanLease = nullptr;
     }
   });
 }

@@ -30,8 +30,7 @@ bool leaseFileEvent() {
     ssize_t length = read(s_watch, events, sizeof(events));
     if (length <= 0) break;
     for (ssize_t offset = 0; offset < length;) {
-      const struct inotify_event* event =
-          reinterpret_cast<const struct inotify_event*>(events + offset);
+      const struct inotify_event* event = reinterpret_cast<const struct inotify_event*>(events + offset);
       if (event->len > 0 && strcmp(event->name, DHCPD_LEASE_FILE_NAME) == 0) touched = true;
       offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
     }

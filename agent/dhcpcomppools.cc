@@ -38,9 +38,8 @@ void finish(s_poolStatistics* p) {
   uint32_t taken = p->activeLeases + p->reservations;
   if (taken > p->totalAddresses) taken = p->totalAddresses;
   p->freeAddresses = p->totalAddresses - taken;
-  p->percentUsed = p->totalAddresses == 0
-                       ? 0
-                       : static_cast<uint32_t>(uint64_t{taken} * 100 / p->totalAddresses);
+  p->percentUsed =
+      p->totalAddresses == 0 ? 0 : static_cast<uint32_t>(uint64_t{taken} * 100 / p->totalAddresses);
 }
 
 void setAddress(s_ipAddr* a, uint32_t value) {
@@ -113,9 +112,8 @@ std::map<std::string, std::string> s_raisedPools;
 
 std::string describe(const s_poolStatistics& p) {
   char text[DHCP_ALARM_TEXT_SIZE];
-  snprintf(text, sizeof(text), "%s %s-%s: %u of %u addresses used", p.interfaceName,
-           p.startAddr.ipString, p.endAddr.ipString, p.totalAddresses - p.freeAddresses,
-           p.totalAddresses);
+  snprintf(text, sizeof(text), "%s %s-%s: %u of %u addresses used", p.interfaceName, p.startAddr.ipString,
+           p.endAddr.ipString, p.totalAddresses - p.freeAddresses, p.totalAddresses);
   return text;
 }
 
@@ -143,13 +141,11 @@ void dhcpCompCheckPoolAlarms(void) {
     bool raised = s_raisedPools.count(p.instanceID) != 0;
     int used = static_cast<int>(p.percentUsed);
     if (!raised && used >= g_poolAlarmRaisePercent) {
-      std::string text =
-          "DHCP pool nearly exhausted, " + describe(p) + " (" + std::to_string(used) + "%)";
+      std::string text = "DHCP pool nearly exhausted, " + describe(p) + " (" + std::to_string(used) + "%)";
       dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_EXHAUSTED, DHCP_ALARM_SEVERITY_MAJOR, text.c_str());
       raised = true;
     } else if (raised && used < g_poolAlarmClearPercent) {
-      std::string text =
-          "DHCP pool has room again, " + describe(p) + " (" + std::to_string(used) + "%)";
+      std::string text = "DHCP pool has room again, " + describe(p) + " (" + std::to_string(used) + "%)";
       dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, DHCP_ALARM_SEVERITY_CLEARED, text.c_str());
       raised = false;
     }

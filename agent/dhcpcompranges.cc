@@ -81,8 +81,7 @@ s_dhcpCompConfig* rangeObjectLan(int index) {
 }
 
 s_dhcpCompConfig* reservationObjectLan(int index) {
-  return lanHoldingSlot(
-      [index](const s_dhcpCompConfig& c) { return !c.reservedAddrs[index].isFree; });
+  return lanHoldingSlot([index](const s_dhcpCompConfig& c) { return !c.reservedAddrs[index].isFree; });
 }
 
 // Index of the pool entry whose object carries id, -1 when none does.
@@ -136,8 +135,7 @@ void restoreReservationObject(int index, const std::string& id) {
   if (object == nullptr) return;
   s_dhcpCompConfig* cfg = nullptr;
   getReservedAddressCompConfig(id, &cfg);
-  if (cfg != nullptr && !cfg->reservedAddrs[index].isFree)
-    showReservation(object, cfg->reservedAddrs[index]);
+  if (cfg != nullptr && !cfg->reservedAddrs[index].isFree) showReservation(object, cfg->reservedAddrs[index]);
 }
 
 // Checks a range against its LAN (steps after the LAN is known); 0 or the
@@ -148,10 +146,8 @@ int checkRangeInLan(const s_ipAddrRange* range, int index, const s_dhcpCompConfi
   uint32_t end = range->endAddr.ipLong;
   if (checkSubnet) {
     if (!inNetwork(eth, start) || !inNetwork(eth, end)) return DHCP_RC_NOT_IN_SUBNET;
-    if (range->gateway.ipLong != 0 && !inNetwork(eth, range->gateway.ipLong))
-      return DHCP_RC_NOT_IN_SUBNET;
-    if (start <= eth->ipAddress.ipLong && eth->ipAddress.ipLong <= end)
-      return DHCP_RC_OWN_ADDRESS_IN_RANGE;
+    if (range->gateway.ipLong != 0 && !inNetwork(eth, range->gateway.ipLong)) return DHCP_RC_NOT_IN_SUBNET;
+    if (start <= eth->ipAddress.ipLong && eth->ipAddress.ipLong <= end) return DHCP_RC_OWN_ADDRESS_IN_RANGE;
   }
   if (start > end) return DHCP_RC_START_ABOVE_END;
   if (cfg->numReservedAddrs > 0) {
@@ -161,8 +157,7 @@ int checkRangeInLan(const s_ipAddrRange* range, int index, const s_dhcpCompConfi
   }
   if (cfg->numAddrRanges > 0) {
     for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i)
-      if (i != index && !cfg->addrRanges[i].isFree &&
-          rangesOverlap(start, end, cfg->addrRanges[i]))
+      if (i != index && !cfg->addrRanges[i].isFree && rangesOverlap(start, end, cfg->addrRanges[i]))
         return DHCP_RC_RANGE_OVERLAP;
   }
   return DHCP_RC_OK;
@@ -184,8 +179,7 @@ bool clientNameTaken(const char* name, int index) {
   for (int other = 0; other < DHCP_MAX_RESERVED_ADDRS; ++other) {
     if (other == index || g_reservedAddrPool[other].isFree) continue;
     s_dhcpCompConfig* holder = reservationObjectLan(other);
-    if (holder != nullptr && strcmp(holder->reservedAddrs[other].clientName, name) == 0)
-      return true;
+    if (holder != nullptr && strcmp(holder->reservedAddrs[other].clientName, name) == 0) return true;
   }
   return false;
 }
@@ -232,32 +226,27 @@ void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_ipAddrRa
     findLan(cfg, eth, [](const s_ethIpConfig*) { return false; });
     return;
   }
-  findLan(cfg, eth, [start, end](const s_ethIpConfig* e) {
-    return inNetwork(e, start) && inNetwork(e, end);
-  });
+  findLan(cfg, eth,
+          [start, end](const s_ethIpConfig* e) { return inNetwork(e, start) && inNetwork(e, end); });
 }
 
 void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_reservedAddr* rec) {
   uint32_t address = rec != nullptr ? rec->ipAddr.ipLong : 0;
   bool known = rec != nullptr;
-  findLan(cfg, eth, [known, address](const s_ethIpConfig* e) {
-    return known && inNetwork(e, address);
-  });
+  findLan(cfg, eth, [known, address](const s_ethIpConfig* e) { return known && inNetwork(e, address); });
 }
 
 int getAddressRangeCompConfig(const std::string& id, s_dhcpCompConfig** cfg) {
   if (cfg != nullptr) *cfg = nullptr;
   int index = poolIndexOf(g_AddressRangePool, DHCP_MAX_ADDR_RANGES, id);
-  if (index >= 0 && cfg != nullptr)
-    *cfg = rangeObjectLan(index);
+  if (index >= 0 && cfg != nullptr) *cfg = rangeObjectLan(index);
   return index;
 }
 
 int getReservedAddressCompConfig(const std::string& id, s_dhcpCompConfig** cfg) {
   if (cfg != nullptr) *cfg = nullptr;
   int index = poolIndexOf(g_reservedAddrPool, DHCP_MAX_RESERVED_ADDRS, id);
-  if (index >= 0 && cfg != nullptr)
-    *cfg = reservationObjectLan(index);
+  if (index >= 0 && cfg != nullptr) *cfg = reservationObjectLan(index);
   return index;
 }
 
@@ -273,8 +262,7 @@ void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway) {
   }
 }
 
-int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* range,
-                                      bool checkSubnet) {
+int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* range, bool checkSubnet) {
   if (range == nullptr) return DHCP_RC_NO_LAN;
   int index = dhcpCompInstanceIdToIndex(id, DHCP_MAX_ADDR_RANGES);
   if (index < 0) return DHCP_RC_RANGE_ID;
@@ -321,8 +309,7 @@ int dhcpCompCheckAndAddIPAddressRange(const std::string& id, s_ipAddrRange* rang
     // A range that changed LAN leaves its old slot, or it would be served twice.
     if (formerLan != nullptr) dhcpCompRemoveIPAddressRange(formerLan, id, index);
   }
-  if (g_AddressRangePool[index].object != nullptr)
-    showRange(g_AddressRangePool[index].object, slot);
+  if (g_AddressRangePool[index].object != nullptr) showRange(g_AddressRangePool[index].object, slot);
   return DHCP_RC_OK;
 }
 
@@ -343,8 +330,7 @@ int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* r
   slot.endAddr = range->endAddr;
   slot.gateway = range->gateway;
   slot.isFree = 0;
-  if (g_AddressRangePool[id].object == nullptr)
-    new ZPX_DHCPRangeOfIPAddressesImpl(std::to_string(id));
+  if (g_AddressRangePool[id].object == nullptr) new ZPX_DHCPRangeOfIPAddressesImpl(std::to_string(id));
   showRange(g_AddressRangePool[id].object, slot);
   // A slot read twice is one range.
   if (wasFree) ++cfg->numAddrRanges;
@@ -359,8 +345,7 @@ int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubn
     return 0;
   uint32_t start = range->startAddr.ipLong;
   uint32_t end = range->endAddr.ipLong;
-  if (checkSubnet && (!inNetwork(&OAMLANIpConfig, start) || !inNetwork(&OAMLANIpConfig, end)))
-    return 0;
+  if (checkSubnet && (!inNetwork(&OAMLANIpConfig, start) || !inNetwork(&OAMLANIpConfig, end))) return 0;
   if (start > end) return 0;
   int freeSlot = -1;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
@@ -381,8 +366,7 @@ int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubn
 
 void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string& id, int slot) {
   if (cfg == nullptr) slot = getAddressRangeCompConfig(id, &cfg);
-  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_ADDR_RANGES || cfg->addrRanges[slot].isFree)
-    return;
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_ADDR_RANGES || cfg->addrRanges[slot].isFree) return;
   s_ipAddrRange& range = cfg->addrRanges[slot];
   range.isFree = 1;
   dhcpUtilClearIPAddr(&range.startAddr);
@@ -425,8 +409,7 @@ int checkAndAddReservation(const std::string& id, s_reservedAddr* rec, bool chec
     // stored under earlier rules may be sent back as it is.
     const s_dhcpCompConfig* owner = kind == kMovedEntry ? formerLan : cfg;
     const s_reservedAddr* stored =
-        owner != nullptr && !owner->reservedAddrs[index].isFree ? &owner->reservedAddrs[index]
-                                                                : nullptr;
+        owner != nullptr && !owner->reservedAddrs[index].isFree ? &owner->reservedAddrs[index] : nullptr;
     bool keptName = stored != nullptr && strcmp(stored->clientName, rec->clientName) == 0;
     bool keptDescription =
         stored != nullptr && strcmp(stored->clientDescription, rec->clientDescription) == 0;
@@ -455,8 +438,7 @@ int checkAndAddReservation(const std::string& id, s_reservedAddr* rec, bool chec
     // A reservation that changed LAN leaves its old slot.
     if (formerLan != nullptr) dhcpCompRemoveReservedAddr(formerLan, id, index);
   }
-  if (g_reservedAddrPool[index].object != nullptr)
-    showReservation(g_reservedAddrPool[index].object, slot);
+  if (g_reservedAddrPool[index].object != nullptr) showReservation(g_reservedAddrPool[index].object, slot);
   return DHCP_RC_OK;
 }
 
@@ -472,8 +454,7 @@ int dhcpCompAddStoredReservedAddress(const std::string& id, s_reservedAddr* rec)
 
 void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, int slot) {
   if (cfg == nullptr) slot = getReservedAddressCompConfig(id, &cfg);
-  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_RESERVED_ADDRS ||
-      cfg->reservedAddrs[slot].isFree)
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_RESERVED_ADDRS || cfg->reservedAddrs[slot].isFree)
     return;
   s_reservedAddr& rec = cfg->reservedAddrs[slot];
   rec.isFree = 1;
@@ -530,6 +511,10 @@ void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
   }
 }
 
-void dhcpCompDeleteAddressRangeObject(ZPX_DHCPRangeOfIPAddressesImpl* object) { delete object; }
+void dhcpCompDeleteAddressRangeObject(ZPX_DHCPRangeOfIPAddressesImpl* object) {
+  delete object;
+}
 
-void dhcpCompDeleteReservedAddrObject(ZPX_DHCPReservedAddressImpl* object) { delete object; }
+void dhcpCompDeleteReservedAddrObject(ZPX_DHCPReservedAddressImpl* object) {
+  delete object;
+}

@@ -30,8 +30,7 @@ int dhcpcompPingDhcpServer(void) {
   server.ipLong = CustomerLANIpConfig.leaseServerIdentifier.ipLong;
   if (server.ipLong == 0) return 0;
   dhcpUtilConvertIPAddrLongtoIPAddr(&server);
-  const char* const argv[] = {kPingProgram, "-c", "1", "-W", "1", "-q", "-s10",
-                              server.ipString, nullptr};
+  const char* const argv[] = {kPingProgram, "-c", "1", "-W", "1", "-q", "-s10", server.ipString, nullptr};
   std::string output;
   if (dhcpCompRunProgram(argv, &output, kPingOutputMax) == -1) return 0;
   return output.find(kPingSuccessText) != std::string::npos ? 1 : 0;

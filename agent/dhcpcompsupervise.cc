@@ -59,15 +59,17 @@ void wake(const Supervision& s) {
   (void)written;  // a full counter already holds a wake-up
 }
 
-int openPidfd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+int openPidfd(pid_t pid) {
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
 
 // The end of a server: its wait status when the agent could reap it.
 std::string describeEnd(pid_t pid, int pidfd) {
   siginfo_t info;
   memset(&info, 0, sizeof(info));
-  int rc = pidfd >= 0 ? static_cast<int>(syscall(SYS_waitid, P_PIDFD, pidfd, &info,
-                                                 WEXITED | WNOHANG, nullptr))
-                      : waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG);
+  int rc = pidfd >= 0
+               ? static_cast<int>(syscall(SYS_waitid, P_PIDFD, pidfd, &info, WEXITED | WNOHANG, nullptr))
+               : waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG);
   if (rc != 0 || info.si_pid == 0) return "status unknown";
   if (info.si_code == CLD_EXITED) return "exit status " + std::to_string(info.si_status);
   return "signal " + std::to_string(info.si_status);
@@ -141,8 +143,7 @@ class Supervisor {
     }
     if (!wanted) return;
     if (pid != 0 && !m_restartDue) {
-      bool ended = m_pidfd == -2 || (m_pidfd >= 0 && pollEnded()) ||
-                   (m_pidfd == -1 && processGone(pid));
+      bool ended = m_pidfd == -2 || (m_pidfd >= 0 && pollEnded()) || (m_pidfd == -1 && processGone(pid));
       if (!ended) return;
       std::string how = describeEnd(pid, m_pidfd >= 0 ? m_pidfd : -1);
       schedule(Clock::now() - startedAt);
@@ -230,4 +231,6 @@ void dhcpCompStopDhcpdSupervision(void) {
   s.wakeFd = -1;
 }
 
-unsigned dhcpCompDhcpdRestartCount(void) { return g_restarts; }
+unsigned dhcpCompDhcpdRestartCount(void) {
+  return g_restarts;
+}

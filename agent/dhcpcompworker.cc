@@ -16,8 +16,7 @@ void closePipe(int (&fds)[2]) {
 
 void drain(int fd) {
   char bytes[64];
-  while (read(fd, bytes, sizeof(bytes)) > 0) {
-  }
+  while (read(fd, bytes, sizeof(bytes)) > 0) {}
 }
 
 }  // namespace

@@ -110,8 +110,7 @@ int dhcpUtilAtoH(char* s) {
 // other character itself.
 static bool matchesPattern(const char* text, const char* pattern) {
   for (; *pattern != '\0'; ++pattern, ++text) {
-    if (*pattern == 'd' ? !isdigit(static_cast<unsigned char>(*text)) : *text != *pattern)
-      return false;
+    if (*pattern == 'd' ? !isdigit(static_cast<unsigned char>(*text)) : *text != *pattern) return false;
   }
   return *text == '\0';
 }
@@ -133,11 +132,9 @@ static int isCalendarTime(int year, int month, int day, int hour, int minute, in
 
 int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
   // "W YYYY/MM/DD HH:MM:SS"
-  if (text == nullptr || strlen(text) != kLeaseTimeLength ||
-      !matchesPattern(text, "d dddd/dd/dd dd:dd:dd") ||
-      !isCalendarTime(digitsValue(text + 2, 4), digitsValue(text + 7, 2),
-                      digitsValue(text + 10, 2), digitsValue(text + 13, 2),
-                      digitsValue(text + 16, 2), digitsValue(text + 19, 2)))
+  if (text == nullptr || strlen(text) != kLeaseTimeLength || !matchesPattern(text, "d dddd/dd/dd dd:dd:dd") ||
+      !isCalendarTime(digitsValue(text + 2, 4), digitsValue(text + 7, 2), digitsValue(text + 10, 2),
+                      digitsValue(text + 13, 2), digitsValue(text + 16, 2), digitsValue(text + 19, 2)))
     return 0;
   // Year, month, day, hour, minute, second, then the fixed fraction and offset.
   static const int kFields[][2] = {{2, 4}, {7, 2}, {10, 2}, {13, 2}, {16, 2}, {19, 2}};
@@ -181,8 +178,7 @@ char* dhcpUtilReadCommandOutput(const char* command, size_t maxBytes) {
   size_t got = 0;
   if (text != nullptr) got = fread(text, 1, maxBytes, pipe);
   char discard[512];
-  while (fread(discard, 1, sizeof(discard), pipe) > 0) {
-  }
+  while (fread(discard, 1, sizeof(discard), pipe) > 0) {}
   pclose(pipe);
   if (text == nullptr) return nullptr;
   corvaneRemove0Ds(text, static_cast<long>(got));
@@ -199,8 +195,7 @@ int dhcpUtilGetHostname(char* out) {
   const char* key = strstr(text, kHostnameKey);
   if (key != nullptr && out != nullptr) {
     const char* value = key + strlen(kHostnameKey);
-    dhcpUtilCopyText(out, DHCP_HOSTNAME_SIZE, value,
-                     static_cast<size_t>(dhcpUtilLineEnd(value) - value));
+    dhcpUtilCopyText(out, DHCP_HOSTNAME_SIZE, value, static_cast<size_t>(dhcpUtilLineEnd(value) - value));
     found = 1;
   }
   free(text);
@@ -241,7 +236,9 @@ const char* dhcpUtilFindInLine(const char* p, const char* stops) {
   return p;
 }
 
-const char* dhcpUtilLineEnd(const char* p) { return dhcpUtilFindInLine(p, ""); }
+const char* dhcpUtilLineEnd(const char* p) {
+  return dhcpUtilFindInLine(p, "");
+}
 
 int dhcpUtilLeadingInt(const char* s) {
   if (s == nullptr) return 0;
@@ -259,7 +256,9 @@ int dhcpUtilLeadingInt(const char* s) {
   return static_cast<int>(value);
 }
 
-void dhcpUtilClearIPAddr(s_ipAddr* a) { memset(a, 0, sizeof(*a)); }
+void dhcpUtilClearIPAddr(s_ipAddr* a) {
+  memset(a, 0, sizeof(*a));
+}
 
 int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
   int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
@@ -291,8 +290,7 @@ int dhcpUtilNormaliseMacAddr(char* mac) {
     if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
     if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
   }
-  for (char* c = text; *c != '\0'; ++c)
-    *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   memcpy(mac, text, kMacTextLength + 1);
   return DHCP_RC_OK;
 }
@@ -301,6 +299,5 @@ void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text) {
   char cut[DHCP_ALARM_TEXT_SIZE];
   snprintf(cut, sizeof(cut), "%s", text);
   NetkeelGenerateAlarm(number, severity, cut);
-  syslog(severity == DHCP_ALARM_SEVERITY_CLEARED ? LOG_NOTICE : LOG_WARNING, "{%u} {%s}", number,
-         cut);
+  syslog(severity == DHCP_ALARM_SEVERITY_CLEARED ? LOG_NOTICE : LOG_WARNING, "{%u} {%s}", number, cut);
 }

@@ -7,8 +7,8 @@
 // once the provider agent exists, so the two never run at once.
 #include <dlfcn.h>
 #include <errno.h>
-#include <malloc.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -90,8 +90,7 @@ unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const ch
   unsigned long value = strtoul(begin, &end, 10);
   if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
       value > max) {
-    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max,
-           defaultValue);
+    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max, defaultValue);
     return defaultValue;
   }
   return value;
@@ -99,8 +98,8 @@ unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const ch
 
 LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
   LoopRhythm rhythm;
-  rhythm.passMs = static_cast<unsigned>(
-      numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS, kPassLengthMaxMs));
+  rhythm.passMs =
+      static_cast<unsigned>(numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS, kPassLengthMaxMs));
   rhythm.routerCheckPasses = static_cast<int>(
       numberSetting(map, kRouterCheckPassesItem, DHCP_ROUTER_CHECK_PASSES, kRouterCheckPassesMax));
   return rhythm;
@@ -115,10 +114,10 @@ const unsigned long kProbeIntervalMaxSeconds = 24 * 3600;
 void printUsage(FILE* out) {
   fprintf(out, "TavrelAgent Version: %s\n", kVersion);
   fprintf(out,
-      "Usage: TavrelAgent [-h] [-d] [-c config_file]\n"
-      "       -h    help\n"
-      "       -d    debug (do not fork!)\n"
-      "       -c    provider configuration file name\n");
+          "Usage: TavrelAgent [-h] [-d] [-c config_file]\n"
+          "       -h    help\n"
+          "       -d    debug (do not fork!)\n"
+          "       -c    provider configuration file name\n");
 }
 
 // Holds the lock shared with the provider agent for one stretch of work.
@@ -159,7 +158,9 @@ bool enterPrivateWorkDir() {
   return true;
 }
 
-void stopSignalHandler(int) { tavrelAgentStop(0); }
+void stopSignalHandler(int) {
+  tavrelAgentStop(0);
+}
 
 // In debug mode no service framework turns SIGTERM and SIGINT into a stop
 // request; the agent does it itself so that Ctrl-C still stops dhcpd.
@@ -218,8 +219,8 @@ void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
   unsigned long raise = numberSetting(map, kPoolRaiseItem, DHCP_POOL_ALARM_RAISE_PERCENT, 100);
   unsigned long clear = numberSetting(map, kPoolClearItem, DHCP_POOL_ALARM_CLEAR_PERCENT, 100);
   if (clear > raise) {
-    syslog(LOG_ERR, "%s %lu lies above %s %lu; using %d and %d", kPoolClearItem, clear,
-           kPoolRaiseItem, raise, DHCP_POOL_ALARM_RAISE_PERCENT, DHCP_POOL_ALARM_CLEAR_PERCENT);
+    syslog(LOG_ERR, "%s %lu lies above %s %lu; using %d and %d", kPoolClearItem, clear, kPoolRaiseItem, raise,
+           DHCP_POOL_ALARM_RAISE_PERCENT, DHCP_POOL_ALARM_CLEAR_PERCENT);
     raise = DHCP_POOL_ALARM_RAISE_PERCENT;
     clear = DHCP_POOL_ALARM_CLEAR_PERCENT;
   }
@@ -259,8 +260,7 @@ bool bringUpConfiguration() {
   // The provider singletons, made after the provider agent has installed the
   // implementation instance managers so that CIM requests find them. They
   // live until the process ends.
-  ZPX_DHCPSettingDataImpl::m_pInstance =
-      new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
+  ZPX_DHCPSettingDataImpl::m_pInstance = new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
   ZPX_DHCPServiceImpl::m_pInstanceDHCPService =
       new ZPX_DHCPServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService");
   return true;
@@ -330,8 +330,7 @@ int main(int argc, char* argv[]) {
   }
 
   dhcpCompCreatePIDFile(getpid());
-  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s",
-           DHCP_DEFAULT_CONFIG_FILENAME);
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", DHCP_DEFAULT_CONFIG_FILENAME);
   dhcpCompInit();
 
   OpenWBEM::String configFileName = parser->getOptionValue(kOptionConfig);
@@ -365,10 +364,9 @@ int main(int argc, char* argv[]) {
   OpenWBEM::Array<OpenWBEM::RequestHandlerIFCRef> requestHandlers;
   requestHandlers.push_back(
       OpenWBEM::RequestHandlerIFCRef(OpenWBEM::SharedLibraryRef(), new OpenWBEM::XMLExecute));
-  requestHandlers.push_back(OpenWBEM::RequestHandlerIFCRef(OpenWBEM::SharedLibraryRef(),
-                                                           new OpenWBEM::BinaryRequestHandler));
-  OpenWBEM::CppProviderBaseIFCRef provider =
-      OpenWBEM::CppProviderIFC::loadProvider(kProviderLibrary, logger);
+  requestHandlers.push_back(
+      OpenWBEM::RequestHandlerIFCRef(OpenWBEM::SharedLibraryRef(), new OpenWBEM::BinaryRequestHandler));
+  OpenWBEM::CppProviderBaseIFCRef provider = OpenWBEM::CppProviderIFC::loadProvider(kProviderLibrary, logger);
   if (!provider || !providerIsLinkedCopy()) {
     syslog(LOG_ERR, "Cannot load the provider library %s%s", kProviderLibrary,
            provider ? " (not the copy TavrelAgent is linked with)" : "");
@@ -409,8 +407,8 @@ int main(int argc, char* argv[]) {
     dhcpCompCheckPoolAlarms();
   });
   if (rc != 0)
-    syslog(LOG_ERR, "Cannot follow %s (%s): pool alarms wait for the next listing",
-           DHCPD_LEASE_FILE, strerror(rc));
+    syslog(LOG_ERR, "Cannot follow %s (%s): pool alarms wait for the next listing", DHCPD_LEASE_FILE,
+           strerror(rc));
   rc = dhcpCompStartForeignServerProbes(probeSeconds, [&locker](const std::function<void()>& f) {
     AgentLock lock(locker);
     f();
@@ -422,8 +420,8 @@ int main(int argc, char* argv[]) {
   auto passLength = std::chrono::milliseconds(rhythm.passMs);
   auto passEnd = std::chrono::steady_clock::now() + passLength;
   while (!g_dhcpStopService) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        passEnd - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(passEnd - std::chrono::steady_clock::now());
     if (left.count() > 0) dhcpCompWaitForFlagOrStop(static_cast<unsigned>(left.count()));
     if (g_dhcpStopService) break;
     bool passEnded = std::chrono::steady_clock::now() >= passEnd;

@@ -25,8 +25,8 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dhcpcompcommit.h"
@@ -148,8 +148,7 @@ class Prober {
       {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = std::upper_bound(m_answers.begin(), m_answers.end(), from);
-        if (it != m_answers.end())
-          return std::chrono::duration<double, std::milli>(*it - from).count();
+        if (it != m_answers.end()) return std::chrono::duration<double, std::milli>(*it - from).count();
       }
       if (Clock::now() > deadline) return -1;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -255,15 +254,15 @@ int main() {
   close(fd);
 
   double goal = kGoalFactor * median(bare);
-  printf("bare dhcpd, start to first answer: median %.1f ms, max %.1f ms\n",
-         median(bare), maximum(bare));
-  printf("commit changing dhcpd.conf, longest gap without an answer: median %.1f ms, max %.1f ms "
-         "(goal: at most %.1f x bare = %.1f ms: %s)\n",
-         median(changing), maximum(changing), kGoalFactor, goal,
-         median(changing) <= goal ? "met" : "NOT met");
-  printf("commit without a change, longest gap: median %.1f ms, max %.1f ms; new dhcpd started "
-         "%d times (goal 0)\n",
-         median(unchanged), maximum(unchanged), restartedWithoutChange);
+  printf("bare dhcpd, start to first answer: median %.1f ms, max %.1f ms\n", median(bare), maximum(bare));
+  printf(
+      "commit changing dhcpd.conf, longest gap without an answer: median %.1f ms, max %.1f ms "
+      "(goal: at most %.1f x bare = %.1f ms: %s)\n",
+      median(changing), maximum(changing), kGoalFactor, goal, median(changing) <= goal ? "met" : "NOT met");
+  printf(
+      "commit without a change, longest gap: median %.1f ms, max %.1f ms; new dhcpd started "
+      "%d times (goal 0)\n",
+      median(unchanged), maximum(unchanged), restartedWithoutChange);
   printf("failed restarts or answers: %d\n", failed);
   return failed == 0 && restartedWithoutChange == 0 ? 0 : 1;
 }

@@ -84,14 +84,18 @@ std::string leaseFile(size_t records) {
     const Address& a = all[n < all.size() ? n : random() % all.size()];
     now += 3;
     unsigned roll = random() % 100;
-    const char* state = n < all.size() || roll < 85 ? "active" : roll < 93 ? "free"
-                                                     : roll < 98 ? "expired" : "abandoned";
-    text += "lease " + a.ip + " {\n  starts " + when(now) + ";\n  ends " + when(now + 3600) +
-            ";\n  cltt " + when(now) + ";\n  binding state " + state +
+    const char* state = n < all.size() || roll < 85 ? "active"
+                        : roll < 93                 ? "free"
+                        : roll < 98                 ? "expired"
+                                                    : "abandoned";
+    text += "lease " + a.ip + " {\n  starts " + when(now) + ";\n  ends " + when(now + 3600) + ";\n  cltt " +
+            when(now) + ";\n  binding state " + state +
             ";\n  next binding state free;\n  rewind binding state free;\n"
-            "  hardware ethernet " + a.mac + ";\n  uid \"\\001" + a.mac.substr(9) +
+            "  hardware ethernet " +
+            a.mac + ";\n  uid \"\\001" + a.mac.substr(9) +
             "\";\n  set vendor-class-identifier = \"Zelkor-p4100-A\";\n"
-            "  client-hostname \"" + a.host + "\";\n}\n";
+            "  client-hostname \"" +
+            a.host + "\";\n}\n";
   }
   return text;
 }
@@ -115,8 +119,7 @@ double msSince(Clock::time_point begin) {
 }
 
 double cpuMs(const struct rusage& u) {
-  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-         (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 double cpuMsOfThisProcess() {
@@ -199,10 +202,11 @@ Figures measure(size_t records) {
   struct stat st;
   stat(DHCPD_LEASE_FILE, &st);
   Figures f = {median(ours), median(pools)};
-  printf("%zu records (%.1f MB), %zu leases listed: rebuild %.1f ms processor time (%.1f ms "
-         "elapsed, copy %.1f ms), dhcpd-pools %.1f ms (%.1f ms elapsed), ratio %.2f\n",
-         records, st.st_size / 1e6, listedLeases(), f.ours, median(oursWall), median(copies),
-         f.pools, median(poolsWall), f.ours / f.pools);
+  printf(
+      "%zu records (%.1f MB), %zu leases listed: rebuild %.1f ms processor time (%.1f ms "
+      "elapsed, copy %.1f ms), dhcpd-pools %.1f ms (%.1f ms elapsed), ratio %.2f\n",
+      records, st.st_size / 1e6, listedLeases(), f.ours, median(oursWall), median(copies), f.pools,
+      median(poolsWall), f.ours / f.pools);
   return f;
 }
 
@@ -231,8 +235,9 @@ int main() {
   Figures large = measure(1000000);
   dhcpCompDeleteLeaseInfoInstances();
   double growth = large.ours / small.ours;
-  printf("1,000,000 / 100,000 records: %.2f (goal <= 11); against dhcpd-pools at 100,000: %.2f "
-         "(goal <= 1.2)\n",
-         growth, small.ours / small.pools);
+  printf(
+      "1,000,000 / 100,000 records: %.2f (goal <= 11); against dhcpd-pools at 100,000: %.2f "
+      "(goal <= 1.2)\n",
+      growth, small.ours / small.pools);
   return small.ours > 0 && small.pools > 0 ? 0 : 1;
 }

@@ -44,9 +44,9 @@ std::string fullFile() {
   for (int lan = 0; lan <= kVlans; ++lan) {
     std::string net = "10." + std::to_string(lan) + ".";
     text += lan == 0 ? "[eth1]\n" : "[eth1." + std::to_string(lan) + "]\n";
-    text += "dhcpStatus = 2\ndnsServers = 10.0.0.53, 10.0.0.54\ndomainName = " +
-            std::string(41, 'd') + "\nwinsServer = 10.0.0.55\nwinsNodeType = 8\n" +
-            "defaultGateway = " + net + "0.1\nleaseTime = 86400\naddrRange = ";
+    text += "dhcpStatus = 2\ndnsServers = 10.0.0.53, 10.0.0.54\ndomainName = " + std::string(41, 'd') +
+            "\nwinsServer = 10.0.0.55\nwinsNodeType = 8\n" + "defaultGateway = " + net +
+            "0.1\nleaseTime = 86400\naddrRange = ";
     const char* separator = "";
     for (int i = lan; i < DHCP_MAX_ADDR_RANGES; i += kVlans + 1) {
       text += separator + net + std::to_string(i) + ".100-" + net + std::to_string(i) + ".199";
@@ -57,8 +57,8 @@ std::string fullFile() {
     for (int j = lan; j < DHCP_MAX_RESERVED_ADDRS; j += kVlans + 1) {
       char mac[24];
       snprintf(mac, sizeof(mac), "00:0A:0B:0C:%02X:%02X", lan, j);
-      text += separator + net + "200." + std::to_string(j) + " " + mac + " host-" +
-              std::string(28, 'n') + std::to_string(j + 10) + " " + std::string(43, 'x');
+      text += separator + net + "200." + std::to_string(j) + " " + mac + " host-" + std::string(28, 'n') +
+              std::to_string(j + 10) + " " + std::string(43, 'x');
       separator = ", ";
     }
     text += "\n";
@@ -71,8 +71,9 @@ std::string fullFile() {
           "startedFromPowerUp = 0\ndhcpServerOnRouter = 0\n";
     text += "\n";
   }
-  text += "[eth2]\ndhcpStatus = 2\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
-          "defaultGateway = \nleaseTime = 3600\naddrRange = 172.31.0.2-172.31.0.2\nreservedAddrs = \n";
+  text +=
+      "[eth2]\ndhcpStatus = 2\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
+      "defaultGateway = \nleaseTime = 3600\naddrRange = 172.31.0.2-172.31.0.2\nreservedAddrs = \n";
   return text;
 }
 
@@ -132,10 +133,10 @@ int main() {
   }
   Figures read = summarize(reads);
   int sections = 2 + num_of_available_vlans;
-  printf("component file: %zu bytes, %d sections, %d ranges, %d reservations\n", text.size(),
-         sections, g_NumberOfRanges, g_NumberOfReservedIPs);
-  bool complete = g_NumberOfRanges == DHCP_MAX_ADDR_RANGES &&
-                  g_NumberOfReservedIPs == DHCP_MAX_RESERVED_ADDRS;
+  printf("component file: %zu bytes, %d sections, %d ranges, %d reservations\n", text.size(), sections,
+         g_NumberOfRanges, g_NumberOfReservedIPs);
+  bool complete =
+      g_NumberOfRanges == DHCP_MAX_ADDR_RANGES && g_NumberOfReservedIPs == DHCP_MAX_RESERVED_ADDRS;
 
   Figures write = measureWrites(path);
   bool identical = model_test::readFile(path) == text;
@@ -143,8 +144,8 @@ int main() {
   printf("read : median %8.1f us, worst %8.1f us\n", read.median, read.worst);
   printf("write: median %8.1f us, worst %8.1f us (%s)\n", write.median, write.worst,
          shmDir.empty() ? "disk" : "tmpfs");
-  printf("write with fsync on the build disk: median %8.1f us, worst %8.1f us\n",
-         diskWrite.median, diskWrite.worst);
+  printf("write with fsync on the build disk: median %8.1f us, worst %8.1f us\n", diskWrite.median,
+         diskWrite.worst);
   if (!shmDir.empty()) {
     unlink(path.c_str());
     rmdir(shmDir.c_str());

@@ -81,14 +81,11 @@ TAVREL_EXPORT void corvaneGetDefaultGateway(char* gateway);
  * Returns 1 when the lease is for ifname (first 4 characters compared) and
  * holds the asked-for fixed address and subnet mask; else 0, and then only
  * the vendor texts and a missing fixed address or mask have been cleared. */
-TAVREL_EXPORT int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress,
-                                                char* subnetMask, char* routers,
-                                                char* dnsServer1, char* dnsServer2,
-                                                char* netbiosServer,
-                                                unsigned char* netbiosNodeType,
-                                                char* domainName, char* renew,
-                                                char* serverIdentifier, char* ipSetConfig,
-                                                char* dhcpVendorText);
+TAVREL_EXPORT int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedAddress, char* subnetMask,
+                                                char* routers, char* dnsServer1, char* dnsServer2,
+                                                char* netbiosServer, unsigned char* netbiosNodeType,
+                                                char* domainName, char* renew, char* serverIdentifier,
+                                                char* ipSetConfig, char* dhcpVendorText);
 
 /* Creates the flag file /pq/etc/ipchnged.tmp that tells the agent the IP
  * configuration changed. Returns 1 when the file exists afterwards, else 0. */

@@ -29,16 +29,14 @@ TEST(CorvaneDhclientTest, AddressAndLeaseFromARealDhcpExchange) {
   EXPECT_STREQ(mask, "255.255.255.0");
   EXPECT_STREQ(gateway, "192.168.1.254");
 
-  corvane_test::GuardedBuffer<CORVANE_LEASE_ADDR_SIZE> fixed, subnet, routers, dns1, dns2, nbs,
-      serverId;
+  corvane_test::GuardedBuffer<CORVANE_LEASE_ADDR_SIZE> fixed, subnet, routers, dns1, dns2, nbs, serverId;
   corvane_test::GuardedBuffer<CORVANE_LEASE_DOMAIN_SIZE> domain;
   corvane_test::GuardedBuffer<CORVANE_LEASE_RENEW_SIZE> renew("");
   corvane_test::GuardedBuffer<208> ipSet, dhcpText;
   unsigned char nodeType = 77;
-  ASSERT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), subnet.get(), routers.get(),
-                                          dns1.get(), dns2.get(), nbs.get(), &nodeType,
-                                          domain.get(), renew.get(), serverId.get(), ipSet.get(),
-                                          dhcpText.get()),
+  ASSERT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), subnet.get(), routers.get(), dns1.get(),
+                                          dns2.get(), nbs.get(), &nodeType, domain.get(), renew.get(),
+                                          serverId.get(), ipSet.get(), dhcpText.get()),
             1);
   EXPECT_EQ(fixed.text(), addr);
   EXPECT_EQ(subnet.text(), "255.255.255.0");

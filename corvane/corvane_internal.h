@@ -41,11 +41,10 @@ void corvaneIfconfigAddress(char* out, const char* text);
 void corvaneIfconfigMask(char* out, const char* text);
 
 /* corvaneParseDhclientLeaseFile over a lease file's text (zero-terminated). */
-int corvaneParseLeaseText(const char* text, const char* ifname, char* fixedAddress,
-                          char* subnetMask, char* routers, char* dnsServer1, char* dnsServer2,
-                          char* netbiosServer, unsigned char* netbiosNodeType, char* domainName,
-                          char* renew, char* serverIdentifier, char* ipSetConfig,
-                          char* dhcpVendorText);
+int corvaneParseLeaseText(const char* text, const char* ifname, char* fixedAddress, char* subnetMask,
+                          char* routers, char* dnsServer1, char* dnsServer2, char* netbiosServer,
+                          unsigned char* netbiosNodeType, char* domainName, char* renew,
+                          char* serverIdentifier, char* ipSetConfig, char* dhcpVendorText);
 
 TAVREL_EXTERN_C_END
 

@@ -6,11 +6,10 @@
 
 #define CORVANE_IPCHANGE_FLAG_FILE "/pq/etc/ipchnged.tmp"
 
-int corvaneInformTavrelOfIPConfigChange(void)
-{
-    FILE* f = fopen(CORVANE_IPCHANGE_FLAG_FILE, "ab");
-    if (f == NULL) {
-        return 0;
-    }
-    return fclose(f) == 0;
+int corvaneInformTavrelOfIPConfigChange(void) {
+  FILE* f = fopen(CORVANE_IPCHANGE_FLAG_FILE, "ab");
+  if (f == NULL) {
+    return 0;
+  }
+  return fclose(f) == 0;
 }

@@ -78,28 +78,24 @@ struct LeaseCase {
 
 const LeaseCase kLeaseCases[] = {
     {"three-blocks.leases", "eth1", 1, "10.20.30.40", "255.255.254.0", "10.20.30.1", "10.20.0.53",
-     "10.20.0.54", "10.20.0.139", 8, "office.example", "1 2026/12/07 09:41:27", "10.20.30.2", "",
-     ""},
-    {"other-interface-last.leases", "eth1", 0, "old", "old", "old", "old", "old", "old", 77, "old",
-     "old", "old", "", ""},
-    {"other-interface-last.leases", "eth2", 1, "172.31.0.77", "255.255.255.0", "172.31.0.2", "", "",
-     "", 0, "", "0 2026/12/06 18:24:55", "172.31.0.2", "", ""},
-    {"three-dns-trailing-point.leases", "eth1", 1, "192.168.1.53", "255.255.255.0",
-     "192.168.1.254", "192.168.1.254", "8.8.8.8", "", 0, "customer.lan", "0 2026/12/06 18:33:40",
-     "192.168.1.254", "", ""},
+     "10.20.0.54", "10.20.0.139", 8, "office.example", "1 2026/12/07 09:41:27", "10.20.30.2", "", ""},
+    {"other-interface-last.leases", "eth1", 0, "old", "old", "old", "old", "old", "old", 77, "old", "old",
+     "old", "", ""},
+    {"other-interface-last.leases", "eth2", 1, "172.31.0.77", "255.255.255.0", "172.31.0.2", "", "", "", 0,
+     "", "0 2026/12/06 18:24:55", "172.31.0.2", "", ""},
+    {"three-dns-trailing-point.leases", "eth1", 1, "192.168.1.53", "255.255.255.0", "192.168.1.254",
+     "192.168.1.254", "8.8.8.8", "", 0, "customer.lan", "0 2026/12/06 18:33:40", "192.168.1.254", "", ""},
     {"no-routers.leases", "eth1", 1, "192.168.1.54", "255.255.255.0", "", "", "", "", 0, "",
      "0 2026/12/06 18:43:01", "192.168.1.254", "", ""},
     {"truncated-last-block.leases", "eth1", 1, "192.168.1.55", "255.255.255.0", "192.168.1.254",
-     "192.168.1.254", "", "", 0, "customer.lan", "0 2026/12/06 18:53:18", "192.168.1.254", "",
-     ""},
-    {"vendor-texts.leases", "eth1", 1, "192.168.1.50", "255.255.255.0", "192.168.1.254",
-     "192.168.1.254", "192.168.1.253", "", 0, "customer.lan", "0 2026/12/06 20:27:36",
-     "192.168.1.254", "192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.", "2,100-200."},
+     "192.168.1.254", "", "", 0, "customer.lan", "0 2026/12/06 18:53:18", "192.168.1.254", "", ""},
+    {"vendor-texts.leases", "eth1", 1, "192.168.1.50", "255.255.255.0", "192.168.1.254", "192.168.1.254",
+     "192.168.1.253", "", 0, "customer.lan", "0 2026/12/06 20:27:36", "192.168.1.254",
+     "192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.", "2,100-200."},
     // Every value longer than its buffer is cut to it.
     {"overlong-values.leases", "eth1", 1, "192.168.1.57", "255.255.255.0", "192.168.1.254",
      "192.168.100.100.100", "192.168.200.200.200", "192.168.111.111.111", 0,
-     "a-very-long-subdomain-name-for-testing.a-", "0 2026/12/06 19:03:18 and som",
-     "192.168.1.254.254.2",
+     "a-very-long-subdomain-name-for-testing.a-", "0 2026/12/06 19:03:18 and som", "192.168.1.254.254.2",
      "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,101,102,103,104,105,106,107,108,109,110,"
      "111,112,113,114,115,116,117,118,119,120,121,122,123,124,125,126,127,128,129,130,131,132,"
      "133,134,135,136,137,138,",
@@ -118,9 +114,9 @@ TEST_F(CorvaneSystemTest, LeaseFileSamplesGiveTheCurrentLease) {
     // The agent passes 208-byte buffers for the vendor texts.
     GuardedBuffer<208> ipSet, dhcpText;
     unsigned char nodeType = 77;
-    int result = corvaneParseDhclientLeaseFile(
-        c.ifname, fixed.get(), mask.get(), routers.get(), dns1.get(), dns2.get(), nbs.get(),
-        &nodeType, domain.get(), renew.get(), serverId.get(), ipSet.get(), dhcpText.get());
+    int result = corvaneParseDhclientLeaseFile(c.ifname, fixed.get(), mask.get(), routers.get(), dns1.get(),
+                                               dns2.get(), nbs.get(), &nodeType, domain.get(), renew.get(),
+                                               serverId.get(), ipSet.get(), dhcpText.get());
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(fixed.text(), c.fixedAddress);
     EXPECT_EQ(mask.text(), c.subnetMask);
@@ -148,9 +144,8 @@ TEST_F(CorvaneSystemTest, LeaseOutputsAreFilledOnlyWhenAskedFor) {
   writeFile(kLeaseFile, sample("vendor-texts.leases"));
   GuardedBuffer<CORVANE_LEASE_ADDR_SIZE> fixed;
   GuardedBuffer<CORVANE_VENDOR_TEXT_SIZE> ipSet;
-  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, ipSet.get(),
-                                          nullptr),
+  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, ipSet.get(), nullptr),
             1);
   EXPECT_EQ(fixed.text(), "192.168.1.50");
   // The vendor texts are cleared, and filled only when both are given.
@@ -159,21 +154,18 @@ TEST_F(CorvaneSystemTest, LeaseOutputsAreFilledOnlyWhenAskedFor) {
   // Without the fixed address the lease is not usable.
   writeFile(kLeaseFile, "lease {\n  interface \"eth1\";\n  option subnet-mask 255.0.0.0;\n}\n");
   GuardedBuffer<CORVANE_LEASE_ADDR_SIZE> mask;
-  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), mask.get(), nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr),
+  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), mask.get(), nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
   EXPECT_EQ(fixed.text(), "");
   EXPECT_EQ(mask.text(), "old");
 
   fs::remove(kLeaseFile);
-  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr),
+  EXPECT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
-  EXPECT_EQ(corvaneParseDhclientLeaseFile(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                          nullptr),
+  EXPECT_EQ(corvaneParseDhclientLeaseFile(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
 }
 
@@ -183,8 +175,8 @@ const char kHostsHeader[] =
     "127.0.0.1\tlocalhost\n";
 
 TEST_F(CorvaneSystemTest, HostsFileHoldsHeaderHostAndRouter) {
-  char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1",
-       router[] = "192.168.1.254", none[] = "";
+  char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1", router[] = "192.168.1.254",
+       none[] = "";
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, addr, router), 1);
   EXPECT_EQ(readFile(kHostsFile), std::string(kHostsHeader) +
                                       "192.168.1.1\tappliance.customer.lan\tappliance\n"
@@ -196,14 +188,12 @@ TEST_F(CorvaneSystemTest, HostsFileHoldsHeaderHostAndRouter) {
   EXPECT_EQ(readFile(kHostsFile),
             std::string(kHostsHeader) + "192.168.1.1\tappliance.customer.lan\tappliance\n");
   EXPECT_EQ(fs::status(kHostsFile).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                fs::perms::others_read);
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   EXPECT_FALSE(fs::exists(kHostsNewFile));
 }
 
 TEST_F(CorvaneSystemTest, HostsFileRefusesTextsThatWouldCorruptIt) {
-  char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1",
-       router[] = "192.168.1.254";
+  char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1", router[] = "192.168.1.254";
   ASSERT_EQ(corvaneUpdateHostsFile(host, domain, addr, router), 1);
   const std::string before = readFile(kHostsFile);
   struct Case {
@@ -224,9 +214,7 @@ TEST_F(CorvaneSystemTest, HostsFileRefusesTextsThatWouldCorruptIt) {
   };
   for (Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.host + "|" + c.domain + "|" + c.addr + "|" + c.router));
-    EXPECT_EQ(corvaneUpdateHostsFile(c.host.data(), c.domain.data(), c.addr.data(),
-                                     c.router.data()),
-              0);
+    EXPECT_EQ(corvaneUpdateHostsFile(c.host.data(), c.domain.data(), c.addr.data(), c.router.data()), 0);
     EXPECT_EQ(readFile(kHostsFile), before);
     EXPECT_FALSE(fs::exists(kHostsNewFile));
   }
@@ -304,8 +292,8 @@ TEST_F(CorvaneSystemTest, IPInfoOfAnInterfaceWithAddress) {
 
 TEST_F(CorvaneSystemTest, IPInfoRefusesNamesThatAreNoInterface) {
   const std::string marker = "/tmp/corvane-injected";
-  const std::string names[] = {"", "eth1;touch " + marker, "$(touch " + marker + ")",
-                               "eth1 eth2", "-a", std::string(16, 'e')};
+  const std::string names[] = {"",   "eth1;touch " + marker, "$(touch " + marker + ")", "eth1 eth2",
+                               "-a", std::string(16, 'e')};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     char addr[CORVANE_IP_TEXT_SIZE] = "old", mask[CORVANE_IP_TEXT_SIZE] = "old";

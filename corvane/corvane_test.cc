@@ -187,10 +187,9 @@ TEST_F(CorvaneTest, InterfaceNameCheckAcceptsOnlyRealInterfaceNames) {
     SCOPED_TRACE(name);
     EXPECT_EQ(corvaneIsValidInterfaceName(name), 1);
   }
-  const char* bad[] = {"",         "abcdefghijklmnop", "eth1;reboot", "eth1 ",  "eth1\n",
-                       "$(id)",    "eth1`x`",          "eth1|cat",    "../x",   ".",
-                       "..",       "-a",               "eth1/x",      "eth1:0", "eth\t1",
-                       "\xc3\xa9"};
+  const char* bad[] = {"",        "abcdefghijklmnop", "eth1;reboot", "eth1 ",   "eth1\n", "$(id)",
+                       "eth1`x`", "eth1|cat",         "../x",        ".",       "..",     "-a",
+                       "eth1/x",  "eth1:0",           "eth\t1",      "\xc3\xa9"};
   for (const char* name : bad) {
     SCOPED_TRACE(testing::PrintToString(std::string(name)));
     EXPECT_EQ(corvaneIsValidInterfaceName(name), 0);

@@ -13,12 +13,12 @@
 TAVREL_EXTERN_C_BEGIN
 
 /* Buffer sizes fixed by the registry and by callers. */
-#define NETKEEL_IF_KEY_SIZE 52        /* interface key "if\<type>\<name>" */
-#define NETKEEL_IF_NAME_SIZE 32       /* interface name out of a key */
-#define NETKEEL_IF_TYPE_NAME_SIZE 20  /* one entry of the type table */
-#define NETKEEL_SPLIT_FIELD_SIZE 25   /* split() writes fields up to 24 characters */
-#define NETKEEL_IP_TEXT_SIZE 16       /* dotted quad with terminator */
-#define NETKEEL_ALARM_TEXT_SIZE 100   /* alarm texts are cut to 99 characters */
+#define NETKEEL_IF_KEY_SIZE 52       /* interface key "if\<type>\<name>" */
+#define NETKEEL_IF_NAME_SIZE 32      /* interface name out of a key */
+#define NETKEEL_IF_TYPE_NAME_SIZE 20 /* one entry of the type table */
+#define NETKEEL_SPLIT_FIELD_SIZE 25  /* split() writes fields up to 24 characters */
+#define NETKEEL_IP_TEXT_SIZE 16      /* dotted quad with terminator */
+#define NETKEEL_ALARM_TEXT_SIZE 100  /* alarm texts are cut to 99 characters */
 
 /* Interface type numbers (index of the type table). */
 #define NETKEEL_IF_TYPE_LAN 0

@@ -63,8 +63,7 @@ int NetkeelIsValidIpNetmask(const char* netmask, uint32_t* prefix) {
 int NetkeelGetSubnetAddress(const char* address, const char* netmask, char* subnet) {
   uint32_t addressValue = 0;
   uint32_t maskValue = 0;
-  if (subnet == nullptr || !parseAddress(address, &addressValue) ||
-      !parseAddress(netmask, &maskValue)) {
+  if (subnet == nullptr || !parseAddress(address, &addressValue) || !parseAddress(netmask, &maskValue)) {
     return 0;
   }
   struct in_addr network;
@@ -133,7 +132,6 @@ int NetkeelExecuteIfUp(const char* ifName) {
     return NETKEEL_IFUP_FAILED;
   }
   netkeelRaiseAlarm(NETKEEL_ALARM_DUPLICATE_IP, kSeverityDuplicate,
-                    "Duplicate IP address %s has been detected on initialization of interface.",
-                    word);
+                    "Duplicate IP address %s has been detected on initialization of interface.", word);
   return NETKEEL_IFUP_DUPLICATE_ADDRESS;
 }

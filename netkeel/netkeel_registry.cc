@@ -54,17 +54,15 @@ int readPublishedInterface(char* key) {
 /* Alarm 60006 naming the published interface by its description. */
 void raisePublishedIPInvalid(const char* key, uint16_t type) {
   char description[kDescriptionSize] = {0};
-  if (VexGetRegEntryStringEx(kRegistryArea, key, kDescription, description, sizeof(description)) !=
-      0) {
+  if (VexGetRegEntryStringEx(kRegistryArea, key, kDescription, description, sizeof(description)) != 0) {
     netkeelRaiseAlarm(NETKEEL_ALARM_PUBLISHED_IP_INVALID, kSeverityInvalid, kInvalidText, "Unknown");
     return;
   }
   description[sizeof(description) - 1] = '\0';
   uint16_t vlanId = 0;
-  if (type == NETKEEL_IF_TYPE_VLAN &&
-      VexGetRegEntryUint16Ex(kRegistryArea, key, kVlanId, &vlanId) == 0) {
-    netkeelRaiseAlarm(NETKEEL_ALARM_PUBLISHED_IP_INVALID, kSeverityInvalid, kInvalidVlanText,
-                      vlanId, description);
+  if (type == NETKEEL_IF_TYPE_VLAN && VexGetRegEntryUint16Ex(kRegistryArea, key, kVlanId, &vlanId) == 0) {
+    netkeelRaiseAlarm(NETKEEL_ALARM_PUBLISHED_IP_INVALID, kSeverityInvalid, kInvalidVlanText, vlanId,
+                      description);
     return;
   }
   netkeelRaiseAlarm(NETKEEL_ALARM_PUBLISHED_IP_INVALID, kSeverityInvalid, kInvalidText, description);
@@ -184,8 +182,7 @@ int NetkeelSetIfKeyOfPublishedIP(const char* key) {
 
   int storeResult = 0;
   if (strncmp(address, oldAddress, sizeof(address)) != 0) {
-    storeResult =
-        VexSetRegEntryStringEx(kRegistryArea, kPublishedIPKey, kPublishedAddress, address);
+    storeResult = VexSetRegEntryStringEx(kRegistryArea, kPublishedIPKey, kPublishedAddress, address);
   }
 
   if (missing) {

@@ -74,9 +74,13 @@ TEST(NetkeelKey, MalformedKeysGiveUnknownTypeAndEmptyName) {
   const std::string longType(24, 't');
   const std::string tooLongType(25, 't');
   const std::string tooLongName(25, 'n');
-  const std::vector<std::string> keys = {
-      "if\\lan", "if\\", "if", "", "if\\" + longType + "\\eth1",
-      "if\\" + tooLongType + "\\eth1", "if\\lan\\" + tooLongName};
+  const std::vector<std::string> keys = {"if\\lan",
+                                         "if\\",
+                                         "if",
+                                         "",
+                                         "if\\" + longType + "\\eth1",
+                                         "if\\" + tooLongType + "\\eth1",
+                                         "if\\lan\\" + tooLongName};
   for (const std::string& key : keys) {
     SCOPED_TRACE(key);
     testing::internal::CaptureStdout();
@@ -123,8 +127,7 @@ TEST_F(NetkeelRegistry, IteratesAllInterfaceKeysOrOneType) {
             (std::vector<std::string>{"if\\vlan\\eth1.100", "if\\vlan\\eth1.200"}));
   EXPECT_EQ(listKeys([](VexPdrKeyIterator* it) { return NetkeelBeginIterationForMedia(it, 0); }),
             (std::vector<std::string>{"if\\lan\\eth1", "if\\lan\\eth2"}));
-  EXPECT_TRUE(
-      listKeys([](VexPdrKeyIterator* it) { return NetkeelBeginIterationForMedia(it, 7); }).empty());
+  EXPECT_TRUE(listKeys([](VexPdrKeyIterator* it) { return NetkeelBeginIterationForMedia(it, 7); }).empty());
 }
 
 TEST_F(NetkeelRegistry, AlarmIsOneLogEntryOfThisModule) {
@@ -196,11 +199,10 @@ TEST_F(NetkeelRegistry, InvalidAlarmTextIsCutTo99Characters) {
   const std::vector<Alarm> alarms = root_.alarms();
   ASSERT_EQ(alarms.size(), 2u);
   const std::string full =
-      "The Published IP address is invalid. The Published IP interface is: [VLAN 65535: " +
-      description + "].";
+      "The Published IP address is invalid. The Published IP interface is: [VLAN 65535: " + description +
+      "].";
   EXPECT_EQ(alarms[0].text, full.substr(0, 99));
-  EXPECT_EQ(alarms[1].text,
-            "The Published IP address is invalid. The Published IP interface is: [Unknown].");
+  EXPECT_EQ(alarms[1].text, "The Published IP address is invalid. The Published IP interface is: [Unknown].");
 }
 
 TEST_F(NetkeelRegistry, NullKeyIsRefused) {

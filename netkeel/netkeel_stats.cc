@@ -30,8 +30,7 @@ const char* const kG3Commands[] = {
     "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total encap on xmit\" {printf $2}'",
 };
 
-const char kTcModeCommand[] =
-    "/sbin/tc  qdisc show dev %s|grep -e 'qdisc htb'|sed  -e 's/qdisc htb/1 /'";
+const char kTcModeCommand[] = "/sbin/tc  qdisc show dev %s|grep -e 'qdisc htb'|sed  -e 's/qdisc htb/1 /'";
 
 /* Per HTB class two lines remain: sent bytes, packets, dropped; borrowed. */
 const char kTcHtbCommand[] =
@@ -72,8 +71,7 @@ int NetkeelGetUpdOperG2Stats(const char* ifName, s_operG2Stats* stats) {
   }
   memset(stats, 0, sizeof(*stats));
   char command[kProcCommandSize];
-  if (!netkeelIsSafeIfName(ifName) ||
-      !netkeelFormatCommand(command, sizeof(command), kG2Command, ifName)) {
+  if (!netkeelIsSafeIfName(ifName) || !netkeelFormatCommand(command, sizeof(command), kG2Command, ifName)) {
     return 0;
   }
   FILE* pipe = popen(command, "r");
@@ -106,9 +104,9 @@ int NetkeelGetUpdOperG3Stats(const char* ifName, s_operG3Stats* stats) {
     memset(stats, 0, sizeof(*stats));
     return 0;
   }
-  uint64_t* const counters[] = {&stats->framesReceived,    &stats->bytesReceived,
-                                &stats->multicastReceived, &stats->framesTransmitted,
-                                &stats->bytesTransmitted,  &stats->headroomIncreases,
+  uint64_t* const counters[] = {&stats->framesReceived,          &stats->bytesReceived,
+                                &stats->multicastReceived,       &stats->framesTransmitted,
+                                &stats->bytesTransmitted,        &stats->headroomIncreases,
                                 &stats->encapsulationsOnTransmit};
   static_assert(sizeof(counters) / sizeof(counters[0]) == sizeof(kG3Commands) / sizeof(kG3Commands[0]),
                 "one command per counter");
@@ -139,8 +137,7 @@ int NetkeelGetUpdOperG4Stats(const char* ifName, s_operG4Stats* stats) {
   const bool htbMode = fscanf(pipe, "%d", &mode) == 1 && mode == 1;
   pclose(pipe);
 
-  if (!netkeelFormatCommand(command, sizeof(command), htbMode ? kTcHtbCommand : kTcQdiscCommand,
-                            ifName)) {
+  if (!netkeelFormatCommand(command, sizeof(command), htbMode ? kTcHtbCommand : kTcQdiscCommand, ifName)) {
     return NETKEEL_G4_NO_COMMAND;
   }
   pipe = popen(command, "r");

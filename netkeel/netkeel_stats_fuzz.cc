@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       uint64_t values[8] = {};
       uint64_t* const counters[] = {&values[0], &values[1], &values[2], &values[3],
                                     &values[4], &values[5], &values[6], &values[7]};
-      while (netkeelReadCounterLine(pipe, counters, 8)) {
-      }
+      while (netkeelReadCounterLine(pipe, counters, 8)) {}
     } else {
       s_operG4Stats stats;
       memset(&stats, 0, sizeof(stats));

@@ -65,4 +65,3 @@ bool netkeelReadG4Blocks(FILE* pipe, bool htbMode, s_operG4Stats* stats) {
   }
   return true;
 }
-

@@ -80,8 +80,7 @@ TEST_F(NetkeelAppliance, PublishedAddressFollowsTheInterface) {
   ASSERT_EQ(alarms.size(), 1u);
   EXPECT_EQ(alarms[0].number, 60006u);
   EXPECT_EQ(alarms[0].severity, 1);
-  EXPECT_EQ(alarms[0].text,
-            "The Published IP address is invalid. The Published IP interface is: [OAM LAN].");
+  EXPECT_EQ(alarms[0].text, "The Published IP address is invalid. The Published IP interface is: [OAM LAN].");
 
   run("ip addr add " + eth2 + "/24 dev eth2");
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\eth2"), 0);
@@ -168,9 +167,8 @@ TEST_F(NetkeelAppliance, IteratesTheApplianceRegistry) {
 class IfUpCallRecorder {
  public:
   IfUpCallRecorder() {
-    const std::string script =
-        "#!/bin/sh\necho \"$*\" >> " + std::string(kCalls) +
-        "\nexec /etc/sysconfig/network-scripts/ifup \"$@\"\n";
+    const std::string script = "#!/bin/sh\necho \"$*\" >> " + std::string(kCalls) +
+                               "\nexec /etc/sysconfig/network-scripts/ifup \"$@\"\n";
     FILE* file = fopen("netkeel-ifup", "w");
     if (file != nullptr) {
       fputs(script.c_str(), file);
@@ -214,8 +212,8 @@ TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
   ASSERT_EQ(alarms.size(), 1u);
   EXPECT_EQ(alarms[0].number, 60005u);
   EXPECT_EQ(alarms[0].severity, 1);
-  EXPECT_EQ(alarms[0].text, "Duplicate IP address " + eth1 +
-                                " has been detected on initialization of interface.");
+  EXPECT_EQ(alarms[0].text,
+            "Duplicate IP address " + eth1 + " has been detected on initialization of interface.");
 
   run("ip netns exec " + lan + " ip addr del " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_OK);
@@ -325,8 +323,7 @@ TEST_F(NetkeelTrafficControl, G4ReadsNineHtbClasses) {
     GTEST_SKIP() << skipReason_;
   }
   for (int minor = 11; minor <= 19; ++minor) {
-    run("tc class add dev eth1 parent 1: classid 1:" + std::to_string(minor) +
-        " htb rate 10mbit");
+    run("tc class add dev eth1 parent 1: classid 1:" + std::to_string(minor) + " htb rate 10mbit");
   }
   run("ping -c 3 -i 0.2 -q " + env("APPLIANCE_LAN_HOST_ADDR", "192.168.1.2"));
 

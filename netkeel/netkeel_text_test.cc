@@ -35,10 +35,15 @@ TEST(NetkeelText, TrimRemovesSpacesOnlyAtBothEnds) {
     const char* text;
     const char* expected;
   } cases[] = {
-      {"  eth1 ", "eth1"},   {"eth1", "eth1"},         {"", ""},
-      {" ", ""},             {"    ", ""},             {"a b ", "a b"},
+      {"  eth1 ", "eth1"},
+      {"eth1", "eth1"},
+      {"", ""},
+      {" ", ""},
+      {"    ", ""},
+      {"a b ", "a b"},
       {"\teth1\t", "\teth1\t"},  // only code 32 counts as a space
-      {"   x", "x"},         {"x   ", "x"},
+      {"   x", "x"},
+      {"x   ", "x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("text '") + c.text + "'");

@@ -96,8 +96,7 @@ int osStartPgm(const char* path, int /*reserved1*/, int /*reserved2*/, uint32_t*
   platform::StartReport report = {-1, EAGAIN};
   bool reported = platform::readFull(reportFds[0], &report, sizeof report);
   close(reportFds[0]);
-  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {}
   if (!reported) return EAGAIN;
   if (report.error != 0) return report.error;
   if (processId != nullptr) *processId = static_cast<uint32_t>(report.pid);

@@ -39,8 +39,8 @@ bool hasControlCharacter(const char* text) {
 
 // A log file must stay inside the appliance root.
 bool isPlainFileName(const char* name) {
-  return name != nullptr && *name != '\0' && strchr(name, '/') == nullptr &&
-         strcmp(name, ".") != 0 && strcmp(name, "..") != 0 && !hasControlCharacter(name);
+  return name != nullptr && *name != '\0' && strchr(name, '/') == nullptr && strcmp(name, ".") != 0 &&
+         strcmp(name, "..") != 0 && !hasControlCharacter(name);
 }
 
 }  // namespace
@@ -50,13 +50,12 @@ bool isPlainFileName(const char* name) {
 int VexDiagRegisterModule(const char* /*moduleFile*/, const char* moduleTag, int /*reserved*/,
                           const char* logFile, uint32_t* handle) {
   using namespace platform;
-  if (handle == nullptr || moduleTag == nullptr || *moduleTag == '\0' ||
-      hasControlCharacter(moduleTag) || !isPlainFileName(logFile)) {
+  if (handle == nullptr || moduleTag == nullptr || *moduleTag == '\0' || hasControlCharacter(moduleTag) ||
+      !isPlainFileName(logFile)) {
     return EINVAL;
   }
   std::lock_guard<std::mutex> lock(g_diagMutex);
-  while (g_nextHandle == 0 || g_nextHandle == kInvalidHandle ||
-         g_modules.count(g_nextHandle) != 0) {
+  while (g_nextHandle == 0 || g_nextHandle == kInvalidHandle || g_modules.count(g_nextHandle) != 0) {
     ++g_nextHandle;
   }
   *handle = g_nextHandle++;
@@ -64,8 +63,7 @@ int VexDiagRegisterModule(const char* /*moduleFile*/, const char* moduleTag, int
   return 0;
 }
 
-int VexDiagAddLogEntry(uint32_t handle, int /*kind*/, uint16_t severity, uint32_t alarm,
-                       const char* text) {
+int VexDiagAddLogEntry(uint32_t handle, int /*kind*/, uint16_t severity, uint32_t alarm, const char* text) {
   using namespace platform;
   if (text == nullptr) return EINVAL;
   DiagModule module;
@@ -80,8 +78,8 @@ int VexDiagAddLogEntry(uint32_t handle, int /*kind*/, uint16_t severity, uint32_
     if (isControlCharacter(c)) c = ' ';
   }
   // line: tag TAB severity TAB alarm TAB text
-  std::string line = module.tag + '\t' + std::to_string(severity) + '\t' +
-                     std::to_string(alarm) + '\t' + cleanText + '\n';
+  std::string line =
+      module.tag + '\t' + std::to_string(severity) + '\t' + std::to_string(alarm) + '\t' + cleanText + '\n';
   return appendToFile(appliancePath(module.logFile), line);
 }
 

@@ -27,11 +27,11 @@ TEST_F(VexDiagTest, AppendsOneLinePerEntry) {
   EXPECT_EQ(VexDiagDeregisterModule(netkeel), 0);
   EXPECT_EQ(VexDiagDeregisterModule(other), 0);
 
-  EXPECT_EQ(readLines("LAN.log"),
-            (std::vector<std::string>{
-                "NETKEEL\t1\t60006\tThe Published IP address is invalid. The Published IP "
-                "interface is: [Customer LAN].",
-                "NETKEEL\t4\t60007\ttwo lines and a tab"}));
+  EXPECT_EQ(
+      readLines("LAN.log"),
+      (std::vector<std::string>{"NETKEEL\t1\t60006\tThe Published IP address is invalid. The Published IP "
+                                "interface is: [Customer LAN].",
+                                "NETKEEL\t4\t60007\ttwo lines and a tab"}));
   EXPECT_EQ(readFile("other.log"), "OTHER\t3\t1\t\n");
 
   SCOPED_TRACE("released handles");
@@ -43,8 +43,7 @@ TEST_F(VexDiagTest, AppendsOneLinePerEntry) {
 
 TEST_F(VexDiagTest, LogFileStaysInsideApplianceRoot) {
   uint32_t handle = 0xFFFFFFFFu;
-  for (const char* name : {"../LAN.log", "sub/LAN.log", "/tmp/LAN.log", "", ".", "..",
-                           "LAN\n.log"}) {
+  for (const char* name : {"../LAN.log", "sub/LAN.log", "/tmp/LAN.log", "", ".", "..", "LAN\n.log"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(VexDiagRegisterModule("libnetkeel.so", "NETKEEL", 0, name, &handle), EINVAL);
   }

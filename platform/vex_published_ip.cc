@@ -79,7 +79,9 @@ Watcher& watcher() {
   return *instance;
 }
 
-void Watcher::shutdownAtExit() { watcher().shutdown(); }
+void Watcher::shutdownAtExit() {
+  watcher().shutdown();
+}
 
 void Watcher::shutdown() {
   WatchRun* stopping;
@@ -154,8 +156,8 @@ int Watcher::remove(uint32_t id) {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     forgetInheritedState();
-    auto it = std::find_if(listeners_.begin(), listeners_.end(),
-                           [id](const Listener& l) { return l.id == id; });
+    auto it =
+        std::find_if(listeners_.begin(), listeners_.end(), [id](const Listener& l) { return l.id == id; });
     if (it == listeners_.end()) return ENOENT;
     listeners_.erase(it);
     // From inside a handler the thread cannot join itself; it idles until
@@ -175,10 +177,9 @@ void* Watcher::threadMain(void* arg) {
 
 void Watcher::watch(WatchRun* run) {
   int inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  bool watching = inotifyFd >= 0 &&
-                  inotify_add_watch(inotifyFd, applianceRoot().c_str(),
-                                    IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                        IN_DELETE) >= 0;
+  bool watching = inotifyFd >= 0 && inotify_add_watch(inotifyFd, applianceRoot().c_str(),
+                                                      IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM |
+                                                          IN_CREATE | IN_DELETE) >= 0;
   alignas(struct inotify_event) char events[kEventBufferSize];
   while (!run->stop) {
     struct pollfd fds[2] = {{run->wakeFd, POLLIN, 0}, {inotifyFd, POLLIN, 0}};
@@ -205,22 +206,23 @@ void Watcher::watch(WatchRun* run) {
 void Watcher::notifyChanges() {
   std::string value;
   int rc = registryReadValue(kPublishedIPKey, kPublishedIPValue, &value);
-  if (rc == ENOENT) value.clear();
-  else if (rc != 0) return;  // unreadable for now: keep the last value
+  if (rc == ENOENT)
+    value.clear();
+  else if (rc != 0)
+    return;  // unreadable for now: keep the last value
 
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<uint32_t> ids;
   for (const Listener& l : listeners_) ids.push_back(l.id);
   for (uint32_t id : ids) {
     // A handler may have freed other listeners meanwhile.
-    auto it = std::find_if(listeners_.begin(), listeners_.end(),
-                           [id](const Listener& l) { return l.id == id; });
+    auto it =
+        std::find_if(listeners_.begin(), listeners_.end(), [id](const Listener& l) { return l.id == id; });
     if (it == listeners_.end() || it->lastValue == value) continue;
     std::string oldValue = it->lastValue;
     std::string newValue = value;
     it->lastValue = value;
-    it->handler(0, 0, 0, 0, nullptr, oldValue.size(), &oldValue[0], newValue.size(),
-                &newValue[0]);
+    it->handler(0, 0, 0, 0, nullptr, oldValue.size(), &oldValue[0], newValue.size(), &newValue[0]);
   }
 }
 
@@ -228,15 +230,14 @@ void Watcher::notifyChanges() {
 
 }  // namespace platform
 
-int VexGetDefaultPublishedIPStr(char* buffer, unsigned long bufferSize,
-                                VexPublishedIPNotifyHandler handler, uint32_t* listenerId) {
+int VexGetDefaultPublishedIPStr(char* buffer, unsigned long bufferSize, VexPublishedIPNotifyHandler handler,
+                                uint32_t* listenerId) {
   if (buffer == nullptr || bufferSize == 0 || (handler != nullptr && listenerId == nullptr)) {
     return EINVAL;
   }
   buffer[0] = '\0';
   std::string value;
-  int rc = platform::registryReadValue(platform::kPublishedIPKey, platform::kPublishedIPValue,
-                                       &value);
+  int rc = platform::registryReadValue(platform::kPublishedIPKey, platform::kPublishedIPValue, &value);
   if (rc != 0) return rc;
   if (value.size() >= bufferSize) return ERANGE;
   memcpy(buffer, value.c_str(), value.size() + 1);

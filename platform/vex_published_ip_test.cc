@@ -25,21 +25,21 @@ std::condition_variable g_changed;
 std::vector<Change> g_seenByA;
 std::vector<Change> g_seenByB;
 
-void record(std::vector<Change>* seen, unsigned long oldLength, void* oldValue,
-            unsigned long newLength, void* newValue) {
+void record(std::vector<Change>* seen, unsigned long oldLength, void* oldValue, unsigned long newLength,
+            void* newValue) {
   std::lock_guard<std::mutex> lock(g_mutex);
   seen->push_back({std::string(static_cast<char*>(oldValue), oldLength),
                    std::string(static_cast<char*>(newValue), newLength)});
   g_changed.notify_all();
 }
 
-void handlerA(unsigned long, unsigned char, unsigned char, unsigned long, void*,
-              unsigned long oldLength, void* oldValue, unsigned long newLength, void* newValue) {
+void handlerA(unsigned long, unsigned char, unsigned char, unsigned long, void*, unsigned long oldLength,
+              void* oldValue, unsigned long newLength, void* newValue) {
   record(&g_seenByA, oldLength, oldValue, newLength, newValue);
 }
 
-void handlerB(unsigned long, unsigned char, unsigned char, unsigned long, void*,
-              unsigned long oldLength, void* oldValue, unsigned long newLength, void* newValue) {
+void handlerB(unsigned long, unsigned char, unsigned char, unsigned long, void*, unsigned long oldLength,
+              void* oldValue, unsigned long newLength, void* newValue) {
   record(&g_seenByB, oldLength, oldValue, newLength, newValue);
 }
 
@@ -54,17 +54,16 @@ class VexPublishedIPTest : public PlatformTest {
 
   void publish(const std::string& address) {
     // Another process edits the file the way a shell script would.
-    std::string command = "printf '%s\\t%s\\t%s\\n' 'PublishedIP\\default' ipaddress '" +
-                          address + "' > '" + path("registry.new") + "' && mv -f '" +
-                          path("registry.new") + "' '" + path("registry") + "'";
+    std::string command = "printf '%s\\t%s\\t%s\\n' 'PublishedIP\\default' ipaddress '" + address + "' > '" +
+                          path("registry.new") + "' && mv -f '" + path("registry.new") + "' '" +
+                          path("registry") + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
 
   // Waits (bounded) until `seen` holds `count` changes.
   static bool waitForChanges(const std::vector<Change>& seen, size_t count) {
     std::unique_lock<std::mutex> lock(g_mutex);
-    return g_changed.wait_for(lock, std::chrono::seconds(10),
-                              [&] { return seen.size() >= count; });
+    return g_changed.wait_for(lock, std::chrono::seconds(10), [&] { return seen.size() >= count; });
   }
 };
 

@@ -41,8 +41,8 @@ struct KeyIterator {
 };
 
 // Lists the distinct keys `depth` levels below `parent`, in file order.
-int beginIteration(VexPdrKeyIterator* iterator, const char* parent, int keySize, int depth,
-                   int maxSubKeys, int maxKeys) {
+int beginIteration(VexPdrKeyIterator* iterator, const char* parent, int keySize, int depth, int maxSubKeys,
+                   int maxKeys) {
   if (iterator == nullptr) return EINVAL;
   *iterator = nullptr;
   if (parent == nullptr || keySize <= 1 || maxSubKeys <= 0 || maxKeys <= 0) return EINVAL;
@@ -111,8 +111,7 @@ std::vector<RegistryEntry> registryParse(const std::string& text) {
       size_t tab1 = text.find('\t', begin);
       size_t tab2 = tab1 < contentEnd ? text.find('\t', tab1 + 1) : std::string::npos;
       if (tab1 > begin && tab2 < contentEnd) {
-        entries.push_back({text.substr(begin, tab1 - begin),
-                           text.substr(tab1 + 1, tab2 - tab1 - 1),
+        entries.push_back({text.substr(begin, tab1 - begin), text.substr(tab1 + 1, tab2 - tab1 - 1),
                            text.substr(tab2 + 1, contentEnd - tab2 - 1), begin, contentEnd});
       }
     }
@@ -121,7 +120,9 @@ std::vector<RegistryEntry> registryParse(const std::string& text) {
   return entries;
 }
 
-std::string registryPath() { return appliancePath(kRegistryFile); }
+std::string registryPath() {
+  return appliancePath(kRegistryFile);
+}
 
 int registryReadValue(const std::string& key, const std::string& name, std::string* value) {
   std::string text;
@@ -155,8 +156,7 @@ int VexGetRegEntryStringEx(int /*area*/, const char* key, const char* valueName,
   return 0;
 }
 
-int VexSetRegEntryStringEx(int /*area*/, const char* key, const char* valueName,
-                           const char* text) {
+int VexSetRegEntryStringEx(int /*area*/, const char* key, const char* valueName, const char* text) {
   if (!platform::isSafeField(key) || !platform::isSafeField(valueName) || text == nullptr ||
       strpbrk(text, "\r\n") != nullptr) {
     return EINVAL;
@@ -169,9 +169,8 @@ int VexSetRegEntryStringEx(int /*area*/, const char* key, const char* valueName,
   int rc = platform::readRegistry(&entries, &content);
   if (rc != 0) return rc;
   std::string line = std::string(key) + '\t' + valueName + '\t' + text;
-  auto last = std::find_if(entries.rbegin(), entries.rend(), [&](const auto& e) {
-    return e.key == key && e.name == valueName;
-  });
+  auto last = std::find_if(entries.rbegin(), entries.rend(),
+                           [&](const auto& e) { return e.key == key && e.name == valueName; });
   if (last != entries.rend()) {
     content.replace(last->lineBegin, last->lineEnd - last->lineBegin, line);
   } else {
@@ -181,8 +180,7 @@ int VexSetRegEntryStringEx(int /*area*/, const char* key, const char* valueName,
   return platform::replaceFileAtomically(platform::registryPath(), content);
 }
 
-int VexGetRegEntryUint16Ex(int /*area*/, const char* key, const char* valueName,
-                           uint16_t* value) {
+int VexGetRegEntryUint16Ex(int /*area*/, const char* key, const char* valueName, uint16_t* value) {
   if (key == nullptr || valueName == nullptr || value == nullptr) return EINVAL;
   std::string text;
   int rc = platform::registryReadValue(key, valueName, &text);
@@ -196,13 +194,12 @@ int VexGetRegEntryUint16Ex(int /*area*/, const char* key, const char* valueName,
   return 0;
 }
 
-int VexLevel1PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize,
-                                 int maxKeys) {
+int VexLevel1PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize, int maxKeys) {
   return platform::beginIteration(iterator, key, keySize, 1, maxKeys, maxKeys);
 }
 
-int VexLevel2PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize,
-                                 int maxSubKeys, int maxKeys) {
+int VexLevel2PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize, int maxSubKeys,
+                                 int maxKeys) {
   return platform::beginIteration(iterator, key, keySize, 2, maxSubKeys, maxKeys);
 }
 

@@ -17,15 +17,14 @@ const int kKeySize = 52;
 
 class VexRegistryTest : public PlatformTest {
  protected:
-  std::string getString(const char* key, const char* name, int* rc,
-                        unsigned long size = 64) {
+  std::string getString(const char* key, const char* name, int* rc, unsigned long size = 64) {
     std::vector<char> buffer(size, 'x');
     *rc = VexGetRegEntryStringEx(kArea, key, name, buffer.data(), size);
     return std::string(buffer.data());
   }
 
-  std::vector<std::string> listKeys(int level, const char* key, int keySize = kKeySize,
-                                    int maxSubKeys = 60, int maxKeys = 128) {
+  std::vector<std::string> listKeys(int level, const char* key, int keySize = kKeySize, int maxSubKeys = 60,
+                                    int maxKeys = 128) {
     VexPdrKeyIterator it = reinterpret_cast<VexPdrKeyIterator>(1);
     int rc = level == 1 ? VexLevel1PdrKeyIteratorBegin(&it, key, keySize, maxKeys)
                         : VexLevel2PdrKeyIteratorBegin(&it, key, keySize, maxSubKeys, maxKeys);
@@ -85,10 +84,17 @@ TEST_F(VexRegistryTest, Uint16AcceptsOnlyPlainDecimalNumbers) {
     const char* text;
     int rc;
     uint16_t value;
-  } cases[] = {{"100", 0, 100},        {"0", 0, 0},           {"65535", 0, 65535},
-               {"65536", ERANGE, 0},   {"99999999999999999999", ERANGE, 0},
-               {"-1", EINVAL, 0},      {" 1", EINVAL, 0},     {"1 ", EINVAL, 0},
-               {"+1", EINVAL, 0},      {"0x10", EINVAL, 0},   {"", EINVAL, 0},
+  } cases[] = {{"100", 0, 100},
+               {"0", 0, 0},
+               {"65535", 0, 65535},
+               {"65536", ERANGE, 0},
+               {"99999999999999999999", ERANGE, 0},
+               {"-1", EINVAL, 0},
+               {" 1", EINVAL, 0},
+               {"1 ", EINVAL, 0},
+               {"+1", EINVAL, 0},
+               {"0x10", EINVAL, 0},
+               {"", EINVAL, 0},
                {"abc", EINVAL, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -116,8 +122,7 @@ TEST_F(VexRegistryTest, SetUpdatesInPlaceAndKeepsTheRest) {
             "PublishedIP\\default\tipaddress\t10.0.0.1\n"
             "if\\lan\\eth2\tdescription\tOAM LAN");
   ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "ipaddress", "10.0.0.2"), 0);
-  ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "interface", "if\\lan\\eth1"),
-            0);
+  ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "interface", "if\\lan\\eth1"), 0);
   ASSERT_EQ(VexSetRegEntryStringEx(kArea, "if\\lan\\eth2", "description", ""), 0);
   EXPECT_EQ(readFile("registry"),
             "# kept comment\n"
@@ -206,14 +211,12 @@ TEST_F(VexRegistryTest, IteratorsListKeysOneAndTwoLevelsDown) {
             "if\\lan\tnote\ttype key itself\n"
             "if\\\\eth7\tx\tempty component\n"
             "PublishedIP\\default\tipaddress\t10.0.0.1\n");
-  EXPECT_EQ(listKeys(1, "if\\vlan"),
-            (std::vector<std::string>{"if\\vlan\\eth1.100", "if\\vlan\\eth1.200"}));
+  EXPECT_EQ(listKeys(1, "if\\vlan"), (std::vector<std::string>{"if\\vlan\\eth1.100", "if\\vlan\\eth1.200"}));
   EXPECT_EQ(listKeys(1, "if\\vlan\\"), listKeys(1, "if\\vlan"));
   EXPECT_EQ(listKeys(2, "if"),
             (std::vector<std::string>{"if\\lan\\eth1", "if\\vlan\\eth1.100", "if\\lan\\eth2",
                                       "if\\vlan\\eth1.200", "if\\vlanx\\eth9"}));
-  EXPECT_EQ(listKeys(1, "if"),
-            (std::vector<std::string>{"if\\lan", "if\\vlan", "if\\vlanx"}));
+  EXPECT_EQ(listKeys(1, "if"), (std::vector<std::string>{"if\\lan", "if\\vlan", "if\\vlanx"}));
   EXPECT_TRUE(listKeys(1, "if\\unknown").empty());
 
   SCOPED_TRACE("limits");

@@ -12,7 +12,9 @@ namespace {
 
 std::atomic<int> g_stopCalls{0};
 
-void countStop(unsigned long) { ++g_stopCalls; }
+void countStop(unsigned long) {
+  ++g_stopCalls;
+}
 
 class VexServiceTest : public PlatformTest {
  protected:

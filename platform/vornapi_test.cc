@@ -13,8 +13,8 @@ std::vector<std::pair<unsigned, unsigned long>> g_packets;
 // Records packet type (bytes 0-1) and request code (bytes 6-9), big-endian.
 int recordPacket(sEmsPacket* packet) {
   const unsigned char* b = packet->bytes;
-  g_packets.emplace_back((b[0] << 8) | b[1], (static_cast<unsigned long>(b[6]) << 24) |
-                                                 (b[7] << 16) | (b[8] << 8) | b[9]);
+  g_packets.emplace_back((b[0] << 8) | b[1],
+                         (static_cast<unsigned long>(b[6]) << 24) | (b[7] << 16) | (b[8] << 8) | b[9]);
   return 0;
 }
 

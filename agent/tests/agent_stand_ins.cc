@@ -14,4 +14,6 @@ int dhcpCompCommitConfigurationChanges(void) {
   return g_commitResult;
 }
 
-std::string dhcpCompCommitFailureText(void) { return g_commitResult != 0 ? g_commitFailureText : ""; }
+std::string dhcpCompCommitFailureText(void) {
+  return g_commitResult != 0 ? g_commitFailureText : "";
+}

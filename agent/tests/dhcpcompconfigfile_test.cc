@@ -21,29 +21,14 @@ using model_test::writeFile;
 // A customer LAN section with every key; `replace` swaps one line
 // ("key = value") for another text, `extra` is appended.
 std::string eth1Section(const std::string& key = "", const std::string& line = "") {
-  const char* lines[] = {"dhcpStatus = 2",
-                         "dnsServers = 10.0.0.1",
-                         "domainName = lan",
-                         "winsServer = ",
-                         "winsNodeType = 0",
-                         "defaultGateway = 192.168.1.254",
-                         "leaseTime = 3600",
-                         "addrRange = ",
-                         "reservedAddrs = ",
-                         "s1Address = ",
-                         "s1PortNumber = 4100",
-                         "s1Action = 1",
-                         "s1RetryCount = 3",
-                         "s2Address = ",
-                         "s2PortNumber = 5000",
-                         "s2Action = 1",
-                         "s2RetryCount = 3",
-                         "vlanIds = ",
-                         "spectraTFTPAddress = ",
-                         "spectraSVPAddress = ",
-                         "renewTimeLease = ",
-                         "startedFromPowerUp = 0",
-                         "dhcpServerOnRouter = 0"};
+  const char* lines[] = {"dhcpStatus = 2",         "dnsServers = 10.0.0.1", "domainName = lan",
+                         "winsServer = ",          "winsNodeType = 0",      "defaultGateway = 192.168.1.254",
+                         "leaseTime = 3600",       "addrRange = ",          "reservedAddrs = ",
+                         "s1Address = ",           "s1PortNumber = 4100",   "s1Action = 1",
+                         "s1RetryCount = 3",       "s2Address = ",          "s2PortNumber = 5000",
+                         "s2Action = 1",           "s2RetryCount = 3",      "vlanIds = ",
+                         "spectraTFTPAddress = ",  "spectraSVPAddress = ",  "renewTimeLease = ",
+                         "startedFromPowerUp = 0", "dhcpServerOnRouter = 0"};
   std::string text = "[eth1]\n";
   for (const char* l : lines) {
     std::string current(l);
@@ -66,8 +51,7 @@ class ModelConfigFileTest : public ::testing::Test {
     snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", path_.c_str());
   }
   void TearDown() override {
-    snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s",
-             DHCP_DEFAULT_CONFIG_FILENAME);
+    snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", DHCP_DEFAULT_CONFIG_FILENAME);
   }
 
   // Parses text for the customer LAN only.
@@ -259,10 +243,9 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
 }
 
 TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
-  std::string text = eth1Section(
-      "addrRange",
-      "addrRange = 192.168.1.100-192.168.1.110, 192.168.1.120 192.168.1.130, "
-      "192.168.1.140-junk, 192.168.1.150-192.168.1.160,");
+  std::string text = eth1Section("addrRange",
+                                 "addrRange = 192.168.1.100-192.168.1.110, 192.168.1.120 192.168.1.130, "
+                                 "192.168.1.140-junk, 192.168.1.150-192.168.1.160,");
   std::string reservations =
       "reservedAddrs = 192.168.1.20 00:0a:0b:0c:0d:01 good desc, 192.168.1.21 00:0A:0B:0C:0D:02, "
       "192.168.1.22 00:0A:0B:0C:0D:03 bad;name x, 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there, "
@@ -286,12 +269,14 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
 
   // A text that ends inside an entry.
   model_test::resetModel();
-  std::string cut = "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \n"
-                    "winsNodeType = 0\ndefaultGateway = \nleaseTime = 1\naddrRange = 10.0.0.1";
+  std::string cut =
+      "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \n"
+      "winsNodeType = 0\ndefaultGateway = \nleaseTime = 1\naddrRange = 10.0.0.1";
   parseCustomerLan(cut);
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.numAddrRanges);
-  cut = "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
-        "defaultGateway = \nleaseTime = 1\naddrRange = \nreservedAddrs = 192.168.1.9 00:0A";
+  cut =
+      "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
+      "defaultGateway = \nleaseTime = 1\naddrRange = \nreservedAddrs = 192.168.1.9 00:0A";
   parseCustomerLan(cut);
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.numReservedAddrs);
 }
@@ -301,9 +286,9 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
   std::string longName(50, 'n');
   std::string longDescription(80, 'x');
   std::string text = eth1Section("domainName", "domainName = " + longDomain);
-  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
-               "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01:02:03:04:05:06 " + longName + " " +
-                   longDescription);
+  text.replace(
+      text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
+      "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01:02:03:04:05:06 " + longName + " " + longDescription);
   text.replace(text.find("dnsServers = 10.0.0.1"), strlen("dnsServers = 10.0.0.1"),
                "dnsServers = 10.0.0.1, 10.0.0.2" + std::string(60, ' ') + "x");
   text.replace(text.find("renewTimeLease = "), strlen("renewTimeLease = "),
@@ -364,7 +349,8 @@ void fillRecord(s_dhcpCompConfig* cfg, int net) {
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
     s_ipAddrRange& r = cfg->addrRanges[i];
     r.isFree = 0;
-    r.startAddr.ipLong = 0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 200u;
+    r.startAddr.ipLong =
+        0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 200u;
     dhcpUtilConvertIPAddrLongtoIPAddr(&r.startAddr);
     r.endAddr = r.startAddr;
   }
@@ -372,7 +358,8 @@ void fillRecord(s_dhcpCompConfig* cfg, int net) {
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     s_reservedAddr& rec = cfg->reservedAddrs[i];
     rec.isFree = 0;
-    rec.ipAddr.ipLong = 0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 201u;
+    rec.ipAddr.ipLong =
+        0xDF000000u | (static_cast<uint32_t>(net) << 16) | (static_cast<uint32_t>(i) << 8) | 201u;
     dhcpUtilConvertIPAddrLongtoIPAddr(&rec.ipAddr);
     snprintf(rec.macAddr, sizeof(rec.macAddr), "00:0A:0B:0C:%02X:%02X", net, i);
     memset(rec.clientName, 'n', sizeof(rec.clientName) - 1);
@@ -397,8 +384,8 @@ TEST_F(ModelConfigFileTest, WriterGrowsBeyondItsInitialBuffer) {
   size_t oam = written.find("\n\n[eth2]\n");
   ASSERT_NE(std::string::npos, oam);
   EXPECT_EQ(std::string::npos, written.find("\n\n", oam + 2));
-  std::string lastReservation = ", 223.99.63.201 00:0A:0B:0C:63:3F " + std::string(35, 'n') + " " +
-                                std::string(43, 'd') + "\n";
+  std::string lastReservation =
+      ", 223.99.63.201 00:0A:0B:0C:63:3F " + std::string(35, 'n') + " " + std::string(43, 'd') + "\n";
   EXPECT_EQ(written.size() - lastReservation.size(), written.rfind(lastReservation));
 }
 
@@ -451,8 +438,7 @@ TEST_F(ModelConfigFileTest, KeysAndSectionsCountOnlyAtLineStarts) {
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);
   EXPECT_EQ(1, CustomerLANDhcpCompConfig.s1AddressEmpty);
-  EXPECT_STREQ("note s1Address = 192.168.1.9",
-               CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription);
+  EXPECT_STREQ("note s1Address = 192.168.1.9", CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription);
   EXPECT_EQ(0, OAMLANDhcpCompConfig.dhcpStatus);  // no "[eth2]" section
   EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
 }

@@ -34,22 +34,24 @@ const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
 const char kSystemLog[] = "/var/log/messages";
 
 // The appliance's syslogd (busybox) writes kSystemLog.
-bool hasSystemLog() { return runCommand("command -v busybox").status == 0; }
+bool hasSystemLog() {
+  return runCommand("command -v busybox").status == 0;
+}
 
-pid_t pidOfFile(const std::string& path) { return static_cast<pid_t>(atoi(readFile(path).c_str())); }
+pid_t pidOfFile(const std::string& path) {
+  return static_cast<pid_t>(atoi(readFile(path).c_str()));
+}
 
 bool isRunningDhcpd(pid_t pid) {
-  return pid > 0 && kill(pid, 0) == 0 &&
-         readFile("/proc/" + std::to_string(pid) + "/comm") == "dhcpd\n";
+  return pid > 0 && kill(pid, 0) == 0 && readFile("/proc/" + std::to_string(pid) + "/comm") == "dhcpd\n";
 }
 
 // A telephone on the given segment asks for a lease.
-CommandResult phone(const std::string& vendor, const std::string& iface = "eth1",
-                    int timeout = 15) {
+CommandResult phone(const std::string& vendor, const std::string& iface = "eth1", int timeout = 15) {
   const char* command = getenv("APPLIANCE_PHONE");
   return runCommand(std::string(command != nullptr ? command : "appliance-phone") + " --vendor " +
-                    shellQuote(vendor) + " --iface " + iface + " --timeout " +
-                    std::to_string(timeout) + " 2>&1");
+                    shellQuote(vendor) + " --iface " + iface + " --timeout " + std::to_string(timeout) +
+                    " 2>&1");
 }
 
 class DaemonSandboxTest : public ::testing::Test {
@@ -191,9 +193,9 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   dhcpCompStopDhcpdSupervision();
   if (hasSystemLog()) {
     EXPECT_TRUE(tavrel::sandbox::waitUntil([&] {
-      return readFile(kSystemLog).find("DHCP server (process " + std::to_string(first) +
-                                       ") ended (signal 9); starting it again in 0 s.") !=
-             std::string::npos;
+      return readFile(kSystemLog)
+                 .find("DHCP server (process " + std::to_string(first) +
+                       ") ended (signal 9); starting it again in 0 s.") != std::string::npos;
     })) << readFile(kSystemLog);
   }
 }
@@ -210,8 +212,7 @@ TEST_F(DaemonSandboxTest, TelephonesGetTheirOptionsFromTheGeneratedConfiguration
 
   CommandResult handset = phone("Zelkor-330x-A");
   ASSERT_EQ(0, handset.status) << handset.output;
-  EXPECT_NE(std::string::npos, handset.output.find("option zx-svp-server 192.168.1.7;"))
-      << handset.output;
+  EXPECT_NE(std::string::npos, handset.output.find("option zx-svp-server 192.168.1.7;")) << handset.output;
   EXPECT_NE(std::string::npos, handset.output.find("option tftp-server-name \"192.168.1.8\";"))
       << handset.output;
 }
@@ -253,8 +254,7 @@ TEST_F(DaemonSandboxTest, FailedStartIsReported) {
       std::string log = readFile(kSystemLog);
       size_t at = log.find("daemon.err TavrelAgent: Cannot write /pq/etc/dhcpd.conf");
       return at != std::string::npos &&
-             log.find("TavrelAgent: DHCP server did not start (exit status 1): ", at) !=
-                 std::string::npos &&
+             log.find("TavrelAgent: DHCP server did not start (exit status 1): ", at) != std::string::npos &&
              log.find("/pq/etc/dhcpd.conf", log.find("did not start", at)) != std::string::npos;
     })) << readFile(kSystemLog);
   }
@@ -281,9 +281,9 @@ TEST_F(DaemonSandboxTest, ForeignServerWarningIsLoggedOnce) {
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
   commit();
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.externalServerWarning);
-  ASSERT_TRUE(tavrel::sandbox::waitUntil(
-      [&] { return readFile(kSystemLog).find(warning) != std::string::npos; }))
-      << readFile(kSystemLog);
+  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] {
+    return readFile(kSystemLog).find(warning) != std::string::npos;
+  })) << readFile(kSystemLog);
   commit();
   commit();
   // A marker logged after the commits shows the log has caught up.
@@ -298,8 +298,7 @@ TEST_F(DaemonSandboxTest, ForeignServerWarningIsLoggedOnce) {
 // gateway (inside its network) and a VLAN's its own address; never the OAM LAN.
 TEST_F(DaemonSandboxTest, CommitHandsDynamicGatewaysToTheLans) {
   // The system gateway: the default route's, else GATEWAY= of the network file.
-  std::string gateway =
-      runCommand("ip route show default | awk '{print $3; exit}'").output;
+  std::string gateway = runCommand("ip route show default | awk '{print $3; exit}'").output;
   if (!gateway.empty()) gateway.pop_back();
   if (gateway.empty()) gateway = "192.168.1.254";
   std::string expected = gateway.compare(0, 10, "192.168.1.") == 0 ? gateway : "192.168.1.1";
@@ -319,11 +318,9 @@ TEST_F(DaemonSandboxTest, CommitHandsDynamicGatewaysToTheLans) {
 TEST_F(DaemonSandboxTest, PublishedAddressChangeRaisesTheFlagFileOnlyWhenTheTextDiffers) {
   unlink(kIpChangeFlagFile);
   char same1[] = "192.168.1.1", same2[] = "192.168.1.1", longer[] = "192.168.1.10";
-  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(same2),
-                                       same2);
+  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(same2), same2);
   EXPECT_FALSE(fileExists(kIpChangeFlagFile));
-  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(longer),
-                                       longer);
+  PublishedIpChangeNotificationHandler(0, 0, 0, 0, nullptr, strlen(same1), same1, strlen(longer), longer);
   EXPECT_TRUE(fileExists(kIpChangeFlagFile));
   unlink(kIpChangeFlagFile);
 }

@@ -33,7 +33,9 @@ pid_t startSleeper(bool ignoreTerm = false) {
   return pid;
 }
 
-bool alive(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+bool alive(pid_t pid) {
+  return waitpid(pid, nullptr, WNOHANG) == 0;
+}
 
 void endChild(pid_t pid) {
   kill(pid, SIGKILL);
@@ -77,7 +79,7 @@ TEST_F(KillProcessTest, OnlyDecimalProcessIdsAreUsed) {
   ASSERT_GT(pid, 0);
   std::string marker = dir_.file("marker");
   stopThrough("sleep.pid", "$(touch " + marker + "); touch " + marker + "\n-1 0 12x 99999999999999 " +
-                        std::to_string(pid) + "\n");
+                               std::to_string(pid) + "\n");
   EXPECT_NE(0, access(marker.c_str(), F_OK)) << "nothing reached a shell";
   EXPECT_FALSE(alive(pid));
   if (alive(pid)) endChild(pid);

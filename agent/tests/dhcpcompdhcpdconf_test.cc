@@ -50,13 +50,13 @@ class DhcpdConfTest : public ::testing::Test {
 
   static void setS1(uint8_t action) {
     s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-    setCallServer(&lan.s1Address, &lan.s1PortNumber, &lan.s1Action, &lan.s1RetryCount,
-                  "192.168.1.5", 4100, action, 3);
+    setCallServer(&lan.s1Address, &lan.s1PortNumber, &lan.s1Action, &lan.s1RetryCount, "192.168.1.5", 4100,
+                  action, 3);
   }
   static void setS2() {
     s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-    setCallServer(&lan.s2Address, &lan.s2PortNumber, &lan.s2Action, &lan.s2RetryCount,
-                  "192.168.1.6", 4100, 1, 3);
+    setCallServer(&lan.s2Address, &lan.s2PortNumber, &lan.s2Action, &lan.s2RetryCount, "192.168.1.6", 4100, 1,
+                  3);
   }
   static void serveCustomerLan(int status) {
     CustomerLANDhcpCompConfig.dhcpStatus = status;
@@ -145,11 +145,8 @@ TEST_F(DhcpdConfTest, PoolIsRestrictedPerStatus) {
     uint8_t external;
     bool restricted;
   };
-  for (const Case& c : std::vector<Case>{{1, 1, 0, true},
-                                         {2, 0, 1, false},
-                                         {3, 1, 1, false},
-                                         {3, 0, 0, false},
-                                         {3, 0, 1, true}}) {
+  for (const Case& c : std::vector<Case>{
+           {1, 1, 0, true}, {2, 0, 1, false}, {3, 1, 1, false}, {3, 0, 0, false}, {3, 0, 1, true}}) {
     SCOPED_TRACE("status " + std::to_string(c.status) + " static " + std::to_string(c.staticIP) +
                  " external " + std::to_string(c.external));
     SetUp();
@@ -157,9 +154,8 @@ TEST_F(DhcpdConfTest, PoolIsRestrictedPerStatus) {
     CustomerLANIpConfig.staticIP = c.staticIP;
     CustomerLANIpConfig.externalDhcpServer = c.external;
     std::string text = generate();
-    EXPECT_NE(std::string::npos,
-              text.find("\tpool {\n\t\trange 192.168.1.100 192.168.1.199;\n" +
-                        std::string(c.restricted ? kAllowLines : "") + "\t}\n\n"))
+    EXPECT_NE(std::string::npos, text.find("\tpool {\n\t\trange 192.168.1.100 192.168.1.199;\n" +
+                                           std::string(c.restricted ? kAllowLines : "") + "\t}\n\n"))
         << text;
     // Without call servers a restricted pool still needs the classes, which
     // then carry no options.
@@ -183,8 +179,9 @@ TEST_F(DhcpdConfTest, VlansGetTheirSubnetsWithOption128) {
   VLANDhcpCompConfig[1].dhcpStatus = 2;
 
   std::string text = generate();
-  size_t vlan = text.find("\n# eth1.100\nsubnet 172.16.1.0 netmask 255.255.255.0 {\n\n"
-                          "\toption ip-forwarding off;\n\thost desk {\n");
+  size_t vlan = text.find(
+      "\n# eth1.100\nsubnet 172.16.1.0 netmask 255.255.255.0 {\n\n"
+      "\toption ip-forwarding off;\n\thost desk {\n");
   ASSERT_NE(std::string::npos, vlan) << text;
   EXPECT_EQ(std::string::npos, text.find("pool", vlan));
   EXPECT_EQ(std::string::npos, text.find("eth1.200"));
@@ -266,8 +263,7 @@ TEST_F(DhcpdConfTest, FullConfigurationFitsAndParses) {
   }
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     std::string address = "10.0.1." + std::to_string(i + 1);
-    addReservation(&CustomerLANDhcpCompConfig, i, address.c_str(), "00:0A:0B:0C:0D:0E",
-                   name.c_str());
+    addReservation(&CustomerLANDhcpCompConfig, i, address.c_str(), "00:0A:0B:0C:0D:0E", name.c_str());
   }
   std::string text = generate();
   EXPECT_EQ(DHCP_MAX_ADDR_RANGES, static_cast<int>(count(text, "\t\trange ")));
@@ -277,8 +273,8 @@ TEST_F(DhcpdConfTest, FullConfigurationFitsAndParses) {
   // The section writer with its documented room.
   std::vector<char> buffer(DHCPD_SUBNET_SECTION_MAX_SIZE + strlen(kOption128) + 1);
   char* out = buffer.data();
-  char* end = dhcpCompFormatSubnetSectionForDhcpdConfFile(
-      &out, const_cast<char*>(kOption128), &CustomerLANIpConfig, &CustomerLANDhcpCompConfig);
+  char* end = dhcpCompFormatSubnetSectionForDhcpdConfFile(&out, const_cast<char*>(kOption128),
+                                                          &CustomerLANIpConfig, &CustomerLANDhcpCompConfig);
   EXPECT_EQ(end, out);
   EXPECT_EQ(strlen(buffer.data()), static_cast<size_t>(end - buffer.data()));
   EXPECT_NE(nullptr, strstr(buffer.data(), kOption128));

@@ -21,9 +21,9 @@ const size_t kOptions = kDhcp + 236 + 4;
 std::vector<uint8_t> answer(uint8_t type, bool withServerId = true) {
   std::vector<uint8_t> p = dhcpCompBuildDiscover(kMac, kXid);
   p[12] = 192, p[13] = 168, p[14] = 1, p[15] = 9;  // sender 192.168.1.9
-  p[sizeof(struct iphdr) + 1] = 67;                 // from port 67 ...
-  p[sizeof(struct iphdr) + 3] = 68;                 // ... to port 68
-  p[kDhcp] = 2;                                     // BOOTREPLY
+  p[sizeof(struct iphdr) + 1] = 67;                // from port 67 ...
+  p[sizeof(struct iphdr) + 3] = 68;                // ... to port 68
+  p[kDhcp] = 2;                                    // BOOTREPLY
   std::vector<uint8_t> options = {53, 1, type};
   if (withServerId) options.insert(options.end(), {54, 4, 192, 168, 1, 2});
   options.push_back(255);

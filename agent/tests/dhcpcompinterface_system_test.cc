@@ -102,9 +102,8 @@ TEST_F(InterfaceSystemTest, DhcpCustomerLanTakesLeaseAndVendorTexts) {
   ASSERT_TRUE(waitUntil([] { return readFile(kClientLease).find("T20-DHCP,") != std::string::npos; },
                         std::chrono::seconds(30)))
       << "no lease from the router";
-  ASSERT_TRUE(waitUntil([] {
-    return runCommand("/sbin/ifconfig eth1").output.find("inet 192.168.1.5") != std::string::npos;
-  }));
+  ASSERT_TRUE(waitUntil(
+      [] { return runCommand("/sbin/ifconfig eth1").output.find("inet 192.168.1.5") != std::string::npos; }));
 
   s_ethIpConfig& eth = CustomerLANIpConfig;
   dhcpCompGetInterfaceIPParams(&eth);
@@ -169,8 +168,9 @@ TEST_F(InterfaceSystemTest, EventsGoToTheSystemLog) {
   EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
   EXPECT_TRUE(waitUntil([] {
     return readFile("/var/log/messages")
-               .find("daemon.err TavrelAgent: {62006} {LAN eth2 IP Network does not allow enough "
-                     "room for a default IP Address Range }") != std::string::npos;
+               .find(
+                   "daemon.err TavrelAgent: {62006} {LAN eth2 IP Network does not allow enough "
+                   "room for a default IP Address Range }") != std::string::npos;
   })) << readFile("/var/log/messages");
 
   // A configuration file that cannot be written: the failure is logged.
@@ -179,8 +179,9 @@ TEST_F(InterfaceSystemTest, EventsGoToTheSystemLog) {
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
   EXPECT_TRUE(waitUntil([] {
     return readFile("/var/log/messages")
-               .find("daemon.err TavrelAgent: {62010} {Cannot write TavrelAgent config file: "
-                     "/pq/etc/none/dhcpcomp.conf") != std::string::npos;
+               .find(
+                   "daemon.err TavrelAgent: {62010} {Cannot write TavrelAgent config file: "
+                   "/pq/etc/none/dhcpcomp.conf") != std::string::npos;
   })) << readFile("/var/log/messages");
   closelog();
 }

@@ -124,14 +124,12 @@ TEST_F(ModelInterfaceTest, DhcpTextRangesThatDoNotFitAreCleared) {
     const char* text;
     uint32_t mode;
   } cases[] = {
-      {"192.168.1.150", "2,100-200.", 2},  // own address inside
-      {"192.168.1.10", "2,200-100.", 2},   // start above end
-      {"192.168.1.10", "2,100-300.", 2},   // end is no address
+      {"192.168.1.150", "2,100-200.", 2},     // own address inside
+      {"192.168.1.10", "2,200-100.", 2},      // start above end
+      {"192.168.1.10", "2,100-300.", 2},      // end is no address
       {"192.168.1.10", "2,2.100-2.200.", 2},  // another network
-      {"192.168.1.10", "2,100-20x.", 2},
-      {"192.168.1.10", "x", 0},
-      {"192.168.1.10", "x,100-200.", 0},
-      {"192.168.1.10", "25,100-200.", 0},
+      {"192.168.1.10", "2,100-20x.", 2},     {"192.168.1.10", "x", 0},
+      {"192.168.1.10", "x,100-200.", 0},     {"192.168.1.10", "25,100-200.", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.address) + " " + c.text);

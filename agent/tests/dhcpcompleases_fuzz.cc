@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
   if (file == nullptr) return 0;
   static char record[DHCP_LEASE_RECORD_SIZE];
-  while (dhcpReadAndConvertLeaseRecord(file, record) == 1) {
-  }
+  while (dhcpReadAndConvertLeaseRecord(file, record) == 1) {}
   fclose(file);
   return 0;
 }

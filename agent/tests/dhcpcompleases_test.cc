@@ -27,13 +27,11 @@ typedef OpenWBEM::Array<OpenWBEM::CIMQualifier> Qualifiers;
 
 // One lease record as dhcpd writes it; an empty field leaves its line out.
 std::string record(const std::string& address, const std::string& state,
-                   const std::string& mac = "00:0a:0b:0c:0d:0e",
-                   const std::string& hostname = "lobby",
+                   const std::string& mac = "00:0a:0b:0c:0d:0e", const std::string& hostname = "lobby",
                    const std::string& ends = "4 2010/06/17 08:05:09") {
   std::string text = "lease " + address + " {\n  starts 3 2010/06/16 08:05:09;\n";
   if (!ends.empty()) text += "  ends " + ends + ";\n";
-  text += "  cltt 3 2010/06/16 08:05:09;\n  binding state " + state +
-          ";\n  next binding state free;\n";
+  text += "  cltt 3 2010/06/16 08:05:09;\n  binding state " + state + ";\n  next binding state free;\n";
   if (!mac.empty()) text += "  hardware ethernet " + mac + ";\n";
   if (!hostname.empty()) text += "  client-hostname \"" + hostname + "\";\n";
   return text + "}\n";
@@ -121,16 +119,13 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
        {"0 192.168.1.105 00:0A:0B:0C:0D:0F desk/desk end=20100618080509.000000+000"},
        {}},
       {"free, then active again: a new object with the next id",
-       record("192.168.1.7", "active") + record("192.168.1.105", "active") +
-           record("192.168.1.7", "free") + record("192.168.1.7", "active"),
-       {"1 192.168.1.105 00:0A:0B:0C:0D:0E lobby/lobby",
-        "2 192.168.1.7 00:0A:0B:0C:0D:0E lobby/lobby"},
+       record("192.168.1.7", "active") + record("192.168.1.105", "active") + record("192.168.1.7", "free") +
+           record("192.168.1.7", "active"),
+       {"1 192.168.1.105 00:0A:0B:0C:0D:0E lobby/lobby", "2 192.168.1.7 00:0A:0B:0C:0D:0E lobby/lobby"},
        {}},
       {"ids: customer LAN and VLAN count from 0, the OAM LAN from 1",
-       record("192.168.1.10", "active") + record("172.16.1.10", "active") +
-           record("172.31.0.10", "active"),
-       {"0 192.168.1.10 00:0A:0B:0C:0D:0E lobby/lobby",
-        "1 172.16.1.10 00:0A:0B:0C:0D:0E lobby/lobby"},
+       record("192.168.1.10", "active") + record("172.16.1.10", "active") + record("172.31.0.10", "active"),
+       {"0 192.168.1.10 00:0A:0B:0C:0D:0E lobby/lobby", "1 172.16.1.10 00:0A:0B:0C:0D:0E lobby/lobby"},
        {"1 172.31.0.10 00:0A:0B:0C:0D:0E lobby/lobby"}},
       {"no client-hostname: empty name and description",
        record("192.168.1.10", "active", "00:0a:0b:0c:0d:0e", ""),
@@ -164,8 +159,8 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
        "lease 192.168.1.50 {\n" + std::string(30, ' ') + "\n" +
            [] {
              std::string lines;
-             for (int i = 0; i < 40; ++i) lines += "  set a" + std::to_string(i) + " = \"" +
-                                                   std::string(60, 'v') + "\";\n";
+             for (int i = 0; i < 40; ++i)
+               lines += "  set a" + std::to_string(i) + " = \"" + std::string(60, 'v') + "\";\n";
              return lines;
            }() +
            "  binding state active;\n}\n" + record("192.168.1.51", "active"),
@@ -214,8 +209,7 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
       writeFile(DHCPD_LEASE_FILE, content);
     }
     if (c.touchNanoseconds >= 0) {
-      struct timespec times[2] = {{1700000000, c.touchNanoseconds},
-                                  {1700000000, c.touchNanoseconds}};
+      struct timespec times[2] = {{1700000000, c.touchNanoseconds}, {1700000000, c.touchNanoseconds}};
       ASSERT_EQ(0, utimensat(AT_FDCWD, DHCPD_LEASE_FILE, times, 0));
     }
     EXPECT_EQ(1, dhcpCompLeaseFileChanged());
@@ -233,8 +227,7 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
 }
 
 TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode) {
-  writeFile(DHCPD_LEASE_FILE,
-            record("192.168.1.10", "active") + record("172.31.0.10", "active"));
+  writeFile(DHCPD_LEASE_FILE, record("192.168.1.10", "active") + record("172.31.0.10", "active"));
   // Enumerating the OAM LAN class rebuilds the customer LAN's objects too.
   EXPECT_EQ(1u, listed<ZPX_DHCPClientLeaseInfoOAMLAN>().size());
   ZPX_DHCPClientLeaseInfoCustomerLAN* object = m_customer.get("0");
@@ -248,9 +241,8 @@ TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode
 
   // The next change of the file brings the lease back; the old object is
   // not deleted a second time.
-  writeFile(DHCPD_LEASE_FILE, record("192.168.1.10", "active") +
-                                        record("172.31.0.10", "active") +
-                                        record("192.168.1.11", "active"));
+  writeFile(DHCPD_LEASE_FILE, record("192.168.1.10", "active") + record("172.31.0.10", "active") +
+                                  record("192.168.1.11", "active"));
   EXPECT_EQ(2u, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().size());
 }
 
@@ -276,8 +268,8 @@ void setRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* en
 std::string figures(const s_poolStatistics& p) {
   return std::string(p.instanceID) + " " + p.startAddr.ipString + "-" + p.endAddr.ipString +
          " total=" + std::to_string(p.totalAddresses) + " active=" + std::to_string(p.activeLeases) +
-         " reserved=" + std::to_string(p.reservations) + " free=" +
-         std::to_string(p.freeAddresses) + " used=" + std::to_string(p.percentUsed);
+         " reserved=" + std::to_string(p.reservations) + " free=" + std::to_string(p.freeAddresses) +
+         " used=" + std::to_string(p.percentUsed);
 }
 
 TEST_F(LeasesTest, PoolsCountTheLeasesAndReservationsOfEachRange) {
@@ -288,30 +280,30 @@ TEST_F(LeasesTest, PoolsCountTheLeasesAndReservationsOfEachRange) {
   CustomerLANDhcpCompConfig.reservedAddrs[6].isFree = 0;
   CustomerLANDhcpCompConfig.reservedAddrs[6].ipAddr = model_test::address("192.168.1.50");
   serve(record("192.168.1.10", "active") + record("192.168.1.11", "active") +
-        record("192.168.1.31", "active") + record("192.168.1.40", "active") +
-        record("192.168.1.13", "free") + record("172.31.0.2", "active"));
+        record("192.168.1.31", "active") + record("192.168.1.40", "active") + record("192.168.1.13", "free") +
+        record("172.31.0.2", "active"));
   s_poolStatistics pools[DHCP_MAX_POOLS];
   std::vector<std::string> shown;
   for (int i = 0; i < dhcpCompCollectPoolStatistics(pools, DHCP_MAX_POOLS); ++i)
     shown.push_back(figures(pools[i]));
   // A lease outside the ranges is listed for the LAN but takes no pool address.
-  EXPECT_EQ((std::vector<std::string>{
-                "eth1 192.168.1.1-192.168.1.254 total=14 active=4 reserved=1 free=10 used=28",
-                "eth1:192.168.1.10-192.168.1.19 192.168.1.10-192.168.1.19 total=10 active=2 "
-                "reserved=1 free=7 used=30",
-                "eth1:192.168.1.30-192.168.1.33 192.168.1.30-192.168.1.33 total=4 active=1 "
-                "reserved=0 free=3 used=25",
-                "eth1.100 172.16.1.1-172.16.1.254 total=0 active=0 reserved=0 free=0 used=0",
-                "eth2 172.31.0.1-172.31.0.254 total=0 active=1 reserved=0 free=0 used=0"}),
-            shown);
+  EXPECT_EQ(
+      (std::vector<std::string>{"eth1 192.168.1.1-192.168.1.254 total=14 active=4 reserved=1 free=10 used=28",
+                                "eth1:192.168.1.10-192.168.1.19 192.168.1.10-192.168.1.19 total=10 active=2 "
+                                "reserved=1 free=7 used=30",
+                                "eth1:192.168.1.30-192.168.1.33 192.168.1.30-192.168.1.33 total=4 active=1 "
+                                "reserved=0 free=3 used=25",
+                                "eth1.100 172.16.1.1-172.16.1.254 total=0 active=0 reserved=0 free=0 used=0",
+                                "eth2 172.31.0.1-172.31.0.254 total=0 active=1 reserved=0 free=0 used=0"}),
+      shown);
 }
 
 TEST_F(LeasesTest, ExhaustionAlarmRaisedOnceAndClearedBelowItsThreshold) {
   const char kAlarms[] = "/pq/platform/LAN.log";
   unlink(kAlarms);
   setRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.30", "192.168.1.33");
-  std::string three = record("192.168.1.30", "active") + record("192.168.1.31", "active") +
-                      record("192.168.1.32", "active");
+  std::string three =
+      record("192.168.1.30", "active") + record("192.168.1.31", "active") + record("192.168.1.32", "active");
   struct Step {
     const char* what;
     std::string leases;

@@ -76,14 +76,13 @@ class RangesTest : public ::testing::Test {
     ZPX_DHCPReservedAddress::ClearInstanceManager();
   }
 
-  int addRange(const std::string& id, const char* start, const char* end,
-               const char* gateway = "") {
+  int addRange(const std::string& id, const char* start, const char* end, const char* gateway = "") {
     s_ipAddrRange r = makeRange(start, end, gateway);
     return dhcpCompCheckAndAddIPAddressRange(id, &r, true);
   }
 
-  int addReservation(const std::string& id, const char* ip, const char* mac,
-                     const char* name = "", const char* description = "") {
+  int addReservation(const std::string& id, const char* ip, const char* mac, const char* name = "",
+                     const char* description = "") {
     s_reservedAddr r = makeReservation(ip, mac, name, description);
     return dhcpCompCheckAndAddReservedAddress(id, &r);
   }
@@ -130,8 +129,7 @@ TEST_F(RangesTest, RangesAndReservationsExcludeEachOther) {
   EXPECT_EQ(addRange("0", "192.168.1.100", "192.168.1.120"), DHCP_RC_RESERVATION_IN_RANGE);
   EXPECT_EQ(addRange("0", "192.168.1.121", "192.168.1.200"), DHCP_RC_OK);
   EXPECT_EQ(addReservation("1", "192.168.1.200", "0a0b0c0d0e10"), DHCP_RC_RESERVED_IN_RANGE);
-  EXPECT_EQ(addReservation("1", "192.168.1.1", "0a0b0c0d0e10"),
-            DHCP_RC_RESERVED_IS_OWN_ADDRESS);
+  EXPECT_EQ(addReservation("1", "192.168.1.1", "0a0b0c0d0e10"), DHCP_RC_RESERVED_IS_OWN_ADDRESS);
   EXPECT_EQ(addReservation("1", "192.168.1.120", "0a0b0c0d0e10"), DHCP_RC_ALREADY_USED);
   EXPECT_EQ(addReservation("1", "192.168.3.1", "0a0b0c0d0e10"), DHCP_RC_NO_LAN);
   EXPECT_EQ(CustomerLANDhcpCompConfig.numReservedAddrs, 1);
@@ -172,8 +170,7 @@ TEST_F(RangesTest, ClientNamesAndDescriptions) {
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].clientName, "Device7");
   ASSERT_EQ(addReservation("7", "192.168.1.20", "0a0b0c0d0e01", "Device3"), DHCP_RC_OK);
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].clientName, "Device7");
-  ASSERT_EQ(addReservation("7", "192.168.1.20", "0a0b0c0d0e01", "printer-2.lab_a", "Hall"),
-            DHCP_RC_OK);
+  ASSERT_EQ(addReservation("7", "192.168.1.20", "0a0b0c0d0e01", "printer-2.lab_a", "Hall"), DHCP_RC_OK);
 
   const char* badNames[] = {"Lab Printer", "a,b", "x;y", "name\n", "{host}", "caf\xc3\xa9"};
   for (const char* name : badNames) {
@@ -185,14 +182,11 @@ TEST_F(RangesTest, ClientNamesAndDescriptions) {
     SCOPED_TRACE(description);
     EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "ok", description), 301);
   }
-  EXPECT_EQ(shown(g_reservedAddrPool[7].object),
-            "192.168.1.20 0A:0B:0C:0D:0E:01 printer-2.lab_a Hall");
+  EXPECT_EQ(shown(g_reservedAddrPool[7].object), "192.168.1.20 0A:0B:0C:0D:0E:01 printer-2.lab_a Hall");
 
   // A client name is unique across the customer LAN and its VLANs.
-  EXPECT_EQ(addReservation("8", "192.168.1.30", "0a0b0c0d0e02", "printer-2.lab_a"),
-            DHCP_RC_ALREADY_USED);
-  EXPECT_EQ(addReservation("8", "10.10.5.5", "0a0b0c0d0e02", "printer-2.lab_a"),
-            DHCP_RC_ALREADY_USED);
+  EXPECT_EQ(addReservation("8", "192.168.1.30", "0a0b0c0d0e02", "printer-2.lab_a"), DHCP_RC_ALREADY_USED);
+  EXPECT_EQ(addReservation("8", "10.10.5.5", "0a0b0c0d0e02", "printer-2.lab_a"), DHCP_RC_ALREADY_USED);
   EXPECT_EQ(addReservation("8", "10.10.5.5", "0a0b0c0d0e02", "scanner"), DHCP_RC_OK);
   EXPECT_EQ(VLANDhcpCompConfig[0].numReservedAddrs, 1);
 }
@@ -203,8 +197,7 @@ TEST_F(RangesTest, StoredNamesOutsideTodaysRulesAreKept) {
   s_reservedAddr stored = makeReservation("192.168.1.20", "0a0b0c0d0e01", "Lab;Printer", "tab\there");
   ASSERT_EQ(dhcpCompAddStoredReservedAddress("7", &stored), DHCP_RC_OK);
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].clientName, "Lab;Printer");
-  EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "Lab;Printer", "tab\there"),
-            DHCP_RC_OK);
+  EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "Lab;Printer", "tab\there"), DHCP_RC_OK);
   EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", "Lab;Printer2", "tab\there"), 301);
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].ipAddr.ipString, "192.168.1.21");
   s_reservedAddr outside = makeReservation("10.99.0.1", "0a0b0c0d0e02", "x;y");
@@ -223,8 +216,7 @@ TEST_F(RangesTest, IdsOutsideThePoolTouchNothing) {
     EXPECT_EQ(addReservation(id, "192.168.1.20", "0a0b0c0d0e0f"), DHCP_RC_NO_LAN);
   }
   s_ipAddrRange r = makeRange("192.168.1.100", "192.168.1.200");
-  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 32),
-            DHCP_RC_RANGE_ID);
+  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 32), DHCP_RC_RANGE_ID);
   EXPECT_EQ(g_NumberOfRanges, 0);
   EXPECT_EQ(g_NumberOfReservedIPs, 0);
   EXPECT_EQ(CustomerLANDhcpCompConfig.numAddrRanges, 0);
@@ -340,11 +332,9 @@ TEST_F(RangesTest, RangesReadFromTheFile) {
   EXPECT_EQ(g_NumberOfRanges, 1);
 
   r = makeRange("192.168.1.220", "192.168.1.210");
-  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 7),
-            DHCP_RC_START_ABOVE_END);
+  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 7), DHCP_RC_START_ABOVE_END);
   r = makeRange("192.168.1.x", "192.168.1.210");
-  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 7),
-            DHCP_RC_INVALID_ADDRESS);
+  EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(&CustomerLANDhcpCompConfig, &r, 7), DHCP_RC_INVALID_ADDRESS);
   EXPECT_EQ(dhcpCompAddIPAddressRangeCustomerLAN(nullptr, &r, 7), DHCP_RC_NO_LAN);
 }
 
@@ -374,9 +364,12 @@ TEST_F(RangesTest, VlanIdLists) {
     const char* list;
     int rc;
   } cases[] = {
-      {"1,2,3", DHCP_RC_OK},          {"", DHCP_RC_OK},
-      {"4095", DHCP_RC_OK},           {"1,2,", DHCP_RC_INVALID_VLAN_IDS},
-      {",1", DHCP_RC_INVALID_VLAN_IDS}, {"0000004096", DHCP_RC_INVALID_VLAN_IDS},
+      {"1,2,3", DHCP_RC_OK},
+      {"", DHCP_RC_OK},
+      {"4095", DHCP_RC_OK},
+      {"1,2,", DHCP_RC_INVALID_VLAN_IDS},
+      {",1", DHCP_RC_INVALID_VLAN_IDS},
+      {"0000004096", DHCP_RC_INVALID_VLAN_IDS},
       {"07", DHCP_RC_INVALID_VLAN_IDS},
       {"0,1,2,3,4,5,6,7,8,9", DHCP_RC_OK},
       {"1,,2", DHCP_RC_INVALID_VLAN_IDS},

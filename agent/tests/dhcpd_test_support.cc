@@ -17,8 +17,7 @@ void addRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* en
   ++cfg->numAddrRanges;
 }
 
-void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const char* mac,
-                    const char* name) {
+void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const char* mac, const char* name) {
   s_reservedAddr& rec = cfg->reservedAddrs[slot];
   rec.isFree = 0;
   rec.ipAddr = model_test::address(address);
@@ -27,8 +26,8 @@ void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const 
   ++cfg->numReservedAddrs;
 }
 
-void setCallServer(s_ipAddr* address, uint32_t* port, uint8_t* action, uint8_t* retry,
-                   const char* text, uint32_t portNumber, uint8_t actionCode, uint8_t retryCount) {
+void setCallServer(s_ipAddr* address, uint32_t* port, uint8_t* action, uint8_t* retry, const char* text,
+                   uint32_t portNumber, uint8_t actionCode, uint8_t retryCount) {
   *address = model_test::address(text);
   *port = portNumber;
   *action = actionCode;
@@ -46,10 +45,10 @@ void setUpApplianceRecords() {
   lan.defaultGateway = model_test::address("192.168.1.254");
   lan.dnsServer1 = model_test::address("192.168.1.2");
   addRange(&lan, 0, "192.168.1.100", "192.168.1.199");
-  setCallServer(&lan.s1Address, &lan.s1PortNumber, &lan.s1Action, &lan.s1RetryCount,
-                "192.168.1.5", 4100, 1, 3);
-  setCallServer(&lan.s2Address, &lan.s2PortNumber, &lan.s2Action, &lan.s2RetryCount,
-                "192.168.1.6", 4100, 1, 3);
+  setCallServer(&lan.s1Address, &lan.s1PortNumber, &lan.s1Action, &lan.s1RetryCount, "192.168.1.5", 4100, 1,
+                3);
+  setCallServer(&lan.s2Address, &lan.s2PortNumber, &lan.s2Action, &lan.s2RetryCount, "192.168.1.6", 4100, 1,
+                3);
   snprintf(lan.vlanIds, sizeof(lan.vlanIds), "100");
   lan.spectraSVPAddress = model_test::address("192.168.1.7");
   lan.spectraTFTPAddress = model_test::address("192.168.1.8");
@@ -72,13 +71,14 @@ std::string dhcpdCheck(const std::string& text) {
   if (fd < 0) return "cannot create a temporary file";
   close(fd);
   tavrel::sandbox::writeFile(path, text);
-  tavrel::sandbox::CommandResult result = tavrel::sandbox::runCommand(
-      dhcpdPath() + " -t -cf " + path + " 2>&1");
+  tavrel::sandbox::CommandResult result =
+      tavrel::sandbox::runCommand(dhcpdPath() + " -t -cf " + path + " 2>&1");
   unlink(path);
   if (result.status == 0) return "";
   // The lines after the banner: what dhcpd found wrong.
   size_t from = result.output.find(path);
-  return "dhcpd -t failed (" + std::to_string(result.status) + "): " + result.output.substr(from == std::string::npos ? 0 : from);
+  return "dhcpd -t failed (" + std::to_string(result.status) +
+         "): " + result.output.substr(from == std::string::npos ? 0 : from);
 }
 
 std::vector<GatewaySync>& gatewaySyncs() {

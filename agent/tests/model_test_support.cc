@@ -44,8 +44,7 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::string command = "rm -rf '" + path_ + "'";
-  if (system(command.c_str()) != 0) {
-  }
+  if (system(command.c_str()) != 0) {}
 }
 
 std::vector<std::string> TempDir::entries() const {
@@ -53,8 +52,7 @@ std::vector<std::string> TempDir::entries() const {
   DIR* dir = opendir(path_.c_str());
   if (dir == nullptr) return names;
   while (struct dirent* entry = readdir(dir))
-    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-      names.push_back(entry->d_name);
+    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
   closedir(dir);
   return names;
 }

@@ -50,8 +50,7 @@ bool overlaps(const s_ipAddrRange& a, const s_ipAddrRange& b) {
 }
 
 void freeRangeSlot(s_dhcpCompConfig* cfg, int slot) {
-  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_ADDR_RANGES || cfg->addrRanges[slot].isFree)
-    return;
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_ADDR_RANGES || cfg->addrRanges[slot].isFree) return;
   memset(&cfg->addrRanges[slot], 0, sizeof(cfg->addrRanges[slot]));
   cfg->addrRanges[slot].isFree = 1;
   if (--cfg->numAddrRanges == 0) memset(&cfg->defaultGateway, 0, sizeof(cfg->defaultGateway));

@@ -20,10 +20,9 @@ namespace OpenWBEM {
 // reference key naming a path with reference keys counts a level each).
 constexpr int kCIMXMLMaxNesting = 32;
 
-class CIMXMLInvalidRequest : public std::runtime_error
-{
-public:
-	using std::runtime_error::runtime_error;
+class CIMXMLInvalidRequest : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 // Required attribute; throws when absent.
@@ -48,6 +47,6 @@ CIMInstance cimxmlReadInstance(const pugi::xml_node& node);
 // PARAMVALUE (or IPARAMVALUE): typed by PARAMTYPE, else as a string.
 CIMParamValue cimxmlReadParamValue(const pugi::xml_node& node);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -23,7 +23,8 @@ void cimxmlWriteInstanceName(std::string& out, const CIMObjectPath& path);
 void cimxmlWriteLocalNamespacePath(std::string& out, const String& ns);
 // INSTANCEPATH (NAMESPACEPATH with HOST) using host and ns when the path
 // has none.
-void cimxmlWriteInstancePath(std::string& out, const CIMObjectPath& path, const String& host, const String& ns);
+void cimxmlWriteInstancePath(std::string& out, const CIMObjectPath& path, const String& host,
+                             const String& ns);
 // INSTANCE; qualifiers only when includeQualifiers.
 void cimxmlWriteInstance(std::string& out, const CIMInstance& instance, bool includeQualifiers);
 // QUALIFIER with TYPE and its value.
@@ -38,6 +39,6 @@ void cimxmlWriteParamValue(std::string& out, const CIMParamValue& param);
 // RETURNVALUE with PARAMTYPE; nothing for a null value.
 void cimxmlWriteReturnValue(std::string& out, const CIMValue& value);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

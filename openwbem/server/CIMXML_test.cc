@@ -12,278 +12,269 @@
 namespace OpenWBEM {
 namespace {
 
-class CIMXMLTest : public ::testing::Test
-{
-protected:
-	// Parses one written element; fails the test when it is not XML.
-	pugi::xml_node parse(const std::string& xml)
-	{
-		pugi::xml_parse_result r = m_doc.load_string(xml.c_str());
-		EXPECT_TRUE(r) << r.description() << " in " << xml;
-		return m_doc.document_element();
-	}
+class CIMXMLTest : public ::testing::Test {
+ protected:
+  // Parses one written element; fails the test when it is not XML.
+  pugi::xml_node parse(const std::string& xml) {
+    pugi::xml_parse_result r = m_doc.load_string(xml.c_str());
+    EXPECT_TRUE(r) << r.description() << " in " << xml;
+    return m_doc.document_element();
+  }
 
-	static CIMObjectPath samplePath()
-	{
-		CIMObjectPath service("Test_Service", "root/cimv2");
-		service.setKeyValue("Name", CIMValue("svc"));
-		CIMObjectPath path("Test_Item", "");
-		path.setKeyValue("Name", CIMValue("a \"b\" <c> & d"));
-		path.setKeyValue("Id", CIMValue(Int64(7)));
-		path.setKeyValue("Neg", CIMValue(Int64(-3)));
-		path.setKeyValue("On", CIMValue(true));
-		path.setKeyValue("Ref", CIMValue(service));
-		return path;
-	}
+  static CIMObjectPath samplePath() {
+    CIMObjectPath service("Test_Service", "root/cimv2");
+    service.setKeyValue("Name", CIMValue("svc"));
+    CIMObjectPath path("Test_Item", "");
+    path.setKeyValue("Name", CIMValue("a \"b\" <c> & d"));
+    path.setKeyValue("Id", CIMValue(Int64(7)));
+    path.setKeyValue("Neg", CIMValue(Int64(-3)));
+    path.setKeyValue("On", CIMValue(true));
+    path.setKeyValue("Ref", CIMValue(service));
+    return path;
+  }
 
-	pugi::xml_document m_doc;
+  pugi::xml_document m_doc;
 };
 
-TEST_F(CIMXMLTest, InstanceNameKeysRoundTrip)
-{
-	std::string xml;
-	cimxmlWriteInstanceName(xml, samplePath());
-	pugi::xml_node node = parse(xml);
-	EXPECT_STREQ(node.child("KEYBINDING").child("KEYVALUE").attribute("VALUETYPE").value(), "string");
+TEST_F(CIMXMLTest, InstanceNameKeysRoundTrip) {
+  std::string xml;
+  cimxmlWriteInstanceName(xml, samplePath());
+  pugi::xml_node node = parse(xml);
+  EXPECT_STREQ(node.child("KEYBINDING").child("KEYVALUE").attribute("VALUETYPE").value(), "string");
 
-	CIMObjectPath back = cimxmlReadInstanceName(node);
-	EXPECT_EQ(back.getClassName(), "Test_Item");
-	EXPECT_EQ(back.getKeyValue("Name").toStringValue(), "a \"b\" <c> & d");
-	// Numbers come back as sint64 until typed by the class; booleans typed.
-	EXPECT_EQ(back.getKeyValue("Id").getType(), CIMDataType::SINT64);
-	EXPECT_EQ(back.getKeyValue("Id").toUInt16(), 7);
-	EXPECT_EQ(back.getKeyValue("Neg").toInt64(), -3);
-	EXPECT_TRUE(back.getKeyValue("On").toBool());
-	CIMObjectPath ref = back.getKeyValue("Ref").toCIMObjectPath();
-	EXPECT_EQ(ref.getClassName(), "Test_Service");
-	EXPECT_EQ(ref.getNameSpace(), "root/cimv2");
-	EXPECT_EQ(ref.getKeyValue("Name").toStringValue(), "svc");
+  CIMObjectPath back = cimxmlReadInstanceName(node);
+  EXPECT_EQ(back.getClassName(), "Test_Item");
+  EXPECT_EQ(back.getKeyValue("Name").toStringValue(), "a \"b\" <c> & d");
+  // Numbers come back as sint64 until typed by the class; booleans typed.
+  EXPECT_EQ(back.getKeyValue("Id").getType(), CIMDataType::SINT64);
+  EXPECT_EQ(back.getKeyValue("Id").toUInt16(), 7);
+  EXPECT_EQ(back.getKeyValue("Neg").toInt64(), -3);
+  EXPECT_TRUE(back.getKeyValue("On").toBool());
+  CIMObjectPath ref = back.getKeyValue("Ref").toCIMObjectPath();
+  EXPECT_EQ(ref.getClassName(), "Test_Service");
+  EXPECT_EQ(ref.getNameSpace(), "root/cimv2");
+  EXPECT_EQ(ref.getKeyValue("Name").toStringValue(), "svc");
 }
 
-TEST_F(CIMXMLTest, InstancePropertiesRoundTrip)
-{
-	CIMInstance inst("Test_Item");
-	inst.setProperty("Text", CIMValue("line1\nline2\r\n\ttab <&>"));
-	inst.setProperty("Small", CIMValue(UInt8(255)));
-	inst.setProperty("Delta", CIMValue(Int32(-40000)));
-	inst.setProperty("Big", CIMValue(UInt64(18446744073709551615ull)));
-	inst.setProperty("Flag", CIMValue(false));
-	inst.setProperty("When", CIMValue(CIMDateTime(String("20240102030405.000006+060"))));
-	inst.setProperty("Tags", CIMValue(StringArray{String("x"), String("y&z")}));
-	inst.setProperty("Ref", CIMValue(samplePath()));
-	inst.setProperty(CIMProperty("Unset", CIMDataType(CIMDataType::UINT32)));
-	CIMProperty keyed("Name", CIMValue("n"));
-	keyed.setQualifier(CIMQualifier::createKey());
-	inst.setProperty(keyed);
+TEST_F(CIMXMLTest, InstancePropertiesRoundTrip) {
+  CIMInstance inst("Test_Item");
+  inst.setProperty("Text", CIMValue("line1\nline2\r\n\ttab <&>"));
+  inst.setProperty("Small", CIMValue(UInt8(255)));
+  inst.setProperty("Delta", CIMValue(Int32(-40000)));
+  inst.setProperty("Big", CIMValue(UInt64(18446744073709551615ull)));
+  inst.setProperty("Flag", CIMValue(false));
+  inst.setProperty("When", CIMValue(CIMDateTime(String("20240102030405.000006+060"))));
+  inst.setProperty("Tags", CIMValue(StringArray{String("x"), String("y&z")}));
+  inst.setProperty("Ref", CIMValue(samplePath()));
+  inst.setProperty(CIMProperty("Unset", CIMDataType(CIMDataType::UINT32)));
+  CIMProperty keyed("Name", CIMValue("n"));
+  keyed.setQualifier(CIMQualifier::createKey());
+  inst.setProperty(keyed);
 
-	std::string xml;
-	cimxmlWriteInstance(xml, inst, false);
-	EXPECT_EQ(xml.find("QUALIFIER"), std::string::npos) << "qualifiers only when asked for";
-	CIMInstance back = cimxmlReadInstance(parse(xml));
-	EXPECT_EQ(back.getClassName(), "Test_Item");
-	for (const CIMProperty& p : inst.getProperties())
-	{
-		SCOPED_TRACE(p.getName().c_str());
-		CIMProperty q = back.getProperty(p.getName());
-		ASSERT_TRUE(q);
-		EXPECT_EQ(q.getValue(), p.getValue());
-		EXPECT_EQ(q.getDataType().getType(), p.getDataType().getType());
-	}
-	EXPECT_TRUE(back.getPropertyValue("Unset").isNull());
-	EXPECT_EQ(back.getProperty("Ref").getDataType().getType(), CIMDataType::REFERENCE);
+  std::string xml;
+  cimxmlWriteInstance(xml, inst, false);
+  EXPECT_EQ(xml.find("QUALIFIER"), std::string::npos) << "qualifiers only when asked for";
+  CIMInstance back = cimxmlReadInstance(parse(xml));
+  EXPECT_EQ(back.getClassName(), "Test_Item");
+  for (const CIMProperty& p : inst.getProperties()) {
+    SCOPED_TRACE(p.getName().c_str());
+    CIMProperty q = back.getProperty(p.getName());
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q.getValue(), p.getValue());
+    EXPECT_EQ(q.getDataType().getType(), p.getDataType().getType());
+  }
+  EXPECT_TRUE(back.getPropertyValue("Unset").isNull());
+  EXPECT_EQ(back.getProperty("Ref").getDataType().getType(), CIMDataType::REFERENCE);
 
-	xml.clear();
-	cimxmlWriteInstance(xml, inst, true);
-	EXPECT_NE(xml.find("<QUALIFIER NAME=\"Key\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"), std::string::npos);
+  xml.clear();
+  cimxmlWriteInstance(xml, inst, true);
+  EXPECT_NE(xml.find("<QUALIFIER NAME=\"Key\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"),
+            std::string::npos);
 }
 
-TEST_F(CIMXMLTest, ErrorCarriesTheMessageExactly)
-{
-	const String message("Invalid value #CFG_000_0001,LeaseTime#\nsecond \"line\" <b>");
-	std::string xml;
-	cimxmlWriteError(xml, CIMException::INVALID_PARAMETER, message);
-	pugi::xml_node node = parse(xml);
-	EXPECT_STREQ(node.name(), "ERROR");
-	EXPECT_STREQ(node.attribute("CODE").value(), "4");
-	EXPECT_EQ(String(node.attribute("DESCRIPTION").value()), message);
-	EXPECT_EQ(std::distance(node.attributes_begin(), node.attributes_end()), 2);
+TEST_F(CIMXMLTest, ErrorCarriesTheMessageExactly) {
+  const String message("Invalid value #CFG_000_0001,LeaseTime#\nsecond \"line\" <b>");
+  std::string xml;
+  cimxmlWriteError(xml, CIMException::INVALID_PARAMETER, message);
+  pugi::xml_node node = parse(xml);
+  EXPECT_STREQ(node.name(), "ERROR");
+  EXPECT_STREQ(node.attribute("CODE").value(), "4");
+  EXPECT_EQ(String(node.attribute("DESCRIPTION").value()), message);
+  EXPECT_EQ(std::distance(node.attributes_begin(), node.attributes_end()), 2);
 
-	xml.clear();
-	cimxmlWriteError(xml, CIMException::INVALID_CLASS, String());
-	EXPECT_EQ(xml, "<ERROR CODE=\"5\"/>");
+  xml.clear();
+  cimxmlWriteError(xml, CIMException::INVALID_CLASS, String());
+  EXPECT_EQ(xml, "<ERROR CODE=\"5\"/>");
 }
 
-TEST_F(CIMXMLTest, ClassDefinition)
-{
-	CIMClass cls("Test_Service");
-	cls.setSuperClass("Test_Base");
-	cls.setQualifier(CIMQualifier("Description", CIMValue("svc")));
-	CIMProperty name("Name", CIMDataType(CIMDataType::STRING));
-	name.setQualifier(CIMQualifier::createKey());
-	cls.addProperty(name);
-	cls.addProperty(CIMProperty("Peer", CIMDataType::reference("Test_Item")));
-	cls.addProperty(CIMProperty("Codes", CIMDataType(CIMDataType::UINT8, true)));
-	CIMMethod echo("Echo", CIMDataType(CIMDataType::UINT32));
-	CIMParameter text("Text", CIMDataType(CIMDataType::STRING));
-	text.setQualifier(CIMQualifier("IN", CIMValue(true)));
-	echo.addParameter(text);
-	echo.addParameter(CIMParameter("Target", CIMDataType::reference("Test_Item")));
-	cls.addMethod(echo);
+TEST_F(CIMXMLTest, ClassDefinition) {
+  CIMClass cls("Test_Service");
+  cls.setSuperClass("Test_Base");
+  cls.setQualifier(CIMQualifier("Description", CIMValue("svc")));
+  CIMProperty name("Name", CIMDataType(CIMDataType::STRING));
+  name.setQualifier(CIMQualifier::createKey());
+  cls.addProperty(name);
+  cls.addProperty(CIMProperty("Peer", CIMDataType::reference("Test_Item")));
+  cls.addProperty(CIMProperty("Codes", CIMDataType(CIMDataType::UINT8, true)));
+  CIMMethod echo("Echo", CIMDataType(CIMDataType::UINT32));
+  CIMParameter text("Text", CIMDataType(CIMDataType::STRING));
+  text.setQualifier(CIMQualifier("IN", CIMValue(true)));
+  echo.addParameter(text);
+  echo.addParameter(CIMParameter("Target", CIMDataType::reference("Test_Item")));
+  cls.addMethod(echo);
 
-	std::string xml;
-	cimxmlWriteClass(xml, cls);
-	pugi::xml_node node = parse(xml);
-	EXPECT_STREQ(node.attribute("NAME").value(), "Test_Service");
-	EXPECT_STREQ(node.attribute("SUPERCLASS").value(), "Test_Base");
-	pugi::xml_node prop = node.child("PROPERTY");
-	EXPECT_STREQ(prop.attribute("TYPE").value(), "string");
-	EXPECT_STREQ(prop.child("QUALIFIER").attribute("NAME").value(), "Key");
-	EXPECT_STREQ(node.child("PROPERTY.REFERENCE").attribute("REFERENCECLASS").value(), "Test_Item");
-	EXPECT_STREQ(node.child("PROPERTY.ARRAY").attribute("TYPE").value(), "uint8");
-	pugi::xml_node method = node.child("METHOD");
-	EXPECT_STREQ(method.attribute("TYPE").value(), "uint32");
-	EXPECT_STREQ(method.child("PARAMETER").attribute("TYPE").value(), "string");
-	EXPECT_STREQ(method.child("PARAMETER").child("QUALIFIER").attribute("NAME").value(), "IN");
-	EXPECT_STREQ(method.child("PARAMETER.REFERENCE").attribute("REFERENCECLASS").value(), "Test_Item");
+  std::string xml;
+  cimxmlWriteClass(xml, cls);
+  pugi::xml_node node = parse(xml);
+  EXPECT_STREQ(node.attribute("NAME").value(), "Test_Service");
+  EXPECT_STREQ(node.attribute("SUPERCLASS").value(), "Test_Base");
+  pugi::xml_node prop = node.child("PROPERTY");
+  EXPECT_STREQ(prop.attribute("TYPE").value(), "string");
+  EXPECT_STREQ(prop.child("QUALIFIER").attribute("NAME").value(), "Key");
+  EXPECT_STREQ(node.child("PROPERTY.REFERENCE").attribute("REFERENCECLASS").value(), "Test_Item");
+  EXPECT_STREQ(node.child("PROPERTY.ARRAY").attribute("TYPE").value(), "uint8");
+  pugi::xml_node method = node.child("METHOD");
+  EXPECT_STREQ(method.attribute("TYPE").value(), "uint32");
+  EXPECT_STREQ(method.child("PARAMETER").attribute("TYPE").value(), "string");
+  EXPECT_STREQ(method.child("PARAMETER").child("QUALIFIER").attribute("NAME").value(), "IN");
+  EXPECT_STREQ(method.child("PARAMETER.REFERENCE").attribute("REFERENCECLASS").value(), "Test_Item");
 }
 
-TEST_F(CIMXMLTest, ParamValuesAndReturnValue)
-{
-	CIMParamValue params[] = {
-		CIMParamValue("Result", CIMValue("ok & done")),
-		CIMParamValue("Count", CIMValue(UInt16(3))),
-		CIMParamValue("Target", CIMValue(samplePath())),
-		CIMParamValue("Names", CIMValue(StringArray{String("a"), String("b")})),
-	};
-	for (const CIMParamValue& p : params)
-	{
-		SCOPED_TRACE(p.getName().c_str());
-		std::string xml;
-		cimxmlWriteParamValue(xml, p);
-		CIMParamValue back = cimxmlReadParamValue(parse(xml));
-		EXPECT_EQ(back, p);
-	}
-	// A client that sends no PARAMTYPE gets its value as a string.
-	CIMParamValue untyped = cimxmlReadParamValue(parse("<PARAMVALUE NAME=\"Times\"><VALUE>3</VALUE></PARAMVALUE>"));
-	EXPECT_EQ(untyped.getValue().getType(), CIMDataType::STRING);
+TEST_F(CIMXMLTest, ParamValuesAndReturnValue) {
+  CIMParamValue params[] = {
+      CIMParamValue("Result", CIMValue("ok & done")),
+      CIMParamValue("Count", CIMValue(UInt16(3))),
+      CIMParamValue("Target", CIMValue(samplePath())),
+      CIMParamValue("Names", CIMValue(StringArray{String("a"), String("b")})),
+  };
+  for (const CIMParamValue& p : params) {
+    SCOPED_TRACE(p.getName().c_str());
+    std::string xml;
+    cimxmlWriteParamValue(xml, p);
+    CIMParamValue back = cimxmlReadParamValue(parse(xml));
+    EXPECT_EQ(back, p);
+  }
+  // A client that sends no PARAMTYPE gets its value as a string.
+  CIMParamValue untyped =
+      cimxmlReadParamValue(parse("<PARAMVALUE NAME=\"Times\"><VALUE>3</VALUE></PARAMVALUE>"));
+  EXPECT_EQ(untyped.getValue().getType(), CIMDataType::STRING);
 
-	std::string xml;
-	cimxmlWriteReturnValue(xml, CIMValue(UInt32(0)));
-	EXPECT_EQ(xml, "<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>0</VALUE></RETURNVALUE>");
-	xml.clear();
-	cimxmlWriteReturnValue(xml, CIMValue());
-	EXPECT_EQ(xml, "");
+  std::string xml;
+  cimxmlWriteReturnValue(xml, CIMValue(UInt32(0)));
+  EXPECT_EQ(xml, "<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>0</VALUE></RETURNVALUE>");
+  xml.clear();
+  cimxmlWriteReturnValue(xml, CIMValue());
+  EXPECT_EQ(xml, "");
 }
 
-TEST_F(CIMXMLTest, PathsWithNamespaces)
-{
-	CIMObjectPath path = samplePath();
-	std::string xml;
-	cimxmlWriteInstancePath(xml, path, "host1", "root/cimv2");
-	pugi::xml_node node = parse(xml);
-	CIMObjectPath back = cimxmlReadObjectPath(node);
-	EXPECT_EQ(back.getHost(), "host1");
-	EXPECT_EQ(back.getNameSpace(), "root/cimv2");
-	EXPECT_TRUE(back.equals(path.setNameSpace("root/cimv2")));
-	EXPECT_EQ(node.child("NAMESPACEPATH").child("LOCALNAMESPACEPATH").select_nodes("NAMESPACE").size(), 2u);
+TEST_F(CIMXMLTest, PathsWithNamespaces) {
+  CIMObjectPath path = samplePath();
+  std::string xml;
+  cimxmlWriteInstancePath(xml, path, "host1", "root/cimv2");
+  pugi::xml_node node = parse(xml);
+  CIMObjectPath back = cimxmlReadObjectPath(node);
+  EXPECT_EQ(back.getHost(), "host1");
+  EXPECT_EQ(back.getNameSpace(), "root/cimv2");
+  EXPECT_TRUE(back.equals(path.setNameSpace("root/cimv2")));
+  EXPECT_EQ(node.child("NAMESPACEPATH").child("LOCALNAMESPACEPATH").select_nodes("NAMESPACE").size(), 2u);
 }
 
-TEST_F(CIMXMLTest, MalformedElementsAreRefused)
-{
-	struct
-	{
-		const char* xml;
-		bool invalidRequest;  // else a CIM error (value does not fit)
-	} cases[] = {
-		{"<INSTANCENAME><KEYBINDING NAME=\"a\"><KEYVALUE>x</KEYVALUE></KEYBINDING></INSTANCENAME>", true},
-		{"<INSTANCENAME CLASSNAME=\"C\"><KEYVALUE>x</KEYVALUE></INSTANCENAME>", true},
-		{"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE VALUETYPE=\"odd\">x</KEYVALUE></KEYBINDING></INSTANCENAME>", true},
-		{"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE VALUETYPE=\"numeric\">12abc</KEYVALUE></KEYBINDING></INSTANCENAME>", false},
-		{"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE VALUETYPE=\"boolean\">maybe</KEYVALUE></KEYBINDING></INSTANCENAME>", false},
-		{"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\" TYPE=\"uint8\"><VALUE>256</VALUE></PROPERTY></INSTANCE>", false},
-		{"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\" TYPE=\"bogus\"><VALUE>1</VALUE></PROPERTY></INSTANCE>", true},
-		{"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\"><VALUE>1</VALUE></PROPERTY></INSTANCE>", true},
-		{"<INSTANCE CLASSNAME=\"C\"><KEYBINDING NAME=\"p\"/></INSTANCE>", true},
-	};
-	for (const auto& c : cases)
-	{
-		SCOPED_TRACE(c.xml);
-		pugi::xml_node node = parse(c.xml);
-		auto read = [&] {
-			if (std::string(node.name()) == "INSTANCE")
-				cimxmlReadInstance(node);
-			else
-				cimxmlReadInstanceName(node);
-		};
-		if (c.invalidRequest)
-			EXPECT_THROW(read(), CIMXMLInvalidRequest);
-		else
-			EXPECT_THROW(read(), CIMException);
-	}
+TEST_F(CIMXMLTest, MalformedElementsAreRefused) {
+  struct {
+    const char* xml;
+    bool invalidRequest;  // else a CIM error (value does not fit)
+  } cases[] = {
+      {"<INSTANCENAME><KEYBINDING NAME=\"a\"><KEYVALUE>x</KEYVALUE></KEYBINDING></INSTANCENAME>", true},
+      {"<INSTANCENAME CLASSNAME=\"C\"><KEYVALUE>x</KEYVALUE></INSTANCENAME>", true},
+      {"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE "
+       "VALUETYPE=\"odd\">x</KEYVALUE></KEYBINDING></INSTANCENAME>",
+       true},
+      {"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE "
+       "VALUETYPE=\"numeric\">12abc</KEYVALUE></KEYBINDING></INSTANCENAME>",
+       false},
+      {"<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"a\"><KEYVALUE "
+       "VALUETYPE=\"boolean\">maybe</KEYVALUE></KEYBINDING></INSTANCENAME>",
+       false},
+      {"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\" "
+       "TYPE=\"uint8\"><VALUE>256</VALUE></PROPERTY></INSTANCE>",
+       false},
+      {"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\" TYPE=\"bogus\"><VALUE>1</VALUE></PROPERTY></INSTANCE>",
+       true},
+      {"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"p\"><VALUE>1</VALUE></PROPERTY></INSTANCE>", true},
+      {"<INSTANCE CLASSNAME=\"C\"><KEYBINDING NAME=\"p\"/></INSTANCE>", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xml);
+    pugi::xml_node node = parse(c.xml);
+    auto read = [&] {
+      if (std::string(node.name()) == "INSTANCE")
+        cimxmlReadInstance(node);
+      else
+        cimxmlReadInstanceName(node);
+    };
+    if (c.invalidRequest)
+      EXPECT_THROW(read(), CIMXMLInvalidRequest);
+    else
+      EXPECT_THROW(read(), CIMException);
+  }
 }
 
-TEST_F(CIMXMLTest, NestingBeyondTheLimitIsRefused)
-{
-	// A reference key naming a path with a reference key ... n levels deep.
-	auto nestedReferences = [](int n) {
-		std::string open, close;
-		for (int i = 0; i < n; ++i)
-		{
-			open += "<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"r\"><VALUE.REFERENCE>";
-			close = "</VALUE.REFERENCE></KEYBINDING></INSTANCENAME>" + close;
-		}
-		return open + "<INSTANCENAME CLASSNAME=\"C\"/>" + close;
-	};
-	EXPECT_NO_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting / 2 - 1))));
-	EXPECT_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting))), CIMXMLInvalidRequest);
-	// Arrays hold scalars only: no array in an array, however shallow.
-	EXPECT_THROW(cimxmlReadValue(parse("<VALUE.ARRAY><VALUE.ARRAY><VALUE>1</VALUE></VALUE.ARRAY></VALUE.ARRAY>"),
-					 CIMDataType::STRING),
-		CIMXMLInvalidRequest);
-	std::string deep;
-	for (int i = 0; i < 40000; ++i)
-		deep += "<VALUE.ARRAY>";
-	for (int i = 0; i < 40000; ++i)
-		deep += "</VALUE.ARRAY>";
-	EXPECT_THROW(cimxmlReadValue(parse(deep), CIMDataType::STRING), CIMXMLInvalidRequest);
+TEST_F(CIMXMLTest, NestingBeyondTheLimitIsRefused) {
+  // A reference key naming a path with a reference key ... n levels deep.
+  auto nestedReferences = [](int n) {
+    std::string open, close;
+    for (int i = 0; i < n; ++i) {
+      open += "<INSTANCENAME CLASSNAME=\"C\"><KEYBINDING NAME=\"r\"><VALUE.REFERENCE>";
+      close = "</VALUE.REFERENCE></KEYBINDING></INSTANCENAME>" + close;
+    }
+    return open + "<INSTANCENAME CLASSNAME=\"C\"/>" + close;
+  };
+  EXPECT_NO_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting / 2 - 1))));
+  EXPECT_THROW(cimxmlReadObjectPath(parse(nestedReferences(kCIMXMLMaxNesting))), CIMXMLInvalidRequest);
+  // Arrays hold scalars only: no array in an array, however shallow.
+  EXPECT_THROW(
+      cimxmlReadValue(parse("<VALUE.ARRAY><VALUE.ARRAY><VALUE>1</VALUE></VALUE.ARRAY></VALUE.ARRAY>"),
+                      CIMDataType::STRING),
+      CIMXMLInvalidRequest);
+  std::string deep;
+  for (int i = 0; i < 40000; ++i) deep += "<VALUE.ARRAY>";
+  for (int i = 0; i < 40000; ++i) deep += "</VALUE.ARRAY>";
+  EXPECT_THROW(cimxmlReadValue(parse(deep), CIMDataType::STRING), CIMXMLInvalidRequest);
 }
 
-TEST_F(CIMXMLTest, TextThatXMLCannotCarryIsReplaced)
-{
-	struct
-	{
-		std::string in;
-		std::string attr;  // escaped for an attribute
-		bool valid;        // acceptable in an incoming document
-	} cases[] = {
-		{"plain", "plain", true},
-		{"<&>\"", "&lt;&amp;&gt;&quot;", true},
-		{"a\nb\tc\rd", "a&#10;b&#9;c&#13;d", true},
-		{"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC", true},
-		{"bad \xFF byte", "bad \xEF\xBF\xBD byte", false},
-		{"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD", false},
-		{"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD", false},
-		{"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false},
-		{std::string("nul \0 bell \a", 12), "nul \xEF\xBF\xBD bell \xEF\xBF\xBD", false},
-	};
-	for (const auto& c : cases)
-	{
-		SCOPED_TRACE(c.in);
-		std::string out;
-		xmlAppendEscaped(out, c.in, true);
-		EXPECT_EQ(out, c.attr);
-		EXPECT_TRUE(xmlIsValidText(out.data(), out.size()));
-		EXPECT_EQ(xmlIsValidText(c.in.data(), c.in.size()), c.valid);
-		// Whatever the input, the document parses.
-		std::string doc = "<V A=\"" + out + "\">";
-		xmlAppendEscaped(doc, c.in, false);
-		doc += "</V>";
-		parse(doc);
-	}
-	std::string text;
-	xmlAppendEscaped(text, "a\nb\r", false);
-	EXPECT_EQ(text, "a\nb&#13;");
+TEST_F(CIMXMLTest, TextThatXMLCannotCarryIsReplaced) {
+  struct {
+    std::string in;
+    std::string attr;  // escaped for an attribute
+    bool valid;        // acceptable in an incoming document
+  } cases[] = {
+      {"plain", "plain", true},
+      {"<&>\"", "&lt;&amp;&gt;&quot;", true},
+      {"a\nb\tc\rd", "a&#10;b&#9;c&#13;d", true},
+      {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC", true},
+      {"bad \xFF byte", "bad \xEF\xBF\xBD byte", false},
+      {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD", false},
+      {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD", false},
+      {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false},
+      {std::string("nul \0 bell \a", 12), "nul \xEF\xBF\xBD bell \xEF\xBF\xBD", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out;
+    xmlAppendEscaped(out, c.in, true);
+    EXPECT_EQ(out, c.attr);
+    EXPECT_TRUE(xmlIsValidText(out.data(), out.size()));
+    EXPECT_EQ(xmlIsValidText(c.in.data(), c.in.size()), c.valid);
+    // Whatever the input, the document parses.
+    std::string doc = "<V A=\"" + out + "\">";
+    xmlAppendEscaped(doc, c.in, false);
+    doc += "</V>";
+    parse(doc);
+  }
+  std::string text;
+  xmlAppendEscaped(text, "a\nb\r", false);
+  EXPECT_EQ(text, "a\nb&#13;");
 }
 
-} // namespace
-} // namespace OpenWBEM
+}  // namespace
+}  // namespace OpenWBEM

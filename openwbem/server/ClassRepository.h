@@ -14,63 +14,62 @@
 
 namespace OpenWBEM {
 
-class ClassRepository
-{
-public:
-	// Adds the declarations (a later one of the same name replaces an
-	// earlier one) and resolves inheritance again. A superclass the
-	// repository does not know is allowed: nothing is inherited from it.
-	// Throws CIMException(INVALID_SUPERCLASS) for a cycle, leaving the
-	// repository unchanged.
-	void add(const CIMClassArray& classes);
+class ClassRepository {
+ public:
+  // Adds the declarations (a later one of the same name replaces an
+  // earlier one) and resolves inheritance again. A superclass the
+  // repository does not know is allowed: nothing is inherited from it.
+  // Throws CIMException(INVALID_SUPERCLASS) for a cycle, leaving the
+  // repository unchanged.
+  void add(const CIMClassArray& classes);
 
-	// The resolved class (all inherited properties and methods), or null.
-	const CIMClass* find(const String& className) const;
+  // The resolved class (all inherited properties and methods), or null.
+  const CIMClass* find(const String& className) const;
 
-	// The class as GetClass returns it: with localOnly only what the class
-	// declares itself, without qualifiers unless includeQualifiers, only the
-	// properties of propertyList when it is given. NOT_FOUND when unknown.
-	CIMClass getClass(const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList) const;
+  // The class as GetClass returns it: with localOnly only what the class
+  // declares itself, without qualifiers unless includeQualifiers, only the
+  // properties of propertyList when it is given. NOT_FOUND when unknown.
+  CIMClass getClass(const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
+                    WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                    const StringArray* propertyList) const;
 
-	// Names of the direct (or with deep, all) subclasses of className, or of
-	// the classes without a known superclass when it is empty.
-	// INVALID_CLASS when className is given and unknown.
-	StringArray subclassNames(const String& className, WBEMFlags::EDeepFlag deep) const;
+  // Names of the direct (or with deep, all) subclasses of className, or of
+  // the classes without a known superclass when it is empty.
+  // INVALID_CLASS when className is given and unknown.
+  StringArray subclassNames(const String& className, WBEMFlags::EDeepFlag deep) const;
 
-	// Value of the "Provider" qualifier of the class or its nearest
-	// ancestor that has one; "" when none.
-	String providerOf(const String& className) const;
+  // Value of the "Provider" qualifier of the class or its nearest
+  // ancestor that has one; "" when none.
+  String providerOf(const String& className) const;
 
-	// Converts incoming values to the types the class definitions declare:
-	// the keys of a path (references recursively), the properties of an
-	// instance, the in-parameters of a method. Unknown classes, properties
-	// and parameters stay as they are. A value that does not fit throws
-	// CIMException (INVALID_PARAMETER when out of range, or when references
-	// nest deeper than kMaxReferenceNesting).
-	void typeObjectPath(CIMObjectPath& path) const;
-	void typeInstance(CIMInstance& instance) const;
-	void typeMethodParams(const String& className, const String& methodName, CIMParamValueArray& params) const;
+  // Converts incoming values to the types the class definitions declare:
+  // the keys of a path (references recursively), the properties of an
+  // instance, the in-parameters of a method. Unknown classes, properties
+  // and parameters stay as they are. A value that does not fit throws
+  // CIMException (INVALID_PARAMETER when out of range, or when references
+  // nest deeper than kMaxReferenceNesting).
+  void typeObjectPath(CIMObjectPath& path) const;
+  void typeInstance(CIMInstance& instance) const;
+  void typeMethodParams(const String& className, const String& methodName, CIMParamValueArray& params) const;
 
-	static constexpr int kMaxReferenceNesting = 32;
+  static constexpr int kMaxReferenceNesting = 32;
 
-private:
-	struct Entry
-	{
-		CIMClass declared;
-		CIMClass resolved;
-	};
+ private:
+  struct Entry {
+    CIMClass declared;
+    CIMClass resolved;
+  };
 
-	static std::string key(const String& name);
-	void resolveAll();
-	const CIMClass& resolve(Entry& entry, int depth);
-	void typeReferences(CIMPropertyArray& props, int depth) const;
-	void typePath(CIMObjectPath& path, int depth) const;
+  static std::string key(const String& name);
+  void resolveAll();
+  const CIMClass& resolve(Entry& entry, int depth);
+  void typeReferences(CIMPropertyArray& props, int depth) const;
+  void typePath(CIMObjectPath& path, int depth) const;
 
-	std::unordered_map<std::string, Entry> m_classes;
-	std::vector<std::string> m_order;  // declaration order, for stable listings
+  std::unordered_map<std::string, Entry> m_classes;
+  std::vector<std::string> m_order;  // declaration order, for stable listings
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

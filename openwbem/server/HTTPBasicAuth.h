@@ -10,25 +10,24 @@
 
 namespace OpenWBEM {
 
-class HTTPBasicAuth
-{
-public:
-	// Reads the file. Returns "" on success, else why it was refused (the
-	// object then accepts no one).
-	std::string load(const std::string& path);
+class HTTPBasicAuth {
+ public:
+  // Reads the file. Returns "" on success, else why it was refused (the
+  // object then accepts no one).
+  std::string load(const std::string& path);
 
-	bool loaded() const { return !m_users.empty(); }
+  bool loaded() const { return !m_users.empty(); }
 
-	// Checks an Authorization header value ("Basic base64(user:password)").
-	// On success sets user and returns true.
-	bool verify(const std::string& authorization, std::string& user) const;
+  // Checks an Authorization header value ("Basic base64(user:password)").
+  // On success sets user and returns true.
+  bool verify(const std::string& authorization, std::string& user) const;
 
-	static const char* challenge() { return "Basic realm=\"TavrelAgent\""; }
+  static const char* challenge() { return "Basic realm=\"TavrelAgent\""; }
 
-private:
-	std::unordered_map<std::string, std::string> m_users;  // user -> crypt hash
+ private:
+  std::unordered_map<std::string, std::string> m_users;  // user -> crypt hash
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -22,117 +22,103 @@ namespace {
 const char kRight[] = "Basic YWRtaW46czNjcmV0";
 const char kWrong[] = "Basic YWRtaW46d3Jvbmc=";
 
-std::string hashOf(const char* password)
-{
-	struct crypt_data data = {};
-	return crypt_r(password, "$6$testsalt$", &data);
+std::string hashOf(const char* password) {
+  struct crypt_data data = {};
+  return crypt_r(password, "$6$testsalt$", &data);
 }
 
-class HTTPBasicAuthTest : public ::testing::Test
-{
-protected:
-	void SetUp() override
-	{
-		char tmpl[] = "/tmp/owauthXXXXXX";
-		ASSERT_NE(mkdtemp(tmpl), nullptr);
-		m_path = std::string(tmpl) + "/credentials";
-	}
-	void TearDown() override
-	{
-		unlink(m_path.c_str());
-		rmdir(m_path.substr(0, m_path.rfind('/')).c_str());
-	}
+class HTTPBasicAuthTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/owauthXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    m_path = std::string(tmpl) + "/credentials";
+  }
+  void TearDown() override {
+    unlink(m_path.c_str());
+    rmdir(m_path.substr(0, m_path.rfind('/')).c_str());
+  }
 
-	std::string load(const std::string& text, mode_t mode = 0600)
-	{
-		unlink(m_path.c_str());
-		std::ofstream(m_path) << text;
-		chmod(m_path.c_str(), mode);
-		return m_auth.load(m_path);
-	}
+  std::string load(const std::string& text, mode_t mode = 0600) {
+    unlink(m_path.c_str());
+    std::ofstream(m_path) << text;
+    chmod(m_path.c_str(), mode);
+    return m_auth.load(m_path);
+  }
 
-	std::string m_path;
-	HTTPBasicAuth m_auth;
+  std::string m_path;
+  HTTPBasicAuth m_auth;
 };
 
-TEST_F(HTTPBasicAuthTest, CredentialsFiles)
-{
-	const std::string good = "# management users\n\nadmin:" + hashOf("s3cret") + "\n";
-	struct
-	{
-		const char* what;
-		std::string text;
-		mode_t mode;
-		bool accepted;
-	} cases[] = {
-		{"valid", good, 0600, true},
-		{"readable by others", good, 0644, false},
-		{"readable by the group", good, 0640, false},
-		{"no users", "# none\n", 0600, false},
-		{"no hash", "admin\n", 0600, false},
-		{"locked hash", "admin:!" + hashOf("s3cret") + "\n", 0600, false},
-		{"bad user name", "ad min:" + hashOf("s3cret") + "\n", 0600, false},
-		{"too large", good + std::string(70000, '#'), 0600, false},
-	};
-	for (const auto& c : cases)
-	{
-		SCOPED_TRACE(c.what);
-		EXPECT_EQ(c.accepted, load(c.text, c.mode).empty());
-	}
-	EXPECT_FALSE(m_auth.load(m_path + ".missing").empty());
+TEST_F(HTTPBasicAuthTest, CredentialsFiles) {
+  const std::string good = "# management users\n\nadmin:" + hashOf("s3cret") + "\n";
+  struct {
+    const char* what;
+    std::string text;
+    mode_t mode;
+    bool accepted;
+  } cases[] = {
+      {"valid", good, 0600, true},
+      {"readable by others", good, 0644, false},
+      {"readable by the group", good, 0640, false},
+      {"no users", "# none\n", 0600, false},
+      {"no hash", "admin\n", 0600, false},
+      {"locked hash", "admin:!" + hashOf("s3cret") + "\n", 0600, false},
+      {"bad user name", "ad min:" + hashOf("s3cret") + "\n", 0600, false},
+      {"too large", good + std::string(70000, '#'), 0600, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.accepted, load(c.text, c.mode).empty());
+  }
+  EXPECT_FALSE(m_auth.load(m_path + ".missing").empty());
 }
 
-TEST_F(HTTPBasicAuthTest, AuthorizationHeaders)
-{
-	ASSERT_EQ("", load("admin:" + hashOf("s3cret") + "\n"));
-	struct
-	{
-		std::string header;
-		bool accepted;
-	} cases[] = {
-		{kRight, true},
-		{std::string("basic ") + (kRight + 6), true},
-		{kWrong, false},
-		{"", false},
-		{"Basic", false},
-		{"Basic !!!!", false},
-		{"Basic YWRtaW4=", false},  // "admin", no password
-		{"Digest YWRtaW46czNjcmV0", false},
-		{"Basic " + std::string(2000, 'A'), false},
-	};
-	for (const auto& c : cases)
-	{
-		SCOPED_TRACE(c.header);
-		std::string user;
-		EXPECT_EQ(c.accepted, m_auth.verify(c.header, user));
-		EXPECT_EQ(c.accepted ? "admin" : "", user);
-	}
+TEST_F(HTTPBasicAuthTest, AuthorizationHeaders) {
+  ASSERT_EQ("", load("admin:" + hashOf("s3cret") + "\n"));
+  struct {
+    std::string header;
+    bool accepted;
+  } cases[] = {
+      {kRight, true},
+      {std::string("basic ") + (kRight + 6), true},
+      {kWrong, false},
+      {"", false},
+      {"Basic", false},
+      {"Basic !!!!", false},
+      {"Basic YWRtaW4=", false},  // "admin", no password
+      {"Digest YWRtaW46czNjcmV0", false},
+      {"Basic " + std::string(2000, 'A'), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    std::string user;
+    EXPECT_EQ(c.accepted, m_auth.verify(c.header, user));
+    EXPECT_EQ(c.accepted ? "admin" : "", user);
+  }
 }
 
-TEST(HTTPBasicAuthFuzzTest, SeedsAndMutations)
-{
-	const std::string file = "admin:" + hashOf("s3cret") + "\tother:" + hashOf("x");
-	const std::string seeds[] = {file + "\n" + kRight, file + "\n" + kWrong, "admin\n" + std::string(kRight),
-		"\n", ""};
-	std::mt19937 rng(20261207);
-	for (const std::string& original : seeds)
-	{
-		auto run = [](const std::string& s) {
-			return LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-		};
-		EXPECT_EQ(0, run(original));
-		for (int i = 0; i < 40 && !original.empty(); ++i)
-		{
-			std::string s = original;
-			std::size_t at = rng() % s.size();
-			if (rng() % 2)
-				s[at] = static_cast<char>(rng());
-			else
-				s.erase(at, 1 + rng() % 8);
-			ASSERT_EQ(0, run(s)) << s;
-		}
-	}
+TEST(HTTPBasicAuthFuzzTest, SeedsAndMutations) {
+  const std::string file = "admin:" + hashOf("s3cret") + "\tother:" + hashOf("x");
+  const std::string seeds[] = {file + "\n" + kRight, file + "\n" + kWrong, "admin\n" + std::string(kRight),
+                               "\n", ""};
+  std::mt19937 rng(20261207);
+  for (const std::string& original : seeds) {
+    auto run = [](const std::string& s) {
+      return LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+    };
+    EXPECT_EQ(0, run(original));
+    for (int i = 0; i < 40 && !original.empty(); ++i) {
+      std::string s = original;
+      std::size_t at = rng() % s.size();
+      if (rng() % 2)
+        s[at] = static_cast<char>(rng());
+      else
+        s.erase(at, 1 + rng() % 8);
+      ASSERT_EQ(0, run(s)) << s;
+    }
+  }
 }
 
-} // namespace
-} // namespace OpenWBEM
+}  // namespace
+}  // namespace OpenWBEM

@@ -15,24 +15,22 @@
 #include <string>
 #include <vector>
 
-namespace OpenWBEM
-{
+namespace OpenWBEM {
 
 using HTTPRequest = boost::beast::http::request<boost::beast::http::string_body>;
 using HTTPResponse = boost::beast::http::response<boost::beast::http::string_body>;
 
 // Who sent a request: the transport, and for the Unix-domain socket the
 // peer's credentials (SO_PEERCRED), for TCP the peer's address.
-struct HTTPPeer
-{
-	enum Transport { UnixSocket, Tcp, Tls };
-	Transport transport = UnixSocket;
-	unsigned uid = 0;
-	int pid = 0;
-	std::string address;
-	// Per-connection memory of the handler (for example the credentials
-	// already verified on this connection); empty for a new connection.
-	std::shared_ptr<void> state;
+struct HTTPPeer {
+  enum Transport { UnixSocket, Tcp, Tls };
+  Transport transport = UnixSocket;
+  unsigned uid = 0;
+  int pid = 0;
+  std::string address;
+  // Per-connection memory of the handler (for example the credentials
+  // already verified on this connection); empty for a new connection.
+  std::shared_ptr<void> state;
 };
 
 // Called for every complete request on the server's single worker thread,
@@ -40,46 +38,44 @@ struct HTTPPeer
 // the server sets Content-Length and the keep-alive state.
 using HTTPHandler = std::function<void(const HTTPRequest&, HTTPPeer&, HTTPResponse&)>;
 
-struct HTTPServerOptions
-{
-	std::string udsPath;                   // empty: no Unix-domain socket
-	int tcpPort = -1;                      // negative: no TCP; 0: any free port
-	std::vector<std::string> listenAddresses{"127.0.0.1"};
-	int tlsPort = -1;                      // negative: no TLS; 0: any free port
-	std::vector<std::string> tlsListenAddresses{"127.0.0.1"};
-	std::string tlsCertificateFile;        // PEM chain
-	std::string tlsKeyFile;                // PEM private key
-	std::size_t maxBodyBytes = 1024 * 1024;
-	std::chrono::milliseconds timeout{30000};  // per read or write, and idle keep-alive
-	// Separate quotas, so that TCP clients can never lock out the local
-	// object manager on the Unix-domain socket: TCP and TLS together, one
-	// peer address on TCP and TLS, the Unix-domain socket.
-	std::size_t maxConnections = 64;
-	std::size_t maxConnectionsPerClient = 16;
-	std::size_t maxUnixConnections = 16;
+struct HTTPServerOptions {
+  std::string udsPath;  // empty: no Unix-domain socket
+  int tcpPort = -1;     // negative: no TCP; 0: any free port
+  std::vector<std::string> listenAddresses{"127.0.0.1"};
+  int tlsPort = -1;  // negative: no TLS; 0: any free port
+  std::vector<std::string> tlsListenAddresses{"127.0.0.1"};
+  std::string tlsCertificateFile;  // PEM chain
+  std::string tlsKeyFile;          // PEM private key
+  std::size_t maxBodyBytes = 1024 * 1024;
+  std::chrono::milliseconds timeout{30000};  // per read or write, and idle keep-alive
+  // Separate quotas, so that TCP clients can never lock out the local
+  // object manager on the Unix-domain socket: TCP and TLS together, one
+  // peer address on TCP and TLS, the Unix-domain socket.
+  std::size_t maxConnections = 64;
+  std::size_t maxConnectionsPerClient = 16;
+  std::size_t maxUnixConnections = 16;
 };
 
-class HTTPServer
-{
-public:
-	// Binds every listener (throws std::runtime_error naming the address on
-	// failure) and starts serving on its own threads.
-	HTTPServer(const HTTPServerOptions& options, HTTPHandler handler);
-	// Stops accepting, closes every connection and joins the threads. A
-	// request being handled finishes first; queued ones are dropped.
-	~HTTPServer();
+class HTTPServer {
+ public:
+  // Binds every listener (throws std::runtime_error naming the address on
+  // failure) and starts serving on its own threads.
+  HTTPServer(const HTTPServerOptions& options, HTTPHandler handler);
+  // Stops accepting, closes every connection and joins the threads. A
+  // request being handled finishes first; queued ones are dropped.
+  ~HTTPServer();
 
-	HTTPServer(const HTTPServer&) = delete;
-	HTTPServer& operator=(const HTTPServer&) = delete;
+  HTTPServer(const HTTPServer&) = delete;
+  HTTPServer& operator=(const HTTPServer&) = delete;
 
-	// TCP ports actually bound, one per listen address (useful with port 0).
-	std::vector<unsigned short> tcpPorts() const;
-	std::vector<unsigned short> tlsPorts() const;
+  // TCP ports actually bound, one per listen address (useful with port 0).
+  std::vector<unsigned short> tcpPorts() const;
+  std::vector<unsigned short> tlsPorts() const;
 
-	struct Impl;
+  struct Impl;
 
-private:
-	std::unique_ptr<Impl> m_impl;
+ private:
+  std::unique_ptr<Impl> m_impl;
 };
 
 // True for 127.0.0.0/8 and ::1.
@@ -88,6 +84,6 @@ bool httpIsLoopbackAddress(const std::string& address);
 // Splits a listen-address setting ("127.0.0.1, ::1" or blank-separated).
 std::vector<std::string> httpSplitAddressList(const std::string& text);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -30,252 +30,235 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 // Echoes the method and body size; "/slow" waits until released.
-class HTTPServerTest : public ::testing::Test
-{
-protected:
-	void SetUp() override
-	{
-		char tmpl[] = "/tmp/owhttpXXXXXX";
-		ASSERT_NE(mkdtemp(tmpl), nullptr);
-		m_dir = tmpl;
-		m_options.tcpPort = 0;
-		m_options.udsPath = m_dir + "/ow.sock";
-		m_options.timeout = std::chrono::milliseconds(500);
-	}
+class HTTPServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/owhttpXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    m_dir = tmpl;
+    m_options.tcpPort = 0;
+    m_options.udsPath = m_dir + "/ow.sock";
+    m_options.timeout = std::chrono::milliseconds(500);
+  }
 
-	void TearDown() override
-	{
-		m_server.reset();
-		std::system(("rm -rf " + m_dir).c_str());
-	}
+  void TearDown() override {
+    m_server.reset();
+    std::system(("rm -rf " + m_dir).c_str());
+  }
 
-	void start()
-	{
-		m_server = std::make_unique<HTTPServer>(m_options, [this](const HTTPRequest& req, HTTPPeer&, HTTPResponse& res) {
-			++m_calls;
-			if (req.target() == "/slow")
-			{
-				std::unique_lock<std::mutex> lock(m_mutex);
-				m_slowStarted = true;
-				m_cv.notify_all();
-				m_cv.wait(lock, [this] { return m_release; });
-			}
-			if (req.target() == "/throw")
-				throw std::runtime_error("boom");
-			res.result(http::status::ok);
-			res.body() = std::string(req.method_string()) + " " + std::to_string(req.body().size());
-		});
-		m_port = m_server->tcpPorts().at(0);
-	}
+  void start() {
+    m_server =
+        std::make_unique<HTTPServer>(m_options, [this](const HTTPRequest& req, HTTPPeer&, HTTPResponse& res) {
+          ++m_calls;
+          if (req.target() == "/slow") {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_slowStarted = true;
+            m_cv.notify_all();
+            m_cv.wait(lock, [this] { return m_release; });
+          }
+          if (req.target() == "/throw") throw std::runtime_error("boom");
+          res.result(http::status::ok);
+          res.body() = std::string(req.method_string()) + " " + std::to_string(req.body().size());
+        });
+    m_port = m_server->tcpPorts().at(0);
+  }
 
-	tcp::socket connectTcp()
-	{
-		tcp::socket s(m_ioc);
-		s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), m_port));
-		// Never let a test hang on a silent server.
-		timeval tv{5, 0};
-		setsockopt(s.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-		return s;
-	}
+  tcp::socket connectTcp() {
+    tcp::socket s(m_ioc);
+    s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), m_port));
+    // Never let a test hang on a silent server.
+    timeval tv{5, 0};
+    setsockopt(s.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    return s;
+  }
 
-	template <class Socket>
-	static http::response<http::string_body> roundTrip(Socket& s, http::request<http::string_body> req)
-	{
-		req.prepare_payload();
-		http::write(s, req);
-		return readResponse(s);
-	}
+  template <class Socket>
+  static http::response<http::string_body> roundTrip(Socket& s, http::request<http::string_body> req) {
+    req.prepare_payload();
+    http::write(s, req);
+    return readResponse(s);
+  }
 
-	template <class Socket>
-	static http::response<http::string_body> readResponse(Socket& s)
-	{
-		beast::flat_buffer buffer;
-		http::response<http::string_body> res;
-		http::read(s, buffer, res);
-		return res;
-	}
+  template <class Socket>
+  static http::response<http::string_body> readResponse(Socket& s) {
+    beast::flat_buffer buffer;
+    http::response<http::string_body> res;
+    http::read(s, buffer, res);
+    return res;
+  }
 
-	static http::request<http::string_body> post(const std::string& target, std::string body)
-	{
-		http::request<http::string_body> req(http::verb::post, target, 11);
-		req.set(http::field::host, "localhost");
-		req.body() = std::move(body);
-		return req;
-	}
+  static http::request<http::string_body> post(const std::string& target, std::string body) {
+    http::request<http::string_body> req(http::verb::post, target, 11);
+    req.set(http::field::host, "localhost");
+    req.body() = std::move(body);
+    return req;
+  }
 
-	std::string m_dir;
-	HTTPServerOptions m_options;
-	std::unique_ptr<HTTPServer> m_server;
-	unsigned short m_port = 0;
-	asio::io_context m_ioc;
-	std::atomic<int> m_calls{0};
-	std::mutex m_mutex;
-	std::condition_variable m_cv;
-	bool m_slowStarted = false;
-	bool m_release = false;
+  std::string m_dir;
+  HTTPServerOptions m_options;
+  std::unique_ptr<HTTPServer> m_server;
+  unsigned short m_port = 0;
+  asio::io_context m_ioc;
+  std::atomic<int> m_calls{0};
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_slowStarted = false;
+  bool m_release = false;
 };
 
-TEST_F(HTTPServerTest, KeepAliveOverTcpAndUnixSocket)
-{
-	start();
-	auto s = connectTcp();
-	for (int i = 0; i < 3; ++i)
-	{
-		auto res = roundTrip(s, post("/cimom", "abc"));
-		EXPECT_EQ(res.result(), http::status::ok);
-		EXPECT_EQ(res.body(), "POST 3");
-		EXPECT_TRUE(res.keep_alive());
-	}
+TEST_F(HTTPServerTest, KeepAliveOverTcpAndUnixSocket) {
+  start();
+  auto s = connectTcp();
+  for (int i = 0; i < 3; ++i) {
+    auto res = roundTrip(s, post("/cimom", "abc"));
+    EXPECT_EQ(res.result(), http::status::ok);
+    EXPECT_EQ(res.body(), "POST 3");
+    EXPECT_TRUE(res.keep_alive());
+  }
 
-	struct stat st;
-	ASSERT_EQ(stat(m_options.udsPath.c_str(), &st), 0);
-	EXPECT_TRUE(S_ISSOCK(st.st_mode));
-	EXPECT_EQ(st.st_mode & 0777, 0600u);
-	asio::local::stream_protocol::socket u(m_ioc);
-	u.connect(asio::local::stream_protocol::endpoint(m_options.udsPath));
-	EXPECT_EQ(roundTrip(u, post("/cimom", "")).body(), "POST 0");
-	EXPECT_EQ(roundTrip(u, post("/cimom", "xy")).body(), "POST 2");
+  struct stat st;
+  ASSERT_EQ(stat(m_options.udsPath.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  asio::local::stream_protocol::socket u(m_ioc);
+  u.connect(asio::local::stream_protocol::endpoint(m_options.udsPath));
+  EXPECT_EQ(roundTrip(u, post("/cimom", "")).body(), "POST 0");
+  EXPECT_EQ(roundTrip(u, post("/cimom", "xy")).body(), "POST 2");
 
-	m_server.reset();
-	EXPECT_NE(stat(m_options.udsPath.c_str(), &st), 0) << "socket file left behind";
+  m_server.reset();
+  EXPECT_NE(stat(m_options.udsPath.c_str(), &st), 0) << "socket file left behind";
 }
 
-TEST_F(HTTPServerTest, OversizedAndMalformedRequestsAreRefused)
-{
-	m_options.maxBodyBytes = 1024;
-	start();
-	{
-		SCOPED_TRACE("body over the limit");
-		auto s = connectTcp();
-		auto res = roundTrip(s, post("/cimom", std::string(4096, 'x')));
-		EXPECT_EQ(res.result(), http::status::payload_too_large);
-		EXPECT_FALSE(res.keep_alive());
-	}
-	{
-		SCOPED_TRACE("chunked body over the limit");
-		auto s = connectTcp();
-		auto req = post("/cimom", std::string(4096, 'x'));
-		req.chunked(true);
-		http::write(s, req);
-		EXPECT_EQ(readResponse(s).result(), http::status::payload_too_large);
-	}
-	{
-		SCOPED_TRACE("body at the limit");
-		auto s = connectTcp();
-		EXPECT_EQ(roundTrip(s, post("/cimom", std::string(1024, 'x'))).body(), "POST 1024");
-	}
-	{
-		SCOPED_TRACE("not HTTP");
-		auto s = connectTcp();
-		asio::write(s, asio::buffer(std::string("GARBAGE LINE\r\n\r\n")));
-		EXPECT_EQ(readResponse(s).result(), http::status::bad_request);
-	}
-	{
-		SCOPED_TRACE("handler failure");
-		auto s = connectTcp();
-		EXPECT_EQ(roundTrip(s, post("/throw", "")).result(), http::status::internal_server_error);
-		EXPECT_EQ(roundTrip(s, post("/cimom", "a")).body(), "POST 1");
-	}
-	EXPECT_EQ(m_calls, 3);
+TEST_F(HTTPServerTest, OversizedAndMalformedRequestsAreRefused) {
+  m_options.maxBodyBytes = 1024;
+  start();
+  {
+    SCOPED_TRACE("body over the limit");
+    auto s = connectTcp();
+    auto res = roundTrip(s, post("/cimom", std::string(4096, 'x')));
+    EXPECT_EQ(res.result(), http::status::payload_too_large);
+    EXPECT_FALSE(res.keep_alive());
+  }
+  {
+    SCOPED_TRACE("chunked body over the limit");
+    auto s = connectTcp();
+    auto req = post("/cimom", std::string(4096, 'x'));
+    req.chunked(true);
+    http::write(s, req);
+    EXPECT_EQ(readResponse(s).result(), http::status::payload_too_large);
+  }
+  {
+    SCOPED_TRACE("body at the limit");
+    auto s = connectTcp();
+    EXPECT_EQ(roundTrip(s, post("/cimom", std::string(1024, 'x'))).body(), "POST 1024");
+  }
+  {
+    SCOPED_TRACE("not HTTP");
+    auto s = connectTcp();
+    asio::write(s, asio::buffer(std::string("GARBAGE LINE\r\n\r\n")));
+    EXPECT_EQ(readResponse(s).result(), http::status::bad_request);
+  }
+  {
+    SCOPED_TRACE("handler failure");
+    auto s = connectTcp();
+    EXPECT_EQ(roundTrip(s, post("/throw", "")).result(), http::status::internal_server_error);
+    EXPECT_EQ(roundTrip(s, post("/cimom", "a")).body(), "POST 1");
+  }
+  EXPECT_EQ(m_calls, 3);
 }
 
-TEST_F(HTTPServerTest, StalledClientIsDroppedAndDoesNotBlockOthers)
-{
-	start();
-	auto stalled = connectTcp();
-	asio::write(stalled, asio::buffer(std::string("POST /cimom HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc")));
+TEST_F(HTTPServerTest, StalledClientIsDroppedAndDoesNotBlockOthers) {
+  start();
+  auto stalled = connectTcp();
+  asio::write(stalled, asio::buffer(std::string("POST /cimom HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc")));
 
-	auto other = connectTcp();
-	EXPECT_EQ(roundTrip(other, post("/cimom", "abc")).body(), "POST 3");
+  auto other = connectTcp();
+  EXPECT_EQ(roundTrip(other, post("/cimom", "abc")).body(), "POST 3");
 
-	// The server gives up on the stalled request after its timeout and
-	// closes the connection: the read ends with EOF, not our 5 s guard.
-	auto begin = std::chrono::steady_clock::now();
-	char c;
-	beast::error_code ec;
-	stalled.read_some(asio::buffer(&c, 1), ec);
-	EXPECT_EQ(ec, asio::error::eof);
-	EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
-	EXPECT_EQ(m_calls, 1);
+  // The server gives up on the stalled request after its timeout and
+  // closes the connection: the read ends with EOF, not our 5 s guard.
+  auto begin = std::chrono::steady_clock::now();
+  char c;
+  beast::error_code ec;
+  stalled.read_some(asio::buffer(&c, 1), ec);
+  EXPECT_EQ(ec, asio::error::eof);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
+  EXPECT_EQ(m_calls, 1);
 }
 
-TEST_F(HTTPServerTest, ExpectContinue)
-{
-	m_options.maxBodyBytes = 1024;
-	start();
-	auto s = connectTcp();
-	const std::string head = "POST /cimom HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: ";
-	asio::write(s, asio::buffer(head + "3\r\n\r\n"));
-	beast::flat_buffer buffer;
-	http::response<http::empty_body> interim;
-	http::read(s, buffer, interim);
-	EXPECT_EQ(interim.result(), http::status::continue_);
-	asio::write(s, asio::buffer(std::string("abc")));
-	http::response<http::string_body> res;
-	http::read(s, buffer, res);
-	EXPECT_EQ(res.body(), "POST 3");
+TEST_F(HTTPServerTest, ExpectContinue) {
+  m_options.maxBodyBytes = 1024;
+  start();
+  auto s = connectTcp();
+  const std::string head = "POST /cimom HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: ";
+  asio::write(s, asio::buffer(head + "3\r\n\r\n"));
+  beast::flat_buffer buffer;
+  http::response<http::empty_body> interim;
+  http::read(s, buffer, interim);
+  EXPECT_EQ(interim.result(), http::status::continue_);
+  asio::write(s, asio::buffer(std::string("abc")));
+  http::response<http::string_body> res;
+  http::read(s, buffer, res);
+  EXPECT_EQ(res.body(), "POST 3");
 
-	// Too large: refused at once, the client need not send the body.
-	asio::write(s, asio::buffer(head + "4096\r\n\r\n"));
-	http::response<http::string_body> refused;
-	http::read(s, buffer, refused);
-	EXPECT_EQ(refused.result(), http::status::payload_too_large);
+  // Too large: refused at once, the client need not send the body.
+  asio::write(s, asio::buffer(head + "4096\r\n\r\n"));
+  http::response<http::string_body> refused;
+  http::read(s, buffer, refused);
+  EXPECT_EQ(refused.result(), http::status::payload_too_large);
 }
 
-TEST_F(HTTPServerTest, ConnectionsBeyondTheLimitAreClosed)
-{
-	m_options.maxConnections = 1;
-	start();
-	auto first = connectTcp();
-	EXPECT_EQ(roundTrip(first, post("/cimom", "a")).body(), "POST 1");
-	auto second = connectTcp();
-	char c;
-	beast::error_code ec;
-	second.read_some(asio::buffer(&c, 1), ec);
-	EXPECT_EQ(ec, asio::error::eof);
-	EXPECT_EQ(roundTrip(first, post("/cimom", "bc")).body(), "POST 2");
+TEST_F(HTTPServerTest, ConnectionsBeyondTheLimitAreClosed) {
+  m_options.maxConnections = 1;
+  start();
+  auto first = connectTcp();
+  EXPECT_EQ(roundTrip(first, post("/cimom", "a")).body(), "POST 1");
+  auto second = connectTcp();
+  char c;
+  beast::error_code ec;
+  second.read_some(asio::buffer(&c, 1), ec);
+  EXPECT_EQ(ec, asio::error::eof);
+  EXPECT_EQ(roundTrip(first, post("/cimom", "bc")).body(), "POST 2");
 }
 
-TEST_F(HTTPServerTest, DestructionWithBusyAndIdleConnections)
-{
-	start();
-	auto idle = connectTcp();
-	auto busy = connectTcp();
-	std::thread client([&] {
-		beast::error_code ec;
-		auto req = post("/slow", "");
-		req.prepare_payload();
-		http::write(busy, req, ec);
-	});
-	{
-		std::unique_lock<std::mutex> lock(m_mutex);
-		m_cv.wait(lock, [this] { return m_slowStarted; });
-	}
-	client.join();
-	std::thread releaser([&] {
-		std::this_thread::sleep_for(std::chrono::milliseconds(50));
-		std::lock_guard<std::mutex> lock(m_mutex);
-		m_release = true;
-		m_cv.notify_all();
-	});
-	m_server.reset();
-	releaser.join();
-	char c;
-	beast::error_code ec;
-	idle.read_some(asio::buffer(&c, 1), ec);
-	EXPECT_TRUE(ec) << "idle connection still open after the server stopped";
+TEST_F(HTTPServerTest, DestructionWithBusyAndIdleConnections) {
+  start();
+  auto idle = connectTcp();
+  auto busy = connectTcp();
+  std::thread client([&] {
+    beast::error_code ec;
+    auto req = post("/slow", "");
+    req.prepare_payload();
+    http::write(busy, req, ec);
+  });
+  {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait(lock, [this] { return m_slowStarted; });
+  }
+  client.join();
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_release = true;
+    m_cv.notify_all();
+  });
+  m_server.reset();
+  releaser.join();
+  char c;
+  beast::error_code ec;
+  idle.read_some(asio::buffer(&c, 1), ec);
+  EXPECT_TRUE(ec) << "idle connection still open after the server stopped";
 }
 
-TEST_F(HTTPServerTest, BindFailuresAreReported)
-{
-	m_options.listenAddresses = {"not-an-address"};
-	EXPECT_THROW(start(), std::runtime_error);
-	m_options.listenAddresses = {"127.0.0.1"};
-	m_options.udsPath = m_dir + "/missing/ow.sock";
-	EXPECT_THROW(start(), std::runtime_error);
-	EXPECT_EQ(httpSplitAddressList(" 127.0.0.1,::1  10.0.0.1 "),
-		(std::vector<std::string>{"127.0.0.1", "::1", "10.0.0.1"}));
+TEST_F(HTTPServerTest, BindFailuresAreReported) {
+  m_options.listenAddresses = {"not-an-address"};
+  EXPECT_THROW(start(), std::runtime_error);
+  m_options.listenAddresses = {"127.0.0.1"};
+  m_options.udsPath = m_dir + "/missing/ow.sock";
+  EXPECT_THROW(start(), std::runtime_error);
+  EXPECT_EQ(httpSplitAddressList(" 127.0.0.1,::1  10.0.0.1 "),
+            (std::vector<std::string>{"127.0.0.1", "::1", "10.0.0.1"}));
 }
 
-} // namespace
-} // namespace OpenWBEM
+}  // namespace
+}  // namespace OpenWBEM

@@ -9,15 +9,10 @@
 
 using namespace OpenWBEM;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-	const String text(std::string(reinterpret_cast<const char*>(data), size));
-	try
-	{
-		MOFReader::parse(text, "fuzz");
-	}
-	catch (const MOFReaderException&)
-	{
-	}
-	return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const String text(std::string(reinterpret_cast<const char*>(data), size));
+  try {
+    MOFReader::parse(text, "fuzz");
+  } catch (const MOFReaderException&) {}
+  return 0;
 }

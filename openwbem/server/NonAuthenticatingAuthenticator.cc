@@ -4,10 +4,9 @@ namespace OpenWBEM {
 
 NonAuthenticatingAuthenticator::~NonAuthenticatingAuthenticator() = default;
 
-bool NonAuthenticatingAuthenticator::authenticate(const String&, String& userName, String&)
-{
-	userName = String();
-	return true;
+bool NonAuthenticatingAuthenticator::authenticate(const String&, String& userName, String&) {
+  userName = String();
+  return true;
 }
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM

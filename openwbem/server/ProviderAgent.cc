@@ -28,7 +28,8 @@ const char* const ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt = "http_server.https
 const char* const ProviderAgent::HTTP_SERVER_SSL_CERT_opt = "http_server.SSL_cert";
 const char* const ProviderAgent::HTTP_SERVER_SSL_KEY_opt = "http_server.SSL_key";
 const char* const ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt = "http_server.basic_password_file";
-const char* const ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt = "http_server.max_connections_per_client";
+const char* const ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt =
+    "http_server.max_connections_per_client";
 const char* const ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt = "http_server.max_uds_connections";
 const char* const ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt = "provider_agent.mof_file";
 
@@ -45,314 +46,267 @@ constexpr long kMaxTimeoutSeconds = 24 * 3600;
 constexpr long kMaxConnectionsLimit = 4096;
 
 // What providers see of their host.
-class AgentEnvironment : public ProviderEnvironmentIFC
-{
-public:
-	AgentEnvironment(const ConfigFile::ConfigMap& config, const LoggerRef& logger) : m_config(config), m_logger(logger)
-	{
-	}
-	LoggerRef getLogger() const override { return m_logger; }
-	String getConfigItem(const String& name, const String& defRetVal) const override
-	{
-		return ConfigFile::getConfigItem(m_config, name, defRetVal);
-	}
+class AgentEnvironment : public ProviderEnvironmentIFC {
+ public:
+  AgentEnvironment(const ConfigFile::ConfigMap& config, const LoggerRef& logger)
+      : m_config(config), m_logger(logger) {}
+  LoggerRef getLogger() const override { return m_logger; }
+  String getConfigItem(const String& name, const String& defRetVal) const override {
+    return ConfigFile::getConfigItem(m_config, name, defRetVal);
+  }
 
-private:
-	ConfigFile::ConfigMap m_config;
-	LoggerRef m_logger;
+ private:
+  ConfigFile::ConfigMap m_config;
+  LoggerRef m_logger;
 };
 
-[[noreturn]] void fail(const std::string& msg)
-{
-	OW_THROW(ProviderAgentException, msg.c_str());
+[[noreturn]] void fail(const std::string& msg) {
+  OW_THROW(ProviderAgentException, msg.c_str());
 }
 
 // An integer configuration item within [min, max], or def when unset.
-long configNumber(const ConfigFile::ConfigMap& config, const char* name, long def, long min, long max)
-{
-	String text = ConfigFile::getConfigItem(config, name, "");
-	text.trim();
-	if (text.empty())
-		return def;
-	errno = 0;
-	char* end = nullptr;
-	long v = std::strtol(text.c_str(), &end, 10);
-	if (errno != 0 || *end != '\0' || v < min || v > max)
-		fail(std::string("invalid value \"") + text.c_str() + "\" of " + name);
-	return v;
+long configNumber(const ConfigFile::ConfigMap& config, const char* name, long def, long min, long max) {
+  String text = ConfigFile::getConfigItem(config, name, "");
+  text.trim();
+  if (text.empty()) return def;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < min || v > max)
+    fail(std::string("invalid value \"") + text.c_str() + "\" of " + name);
+  return v;
 }
 
 // Media type of a Content-Type value, lower case, without parameters.
-String mediaType(const String& contentType)
-{
-	std::size_t semi = contentType.indexOf(';');
-	String type = semi == String::npos ? contentType : contentType.substring(0, semi);
-	type.trim();
-	type.toLowerCase();
-	return type;
+String mediaType(const String& contentType) {
+  std::size_t semi = contentType.indexOf(';');
+  String type = semi == String::npos ? contentType : contentType.substring(0, semi);
+  type.trim();
+  type.toLowerCase();
+  return type;
 }
 
-void plainAnswer(HTTPResponse& res, http::status status, const std::string& text)
-{
-	res.result(status);
-	res.set(http::field::content_type, "text/plain; charset=\"utf-8\"");
-	res.body() = text + "\n";
+void plainAnswer(HTTPResponse& res, http::status status, const std::string& text) {
+  res.result(status);
+  res.set(http::field::content_type, "text/plain; charset=\"utf-8\"");
+  res.body() = text + "\n";
 }
 
 // What a connection remembers of its credentials: the Authorization value
 // verified last and its user, so that a keep-alive client pays the hash
 // once.
-struct VerifiedCredential
-{
-	std::string authorization;
-	std::string user;
+struct VerifiedCredential {
+  std::string authorization;
+  std::string user;
 };
 
 // The caller as the audit trail names it.
-std::string callerOf(const HTTPPeer& peer, const std::string& user)
-{
-	if (peer.transport == HTTPPeer::UnixSocket)
-		return "uid " + std::to_string(peer.uid) + " pid " + std::to_string(peer.pid) + " (Unix socket)";
-	return "user \"" + user + "\" at " + peer.address + (peer.transport == HTTPPeer::Tls ? " (HTTPS)" : " (HTTP)");
+std::string callerOf(const HTTPPeer& peer, const std::string& user) {
+  if (peer.transport == HTTPPeer::UnixSocket)
+    return "uid " + std::to_string(peer.uid) + " pid " + std::to_string(peer.pid) + " (Unix socket)";
+  return "user \"" + user + "\" at " + peer.address +
+         (peer.transport == HTTPPeer::Tls ? " (HTTPS)" : " (HTTP)");
 }
 
-} // namespace
+}  // namespace
 
-struct ProviderAgent::Impl
-{
-	ClassRepository classes;
-	LoggerRef logger;
-	String callbackURL;
-	Array<RequestHandlerIFCRef> handlers;
-	AuthenticatorIFCRef authenticator;
-	HTTPBasicAuth basicAuth;
-	std::unique_ptr<ProviderDispatcher> dispatcher;
-	std::unique_ptr<HTTPServer> server;
+struct ProviderAgent::Impl {
+  ClassRepository classes;
+  LoggerRef logger;
+  String callbackURL;
+  Array<RequestHandlerIFCRef> handlers;
+  AuthenticatorIFCRef authenticator;
+  HTTPBasicAuth basicAuth;
+  std::unique_ptr<ProviderDispatcher> dispatcher;
+  std::unique_ptr<HTTPServer> server;
 
-	void serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res);
-	bool authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user);
+  void serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res);
+  bool authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user);
 };
 
 // TCP clients authenticate with Basic credentials of the credentials file.
-bool ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user)
-{
-	std::string authorization = data.getHeader("authorization").toStdString();
-	auto* cached = static_cast<VerifiedCredential*>(peer.state.get());
-	if (cached && !authorization.empty() && cached->authorization == authorization)
-	{
-		user = cached->user;
-		return true;
-	}
-	if (!basicAuth.verify(authorization, user))
-	{
-		if (!authorization.empty())
-			syslog(LOG_WARNING, "CIM request from %s refused: wrong credentials", peer.address.c_str());
-		return false;
-	}
-	peer.state = std::make_shared<VerifiedCredential>(VerifiedCredential{authorization, user});
-	return true;
+bool ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user) {
+  std::string authorization = data.getHeader("authorization").toStdString();
+  auto* cached = static_cast<VerifiedCredential*>(peer.state.get());
+  if (cached && !authorization.empty() && cached->authorization == authorization) {
+    user = cached->user;
+    return true;
+  }
+  if (!basicAuth.verify(authorization, user)) {
+    if (!authorization.empty())
+      syslog(LOG_WARNING, "CIM request from %s refused: wrong credentials", peer.address.c_str());
+    return false;
+  }
+  peer.state = std::make_shared<VerifiedCredential>(VerifiedCredential{authorization, user});
+  return true;
 }
 
 // Front door of every request: method, credentials and content type decide
 // which request handler (if any) answers it.
-void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res)
-{
-	if (req.method_string() == "M-POST")
-	{
-		// Extension-framework requests are not served; DSP0200 clients
-		// retry with a plain POST.
-		plainAnswer(res, http::status::not_implemented, "M-POST is not supported; use POST");
-		return;
-	}
-	if (req.method() != http::verb::post)
-	{
-		res.set(http::field::allow, "POST");
-		plainAnswer(res, http::status::method_not_allowed, "only POST is served");
-		return;
-	}
-	HTTPRequestData data;
-	data.method = String(std::string(req.method_string()));
-	data.target = String(std::string(req.target()));
-	for (const auto& field : req)
-	{
-		std::string name(field.name_string());
-		for (char& c : name)
-			c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-		data.headers.push_back(std::make_pair(String(name), String(std::string(field.value()))));
-	}
-	if (peer.transport != HTTPPeer::UnixSocket)
-	{
-		std::string user;
-		if (!authenticateTcp(data, peer, user))
-		{
-			res.set(http::field::www_authenticate, HTTPBasicAuth::challenge());
-			plainAnswer(res, http::status::unauthorized, "authentication required");
-			return;
-		}
-		data.userName = String(user);
-	}
-	else if (authenticator)
-	{
-		String challenge;
-		if (!authenticator->authenticate(data.getHeader("authorization"), data.userName, challenge))
-		{
-			if (!challenge.empty())
-				res.set(http::field::www_authenticate, challenge.c_str());
-			plainAnswer(res, http::status::unauthorized, "authentication required");
-			return;
-		}
-	}
-	dispatcher->setCaller(callerOf(peer, data.userName.toStdString()));
-	if (!data.hasHeader("content-type"))
-	{
-		plainAnswer(res, http::status::not_acceptable, "Content-Type missing");
-		return;
-	}
-	String type = mediaType(data.getHeader("content-type"));
-	RequestHandlerIFC* handler = nullptr;
-	for (const RequestHandlerIFCRef& h : handlers)
-		for (const String& t : h->getSupportedContentTypes())
-			if (!handler && t.equalsIgnoreCase(type))
-				handler = h.get();
-	if (!handler)
-	{
-		plainAnswer(res, http::status::unsupported_media_type, "unsupported Content-Type " + type.toStdString());
-		return;
-	}
-	data.body = req.body();
-	HTTPResponseData out;
-	out.body.swap(res.body());  // the connection's reusable buffer
-	try
-	{
-		handler->process(data, *dispatcher, out);
-	}
-	catch (const std::exception& e)
-	{
-		logger->logError(String("ProviderAgent: request handler failed: ") + e.what());
-		plainAnswer(res, http::status::internal_server_error, "internal error");
-		return;
-	}
-	res.result(static_cast<unsigned>(out.status));
-	for (const auto& h : out.headers)
-		res.set(h.first.toStdString(), h.second.toStdString());
-	res.body().swap(out.body);
+void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res) {
+  if (req.method_string() == "M-POST") {
+    // Extension-framework requests are not served; DSP0200 clients
+    // retry with a plain POST.
+    plainAnswer(res, http::status::not_implemented, "M-POST is not supported; use POST");
+    return;
+  }
+  if (req.method() != http::verb::post) {
+    res.set(http::field::allow, "POST");
+    plainAnswer(res, http::status::method_not_allowed, "only POST is served");
+    return;
+  }
+  HTTPRequestData data;
+  data.method = String(std::string(req.method_string()));
+  data.target = String(std::string(req.target()));
+  for (const auto& field : req) {
+    std::string name(field.name_string());
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    data.headers.push_back(std::make_pair(String(name), String(std::string(field.value()))));
+  }
+  if (peer.transport != HTTPPeer::UnixSocket) {
+    std::string user;
+    if (!authenticateTcp(data, peer, user)) {
+      res.set(http::field::www_authenticate, HTTPBasicAuth::challenge());
+      plainAnswer(res, http::status::unauthorized, "authentication required");
+      return;
+    }
+    data.userName = String(user);
+  } else if (authenticator) {
+    String challenge;
+    if (!authenticator->authenticate(data.getHeader("authorization"), data.userName, challenge)) {
+      if (!challenge.empty()) res.set(http::field::www_authenticate, challenge.c_str());
+      plainAnswer(res, http::status::unauthorized, "authentication required");
+      return;
+    }
+  }
+  dispatcher->setCaller(callerOf(peer, data.userName.toStdString()));
+  if (!data.hasHeader("content-type")) {
+    plainAnswer(res, http::status::not_acceptable, "Content-Type missing");
+    return;
+  }
+  String type = mediaType(data.getHeader("content-type"));
+  RequestHandlerIFC* handler = nullptr;
+  for (const RequestHandlerIFCRef& h : handlers)
+    for (const String& t : h->getSupportedContentTypes())
+      if (!handler && t.equalsIgnoreCase(type)) handler = h.get();
+  if (!handler) {
+    plainAnswer(res, http::status::unsupported_media_type, "unsupported Content-Type " + type.toStdString());
+    return;
+  }
+  data.body = req.body();
+  HTTPResponseData out;
+  out.body.swap(res.body());  // the connection's reusable buffer
+  try {
+    handler->process(data, *dispatcher, out);
+  } catch (const std::exception& e) {
+    logger->logError(String("ProviderAgent: request handler failed: ") + e.what());
+    plainAnswer(res, http::status::internal_server_error, "internal error");
+    return;
+  }
+  res.result(static_cast<unsigned>(out.status));
+  for (const auto& h : out.headers) res.set(h.first.toStdString(), h.second.toStdString());
+  res.body().swap(out.body);
 }
 
-ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array<CppProviderBaseIFCRef>& providers,
-	const Array<CIMClass>& classes, const Array<RequestHandlerIFCRef>& requestHandlers,
-	const AuthenticatorIFCRef& authenticator, const LoggerRef& logger, const String& callbackURL,
-	const ProviderAgentLockerIFCRef& locker)
-	: m_impl(std::make_unique<Impl>())
-{
-	Impl& impl = *m_impl;
-	impl.logger = logger ? logger : Logger::createLogger("null", false);
-	impl.callbackURL = callbackURL;
-	impl.authenticator = authenticator;
-	for (const RequestHandlerIFCRef& h : requestHandlers)
-		if (h)
-			impl.handlers.push_back(h);
+ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap,
+                             const Array<CppProviderBaseIFCRef>& providers, const Array<CIMClass>& classes,
+                             const Array<RequestHandlerIFCRef>& requestHandlers,
+                             const AuthenticatorIFCRef& authenticator, const LoggerRef& logger,
+                             const String& callbackURL, const ProviderAgentLockerIFCRef& locker)
+    : m_impl(std::make_unique<Impl>()) {
+  Impl& impl = *m_impl;
+  impl.logger = logger ? logger : Logger::createLogger("null", false);
+  impl.callbackURL = callbackURL;
+  impl.authenticator = authenticator;
+  for (const RequestHandlerIFCRef& h : requestHandlers)
+    if (h) impl.handlers.push_back(h);
 
-	HTTPServerOptions options;
-	options.udsPath = ConfigFile::getConfigItem(configMap, HTTP_SERVER_UDS_FILENAME_opt, "").toStdString();
-	options.tcpPort = static_cast<int>(configNumber(configMap, HTTP_SERVER_HTTP_PORT_opt, -1,
-		std::numeric_limits<int>::min(), 65535));
-	String addresses = ConfigFile::getConfigItem(configMap, HTTP_SERVER_LISTEN_ADDRESSES_opt, "");
-	if (!addresses.trim().empty())
-		options.listenAddresses = httpSplitAddressList(addresses.toStdString());
-	options.timeout = std::chrono::seconds(
-		configNumber(configMap, HTTP_SERVER_TIMEOUT_opt, kDefaultTimeoutSeconds, 1, kMaxTimeoutSeconds));
-	options.maxConnections = static_cast<std::size_t>(
-		configNumber(configMap, HTTP_SERVER_MAX_CONNECTIONS_opt, kDefaultMaxConnections, 1, kMaxConnectionsLimit));
-	options.maxConnectionsPerClient = static_cast<std::size_t>(configNumber(configMap,
-		HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt, kDefaultMaxConnectionsPerClient, 1, kMaxConnectionsLimit));
-	options.maxUnixConnections = static_cast<std::size_t>(configNumber(configMap,
-		HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, kDefaultMaxUdsConnections, 1, kMaxConnectionsLimit));
-	options.tlsPort = static_cast<int>(configNumber(configMap, HTTP_SERVER_HTTPS_PORT_opt, -1,
-		std::numeric_limits<int>::min(), 65535));
-	options.tlsCertificateFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_CERT_opt, "").toStdString();
-	options.tlsKeyFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_KEY_opt, "").toStdString();
-	options.tlsListenAddresses = options.listenAddresses;
-	// Plain HTTP carries credentials in the clear: loopback only.
-	std::vector<std::string> loopback;
-	for (const std::string& a : options.listenAddresses)
-		if (httpIsLoopbackAddress(a))
-			loopback.push_back(a);
-		else if (options.tcpPort >= 0)
-			syslog(LOG_ERR, "HTTP is not served on %s (not a loopback address); use HTTPS", a.c_str());
-	options.listenAddresses = loopback;
-	if (loopback.empty())
-		options.tcpPort = -1;
-	if (options.tlsPort >= 0
-		&& (::access(options.tlsCertificateFile.c_str(), R_OK) != 0 || ::access(options.tlsKeyFile.c_str(), R_OK) != 0))
-	{
-		// Without its certificate HTTPS stays off; the other listeners serve.
-		syslog(LOG_ERR, "HTTPS listener stays off: cannot read %s (%s) or %s (%s)",
-			options.tlsCertificateFile.c_str(), HTTP_SERVER_SSL_CERT_opt, options.tlsKeyFile.c_str(),
-			HTTP_SERVER_SSL_KEY_opt);
-		options.tlsPort = -1;
-	}
-	if (options.tcpPort >= 0 || options.tlsPort >= 0)
-	{
-		std::string refused = impl.basicAuth.load(
-			ConfigFile::getConfigItem(configMap, HTTP_SERVER_BASIC_PASSWORD_FILE_opt, "").toStdString());
-		if (!refused.empty())
-		{
-			syslog(LOG_ERR, "HTTP and HTTPS listeners stay off: %s (%s)", refused.c_str(),
-				HTTP_SERVER_BASIC_PASSWORD_FILE_opt);
-			impl.logger->logError(String("ProviderAgent: HTTP and HTTPS listeners stay off: ") + refused.c_str());
-			options.tcpPort = -1;
-			options.tlsPort = -1;
-		}
-	}
+  HTTPServerOptions options;
+  options.udsPath = ConfigFile::getConfigItem(configMap, HTTP_SERVER_UDS_FILENAME_opt, "").toStdString();
+  options.tcpPort = static_cast<int>(
+      configNumber(configMap, HTTP_SERVER_HTTP_PORT_opt, -1, std::numeric_limits<int>::min(), 65535));
+  String addresses = ConfigFile::getConfigItem(configMap, HTTP_SERVER_LISTEN_ADDRESSES_opt, "");
+  if (!addresses.trim().empty()) options.listenAddresses = httpSplitAddressList(addresses.toStdString());
+  options.timeout = std::chrono::seconds(
+      configNumber(configMap, HTTP_SERVER_TIMEOUT_opt, kDefaultTimeoutSeconds, 1, kMaxTimeoutSeconds));
+  options.maxConnections = static_cast<std::size_t>(configNumber(
+      configMap, HTTP_SERVER_MAX_CONNECTIONS_opt, kDefaultMaxConnections, 1, kMaxConnectionsLimit));
+  options.maxConnectionsPerClient =
+      static_cast<std::size_t>(configNumber(configMap, HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt,
+                                            kDefaultMaxConnectionsPerClient, 1, kMaxConnectionsLimit));
+  options.maxUnixConnections = static_cast<std::size_t>(configNumber(
+      configMap, HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, kDefaultMaxUdsConnections, 1, kMaxConnectionsLimit));
+  options.tlsPort = static_cast<int>(
+      configNumber(configMap, HTTP_SERVER_HTTPS_PORT_opt, -1, std::numeric_limits<int>::min(), 65535));
+  options.tlsCertificateFile =
+      ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_CERT_opt, "").toStdString();
+  options.tlsKeyFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_KEY_opt, "").toStdString();
+  options.tlsListenAddresses = options.listenAddresses;
+  // Plain HTTP carries credentials in the clear: loopback only.
+  std::vector<std::string> loopback;
+  for (const std::string& a : options.listenAddresses)
+    if (httpIsLoopbackAddress(a))
+      loopback.push_back(a);
+    else if (options.tcpPort >= 0)
+      syslog(LOG_ERR, "HTTP is not served on %s (not a loopback address); use HTTPS", a.c_str());
+  options.listenAddresses = loopback;
+  if (loopback.empty()) options.tcpPort = -1;
+  if (options.tlsPort >= 0 && (::access(options.tlsCertificateFile.c_str(), R_OK) != 0 ||
+                               ::access(options.tlsKeyFile.c_str(), R_OK) != 0)) {
+    // Without its certificate HTTPS stays off; the other listeners serve.
+    syslog(LOG_ERR, "HTTPS listener stays off: cannot read %s (%s) or %s (%s)",
+           options.tlsCertificateFile.c_str(), HTTP_SERVER_SSL_CERT_opt, options.tlsKeyFile.c_str(),
+           HTTP_SERVER_SSL_KEY_opt);
+    options.tlsPort = -1;
+  }
+  if (options.tcpPort >= 0 || options.tlsPort >= 0) {
+    std::string refused = impl.basicAuth.load(
+        ConfigFile::getConfigItem(configMap, HTTP_SERVER_BASIC_PASSWORD_FILE_opt, "").toStdString());
+    if (!refused.empty()) {
+      syslog(LOG_ERR, "HTTP and HTTPS listeners stay off: %s (%s)", refused.c_str(),
+             HTTP_SERVER_BASIC_PASSWORD_FILE_opt);
+      impl.logger->logError(String("ProviderAgent: HTTP and HTTPS listeners stay off: ") + refused.c_str());
+      options.tcpPort = -1;
+      options.tlsPort = -1;
+    }
+  }
 
-	try
-	{
-		String mofFile = ConfigFile::getConfigItem(configMap, PROVIDER_AGENT_MOF_FILE_opt, "");
-		if (!mofFile.trim().empty())
-			impl.classes.add(MOFReader::readFile(mofFile));
-		impl.classes.add(classes);
-	}
-	catch (const Exception& e)
-	{
-		fail(std::string("cannot load class definitions: ") + e.getMessage());
-	}
+  try {
+    String mofFile = ConfigFile::getConfigItem(configMap, PROVIDER_AGENT_MOF_FILE_opt, "");
+    if (!mofFile.trim().empty()) impl.classes.add(MOFReader::readFile(mofFile));
+    impl.classes.add(classes);
+  } catch (const Exception& e) {
+    fail(std::string("cannot load class definitions: ") + e.getMessage());
+  }
 
-	ProviderEnvironmentIFCRef env(new AgentEnvironment(configMap, impl.logger));
-	impl.dispatcher = std::make_unique<ProviderDispatcher>(providers, impl.classes, env, impl.logger, locker);
-	try
-	{
-		impl.dispatcher->initializeProviders();
-		impl.server = std::make_unique<HTTPServer>(options, [&impl](const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res) {
-			impl.serve(req, peer, res);
-		});
-	}
-	catch (const std::runtime_error& e)
-	{
-		impl.logger->logError(String("ProviderAgent: ") + e.what());
-		fail(e.what());
-	}
+  ProviderEnvironmentIFCRef env(new AgentEnvironment(configMap, impl.logger));
+  impl.dispatcher = std::make_unique<ProviderDispatcher>(providers, impl.classes, env, impl.logger, locker);
+  try {
+    impl.dispatcher->initializeProviders();
+    impl.server = std::make_unique<HTTPServer>(
+        options,
+        [&impl](const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res) { impl.serve(req, peer, res); });
+  } catch (const std::runtime_error& e) {
+    impl.logger->logError(String("ProviderAgent: ") + e.what());
+    fail(e.what());
+  }
 }
 
-ProviderAgent::~ProviderAgent()
-{
-	// The server goes first: no request may reach a provider being released.
-	m_impl->server.reset();
+ProviderAgent::~ProviderAgent() {
+  // The server goes first: no request may reach a provider being released.
+  m_impl->server.reset();
 }
 
-Array<UInt16> ProviderAgent::getTCPPorts() const
-{
-	Array<UInt16> ports;
-	for (unsigned short p : m_impl->server->tcpPorts())
-		ports.push_back(p);
-	return ports;
+Array<UInt16> ProviderAgent::getTCPPorts() const {
+  Array<UInt16> ports;
+  for (unsigned short p : m_impl->server->tcpPorts()) ports.push_back(p);
+  return ports;
 }
 
-Array<UInt16> ProviderAgent::getHTTPSPorts() const
-{
-	Array<UInt16> ports;
-	for (unsigned short p : m_impl->server->tlsPorts())
-		ports.push_back(p);
-	return ports;
+Array<UInt16> ProviderAgent::getHTTPSPorts() const {
+  Array<UInt16> ports;
+  for (unsigned short p : m_impl->server->tlsPorts()) ports.push_back(p);
+  return ports;
 }
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM

@@ -16,41 +16,35 @@ namespace OpenWBEM {
 namespace {
 
 // Holds the host's locker, or the internal mutex, for one provider call.
-class CallLock
-{
-public:
-	CallLock(const ProviderAgentLockerIFCRef& locker, std::mutex& mutex) : m_locker(locker), m_mutex(mutex)
-	{
-		if (m_locker)
-			m_locker->lock();
-		else
-			m_mutex.lock();
-	}
-	~CallLock()
-	{
-		if (m_locker)
-			m_locker->unlock();
-		else
-			m_mutex.unlock();
-	}
-	CallLock(const CallLock&) = delete;
-	CallLock& operator=(const CallLock&) = delete;
+class CallLock {
+ public:
+  CallLock(const ProviderAgentLockerIFCRef& locker, std::mutex& mutex) : m_locker(locker), m_mutex(mutex) {
+    if (m_locker)
+      m_locker->lock();
+    else
+      m_mutex.lock();
+  }
+  ~CallLock() {
+    if (m_locker)
+      m_locker->unlock();
+    else
+      m_mutex.unlock();
+  }
+  CallLock(const CallLock&) = delete;
+  CallLock& operator=(const CallLock&) = delete;
 
-private:
-	const ProviderAgentLockerIFCRef& m_locker;
-	std::mutex& m_mutex;
+ private:
+  const ProviderAgentLockerIFCRef& m_locker;
+  std::mutex& m_mutex;
 };
 
 // Does the provider library at libPath serve the "Provider" qualifier
 // value q ("c++::<id>" or "<id>", the library being lib<id>.so)?
-bool libraryMatches(const String& libPath, String q)
-{
-	if (q.startsWith("c++::"))
-		q = q.substring(5);
-	if (q.empty())
-		return false;
-	String file = "lib" + q + ".so";
-	return libPath.equals(file) || libPath.endsWith("/" + file);
+bool libraryMatches(const String& libPath, String q) {
+  if (q.startsWith("c++::")) q = q.substring(5);
+  if (q.empty()) return false;
+  String file = "lib" + q + ".so";
+  return libPath.equals(file) || libPath.endsWith("/" + file);
 }
 
 const CIMClass s_noClass;
@@ -60,384 +54,350 @@ constexpr std::size_t kAuditValueChars = 200;
 
 // A value as the audit trail shows it: quoted, control characters escaped,
 // cut at kAuditValueChars.
-std::string auditText(const CIMValue& v)
-{
-	if (v.isNull())
-		return "NULL";
-	std::string text = v.toString().toStdString();
-	std::string out = "\"";
-	for (std::size_t i = 0; i < text.size() && i < kAuditValueChars; ++i)
-	{
-		unsigned char c = static_cast<unsigned char>(text[i]);
-		if (c < 0x20 || c == 0x7f || c == '"' || c == '\\')
-		{
-			char esc[8];
-			std::snprintf(esc, sizeof esc, "\\x%02x", c);
-			out += esc;
-		}
-		else
-			out += static_cast<char>(c);
-	}
-	if (text.size() > kAuditValueChars)
-		out += "...";
-	return out + "\"";
+std::string auditText(const CIMValue& v) {
+  if (v.isNull()) return "NULL";
+  std::string text = v.toString().toStdString();
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size() && i < kAuditValueChars; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\') {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\x%02x", c);
+      out += esc;
+    } else
+      out += static_cast<char>(c);
+  }
+  if (text.size() > kAuditValueChars) out += "...";
+  return out + "\"";
 }
 
-std::string auditKey(const CIMObjectPath& path)
-{
-	std::string out;
-	for (const CIMProperty& k : path.getKeys())
-		out += (out.empty() ? "" : ",") + k.getName().toStdString() + "=" + auditText(k.getValue());
-	return out;
+std::string auditKey(const CIMObjectPath& path) {
+  std::string out;
+  for (const CIMProperty& k : path.getKeys())
+    out += (out.empty() ? "" : ",") + k.getName().toStdString() + "=" + auditText(k.getValue());
+  return out;
 }
 
 // "Name: old -> new" for each property of the new instance whose value
 // differs from the old one (every property when old is null).
-std::string auditChanges(const CIMInstance& old, const CIMInstance& changed, const CIMClass& cls)
-{
-	std::string out;
-	for (const CIMProperty& p : changed.getProperties())
-	{
-		if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey()))
-			continue;
-		CIMValue before = old ? old.getPropertyValue(p.getName()) : CIMValue();
-		if (old && before == p.getValue())
-			continue;
-		out += "; " + p.getName().toStdString() + ": " + auditText(before) + " -> " + auditText(p.getValue());
-	}
-	return out;
+std::string auditChanges(const CIMInstance& old, const CIMInstance& changed, const CIMClass& cls) {
+  std::string out;
+  for (const CIMProperty& p : changed.getProperties()) {
+    if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey())) continue;
+    CIMValue before = old ? old.getPropertyValue(p.getName()) : CIMValue();
+    if (old && before == p.getValue()) continue;
+    out += "; " + p.getName().toStdString() + ": " + auditText(before) + " -> " + auditText(p.getValue());
+  }
+  return out;
 }
 
-} // namespace
+}  // namespace
 
-ProviderDispatcher::ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
-	const ProviderEnvironmentIFCRef& env, const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker)
-	: m_classes(classes), m_env(env), m_logger(logger), m_locker(locker)
-{
-	for (const CppProviderBaseIFCRef& p : providers)
-	{
-		if (!p)
-		{
-			m_logger->logError("ProviderAgent: a provider that failed to load is left out");
-			continue;
-		}
-		m_providers.push_back(Provider{p, p.getLibRef() ? p.getLibRef()->getPath() : String()});
-	}
+ProviderDispatcher::ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers,
+                                       const ClassRepository& classes, const ProviderEnvironmentIFCRef& env,
+                                       const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker)
+    : m_classes(classes), m_env(env), m_logger(logger), m_locker(locker) {
+  for (const CppProviderBaseIFCRef& p : providers) {
+    if (!p) {
+      m_logger->logError("ProviderAgent: a provider that failed to load is left out");
+      continue;
+    }
+    m_providers.push_back(Provider{p, p.getLibRef() ? p.getLibRef()->getPath() : String()});
+  }
 }
 
-void ProviderDispatcher::initializeProviders()
-{
-	for (Provider& p : m_providers)
-	{
-		try
-		{
-			CallLock lock(m_locker, m_mutex);
-			p.ref->initialize(m_env);
-		}
-		catch (const std::exception& e)
-		{
-			throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize: " + e.what());
-		}
-		catch (...)
-		{
-			throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize");
-		}
-	}
+void ProviderDispatcher::initializeProviders() {
+  for (Provider& p : m_providers) {
+    try {
+      CallLock lock(m_locker, m_mutex);
+      p.ref->initialize(m_env);
+    } catch (const std::exception& e) {
+      throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize: " + e.what());
+    } catch (...) {
+      throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize");
+    }
+  }
 }
 
-CppProviderBaseIFC& ProviderDispatcher::route(const String& className) const
-{
-	if (m_providers.size() == 1)
-		return *m_providers.front().ref;
-	String q = m_classes.providerOf(className);
-	for (const Provider& p : m_providers)
-		if (libraryMatches(p.id, q))
-			return *p.ref;
-	OW_THROWCIMMSG(CIMException::INVALID_CLASS, ("no provider serves class " + className.toStdString()).c_str());
+CppProviderBaseIFC& ProviderDispatcher::route(const String& className) const {
+  if (m_providers.size() == 1) return *m_providers.front().ref;
+  String q = m_classes.providerOf(className);
+  for (const Provider& p : m_providers)
+    if (libraryMatches(p.id, q)) return *p.ref;
+  OW_THROWCIMMSG(CIMException::INVALID_CLASS,
+                 ("no provider serves class " + className.toStdString()).c_str());
 }
 
-CppInstanceProviderIFC& ProviderDispatcher::instanceProvider(const String& className) const
-{
-	CppInstanceProviderIFC* p = route(className).getInstanceProvider();
-	if (!p)
-		OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no instance provider for " + className.toStdString()).c_str());
-	return *p;
+CppInstanceProviderIFC& ProviderDispatcher::instanceProvider(const String& className) const {
+  CppInstanceProviderIFC* p = route(className).getInstanceProvider();
+  if (!p)
+    OW_THROWCIMMSG(CIMException::NOT_SUPPORTED,
+                   ("no instance provider for " + className.toStdString()).c_str());
+  return *p;
 }
 
-CppAssociatorProviderIFC& ProviderDispatcher::associatorProvider(const String& className) const
-{
-	CppAssociatorProviderIFC* p = route(className).getAssociatorProvider();
-	if (!p)
-		OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no associator provider for " + className.toStdString()).c_str());
-	return *p;
+CppAssociatorProviderIFC& ProviderDispatcher::associatorProvider(const String& className) const {
+  CppAssociatorProviderIFC* p = route(className).getAssociatorProvider();
+  if (!p)
+    OW_THROWCIMMSG(CIMException::NOT_SUPPORTED,
+                   ("no associator provider for " + className.toStdString()).c_str());
+  return *p;
 }
 
-const CIMClass& ProviderDispatcher::classOf(const String& className) const
-{
-	const CIMClass* cls = m_classes.find(className);
-	return cls ? *cls : s_noClass;
+const CIMClass& ProviderDispatcher::classOf(const String& className) const {
+  const CIMClass* cls = m_classes.find(className);
+  return cls ? *cls : s_noClass;
 }
 
 // Runs one provider call under the lock. CIM errors pass unchanged; any
 // other exception is logged and becomes CIM_ERR_FAILED, so a faulty
 // provider never takes the agent down.
 template <class F>
-auto ProviderDispatcher::guarded(const char* operation, const String& className, F&& call) -> decltype(call())
-{
-	std::string failure;
-	try
-	{
-		CallLock lock(m_locker, m_mutex);
-		return call();
-	}
-	catch (const CIMException&)
-	{
-		throw;
-	}
-	catch (const std::exception& e)
-	{
-		failure = std::string("provider failed during ") + operation + " on " + className.toStdString() + ": " + e.what();
-	}
-	catch (...)
-	{
-		failure = std::string("provider failed during ") + operation + " on " + className.toStdString()
-				  + ": unknown exception";
-	}
-	m_logger->logError(failure);
-	OW_THROWCIMMSG(CIMException::FAILED, failure.c_str());
+auto ProviderDispatcher::guarded(const char* operation, const String& className, F&& call)
+    -> decltype(call()) {
+  std::string failure;
+  try {
+    CallLock lock(m_locker, m_mutex);
+    return call();
+  } catch (const CIMException&) {
+    throw;
+  } catch (const std::exception& e) {
+    failure = std::string("provider failed during ") + operation + " on " + className.toStdString() + ": " +
+              e.what();
+  } catch (...) {
+    failure = std::string("provider failed during ") + operation + " on " + className.toStdString() +
+              ": unknown exception";
+  }
+  m_logger->logError(failure);
+  OW_THROWCIMMSG(CIMException::FAILED, failure.c_str());
 }
 
 template <class F>
-void ProviderDispatcher::audited(const char* operation, const String& className, const std::string& key, F&& change)
-{
-	std::string changes;
-	try
-	{
-		CIMObjectPath done = change(changes);
-		std::string doneKey = done.getKeys().empty() ? key : auditKey(done);
-		syslog(LOG_NOTICE, "audit: %s by %s: class %s key {%s}%s", operation, m_caller.c_str(),
-			className.c_str(), doneKey.c_str(), changes.c_str());
-	}
-	catch (const CIMException& e)
-	{
-		syslog(LOG_NOTICE, "audit: %s by %s refused with CIM status %d: class %s key {%s}: %s", operation,
-			m_caller.c_str(), e.getErrNo(), className.c_str(), key.c_str(), e.getMessage());
-		throw;
-	}
+void ProviderDispatcher::audited(const char* operation, const String& className, const std::string& key,
+                                 F&& change) {
+  std::string changes;
+  try {
+    CIMObjectPath done = change(changes);
+    std::string doneKey = done.getKeys().empty() ? key : auditKey(done);
+    syslog(LOG_NOTICE, "audit: %s by %s: class %s key {%s}%s", operation, m_caller.c_str(), className.c_str(),
+           doneKey.c_str(), changes.c_str());
+  } catch (const CIMException& e) {
+    syslog(LOG_NOTICE, "audit: %s by %s refused with CIM status %d: class %s key {%s}: %s", operation,
+           m_caller.c_str(), e.getErrNo(), className.c_str(), key.c_str(), e.getMessage());
+    throw;
+  }
 }
 
 // The instance as it is before a change, or null when the provider cannot
 // give it (called under the lock).
-CIMInstance ProviderDispatcher::currentInstance(const String& ns, const CIMObjectPath& path)
-{
-	const String& className = path.getClassName();
-	try
-	{
-		return instanceProvider(className).getInstance(m_env, ns, path, WBEMFlags::E_NOT_LOCAL_ONLY,
-			WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, classOf(className));
-	}
-	catch (...)
-	{
-		return CIMInstance();
-	}
+CIMInstance ProviderDispatcher::currentInstance(const String& ns, const CIMObjectPath& path) {
+  const String& className = path.getClassName();
+  try {
+    return instanceProvider(className).getInstance(
+        m_env, ns, path, WBEMFlags::E_NOT_LOCAL_ONLY, WBEMFlags::E_EXCLUDE_QUALIFIERS,
+        WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, classOf(className));
+  } catch (...) {
+    return CIMInstance();
+  }
 }
 
-CIMClass ProviderDispatcher::getClass(const String&, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
-	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag,
-	const StringArray* propertyList)
-{
-	return m_classes.getClass(className, localOnly, includeQualifiers, propertyList);
+CIMClass ProviderDispatcher::getClass(const String&, const String& className,
+                                      WBEMFlags::ELocalOnlyFlag localOnly,
+                                      WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                      WBEMFlags::EIncludeClassOriginFlag, const StringArray* propertyList) {
+  return m_classes.getClass(className, localOnly, includeQualifiers, propertyList);
 }
 
-void ProviderDispatcher::enumClassNames(const String&, const String& className, StringResultHandlerIFC& result,
-	WBEMFlags::EDeepFlag deep)
-{
-	for (const String& name : m_classes.subclassNames(className, deep))
-		result.handle(name);
+void ProviderDispatcher::enumClassNames(const String&, const String& className,
+                                        StringResultHandlerIFC& result, WBEMFlags::EDeepFlag deep) {
+  for (const String& name : m_classes.subclassNames(className, deep)) result.handle(name);
 }
 
 void ProviderDispatcher::enumClasses(const String&, const String& className, CIMClassResultHandlerIFC& result,
-	WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-	WBEMFlags::EIncludeClassOriginFlag)
-{
-	for (const String& name : m_classes.subclassNames(className, deep))
-		result.handle(m_classes.getClass(name, localOnly, includeQualifiers, nullptr));
+                                     WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+                                     WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                     WBEMFlags::EIncludeClassOriginFlag) {
+  for (const String& name : m_classes.subclassNames(className, deep))
+    result.handle(m_classes.getClass(name, localOnly, includeQualifiers, nullptr));
 }
 
 void ProviderDispatcher::enumInstanceNames(const String& ns, const String& className,
-	CIMObjectPathResultHandlerIFC& result)
-{
-	guarded("enumInstanceNames", className,
-		[&] { instanceProvider(className).enumInstanceNames(m_env, ns, className, result, classOf(className)); });
+                                           CIMObjectPathResultHandlerIFC& result) {
+  guarded("enumInstanceNames", className, [&] {
+    instanceProvider(className).enumInstanceNames(m_env, ns, className, result, classOf(className));
+  });
 }
 
-void ProviderDispatcher::enumInstances(const String& ns, const String& className, CIMInstanceResultHandlerIFC& result,
-	WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
-{
-	guarded("enumInstances", className, [&] {
-		const CIMClass& cls = classOf(className);
-		instanceProvider(className).enumInstances(m_env, ns, className, result, localOnly, deep, includeQualifiers,
-			includeClassOrigin, propertyList, cls, cls);
-	});
+void ProviderDispatcher::enumInstances(const String& ns, const String& className,
+                                       CIMInstanceResultHandlerIFC& result, WBEMFlags::EDeepFlag deep,
+                                       WBEMFlags::ELocalOnlyFlag localOnly,
+                                       WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                       WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                                       const StringArray* propertyList) {
+  guarded("enumInstances", className, [&] {
+    const CIMClass& cls = classOf(className);
+    instanceProvider(className).enumInstances(m_env, ns, className, result, localOnly, deep,
+                                              includeQualifiers, includeClassOrigin, propertyList, cls, cls);
+  });
 }
 
 CIMInstance ProviderDispatcher::getInstance(const String& ns, const CIMObjectPath& instanceName,
-	WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
-{
-	CIMObjectPath path(instanceName);
-	m_classes.typeObjectPath(path);
-	const String& className = path.getClassName();
-	return guarded("getInstance", className, [&] {
-		return instanceProvider(className).getInstance(m_env, ns, path, localOnly, includeQualifiers,
-			includeClassOrigin, propertyList, classOf(className));
-	});
+                                            WBEMFlags::ELocalOnlyFlag localOnly,
+                                            WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                            WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                                            const StringArray* propertyList) {
+  CIMObjectPath path(instanceName);
+  m_classes.typeObjectPath(path);
+  const String& className = path.getClassName();
+  return guarded("getInstance", className, [&] {
+    return instanceProvider(className).getInstance(m_env, ns, path, localOnly, includeQualifiers,
+                                                   includeClassOrigin, propertyList, classOf(className));
+  });
 }
 
-CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInstance& instance)
-{
-	CIMInstance typed(instance);
-	const String& className = typed.getClassName();
-	CIMObjectPath made;
-	audited("CreateInstance", className, std::string(), [&](std::string& changes) {
-		m_classes.typeInstance(typed);
-		made = guarded("createInstance", className,
-			[&] { return instanceProvider(className).createInstance(m_env, ns, typed); });
-		changes = auditChanges(CIMInstance(), typed, classOf(className));
-		return made;
-	});
-	return made;
+CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInstance& instance) {
+  CIMInstance typed(instance);
+  const String& className = typed.getClassName();
+  CIMObjectPath made;
+  audited("CreateInstance", className, std::string(), [&](std::string& changes) {
+    m_classes.typeInstance(typed);
+    made = guarded("createInstance", className,
+                   [&] { return instanceProvider(className).createInstance(m_env, ns, typed); });
+    changes = auditChanges(CIMInstance(), typed, classOf(className));
+    return made;
+  });
+  return made;
 }
 
 void ProviderDispatcher::modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
-	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList)
-{
-	CIMInstance typed(modifiedInstance);
-	const String& className = typed.getClassName();
-	const CIMClass& cls = classOf(className);
-	CIMObjectPath path(className, ns);
-	for (const CIMProperty& p : typed.getProperties())
-		if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey()))
-			path.setKeyValue(p.getName(), p.getValue());
-	audited("ModifyInstance", className, auditKey(path), [&](std::string& changes) {
-		m_classes.typeInstance(typed);
-		if (propertyList)
-		{
-			// Only the listed properties are to change; the keys still name
-			// the instance.
-			CIMPropertyArray kept;
-			for (const CIMProperty& p : typed.getProperties())
-			{
-				bool isKey = p.isKey() || (cls && cls.getProperty(p.getName()).isKey());
-				bool listedProp = false;
-				for (const String& name : *propertyList)
-					listedProp = listedProp || name.equalsIgnoreCase(p.getName());
-				if (isKey || listedProp)
-					kept.push_back(p);
-			}
-			typed.setProperties(kept);
-		}
-		m_classes.typeObjectPath(path);
-		guarded("modifyInstance", className, [&] {
-			CIMInstance before = currentInstance(ns, path);
-			instanceProvider(className).modifyInstance(m_env, ns, typed, CIMInstance(), includeQualifiers,
-				propertyList, cls);
-			CIMInstance after = currentInstance(ns, path);
-			// What the provider stored, where it can tell; else what was sent.
-			changes = auditChanges(before, after ? after : typed, cls);
-		});
-		return path;
-	});
+                                        WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                        const StringArray* propertyList) {
+  CIMInstance typed(modifiedInstance);
+  const String& className = typed.getClassName();
+  const CIMClass& cls = classOf(className);
+  CIMObjectPath path(className, ns);
+  for (const CIMProperty& p : typed.getProperties())
+    if (p.isKey() || (cls && cls.getProperty(p.getName()).isKey()))
+      path.setKeyValue(p.getName(), p.getValue());
+  audited("ModifyInstance", className, auditKey(path), [&](std::string& changes) {
+    m_classes.typeInstance(typed);
+    if (propertyList) {
+      // Only the listed properties are to change; the keys still name
+      // the instance.
+      CIMPropertyArray kept;
+      for (const CIMProperty& p : typed.getProperties()) {
+        bool isKey = p.isKey() || (cls && cls.getProperty(p.getName()).isKey());
+        bool listedProp = false;
+        for (const String& name : *propertyList)
+          listedProp = listedProp || name.equalsIgnoreCase(p.getName());
+        if (isKey || listedProp) kept.push_back(p);
+      }
+      typed.setProperties(kept);
+    }
+    m_classes.typeObjectPath(path);
+    guarded("modifyInstance", className, [&] {
+      CIMInstance before = currentInstance(ns, path);
+      instanceProvider(className).modifyInstance(m_env, ns, typed, CIMInstance(), includeQualifiers,
+                                                 propertyList, cls);
+      CIMInstance after = currentInstance(ns, path);
+      // What the provider stored, where it can tell; else what was sent.
+      changes = auditChanges(before, after ? after : typed, cls);
+    });
+    return path;
+  });
 }
 
-void ProviderDispatcher::deleteInstance(const String& ns, const CIMObjectPath& instanceName)
-{
-	CIMObjectPath path(instanceName);
-	const String& className = path.getClassName();
-	audited("DeleteInstance", className, auditKey(path), [&](std::string& changes) {
-		m_classes.typeObjectPath(path);
-		guarded("deleteInstance", className, [&] {
-			CIMInstance before = currentInstance(ns, path);
-			instanceProvider(className).deleteInstance(m_env, ns, path);
-			if (before)
-				for (const CIMProperty& p : before.getProperties())
-					changes += "; " + p.getName().toStdString() + ": " + auditText(p.getValue()) + " -> deleted";
-		});
-		return path;
-	});
+void ProviderDispatcher::deleteInstance(const String& ns, const CIMObjectPath& instanceName) {
+  CIMObjectPath path(instanceName);
+  const String& className = path.getClassName();
+  audited("DeleteInstance", className, auditKey(path), [&](std::string& changes) {
+    m_classes.typeObjectPath(path);
+    guarded("deleteInstance", className, [&] {
+      CIMInstance before = currentInstance(ns, path);
+      instanceProvider(className).deleteInstance(m_env, ns, path);
+      if (before)
+        for (const CIMProperty& p : before.getProperties())
+          changes += "; " + p.getName().toStdString() + ": " + auditText(p.getValue()) + " -> deleted";
+    });
+    return path;
+  });
 }
 
 void ProviderDispatcher::associators(const String& ns, const CIMObjectPath& objectName,
-	CIMInstanceResultHandlerIFC& result, const String& assocClass, const String& resultClass, const String& role,
-	const String& resultRole, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-	WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList)
-{
-	CIMObjectPath path(objectName);
-	m_classes.typeObjectPath(path);
-	guarded("associators", assocClass, [&] {
-		associatorProvider(assocClass).associators(m_env, result, ns, path, assocClass, resultClass, role, resultRole,
-			includeQualifiers, includeClassOrigin, propertyList);
-	});
+                                     CIMInstanceResultHandlerIFC& result, const String& assocClass,
+                                     const String& resultClass, const String& role, const String& resultRole,
+                                     WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                     WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                                     const StringArray* propertyList) {
+  CIMObjectPath path(objectName);
+  m_classes.typeObjectPath(path);
+  guarded("associators", assocClass, [&] {
+    associatorProvider(assocClass)
+        .associators(m_env, result, ns, path, assocClass, resultClass, role, resultRole, includeQualifiers,
+                     includeClassOrigin, propertyList);
+  });
 }
 
 void ProviderDispatcher::associatorNames(const String& ns, const CIMObjectPath& objectName,
-	CIMObjectPathResultHandlerIFC& result, const String& assocClass, const String& resultClass, const String& role,
-	const String& resultRole)
-{
-	CIMObjectPath path(objectName);
-	m_classes.typeObjectPath(path);
-	guarded("associatorNames", assocClass, [&] {
-		associatorProvider(assocClass).associatorNames(m_env, result, ns, path, assocClass, resultClass, role,
-			resultRole);
-	});
+                                         CIMObjectPathResultHandlerIFC& result, const String& assocClass,
+                                         const String& resultClass, const String& role,
+                                         const String& resultRole) {
+  CIMObjectPath path(objectName);
+  m_classes.typeObjectPath(path);
+  guarded("associatorNames", assocClass, [&] {
+    associatorProvider(assocClass)
+        .associatorNames(m_env, result, ns, path, assocClass, resultClass, role, resultRole);
+  });
 }
 
 void ProviderDispatcher::references(const String& ns, const CIMObjectPath& objectName,
-	CIMInstanceResultHandlerIFC& result, const String& resultClass, const String& role,
-	WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-	const StringArray* propertyList)
-{
-	CIMObjectPath path(objectName);
-	m_classes.typeObjectPath(path);
-	guarded("references", resultClass, [&] {
-		associatorProvider(resultClass).references(m_env, result, ns, path, resultClass, role, includeQualifiers,
-			includeClassOrigin, propertyList);
-	});
+                                    CIMInstanceResultHandlerIFC& result, const String& resultClass,
+                                    const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                                    WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                                    const StringArray* propertyList) {
+  CIMObjectPath path(objectName);
+  m_classes.typeObjectPath(path);
+  guarded("references", resultClass, [&] {
+    associatorProvider(resultClass)
+        .references(m_env, result, ns, path, resultClass, role, includeQualifiers, includeClassOrigin,
+                    propertyList);
+  });
 }
 
 void ProviderDispatcher::referenceNames(const String& ns, const CIMObjectPath& objectName,
-	CIMObjectPathResultHandlerIFC& result, const String& resultClass, const String& role)
-{
-	CIMObjectPath path(objectName);
-	m_classes.typeObjectPath(path);
-	guarded("referenceNames", resultClass,
-		[&] { associatorProvider(resultClass).referenceNames(m_env, result, ns, path, resultClass, role); });
+                                        CIMObjectPathResultHandlerIFC& result, const String& resultClass,
+                                        const String& role) {
+  CIMObjectPath path(objectName);
+  m_classes.typeObjectPath(path);
+  guarded("referenceNames", resultClass, [&] {
+    associatorProvider(resultClass).referenceNames(m_env, result, ns, path, resultClass, role);
+  });
 }
 
-CIMValue ProviderDispatcher::invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
-	const CIMParamValueArray& in, CIMParamValueArray& out)
-{
-	CIMObjectPath typedPath(path);
-	const String& className = typedPath.getClassName();
-	CIMValue rv;
-	std::string operation = "InvokeMethod " + methodName.toStdString();
-	audited(operation.c_str(), className, auditKey(typedPath), [&](std::string& changes) {
-		m_classes.typeObjectPath(typedPath);
-		CIMParamValueArray typedIn(in);
-		m_classes.typeMethodParams(className, methodName, typedIn);
-		rv = guarded("invokeMethod", className, [&] {
-			CppMethodProviderIFC* p = route(className).getMethodProvider();
-			if (!p)
-				OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, ("no method provider for " + className.toStdString()).c_str());
-			return p->invokeMethod(m_env, ns, typedPath, methodName, typedIn, out);
-		});
-		for (const CIMParamValue& p : typedIn)
-			changes += "; in " + p.getName().toStdString() + ": " + auditText(p.getValue());
-		changes += "; returned " + auditText(rv);
-		return typedPath;
-	});
-	return rv;
+CIMValue ProviderDispatcher::invokeMethod(const String& ns, const CIMObjectPath& path,
+                                          const String& methodName, const CIMParamValueArray& in,
+                                          CIMParamValueArray& out) {
+  CIMObjectPath typedPath(path);
+  const String& className = typedPath.getClassName();
+  CIMValue rv;
+  std::string operation = "InvokeMethod " + methodName.toStdString();
+  audited(operation.c_str(), className, auditKey(typedPath), [&](std::string& changes) {
+    m_classes.typeObjectPath(typedPath);
+    CIMParamValueArray typedIn(in);
+    m_classes.typeMethodParams(className, methodName, typedIn);
+    rv = guarded("invokeMethod", className, [&] {
+      CppMethodProviderIFC* p = route(className).getMethodProvider();
+      if (!p)
+        OW_THROWCIMMSG(CIMException::NOT_SUPPORTED,
+                       ("no method provider for " + className.toStdString()).c_str());
+      return p->invokeMethod(m_env, ns, typedPath, methodName, typedIn, out);
+    });
+    for (const CIMParamValue& p : typedIn)
+      changes += "; in " + p.getName().toStdString() + ": " + auditText(p.getValue());
+    changes += "; returned " + auditText(rv);
+    return typedPath;
+  });
+  return rv;
 }
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM

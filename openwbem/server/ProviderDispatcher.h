@@ -19,87 +19,97 @@
 
 namespace OpenWBEM {
 
-class ProviderDispatcher : public CIMOMHandleIFC
-{
-public:
-	// Null providers are left out (and logged). With a null locker an
-	// internal mutex serialises the calls.
-	ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
-		const ProviderEnvironmentIFCRef& env, const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker);
+class ProviderDispatcher : public CIMOMHandleIFC {
+ public:
+  // Null providers are left out (and logged). With a null locker an
+  // internal mutex serialises the calls.
+  ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
+                     const ProviderEnvironmentIFCRef& env, const LoggerRef& logger,
+                     const ProviderAgentLockerIFCRef& locker);
 
-	// Names the caller of the requests that follow (for the audit trail of
-	// the changes: create, modify, delete and method calls are logged to
-	// syslog with the caller, class, key and old and new values; refusals
-	// with their CIM status).
-	void setCaller(std::string caller) { m_caller = std::move(caller); }
+  // Names the caller of the requests that follow (for the audit trail of
+  // the changes: create, modify, delete and method calls are logged to
+  // syslog with the caller, class, key and old and new values; refusals
+  // with their CIM status).
+  void setCaller(std::string caller) { m_caller = std::move(caller); }
 
-	// Calls initialize() of each provider under the lock. A provider that
-	// throws makes it throw std::runtime_error naming the provider.
-	void initializeProviders();
+  // Calls initialize() of each provider under the lock. A provider that
+  // throws makes it throw std::runtime_error naming the provider.
+  void initializeProviders();
 
-	CIMClass getClass(const String& ns, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-		const StringArray* propertyList) override;
-	void enumClassNames(const String& ns, const String& className, StringResultHandlerIFC& result,
-		WBEMFlags::EDeepFlag deep) override;
-	void enumClasses(const String& ns, const String& className, CIMClassResultHandlerIFC& result,
-		WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin) override;
-	void enumInstanceNames(const String& ns, const String& className, CIMObjectPathResultHandlerIFC& result) override;
-	void enumInstances(const String& ns, const String& className, CIMInstanceResultHandlerIFC& result,
-		WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-		const StringArray* propertyList) override;
-	CIMInstance getInstance(const String& ns, const CIMObjectPath& instanceName, WBEMFlags::ELocalOnlyFlag localOnly,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-		const StringArray* propertyList) override;
-	CIMObjectPath createInstance(const String& ns, const CIMInstance& instance) override;
-	void modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList) override;
-	void deleteInstance(const String& ns, const CIMObjectPath& instanceName) override;
-	void associators(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
-		const String& assocClass, const String& resultClass, const String& role, const String& resultRole,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers, WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-		const StringArray* propertyList) override;
-	void associatorNames(const String& ns, const CIMObjectPath& objectName, CIMObjectPathResultHandlerIFC& result,
-		const String& assocClass, const String& resultClass, const String& role, const String& resultRole) override;
-	void references(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
-		const String& resultClass, const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList) override;
-	void referenceNames(const String& ns, const CIMObjectPath& objectName, CIMObjectPathResultHandlerIFC& result,
-		const String& resultClass, const String& role) override;
-	CIMValue invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
-		const CIMParamValueArray& in, CIMParamValueArray& out) override;
+  CIMClass getClass(const String& ns, const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
+                    WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                    WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                    const StringArray* propertyList) override;
+  void enumClassNames(const String& ns, const String& className, StringResultHandlerIFC& result,
+                      WBEMFlags::EDeepFlag deep) override;
+  void enumClasses(const String& ns, const String& className, CIMClassResultHandlerIFC& result,
+                   WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+                   WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                   WBEMFlags::EIncludeClassOriginFlag includeClassOrigin) override;
+  void enumInstanceNames(const String& ns, const String& className,
+                         CIMObjectPathResultHandlerIFC& result) override;
+  void enumInstances(const String& ns, const String& className, CIMInstanceResultHandlerIFC& result,
+                     WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+                     WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                     WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                     const StringArray* propertyList) override;
+  CIMInstance getInstance(const String& ns, const CIMObjectPath& instanceName,
+                          WBEMFlags::ELocalOnlyFlag localOnly,
+                          WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                          WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                          const StringArray* propertyList) override;
+  CIMObjectPath createInstance(const String& ns, const CIMInstance& instance) override;
+  void modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
+                      WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                      const StringArray* propertyList) override;
+  void deleteInstance(const String& ns, const CIMObjectPath& instanceName) override;
+  void associators(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
+                   const String& assocClass, const String& resultClass, const String& role,
+                   const String& resultRole, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                   WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                   const StringArray* propertyList) override;
+  void associatorNames(const String& ns, const CIMObjectPath& objectName,
+                       CIMObjectPathResultHandlerIFC& result, const String& assocClass,
+                       const String& resultClass, const String& role, const String& resultRole) override;
+  void references(const String& ns, const CIMObjectPath& objectName, CIMInstanceResultHandlerIFC& result,
+                  const String& resultClass, const String& role,
+                  WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                  WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                  const StringArray* propertyList) override;
+  void referenceNames(const String& ns, const CIMObjectPath& objectName,
+                      CIMObjectPathResultHandlerIFC& result, const String& resultClass,
+                      const String& role) override;
+  CIMValue invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
+                        const CIMParamValueArray& in, CIMParamValueArray& out) override;
 
-private:
-	struct Provider
-	{
-		CppProviderBaseIFCRef ref;
-		String id;  // from the library name; "" for linked-in providers
-	};
+ private:
+  struct Provider {
+    CppProviderBaseIFCRef ref;
+    String id;  // from the library name; "" for linked-in providers
+  };
 
-	CppProviderBaseIFC& route(const String& className) const;
-	CppInstanceProviderIFC& instanceProvider(const String& className) const;
-	CppAssociatorProviderIFC& associatorProvider(const String& className) const;
-	const CIMClass& classOf(const String& className) const;
-	template <class F>
-	auto guarded(const char* operation, const String& className, F&& call) -> decltype(call());
-	// Runs a change with its audit line: change() returns the path changed
-	// and fills the changes text; a CIM error is logged as a refusal.
-	template <class F>
-	void audited(const char* operation, const String& className, const std::string& key, F&& change);
-	CIMInstance currentInstance(const String& ns, const CIMObjectPath& path);
+  CppProviderBaseIFC& route(const String& className) const;
+  CppInstanceProviderIFC& instanceProvider(const String& className) const;
+  CppAssociatorProviderIFC& associatorProvider(const String& className) const;
+  const CIMClass& classOf(const String& className) const;
+  template <class F>
+  auto guarded(const char* operation, const String& className, F&& call) -> decltype(call());
+  // Runs a change with its audit line: change() returns the path changed
+  // and fills the changes text; a CIM error is logged as a refusal.
+  template <class F>
+  void audited(const char* operation, const String& className, const std::string& key, F&& change);
+  CIMInstance currentInstance(const String& ns, const CIMObjectPath& path);
 
-	std::vector<Provider> m_providers;
-	const ClassRepository& m_classes;
-	ProviderEnvironmentIFCRef m_env;
-	LoggerRef m_logger;
-	ProviderAgentLockerIFCRef m_locker;
-	std::mutex m_mutex;
-	std::string m_caller = "the host";
+  std::vector<Provider> m_providers;
+  const ClassRepository& m_classes;
+  ProviderEnvironmentIFCRef m_env;
+  LoggerRef m_logger;
+  ProviderAgentLockerIFCRef m_locker;
+  std::mutex m_mutex;
+  std::string m_caller = "the host";
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

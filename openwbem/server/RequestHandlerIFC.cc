@@ -1,7 +1,7 @@
+#include "openwbem/RequestHandlerIFC.h"
 #include "openwbem/AuthenticatorIFC.h"
 #include "openwbem/CIMOMHandleIFC.h"
 #include "openwbem/ProviderAgentLockerIFC.h"
-#include "openwbem/RequestHandlerIFC.h"
 
 namespace OpenWBEM {
 
@@ -10,20 +10,16 @@ AuthenticatorIFC::~AuthenticatorIFC() = default;
 ProviderAgentLockerIFC::~ProviderAgentLockerIFC() = default;
 CIMOMHandleIFC::~CIMOMHandleIFC() = default;
 
-String HTTPRequestData::getHeader(const String& name) const
-{
-	for (const auto& h : headers)
-		if (h.first.equalsIgnoreCase(name))
-			return h.second;
-	return String();
+String HTTPRequestData::getHeader(const String& name) const {
+  for (const auto& h : headers)
+    if (h.first.equalsIgnoreCase(name)) return h.second;
+  return String();
 }
 
-bool HTTPRequestData::hasHeader(const String& name) const
-{
-	for (const auto& h : headers)
-		if (h.first.equalsIgnoreCase(name))
-			return true;
-	return false;
+bool HTTPRequestData::hasHeader(const String& name) const {
+  for (const auto& h : headers)
+    if (h.first.equalsIgnoreCase(name)) return true;
+  return false;
 }
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM

@@ -15,15 +15,14 @@ namespace OpenWBEM {
 // TAB/LF/CR, U+FFFE/U+FFFF) becomes U+FFFD, so the output always parses.
 void xmlAppendEscaped(std::string& out, const char* text, std::size_t length, bool attribute);
 
-inline void xmlAppendEscaped(std::string& out, const std::string& text, bool attribute)
-{
-	xmlAppendEscaped(out, text.data(), text.size(), attribute);
+inline void xmlAppendEscaped(std::string& out, const std::string& text, bool attribute) {
+  xmlAppendEscaped(out, text.data(), text.size(), attribute);
 }
 
 // True when every byte sequence is well-formed UTF-8 and encodes a
 // character XML 1.0 allows.
 bool xmlIsValidText(const char* text, std::size_t length);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

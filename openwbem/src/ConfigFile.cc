@@ -10,62 +10,54 @@ namespace ConfigFile {
 
 namespace {
 
-[[noreturn]] void configError(const std::string& msg)
-{
-	OW_THROW(ConfigException, msg.c_str());
+[[noreturn]] void configError(const std::string& msg) {
+  OW_THROW(ConfigException, msg.c_str());
 }
 
-} // namespace
+}  // namespace
 
 // Line layout: key = value; '#' or ';' as first non-blank character makes
 // a comment.
-void loadConfigFile(const String& filename, ConfigMap& map)
-{
-	std::ifstream in(filename.c_str());
-	if (!in)
-	{
-		int err = errno;
-		configError("Unable to read config file " + filename.toStdString() + ": "
-			+ (err ? std::strerror(err) : "cannot open"));
-	}
-	// Parse into a copy so a malformed file leaves map untouched.
-	ConfigMap items(map);
-	std::string raw;
-	unsigned lineNo = 0;
-	errno = 0;
-	while (std::getline(in, raw))
-	{
-		++lineNo;
-		String line(raw);
-		line.trim();
-		if (line.empty() || line[0] == '#' || line[0] == ';')
-			continue;
-		std::size_t eq = line.indexOf('=');
-		String key = eq == String::npos ? line : line.substring(0, eq);
-		key.trim();
-		if (eq == String::npos || key.empty())
-		{
-			configError("Invalid line " + std::to_string(lineNo) + " in config file " + filename.toStdString()
-				+ ": expected \"key = value\"");
-		}
-		String value = line.substring(eq + 1);
-		value.trim();
-		items.insert(ConfigMap::value_type(key, value));
-	}
-	if (in.bad())
-	{
-		int err = errno;
-		configError("Error reading config file " + filename.toStdString() + ": "
-			+ (err ? std::strerror(err) : "read failed"));
-	}
-	map.swap(items);
+void loadConfigFile(const String& filename, ConfigMap& map) {
+  std::ifstream in(filename.c_str());
+  if (!in) {
+    int err = errno;
+    configError("Unable to read config file " + filename.toStdString() + ": " +
+                (err ? std::strerror(err) : "cannot open"));
+  }
+  // Parse into a copy so a malformed file leaves map untouched.
+  ConfigMap items(map);
+  std::string raw;
+  unsigned lineNo = 0;
+  errno = 0;
+  while (std::getline(in, raw)) {
+    ++lineNo;
+    String line(raw);
+    line.trim();
+    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    std::size_t eq = line.indexOf('=');
+    String key = eq == String::npos ? line : line.substring(0, eq);
+    key.trim();
+    if (eq == String::npos || key.empty()) {
+      configError("Invalid line " + std::to_string(lineNo) + " in config file " + filename.toStdString() +
+                  ": expected \"key = value\"");
+    }
+    String value = line.substring(eq + 1);
+    value.trim();
+    items.insert(ConfigMap::value_type(key, value));
+  }
+  if (in.bad()) {
+    int err = errno;
+    configError("Error reading config file " + filename.toStdString() + ": " +
+                (err ? std::strerror(err) : "read failed"));
+  }
+  map.swap(items);
 }
 
-String getConfigItem(const ConfigMap& map, const String& itemName, const String& defRetVal)
-{
-	ConfigMap::const_iterator it = map.find(itemName);
-	return it != map.end() ? it->second : defRetVal;
+String getConfigItem(const ConfigMap& map, const String& itemName, const String& defRetVal) {
+  ConfigMap::const_iterator it = map.find(itemName);
+  return it != map.end() ? it->second : defRetVal;
 }
 
-} // namespace ConfigFile
-} // namespace OpenWBEM
+}  // namespace ConfigFile
+}  // namespace OpenWBEM

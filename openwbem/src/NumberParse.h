@@ -9,11 +9,10 @@
 namespace OpenWBEM {
 namespace detail {
 
-enum ParseResult
-{
-	PARSE_OK,
-	PARSE_SYNTAX, // not a number of the requested kind
-	PARSE_RANGE   // a number, but outside [min, max]
+enum ParseResult {
+  PARSE_OK,
+  PARSE_SYNTAX,  // not a number of the requested kind
+  PARSE_RANGE    // a number, but outside [min, max]
 };
 
 // The whole text, apart from surrounding blanks, must be an optional sign
@@ -31,7 +30,7 @@ std::string formatReal(Real64 v, bool single);
 // "true" or "false" in any case, surrounding blanks allowed.
 ParseResult parseBool(const std::string& text, bool& out);
 
-} // namespace detail
-} // namespace OpenWBEM
+}  // namespace detail
+}  // namespace OpenWBEM
 
 #endif

@@ -25,12 +25,10 @@ TAVREL_EXPORT int VexServiceStopService(void);
  * backslash-separated paths such as "if\lan\eth1". A text that does not fit
  * bufferSize (with its terminator) gives ERANGE and an empty buffer. Set
  * refuses texts with line breaks. */
-TAVREL_EXPORT int VexGetRegEntryStringEx(int area, const char* key, const char* valueName,
-                                         char* buffer, unsigned long bufferSize);
-TAVREL_EXPORT int VexSetRegEntryStringEx(int area, const char* key, const char* valueName,
-                                         const char* text);
-TAVREL_EXPORT int VexGetRegEntryUint16Ex(int area, const char* key, const char* valueName,
-                                         uint16_t* value);
+TAVREL_EXPORT int VexGetRegEntryStringEx(int area, const char* key, const char* valueName, char* buffer,
+                                         unsigned long bufferSize);
+TAVREL_EXPORT int VexSetRegEntryStringEx(int area, const char* key, const char* valueName, const char* text);
+TAVREL_EXPORT int VexGetRegEntryUint16Ex(int area, const char* key, const char* valueName, uint16_t* value);
 
 /* Key iteration: level 1 lists the keys one level below `key`, level 2 the
  * keys two levels below it, each once, in registry order. GetNextKey copies
@@ -38,10 +36,10 @@ TAVREL_EXPORT int VexGetRegEntryUint16Ex(int area, const char* key, const char* 
  * Begin) and returns non-zero when none is left. A failed Begin leaves a
  * null iterator, which End accepts. */
 typedef void* VexPdrKeyIterator;
-TAVREL_EXPORT int VexLevel1PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key,
-                                               int keySize, int maxKeys);
-TAVREL_EXPORT int VexLevel2PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key,
-                                               int keySize, int maxSubKeys, int maxKeys);
+TAVREL_EXPORT int VexLevel1PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize,
+                                               int maxKeys);
+TAVREL_EXPORT int VexLevel2PdrKeyIteratorBegin(VexPdrKeyIterator* iterator, const char* key, int keySize,
+                                               int maxSubKeys, int maxKeys);
 TAVREL_EXPORT int VexPdrKeyIteratorGetNextKey(VexPdrKeyIterator iterator, char* keyBuffer);
 TAVREL_EXPORT int VexPdrKeyIteratorEnd(VexPdrKeyIterator iterator);
 
@@ -50,21 +48,19 @@ TAVREL_EXPORT int VexPdrKeyIteratorEnd(VexPdrKeyIterator iterator);
  * from a background thread as (0, 0, 0, 0, NULL, oldLength, oldText,
  * newLength, newText); lengths exclude the terminator. After
  * VexFreePublishedIPNotifyHandle returns, the handler is not called again. */
-typedef void (*VexPublishedIPNotifyHandler)(unsigned long, unsigned char, unsigned char,
-                                            unsigned long, void*, unsigned long oldLength,
-                                            void* oldValue, unsigned long newLength,
+typedef void (*VexPublishedIPNotifyHandler)(unsigned long, unsigned char, unsigned char, unsigned long, void*,
+                                            unsigned long oldLength, void* oldValue, unsigned long newLength,
                                             void* newValue);
 TAVREL_EXPORT int VexGetDefaultPublishedIPStr(char* buffer, unsigned long bufferSize,
-                                              VexPublishedIPNotifyHandler handler,
-                                              uint32_t* listenerId);
+                                              VexPublishedIPNotifyHandler handler, uint32_t* listenerId);
 TAVREL_EXPORT int VexFreePublishedIPNotifyHandle(uint32_t* listenerId);
 
 /* Diagnostics log: one line per entry (module tag, severity, alarm, text)
  * appended to logFile, a plain file name inside the appliance root. */
-TAVREL_EXPORT int VexDiagRegisterModule(const char* moduleFile, const char* moduleTag,
-                                        int reserved, const char* logFile, uint32_t* handle);
-TAVREL_EXPORT int VexDiagAddLogEntry(uint32_t handle, int kind, uint16_t severity,
-                                     uint32_t alarm, const char* text);
+TAVREL_EXPORT int VexDiagRegisterModule(const char* moduleFile, const char* moduleTag, int reserved,
+                                        const char* logFile, uint32_t* handle);
+TAVREL_EXPORT int VexDiagAddLogEntry(uint32_t handle, int kind, uint16_t severity, uint32_t alarm,
+                                     const char* text);
 TAVREL_EXPORT int VexDiagDeregisterModule(uint32_t handle);
 
 TAVREL_EXTERN_C_END

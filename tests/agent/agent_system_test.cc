@@ -52,12 +52,18 @@ std::string sourceDir() {
   return dir != nullptr ? dir : "";
 }
 
-std::string agentPath() { return binaryDir() + "/bin/TavrelAgent"; }
+std::string agentPath() {
+  return binaryDir() + "/bin/TavrelAgent";
+}
 
 // Process id in a PID file, 0 when there is none.
-pid_t pidInFile(const char* path) { return static_cast<pid_t>(atol(readFile(path).c_str())); }
+pid_t pidInFile(const char* path) {
+  return static_cast<pid_t>(atol(readFile(path).c_str()));
+}
 
-bool processAlive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
+bool processAlive(pid_t pid) {
+  return pid > 0 && kill(pid, 0) == 0;
+}
 
 // One TavrelAgent started by the test, its output captured in files.
 class Agent {
@@ -121,9 +127,8 @@ class AgentSystemTest : public ::testing::Test {
   void SetUp() override {
     if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
     ASSERT_TRUE(fileExists(agentPath())) << agentPath();
-    ASSERT_EQ(0, runCommand("ln -sf " + shellQuote(binaryDir() + "/lib/libTavrel.so") + " " +
-                            kProviderLink + " && ln -sf " +
-                            shellQuote(binaryDir() + "/lib/Tavrel.mof") + " " + kMofLink)
+    ASSERT_EQ(0, runCommand("ln -sf " + shellQuote(binaryDir() + "/lib/libTavrel.so") + " " + kProviderLink +
+                            " && ln -sf " + shellQuote(binaryDir() + "/lib/Tavrel.mof") + " " + kMofLink)
                      .status);
     m_config = std::string(getenv("APPLIANCE_SCRATCH")) + "/tavrel-agent.conf";
     ASSERT_TRUE(tavrel::sandbox::writeCredentialsFile("/pq/etc/tavrel-cim.passwd"));
@@ -134,9 +139,9 @@ class AgentSystemTest : public ::testing::Test {
                           "provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n"
                           "owcimomd.log_location = stderr\n"
                           "owcimomd.log_level = error\n"));
-    ASSERT_EQ(0, runCommand("cp " + shellQuote(sourceDir() + "/agent/dhcpcomp-sample.conf") +
-                            " " + kComponentFile)
-                     .status);
+    ASSERT_EQ(
+        0, runCommand("cp " + shellQuote(sourceDir() + "/agent/dhcpcomp-sample.conf") + " " + kComponentFile)
+               .status);
   }
 
   void TearDown() override {
@@ -148,8 +153,7 @@ class AgentSystemTest : public ::testing::Test {
   void startServing(Agent& agent) {
     ASSERT_GT(agent.pid(), 0);
     ASSERT_TRUE(agent.stderrHas("{62000} {TavrelAgent Service started.}")) << agent.err();
-    ASSERT_TRUE(waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); }, 20s))
-        << agent.err();
+    ASSERT_TRUE(waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); }, 20s)) << agent.err();
   }
 
   std::string m_config;
@@ -190,9 +194,9 @@ TEST_F(AgentSystemTest, CommandLine) {
     Agent agent({"-d"}, "debugonly");
     ASSERT_TRUE(agent.waitExit());
     EXPECT_EQ(0, agent.status());
-    EXPECT_NE(std::string::npos,
-              agent.err().find(
-                  "{62007} {TavrelAgent must use -c option to specify location of Config file.}"))
+    EXPECT_NE(
+        std::string::npos,
+        agent.err().find("{62007} {TavrelAgent must use -c option to specify location of Config file.}"))
         << agent.err();
     EXPECT_FALSE(fileExists(kDhcpdPidFile));
   }
@@ -229,16 +233,15 @@ TEST_F(AgentSystemTest, ServesTelephonesAndStopsOnSigterm) {
 
   auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
   ASSERT_EQ(0, phone.status) << phone.output;
-  EXPECT_NE(std::string::npos,
-            phone.output.find("zx-callservers \"Zelkor-p4100-A,192.168.1.5:4100,1,3;"
-                              "192.168.1.6:4100,1,3.\""))
+  EXPECT_NE(std::string::npos, phone.output.find("zx-callservers \"Zelkor-p4100-A,192.168.1.5:4100,1,3;"
+                                                 "192.168.1.6:4100,1,3.\""))
       << phone.output;
   EXPECT_NE(std::string::npos, phone.output.find("zx-vlanlist \"VLAN-A:100.\"")) << phone.output;
 
   // The range read from the component file is an object the agent created;
   // it is seen over CIM only when agent and provider agent share libTavrel.
-  auto ranges = runCommand("wbemcli ei '" + tavrel::sandbox::cimUrl() +
-                           "/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1");
+  auto ranges =
+      runCommand("wbemcli ei '" + tavrel::sandbox::cimUrl() + "/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1");
   EXPECT_EQ(0, ranges.status) << ranges.output;
   EXPECT_NE(std::string::npos, ranges.output.find("192.168.1.100")) << ranges.output;
 

@@ -58,22 +58,31 @@ size_t count(const std::string& text, const std::string& part) {
   return n;
 }
 
-std::string shell(const std::string& command) { return runCommand(command + " 2>&1").output; }
+std::string shell(const std::string& command) {
+  return runCommand(command + " 2>&1").output;
+}
 
-std::string eth1Addresses() { return shell("ip -4 -o addr show dev eth1"); }
-std::string defaultRoute() { return shell("ip route show default"); }
-std::string dhclientPid() { return readFile(kDhclientPidFile); }
+std::string eth1Addresses() {
+  return shell("ip -4 -o addr show dev eth1");
+}
+std::string defaultRoute() {
+  return shell("ip route show default");
+}
+std::string dhclientPid() {
+  return readFile(kDhclientPidFile);
+}
 // Running DHCP clients of the appliance's customer LAN.
 int dhclientCount() {
   return atoi(shell("ps -C dhclient -o stat=,args= | grep -c '^[^Z].* eth1$'").c_str());
 }
-std::string dhclients() { return shell("ps -C dhclient -o pid=,ppid=,stat=,args="); }
+std::string dhclients() {
+  return shell("ps -C dhclient -o pid=,ppid=,stat=,args=");
+}
 
 // The sample component file with some lines replaced, as a scratch file.
 std::string componentWith(const std::vector<std::pair<std::string, std::string>>& changes) {
   const char* source = getenv("TAVREL_SOURCE_DIR");
-  std::string text = readFile(std::string(source != nullptr ? source : ".") +
-                              "/agent/dhcpcomp-sample.conf");
+  std::string text = readFile(std::string(source != nullptr ? source : ".") + "/agent/dhcpcomp-sample.conf");
   for (const auto& change : changes) {
     size_t at = text.find(change.first + "\n");
     EXPECT_NE(std::string::npos, at) << change.first;
@@ -93,8 +102,7 @@ void setIfcfgEth1(const std::string& content) {
 void changeAddresses(const AgentUnderTest& agent) {
   size_t before = count(agent.log(), kRebuildDone);
   ASSERT_TRUE(writeFile(kFlagFile, ""));
-  ASSERT_TRUE(waitUntil([&] { return count(agent.log(), kRebuildDone) > before; }, 60s))
-      << agent.log();
+  ASSERT_TRUE(waitUntil([&] { return count(agent.log(), kRebuildDone) > before; }, 60s)) << agent.log();
 }
 
 // The router's answers to pings on or off.
@@ -158,9 +166,9 @@ class Foreign : public DynamicLanTest {
 class Static : public DynamicLanTest {
   AgentOptions agentOptions() const override {
     AgentOptions options;
-    options.componentFile = componentWith(
-        {{"addrRange = 192.168.1.100-192.168.1.199",
-          "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"}});
+    options.componentFile =
+        componentWith({{"addrRange = 192.168.1.100-192.168.1.199",
+                        "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"}});
     return options;
   }
 };
@@ -173,8 +181,7 @@ TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
   for (const char* line :
        {"s1Address = 192.168.1.15\n", "s1PortNumber = 4100\n", "s2Address = 192.168.1.16\n",
         "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200\n",
-        "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n",
-        "domainName = office.lan\n"}) {
+        "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n", "domainName = office.lan\n"}) {
     EXPECT_TRUE(has(component, line)) << line << component;
   }
   std::string conf = readFile(kDhcpdConf);
@@ -197,8 +204,9 @@ TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
 
   auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
   ASSERT_EQ(0, phone.status) << phone.output;
-  EXPECT_TRUE(has(phone.output, "zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;"
-                                "192.168.1.16:7000,2,4.\""))
+  EXPECT_TRUE(has(phone.output,
+                  "zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;"
+                  "192.168.1.16:7000,2,4.\""))
       << phone.output;
   EXPECT_TRUE(has(phone.output, "zx-vlanlist \"VLAN-A:100,200.\"")) << phone.output;
   EXPECT_TRUE(has(phone.output, "option routers 192.168.1.254;")) << phone.output;
@@ -212,8 +220,7 @@ TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
   EXPECT_EQ(1, dhclientCount());
   EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
   // The renewal commits the router's range again.
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;"))
-      << readFile(kDhcpdConf);
+  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;")) << readFile(kDhcpdConf);
   EXPECT_FALSE(fileExists(kEmsEvents));
   EXPECT_FALSE(has(m_agent->log(), "{62008}")) << m_agent->log();
 }
@@ -246,8 +253,7 @@ TEST_F(Router, RenewsOnlyWhenTheRouterStopsAnswering) {
 TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
   ASSERT_EQ(1, dhclientCount());
   // ifcfg-eth1 says static; the agent stops the client itself.
-  ASSERT_NO_FATAL_FAILURE(
-      setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.1\nNETMASK=255.255.255.0\n"));
+  ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.1\nNETMASK=255.255.255.0\n"));
   runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.1/24 dev eth1");
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
   EXPECT_EQ(0, dhclientCount());
@@ -260,8 +266,7 @@ TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
   EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
   // The address changed after start-up: announced to the event service,
   // whose answer the handler logs.
-  EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n",
-            readFile(kEmsEvents));
+  EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n", readFile(kEmsEvents));
   EXPECT_TRUE(has(m_agent->log(), "EMS_PACKET_TYPE_RESPONSE")) << m_agent->log();
   EXPECT_TRUE(has(m_agent->log(), "EMS_IP_CHANGE_REQUEST")) << m_agent->log();
 
@@ -274,12 +279,10 @@ TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
 
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {
   std::string log = m_agent->log();
-  EXPECT_EQ(1u, count(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}"))
-      << log;
+  EXPECT_EQ(1u, count(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}")) << log;
   EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.2.2/23")) << eth1Addresses();
   EXPECT_TRUE(has(defaultRoute(), "default via 192.168.2.1 dev eth1")) << defaultRoute();
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "subnet 192.168.2.0 netmask 255.255.254.0"))
-      << readFile(kDhcpdConf);
+  EXPECT_TRUE(has(readFile(kDhcpdConf), "subnet 192.168.2.0 netmask 255.255.254.0")) << readFile(kDhcpdConf);
   auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
   EXPECT_TRUE(has(phone.output, "fixed-address 192.168.3.1")) << phone.output;
   std::string hosts = readFile("/etc/hosts");
@@ -326,8 +329,7 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
 
   // The published address written again unchanged raises no flag; a new
   // one does.
-  const std::string kSetPublished =
-      "sed -i 's/^\\(PublishedIP\\\\default\tipaddress\t\\).*/\\1";
+  const std::string kSetPublished = "sed -i 's/^\\(PublishedIP\\\\default\tipaddress\t\\).*/\\1";
   size_t rebuilds = count(m_agent->log(), kRebuildDone);
   ASSERT_EQ(0, runCommand(kSetPublished + "192.168.1.1/' /pq/platform/registry").status);
   std::this_thread::sleep_for(3s);
@@ -338,13 +340,12 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
 
   // Renumbering eth1 while CIM clients read the settings: every answer shows
   // the configuration before or after the change, never a torn-down one.
-  ASSERT_NO_FATAL_FAILURE(
-      setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.129\nNETMASK=255.255.255.128\n"));
+  ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.129\nNETMASK=255.255.255.128\n"));
   runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.129/25 dev eth1");
   std::string reads = scratch() + "/reads";
   runCommand("( i=0; while [ ! -e " + reads + ".stop ]; do i=$((i+1)); wbemcli gi " +
-             shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + kSettingDataPath) +
-             " >" + reads + ".$i 2>&1; done; echo $i >" + reads + ".done ) >/dev/null 2>&1 &");
+             shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + kSettingDataPath) + " >" + reads +
+             ".$i 2>&1; done; echo $i >" + reads + ".done ) >/dev/null 2>&1 &");
   std::this_thread::sleep_for(300ms);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
   std::this_thread::sleep_for(300ms);
@@ -370,17 +371,18 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   EXPECT_EQ(readFile(kComponentFile), readFile("/root/dhcp.check3"));
   for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread", "/root/dhcp.check2"})
     EXPECT_TRUE(has(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
-        << trace << "\n" << readFile(trace);
+        << trace << "\n"
+        << readFile(trace);
 
   // The component file cannot be read back (a directory stands in its
   // place): the agent keeps the last good configuration, serves it and
   // goes on.
-  ASSERT_EQ(0, runCommand(std::string("rm -f ") + kComponentFile + " && mkdir " + kComponentFile)
-                   .status);
+  ASSERT_EQ(0, runCommand(std::string("rm -f ") + kComponentFile + " && mkdir " + kComponentFile).status);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_TRUE(has(m_agent->log(), "{62004} {Cannot open TavrelAgent config file: "
-                                  "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
-                                  "configuration is kept)"))
+  EXPECT_TRUE(has(m_agent->log(),
+                  "{62004} {Cannot open TavrelAgent config file: "
+                  "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
+                  "configuration is kept)"))
       << m_agent->log();
   EXPECT_EQ(0, kill(m_agent->pid(), 0));
   EXPECT_GT(provider_test::dhcpdPid(), 0);

@@ -65,10 +65,9 @@ class Client {
   Client(P& provider, const char* className) : m_provider(provider), m_className(className) {}
 
   OpenWBEM::CIMInstance get(const std::string& id) {
-    return m_provider.getInstance(
-        m_env, kNs, pathOf(m_className, id), OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
-        OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN,
-        nullptr, OpenWBEM::CIMClass());
+    return m_provider.getInstance(m_env, kNs, pathOf(m_className, id), OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
+                                  OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS,
+                                  OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, OpenWBEM::CIMClass());
   }
   OpenWBEM::CIMObjectPath create(const OpenWBEM::CIMInstance& instance) {
     return m_provider.createInstance(m_env, kNs, instance);
@@ -77,12 +76,9 @@ class Client {
   void modify(const std::string& id, OpenWBEM::CIMInstance instance) {
     instance.setProperty("InstanceID", OpenWBEM::CIMValue(id.c_str()));
     m_provider.modifyInstance(m_env, kNs, instance, OpenWBEM::CIMInstance(),
-                              OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
-                              OpenWBEM::CIMClass());
+                              OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr, OpenWBEM::CIMClass());
   }
-  void remove(const std::string& id) {
-    m_provider.deleteInstance(m_env, kNs, pathOf(m_className, id));
-  }
+  void remove(const std::string& id) { m_provider.deleteInstance(m_env, kNs, pathOf(m_className, id)); }
   std::vector<std::string> names() {
     PathCollector paths;
     m_provider.enumInstanceNames(m_env, kNs, m_className, paths, OpenWBEM::CIMClass());
@@ -92,15 +88,14 @@ class Client {
     InstanceCollector all;
     m_provider.enumInstances(m_env, kNs, m_className, all, OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
                              OpenWBEM::WBEMFlags::E_DEEP, OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS,
-                             OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr,
-                             OpenWBEM::CIMClass(), OpenWBEM::CIMClass());
+                             OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, OpenWBEM::CIMClass(),
+                             OpenWBEM::CIMClass());
     return all.instances;
   }
   OpenWBEM::CIMException invokeError(const std::string& id) {
     return cimErrorOf([&] {
       OpenWBEM::CIMParamValueArray out;
-      m_provider.invokeMethod(m_env, kNs, pathOf(m_className, id), "renewDynamicIPAddress", {},
-                              out);
+      m_provider.invokeMethod(m_env, kNs, pathOf(m_className, id), "renewDynamicIPAddress", {}, out);
     });
   }
 

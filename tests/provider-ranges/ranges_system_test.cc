@@ -40,8 +40,7 @@ struct Snapshot {
 };
 
 // <INSTANCE> of the class with InstanceID id and the given string properties.
-std::string instanceXml(const char* className, const std::string& id,
-                        const Properties& properties) {
+std::string instanceXml(const char* className, const std::string& id, const Properties& properties) {
   std::string xml = "<INSTANCE CLASSNAME=\"" + std::string(className) + "\">";
   for (const auto& p : properties) xml += provider_test::property(p.first, "string", p.second);
   return xml + provider_test::property("InstanceID", "string", id) + "</INSTANCE>";
@@ -58,21 +57,18 @@ class RangeProviderSystemTest : public provider_test::AgentSystemTest {
     return std::string(className) + ".InstanceID=\"" + id + "\"";
   }
 
-  CIMError modify(const char* className, const std::string& id,
-                  const Properties& properties) const {
+  CIMError modify(const char* className, const std::string& id, const Properties& properties) const {
     return m_agent->call(
         "ModifyInstance",
         "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"" +
-            std::string(className) +
-            "\"><KEYBINDING NAME=\"InstanceID\"><KEYVALUE VALUETYPE=\"string\">" + id +
-            "</KEYVALUE></KEYBINDING></INSTANCENAME>" + instanceXml(className, id, properties) +
+            std::string(className) + "\"><KEYBINDING NAME=\"InstanceID\"><KEYVALUE VALUETYPE=\"string\">" +
+            id + "</KEYVALUE></KEYBINDING></INSTANCENAME>" + instanceXml(className, id, properties) +
             "</VALUE.NAMEDINSTANCE></IPARAMVALUE>");
   }
 
   CIMError create(const char* className, const Properties& properties) const {
     return m_agent->call("CreateInstance", "<IPARAMVALUE NAME=\"NewInstance\">" +
-                                               instanceXml(className, "", properties) +
-                                               "</IPARAMVALUE>");
+                                               instanceXml(className, "", properties) + "</IPARAMVALUE>");
   }
 
   Snapshot snapshot(const char* className, const std::string& id) const {
@@ -130,25 +126,23 @@ TEST_F(RangeProviderSystemTest, RangesCreatedChangedAndDeleted) {
   EXPECT_TRUE(contains(r.err, "CIM_ERR_FAILED")) << r.err;
   EXPECT_TRUE(contains(r.err, "#DHC_ERROR_325#")) << r.err;
 
-  expectRefused(
-      kRanges, "1",
-      {{"overlap", {{"StartAddress", "192.168.1.150"}}, 1, "#DHC_ERROR_325#"},
-       {"own address",
-        {{"StartAddress", "192.168.1.1"}, {"EndAddress", "192.168.1.50"}},
-        1,
-        "#DHC_ERROR_324#"},
-       {"start above end",
-        {{"EndAddress", "192.168.1.201"}, {"StartAddress", "192.168.1.240"}},
-        1,
-        "#DHC_ERROR_323#"},
-       {"gateway outside", {{"DefaultGatewayIPAddress", "10.0.0.1"}}, 1, "#DHC_ERROR_322#"},
-       {"no LAN", {{"StartAddress", "10.9.0.1"}, {"EndAddress", "10.9.0.9"}}, 1, "#DHC_ERROR_400#"},
-       {"not an address", {{"EndAddress", "192.168.1.x"}}, 1, "#DHC_ERROR_320#"}});
+  expectRefused(kRanges, "1",
+                {{"overlap", {{"StartAddress", "192.168.1.150"}}, 1, "#DHC_ERROR_325#"},
+                 {"own address",
+                  {{"StartAddress", "192.168.1.1"}, {"EndAddress", "192.168.1.50"}},
+                  1,
+                  "#DHC_ERROR_324#"},
+                 {"start above end",
+                  {{"EndAddress", "192.168.1.201"}, {"StartAddress", "192.168.1.240"}},
+                  1,
+                  "#DHC_ERROR_323#"},
+                 {"gateway outside", {{"DefaultGatewayIPAddress", "10.0.0.1"}}, 1, "#DHC_ERROR_322#"},
+                 {"no LAN", {{"StartAddress", "10.9.0.1"}, {"EndAddress", "10.9.0.9"}}, 1, "#DHC_ERROR_400#"},
+                 {"not an address", {{"EndAddress", "192.168.1.x"}}, 1, "#DHC_ERROR_320#"}});
 
   // A refused new range leaves nothing behind.
   std::string file = readFile(kComponentFile);
-  CIMError e =
-      create(kRanges, {{"StartAddress", "192.168.1.120"}, {"EndAddress", "192.168.1.130"}});
+  CIMError e = create(kRanges, {{"StartAddress", "192.168.1.120"}, {"EndAddress", "192.168.1.130"}});
   EXPECT_EQ(1, e.code);
   EXPECT_EQ("#DHC_ERROR_325#", e.description);
   EXPECT_EQ(file, readFile(kComponentFile));
@@ -213,8 +207,7 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
        {"description the file cannot hold",
         {{"reservedClientDescription", "desk, left"}},
         4,
-        "The value of reservedClientDescription is invalid.\n#CFG_000_0000," + descriptionKey +
-            "#"},
+        "The value of reservedClientDescription is invalid.\n#CFG_000_0000," + descriptionKey + "#"},
        {"inside a range", {{"IPv4Address", "192.168.1.150"}}, 1, "#DHC_ERROR_334#"},
        {"own address", {{"IPv4Address", "192.168.1.1"}}, 1, "#DHC_ERROR_329#"},
        {"hardware address", {{"reservedMACAddr", "0A:0B:0C"}}, 1, "#DHC_ERROR_327#"},
@@ -223,8 +216,7 @@ TEST_F(RangeProviderSystemTest, ReservationServedAndRefusalsExplained) {
   // A successful change reaches the object, the file and dhcpd.conf.
   r = wbemcli("mi", path(kReservations, "0"), "IPv4Address=\"192.168.1.52\"");
   ASSERT_EQ(0, r.status) << r.err;
-  EXPECT_TRUE(
-      contains(wbemcli("gi", path(kReservations, "0")).out, "IPv4Address=\"192.168.1.52\""));
+  EXPECT_TRUE(contains(wbemcli("gi", path(kReservations, "0")).out, "IPv4Address=\"192.168.1.52\""));
   EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.52 " + mac + " deskphone"));
   EXPECT_TRUE(contains(readFile(kDhcpdConf), "fixed-address 192.168.1.52;"));
   EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));

@@ -19,8 +19,8 @@ class AgentSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-    if (tavrel::sandbox::runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null")
-            .status != 0)
+    if (tavrel::sandbox::runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status !=
+        0)
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
     m_agent = std::make_unique<AgentUnderTest>(agentOptions());
     ASSERT_TRUE(m_agent->running()) << m_agent->log();

@@ -59,8 +59,7 @@ std::string keyBinding(const std::string& name, const std::string& value) {
 }  // namespace
 
 std::string property(const std::string& name, const std::string& type, const std::string& value) {
-  return "<PROPERTY NAME=\"" + name + "\" TYPE=\"" + type + "\"><VALUE>" + value +
-         "</VALUE></PROPERTY>";
+  return "<PROPERTY NAME=\"" + name + "\" TYPE=\"" + type + "\"><VALUE>" + value + "</VALUE></PROPERTY>";
 }
 
 std::string serviceInstanceName() {
@@ -75,30 +74,33 @@ std::string settingDataInstanceName() {
          keyBinding("InstanceID", "Zelkor:ZPX_DHCPSettingData") + "</INSTANCENAME>";
 }
 
-pid_t dhcpdPid() { return static_cast<pid_t>(atol(readFile("/var/run/dhcpd.pid").c_str())); }
+pid_t dhcpdPid() {
+  return static_cast<pid_t>(atol(readFile("/var/run/dhcpd.pid").c_str()));
+}
 
 AgentUnderTest::AgentUnderTest(const AgentOptions& options) {
   const char* scratch = getenv("APPLIANCE_SCRATCH");
   m_dir = scratch != nullptr ? scratch : "/tmp";
   std::string lib = binaryDir() + "/lib";
-  runCommand("ln -sf " + shellQuote(lib + "/libTavrel.so") +
-             " /pq/lib/remoteprovider/libTavrel.so");
-  std::string component = options.componentFile.empty()
-                              ? sourceDir() + "/agent/dhcpcomp-sample.conf"
-                              : options.componentFile;
+  runCommand("ln -sf " + shellQuote(lib + "/libTavrel.so") + " /pq/lib/remoteprovider/libTavrel.so");
+  std::string component =
+      options.componentFile.empty() ? sourceDir() + "/agent/dhcpcomp-sample.conf" : options.componentFile;
   runCommand("cp " + shellQuote(component) + " /pq/etc/dhcpcomp.conf");
   tavrel::sandbox::writeCredentialsFile(kCredentialsFile);
   writeFile(m_dir + "/agent.conf",
             "http_server.http_port = 5988\n"
-            "http_server.uds_filename = " + std::string(kSocketFile) + "\n"
-            "http_server.basic_password_file = " + std::string(kCredentialsFile) + "\n"
-            "owcimomd.log_location = stderr\n"
-            "owcimomd.log_level = error\n"
-            "provider_agent.mof_file = " +
+            "http_server.uds_filename = " +
+                std::string(kSocketFile) +
+                "\n"
+                "http_server.basic_password_file = " +
+                std::string(kCredentialsFile) +
+                "\n"
+                "owcimomd.log_location = stderr\n"
+                "owcimomd.log_level = error\n"
+                "provider_agent.mof_file = " +
                 lib + "/Tavrel.mof\n" + options.extraSettings);
 
-  std::vector<std::string> argv = {binaryDir() + "/bin/TavrelAgent", "-d", "-c",
-                                   m_dir + "/agent.conf"};
+  std::vector<std::string> argv = {binaryDir() + "/bin/TavrelAgent", "-d", "-c", m_dir + "/agent.conf"};
   std::vector<char*> cargv;
   for (std::string& a : argv) cargv.push_back(&a[0]);
   cargv.push_back(nullptr);
@@ -122,8 +124,8 @@ AgentUnderTest::AgentUnderTest(const AgentOptions& options) {
 bool AgentUnderTest::stop() {
   if (m_pid <= 0) return true;
   kill(m_pid, SIGTERM);
-  bool ended = waitUntil([this] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; },
-                         std::chrono::seconds(15));
+  bool ended =
+      waitUntil([this] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, std::chrono::seconds(15));
   if (!ended) {
     kill(m_pid, SIGKILL);
     waitpid(m_pid, nullptr, 0);
@@ -137,18 +139,20 @@ AgentUnderTest::~AgentUnderTest() {
   runCommand("kill $(cat /var/run/dhcpd.pid 2>/dev/null) 2>/dev/null; rm -f /var/run/dhcpd.pid");
 }
 
-std::string AgentUnderTest::log() const { return readFile(m_dir + "/agent.err"); }
+std::string AgentUnderTest::log() const {
+  return readFile(m_dir + "/agent.err");
+}
 
 CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& path,
                                       const std::string& extra, const std::string& options) const {
-  std::string command = "wbemcli " + op + " " + options + " " +
-                        shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + path);
+  std::string command =
+      "wbemcli " + op + " " + options + " " + shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + path);
   if (!extra.empty()) command += " " + shellQuote(extra);
   return run(m_dir, command);
 }
 
-CIMError AgentUnderTest::call(const std::string& method, const std::string& params,
-                              std::string* body, bool unixSocket) const {
+CIMError AgentUnderTest::call(const std::string& method, const std::string& params, std::string* body,
+                              bool unixSocket) const {
   std::string request =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
       "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" +

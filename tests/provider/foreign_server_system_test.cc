@@ -43,8 +43,7 @@ class ForeignServerSystemTest : public provider_test::AgentSystemTest {
 
 TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
   // The appliance's own server answers every device, so it answers probes.
-  CommandOutput r =
-      m_agent->wbemcli("mi", provider_test::kSettingDataPath, "dhcpServerCustomerLANStatus=2");
+  CommandOutput r = m_agent->wbemcli("mi", provider_test::kSettingDataPath, "dhcpServerCustomerLANStatus=2");
   ASSERT_EQ(0, r.status) << r.err;
   ASSERT_EQ(0, runCommand(kStartForeign).status);
   std::string mac = runCommand("appliance-peer lan -- cat /sys/class/net/br0/address").output;
@@ -55,17 +54,18 @@ TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
                         std::chrono::seconds(30)))
       << listed() << m_agent->log();
   std::string servers = listed();
-  EXPECT_TRUE(contains(servers, "InstanceID=\"eth1:192.168.1.2\",InterfaceName=\"eth1\","
-                                "ServerAddress=\"192.168.1.2\",ServerMACAddress=\"" +
-                                    mac + "\",FirstSeen=20"))
+  EXPECT_TRUE(contains(servers,
+                       "InstanceID=\"eth1:192.168.1.2\",InterfaceName=\"eth1\","
+                       "ServerAddress=\"192.168.1.2\",ServerMACAddress=\"" +
+                           mac + "\",FirstSeen=20"))
       << servers;
   {
     SCOPED_TRACE("the own server and the integrated router are not foreign");
     EXPECT_FALSE(contains(servers, "192.168.1.1\"")) << servers;
     EXPECT_FALSE(contains(servers, "192.168.1.254")) << servers;
   }
-  EXPECT_TRUE(contains(readFile(kAlarmLog), "60012\tForeign DHCP server 192.168.1.2 (" + mac +
-                                                ") answers on eth1"))
+  EXPECT_TRUE(
+      contains(readFile(kAlarmLog), "60012\tForeign DHCP server 192.168.1.2 (" + mac + ") answers on eth1"))
       << readFile(kAlarmLog);
   {
     SCOPED_TRACE("a probe takes no address");
@@ -74,17 +74,14 @@ TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
   }
   {
     SCOPED_TRACE("the class cannot be changed");
-    EXPECT_TRUE(contains(m_agent->wbemcli("di", std::string(kForeign) +
-                                                   ".InstanceID=\"eth1:192.168.1.2\"")
-                             .err,
-                         "CIM_ERR_NOT_SUPPORTED"));
+    EXPECT_TRUE(
+        contains(m_agent->wbemcli("di", std::string(kForeign) + ".InstanceID=\"eth1:192.168.1.2\"").err,
+                 "CIM_ERR_NOT_SUPPORTED"));
   }
   ASSERT_EQ(0, runCommand("appliance-peer lan -- sh -c 'kill $(cat /tmp/foreign.pid)'").status);
-  EXPECT_TRUE(waitUntil([&] { return !contains(listed(), "192.168.1.2"); },
-                        std::chrono::seconds(30)))
+  EXPECT_TRUE(waitUntil([&] { return !contains(listed(), "192.168.1.2"); }, std::chrono::seconds(30)))
       << listed();
-  EXPECT_TRUE(contains(readFile(kAlarmLog), "60013\tForeign DHCP server 192.168.1.2"))
-      << readFile(kAlarmLog);
+  EXPECT_TRUE(contains(readFile(kAlarmLog), "60013\tForeign DHCP server 192.168.1.2")) << readFile(kAlarmLog);
 }
 
 }  // namespace

@@ -54,8 +54,8 @@ class LeaseSystemTest : public provider_test::AgentSystemTest {
   // A kept telephone on segment iface; returns the address it was given.
   std::string phone(const std::string& name, const std::string& iface, const std::string& mac) {
     m_phones.push_back(name);
-    auto r = runCommand("appliance-phone --timeout 20 --keep " + name + " --iface " + iface +
-                        " --mac " + mac + " --hostname " + name);
+    auto r = runCommand("appliance-phone --timeout 20 --keep " + name + " --iface " + iface + " --mac " +
+                        mac + " --hostname " + name);
     EXPECT_EQ(0, r.status) << r.output;
     return leasedAddress(r.output);
   }
@@ -70,9 +70,9 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
     EXPECT_EQ("", leases(kOam));
   }
   // The VLAN gets a range of its own, so its telephone is served.
-  CommandOutput r = m_agent->wbemcli(
-      "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
-      "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.150\"");
+  CommandOutput r =
+      m_agent->wbemcli("ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+                       "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.150\"");
   ASSERT_EQ(0, r.status) << r.err;
 
   // The OAM LAN serves one address, x.y.z.2; the sandbox's maintenance PC
@@ -81,8 +81,7 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
   std::string desk = phone("desk", "eth1", "02:00:00:00:0a:01");
   std::string lobby = phone("lobby", "eth1.100", "02:00:00:00:0a:02");
   std::string oam = phone("laptop", "eth2", "02:00:00:00:0a:03");
-  ASSERT_TRUE(contains(desk, "192.168.1.") && contains(lobby, "172.16.1.") &&
-              contains(oam, "172.31.0."))
+  ASSERT_TRUE(contains(desk, "192.168.1.") && contains(lobby, "172.16.1.") && contains(oam, "172.31.0."))
       << desk << " " << lobby << " " << oam;
 
   std::string customer = leases(kCustomer);
@@ -90,15 +89,16 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
     SCOPED_TRACE("each lease with its MAC, address, times and host name");
     const std::string dateTime = "=[0-9]{14}\\.000000\\+000";
     EXPECT_TRUE(std::regex_search(
-        customer,
-        std::regex("leaseMACAddr=\"02:00:00:00:0A:01\",IPv4Address=\"" + desk +
-                   "\",startLeaseDateTime" + dateTime + ",expirationLeaseDateTime" + dateTime +
-                   ",leaseClientName=\"desk\",leaseClientDescription=\"desk\"")))
+        customer, std::regex("leaseMACAddr=\"02:00:00:00:0A:01\",IPv4Address=\"" + desk +
+                             "\",startLeaseDateTime" + dateTime + ",expirationLeaseDateTime" + dateTime +
+                             ",leaseClientName=\"desk\",leaseClientDescription=\"desk\"")))
         << customer;
     EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
     std::string oamLeases = leases(kOam);
-    EXPECT_TRUE(contains(oamLeases, "InstanceID=\"1\",leaseMACAddr=\"02:00:00:00:0A:03\","
-                                    "IPv4Address=\"" + oam + "\""))
+    EXPECT_TRUE(contains(oamLeases,
+                         "InstanceID=\"1\",leaseMACAddr=\"02:00:00:00:0A:03\","
+                         "IPv4Address=\"" +
+                             oam + "\""))
         << oamLeases;
     EXPECT_FALSE(contains(oamLeases, desk)) << oamLeases;
     EXPECT_TRUE(contains(customer, "InstanceID=\"0\"")) << customer;
@@ -159,9 +159,9 @@ size_t countOf(const std::string& text, const std::string& part) {
 
 TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
   // A range of four addresses on the VLAN.
-  CommandOutput r = m_agent->wbemcli(
-      "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
-      "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
+  CommandOutput r =
+      m_agent->wbemcli("ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+                       "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
   ASSERT_EQ(0, r.status) << r.err;
   const std::string pool = "InstanceID=\"eth1.100:172.16.1.100-172.16.1.103\"";
   std::string pools = m_agent->wbemcli("ei", kPools).out;
@@ -169,14 +169,14 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
                                      "EndAddress=\"172.16.1.103\",TotalAddresses=4,"
                                      "ActiveLeases=0,Reservations=0,FreeAddresses=4,PercentUsed=0"))
       << pools;
-  EXPECT_TRUE(contains(pools, "InstanceID=\"eth1\",InterfaceName=\"eth1\",StartAddress=\"192.168.1.1\","
-                              "EndAddress=\"192.168.1.254\",TotalAddresses=100"))
+  EXPECT_TRUE(contains(pools,
+                       "InstanceID=\"eth1\",InterfaceName=\"eth1\",StartAddress=\"192.168.1.1\","
+                       "EndAddress=\"192.168.1.254\",TotalAddresses=100"))
       << pools;
 
   for (int i = 1; i <= 4; ++i) {
     std::string name = "vlanphone" + std::to_string(i);
-    ASSERT_TRUE(contains(phone(name, "eth1.100", "02:00:00:00:0b:0" + std::to_string(i)),
-                         "172.16.1.10"));
+    ASSERT_TRUE(contains(phone(name, "eth1.100", "02:00:00:00:0b:0" + std::to_string(i)), "172.16.1.10"));
     if (i == 3) {
       SCOPED_TRACE("three of four used: below the raise threshold");
       EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
@@ -194,8 +194,9 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
         << readFile(kAlarmLog);
     std::string leases = m_agent->wbemcli("ei", kCustomer).out;
     EXPECT_EQ(4u, countOf(leases, "IPv4Address=\"172.16.1.10"));
-    EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out, "ActiveLeases=4,Reservations=0,"
-                                                             "FreeAddresses=0,PercentUsed=100"));
+    EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
+                         "ActiveLeases=4,Reservations=0,"
+                         "FreeAddresses=0,PercentUsed=100"));
   }
   {
     SCOPED_TRACE("releases below the clear threshold clear it");
@@ -209,8 +210,7 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
     SCOPED_TRACE("the statistics cannot be changed");
     std::string path = std::string(kPools) + ".InstanceID=\"eth1\"";
     EXPECT_TRUE(contains(m_agent->wbemcli("di", path).err, "CIM_ERR_NOT_SUPPORTED"));
-    EXPECT_TRUE(contains(m_agent->wbemcli("mi", path, "TotalAddresses=1").err,
-                         "CIM_ERR_NOT_SUPPORTED"));
+    EXPECT_TRUE(contains(m_agent->wbemcli("mi", path, "TotalAddresses=1").err, "CIM_ERR_NOT_SUPPORTED"));
     EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "InterfaceName=\"eth1\""));
   }
 }

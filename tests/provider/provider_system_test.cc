@@ -93,8 +93,7 @@ TEST_F(ProviderSystemTest, LeaseTimeChangeReachesDhcpdAndTheNextTelephone) {
     SCOPED_TRACE("other settings in one request, and a read-only one skipped");
     CIMError e = m_agent->modifySettingData(
         property("domainName", "string", "phones.example") + property("s1Port", "uint16", "5000") +
-        property("netbiosNodeType", "uint8", "4") +
-        property("dhcpServerOAMLANStatus", "uint16", "7") +
+        property("netbiosNodeType", "uint8", "4") + property("dhcpServerOAMLANStatus", "uint16", "7") +
         property("primaryDNSIPAddress", "string", "192.168.1.3"));
     EXPECT_EQ(0, e.code) << e.description;
     std::string now = settings();
@@ -121,17 +120,14 @@ TEST_F(ProviderSystemTest, RefusedSettingsLeaveRecordFileAndServerAlone) {
       {"other port above 9999", property("s2OtherPort", "uint16", "10000"), 4,
        "The value of s2OtherPort must be <= 9999\n"
        "#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#"},
-      {"16-character address", property("s1IPAddress", "string", "999.999.999.9999"), 1,
-       "#DHC_ERROR_320#"},
+      {"16-character address", property("s1IPAddress", "string", "999.999.999.9999"), 1, "#DHC_ERROR_320#"},
       {"vlan list too long", property("vlanIds", "string", std::string(51, '1')), 4,
        "The length of vlanIds must be <= 50\n"
        "#CFG_000_0004,MOF_Props_ZPX_DHCPSettingData_vlanIds,50#"},
       {"domain name character", property("domainName", "string", "a_b"), 1, "#DHC_ERROR_352#"},
-      {"server mode 3", property("dhcpServerCustomerLANStatus", "uint16", "3"), 1,
-       "#DHC_ERROR_333#"},
+      {"server mode 3", property("dhcpServerCustomerLANStatus", "uint16", "3"), 1, "#DHC_ERROR_333#"},
       {"netbios node type 3", property("netbiosNodeType", "uint8", "3"), 1, "#DHC_ERROR_333#"},
-      {"not an address", property("primaryDNSIPAddress", "string", "192.168.1.300"), 1,
-       "#DHC_ERROR_320#"},
+      {"not an address", property("primaryDNSIPAddress", "string", "192.168.1.300"), 1, "#DHC_ERROR_320#"},
       {"gateway outside the LAN", property("defaultGatewayIPAddress", "string", "10.0.0.1"), 1,
        "#DHC_ERROR_320#"},
       {"bad VLAN list", property("vlanIds", "string", "100;reboot"), 1, "#DHC_ERROR_330#"},
@@ -160,8 +156,7 @@ TEST_F(ProviderSystemTest, RefusedSettingsLeaveRecordFileAndServerAlone) {
     CommandOutput r = m_agent->wbemcli("mi", kSettingDataPath, "s2OtherPort=10000");
     EXPECT_NE(0, r.status);
     EXPECT_TRUE(contains(r.err, "CIM_ERR_INVALID_PARAMETER")) << r.err;
-    EXPECT_TRUE(contains(r.err, "#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#"))
-        << r.err;
+    EXPECT_TRUE(contains(r.err, "#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#")) << r.err;
   }
   {
     SCOPED_TRACE("an unknown InstanceID is not found");
@@ -201,8 +196,8 @@ TEST_F(ProviderSystemTest, AssociationLinksAreCreatedAndFollowed) {
     EXPECT_EQ(4, e.code);
     EXPECT_EQ("Invalid reference objectPath", e.description);
   }
-  CIMError e = m_agent->call("CreateInstance",
-                             linkInstance(serviceInstanceName(), settingDataInstanceName()));
+  CIMError e =
+      m_agent->call("CreateInstance", linkInstance(serviceInstanceName(), settingDataInstanceName()));
   ASSERT_EQ(0, e.code) << e.description;
 
   CommandOutput r = m_agent->wbemcli("ain", kServicePath, "", linkClass);
@@ -245,8 +240,7 @@ TEST_F(ProviderSystemTest, AssociationLinksAreCreatedAndFollowed) {
     ASSERT_EQ(0, e.code) << e.description;
     r = m_agent->wbemcli("ain", kServicePath, "", linkClass);
     EXPECT_TRUE(contains(r.err, "CIM_ERR_FAILED")) << r.err;
-    EXPECT_TRUE(contains(m_agent->log(), "Unknown std::exception caught in Tavrel"))
-        << m_agent->log();
+    EXPECT_TRUE(contains(m_agent->log(), "Unknown std::exception caught in Tavrel")) << m_agent->log();
   }
   {
     SCOPED_TRACE("deleting a link");

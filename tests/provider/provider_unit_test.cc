@@ -87,8 +87,7 @@ class ProviderUnitTest : public ::testing::Test {
     static bool initialized = false;
     if (!initialized) m_tavrel.initialize(m_env);
     initialized = true;
-    ZPX_DHCPSettingDataImpl::m_pInstance =
-        new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
+    ZPX_DHCPSettingDataImpl::m_pInstance = new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
     ZPX_DHCPServiceImpl::m_pInstanceDHCPService =
         new ZPX_DHCPServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService");
     CustomerLANDhcpCompConfig.leaseTime = 3600;
@@ -102,8 +101,8 @@ class ProviderUnitTest : public ::testing::Test {
 
   CIMInstance settings() {
     return m_tavrel.getInstance(m_env, kNs, settingDataPath(), WBEMFlags::E_NOT_LOCAL_ONLY,
-                                WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN,
-                                nullptr, CIMClass());
+                                WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr,
+                                CIMClass());
   }
 
   // ModifyInstance of the setting data with the given properties, in order.
@@ -112,8 +111,8 @@ class ProviderUnitTest : public ::testing::Test {
     instance.setProperty("InstanceID", CIMValue("Zelkor:ZPX_DHCPSettingData"));
     for (const CIMProperty& p : properties) instance.setProperty(p);
     return cimErrorOf([&] {
-      m_tavrel.modifyInstance(m_env, kNs, instance, CIMInstance(), WBEMFlags::E_EXCLUDE_QUALIFIERS,
-                              nullptr, CIMClass());
+      m_tavrel.modifyInstance(m_env, kNs, instance, CIMInstance(), WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
+                              CIMClass());
     });
   }
 
@@ -129,17 +128,16 @@ TEST_F(ProviderUnitTest, EntryPointsAndRouting) {
   delete provider;
 
   Collect<CIMObjectPath> names;
-  CIMException e = cimErrorOf(
-      [&] { m_tavrel.enumInstanceNames(m_env, kNs, "zpx_dhcpservice", names, CIMClass()); });
+  CIMException e =
+      cimErrorOf([&] { m_tavrel.enumInstanceNames(m_env, kNs, "zpx_dhcpservice", names, CIMClass()); });
   EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo());
   EXPECT_STREQ("", e.getMessage());
 
   e = cimErrorOf([&] { m_tavrel.referenceNames(m_env, names, kNs, servicePath(), "", ""); });
   EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo()) << "references route on the result class";
 
-  e = cimErrorOf([&] {
-    m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPService", "", "", "");
-  });
+  e = cimErrorOf(
+      [&] { m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPService", "", "", ""); });
   EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo());
 
   CIMParamValueArray in, out;
@@ -149,9 +147,8 @@ TEST_F(ProviderUnitTest, EntryPointsAndRouting) {
   });
   EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo()) << "the lease classes have no methods";
 
-  e = cimErrorOf([&] {
-    m_tavrel.invokeMethod(m_env, kNs, settingDataPath(), "renewDynamicIPAddress", in, out);
-  });
+  e = cimErrorOf(
+      [&] { m_tavrel.invokeMethod(m_env, kNs, settingDataPath(), "renewDynamicIPAddress", in, out); });
   EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo());
 
   m_tavrel.enumInstanceNames(m_env, kNs, "ZPX_DHCPService", names, CIMClass());
@@ -163,12 +160,10 @@ TEST_F(ProviderUnitTest, EntryPointsAndRouting) {
 TEST_F(ProviderUnitTest, UnexpectedExceptionsAreLoggedAndReportedAsFailed) {
   // A link whose setting data does not exist: following it raises the
   // registry's CFG_NoInstance, which no class provider expects.
-  new ZPX_DHCPSettingDataInServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService",
-                                       "Gone");
+  new ZPX_DHCPSettingDataInServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService", "Gone");
   Collect<CIMObjectPath> names;
   CIMException e = cimErrorOf([&] {
-    m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "",
-                             "", "");
+    m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "", "", "");
   });
   const std::string expected =
       "Unknown std::exception caught in Tavrel\n while performing associatorNames operation on "
@@ -178,8 +173,7 @@ TEST_F(ProviderUnitTest, UnexpectedExceptionsAreLoggedAndReportedAsFailed) {
   ASSERT_EQ(1u, m_logger->lines.size());
   EXPECT_EQ(expected, m_logger->lines[0]);
 
-  ZPX_DHCPSettingDataInServiceInstanceManager* links =
-      ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager* links = ZPX_DHCPSettingDataInService::getInstanceManager();
   delete links->get("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService", "Gone");
 }
 
@@ -220,8 +214,7 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
   }
 
   std::vector<ZPX_DHCPSettingDataInService*> links;
-  ZPX_DHCPSettingDataInServiceInstanceManager* manager =
-      ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager* manager = ZPX_DHCPSettingDataInService::getInstanceManager();
   for (manager->startIteration(); manager->hasNext();) links.push_back(manager->next());
   manager->endIteration();
   for (ZPX_DHCPSettingDataInService* link : links) delete link;
@@ -230,8 +223,7 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
 
 TEST_F(ProviderUnitTest, SettingChangesCommitOnce) {
   int commits = g_commitCount;
-  EXPECT_EQ(CIMException::SUCCESS,
-            modify({CIMProperty("leaseTime", CIMValue(UInt32(1234)))}).getErrNo());
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("leaseTime", CIMValue(UInt32(1234)))}).getErrNo());
   EXPECT_EQ(1234u, CustomerLANDhcpCompConfig.leaseTime);
   EXPECT_EQ(commits + 1, g_commitCount);
 
@@ -299,8 +291,7 @@ TEST_F(ProviderUnitTest, RefusedChangeLeavesRecordAndRangesAsTheyWere) {
   EXPECT_EQ("192.168.1.254", gateway);
 
   SCOPED_TRACE("an empty gateway removes it from the LAN and its ranges");
-  EXPECT_EQ(CIMException::SUCCESS,
-            modify({CIMProperty("defaultGatewayIPAddress", CIMValue(""))}).getErrNo());
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("defaultGatewayIPAddress", CIMValue(""))}).getErrNo());
   EXPECT_EQ(0u, CustomerLANDhcpCompConfig.defaultGateway.ipLong);
   EXPECT_EQ(1, CustomerLANDhcpCompConfig.defaultGatewayEmpty);
   g_AddressRangePool[3].object->getDefaultGatewayIPAddress(gateway, q);

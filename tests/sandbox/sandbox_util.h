@@ -10,8 +10,8 @@
 namespace tavrel::sandbox {
 
 struct CommandResult {
-    int status = -1;     // exit status; 128 + signal number when killed
-    std::string output;  // standard output (standard error is not captured)
+  int status = -1;     // exit status; 128 + signal number when killed
+  std::string output;  // standard output (standard error is not captured)
 };
 
 // Runs `command` with /bin/sh -c and waits for it.

@@ -49,8 +49,7 @@ const ClassRoute kRoutes[] = {
     {ZPX_DHCPRangeOfIPAddressesName,
      instancesOf<ZPX_DHCPRangeOfIPAddressesProvider, ZPX_DHCPRangeOfIPAddressesProv>,
      methodsOf<ZPX_DHCPRangeOfIPAddressesProvider, ZPX_DHCPRangeOfIPAddressesProv>},
-    {ZPX_DHCPReservedAddressName,
-     instancesOf<ZPX_DHCPReservedAddressProvider, ZPX_DHCPReservedAddressProv>,
+    {ZPX_DHCPReservedAddressName, instancesOf<ZPX_DHCPReservedAddressProvider, ZPX_DHCPReservedAddressProv>,
      methodsOf<ZPX_DHCPReservedAddressProvider, ZPX_DHCPReservedAddressProv>},
     {ZPX_DHCPClientLeaseInfoCustomerLANName,
      instancesOf<ZPX_DHCPClientLeaseInfoCustomerLANProvider, ZPX_DHCPClientLeaseInfoCustomerLANProv>,
@@ -58,11 +57,9 @@ const ClassRoute kRoutes[] = {
     {ZPX_DHCPClientLeaseInfoOAMLANName,
      instancesOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>,
      methodsOf<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLANProv>},
-    {ZPX_DHCPPoolStatisticsName,
-     instancesOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>,
+    {ZPX_DHCPPoolStatisticsName, instancesOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>,
      methodsOf<ZPX_DHCPPoolStatisticsProvider, ZPX_DHCPPoolStatisticsProv>},
-    {ZPX_DHCPForeignServerName,
-     instancesOf<ZPX_DHCPForeignServerProvider, ZPX_DHCPForeignServerProv>,
+    {ZPX_DHCPForeignServerName, instancesOf<ZPX_DHCPForeignServerProvider, ZPX_DHCPForeignServerProv>,
      methodsOf<ZPX_DHCPForeignServerProvider, ZPX_DHCPForeignServerProv>},
     // The instance side of the association is its instance provider base.
     {ZPX_DHCPSettingDataInServiceName,
@@ -112,19 +109,17 @@ const ClassRoute& routeOf(const String& className) {
 
 // Runs call with the exception translation of operation on className.
 template <class F>
-auto translated(const ProviderEnvironmentIFCRef& env, const Operation& operation,
-                const String& className, F&& call) -> decltype(call()) {
+auto translated(const ProviderEnvironmentIFCRef& env, const Operation& operation, const String& className,
+                F&& call) -> decltype(call()) {
   std::string piece =
       std::string(" while performing ") + operation.name + " operation on " + className.c_str();
   try {
     return call();
   } catch (const CFG_ReadError& e) {
-    if (!operation.mapsReadError)
-      failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
+    if (!operation.mapsReadError) failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
     throw CIMException(__FILE__, __LINE__, CIMException::FAILED, "");
   } catch (const CFG_WriteError& e) {
-    if (!operation.mapsWriteError)
-      failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
+    if (!operation.mapsWriteError) failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
     throw CIMException(__FILE__, __LINE__, CIMException::FAILED, "");
   } catch (const CIMException&) {
     throw;
@@ -134,7 +129,6 @@ auto translated(const ProviderEnvironmentIFCRef& env, const Operation& operation
     failUnexpected(env, UnknownException + piece + "\n");
   }
 }
-
 
 // The association provider, for the one association class.
 ZPX_DHCPSettingDataInServiceProvider& associationOf(const String& className) {
@@ -151,9 +145,8 @@ CIMValue Tavrel::invokeMethod(const ProviderEnvironmentIFCRef& env, const String
                               const CIMParamValueArray& in, CIMParamValueArray& out) {
   const String& className = path.getClassName();
   const ClassRoute& route = routeOf(className);
-  return translated(env, kInvokeMethod, className, [&] {
-    return route.methods()->invokeMethod(env, ns, path, methodName, in, out);
-  });
+  return translated(env, kInvokeMethod, className,
+                    [&] { return route.methods()->invokeMethod(env, ns, path, methodName, in, out); });
 }
 
 void Tavrel::initialize(const ProviderEnvironmentIFCRef& env) {
@@ -172,38 +165,33 @@ void Tavrel::enumInstanceNames(const ProviderEnvironmentIFCRef& env, const Strin
                                const String& className, CIMObjectPathResultHandlerIFC& result,
                                const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
-  translated(env, kEnumInstanceNames, className, [&] {
-    route.instances()->enumInstanceNames(env, ns, className, result, cimClass);
-  });
+  translated(env, kEnumInstanceNames, className,
+             [&] { route.instances()->enumInstanceNames(env, ns, className, result, cimClass); });
 }
 
-void Tavrel::enumInstances(const ProviderEnvironmentIFCRef& env, const String& ns,
-                           const String& className, CIMInstanceResultHandlerIFC& result,
-                           WBEMFlags::ELocalOnlyFlag localOnly, WBEMFlags::EDeepFlag deep,
-                           WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+void Tavrel::enumInstances(const ProviderEnvironmentIFCRef& env, const String& ns, const String& className,
+                           CIMInstanceResultHandlerIFC& result, WBEMFlags::ELocalOnlyFlag localOnly,
+                           WBEMFlags::EDeepFlag deep, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                            WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                            const StringArray* propertyList, const CIMClass& requestedClass,
                            const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
   translated(env, kEnumInstances, className, [&] {
-    route.instances()
-        ->enumInstances(env, ns, className, result, localOnly, deep, includeQualifiers,
-                       includeClassOrigin, propertyList, requestedClass, cimClass);
+    route.instances()->enumInstances(env, ns, className, result, localOnly, deep, includeQualifiers,
+                                     includeClassOrigin, propertyList, requestedClass, cimClass);
   });
 }
 
 CIMInstance Tavrel::getInstance(const ProviderEnvironmentIFCRef& env, const String& ns,
-                                const CIMObjectPath& instanceName,
-                                WBEMFlags::ELocalOnlyFlag localOnly,
+                                const CIMObjectPath& instanceName, WBEMFlags::ELocalOnlyFlag localOnly,
                                 WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                 WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                                 const StringArray* propertyList, const CIMClass& cimClass) {
   const String& className = instanceName.getClassName();
   const ClassRoute& route = routeOf(className);
   return translated(env, kGetInstance, className, [&] {
-    return route.instances()
-        ->getInstance(env, ns, instanceName, localOnly, includeQualifiers, includeClassOrigin,
-                     propertyList, cimClass);
+    return route.instances()->getInstance(env, ns, instanceName, localOnly, includeQualifiers,
+                                          includeClassOrigin, propertyList, cimClass);
   });
 }
 
@@ -211,37 +199,32 @@ CIMObjectPath Tavrel::createInstance(const ProviderEnvironmentIFCRef& env, const
                                      const CIMInstance& cimInstance) {
   const String& className = cimInstance.getClassName();
   const ClassRoute& route = routeOf(className);
-  return translated(env, kCreateInstance, className, [&] {
-    return route.instances()->createInstance(env, ns, cimInstance);
-  });
+  return translated(env, kCreateInstance, className,
+                    [&] { return route.instances()->createInstance(env, ns, cimInstance); });
 }
 
 void Tavrel::deleteInstance(const ProviderEnvironmentIFCRef& env, const String& ns,
                             const CIMObjectPath& cop) {
   const String& className = cop.getClassName();
   const ClassRoute& route = routeOf(className);
-  translated(env, kDeleteInstance, className,
-             [&] { route.instances()->deleteInstance(env, ns, cop); });
+  translated(env, kDeleteInstance, className, [&] { route.instances()->deleteInstance(env, ns, cop); });
 }
 
 void Tavrel::modifyInstance(const ProviderEnvironmentIFCRef& env, const String& ns,
-                            const CIMInstance& modifiedInstance,
-                            const CIMInstance& previousInstance,
+                            const CIMInstance& modifiedInstance, const CIMInstance& previousInstance,
                             WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                             const StringArray* propertyList, const CIMClass& theClass) {
   const String& className = modifiedInstance.getClassName();
   const ClassRoute& route = routeOf(className);
   translated(env, kModifyInstance, className, [&] {
-    route.instances()
-        ->modifyInstance(env, ns, modifiedInstance, previousInstance, includeQualifiers,
-                        propertyList, theClass);
+    route.instances()->modifyInstance(env, ns, modifiedInstance, previousInstance, includeQualifiers,
+                                      propertyList, theClass);
   });
 }
 
 void Tavrel::associators(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
-                         const String& ns, const CIMObjectPath& objectName,
-                         const String& assocClass, const String& resultClass, const String& role,
-                         const String& resultRole,
+                         const String& ns, const CIMObjectPath& objectName, const String& assocClass,
+                         const String& resultClass, const String& role, const String& resultRole,
                          WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                          WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                          const StringArray* propertyList) {
@@ -252,34 +235,29 @@ void Tavrel::associators(const ProviderEnvironmentIFCRef& env, CIMInstanceResult
   });
 }
 
-void Tavrel::associatorNames(const ProviderEnvironmentIFCRef& env,
-                             CIMObjectPathResultHandlerIFC& result, const String& ns,
-                             const CIMObjectPath& objectName, const String& assocClass,
-                             const String& resultClass, const String& role,
-                             const String& resultRole) {
+void Tavrel::associatorNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
+                             const String& ns, const CIMObjectPath& objectName, const String& assocClass,
+                             const String& resultClass, const String& role, const String& resultRole) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(assocClass);
   translated(env, kAssociatorNames, assocClass, [&] {
-    provider.associatorNames(env, result, ns, objectName, assocClass, resultClass, role,
-                             resultRole);
+    provider.associatorNames(env, result, ns, objectName, assocClass, resultClass, role, resultRole);
   });
 }
 
 void Tavrel::references(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
-                        const String& ns, const CIMObjectPath& objectName,
-                        const String& resultClass, const String& role,
-                        WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                        const String& ns, const CIMObjectPath& objectName, const String& resultClass,
+                        const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                         WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                         const StringArray* propertyList) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(resultClass);
   translated(env, kReferences, resultClass, [&] {
-    provider.references(env, result, ns, objectName, resultClass, role, includeQualifiers,
-                        includeClassOrigin, propertyList);
+    provider.references(env, result, ns, objectName, resultClass, role, includeQualifiers, includeClassOrigin,
+                        propertyList);
   });
 }
 
-void Tavrel::referenceNames(const ProviderEnvironmentIFCRef& env,
-                            CIMObjectPathResultHandlerIFC& result, const String& ns,
-                            const CIMObjectPath& objectName, const String& resultClass,
+void Tavrel::referenceNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
+                            const String& ns, const CIMObjectPath& objectName, const String& resultClass,
                             const String& role) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(resultClass);
   translated(env, kReferenceNames, resultClass,
@@ -300,7 +278,11 @@ void Tavrel::cleanup() {
 
 extern "C" {
 
-CppProviderBaseIFC* createProviderTavrel() { return new Tavrel; }
+CppProviderBaseIFC* createProviderTavrel() {
+  return new Tavrel;
+}
 
-const char* getOWVersion() { return OW_VERSION; }
+const char* getOWVersion() {
+  return OW_VERSION;
+}
 }

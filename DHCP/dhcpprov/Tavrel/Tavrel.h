@@ -18,31 +18,25 @@ class TAVREL_EXPORT Tavrel : public OpenWBEM::CppMethodProviderIFC,
   // or class argument, the association class (associators,
   // associatorNames) or the result class (references, referenceNames).
   // A name that no class of the library has is CIM_ERR_INVALID_CLASS.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                  const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& path,
-                                  const OpenWBEM::String& methodName,
+  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
+                                  const OpenWBEM::CIMObjectPath& path, const OpenWBEM::String& methodName,
                                   const OpenWBEM::CIMParamValueArray& in,
                                   OpenWBEM::CIMParamValueArray& out) override;
   // Initialises every class provider, which installs its class's
   // implementation instance manager.
   void initialize(const OpenWBEM::ProviderEnvironmentIFCRef& env) override;
   void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                         const OpenWBEM::String& className,
-                         OpenWBEM::CIMObjectPathResultHandlerIFC& result,
+                         const OpenWBEM::String& className, OpenWBEM::CIMObjectPathResultHandlerIFC& result,
                          const OpenWBEM::CIMClass& cimClass) override;
   void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                     const OpenWBEM::String& className,
-                     OpenWBEM::CIMInstanceResultHandlerIFC& result,
-                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly,
-                     OpenWBEM::WBEMFlags::EDeepFlag deep,
+                     const OpenWBEM::String& className, OpenWBEM::CIMInstanceResultHandlerIFC& result,
+                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly, OpenWBEM::WBEMFlags::EDeepFlag deep,
                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                      OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-                     const OpenWBEM::StringArray* propertyList,
-                     const OpenWBEM::CIMClass& requestedClass,
+                     const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& requestedClass,
                      const OpenWBEM::CIMClass& cimClass) override;
   OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                    const OpenWBEM::String& ns,
-                                    const OpenWBEM::CIMObjectPath& instanceName,
+                                    const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& instanceName,
                                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly,
                                     OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
@@ -57,8 +51,7 @@ class TAVREL_EXPORT Tavrel : public OpenWBEM::CppMethodProviderIFC,
                       const OpenWBEM::CIMInstance& modifiedInstance,
                       const OpenWBEM::CIMInstance& previousInstance,
                       OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                      const OpenWBEM::StringArray* propertyList,
-                      const OpenWBEM::CIMClass& theClass) override;
+                      const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& theClass) override;
   void associators(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                    OpenWBEM::CIMInstanceResultHandlerIFC& result, const OpenWBEM::String& ns,
                    const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& assocClass,
@@ -69,20 +62,19 @@ class TAVREL_EXPORT Tavrel : public OpenWBEM::CppMethodProviderIFC,
                    const OpenWBEM::StringArray* propertyList) override;
   void associatorNames(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                        OpenWBEM::CIMObjectPathResultHandlerIFC& result, const OpenWBEM::String& ns,
-                       const OpenWBEM::CIMObjectPath& objectName,
-                       const OpenWBEM::String& assocClass, const OpenWBEM::String& resultClass,
-                       const OpenWBEM::String& role, const OpenWBEM::String& resultRole) override;
+                       const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& assocClass,
+                       const OpenWBEM::String& resultClass, const OpenWBEM::String& role,
+                       const OpenWBEM::String& resultRole) override;
   void references(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                   OpenWBEM::CIMInstanceResultHandlerIFC& result, const OpenWBEM::String& ns,
                   const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& resultClass,
-                  const OpenWBEM::String& role,
-                  OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                  const OpenWBEM::String& role, OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                   OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                   const OpenWBEM::StringArray* propertyList) override;
   void referenceNames(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                       OpenWBEM::CIMObjectPathResultHandlerIFC& result, const OpenWBEM::String& ns,
-                      const OpenWBEM::CIMObjectPath& objectName,
-                      const OpenWBEM::String& resultClass, const OpenWBEM::String& role) override;
+                      const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& resultClass,
+                      const OpenWBEM::String& role) override;
 
   // Calls cleanup() of every class provider (they release nothing).
   void cleanup();

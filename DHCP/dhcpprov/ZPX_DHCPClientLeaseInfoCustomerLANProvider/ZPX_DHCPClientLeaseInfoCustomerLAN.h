@@ -30,27 +30,36 @@ class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLAN : public TavrelLeaseInfo 
   static ZPX_DHCPClientLeaseInfoCustomerLANInstanceManager defaultInstanceManager;
 };
 
-class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANInstanceManager : public TavrelLeaseInstanceManager<ZPX_DHCPClientLeaseInfoCustomerLAN> {};
+class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANInstanceManager
+    : public TavrelLeaseInstanceManager<ZPX_DHCPClientLeaseInfoCustomerLAN> {};
 
 // Made and filled by the agent (initContents), owned by its lease list.
-class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANImpl : public TavrelLeaseInfoImpl<ZPX_DHCPClientLeaseInfoCustomerLAN> {
+class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANImpl
+    : public TavrelLeaseInfoImpl<ZPX_DHCPClientLeaseInfoCustomerLAN> {
  public:
   using TavrelLeaseInfoImpl::TavrelLeaseInfoImpl;
 };
 
 class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANImplInstanceManager
-    : public TavrelLeaseImplInstanceManager<ZPX_DHCPClientLeaseInfoCustomerLAN, ZPX_DHCPClientLeaseInfoCustomerLANImpl> {};
+    : public TavrelLeaseImplInstanceManager<ZPX_DHCPClientLeaseInfoCustomerLAN,
+                                            ZPX_DHCPClientLeaseInfoCustomerLANImpl> {};
 
 // The CIM properties of the class in class order, bound to the accessors.
-TAVREL_EXPORT const ClassBinding<ZPX_DHCPClientLeaseInfoCustomerLAN>& ZPX_DHCPClientLeaseInfoCustomerLANBinding();
+TAVREL_EXPORT const ClassBinding<ZPX_DHCPClientLeaseInfoCustomerLAN>&
+ZPX_DHCPClientLeaseInfoCustomerLANBinding();
 
-typedef ProviderOperations<ZPX_DHCPClientLeaseInfoCustomerLAN, ZPX_DHCPClientLeaseInfoCustomerLANInstanceManager> ZPX_DHCPClientLeaseInfoCustomerLANOperationsType;
+typedef ProviderOperations<ZPX_DHCPClientLeaseInfoCustomerLAN,
+                           ZPX_DHCPClientLeaseInfoCustomerLANInstanceManager>
+    ZPX_DHCPClientLeaseInfoCustomerLANOperationsType;
 // The provider operations of the class over its current instance manager.
-TAVREL_EXPORT const ZPX_DHCPClientLeaseInfoCustomerLANOperationsType& ZPX_DHCPClientLeaseInfoCustomerLANOperations();
+TAVREL_EXPORT const ZPX_DHCPClientLeaseInfoCustomerLANOperationsType&
+ZPX_DHCPClientLeaseInfoCustomerLANOperations();
 
 // The CIM instance provider of the class, called by the umbrella provider.
 class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoCustomerLANProvider
-    : public TavrelLeaseProvider<ZPX_DHCPClientLeaseInfoCustomerLANProvider, ZPX_DHCPClientLeaseInfoCustomerLAN, ZPX_DHCPClientLeaseInfoCustomerLANImplInstanceManager> {
+    : public TavrelLeaseProvider<ZPX_DHCPClientLeaseInfoCustomerLANProvider,
+                                 ZPX_DHCPClientLeaseInfoCustomerLAN,
+                                 ZPX_DHCPClientLeaseInfoCustomerLANImplInstanceManager> {
  public:
   ZPX_DHCPClientLeaseInfoCustomerLANProvider();
 };

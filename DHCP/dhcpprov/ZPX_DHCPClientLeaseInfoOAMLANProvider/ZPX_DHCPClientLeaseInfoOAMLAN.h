@@ -30,27 +30,32 @@ class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLAN : public TavrelLeaseInfo {
   static ZPX_DHCPClientLeaseInfoOAMLANInstanceManager defaultInstanceManager;
 };
 
-class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANInstanceManager : public TavrelLeaseInstanceManager<ZPX_DHCPClientLeaseInfoOAMLAN> {};
+class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANInstanceManager
+    : public TavrelLeaseInstanceManager<ZPX_DHCPClientLeaseInfoOAMLAN> {};
 
 // Made and filled by the agent (initContents), owned by its lease list.
-class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANImpl : public TavrelLeaseInfoImpl<ZPX_DHCPClientLeaseInfoOAMLAN> {
+class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANImpl
+    : public TavrelLeaseInfoImpl<ZPX_DHCPClientLeaseInfoOAMLAN> {
  public:
   using TavrelLeaseInfoImpl::TavrelLeaseInfoImpl;
 };
 
 class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANImplInstanceManager
-    : public TavrelLeaseImplInstanceManager<ZPX_DHCPClientLeaseInfoOAMLAN, ZPX_DHCPClientLeaseInfoOAMLANImpl> {};
+    : public TavrelLeaseImplInstanceManager<ZPX_DHCPClientLeaseInfoOAMLAN,
+                                            ZPX_DHCPClientLeaseInfoOAMLANImpl> {};
 
 // The CIM properties of the class in class order, bound to the accessors.
 TAVREL_EXPORT const ClassBinding<ZPX_DHCPClientLeaseInfoOAMLAN>& ZPX_DHCPClientLeaseInfoOAMLANBinding();
 
-typedef ProviderOperations<ZPX_DHCPClientLeaseInfoOAMLAN, ZPX_DHCPClientLeaseInfoOAMLANInstanceManager> ZPX_DHCPClientLeaseInfoOAMLANOperationsType;
+typedef ProviderOperations<ZPX_DHCPClientLeaseInfoOAMLAN, ZPX_DHCPClientLeaseInfoOAMLANInstanceManager>
+    ZPX_DHCPClientLeaseInfoOAMLANOperationsType;
 // The provider operations of the class over its current instance manager.
 TAVREL_EXPORT const ZPX_DHCPClientLeaseInfoOAMLANOperationsType& ZPX_DHCPClientLeaseInfoOAMLANOperations();
 
 // The CIM instance provider of the class, called by the umbrella provider.
 class TAVREL_EXPORT ZPX_DHCPClientLeaseInfoOAMLANProvider
-    : public TavrelLeaseProvider<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLAN, ZPX_DHCPClientLeaseInfoOAMLANImplInstanceManager> {
+    : public TavrelLeaseProvider<ZPX_DHCPClientLeaseInfoOAMLANProvider, ZPX_DHCPClientLeaseInfoOAMLAN,
+                                 ZPX_DHCPClientLeaseInfoOAMLANImplInstanceManager> {
  public:
   ZPX_DHCPClientLeaseInfoOAMLANProvider();
 };

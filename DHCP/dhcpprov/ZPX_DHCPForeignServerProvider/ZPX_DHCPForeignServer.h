@@ -44,8 +44,7 @@ class TAVREL_EXPORT ZPX_DHCPForeignServerInstanceManager
     : public SnapshotInstanceManager<ZPX_DHCPForeignServer, s_foreignServer> {};
 
 // Takes the foreign servers the agent has seen.
-class TAVREL_EXPORT ZPX_DHCPForeignServerImplInstanceManager
-    : public ZPX_DHCPForeignServerInstanceManager {
+class TAVREL_EXPORT ZPX_DHCPForeignServerImplInstanceManager : public ZPX_DHCPForeignServerInstanceManager {
  protected:
   void refresh() override;
 };

@@ -50,8 +50,7 @@ class TAVREL_EXPORT ZPX_DHCPPoolStatisticsInstanceManager
 
 // Takes the pools from the agent, after the lease lists were brought up to
 // date with the server's lease file (as the lease classes do).
-class TAVREL_EXPORT ZPX_DHCPPoolStatisticsImplInstanceManager
-    : public ZPX_DHCPPoolStatisticsInstanceManager {
+class TAVREL_EXPORT ZPX_DHCPPoolStatisticsImplInstanceManager : public ZPX_DHCPPoolStatisticsInstanceManager {
  protected:
   void refresh() override;
 };

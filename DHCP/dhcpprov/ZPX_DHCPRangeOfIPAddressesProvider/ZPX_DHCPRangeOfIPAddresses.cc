@@ -14,21 +14,30 @@ ZPX_DHCPRangeOfIPAddresses::ZPX_DHCPRangeOfIPAddresses(const std::string& instan
   theInstanceManager->add(this);
 }
 
-ZPX_DHCPRangeOfIPAddresses::~ZPX_DHCPRangeOfIPAddresses() { theInstanceManager->remove(this); }
+ZPX_DHCPRangeOfIPAddresses::~ZPX_DHCPRangeOfIPAddresses() {
+  theInstanceManager->remove(this);
+}
 
-int ZPX_DHCPRangeOfIPAddresses::startChange() { return TAVREL_RC_OK; }
-int ZPX_DHCPRangeOfIPAddresses::endChange() { return TAVREL_RC_OK; }
+int ZPX_DHCPRangeOfIPAddresses::startChange() {
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPRangeOfIPAddresses::endChange() {
+  return TAVREL_RC_OK;
+}
 
 int ZPX_DHCPRangeOfIPAddresses::getStartAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPRangeOfIPAddresses::setStartAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPRangeOfIPAddresses::setStartAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPRangeOfIPAddresses::getEndAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPRangeOfIPAddresses::setEndAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
-int ZPX_DHCPRangeOfIPAddresses::getDefaultGatewayIPAddress(std::string&,
-                                                           Array<CIMQualifier>&) const {
+int ZPX_DHCPRangeOfIPAddresses::setEndAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
+int ZPX_DHCPRangeOfIPAddresses::getDefaultGatewayIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
 int ZPX_DHCPRangeOfIPAddresses::setDefaultGatewayIPAddress(std::string) {
@@ -48,8 +57,7 @@ int ZPX_DHCPRangeOfIPAddresses::getAddressType(unsigned short&, Array<CIMQualifi
   return TAVREL_RC_NOT_READABLE;
 }
 
-void ZPX_DHCPRangeOfIPAddresses::SetInstanceManager(
-    ZPX_DHCPRangeOfIPAddressesInstanceManager* manager) {
+void ZPX_DHCPRangeOfIPAddresses::SetInstanceManager(ZPX_DHCPRangeOfIPAddressesInstanceManager* manager) {
   theInstanceManager = manager;
   theInstanceManager->init();
 }
@@ -77,8 +85,8 @@ ZPX_DHCPRangeOfIPAddressesInstanceManager::~ZPX_DHCPRangeOfIPAddressesInstanceMa
 
 void ZPX_DHCPRangeOfIPAddressesInstanceManager::init() {}
 
-ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesInstanceManager::
-    createZPX_DHCPRangeOfIPAddresses(const std::string&) {
+ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesInstanceManager::createZPX_DHCPRangeOfIPAddresses(
+    const std::string&) {
   throw CFG_InstanceCreationFailed();
 }
 
@@ -95,17 +103,22 @@ void ZPX_DHCPRangeOfIPAddressesInstanceManager::remove(ZPX_DHCPRangeOfIPAddresse
   m_registry.erase(registryKey(object));
 }
 
-ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesInstanceManager::get(
-    const std::string& instanceID) {
+ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesInstanceManager::get(const std::string& instanceID) {
   return m_registry.find(instanceID);
 }
 
-void ZPX_DHCPRangeOfIPAddressesInstanceManager::startIteration() { m_registry.startIteration(); }
-bool ZPX_DHCPRangeOfIPAddressesInstanceManager::hasNext() { return m_registry.hasNext(); }
+void ZPX_DHCPRangeOfIPAddressesInstanceManager::startIteration() {
+  m_registry.startIteration();
+}
+bool ZPX_DHCPRangeOfIPAddressesInstanceManager::hasNext() {
+  return m_registry.hasNext();
+}
 ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesInstanceManager::next() {
   return m_registry.next();
 }
-void ZPX_DHCPRangeOfIPAddressesInstanceManager::endIteration() { m_registry.endIteration(); }
+void ZPX_DHCPRangeOfIPAddressesInstanceManager::endIteration() {
+  m_registry.endIteration();
+}
 
 const ClassBinding<ZPX_DHCPRangeOfIPAddresses>& ZPX_DHCPRangeOfIPAddressesBinding() {
   typedef ZPX_DHCPRangeOfIPAddresses C;
@@ -133,9 +146,7 @@ const ZPX_DHCPRangeOfIPAddressesOperationsType& ZPX_DHCPRangeOfIPAddressesOperat
   static const ZPX_DHCPRangeOfIPAddressesOperationsType operations(
       ZPX_DHCPRangeOfIPAddressesBinding(), &ZPX_DHCPRangeOfIPAddresses::getInstanceManager,
       [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
-      [](M& manager, const Keys& keys) {
-        return manager.createZPX_DHCPRangeOfIPAddresses(keys[0]);
-      },
+      [](M& manager, const Keys& keys) { return manager.createZPX_DHCPRangeOfIPAddresses(keys[0]); },
       [](M& manager, ZPX_DHCPRangeOfIPAddresses* object) {
         manager.destroyZPX_DHCPRangeOfIPAddresses(object);
       });

@@ -27,21 +27,16 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddresses {
   virtual ~ZPX_DHCPRangeOfIPAddresses();
   virtual int startChange();
   virtual int endChange();
-  virtual int getStartAddress(std::string& value,
-                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getStartAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setStartAddress(std::string value);
-  virtual int getEndAddress(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getEndAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setEndAddress(std::string value);
   virtual int getDefaultGatewayIPAddress(std::string& value,
                                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setDefaultGatewayIPAddress(std::string value);
-  virtual int getInstanceID(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getCaption(std::string& value,
-                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getDescription(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getInstanceID(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getCaption(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getDescription(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getAddressType(unsigned short& value,
                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
@@ -64,15 +59,13 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddresses {
 class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesInstanceManager {
  public:
   ZPX_DHCPRangeOfIPAddressesInstanceManager() = default;
-  ZPX_DHCPRangeOfIPAddressesInstanceManager(const ZPX_DHCPRangeOfIPAddressesInstanceManager&) =
+  ZPX_DHCPRangeOfIPAddressesInstanceManager(const ZPX_DHCPRangeOfIPAddressesInstanceManager&) = delete;
+  ZPX_DHCPRangeOfIPAddressesInstanceManager& operator=(const ZPX_DHCPRangeOfIPAddressesInstanceManager&) =
       delete;
-  ZPX_DHCPRangeOfIPAddressesInstanceManager& operator=(
-      const ZPX_DHCPRangeOfIPAddressesInstanceManager&) = delete;
 
   virtual ~ZPX_DHCPRangeOfIPAddressesInstanceManager();
   virtual void init();
-  virtual ZPX_DHCPRangeOfIPAddresses* createZPX_DHCPRangeOfIPAddresses(
-      const std::string& instanceID);
+  virtual ZPX_DHCPRangeOfIPAddresses* createZPX_DHCPRangeOfIPAddresses(const std::string& instanceID);
   virtual void destroyZPX_DHCPRangeOfIPAddresses(ZPX_DHCPRangeOfIPAddresses* object);
   virtual void add(ZPX_DHCPRangeOfIPAddresses* object);
   virtual void remove(ZPX_DHCPRangeOfIPAddresses* object);

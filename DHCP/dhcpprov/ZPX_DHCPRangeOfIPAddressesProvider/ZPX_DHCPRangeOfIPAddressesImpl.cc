@@ -60,8 +60,7 @@ int ZPX_DHCPRangeOfIPAddressesImpl::endChange() {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPRangeOfIPAddressesImpl::getStartAddress(std::string& value,
-                                                    Array<CIMQualifier>&) const {
+int ZPX_DHCPRangeOfIPAddressesImpl::getStartAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_StartAddress;
   return TAVREL_RC_OK;
 }
@@ -69,8 +68,7 @@ int ZPX_DHCPRangeOfIPAddressesImpl::setStartAddress(std::string value) {
   m_StartAddress = value;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPRangeOfIPAddressesImpl::getEndAddress(std::string& value,
-                                                  Array<CIMQualifier>&) const {
+int ZPX_DHCPRangeOfIPAddressesImpl::getEndAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_EndAddress;
   return TAVREL_RC_OK;
 }
@@ -91,13 +89,11 @@ int ZPX_DHCPRangeOfIPAddressesImpl::getCaption(std::string& value, Array<CIMQual
   value = m_Caption;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPRangeOfIPAddressesImpl::getDescription(std::string& value,
-                                                   Array<CIMQualifier>&) const {
+int ZPX_DHCPRangeOfIPAddressesImpl::getDescription(std::string& value, Array<CIMQualifier>&) const {
   value = m_Description;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPRangeOfIPAddressesImpl::getAddressType(unsigned short& value,
-                                                   Array<CIMQualifier>&) const {
+int ZPX_DHCPRangeOfIPAddressesImpl::getAddressType(unsigned short& value, Array<CIMQualifier>&) const {
   value = m_AddressType;
   return TAVREL_RC_OK;
 }
@@ -114,8 +110,8 @@ void ZPX_DHCPRangeOfIPAddressesImpl::restoreProperties() {
   m_DefaultGatewayIPAddress = m_savedDefaultGatewayIPAddress;
 }
 
-ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesImplInstanceManager::
-    createZPX_DHCPRangeOfIPAddresses(const std::string&) {
+ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesImplInstanceManager::createZPX_DHCPRangeOfIPAddresses(
+    const std::string&) {
   int index = dhcpCompGetFreeAddressRangeInstanceID();
   if (index < 0) throw CFG_InstanceCreationFailed();
   return new ZPX_DHCPRangeOfIPAddressesImpl(std::to_string(index));

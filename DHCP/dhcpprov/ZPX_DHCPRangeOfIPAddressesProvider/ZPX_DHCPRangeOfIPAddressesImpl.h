@@ -21,19 +21,15 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImpl : public ZPX_DHCPRangeOfIPAdd
   // Hands the addresses to the agent; on success commits and returns 0,
   // else restores the saved addresses and returns the agent's code.
   int endChange() override;
-  int getStartAddress(std::string& value,
-                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getStartAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setStartAddress(std::string value) override;
-  int getEndAddress(std::string& value,
-                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getEndAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setEndAddress(std::string value) override;
   int getDefaultGatewayIPAddress(std::string& value,
                                  OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setDefaultGatewayIPAddress(std::string value) override;
-  int getCaption(std::string& value,
-                 OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
-  int getDescription(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getCaption(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getDescription(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int getAddressType(unsigned short& value,
                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   virtual void saveProperties();
@@ -56,8 +52,7 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImpl : public ZPX_DHCPRangeOfIPAdd
 class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImplInstanceManager
     : public ZPX_DHCPRangeOfIPAddressesInstanceManager {
  public:
-  ZPX_DHCPRangeOfIPAddresses* createZPX_DHCPRangeOfIPAddresses(
-      const std::string& instanceID) override;
+  ZPX_DHCPRangeOfIPAddresses* createZPX_DHCPRangeOfIPAddresses(const std::string& instanceID) override;
   void destroyZPX_DHCPRangeOfIPAddresses(ZPX_DHCPRangeOfIPAddresses* object) override;
 };
 

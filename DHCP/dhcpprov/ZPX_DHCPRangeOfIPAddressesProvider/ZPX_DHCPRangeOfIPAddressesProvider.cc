@@ -23,8 +23,7 @@ ZPX_DHCPRangeOfIPAddressesProvider::getZPX_DHCPRangeOfIPAddressesWithCIMObjectPa
   return operations().getWithCIMObjectPath(path);
 }
 
-ZPX_DHCPRangeOfIPAddresses*
-ZPX_DHCPRangeOfIPAddressesProvider::getZPX_DHCPRangeOfIPAddressesWithCIMInstance(
+ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesProvider::getZPX_DHCPRangeOfIPAddressesWithCIMInstance(
     const CIMInstance& instance) {
   return operations().getWithCIMInstance(instance);
 }

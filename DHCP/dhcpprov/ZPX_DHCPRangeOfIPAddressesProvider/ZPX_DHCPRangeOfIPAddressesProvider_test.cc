@@ -59,8 +59,8 @@ TEST_F(RangeProviderTest, CreateGetEnumerateModifyDelete) {
     std::string end = "192.168.1." + std::to_string(150 + 8 * i + 7);
     cim_.create(range(start.c_str(), end.c_str()));
   }
-  EXPECT_EQ(cim_.names(), (std::vector<std::string>{"0", "1", "10", "11", "2", "3", "4", "5", "6",
-                                                    "7", "8", "9"}));
+  EXPECT_EQ(cim_.names(),
+            (std::vector<std::string>{"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
   std::vector<CIMInstance> all = cim_.instances();
   ASSERT_EQ(all.size(), 12u);
   EXPECT_EQ(all[0].getProperties().size(), 7u);
@@ -151,14 +151,12 @@ TEST_F(RangeProviderTest, CommitFailureRollsTheChangeBack) {
 // not found and touches no pool entry, and creation ignores it.
 TEST_F(RangeProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
   cim_.create(range("192.168.1.100", "192.168.1.200"));
-  for (const char* id :
-       {"99", "32", "-1", "abc", "1x", "00", "+0", "", "123456789012345678901234567890"}) {
+  for (const char* id : {"99", "32", "-1", "abc", "1x", "00", "+0", "", "123456789012345678901234567890"}) {
     SCOPED_TRACE(id);
     EXPECT_EQ(cimErrorOf([&] { cim_.get(id); }).getErrNo(), CIMException::NOT_FOUND);
     EXPECT_EQ(cimErrorOf([&] { cim_.remove(id); }).getErrNo(), CIMException::NOT_FOUND);
-    EXPECT_EQ(
-        cimErrorOf([&] { cim_.modify(id, range("192.168.1.10", "192.168.1.20")); }).getErrNo(),
-        CIMException::NOT_FOUND);
+    EXPECT_EQ(cimErrorOf([&] { cim_.modify(id, range("192.168.1.10", "192.168.1.20")); }).getErrNo(),
+              CIMException::NOT_FOUND);
     CIMInstance asked = range("192.168.1.10", "192.168.1.20");
     asked.setProperty("InstanceID", CIMValue(id));
     EXPECT_EQ(cim_.create(asked).getKeyValue("InstanceID").toString(), "1");

@@ -26,8 +26,7 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddress {
   virtual ~ZPX_DHCPReservedAddress();
   virtual int startChange();
   virtual int endChange();
-  virtual int getIPv4Address(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setIPv4Address(std::string value);
   virtual int getreservedMACAddr(std::string& value,
                                  OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
@@ -35,11 +34,10 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddress {
   virtual int getreservedClientName(std::string& value,
                                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setreservedClientName(std::string value);
-  virtual int getreservedClientDescription(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getreservedClientDescription(std::string& value,
+                                           OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setreservedClientDescription(std::string value);
-  virtual int getInstanceID(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getInstanceID(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
   // Makes manager current and calls its init(); the previous one is kept.
   static void SetInstanceManager(ZPX_DHCPReservedAddressInstanceManager* manager);
@@ -60,8 +58,7 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressInstanceManager {
  public:
   ZPX_DHCPReservedAddressInstanceManager() = default;
   ZPX_DHCPReservedAddressInstanceManager(const ZPX_DHCPReservedAddressInstanceManager&) = delete;
-  ZPX_DHCPReservedAddressInstanceManager& operator=(
-      const ZPX_DHCPReservedAddressInstanceManager&) = delete;
+  ZPX_DHCPReservedAddressInstanceManager& operator=(const ZPX_DHCPReservedAddressInstanceManager&) = delete;
 
   virtual ~ZPX_DHCPReservedAddressInstanceManager();
   virtual void init();

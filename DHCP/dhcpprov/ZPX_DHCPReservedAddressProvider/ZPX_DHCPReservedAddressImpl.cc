@@ -75,8 +75,7 @@ int ZPX_DHCPReservedAddressImpl::setIPv4Address(std::string value) {
   m_IPv4Address = value;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPReservedAddressImpl::getreservedMACAddr(std::string& value,
-                                                    Array<CIMQualifier>&) const {
+int ZPX_DHCPReservedAddressImpl::getreservedMACAddr(std::string& value, Array<CIMQualifier>&) const {
   value = m_reservedMACAddr;
   return TAVREL_RC_OK;
 }
@@ -84,8 +83,7 @@ int ZPX_DHCPReservedAddressImpl::setreservedMACAddr(std::string value) {
   m_reservedMACAddr = value;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPReservedAddressImpl::getreservedClientName(std::string& value,
-                                                       Array<CIMQualifier>&) const {
+int ZPX_DHCPReservedAddressImpl::getreservedClientName(std::string& value, Array<CIMQualifier>&) const {
   value = m_reservedClientName;
   return TAVREL_RC_OK;
 }
@@ -105,8 +103,7 @@ int ZPX_DHCPReservedAddressImpl::getreservedClientDescription(std::string& value
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPReservedAddressImpl::setreservedClientDescription(std::string value) {
-  if (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) ||
-      !dhcpUtilIsValidDescription(value.c_str()))
+  if (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) || !dhcpUtilIsValidDescription(value.c_str()))
     return TAVREL_RC_INVALID_VALUE;
   m_reservedClientDescription = value;
   return TAVREL_RC_OK;
@@ -126,8 +123,8 @@ void ZPX_DHCPReservedAddressImpl::restoreProperties() {
   m_reservedClientDescription = m_savedreservedClientDescription;
 }
 
-ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressImplInstanceManager::
-    createZPX_DHCPReservedAddress(const std::string&) {
+ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressImplInstanceManager::createZPX_DHCPReservedAddress(
+    const std::string&) {
   int index = dhcpCompGetFreeReservedAddressInstanceID();
   if (index < 0) throw CFG_InstanceCreationFailed();
   return new ZPX_DHCPReservedAddressImpl(std::to_string(index));

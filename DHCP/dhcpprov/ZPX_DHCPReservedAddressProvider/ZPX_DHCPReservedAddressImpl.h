@@ -24,8 +24,7 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
   // Hands the texts to the agent; on success commits and returns 0, else
   // restores the saved texts and returns the agent's code.
   int endChange() override;
-  int getIPv4Address(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setIPv4Address(std::string value) override;
   int getreservedMACAddr(std::string& value,
                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
@@ -36,8 +35,8 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
   // returns 351; a name the model refuses otherwise (a character a host
   // declaration name may not hold, too long for the record) returns 301.
   int setreservedClientName(std::string value) override;
-  int getreservedClientDescription(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getreservedClientDescription(std::string& value,
+                                   OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   // 301 for a text the component file cannot hold (a ",", a control
   // character, too long for the record).
   int setreservedClientDescription(std::string value) override;

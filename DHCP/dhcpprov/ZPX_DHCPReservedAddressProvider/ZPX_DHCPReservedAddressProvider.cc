@@ -24,8 +24,7 @@ void ZPX_DHCPReservedAddressProvider::modifyInstance(ZPX_DHCPReservedAddress& ob
   }
 }
 
-ZPX_DHCPReservedAddress*
-ZPX_DHCPReservedAddressProvider::getZPX_DHCPReservedAddressWithCIMObjectPath(
+ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressProvider::getZPX_DHCPReservedAddressWithCIMObjectPath(
     const CIMObjectPath& path) {
   return operations().getWithCIMObjectPath(path);
 }

@@ -25,10 +25,8 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressProvider
   void modifyInstance(ZPX_DHCPReservedAddress& object, const OpenWBEM::CIMInstance& instance);
   // The object named by the InstanceID key; CIM_ERR_NOT_FOUND when the key
   // is missing or null or names no object.
-  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMObjectPath(
-      const OpenWBEM::CIMObjectPath& path);
-  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMInstance(
-      const OpenWBEM::CIMInstance& instance);
+  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMObjectPath(const OpenWBEM::CIMObjectPath& path);
+  ZPX_DHCPReservedAddress* getZPX_DHCPReservedAddressWithCIMInstance(const OpenWBEM::CIMInstance& instance);
 
   static void ZPX_DHCPReservedAddressToCIMInstance(const OpenWBEM::String& ns,
                                                    const ZPX_DHCPReservedAddress& object,

@@ -23,8 +23,7 @@ using OpenWBEM::CIMValue;
 using provider_test::cimErrorOf;
 using provider_test::text;
 
-CIMInstance reservation(const char* ip, const char* mac, const char* name,
-                        const char* description) {
+CIMInstance reservation(const char* ip, const char* mac, const char* name, const char* description) {
   CIMInstance instance(ZPX_DHCPReservedAddressName);
   instance.setProperty("IPv4Address", CIMValue(ip));
   instance.setProperty("reservedMACAddr", CIMValue(mac));
@@ -125,27 +124,22 @@ TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
        "The value of reservedClientDescription is invalid.\n"
        "#CFG_000_0000," +
            descriptionKey + "#"},
-      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", "line\nbreak"),
-       CIMException::INVALID_PARAMETER,
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", "line\nbreak"), CIMException::INVALID_PARAMETER,
        "The value of reservedClientDescription is invalid.\n"
        "#CFG_000_0000," +
            descriptionKey + "#"},
-      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk;}", "Desk"),
-       CIMException::INVALID_PARAMETER,
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk;}", "Desk"), CIMException::INVALID_PARAMETER,
        "The value of " + name + " is invalid.\n#CFG_000_0000," + nameKey + "#"},
-      {reservation("192.168.1.22", "0a0b0c0d0e0f", "d\xc3\xa9sk", "Desk"),
-       CIMException::INVALID_PARAMETER,
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "d\xc3\xa9sk", "Desk"), CIMException::INVALID_PARAMETER,
        "The value of " + name + " is invalid.\n#CFG_000_0000," + nameKey + "#"},
       // Forty characters of two bytes each do not fit the record.
-      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", wide.c_str()),
-       CIMException::INVALID_PARAMETER,
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", wide.c_str()), CIMException::INVALID_PARAMETER,
        "The value of reservedClientDescription is invalid.\n"
        "#CFG_000_0000," +
            descriptionKey + "#"},
       {reservation("192.168.1.22", "0a0b0c0d0e0f", "Lab Printer", "Desk"), CIMException::FAILED,
        "#DHC_ERROR_351#"},
-      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk",
-                   "0123456789012345678901234567890123456789x"),
+      {reservation("192.168.1.22", "0a0b0c0d0e0f", "desk", "0123456789012345678901234567890123456789x"),
        CIMException::INVALID_PARAMETER,
        "The length of reservedClientDescription must be <= 40\n"
        "#CFG_000_0004," +
@@ -153,10 +147,8 @@ TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
       {reservation("192.168.1.22", "0a0b0c0d0e0f", "a23456789012345678901", "Desk"),
        CIMException::INVALID_PARAMETER,
        "The length of reservedClientName must be <= 20\n#CFG_000_0004," + nameKey + ",20#"},
-      {reservation("192.168.1.22", "0a0b0c0d0e0f0", "desk", "Desk"), CIMException::FAILED,
-       "#DHC_ERROR_327#"},
-      {reservation("192.168.1.256", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED,
-       "#DHC_ERROR_320#"},
+      {reservation("192.168.1.22", "0a0b0c0d0e0f0", "desk", "Desk"), CIMException::FAILED, "#DHC_ERROR_327#"},
+      {reservation("192.168.1.256", "0a0b0c0d0e0f", "desk", "Desk"), CIMException::FAILED, "#DHC_ERROR_320#"},
   };
   int commits = g_commitCount;
   for (const Case& c : cases) {
@@ -187,15 +179,13 @@ TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
 // not found and touches no pool entry, and creation ignores it.
 TEST_F(ReservedAddressProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
   cim_.create(reservation("192.168.1.20", "0a0b0c0d0e0f", "", ""));
-  for (const char* id :
-       {"99", "64", "-1", "abc", "1x", "00", " 0", "", "123456789012345678901234567890"}) {
+  for (const char* id : {"99", "64", "-1", "abc", "1x", "00", " 0", "", "123456789012345678901234567890"}) {
     SCOPED_TRACE(id);
     EXPECT_EQ(cimErrorOf([&] { cim_.get(id); }).getErrNo(), CIMException::NOT_FOUND);
     EXPECT_EQ(cimErrorOf([&] { cim_.remove(id); }).getErrNo(), CIMException::NOT_FOUND);
-    EXPECT_EQ(cimErrorOf([&] {
-                cim_.modify(id, reservation("192.168.1.21", "0a0b0c0d0e01", "x", ""));
-              }).getErrNo(),
-              CIMException::NOT_FOUND);
+    EXPECT_EQ(
+        cimErrorOf([&] { cim_.modify(id, reservation("192.168.1.21", "0a0b0c0d0e01", "x", "")); }).getErrNo(),
+        CIMException::NOT_FOUND);
     CIMInstance asked = reservation("192.168.1.21", "0a0b0c0d0e01", "", "");
     asked.setProperty("InstanceID", CIMValue(id));
     EXPECT_EQ(cim_.create(asked).getKeyValue("InstanceID").toString(), "1");
@@ -213,11 +203,9 @@ TEST_F(ReservedAddressProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
   // The sixty-fifth reservation cannot be created.
   for (int i = 1; i < DHCP_MAX_RESERVED_ADDRS; ++i)
     ZPX_DHCPReservedAddress::getInstanceManager()->createZPX_DHCPReservedAddress("");
-  CIMException full =
-      cimErrorOf([&] { cim_.create(reservation("192.168.1.99", "0a0b0c0d0e09", "", "")); });
+  CIMException full = cimErrorOf([&] { cim_.create(reservation("192.168.1.99", "0a0b0c0d0e09", "", "")); });
   EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
-  EXPECT_STREQ(full.getMessage(),
-               "The system cannot create the instance specified.\n#CFG_000_0005#");
+  EXPECT_STREQ(full.getMessage(), "The system cannot create the instance specified.\n#CFG_000_0005#");
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ ZPX_DHCPServiceInstanceManager ZPX_DHCPService::defaultInstanceManager;
 ZPX_DHCPServiceInstanceManager* ZPX_DHCPService::theInstanceManager =
     &ZPX_DHCPService::defaultInstanceManager;
 
-ZPX_DHCPService::ZPX_DHCPService(const std::string& systemCreationClassName,
-                                 const std::string& systemName,
+ZPX_DHCPService::ZPX_DHCPService(const std::string& systemCreationClassName, const std::string& systemName,
                                  const std::string& creationClassName, const std::string& name)
     : m_SystemCreationClassName(systemCreationClassName),
       m_SystemName(systemName),
@@ -19,10 +18,16 @@ ZPX_DHCPService::ZPX_DHCPService(const std::string& systemCreationClassName,
   theInstanceManager->add(this);
 }
 
-ZPX_DHCPService::~ZPX_DHCPService() { theInstanceManager->remove(this); }
+ZPX_DHCPService::~ZPX_DHCPService() {
+  theInstanceManager->remove(this);
+}
 
-int ZPX_DHCPService::startChange() { return TAVREL_RC_OK; }
-int ZPX_DHCPService::endChange() { return TAVREL_RC_OK; }
+int ZPX_DHCPService::startChange() {
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPService::endChange() {
+  return TAVREL_RC_OK;
+}
 
 int ZPX_DHCPService::getSystemCreationClassName(std::string& value, Array<CIMQualifier>&) const {
   value = m_SystemCreationClassName;
@@ -49,9 +54,13 @@ void ZPX_DHCPService::SetInstanceManager(ZPX_DHCPServiceInstanceManager* manager
   theInstanceManager->init();
 }
 
-void ZPX_DHCPService::ClearInstanceManager() { theInstanceManager = &defaultInstanceManager; }
+void ZPX_DHCPService::ClearInstanceManager() {
+  theInstanceManager = &defaultInstanceManager;
+}
 
-ZPX_DHCPServiceInstanceManager* ZPX_DHCPService::getInstanceManager() { return theInstanceManager; }
+ZPX_DHCPServiceInstanceManager* ZPX_DHCPService::getInstanceManager() {
+  return theInstanceManager;
+}
 
 namespace {
 
@@ -71,8 +80,7 @@ ZPX_DHCPServiceInstanceManager::~ZPX_DHCPServiceInstanceManager() = default;
 
 void ZPX_DHCPServiceInstanceManager::init() {}
 
-ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::createZPX_DHCPService(const std::string&,
-                                                                       const std::string&,
+ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::createZPX_DHCPService(const std::string&, const std::string&,
                                                                        const std::string&,
                                                                        const std::string&) {
   throw CFG_InstanceCreationFailed();
@@ -82,7 +90,9 @@ void ZPX_DHCPServiceInstanceManager::destroyZPX_DHCPService(ZPX_DHCPService*) {
   throw CFG_InstanceDeletionFailed();
 }
 
-int ZPX_DHCPServiceInstanceManager::renewDynamicIPAddress() { return TAVREL_RC_OK; }
+int ZPX_DHCPServiceInstanceManager::renewDynamicIPAddress() {
+  return TAVREL_RC_OK;
+}
 
 void ZPX_DHCPServiceInstanceManager::add(ZPX_DHCPService* object) {
   m_registry.put(registryKey(object), object);
@@ -99,10 +109,18 @@ ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::get(const std::string& systemCr
   return m_registry.find(registryKeyOf({systemCreationClassName, systemName, creationClassName, name}));
 }
 
-void ZPX_DHCPServiceInstanceManager::startIteration() { m_registry.startIteration(); }
-bool ZPX_DHCPServiceInstanceManager::hasNext() { return m_registry.hasNext(); }
-ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::next() { return m_registry.next(); }
-void ZPX_DHCPServiceInstanceManager::endIteration() { m_registry.endIteration(); }
+void ZPX_DHCPServiceInstanceManager::startIteration() {
+  m_registry.startIteration();
+}
+bool ZPX_DHCPServiceInstanceManager::hasNext() {
+  return m_registry.hasNext();
+}
+ZPX_DHCPService* ZPX_DHCPServiceInstanceManager::next() {
+  return m_registry.next();
+}
+void ZPX_DHCPServiceInstanceManager::endIteration() {
+  m_registry.endIteration();
+}
 
 const ClassBinding<ZPX_DHCPService>& ZPX_DHCPServiceBinding() {
   typedef ZPX_DHCPService C;
@@ -127,9 +145,7 @@ const ZPX_DHCPServiceOperationsType& ZPX_DHCPServiceOperations() {
   static const ZPX_DHCPServiceOperationsType operations(
       ZPX_DHCPServiceBinding(), &ZPX_DHCPService::getInstanceManager,
       [](M& manager, const Keys& k) { return manager.get(k[0], k[1], k[2], k[3]); },
-      [](M& manager, const Keys& k) {
-        return manager.createZPX_DHCPService(k[0], k[1], k[2], k[3]);
-      },
+      [](M& manager, const Keys& k) { return manager.createZPX_DHCPService(k[0], k[1], k[2], k[3]); },
       [](M& manager, ZPX_DHCPService* object) { manager.destroyZPX_DHCPService(object); });
   return operations;
 }

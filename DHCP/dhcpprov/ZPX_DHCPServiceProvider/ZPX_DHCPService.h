@@ -31,14 +31,11 @@ class TAVREL_EXPORT ZPX_DHCPService {
   virtual int endChange();
   virtual int getSystemCreationClassName(std::string& value,
                                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getSystemName(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getSystemName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getCreationClassName(std::string& value,
                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getName(std::string& value,
-                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getElementName(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getElementName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
   // Makes manager current and calls its init(); the previous one is kept.
   static void SetInstanceManager(ZPX_DHCPServiceInstanceManager* manager);
@@ -77,9 +74,8 @@ class TAVREL_EXPORT ZPX_DHCPServiceInstanceManager {
   virtual void add(ZPX_DHCPService* object);
   virtual void remove(ZPX_DHCPService* object);
   // The object of those keys; CFG_NoInstance when there is none.
-  virtual ZPX_DHCPService* get(const std::string& systemCreationClassName,
-                               const std::string& systemName, const std::string& creationClassName,
-                               const std::string& name);
+  virtual ZPX_DHCPService* get(const std::string& systemCreationClassName, const std::string& systemName,
+                               const std::string& creationClassName, const std::string& name);
   virtual void startIteration();
   virtual bool hasNext();
   // CFG_NoInstance at the end.
@@ -96,8 +92,7 @@ class TAVREL_EXPORT ZPX_DHCPServiceInstanceManager {
 TAVREL_EXPORT const ClassBinding<ZPX_DHCPService>& ZPX_DHCPServiceBinding();
 
 // The provider operations of the class over its current instance manager.
-typedef ProviderOperations<ZPX_DHCPService, ZPX_DHCPServiceInstanceManager>
-    ZPX_DHCPServiceOperationsType;
+typedef ProviderOperations<ZPX_DHCPService, ZPX_DHCPServiceInstanceManager> ZPX_DHCPServiceOperationsType;
 TAVREL_EXPORT const ZPX_DHCPServiceOperationsType& ZPX_DHCPServiceOperations();
 
 #endif

@@ -20,8 +20,7 @@ const char kRenewalUnavailableText[] =
 ZPX_DHCPServiceImpl* ZPX_DHCPServiceImpl::m_pInstanceDHCPService = nullptr;
 
 ZPX_DHCPServiceImpl::ZPX_DHCPServiceImpl(const std::string& systemCreationClassName,
-                                         const std::string& systemName,
-                                         const std::string& creationClassName,
+                                         const std::string& systemName, const std::string& creationClassName,
                                          const std::string& name)
     : ZPX_DHCPService(systemCreationClassName, systemName, creationClassName, name) {}
 

@@ -13,8 +13,7 @@ class TAVREL_EXPORT ZPX_DHCPServiceImpl : public ZPX_DHCPService {
                       const std::string& creationClassName, const std::string& name);
 
   // The element name; empty, nothing sets it.
-  int getElementName(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getElementName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
 
   // The object the agent created at start-up.
   static ZPX_DHCPServiceImpl* m_pInstanceDHCPService;
@@ -28,8 +27,7 @@ class TAVREL_EXPORT ZPX_DHCPServiceImpl : public ZPX_DHCPService {
 class TAVREL_EXPORT ZPX_DHCPServiceImplInstanceManager : public ZPX_DHCPServiceInstanceManager {
  public:
   ZPX_DHCPService* createZPX_DHCPService(const std::string& systemCreationClassName,
-                                         const std::string& systemName,
-                                         const std::string& creationClassName,
+                                         const std::string& systemName, const std::string& creationClassName,
                                          const std::string& name) override;
   void destroyZPX_DHCPService(ZPX_DHCPService* object) override;
   // Calls the agent's dhcpcompRenewDynamicIPAddress() and returns 0. When

@@ -23,23 +23,19 @@ CIMValue ZPX_DHCPServiceProvider::invokeMethod(const ProviderEnvironmentIFCRef&,
   return CIMValue(static_cast<UInt16>(rc));
 }
 
-void ZPX_DHCPServiceProvider::modifyInstance(ZPX_DHCPService& object,
-                                             const CIMInstance& instance) {
+void ZPX_DHCPServiceProvider::modifyInstance(ZPX_DHCPService& object, const CIMInstance& instance) {
   operations().binding().apply(object, instance);
 }
 
-ZPX_DHCPService* ZPX_DHCPServiceProvider::getZPX_DHCPServiceWithCIMObjectPath(
-    const CIMObjectPath& path) {
+ZPX_DHCPService* ZPX_DHCPServiceProvider::getZPX_DHCPServiceWithCIMObjectPath(const CIMObjectPath& path) {
   return operations().getWithCIMObjectPath(path);
 }
 
-ZPX_DHCPService* ZPX_DHCPServiceProvider::getZPX_DHCPServiceWithCIMInstance(
-    const CIMInstance& instance) {
+ZPX_DHCPService* ZPX_DHCPServiceProvider::getZPX_DHCPServiceWithCIMInstance(const CIMInstance& instance) {
   return operations().getWithCIMInstance(instance);
 }
 
-void ZPX_DHCPServiceProvider::ZPX_DHCPServiceToCIMInstance(const String&,
-                                                           const ZPX_DHCPService& object,
+void ZPX_DHCPServiceProvider::ZPX_DHCPServiceToCIMInstance(const String&, const ZPX_DHCPService& object,
                                                            CIMInstance& instance) {
   ZPX_DHCPServiceBinding().toCIMInstance(object, instance);
 }

@@ -18,9 +18,8 @@ class TAVREL_EXPORT ZPX_DHCPServiceProvider
   // "renewDynamicIPAddress" (exact name) runs the renewal of the current
   // manager and returns its code as uint16, whatever the path's keys; any
   // other name is CIM_ERR_METHOD_NOT_FOUND.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                  const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& path,
-                                  const OpenWBEM::String& methodName,
+  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
+                                  const OpenWBEM::CIMObjectPath& path, const OpenWBEM::String& methodName,
                                   const OpenWBEM::CIMParamValueArray& in,
                                   OpenWBEM::CIMParamValueArray& out) override;
 
@@ -30,11 +29,9 @@ class TAVREL_EXPORT ZPX_DHCPServiceProvider
   ZPX_DHCPService* getZPX_DHCPServiceWithCIMObjectPath(const OpenWBEM::CIMObjectPath& path);
   ZPX_DHCPService* getZPX_DHCPServiceWithCIMInstance(const OpenWBEM::CIMInstance& instance);
 
-  static void ZPX_DHCPServiceToCIMInstance(const OpenWBEM::String& ns,
-                                           const ZPX_DHCPService& object,
+  static void ZPX_DHCPServiceToCIMInstance(const OpenWBEM::String& ns, const ZPX_DHCPService& object,
                                            OpenWBEM::CIMInstance& instance);
-  static void ZPX_DHCPServiceToCIMObjectPath(const ZPX_DHCPService& object,
-                                             OpenWBEM::CIMObjectPath& path);
+  static void ZPX_DHCPServiceToCIMObjectPath(const ZPX_DHCPService& object, OpenWBEM::CIMObjectPath& path);
 };
 
 // The provider of "ZPX_DHCPService", called by the umbrella provider.

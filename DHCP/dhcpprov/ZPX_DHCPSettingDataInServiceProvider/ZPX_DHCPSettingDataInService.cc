@@ -20,10 +20,16 @@ ZPX_DHCPSettingDataInService::ZPX_DHCPSettingDataInService(
   theInstanceManager->add(this);
 }
 
-ZPX_DHCPSettingDataInService::~ZPX_DHCPSettingDataInService() { theInstanceManager->remove(this); }
+ZPX_DHCPSettingDataInService::~ZPX_DHCPSettingDataInService() {
+  theInstanceManager->remove(this);
+}
 
-int ZPX_DHCPSettingDataInService::startChange() { return TAVREL_RC_OK; }
-int ZPX_DHCPSettingDataInService::endChange() { return TAVREL_RC_OK; }
+int ZPX_DHCPSettingDataInService::startChange() {
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingDataInService::endChange() {
+  return TAVREL_RC_OK;
+}
 
 int ZPX_DHCPSettingDataInService::getAntecedentSystemCreationClassName(std::string& value) const {
   value = m_AntecedentSystemCreationClassName;
@@ -46,8 +52,7 @@ int ZPX_DHCPSettingDataInService::getDependentInstanceID(std::string& value) con
   return TAVREL_RC_OK;
 }
 
-void ZPX_DHCPSettingDataInService::SetInstanceManager(
-    ZPX_DHCPSettingDataInServiceInstanceManager* manager) {
+void ZPX_DHCPSettingDataInService::SetInstanceManager(ZPX_DHCPSettingDataInServiceInstanceManager* manager) {
   theInstanceManager = manager;
   theInstanceManager->init();
 }
@@ -83,15 +88,12 @@ std::string registryKey(const ZPX_DHCPSettingDataInService* link) {
 
 }  // namespace
 
-ZPX_DHCPSettingDataInServiceInstanceManager::~ZPX_DHCPSettingDataInServiceInstanceManager() =
-    default;
+ZPX_DHCPSettingDataInServiceInstanceManager::~ZPX_DHCPSettingDataInServiceInstanceManager() = default;
 
 void ZPX_DHCPSettingDataInServiceInstanceManager::init() {}
 
-ZPX_DHCPSettingDataInService*
-ZPX_DHCPSettingDataInServiceInstanceManager::createZPX_DHCPSettingDataInService(
-    const std::string&, const std::string&, const std::string&, const std::string&,
-    const std::string&) {
+ZPX_DHCPSettingDataInService* ZPX_DHCPSettingDataInServiceInstanceManager::createZPX_DHCPSettingDataInService(
+    const std::string&, const std::string&, const std::string&, const std::string&, const std::string&) {
   throw CFG_InstanceCreationFailed();
 }
 
@@ -114,8 +116,7 @@ ZPX_DHCPSettingDataInService* ZPX_DHCPSettingDataInServiceInstanceManager::get(
     const std::string& antecedentCreationClassName, const std::string& antecedentName,
     const std::string& dependentInstanceID) {
   return m_registry.find(registryKeyOf({antecedentSystemCreationClassName, antecedentSystemName,
-                                       antecedentCreationClassName, antecedentName,
-                                       dependentInstanceID}));
+                                        antecedentCreationClassName, antecedentName, dependentInstanceID}));
 }
 
 void ZPX_DHCPSettingDataInServiceInstanceManager::startIteration() {
@@ -124,8 +125,7 @@ void ZPX_DHCPSettingDataInServiceInstanceManager::startIteration() {
   m_mode = kAll;
 }
 
-bool ZPX_DHCPSettingDataInServiceInstanceManager::matches(
-    const ZPX_DHCPSettingDataInService& link) const {
+bool ZPX_DHCPSettingDataInServiceInstanceManager::matches(const ZPX_DHCPSettingDataInService& link) const {
   LinkKeys k = keysOf(link);
   if (m_mode == kOfAntecedent)
     return k.sccn == m_antecedentSystemCreationClassName && k.sn == m_antecedentSystemName &&
@@ -166,8 +166,7 @@ void ZPX_DHCPSettingDataInServiceInstanceManager::startIterationForAntecedent(
   m_mode = kOfAntecedent;
 }
 
-void ZPX_DHCPSettingDataInServiceInstanceManager::startIterationForDependent(
-    const std::string& instanceID) {
+void ZPX_DHCPSettingDataInServiceInstanceManager::startIterationForDependent(const std::string& instanceID) {
   startIteration();
   m_dependentInstanceID = instanceID;
   m_mode = kOfDependent;

@@ -24,8 +24,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInService {
   ZPX_DHCPSettingDataInService(const std::string& antecedentSystemCreationClassName,
                                const std::string& antecedentSystemName,
                                const std::string& antecedentCreationClassName,
-                               const std::string& antecedentName,
-                               const std::string& dependentInstanceID);
+                               const std::string& antecedentName, const std::string& dependentInstanceID);
   ZPX_DHCPSettingDataInService(const ZPX_DHCPSettingDataInService&) = delete;
   ZPX_DHCPSettingDataInService& operator=(const ZPX_DHCPSettingDataInService&) = delete;
 
@@ -61,10 +60,9 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInService {
 class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstanceManager {
  public:
   ZPX_DHCPSettingDataInServiceInstanceManager() = default;
-  ZPX_DHCPSettingDataInServiceInstanceManager(const ZPX_DHCPSettingDataInServiceInstanceManager&) =
+  ZPX_DHCPSettingDataInServiceInstanceManager(const ZPX_DHCPSettingDataInServiceInstanceManager&) = delete;
+  ZPX_DHCPSettingDataInServiceInstanceManager& operator=(const ZPX_DHCPSettingDataInServiceInstanceManager&) =
       delete;
-  ZPX_DHCPSettingDataInServiceInstanceManager& operator=(
-      const ZPX_DHCPSettingDataInServiceInstanceManager&) = delete;
 
   virtual ~ZPX_DHCPSettingDataInServiceInstanceManager();
   virtual void init();
@@ -91,8 +89,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstanceManager {
   // Iteration over the links of one service.
   virtual void startIterationForAntecedent(const std::string& systemCreationClassName,
                                            const std::string& systemName,
-                                           const std::string& creationClassName,
-                                           const std::string& name);
+                                           const std::string& creationClassName, const std::string& name);
   // Iteration over the links of one setting data.
   virtual void startIterationForDependent(const std::string& instanceID);
   // The service (respectively setting data) the next link names, looked up

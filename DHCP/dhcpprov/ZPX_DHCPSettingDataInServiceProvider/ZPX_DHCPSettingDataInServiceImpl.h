@@ -11,8 +11,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceImpl : public ZPX_DHCPSettingDat
   ZPX_DHCPSettingDataInServiceImpl(const std::string& antecedentSystemCreationClassName,
                                    const std::string& antecedentSystemName,
                                    const std::string& antecedentCreationClassName,
-                                   const std::string& antecedentName,
-                                   const std::string& dependentInstanceID);
+                                   const std::string& antecedentName, const std::string& dependentInstanceID);
 };
 
 class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceImplInstanceManager

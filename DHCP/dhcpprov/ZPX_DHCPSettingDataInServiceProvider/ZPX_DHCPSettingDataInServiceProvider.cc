@@ -19,12 +19,10 @@ const char kAntecedent[] = "Antecedent";
 const char kDependent[] = "Dependent";
 const char kInstanceID[] = "InstanceID";
 // Keys of a service, in key order.
-const char* const kServiceKeys[] = {"SystemCreationClassName", "SystemName", "CreationClassName",
-                                    "Name"};
+const char* const kServiceKeys[] = {"SystemCreationClassName", "SystemName", "CreationClassName", "Name"};
 
 const char kInvalidReferenceText[] = "Invalid reference objectPath";
-const char kNoSuchRoleText[] =
-    "No Reference of class specified in objectPath exists in this association";
+const char kNoSuchRoleText[] = "No Reference of class specified in objectPath exists in this association";
 
 [[noreturn]] void raise(CIMException::ErrNoType status, const std::string& text = std::string()) {
   throw CIMException(__FILE__, __LINE__, status, text.empty() ? nullptr : text.c_str());
@@ -76,16 +74,15 @@ LinkKeys keysOfPath(const CIMObjectPath& path) {
 
 LinkKeys keysOfInstance(const CIMInstance& instance) {
   LinkKeys keys;
-  if (!readLinkKeys([&instance](const char* name) { return instance.getPropertyValue(name); },
-                    keys))
+  if (!readLinkKeys([&instance](const char* name) { return instance.getPropertyValue(name); }, keys))
     TavrelErrors::throwNotFound();
   return keys;
 }
 
 ZPX_DHCPSettingDataInService* getLink(const LinkKeys& k) {
   try {
-    return ZPX_DHCPSettingDataInService::getInstanceManager()->get(
-        k.value[0], k.value[1], k.value[2], k.value[3], k.value[4]);
+    return ZPX_DHCPSettingDataInService::getInstanceManager()->get(k.value[0], k.value[1], k.value[2],
+                                                                   k.value[3], k.value[4]);
   } catch (const CFG_NoInstance&) {
     TavrelErrors::throwNotFound();
   }
@@ -117,8 +114,7 @@ void fillLinkPath(const ZPX_DHCPSettingDataInService& link, const String& ns, CI
   path.setKeys(keys);
 }
 
-void fillLinkInstance(const ZPX_DHCPSettingDataInService& link, const String& ns,
-                      CIMInstance& instance) {
+void fillLinkInstance(const ZPX_DHCPSettingDataInService& link, const String& ns, CIMInstance& instance) {
   instance.setProperty(kAntecedent, CIMValue(antecedentPath(link, ns)));
   instance.setProperty(kDependent, CIMValue(dependentPath(link, ns)));
 }
@@ -140,23 +136,21 @@ ZPX_DHCPSettingDataInServiceInstProvider::~ZPX_DHCPSettingDataInServiceInstProvi
 
 CIMValue ZPX_DHCPSettingDataInServiceInstProvider::invokeMethod(const ProviderEnvironmentIFCRef&,
                                                                 const String&, const CIMObjectPath&,
-                                                                const String&,
-                                                                const CIMParamValueArray&,
+                                                                const String&, const CIMParamValueArray&,
                                                                 CIMParamValueArray&) {
   raise(CIMException::METHOD_NOT_FOUND);
 }
 
 void ZPX_DHCPSettingDataInServiceInstProvider::initialize(const ProviderEnvironmentIFCRef&) {
-  ZPX_DHCPSettingDataInService::SetInstanceManager(
-      new ZPX_DHCPSettingDataInServiceImplInstanceManager);
+  ZPX_DHCPSettingDataInService::SetInstanceManager(new ZPX_DHCPSettingDataInServiceImplInstanceManager);
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::enumInstanceNames(
-    const ProviderEnvironmentIFCRef&, const String& ns, const String& className,
-    CIMObjectPathResultHandlerIFC& result, const CIMClass&) {
+void ZPX_DHCPSettingDataInServiceInstProvider::enumInstanceNames(const ProviderEnvironmentIFCRef&,
+                                                                 const String& ns, const String& className,
+                                                                 CIMObjectPathResultHandlerIFC& result,
+                                                                 const CIMClass&) {
   CIMObjectPath path(className, ns);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   manager.startIteration();
   while (manager.hasNext()) {
     fillLinkPath(*manager.next(), ns, path);
@@ -166,13 +160,11 @@ void ZPX_DHCPSettingDataInServiceInstProvider::enumInstanceNames(
 }
 
 void ZPX_DHCPSettingDataInServiceInstProvider::enumInstances(
-    const ProviderEnvironmentIFCRef&, const String& ns, const String&,
-    CIMInstanceResultHandlerIFC& result, WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag,
-    WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag, const StringArray*,
-    const CIMClass&, const CIMClass&) {
+    const ProviderEnvironmentIFCRef&, const String& ns, const String&, CIMInstanceResultHandlerIFC& result,
+    WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag, WBEMFlags::EIncludeQualifiersFlag,
+    WBEMFlags::EIncludeClassOriginFlag, const StringArray*, const CIMClass&, const CIMClass&) {
   CIMInstance instance(ZPX_DHCPSettingDataInServiceName);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   manager.startIteration();
   while (manager.hasNext()) {
     fillLinkInstance(*manager.next(), ns, instance);
@@ -183,26 +175,25 @@ void ZPX_DHCPSettingDataInServiceInstProvider::enumInstances(
 
 CIMInstance ZPX_DHCPSettingDataInServiceInstProvider::getInstance(
     const ProviderEnvironmentIFCRef&, const String& ns, const CIMObjectPath& instanceName,
-    WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag,
-    WBEMFlags::EIncludeClassOriginFlag, const StringArray*, const CIMClass&) {
+    WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag,
+    const StringArray*, const CIMClass&) {
   CIMInstance instance(ZPX_DHCPSettingDataInServiceName);
   ZPX_DHCPSettingDataInServiceToCIMInstance(
       ns, *getZPX_DHCPSettingDataInServiceWithCIMObjectPath(instanceName), instance);
   return instance;
 }
 
-CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(
-    const ProviderEnvironmentIFCRef&, const String& ns, const CIMInstance& cimInstance) {
+CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(const ProviderEnvironmentIFCRef&,
+                                                                       const String& ns,
+                                                                       const CIMInstance& cimInstance) {
   LinkKeys k;
-  if (!readLinkKeys([&cimInstance](const char* name) { return cimInstance.getPropertyValue(name); },
-                    k))
+  if (!readLinkKeys([&cimInstance](const char* name) { return cimInstance.getPropertyValue(name); }, k))
     raise(CIMException::INVALID_PARAMETER, kInvalidReferenceText);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   ZPX_DHCPSettingDataInService* link = nullptr;
   try {
-    link = manager.createZPX_DHCPSettingDataInService(k.value[0], k.value[1], k.value[2],
-                                                      k.value[3], k.value[4]);
+    link = manager.createZPX_DHCPSettingDataInService(k.value[0], k.value[1], k.value[2], k.value[3],
+                                                      k.value[4]);
   } catch (const CFG_InstanceCreationFailed&) {
     TavrelErrors::throwCreationFailed(CIMException::NOT_SUPPORTED);
   } catch (const CFG_RegistryRefusal& refusal) {
@@ -213,14 +204,12 @@ CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(
   } catch (const CFG_Exception&) {
     try {
       manager.destroyZPX_DHCPSettingDataInService(link);
-    } catch (const CFG_Exception&) {
-    }
+    } catch (const CFG_Exception&) {}
     TavrelErrors::throwCreationFailed(CIMException::FAILED);
   } catch (const CIMException& e) {
     try {
       manager.destroyZPX_DHCPSettingDataInService(link);
-    } catch (const CFG_Exception&) {
-    }
+    } catch (const CFG_Exception&) {}
     throw CIMException(e);
   }
   CIMObjectPath path(ZPX_DHCPSettingDataInServiceName, ns);
@@ -228,8 +217,7 @@ CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(
   return path;
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::deleteInstance(const ProviderEnvironmentIFCRef&,
-                                                              const String&,
+void ZPX_DHCPSettingDataInServiceInstProvider::deleteInstance(const ProviderEnvironmentIFCRef&, const String&,
                                                               const CIMObjectPath& cop) {
   ZPX_DHCPSettingDataInService* link = getZPX_DHCPSettingDataInServiceWithCIMObjectPath(cop);
   try {
@@ -239,11 +227,12 @@ void ZPX_DHCPSettingDataInServiceInstProvider::deleteInstance(const ProviderEnvi
   }
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::modifyInstance(
-    const ProviderEnvironmentIFCRef&, const String&, const CIMInstance& modifiedInstance,
-    const CIMInstance&, WBEMFlags::EIncludeQualifiersFlag, const StringArray*, const CIMClass&) {
-  ZPX_DHCPSettingDataInService* link =
-      getZPX_DHCPSettingDataInServiceWithCIMInstance(modifiedInstance);
+void ZPX_DHCPSettingDataInServiceInstProvider::modifyInstance(const ProviderEnvironmentIFCRef&, const String&,
+                                                              const CIMInstance& modifiedInstance,
+                                                              const CIMInstance&,
+                                                              WBEMFlags::EIncludeQualifiersFlag,
+                                                              const StringArray*, const CIMClass&) {
+  ZPX_DHCPSettingDataInService* link = getZPX_DHCPSettingDataInServiceWithCIMInstance(modifiedInstance);
   try {
     modifyInstance(*link, modifiedInstance);
   } catch (const CFG_Exception&) {
@@ -301,9 +290,8 @@ String ZPX_DHCPSettingDataInServiceProvider::RoleToOtherRole(const String& role)
   return role.equals(kAntecedent) ? kDependent : kAntecedent;
 }
 
-void ZPX_DHCPSettingDataInServiceProvider::CheckRolesAndResults(const CIMObjectPath& objectName,
-                                                                String& role, String& resultRole,
-                                                                String& resultClass) {
+void ZPX_DHCPSettingDataInServiceProvider::CheckRolesAndResults(const CIMObjectPath& objectName, String& role,
+                                                                String& resultRole, String& resultClass) {
   if (role.empty()) role = ObjectNameToRole(objectName);
   if (resultRole.empty()) {
     if (resultClass.equals(ZPX_DHCPServiceName))
@@ -325,8 +313,7 @@ void ZPX_DHCPSettingDataInServiceProvider::CheckRolesAndResults(const CIMObjectP
 
 void ZPX_DHCPSettingDataInServiceProvider::startIterationFrom(const CIMObjectPath& objectName,
                                                               const String& role) {
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   if (role.equals(kAntecedent)) {
     std::string value[4];
     for (int i = 0; i < 4; ++i) value[i] = sourceKey(objectName, kServiceKeys[i]);
@@ -344,8 +331,7 @@ void ZPX_DHCPSettingDataInServiceProvider::walkAssociated(
     const std::function<void(const ZPX_DHCPSettingData&)>& onSettingData) {
   CheckRolesAndResults(objectName, role, resultRole, resultClass);
   startIterationFrom(objectName, role);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   if (resultRole.equals(kAntecedent)) {
     while (manager.hasNext()) onService(*manager.nextAntecedent());
   } else if (resultRole.equals(kDependent)) {
@@ -361,8 +347,7 @@ void ZPX_DHCPSettingDataInServiceProvider::walkReferences(
     const std::function<void(const ZPX_DHCPSettingDataInService&)>& onLink) {
   if (role.empty()) role = ObjectNameToRole(objectName);
   startIterationFrom(objectName, role);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager =
-      *ZPX_DHCPSettingDataInService::getInstanceManager();
+  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
   while (manager.hasNext()) onLink(*manager.next());
   manager.endIteration();
 }
@@ -386,10 +371,11 @@ void ZPX_DHCPSettingDataInServiceProvider::associators(
       });
 }
 
-void ZPX_DHCPSettingDataInServiceProvider::associatorNames(
-    const ProviderEnvironmentIFCRef&, CIMObjectPathResultHandlerIFC& result, const String& ns,
-    const CIMObjectPath& objectName, const String&, const String& resultClass, const String& role,
-    const String& resultRole) {
+void ZPX_DHCPSettingDataInServiceProvider::associatorNames(const ProviderEnvironmentIFCRef&,
+                                                           CIMObjectPathResultHandlerIFC& result,
+                                                           const String& ns, const CIMObjectPath& objectName,
+                                                           const String&, const String& resultClass,
+                                                           const String& role, const String& resultRole) {
   walkAssociated(
       objectName, role, resultRole, resultClass,
       [&](const ZPX_DHCPService& service) {
@@ -404,10 +390,12 @@ void ZPX_DHCPSettingDataInServiceProvider::associatorNames(
       });
 }
 
-void ZPX_DHCPSettingDataInServiceProvider::references(
-    const ProviderEnvironmentIFCRef&, CIMInstanceResultHandlerIFC& result, const String& ns,
-    const CIMObjectPath& objectName, const String&, const String& role,
-    WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag, const StringArray*) {
+void ZPX_DHCPSettingDataInServiceProvider::references(const ProviderEnvironmentIFCRef&,
+                                                      CIMInstanceResultHandlerIFC& result, const String& ns,
+                                                      const CIMObjectPath& objectName, const String&,
+                                                      const String& role, WBEMFlags::EIncludeQualifiersFlag,
+                                                      WBEMFlags::EIncludeClassOriginFlag,
+                                                      const StringArray*) {
   walkReferences(objectName, role, [&](const ZPX_DHCPSettingDataInService& link) {
     CIMInstance instance(ZPX_DHCPSettingDataInServiceName);
     fillLinkInstance(link, ns, instance);
@@ -417,8 +405,7 @@ void ZPX_DHCPSettingDataInServiceProvider::references(
 
 void ZPX_DHCPSettingDataInServiceProvider::referenceNames(const ProviderEnvironmentIFCRef&,
                                                           CIMObjectPathResultHandlerIFC& result,
-                                                          const String& ns,
-                                                          const CIMObjectPath& objectName,
+                                                          const String& ns, const CIMObjectPath& objectName,
                                                           const String&, const String& role) {
   walkReferences(objectName, role, [&](const ZPX_DHCPSettingDataInService& link) {
     CIMObjectPath path(ZPX_DHCPSettingDataInServiceName, ns);

@@ -19,30 +19,24 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstProvider
   ~ZPX_DHCPSettingDataInServiceInstProvider() override;
 
   // The class has no method: CIM_ERR_METHOD_NOT_FOUND.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                  const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& path,
-                                  const OpenWBEM::String& methodName,
+  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
+                                  const OpenWBEM::CIMObjectPath& path, const OpenWBEM::String& methodName,
                                   const OpenWBEM::CIMParamValueArray& in,
                                   OpenWBEM::CIMParamValueArray& out) override;
   // Installs a new ZPX_DHCPSettingDataInServiceImplInstanceManager.
   void initialize(const OpenWBEM::ProviderEnvironmentIFCRef& env) override;
   void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                         const OpenWBEM::String& className,
-                         OpenWBEM::CIMObjectPathResultHandlerIFC& result,
+                         const OpenWBEM::String& className, OpenWBEM::CIMObjectPathResultHandlerIFC& result,
                          const OpenWBEM::CIMClass& cimClass) override;
   void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                     const OpenWBEM::String& className,
-                     OpenWBEM::CIMInstanceResultHandlerIFC& result,
-                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly,
-                     OpenWBEM::WBEMFlags::EDeepFlag deep,
+                     const OpenWBEM::String& className, OpenWBEM::CIMInstanceResultHandlerIFC& result,
+                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly, OpenWBEM::WBEMFlags::EDeepFlag deep,
                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                      OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-                     const OpenWBEM::StringArray* propertyList,
-                     const OpenWBEM::CIMClass& requestedClass,
+                     const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& requestedClass,
                      const OpenWBEM::CIMClass& cimClass) override;
   OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                    const OpenWBEM::String& ns,
-                                    const OpenWBEM::CIMObjectPath& instanceName,
+                                    const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& instanceName,
                                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly,
                                     OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
@@ -60,8 +54,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstProvider
                       const OpenWBEM::CIMInstance& modifiedInstance,
                       const OpenWBEM::CIMInstance& previousInstance,
                       OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                      const OpenWBEM::StringArray* propertyList,
-                      const OpenWBEM::CIMClass& theClass) override;
+                      const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& theClass) override;
 
   void cleanup();
   // The change bracket; a link has no writable property.
@@ -76,13 +69,12 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstProvider
   static void ZPX_DHCPSettingDataInServiceToCIMInstance(const OpenWBEM::String& ns,
                                                         const ZPX_DHCPSettingDataInService& object,
                                                         OpenWBEM::CIMInstance& instance);
-  static void ZPX_DHCPSettingDataInServiceToCIMObjectPath(
-      const ZPX_DHCPSettingDataInService& object, OpenWBEM::CIMObjectPath& path);
+  static void ZPX_DHCPSettingDataInServiceToCIMObjectPath(const ZPX_DHCPSettingDataInService& object,
+                                                          OpenWBEM::CIMObjectPath& path);
 };
 
-class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceProvider
-    : public OpenWBEM::CppAssociatorProviderIFC,
-      public ZPX_DHCPSettingDataInServiceInstProvider {
+class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceProvider : public OpenWBEM::CppAssociatorProviderIFC,
+                                                           public ZPX_DHCPSettingDataInServiceInstProvider {
  public:
   ~ZPX_DHCPSettingDataInServiceProvider() override;
 
@@ -100,21 +92,20 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceProvider
                    const OpenWBEM::StringArray* propertyList) override;
   void associatorNames(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                        OpenWBEM::CIMObjectPathResultHandlerIFC& result, const OpenWBEM::String& ns,
-                       const OpenWBEM::CIMObjectPath& objectName,
-                       const OpenWBEM::String& assocClass, const OpenWBEM::String& resultClass,
-                       const OpenWBEM::String& role, const OpenWBEM::String& resultRole) override;
+                       const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& assocClass,
+                       const OpenWBEM::String& resultClass, const OpenWBEM::String& role,
+                       const OpenWBEM::String& resultRole) override;
   // The links of objectName: instances, or their paths.
   void references(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                   OpenWBEM::CIMInstanceResultHandlerIFC& result, const OpenWBEM::String& ns,
                   const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& resultClass,
-                  const OpenWBEM::String& role,
-                  OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                  const OpenWBEM::String& role, OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                   OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                   const OpenWBEM::StringArray* propertyList) override;
   void referenceNames(const OpenWBEM::ProviderEnvironmentIFCRef& env,
                       OpenWBEM::CIMObjectPathResultHandlerIFC& result, const OpenWBEM::String& ns,
-                      const OpenWBEM::CIMObjectPath& objectName,
-                      const OpenWBEM::String& resultClass, const OpenWBEM::String& role) override;
+                      const OpenWBEM::CIMObjectPath& objectName, const OpenWBEM::String& resultClass,
+                      const OpenWBEM::String& role) override;
   void initialize(const OpenWBEM::ProviderEnvironmentIFCRef& env) override;
 
  private:

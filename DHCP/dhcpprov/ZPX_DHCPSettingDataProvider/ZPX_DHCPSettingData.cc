@@ -13,17 +13,24 @@ ZPX_DHCPSettingData::ZPX_DHCPSettingData(const std::string& instanceID) : m_Inst
   theInstanceManager->add(this);
 }
 
-ZPX_DHCPSettingData::~ZPX_DHCPSettingData() { theInstanceManager->remove(this); }
+ZPX_DHCPSettingData::~ZPX_DHCPSettingData() {
+  theInstanceManager->remove(this);
+}
 
-int ZPX_DHCPSettingData::startChange() { return TAVREL_RC_OK; }
-int ZPX_DHCPSettingData::endChange() { return TAVREL_RC_OK; }
+int ZPX_DHCPSettingData::startChange() {
+  return TAVREL_RC_OK;
+}
+int ZPX_DHCPSettingData::endChange() {
+  return TAVREL_RC_OK;
+}
 
 int ZPX_DHCPSettingData::getdhcpServerOnRouter(bool&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setdhcpServerOnRouter(bool) { return TAVREL_RC_NOT_WRITABLE; }
-int ZPX_DHCPSettingData::getdhcpServerCustomerLANStatus(unsigned short&,
-                                                        Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingData::setdhcpServerOnRouter(bool) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
+int ZPX_DHCPSettingData::getdhcpServerCustomerLANStatus(unsigned short&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
 int ZPX_DHCPSettingData::setdhcpServerCustomerLANStatus(unsigned short) {
@@ -38,73 +45,105 @@ int ZPX_DHCPSettingData::getdhcpServerDSPLANStatus(unsigned short&, Array<CIMQua
 int ZPX_DHCPSettingData::getleaseTime(unsigned int&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setleaseTime(unsigned int) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setleaseTime(unsigned int) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getdefaultGatewayIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setdefaultGatewayIPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setdefaultGatewayIPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getdomainName(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setdomainName(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setdomainName(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getprimaryDNSIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setprimaryDNSIPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setprimaryDNSIPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getsecondaryDNSIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setsecondaryDNSIPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setsecondaryDNSIPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getnetbiosNodeType(unsigned char&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setnetbiosNodeType(unsigned char) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setnetbiosNodeType(unsigned char) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getnetbiosIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setnetbiosIPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setnetbiosIPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets1IPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets1IPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets1IPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets1Port(unsigned short&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets1Port(unsigned short) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets1Port(unsigned short) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets1OtherPort(unsigned short&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets1OtherPort(unsigned short) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets1OtherPort(unsigned short) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets1Action(unsigned char&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
 int ZPX_DHCPSettingData::gets1RetryCount(unsigned char&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets1RetryCount(unsigned char) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets1RetryCount(unsigned char) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets2IPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets2IPAddress(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets2IPAddress(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets2Port(unsigned short&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets2Port(unsigned short) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets2Port(unsigned short) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets2OtherPort(unsigned short&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets2OtherPort(unsigned short) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets2OtherPort(unsigned short) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::gets2Action(unsigned char&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
 int ZPX_DHCPSettingData::gets2RetryCount(unsigned char&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::sets2RetryCount(unsigned char) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::sets2RetryCount(unsigned char) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getvlanIds(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
-int ZPX_DHCPSettingData::setvlanIds(std::string) { return TAVREL_RC_NOT_WRITABLE; }
+int ZPX_DHCPSettingData::setvlanIds(std::string) {
+  return TAVREL_RC_NOT_WRITABLE;
+}
 int ZPX_DHCPSettingData::getspectraTFTPServerIPAddress(std::string&, Array<CIMQualifier>&) const {
   return TAVREL_RC_NOT_READABLE;
 }
@@ -127,7 +166,9 @@ void ZPX_DHCPSettingData::SetInstanceManager(ZPX_DHCPSettingDataInstanceManager*
   theInstanceManager->init();
 }
 
-void ZPX_DHCPSettingData::ClearInstanceManager() { theInstanceManager = &defaultInstanceManager; }
+void ZPX_DHCPSettingData::ClearInstanceManager() {
+  theInstanceManager = &defaultInstanceManager;
+}
 
 ZPX_DHCPSettingDataInstanceManager* ZPX_DHCPSettingData::getInstanceManager() {
   return theInstanceManager;
@@ -154,8 +195,7 @@ ZPX_DHCPSettingDataInstanceManager::~ZPX_DHCPSettingDataInstanceManager() = defa
 
 void ZPX_DHCPSettingDataInstanceManager::init() {}
 
-ZPX_DHCPSettingData* ZPX_DHCPSettingDataInstanceManager::createZPX_DHCPSettingData(
-    const std::string&) {
+ZPX_DHCPSettingData* ZPX_DHCPSettingDataInstanceManager::createZPX_DHCPSettingData(const std::string&) {
   throw CFG_InstanceCreationFailed();
 }
 
@@ -175,18 +215,25 @@ ZPX_DHCPSettingData* ZPX_DHCPSettingDataInstanceManager::get(const std::string& 
   return m_registry.find(instanceID);
 }
 
-void ZPX_DHCPSettingDataInstanceManager::startIteration() { m_registry.startIteration(); }
-bool ZPX_DHCPSettingDataInstanceManager::hasNext() { return m_registry.hasNext(); }
-ZPX_DHCPSettingData* ZPX_DHCPSettingDataInstanceManager::next() { return m_registry.next(); }
-void ZPX_DHCPSettingDataInstanceManager::endIteration() { m_registry.endIteration(); }
+void ZPX_DHCPSettingDataInstanceManager::startIteration() {
+  m_registry.startIteration();
+}
+bool ZPX_DHCPSettingDataInstanceManager::hasNext() {
+  return m_registry.hasNext();
+}
+ZPX_DHCPSettingData* ZPX_DHCPSettingDataInstanceManager::next() {
+  return m_registry.next();
+}
+void ZPX_DHCPSettingDataInstanceManager::endIteration() {
+  m_registry.endIteration();
+}
 
 const ClassBinding<ZPX_DHCPSettingData>& ZPX_DHCPSettingDataBinding() {
   typedef ZPX_DHCPSettingData C;
   typedef ClassBinding<C> B;
   static const B binding = [] {
     B b(ZPX_DHCPSettingDataName);
-    auto address = [&b](const char* name,
-                        int (C::*getter)(std::string&, Array<CIMQualifier>&) const,
+    auto address = [&b](const char* name, int (C::*getter)(std::string&, Array<CIMQualifier>&) const,
                         int (C::*setter)(std::string)) {
       return B::writable(name, getter, setter, b.maxLength(name, kMaxAddressLength));
     };
@@ -197,13 +244,11 @@ const ClassBinding<ZPX_DHCPSettingData>& ZPX_DHCPSettingDataBinding() {
         B::readOnly("dhcpServerOAMLANStatus", &C::getdhcpServerOAMLANStatus),
         B::readOnly("dhcpServerDSPLANStatus", &C::getdhcpServerDSPLANStatus),
         B::writable("leaseTime", &C::getleaseTime, &C::setleaseTime),
-        address("defaultGatewayIPAddress", &C::getdefaultGatewayIPAddress,
-                &C::setdefaultGatewayIPAddress),
+        address("defaultGatewayIPAddress", &C::getdefaultGatewayIPAddress, &C::setdefaultGatewayIPAddress),
         B::writable("domainName", &C::getdomainName, &C::setdomainName,
                     b.maxLength("domainName", kMaxDomainNameLength)),
         address("primaryDNSIPAddress", &C::getprimaryDNSIPAddress, &C::setprimaryDNSIPAddress),
-        address("secondaryDNSIPAddress", &C::getsecondaryDNSIPAddress,
-                &C::setsecondaryDNSIPAddress),
+        address("secondaryDNSIPAddress", &C::getsecondaryDNSIPAddress, &C::setsecondaryDNSIPAddress),
         B::writable("netbiosNodeType", &C::getnetbiosNodeType, &C::setnetbiosNodeType),
         address("netbiosIPAddress", &C::getnetbiosIPAddress, &C::setnetbiosIPAddress),
         address("s1IPAddress", &C::gets1IPAddress, &C::sets1IPAddress),
@@ -218,8 +263,7 @@ const ClassBinding<ZPX_DHCPSettingData>& ZPX_DHCPSettingDataBinding() {
                     b.maxValue("s2OtherPort", kMaxOtherPort)),
         B::readOnly("s2Action", &C::gets2Action),
         B::writable("s2RetryCount", &C::gets2RetryCount, &C::sets2RetryCount),
-        B::writable("vlanIds", &C::getvlanIds, &C::setvlanIds,
-                    b.maxLength("vlanIds", kMaxVlanIdsLength)),
+        B::writable("vlanIds", &C::getvlanIds, &C::setvlanIds, b.maxLength("vlanIds", kMaxVlanIdsLength)),
         address("spectraTFTPServerIPAddress", &C::getspectraTFTPServerIPAddress,
                 &C::setspectraTFTPServerIPAddress),
         address("spectraSVPServerIPAddress", &C::getspectraSVPServerIPAddress,

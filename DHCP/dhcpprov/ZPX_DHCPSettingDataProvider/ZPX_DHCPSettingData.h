@@ -27,24 +27,21 @@ class TAVREL_EXPORT ZPX_DHCPSettingData {
   virtual ~ZPX_DHCPSettingData();
   virtual int startChange();
   virtual int endChange();
-  virtual int getdhcpServerOnRouter(bool& value,
-                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getdhcpServerOnRouter(bool& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setdhcpServerOnRouter(bool value);
-  virtual int getdhcpServerCustomerLANStatus(
-      unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getdhcpServerCustomerLANStatus(unsigned short& value,
+                                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setdhcpServerCustomerLANStatus(unsigned short value);
   virtual int getdhcpServerOAMLANStatus(unsigned short& value,
                                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getdhcpServerDSPLANStatus(unsigned short& value,
                                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getleaseTime(unsigned int& value,
-                           OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getleaseTime(unsigned int& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setleaseTime(unsigned int value);
   virtual int getdefaultGatewayIPAddress(std::string& value,
                                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setdefaultGatewayIPAddress(std::string value);
-  virtual int getdomainName(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getdomainName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setdomainName(std::string value);
   virtual int getprimaryDNSIPAddress(std::string& value,
                                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
@@ -58,45 +55,37 @@ class TAVREL_EXPORT ZPX_DHCPSettingData {
   virtual int getnetbiosIPAddress(std::string& value,
                                   OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setnetbiosIPAddress(std::string value);
-  virtual int gets1IPAddress(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets1IPAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets1IPAddress(std::string value);
-  virtual int gets1Port(unsigned short& value,
-                        OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets1Port(unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets1Port(unsigned short value);
   virtual int gets1OtherPort(unsigned short& value,
                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets1OtherPort(unsigned short value);
-  virtual int gets1Action(unsigned char& value,
-                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets1Action(unsigned char& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int gets1RetryCount(unsigned char& value,
                               OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets1RetryCount(unsigned char value);
-  virtual int gets2IPAddress(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets2IPAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets2IPAddress(std::string value);
-  virtual int gets2Port(unsigned short& value,
-                        OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets2Port(unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets2Port(unsigned short value);
   virtual int gets2OtherPort(unsigned short& value,
                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets2OtherPort(unsigned short value);
-  virtual int gets2Action(unsigned char& value,
-                          OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int gets2Action(unsigned char& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int gets2RetryCount(unsigned char& value,
                               OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int sets2RetryCount(unsigned char value);
-  virtual int getvlanIds(std::string& value,
-                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getvlanIds(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setvlanIds(std::string value);
-  virtual int getspectraTFTPServerIPAddress(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getspectraTFTPServerIPAddress(std::string& value,
+                                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setspectraTFTPServerIPAddress(std::string value);
-  virtual int getspectraSVPServerIPAddress(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getspectraSVPServerIPAddress(std::string& value,
+                                           OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int setspectraSVPServerIPAddress(std::string value);
-  virtual int getInstanceID(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getInstanceID(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
   // Makes manager current and calls its init(); the previous one is kept.
   static void SetInstanceManager(ZPX_DHCPSettingDataInstanceManager* manager);

@@ -29,8 +29,7 @@ const unsigned short kOAMLANStatus = 1;
 const unsigned short kDSPLANStatus = 0;
 
 bool isDomainNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-         c == '-';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
 }
 
 // "Write" qualifier of an other-port property: writable only while no
@@ -50,7 +49,9 @@ ZPX_DHCPSettingDataImpl::ZPX_DHCPSettingDataImpl(const std::string& instanceID)
 
 // A commit that cannot apply the change fails the request; the change guard
 // of the provider then puts the record back.
-int ZPX_DHCPSettingDataImpl::endChange() { return dhcpCompCommitConfigurationChanges(); }
+int ZPX_DHCPSettingDataImpl::endChange() {
+  return dhcpCompCommitConfigurationChanges();
+}
 
 int ZPX_DHCPSettingDataImpl::getdhcpServerOnRouter(bool& value, Array<CIMQualifier>&) const {
   value = m_config->dhcpServerOnRouter != 0;
@@ -81,13 +82,11 @@ int ZPX_DHCPSettingDataImpl::setdhcpServerCustomerLANStatus(unsigned short value
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::getdhcpServerOAMLANStatus(unsigned short& value,
-                                                       Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getdhcpServerOAMLANStatus(unsigned short& value, Array<CIMQualifier>&) const {
   value = kOAMLANStatus;
   return TAVREL_RC_OK;
 }
-int ZPX_DHCPSettingDataImpl::getdhcpServerDSPLANStatus(unsigned short& value,
-                                                       Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getdhcpServerDSPLANStatus(unsigned short& value, Array<CIMQualifier>&) const {
   value = kDSPLANStatus;
   return TAVREL_RC_OK;
 }
@@ -101,8 +100,7 @@ int ZPX_DHCPSettingDataImpl::setleaseTime(unsigned int value) {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::getdefaultGatewayIPAddress(std::string& value,
-                                                        Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getdefaultGatewayIPAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_config->defaultGateway.ipString;
   return TAVREL_RC_OK;
 }
@@ -139,9 +137,8 @@ int ZPX_DHCPSettingDataImpl::setdomainName(std::string value) {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& text,
-                                        uint8_t* validFlag, uint8_t* emptyFlag,
-                                        uint8_t emptyValue) {
+int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& text, uint8_t* validFlag,
+                                        uint8_t* emptyFlag, uint8_t emptyValue) {
   // Unchanged: the flags stay, so an address the agent fills in from the
   // published address is not pinned by a client writing it back.
   if (text == target->ipString) return TAVREL_RC_OK;
@@ -160,18 +157,15 @@ int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& tex
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::getprimaryDNSIPAddress(std::string& value,
-                                                    Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getprimaryDNSIPAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_config->dnsServer1.ipString;
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPSettingDataImpl::setprimaryDNSIPAddress(std::string value) {
-  return setAddress(&m_config->dnsServer1, value, &m_config->dnsServersEmpty,
-                    &m_config->dnsServersEmpty, 0);
+  return setAddress(&m_config->dnsServer1, value, &m_config->dnsServersEmpty, &m_config->dnsServersEmpty, 0);
 }
 
-int ZPX_DHCPSettingDataImpl::getsecondaryDNSIPAddress(std::string& value,
-                                                      Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getsecondaryDNSIPAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_config->dnsServer2.ipString;
   return TAVREL_RC_OK;
 }
@@ -196,8 +190,7 @@ int ZPX_DHCPSettingDataImpl::getnetbiosIPAddress(std::string& value, Array<CIMQu
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPSettingDataImpl::setnetbiosIPAddress(std::string value) {
-  return setAddress(&m_config->winsServer, value, &m_config->winsServerEmpty,
-                    &m_config->winsServerEmpty, 0);
+  return setAddress(&m_config->winsServer, value, &m_config->winsServerEmpty, &m_config->winsServerEmpty, 0);
 }
 
 int ZPX_DHCPSettingDataImpl::gets1IPAddress(std::string& value, Array<CIMQualifier>&) const {
@@ -205,8 +198,7 @@ int ZPX_DHCPSettingDataImpl::gets1IPAddress(std::string& value, Array<CIMQualifi
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPSettingDataImpl::sets1IPAddress(std::string value) {
-  return setAddress(&m_config->s1Address, value, &m_config->s1AddressEmpty,
-                    &m_config->s1AddressEmpty, 1);
+  return setAddress(&m_config->s1Address, value, &m_config->s1AddressEmpty, &m_config->s1AddressEmpty, 1);
 }
 
 // Reading a standard port also makes the other port follow it.
@@ -221,8 +213,7 @@ int ZPX_DHCPSettingDataImpl::sets1Port(unsigned short value) {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::gets1OtherPort(unsigned short& value,
-                                            Array<CIMQualifier>& qualifiers) const {
+int ZPX_DHCPSettingDataImpl::gets1OtherPort(unsigned short& value, Array<CIMQualifier>& qualifiers) const {
   value = static_cast<unsigned short>(m_config->s1OtherPortNumber);
   addWriteQualifier(qualifiers, m_config->s1PortNumber);
   return TAVREL_RC_OK;
@@ -251,8 +242,7 @@ int ZPX_DHCPSettingDataImpl::gets2IPAddress(std::string& value, Array<CIMQualifi
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPSettingDataImpl::sets2IPAddress(std::string value) {
-  return setAddress(&m_config->s2Address, value, &m_config->s2AddressEmpty,
-                    &m_config->s2AddressEmpty, 1);
+  return setAddress(&m_config->s2Address, value, &m_config->s2AddressEmpty, &m_config->s2AddressEmpty, 1);
 }
 
 int ZPX_DHCPSettingDataImpl::gets2Port(unsigned short& value, Array<CIMQualifier>&) const {
@@ -266,8 +256,7 @@ int ZPX_DHCPSettingDataImpl::sets2Port(unsigned short value) {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::gets2OtherPort(unsigned short& value,
-                                            Array<CIMQualifier>& qualifiers) const {
+int ZPX_DHCPSettingDataImpl::gets2OtherPort(unsigned short& value, Array<CIMQualifier>& qualifiers) const {
   value = static_cast<unsigned short>(m_config->s2OtherPortNumber);
   addWriteQualifier(qualifiers, m_config->s2PortNumber);
   return TAVREL_RC_OK;
@@ -304,8 +293,7 @@ int ZPX_DHCPSettingDataImpl::setvlanIds(std::string value) {
   return TAVREL_RC_OK;
 }
 
-int ZPX_DHCPSettingDataImpl::getspectraTFTPServerIPAddress(std::string& value,
-                                                           Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getspectraTFTPServerIPAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_config->spectraTFTPAddress.ipString;
   return TAVREL_RC_OK;
 }
@@ -313,8 +301,7 @@ int ZPX_DHCPSettingDataImpl::setspectraTFTPServerIPAddress(std::string value) {
   return setAddress(&m_config->spectraTFTPAddress, value, nullptr, nullptr, 0);
 }
 
-int ZPX_DHCPSettingDataImpl::getspectraSVPServerIPAddress(std::string& value,
-                                                          Array<CIMQualifier>&) const {
+int ZPX_DHCPSettingDataImpl::getspectraSVPServerIPAddress(std::string& value, Array<CIMQualifier>&) const {
   value = m_config->spectraSVPAddress.ipString;
   return TAVREL_RC_OK;
 }
@@ -327,8 +314,7 @@ ZPX_DHCPSettingData* ZPX_DHCPSettingDataImplInstanceManager::createZPX_DHCPSetti
   return new ZPX_DHCPSettingDataImpl(instanceID);
 }
 
-void ZPX_DHCPSettingDataImplInstanceManager::destroyZPX_DHCPSettingData(
-    ZPX_DHCPSettingData* object) {
+void ZPX_DHCPSettingDataImplInstanceManager::destroyZPX_DHCPSettingData(ZPX_DHCPSettingData* object) {
   delete object;
 }
 

@@ -25,24 +25,21 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   // than letters, digits, "." and "-". A refused value leaves the record as
   // it was; an address, mode or node type equal to the stored one is
   // accepted as no change (flags included).
-  int getdhcpServerOnRouter(bool& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getdhcpServerOnRouter(bool& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setdhcpServerOnRouter(bool value) override;
-  int getdhcpServerCustomerLANStatus(
-      unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getdhcpServerCustomerLANStatus(unsigned short& value,
+                                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setdhcpServerCustomerLANStatus(unsigned short value) override;
   int getdhcpServerOAMLANStatus(unsigned short& value,
                                 OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int getdhcpServerDSPLANStatus(unsigned short& value,
                                 OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
-  int getleaseTime(unsigned int& value,
-                   OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getleaseTime(unsigned int& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setleaseTime(unsigned int value) override;
-  int getdefaultGatewayIPAddress(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getdefaultGatewayIPAddress(std::string& value,
+                                 OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setdefaultGatewayIPAddress(std::string value) override;
-  int getdomainName(std::string& value,
-                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getdomainName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setdomainName(std::string value) override;
   int getprimaryDNSIPAddress(std::string& value,
                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
@@ -56,42 +53,35 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   int getnetbiosIPAddress(std::string& value,
                           OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setnetbiosIPAddress(std::string value) override;
-  int gets1IPAddress(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets1IPAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets1IPAddress(std::string value) override;
-  int gets1Port(unsigned short& value,
-                OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets1Port(unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets1Port(unsigned short value) override;
   int gets1OtherPort(unsigned short& value,
                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets1OtherPort(unsigned short value) override;
-  int gets1Action(unsigned char& value,
-                  OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets1Action(unsigned char& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int gets1RetryCount(unsigned char& value,
                       OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets1RetryCount(unsigned char value) override;
-  int gets2IPAddress(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets2IPAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets2IPAddress(std::string value) override;
-  int gets2Port(unsigned short& value,
-                OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets2Port(unsigned short& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets2Port(unsigned short value) override;
   int gets2OtherPort(unsigned short& value,
                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets2OtherPort(unsigned short value) override;
-  int gets2Action(unsigned char& value,
-                  OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int gets2Action(unsigned char& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int gets2RetryCount(unsigned char& value,
                       OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int sets2RetryCount(unsigned char value) override;
-  int getvlanIds(std::string& value,
-                 OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getvlanIds(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setvlanIds(std::string value) override;
-  int getspectraTFTPServerIPAddress(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getspectraTFTPServerIPAddress(std::string& value,
+                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setspectraTFTPServerIPAddress(std::string value) override;
-  int getspectraSVPServerIPAddress(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
+  int getspectraSVPServerIPAddress(std::string& value,
+                                   OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setspectraSVPServerIPAddress(std::string value) override;
 
   // The object the agent created at start-up.
@@ -111,8 +101,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
 
 // Creates further setting-data objects (bound to the same records) and
 // deletes them.
-class TAVREL_EXPORT ZPX_DHCPSettingDataImplInstanceManager
-    : public ZPX_DHCPSettingDataInstanceManager {
+class TAVREL_EXPORT ZPX_DHCPSettingDataImplInstanceManager : public ZPX_DHCPSettingDataInstanceManager {
  public:
   ZPX_DHCPSettingData* createZPX_DHCPSettingData(const std::string& instanceID) override;
   void destroyZPX_DHCPSettingData(ZPX_DHCPSettingData* object) override;

@@ -11,8 +11,7 @@
 
 class TAVREL_EXPORT ZPX_DHCPSettingDataProvider
     : public ClassProvider<ZPX_DHCPSettingDataProvider, ZPX_DHCPSettingData,
-                           ZPX_DHCPSettingDataInstanceManager,
-                           ZPX_DHCPSettingDataImplInstanceManager> {
+                           ZPX_DHCPSettingDataInstanceManager, ZPX_DHCPSettingDataImplInstanceManager> {
  public:
   ZPX_DHCPSettingDataProvider();
   ~ZPX_DHCPSettingDataProvider() override;
@@ -30,8 +29,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataProvider
   ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMObjectPath(const OpenWBEM::CIMObjectPath& path);
   ZPX_DHCPSettingData* getZPX_DHCPSettingDataWithCIMInstance(const OpenWBEM::CIMInstance& instance);
 
-  static void ZPX_DHCPSettingDataToCIMInstance(const OpenWBEM::String& ns,
-                                               const ZPX_DHCPSettingData& object,
+  static void ZPX_DHCPSettingDataToCIMInstance(const OpenWBEM::String& ns, const ZPX_DHCPSettingData& object,
                                                OpenWBEM::CIMInstance& instance);
   static void ZPX_DHCPSettingDataToCIMObjectPath(const ZPX_DHCPSettingData& object,
                                                  OpenWBEM::CIMObjectPath& path);

@@ -25,20 +25,34 @@ namespace TavrelBinding {
 inline OpenWBEM::CIMValue toCIMValue(const std::string& v) {
   return OpenWBEM::CIMValue(OpenWBEM::String(v));
 }
-inline OpenWBEM::CIMValue toCIMValue(bool v) { return OpenWBEM::CIMValue(v); }
-inline OpenWBEM::CIMValue toCIMValue(unsigned char v) { return OpenWBEM::CIMValue(v); }
-inline OpenWBEM::CIMValue toCIMValue(unsigned short v) { return OpenWBEM::CIMValue(v); }
-inline OpenWBEM::CIMValue toCIMValue(unsigned int v) { return OpenWBEM::CIMValue(v); }
+inline OpenWBEM::CIMValue toCIMValue(bool v) {
+  return OpenWBEM::CIMValue(v);
+}
+inline OpenWBEM::CIMValue toCIMValue(unsigned char v) {
+  return OpenWBEM::CIMValue(v);
+}
+inline OpenWBEM::CIMValue toCIMValue(unsigned short v) {
+  return OpenWBEM::CIMValue(v);
+}
+inline OpenWBEM::CIMValue toCIMValue(unsigned int v) {
+  return OpenWBEM::CIMValue(v);
+}
 
 inline void fromCIMValue(const OpenWBEM::CIMValue& v, std::string& out) {
   out = v.toString().toStdString();
 }
-inline void fromCIMValue(const OpenWBEM::CIMValue& v, bool& out) { out = v.toBool(); }
-inline void fromCIMValue(const OpenWBEM::CIMValue& v, unsigned char& out) { out = v.toUInt8(); }
+inline void fromCIMValue(const OpenWBEM::CIMValue& v, bool& out) {
+  out = v.toBool();
+}
+inline void fromCIMValue(const OpenWBEM::CIMValue& v, unsigned char& out) {
+  out = v.toUInt8();
+}
 inline void fromCIMValue(const OpenWBEM::CIMValue& v, unsigned short& out) {
   out = v.toUInt16();
 }
-inline void fromCIMValue(const OpenWBEM::CIMValue& v, unsigned int& out) { out = v.toUInt32(); }
+inline void fromCIMValue(const OpenWBEM::CIMValue& v, unsigned int& out) {
+  out = v.toUInt32();
+}
 
 }  // namespace TavrelBinding
 
@@ -59,12 +73,10 @@ class ClassBinding {
   };
 
   template <class T>
-  static Property readOnly(const char* name, int (C::*getter)(T&, OpenWBEM::CIMQualifierArray&)
-                                                 const) {
+  static Property readOnly(const char* name, int (C::*getter)(T&, OpenWBEM::CIMQualifierArray&) const) {
     Property p;
     p.name = name;
-    p.get = [getter](const C& object, OpenWBEM::CIMValue& value,
-                     OpenWBEM::CIMQualifierArray& qualifiers) {
+    p.get = [getter](const C& object, OpenWBEM::CIMValue& value, OpenWBEM::CIMQualifierArray& qualifiers) {
       T field{};
       int rc = (object.*getter)(field, qualifiers);
       if (rc == TAVREL_RC_OK) value = TavrelBinding::toCIMValue(field);
@@ -73,8 +85,7 @@ class ClassBinding {
     return p;
   }
 
-  static Property key(const char* name, int (C::*getter)(std::string&,
-                                                         OpenWBEM::CIMQualifierArray&) const) {
+  static Property key(const char* name, int (C::*getter)(std::string&, OpenWBEM::CIMQualifierArray&) const) {
     Property p = readOnly(name, getter);
     p.key = true;
     return p;
@@ -82,24 +93,21 @@ class ClassBinding {
 
   // A text getter whose value travels as a CIM datetime; a text that is no
   // CIM date-time fails with CIM_ERR_INVALID_PARAMETER.
-  static Property dateTime(const char* name, int (C::*getter)(std::string&,
-                                                              OpenWBEM::CIMQualifierArray&) const) {
+  static Property dateTime(const char* name,
+                           int (C::*getter)(std::string&, OpenWBEM::CIMQualifierArray&) const) {
     Property p;
     p.name = name;
-    p.get = [getter](const C& object, OpenWBEM::CIMValue& value,
-                     OpenWBEM::CIMQualifierArray& qualifiers) {
+    p.get = [getter](const C& object, OpenWBEM::CIMValue& value, OpenWBEM::CIMQualifierArray& qualifiers) {
       std::string text;
       int rc = (object.*getter)(text, qualifiers);
-      if (rc == TAVREL_RC_OK)
-        value = OpenWBEM::CIMValue(OpenWBEM::CIMDateTime(OpenWBEM::String(text)));
+      if (rc == TAVREL_RC_OK) value = OpenWBEM::CIMValue(OpenWBEM::CIMDateTime(OpenWBEM::String(text)));
       return rc;
     };
     return p;
   }
 
   template <class T>
-  static Property writable(const char* name,
-                           int (C::*getter)(T&, OpenWBEM::CIMQualifierArray&) const,
+  static Property writable(const char* name, int (C::*getter)(T&, OpenWBEM::CIMQualifierArray&) const,
                            int (C::*setter)(T), Check check = Check()) {
     Property p = readOnly(name, getter);
     p.set = [setter](C& object, const OpenWBEM::CIMValue& value) {
@@ -116,8 +124,7 @@ class ClassBinding {
     std::string className = m_className;
     std::string name = propertyName;
     return [className, name, limit](const OpenWBEM::CIMValue& value) {
-      if (value.toString().UTF8Length() > limit)
-        TavrelErrors::throwTooLong(className, name, limit);
+      if (value.toString().UTF8Length() > limit) TavrelErrors::throwTooLong(className, name, limit);
     };
   }
 
@@ -165,18 +172,16 @@ class ClassBinding {
   // Key values of a path or instance in key order; a missing or null key is
   // CIM_ERR_NOT_FOUND.
   std::vector<std::string> keysOf(const OpenWBEM::CIMObjectPath& path) const {
-    return collectKeys([&path](const std::string& name) { return path.getKeyValue(name); },
-                       true);
+    return collectKeys([&path](const std::string& name) { return path.getKeyValue(name); }, true);
   }
   std::vector<std::string> keysOf(const OpenWBEM::CIMInstance& instance) const {
-    return collectKeys(
-        [&instance](const std::string& name) { return instance.getPropertyValue(name); }, true);
+    return collectKeys([&instance](const std::string& name) { return instance.getPropertyValue(name); },
+                       true);
   }
   // Key values for a new object: "" for a missing or null key.
   std::vector<std::string> keysForCreate(const OpenWBEM::CIMInstance& instance) const {
-    return collectKeys(
-        [&instance](const std::string& name) { return instance.getPropertyValue(name); },
-        false);
+    return collectKeys([&instance](const std::string& name) { return instance.getPropertyValue(name); },
+                       false);
   }
 
   // The change bracket: startChange, then the setter of every writable

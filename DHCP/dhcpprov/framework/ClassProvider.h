@@ -13,8 +13,7 @@
 #include "openwbem/CppMethodProviderIFC.h"
 
 template <class Derived, class C, class Manager, class ImplManager>
-class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
-                      public virtual OpenWBEM::CppInstanceProviderIFC {
+class ClassProvider : public OpenWBEM::CppMethodProviderIFC, public virtual OpenWBEM::CppInstanceProviderIFC {
  public:
   typedef ProviderOperations<C, Manager> Operations;
   typedef const Operations& (*OperationsOf)();
@@ -22,9 +21,9 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
   explicit ClassProvider(OperationsOf operations) : m_operations(operations) {}
 
   // No methods: CIM_ERR_METHOD_NOT_FOUND without text.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef&,
-                                  const OpenWBEM::String&, const OpenWBEM::CIMObjectPath&,
-                                  const OpenWBEM::String&, const OpenWBEM::CIMParamValueArray&,
+  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+                                  const OpenWBEM::CIMObjectPath&, const OpenWBEM::String&,
+                                  const OpenWBEM::CIMParamValueArray&,
                                   OpenWBEM::CIMParamValueArray&) override {
     throw OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::METHOD_NOT_FOUND);
   }
@@ -35,8 +34,7 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
   }
 
   void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String& ns,
-                         const OpenWBEM::String& className,
-                         OpenWBEM::CIMObjectPathResultHandlerIFC& result,
+                         const OpenWBEM::String& className, OpenWBEM::CIMObjectPathResultHandlerIFC& result,
                          const OpenWBEM::CIMClass&) override {
     m_operations().enumInstanceNames(ns, className, result);
   }
@@ -51,11 +49,12 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC,
     m_operations().enumInstances(result);
   }
 
-  OpenWBEM::CIMInstance getInstance(
-      const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
-      const OpenWBEM::CIMObjectPath& instanceName, OpenWBEM::WBEMFlags::ELocalOnlyFlag,
-      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
-      const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) override {
+  OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+                                    const OpenWBEM::CIMObjectPath& instanceName,
+                                    OpenWBEM::WBEMFlags::ELocalOnlyFlag,
+                                    OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
+                                    OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
+                                    const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) override {
     return m_operations().getInstance(instanceName);
   }
 

@@ -52,8 +52,7 @@ class InstanceRegistry {
         throw CFG_RegistryRefusal(CFG_RegistryRefusal::KeyTooLong, kRegistryKeyMaxLength);
       if (m_objects.count(key) != 0)
         throw CFG_RegistryRefusal(CFG_RegistryRefusal::AlreadyExists, m_capacity);
-      if (m_objects.size() >= m_capacity)
-        throw CFG_RegistryRefusal(CFG_RegistryRefusal::Full, m_capacity);
+      if (m_objects.size() >= m_capacity) throw CFG_RegistryRefusal(CFG_RegistryRefusal::Full, m_capacity);
     }
     m_objects[key] = object;
   }

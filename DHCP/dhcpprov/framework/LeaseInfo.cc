@@ -5,8 +5,12 @@ using OpenWBEM::CIMQualifier;
 
 TavrelLeaseInfo::~TavrelLeaseInfo() = default;
 
-int TavrelLeaseInfo::startChange() { return TAVREL_RC_OK; }
-int TavrelLeaseInfo::endChange() { return TAVREL_RC_OK; }
+int TavrelLeaseInfo::startChange() {
+  return TAVREL_RC_OK;
+}
+int TavrelLeaseInfo::endChange() {
+  return TAVREL_RC_OK;
+}
 
 int TavrelLeaseInfo::getInstanceID(std::string& value, Array<CIMQualifier>&) const {
   value = m_InstanceID;

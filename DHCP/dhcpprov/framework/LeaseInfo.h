@@ -28,20 +28,17 @@ class TAVREL_EXPORT TavrelLeaseInfo {
   virtual ~TavrelLeaseInfo();
   virtual int startChange();
   virtual int endChange();
-  virtual int getInstanceID(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getleaseMACAddr(std::string& value,
-                              OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getIPv4Address(std::string& value,
-                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getInstanceID(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getleaseMACAddr(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getstartLeaseDateTime(std::string& value,
                                     OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getexpirationLeaseDateTime(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getexpirationLeaseDateTime(std::string& value,
+                                         OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getleaseClientName(std::string& value,
                                  OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
-  virtual int getleaseClientDescription(
-      std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  virtual int getleaseClientDescription(std::string& value,
+                                        OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
  protected:
   std::string m_InstanceID;
@@ -101,28 +98,23 @@ class TavrelLeaseInfoImpl : public C {
     m_leaseClientDescription = description;
   }
 
-  int getleaseMACAddr(std::string& value,
-                      OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
+  int getleaseMACAddr(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_leaseMACAddr);
   }
-  int getIPv4Address(std::string& value,
-                     OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
+  int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_IPv4Address);
   }
-  int getstartLeaseDateTime(std::string& value,
-                            OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
+  int getstartLeaseDateTime(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_startLeaseDateTime);
   }
   int getexpirationLeaseDateTime(std::string& value,
                                  OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_expirationLeaseDateTime);
   }
-  int getleaseClientName(std::string& value,
-                         OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
+  int getleaseClientName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_leaseClientName);
   }
-  int getleaseClientDescription(std::string& value,
-                                OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
+  int getleaseClientDescription(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
     return copied(value, m_leaseClientDescription);
   }
 
@@ -179,13 +171,11 @@ ClassBinding<C> TavrelLeaseBinding(const char* className) {
 
 // The provider operations of lease class C over its current instance manager.
 template <class C>
-ProviderOperations<C, typename C::InstanceManager> TavrelLeaseOperations(
-    const ClassBinding<C>& binding) {
+ProviderOperations<C, typename C::InstanceManager> TavrelLeaseOperations(const ClassBinding<C>& binding) {
   typedef typename C::InstanceManager M;
   typedef std::vector<std::string> Keys;
   return ProviderOperations<C, M>(
-      binding, &C::getInstanceManager,
-      [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
+      binding, &C::getInstanceManager, [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
       [](M& manager, const Keys& keys) { return manager.create(keys[0]); },
       [](M& manager, C* object) { manager.destroy(object); });
 }
@@ -193,19 +183,16 @@ ProviderOperations<C, typename C::InstanceManager> TavrelLeaseOperations(
 // The provider of a lease class. Leases come from the DHCP server alone:
 // creation is refused; a modification is accepted and changes nothing.
 template <class Derived, class C, class ImplManager>
-class TavrelLeaseProvider
-    : public ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> {
+class TavrelLeaseProvider : public ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> {
   typedef ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> Base;
 
  public:
   using Base::Base;
   using Base::modifyInstance;
 
-  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&,
-                                         const OpenWBEM::String&,
+  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
                                          const OpenWBEM::CIMInstance&) override {
-    TavrelErrors::throwNotSupported(std::string("Instances of ") +
-                                    this->operations().binding().className() +
+    TavrelErrors::throwNotSupported(std::string("Instances of ") + this->operations().binding().className() +
                                     " are the DHCP server's leases and cannot be created.\n");
   }
 

@@ -42,9 +42,13 @@ std::string propertyKey(const std::string& className, const std::string& propert
   return "MOF_Props_" + className + "_" + propertyName;
 }
 
-std::string agentErrorTag(int rc) { return errorTag("DHC_ERROR_" + std::to_string(rc)); }
+std::string agentErrorTag(int rc) {
+  return errorTag("DHC_ERROR_" + std::to_string(rc));
+}
 
-void throwNotFound() { throw CIMException(__FILE__, __LINE__, CIMException::NOT_FOUND); }
+void throwNotFound() {
+  throw CIMException(__FILE__, __LINE__, CIMException::NOT_FOUND);
+}
 
 void throwCreationFailed(CIMException::ErrNoType status) {
   raise(status, kCreateFailedText + errorTag(kCannotCreate));
@@ -54,13 +58,11 @@ void throwRegistryRefusal(const CFG_RegistryRefusal& refusal, const std::string&
   std::string limit = std::to_string(refusal.limit());
   switch (refusal.reason()) {
     case CFG_RegistryRefusal::AlreadyExists:
-      raise(CIMException::ALREADY_EXISTS, "An instance of " + className +
-                                              " with these keys exists already.\n" +
-                                              errorTag(kCannotCreate));
+      raise(CIMException::ALREADY_EXISTS,
+            "An instance of " + className + " with these keys exists already.\n" + errorTag(kCannotCreate));
     case CFG_RegistryRefusal::KeyTooLong:
-      raise(CIMException::INVALID_PARAMETER,
-            "The keys of " + className + " must be <= " + limit + " characters\n" +
-                errorTag(kTooLong, {className, limit}));
+      raise(CIMException::INVALID_PARAMETER, "The keys of " + className + " must be <= " + limit +
+                                                 " characters\n" + errorTag(kTooLong, {className, limit}));
     case CFG_RegistryRefusal::Full:
       break;
   }
@@ -72,14 +74,17 @@ void throwDeletionFailed() {
   raise(CIMException::FAILED, kDeleteFailedText + errorTag(kCannotDelete));
 }
 
-void throwModifyFailed() { raise(CIMException::FAILED, kModifyFailedText); }
+void throwModifyFailed() {
+  raise(CIMException::FAILED, kModifyFailedText);
+}
 
-void throwNotSupported(const std::string& text) { raise(CIMException::NOT_SUPPORTED, text); }
+void throwNotSupported(const std::string& text) {
+  raise(CIMException::NOT_SUPPORTED, text);
+}
 
 void throwStartChangeFailed(int rc) {
-  raise(CIMException::FAILED, kStartChangeFailedText + (isInvalidValueCode(rc)
-                                                           ? errorTag(kChangeRejected)
-                                                           : agentErrorTag(rc)));
+  raise(CIMException::FAILED,
+        kStartChangeFailedText + (isInvalidValueCode(rc) ? errorTag(kChangeRejected) : agentErrorTag(rc)));
 }
 
 void throwSetterFailed(int rc, const std::string& className, const std::string& propertyName) {
@@ -91,27 +96,22 @@ void throwSetterFailed(int rc, const std::string& className, const std::string& 
 }
 
 void throwEndChangeFailed(int rc, const std::string& className) {
-  if (rc == DHCP_RC_CONFIG_REFUSED || rc == DHCP_RC_SERVER_START_FAILED ||
-      rc == DHCP_RC_CONFIG_WRITE_FAILED)
-    raise(CIMException::FAILED, kCommitFailedText + dhcpCompCommitFailureText() + "\n" +
-                                    agentErrorTag(rc));
+  if (rc == DHCP_RC_CONFIG_REFUSED || rc == DHCP_RC_SERVER_START_FAILED || rc == DHCP_RC_CONFIG_WRITE_FAILED)
+    raise(CIMException::FAILED, kCommitFailedText + dhcpCompCommitFailureText() + "\n" + agentErrorTag(rc));
   if (isInvalidValueCode(rc))
-    raise(CIMException::INVALID_PARAMETER,
-          "One or more of the values specified for the " + className + " was invalid.\n" +
-              errorTag(kChangeRejected));
+    raise(CIMException::INVALID_PARAMETER, "One or more of the values specified for the " + className +
+                                               " was invalid.\n" + errorTag(kChangeRejected));
   raise(CIMException::FAILED, agentErrorTag(rc));
 }
 
-void throwTooLong(const std::string& className, const std::string& propertyName,
-                  unsigned maxLength) {
+void throwTooLong(const std::string& className, const std::string& propertyName, unsigned maxLength) {
   std::string limit = std::to_string(maxLength);
   raise(CIMException::INVALID_PARAMETER,
         "The length of " + propertyName + " must be <= " + limit + "\n" +
             errorTag(kTooLong, {propertyKey(className, propertyName), limit}));
 }
 
-void throwTooLarge(const std::string& className, const std::string& propertyName,
-                   unsigned maxValue) {
+void throwTooLarge(const std::string& className, const std::string& propertyName, unsigned maxValue) {
   std::string limit = std::to_string(maxValue);
   raise(CIMException::INVALID_PARAMETER,
         "The value of " + propertyName + " must be <= " + limit + "\n" +

@@ -24,11 +24,9 @@ enum {
 namespace TavrelErrors {
 
 // "#code,arg1,...#".
-TAVREL_EXPORT std::string errorTag(const std::string& code,
-                                   const std::vector<std::string>& args = {});
+TAVREL_EXPORT std::string errorTag(const std::string& code, const std::vector<std::string>& args = {});
 // "MOF_Props_<className>_<propertyName>", the argument naming a property.
-TAVREL_EXPORT std::string propertyKey(const std::string& className,
-                                      const std::string& propertyName);
+TAVREL_EXPORT std::string propertyKey(const std::string& className, const std::string& propertyName);
 // Tag of an agent error number: "#DHC_ERROR_<rc>#".
 TAVREL_EXPORT std::string agentErrorTag(int rc);
 
@@ -57,12 +55,10 @@ TAVREL_EXPORT std::string agentErrorTag(int rc);
 // An operation the class does not offer, with a text saying why (no tag).
 [[noreturn]] TAVREL_EXPORT void throwNotSupported(const std::string& text);
 // A text longer than maxLength characters ("CFG_000_0004").
-[[noreturn]] TAVREL_EXPORT void throwTooLong(const std::string& className,
-                                             const std::string& propertyName,
+[[noreturn]] TAVREL_EXPORT void throwTooLong(const std::string& className, const std::string& propertyName,
                                              unsigned maxLength);
 // A number above maxValue ("CFG_000_0003").
-[[noreturn]] TAVREL_EXPORT void throwTooLarge(const std::string& className,
-                                              const std::string& propertyName,
+[[noreturn]] TAVREL_EXPORT void throwTooLarge(const std::string& className, const std::string& propertyName,
                                               unsigned maxValue);
 
 }  // namespace TavrelErrors

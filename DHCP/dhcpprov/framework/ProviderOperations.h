@@ -24,8 +24,8 @@ class ProviderOperations {
   typedef std::function<C*(Manager&, const std::vector<std::string>&)> ByKeys;
   typedef std::function<void(Manager&, C*)> Destroy;
 
-  ProviderOperations(const ClassBinding<C>& binding, CurrentManager current, ByKeys get,
-                     ByKeys create, Destroy destroy)
+  ProviderOperations(const ClassBinding<C>& binding, CurrentManager current, ByKeys get, ByKeys create,
+                     Destroy destroy)
       : m_binding(binding),
         m_current(current),
         m_get(std::move(get)),
@@ -133,8 +133,7 @@ class ProviderOperations {
     try {
       m_destroy(manager, object);
     } catch (const CFG_Exception&) {
-    } catch (const OpenWBEM::CIMException&) {
-    }
+    } catch (const OpenWBEM::CIMException&) {}
   }
 
   const ClassBinding<C>& m_binding;

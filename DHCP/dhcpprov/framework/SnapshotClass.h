@@ -51,8 +51,7 @@ class SnapshotInstanceManager {
   virtual void refresh() {}
   void replace(const Record* records, int count) {
     m_objects.clear();
-    for (int i = 0; i < count; ++i)
-      m_objects[records[i].instanceID] = std::make_unique<C>(records[i]);
+    for (int i = 0; i < count; ++i) m_objects[records[i].instanceID] = std::make_unique<C>(records[i]);
     m_cursor = m_objects.end();
   }
 
@@ -64,13 +63,11 @@ class SnapshotInstanceManager {
 
 // Lookup by the single key InstanceID; creation and deletion refused.
 template <class C>
-ProviderOperations<C, typename C::InstanceManager> SnapshotOperations(
-    const ClassBinding<C>& binding) {
+ProviderOperations<C, typename C::InstanceManager> SnapshotOperations(const ClassBinding<C>& binding) {
   typedef typename C::InstanceManager M;
   typedef std::vector<std::string> Keys;
   return ProviderOperations<C, M>(
-      binding, &C::getInstanceManager,
-      [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
+      binding, &C::getInstanceManager, [](M& manager, const Keys& keys) { return manager.get(keys[0]); },
       [](M&, const Keys&) -> C* { throw CFG_InstanceCreationFailed(); },
       [](M&, C*) { throw CFG_InstanceDeletionFailed(); });
 }
@@ -83,15 +80,13 @@ ProviderOperations<C, typename C::InstanceManager> SnapshotOperations(
 
 // Lists and reads; every change is CIM_ERR_NOT_SUPPORTED with a text.
 template <class Derived, class C, class ImplManager>
-class SnapshotProvider
-    : public ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> {
+class SnapshotProvider : public ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> {
   typedef ClassProvider<Derived, C, typename C::InstanceManager, ImplManager> Base;
 
  public:
   using Base::Base;
 
-  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&,
-                                         const OpenWBEM::String&,
+  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
                                          const OpenWBEM::CIMInstance&) override {
     TavrelRefuseChange(this->operations().binding().className());
   }

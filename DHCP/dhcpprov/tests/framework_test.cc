@@ -47,8 +47,7 @@ std::vector<std::string> enumerate(ZPX_DHCPRangeOfIPAddressesInstanceManager* ma
   return ids;
 }
 
-CIMInstance reservationInstance(const char* ip, const char* mac, const char* name,
-                                const char* description) {
+CIMInstance reservationInstance(const char* ip, const char* mac, const char* name, const char* description) {
   CIMInstance instance(ZPX_DHCPReservedAddressName);
   instance.setProperty("IPv4Address", CIMValue(ip));
   instance.setProperty("reservedMACAddr", CIMValue(mac));
@@ -94,8 +93,7 @@ TEST_F(FrameworkTest, DataClassDefaultsAndManagerSwitch) {
   EXPECT_EQ(plain.startChange(), 0);
   EXPECT_EQ(plain.getInstanceID(value, q), 0);
   EXPECT_EQ(value, "7");
-  ZPX_DHCPRangeOfIPAddressesInstanceManager* builtIn =
-      ZPX_DHCPRangeOfIPAddresses::getInstanceManager();
+  ZPX_DHCPRangeOfIPAddressesInstanceManager* builtIn = ZPX_DHCPRangeOfIPAddresses::getInstanceManager();
   EXPECT_EQ(builtIn->get("7"), &plain);
   EXPECT_THROW(builtIn->createZPX_DHCPRangeOfIPAddresses("1"), CFG_InstanceCreationFailed);
   EXPECT_THROW(builtIn->destroyZPX_DHCPRangeOfIPAddresses(&plain), CFG_InstanceDeletionFailed);
@@ -113,12 +111,10 @@ TEST_F(FrameworkTest, RegistryOrderLookupAndIteration) {
   EXPECT_FALSE(rangeManager_.hasNext());
   EXPECT_THROW(rangeManager_.next(), CFG_NoInstance);
 
-  for (int i = 0; i < 12; ++i)
-    ASSERT_NE(rangeManager_.createZPX_DHCPRangeOfIPAddresses("ignored"), nullptr);
+  for (int i = 0; i < 12; ++i) ASSERT_NE(rangeManager_.createZPX_DHCPRangeOfIPAddresses("ignored"), nullptr);
   EXPECT_EQ(g_NumberOfRanges, 12);
   EXPECT_EQ(enumerate(&rangeManager_),
-            (std::vector<std::string>{"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8",
-                                      "9"}));
+            (std::vector<std::string>{"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
   EXPECT_THROW(rangeManager_.get("12"), CFG_NoInstance);
   EXPECT_THROW(rangeManager_.get(""), CFG_NoInstance);
 
@@ -164,8 +160,7 @@ TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
   } cases[] = {
       {cimErrorOf([] { TavrelErrors::throwNotFound(); }), CIMException::NOT_FOUND, ""},
       {cimErrorOf([] { TavrelErrors::throwCreationFailed(CIMException::NOT_SUPPORTED); }),
-       CIMException::NOT_SUPPORTED,
-       "The system cannot create the instance specified.\n#CFG_000_0005#"},
+       CIMException::NOT_SUPPORTED, "The system cannot create the instance specified.\n#CFG_000_0005#"},
       {cimErrorOf([] { TavrelErrors::throwDeletionFailed(); }), CIMException::FAILED,
        "The system cannot delete the instance specified.\n#CFG_000_0006#"},
       {cimErrorOf([] { TavrelErrors::throwModifyFailed(); }), CIMException::FAILED,
@@ -182,8 +177,8 @@ TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
       {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(301, "ZPX_DHCPService"); }),
        CIMException::INVALID_PARAMETER,
        "One or more of the values specified for the ZPX_DHCPService was invalid.\n#CFG_000_0001#"},
-      {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(400, "ZPX_DHCPService"); }),
-       CIMException::FAILED, "#DHC_ERROR_400#"},
+      {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(400, "ZPX_DHCPService"); }), CIMException::FAILED,
+       "#DHC_ERROR_400#"},
       {cimErrorOf([] { TavrelErrors::throwTooLarge("ZPX_DHCPSettingData", "s2OtherPort", 9999); }),
        CIMException::INVALID_PARAMETER,
        "The value of s2OtherPort must be <= 9999\n"
@@ -215,8 +210,7 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
   CIMInstance partial(ZPX_DHCPReservedAddressName);
   partial.setProperty("IPv4Address", CIMValue());
   partial.setProperty("reservedclientname", CIMValue("ignored"));
-  partial.setProperty("reservedClientDescription",
-                      CIMValue("0123456789012345678901234567890123456789"));
+  partial.setProperty("reservedClientDescription", CIMValue("0123456789012345678901234567890123456789"));
   binding.apply(*object, partial);
   shown = CIMInstance(ZPX_DHCPReservedAddressName);
   binding.toCIMInstance(*object, shown);
@@ -229,14 +223,12 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
     CIMException::ErrNoType status;
     std::string message;
   } cases[] = {
-      {reservationInstance("192.168.1.2000000", "0a0b0c0d0e0f", "", ""),
-       CIMException::INVALID_PARAMETER,
+      {reservationInstance("192.168.1.2000000", "0a0b0c0d0e0f", "", ""), CIMException::INVALID_PARAMETER,
        "The length of IPv4Address must be <= 16\n"
        "#CFG_000_0004,MOF_Props_ZPX_DHCPReservedAddress_IPv4Address,16#"},
-      {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "Lab Printer", ""),
-       CIMException::FAILED, "#DHC_ERROR_351#"},
-      {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "lab", "a,b"),
-       CIMException::INVALID_PARAMETER,
+      {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "Lab Printer", ""), CIMException::FAILED,
+       "#DHC_ERROR_351#"},
+      {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "lab", "a,b"), CIMException::INVALID_PARAMETER,
        "The value of reservedClientDescription is invalid.\n"
        "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_reservedClientDescription#"},
       {reservationInstance("192.168.1.21", "0a0b0c0d0e0g", "lab", ""), CIMException::FAILED,
@@ -258,7 +250,6 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
   // Refused changes left the record and committed nothing.
   EXPECT_EQ(g_commitCount, commits + 1);  // the change of the description only
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].ipAddr.ipString, "192.168.1.20");
-
 }
 
 TEST_F(FrameworkTest, RangeChangeBracketAndPaths) {
@@ -296,8 +287,7 @@ TEST_F(FrameworkTest, RangeChangeBracketAndPaths) {
   EXPECT_EQ(rangeManager_.get(binding.keysOf(path)[0]), object);
   CIMObjectPath noKey(ZPX_DHCPRangeOfIPAddressesName, "root/cimv2");
   EXPECT_EQ(cimErrorOf([&] { binding.keysOf(noKey); }).getErrNo(), CIMException::NOT_FOUND);
-  EXPECT_EQ(binding.keysForCreate(CIMInstance(ZPX_DHCPRangeOfIPAddressesName)),
-            std::vector<std::string>{""});
+  EXPECT_EQ(binding.keysForCreate(CIMInstance(ZPX_DHCPRangeOfIPAddressesName)), std::vector<std::string>{""});
 }
 
 class InstanceCollector : public OpenWBEM::CIMInstanceResultHandlerIFC {
@@ -343,9 +333,8 @@ TEST_F(FrameworkTest, ProviderOperationsOverRanges) {
 
   // A refused range is destroyed again, which commits.
   int commits = g_commitCount;
-  CIMException refused = cimErrorOf([&] {
-    ops.createInstance("root/cimv2", rangeInstance("", "192.168.1.150", "192.168.1.160"));
-  });
+  CIMException refused = cimErrorOf(
+      [&] { ops.createInstance("root/cimv2", rangeInstance("", "192.168.1.150", "192.168.1.160")); });
   EXPECT_EQ(refused.getErrNo(), CIMException::FAILED);
   EXPECT_STREQ(refused.getMessage(), "#DHC_ERROR_325#");
   EXPECT_EQ(g_commitCount, commits + 1);
@@ -361,12 +350,10 @@ TEST_F(FrameworkTest, ProviderOperationsOverRanges) {
   CIMObjectPath keyless(ZPX_DHCPRangeOfIPAddressesName, "root/cimv2");
   EXPECT_EQ(cimErrorOf([&] { ops.getInstance(keyless); }).getErrNo(), CIMException::NOT_FOUND);
 
-  while (dhcpCompGetFreeAddressRangeInstanceID() >= 0)
-    rangeManager_.createZPX_DHCPRangeOfIPAddresses("");
+  while (dhcpCompGetFreeAddressRangeInstanceID() >= 0) rangeManager_.createZPX_DHCPRangeOfIPAddresses("");
   CIMException full = cimErrorOf([&] { ops.createInstance("root/cimv2", rangeInstance("", "", "")); });
   EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
-  EXPECT_STREQ(full.getMessage(),
-               "The system cannot create the instance specified.\n#CFG_000_0005#");
+  EXPECT_STREQ(full.getMessage(), "The system cannot create the instance specified.\n#CFG_000_0005#");
 
   // An object whose getters fail shows none of its neighbour's values.
   {
@@ -385,8 +372,7 @@ TEST_F(FrameworkTest, ProviderOperationsOverRanges) {
   plainPath.setKeyValue("InstanceID", CIMValue("x"));
   CIMException undeletable = cimErrorOf([&] { ops.deleteInstance(plainPath); });
   EXPECT_EQ(undeletable.getErrNo(), CIMException::FAILED);
-  EXPECT_STREQ(undeletable.getMessage(),
-               "The system cannot delete the instance specified.\n#CFG_000_0006#");
+  EXPECT_STREQ(undeletable.getMessage(), "The system cannot delete the instance specified.\n#CFG_000_0006#");
 }
 
 }  // namespace

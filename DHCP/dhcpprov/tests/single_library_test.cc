@@ -39,9 +39,7 @@ TEST(SingleLibraryCopy, LinkedAndLoadedBindingsShareTheRegistries) {
   struct link_map* loaded = nullptr;
   ASSERT_EQ(dlinfo(handle, RTLD_DI_LINKMAP, &loaded), 0);
   Dl_info linked;
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(&ZPX_DHCPRangeOfIPAddresses::getInstanceManager),
-                   &linked),
-            0);
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&ZPX_DHCPRangeOfIPAddresses::getInstanceManager), &linked), 0);
   EXPECT_EQ(reinterpret_cast<ElfW(Addr)>(linked.dli_fbase), loaded->l_addr);
 
   // The provider side installs its managers through the loaded copy ...

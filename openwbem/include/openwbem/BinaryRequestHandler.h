@@ -7,17 +7,16 @@
 
 namespace OpenWBEM {
 
-class BinaryRequestHandler : public RequestHandlerIFC
-{
-public:
-	~BinaryRequestHandler() override;
-	// "application/x-owbinary".
-	StringArray getSupportedContentTypes() const override;
-	// Answers HTTP 501 with a text body saying that the binary protocol is
-	// not supported and CIM-XML is.
-	void process(const HTTPRequestData& request, CIMOMHandleIFC& cimom, HTTPResponseData& response) override;
+class BinaryRequestHandler : public RequestHandlerIFC {
+ public:
+  ~BinaryRequestHandler() override;
+  // "application/x-owbinary".
+  StringArray getSupportedContentTypes() const override;
+  // Answers HTTP 501 with a text body saying that the binary protocol is
+  // not supported and CIM-XML is.
+  void process(const HTTPRequestData& request, CIMOMHandleIFC& cimom, HTTPResponseData& response) override;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

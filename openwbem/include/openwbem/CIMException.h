@@ -7,58 +7,54 @@
 
 namespace OpenWBEM {
 
-class CIMException : public Exception
-{
-public:
-	// DMTF DSP0200 status codes.
-	enum ErrNoType
-	{
-		SUCCESS = 0,
-		FAILED = 1,
-		ACCESS_DENIED = 2,
-		INVALID_NAMESPACE = 3,
-		INVALID_PARAMETER = 4,
-		INVALID_CLASS = 5,
-		NOT_FOUND = 6,
-		NOT_SUPPORTED = 7,
-		CLASS_HAS_CHILDREN = 8,
-		CLASS_HAS_INSTANCES = 9,
-		INVALID_SUPERCLASS = 10,
-		ALREADY_EXISTS = 11,
-		NO_SUCH_PROPERTY = 12,
-		TYPE_MISMATCH = 13,
-		QUERY_LANGUAGE_NOT_SUPPORTED = 14,
-		INVALID_QUERY = 15,
-		METHOD_NOT_AVAILABLE = 16,
-		METHOD_NOT_FOUND = 17
-	};
+class CIMException : public Exception {
+ public:
+  // DMTF DSP0200 status codes.
+  enum ErrNoType {
+    SUCCESS = 0,
+    FAILED = 1,
+    ACCESS_DENIED = 2,
+    INVALID_NAMESPACE = 3,
+    INVALID_PARAMETER = 4,
+    INVALID_CLASS = 5,
+    NOT_FOUND = 6,
+    NOT_SUPPORTED = 7,
+    CLASS_HAS_CHILDREN = 8,
+    CLASS_HAS_INSTANCES = 9,
+    INVALID_SUPERCLASS = 10,
+    ALREADY_EXISTS = 11,
+    NO_SUCH_PROPERTY = 12,
+    TYPE_MISMATCH = 13,
+    QUERY_LANGUAGE_NOT_SUPPORTED = 14,
+    INVALID_QUERY = 15,
+    METHOD_NOT_AVAILABLE = 16,
+    METHOD_NOT_FOUND = 17
+  };
 
-	// msg may be 0 (no message); getMessage() then returns "".
-	CIMException(const char* file, int line, ErrNoType errval, const char* msg = 0);
+  // msg may be 0 (no message); getMessage() then returns "".
+  CIMException(const char* file, int line, ErrNoType errval, const char* msg = 0);
 
-	ErrNoType getErrNo() const { return m_errno; }
-	void setErrNo(ErrNoType e) { m_errno = e; }
-	const char* type() const override;
-	// The message, or the status code's symbolic name when there is none.
-	const char* what() const noexcept override;
+  ErrNoType getErrNo() const { return m_errno; }
+  void setErrNo(ErrNoType e) { m_errno = e; }
+  const char* type() const override;
+  // The message, or the status code's symbolic name when there is none.
+  const char* what() const noexcept override;
 
-	// Symbolic name of a status code ("CIM_ERR_NOT_FOUND"); "CIM_ERR_UNKNOWN"
-	// for a number outside the table.
-	static const char* getCodeName(ErrNoType errval);
-	// Short English description of a status code ("The requested object
-	// could not be found").
-	static const char* getCodeDescription(ErrNoType errval);
+  // Symbolic name of a status code ("CIM_ERR_NOT_FOUND"); "CIM_ERR_UNKNOWN"
+  // for a number outside the table.
+  static const char* getCodeName(ErrNoType errval);
+  // Short English description of a status code ("The requested object
+  // could not be found").
+  static const char* getCodeDescription(ErrNoType errval);
 
-private:
-	ErrNoType m_errno;
+ private:
+  ErrNoType m_errno;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 // throw CIMException with the current source location.
-#define OW_THROWCIM(errval) \
-	throw ::OpenWBEM::CIMException(__FILE__, __LINE__, (errval))
-#define OW_THROWCIMMSG(errval, msg) \
-	throw ::OpenWBEM::CIMException(__FILE__, __LINE__, (errval), (msg))
+#define OW_THROWCIM(errval) throw ::OpenWBEM::CIMException(__FILE__, __LINE__, (errval))
+#define OW_THROWCIMMSG(errval, msg) throw ::OpenWBEM::CIMException(__FILE__, __LINE__, (errval), (msg))
 
 #endif

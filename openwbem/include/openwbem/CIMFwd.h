@@ -29,6 +29,6 @@ typedef Array<CIMMethod> CIMMethodArray;
 typedef Array<CIMClass> CIMClassArray;
 typedef Array<CIMParamValue> CIMParamValueArray;
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

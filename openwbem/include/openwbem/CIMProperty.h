@@ -11,49 +11,59 @@
 
 namespace OpenWBEM {
 
-class CIMProperty
-{
-public:
-	CIMProperty() = default;
-	explicit CIMProperty(const String& name) : m_name(name) {}
-	explicit CIMProperty(const char* name) : m_name(name) {}
-	// The property takes the value's type.
-	CIMProperty(const String& name, const CIMValue& value)
-		: m_name(name), m_type(value.getCIMDataType()), m_value(value) {}
-	// A property of the given type with a null value (class definitions).
-	CIMProperty(const String& name, const CIMDataType& type) : m_name(name), m_type(type) {}
+class CIMProperty {
+ public:
+  CIMProperty() = default;
+  explicit CIMProperty(const String& name) : m_name(name) {}
+  explicit CIMProperty(const char* name) : m_name(name) {}
+  // The property takes the value's type.
+  CIMProperty(const String& name, const CIMValue& value)
+      : m_name(name), m_type(value.getCIMDataType()), m_value(value) {}
+  // A property of the given type with a null value (class definitions).
+  CIMProperty(const String& name, const CIMDataType& type) : m_name(name), m_type(type) {}
 
-	const String& getName() const { return m_name; }
-	CIMProperty& setName(const String& name) { m_name = name; return *this; }
-	const CIMValue& getValue() const { return m_value; }
-	// Sets the value; a non-null value also sets the property's type.
-	CIMProperty& setValue(const CIMValue& value);
-	const CIMDataType& getDataType() const { return m_type; }
-	CIMProperty& setDataType(const CIMDataType& type) { m_type = type; return *this; }
-	bool isReference() const { return m_type.isReferenceType(); }
+  const String& getName() const { return m_name; }
+  CIMProperty& setName(const String& name) {
+    m_name = name;
+    return *this;
+  }
+  const CIMValue& getValue() const { return m_value; }
+  // Sets the value; a non-null value also sets the property's type.
+  CIMProperty& setValue(const CIMValue& value);
+  const CIMDataType& getDataType() const { return m_type; }
+  CIMProperty& setDataType(const CIMDataType& type) {
+    m_type = type;
+    return *this;
+  }
+  bool isReference() const { return m_type.isReferenceType(); }
 
-	const CIMQualifierArray& getQualifiers() const { return m_qualifiers; }
-	CIMProperty& setQualifiers(const CIMQualifierArray& quals) { m_qualifiers = quals; return *this; }
-	// Replaces a qualifier of the same name or appends q.
-	CIMProperty& setQualifier(const CIMQualifier& q);
-	CIMProperty& addQualifier(const CIMQualifier& q) { return setQualifier(q); }
-	// The qualifier of that name (case-insensitive), null when absent.
-	CIMQualifier getQualifier(const String& name) const;
-	bool hasTrueQualifier(const String& name) const { return CIMQualifierIsTrue(m_qualifiers, name); }
-	bool isKey() const { return hasTrueQualifier("Key"); }
+  const CIMQualifierArray& getQualifiers() const { return m_qualifiers; }
+  CIMProperty& setQualifiers(const CIMQualifierArray& quals) {
+    m_qualifiers = quals;
+    return *this;
+  }
+  // Replaces a qualifier of the same name or appends q.
+  CIMProperty& setQualifier(const CIMQualifier& q);
+  CIMProperty& addQualifier(const CIMQualifier& q) { return setQualifier(q); }
+  // The qualifier of that name (case-insensitive), null when absent.
+  CIMQualifier getQualifier(const String& name) const;
+  bool hasTrueQualifier(const String& name) const { return CIMQualifierIsTrue(m_qualifiers, name); }
+  bool isKey() const { return hasTrueQualifier("Key"); }
 
-	bool isNull() const { return m_name.empty(); }
-	explicit operator bool() const { return !isNull(); }
-	bool operator!() const { return isNull(); }
-	// Same name (case-insensitive) and equal value; qualifiers not compared.
-	bool operator==(const CIMProperty& o) const { return m_name.equalsIgnoreCase(o.m_name) && m_value == o.m_value; }
-	bool operator!=(const CIMProperty& o) const { return !(*this == o); }
+  bool isNull() const { return m_name.empty(); }
+  explicit operator bool() const { return !isNull(); }
+  bool operator!() const { return isNull(); }
+  // Same name (case-insensitive) and equal value; qualifiers not compared.
+  bool operator==(const CIMProperty& o) const {
+    return m_name.equalsIgnoreCase(o.m_name) && m_value == o.m_value;
+  }
+  bool operator!=(const CIMProperty& o) const { return !(*this == o); }
 
-private:
-	String m_name;
-	CIMDataType m_type;
-	CIMValue m_value;
-	CIMQualifierArray m_qualifiers;
+ private:
+  String m_name;
+  CIMDataType m_type;
+  CIMValue m_value;
+  CIMQualifierArray m_qualifiers;
 };
 
 // Index of the property named name (case-insensitive) in props, or -1.
@@ -68,6 +78,6 @@ void CIMPropertySet(CIMPropertyArray& props, const CIMProperty& prop);
 // qualifiers, or appends a new property.
 void CIMPropertySetValue(CIMPropertyArray& props, const String& name, const CIMValue& value);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -8,31 +8,38 @@
 
 namespace OpenWBEM {
 
-class CIMQualifier
-{
-public:
-	CIMQualifier() = default;
-	explicit CIMQualifier(const String& name) : m_name(name) {}
-	explicit CIMQualifier(const char* name) : m_name(name) {}
-	CIMQualifier(const String& name, const CIMValue& value) : m_name(name), m_value(value) {}
+class CIMQualifier {
+ public:
+  CIMQualifier() = default;
+  explicit CIMQualifier(const String& name) : m_name(name) {}
+  explicit CIMQualifier(const char* name) : m_name(name) {}
+  CIMQualifier(const String& name, const CIMValue& value) : m_name(name), m_value(value) {}
 
-	// The boolean qualifier Key = true.
-	static CIMQualifier createKey() { return CIMQualifier("Key", CIMValue(true)); }
+  // The boolean qualifier Key = true.
+  static CIMQualifier createKey() { return CIMQualifier("Key", CIMValue(true)); }
 
-	const String& getName() const { return m_name; }
-	CIMQualifier& setName(const String& name) { m_name = name; return *this; }
-	const CIMValue& getValue() const { return m_value; }
-	CIMQualifier& setValue(const CIMValue& value) { m_value = value; return *this; }
+  const String& getName() const { return m_name; }
+  CIMQualifier& setName(const String& name) {
+    m_name = name;
+    return *this;
+  }
+  const CIMValue& getValue() const { return m_value; }
+  CIMQualifier& setValue(const CIMValue& value) {
+    m_value = value;
+    return *this;
+  }
 
-	bool isNull() const { return m_name.empty(); }
-	explicit operator bool() const { return !isNull(); }
-	bool operator!() const { return isNull(); }
-	bool operator==(const CIMQualifier& o) const { return m_name.equalsIgnoreCase(o.m_name) && m_value == o.m_value; }
-	bool operator!=(const CIMQualifier& o) const { return !(*this == o); }
+  bool isNull() const { return m_name.empty(); }
+  explicit operator bool() const { return !isNull(); }
+  bool operator!() const { return isNull(); }
+  bool operator==(const CIMQualifier& o) const {
+    return m_name.equalsIgnoreCase(o.m_name) && m_value == o.m_value;
+  }
+  bool operator!=(const CIMQualifier& o) const { return !(*this == o); }
 
-private:
-	String m_name;
-	CIMValue m_value;
+ private:
+  String m_name;
+  CIMValue m_value;
 };
 
 // Index of the qualifier named name (case-insensitive) in quals, or -1.
@@ -44,6 +51,6 @@ void CIMQualifierSet(CIMQualifierArray& quals, const CIMQualifier& q);
 // True when quals holds a boolean qualifier of that name whose value is true.
 bool CIMQualifierIsTrue(const CIMQualifierArray& quals, const String& name);
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -27,7 +27,7 @@ void loadConfigFile(const String& filename, ConfigMap& map);
 // The value of itemName, or defRetVal when map has no such item.
 String getConfigItem(const ConfigMap& map, const String& itemName, const String& defRetVal = "");
 
-} // namespace ConfigFile
-} // namespace OpenWBEM
+}  // namespace ConfigFile
+}  // namespace OpenWBEM
 
 #endif

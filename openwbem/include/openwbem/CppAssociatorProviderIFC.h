@@ -7,33 +7,34 @@
 
 namespace OpenWBEM {
 
-class CppAssociatorProviderIFC : public virtual CppInstanceProviderIFC
-{
-public:
-	~CppAssociatorProviderIFC() override;
+class CppAssociatorProviderIFC : public virtual CppInstanceProviderIFC {
+ public:
+  ~CppAssociatorProviderIFC() override;
 
-	virtual void associators(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
-		const String& ns, const CIMObjectPath& objectName, const String& assocClass,
-		const String& resultClass, const String& role, const String& resultRole,
-		WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList) = 0;
+  virtual void associators(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
+                           const String& ns, const CIMObjectPath& objectName, const String& assocClass,
+                           const String& resultClass, const String& role, const String& resultRole,
+                           WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                           WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                           const StringArray* propertyList) = 0;
 
-	virtual void associatorNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
-		const String& ns, const CIMObjectPath& objectName, const String& assocClass,
-		const String& resultClass, const String& role, const String& resultRole) = 0;
+  virtual void associatorNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
+                               const String& ns, const CIMObjectPath& objectName, const String& assocClass,
+                               const String& resultClass, const String& role, const String& resultRole) = 0;
 
-	virtual void references(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
-		const String& ns, const CIMObjectPath& objectName, const String& resultClass,
-		const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-		WBEMFlags::EIncludeClassOriginFlag includeClassOrigin, const StringArray* propertyList) = 0;
+  virtual void references(const ProviderEnvironmentIFCRef& env, CIMInstanceResultHandlerIFC& result,
+                          const String& ns, const CIMObjectPath& objectName, const String& resultClass,
+                          const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
+                          WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                          const StringArray* propertyList) = 0;
 
-	virtual void referenceNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
-		const String& ns, const CIMObjectPath& objectName, const String& resultClass,
-		const String& role) = 0;
+  virtual void referenceNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathResultHandlerIFC& result,
+                              const String& ns, const CIMObjectPath& objectName, const String& resultClass,
+                              const String& role) = 0;
 
-	CppAssociatorProviderIFC* getAssociatorProvider() override { return this; }
+  CppAssociatorProviderIFC* getAssociatorProvider() override { return this; }
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

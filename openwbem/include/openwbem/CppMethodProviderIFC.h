@@ -9,21 +9,20 @@
 
 namespace OpenWBEM {
 
-class CppMethodProviderIFC : public virtual CppProviderBaseIFC
-{
-public:
-	~CppMethodProviderIFC() override;
+class CppMethodProviderIFC : public virtual CppProviderBaseIFC {
+ public:
+  ~CppMethodProviderIFC() override;
 
-	// Runs methodName on path (an instance or class path) with the in
-	// parameters; appends out parameters to out and returns the method's
-	// return value.
-	virtual CIMValue invokeMethod(const ProviderEnvironmentIFCRef& env, const String& ns,
-		const CIMObjectPath& path, const String& methodName,
-		const CIMParamValueArray& in, CIMParamValueArray& out) = 0;
+  // Runs methodName on path (an instance or class path) with the in
+  // parameters; appends out parameters to out and returns the method's
+  // return value.
+  virtual CIMValue invokeMethod(const ProviderEnvironmentIFCRef& env, const String& ns,
+                                const CIMObjectPath& path, const String& methodName,
+                                const CIMParamValueArray& in, CIMParamValueArray& out) = 0;
 
-	CppMethodProviderIFC* getMethodProvider() override { return this; }
+  CppMethodProviderIFC* getMethodProvider() override { return this; }
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

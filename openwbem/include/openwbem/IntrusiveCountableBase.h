@@ -11,39 +11,35 @@ class IntrusiveCountableBase;
 void IntrusiveReferenceAddRef(IntrusiveCountableBase* p);
 void IntrusiveReferenceRelease(IntrusiveCountableBase* p);
 
-class IntrusiveCountableBase
-{
-public:
-	// A copy is a new object: it starts with no references.
-	IntrusiveCountableBase(const IntrusiveCountableBase&) : m_count(0) {}
-	IntrusiveCountableBase& operator=(const IntrusiveCountableBase&) { return *this; }
+class IntrusiveCountableBase {
+ public:
+  // A copy is a new object: it starts with no references.
+  IntrusiveCountableBase(const IntrusiveCountableBase&) : m_count(0) {}
+  IntrusiveCountableBase& operator=(const IntrusiveCountableBase&) { return *this; }
 
-	// Number of IntrusiveReferences currently holding the object.
-	int getRefCount() const { return m_count.load(std::memory_order_acquire); }
+  // Number of IntrusiveReferences currently holding the object.
+  int getRefCount() const { return m_count.load(std::memory_order_acquire); }
 
-protected:
-	IntrusiveCountableBase() : m_count(0) {}
-	virtual ~IntrusiveCountableBase();
+ protected:
+  IntrusiveCountableBase() : m_count(0) {}
+  virtual ~IntrusiveCountableBase();
 
-private:
-	std::atomic<int> m_count;
+ private:
+  std::atomic<int> m_count;
 
-	friend void IntrusiveReferenceAddRef(IntrusiveCountableBase* p);
-	friend void IntrusiveReferenceRelease(IntrusiveCountableBase* p);
+  friend void IntrusiveReferenceAddRef(IntrusiveCountableBase* p);
+  friend void IntrusiveReferenceRelease(IntrusiveCountableBase* p);
 };
 
-inline void IntrusiveReferenceAddRef(IntrusiveCountableBase* p)
-{
-	p->m_count.fetch_add(1, std::memory_order_relaxed);
+inline void IntrusiveReferenceAddRef(IntrusiveCountableBase* p) {
+  p->m_count.fetch_add(1, std::memory_order_relaxed);
 }
 
 // Deletes the object when the last reference goes.
-inline void IntrusiveReferenceRelease(IntrusiveCountableBase* p)
-{
-	if (p->m_count.fetch_sub(1, std::memory_order_acq_rel) == 1)
-		delete p;
+inline void IntrusiveReferenceRelease(IntrusiveCountableBase* p) {
+  if (p->m_count.fetch_sub(1, std::memory_order_acq_rel) == 1) delete p;
 }
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -29,7 +29,7 @@ CIMClassArray parse(const String& text, const String& sourceName = "MOF");
 // MOFReaderException naming it.
 CIMClassArray readFile(const String& path);
 
-} // namespace MOFReader
-} // namespace OpenWBEM
+}  // namespace MOFReader
+}  // namespace OpenWBEM
 
 #endif

@@ -6,14 +6,13 @@
 
 namespace OpenWBEM {
 
-class NonAuthenticatingAuthenticator : public AuthenticatorIFC
-{
-public:
-	~NonAuthenticatingAuthenticator() override;
-	// Always true, with an empty userName.
-	bool authenticate(const String& authorization, String& userName, String& challenge) override;
+class NonAuthenticatingAuthenticator : public AuthenticatorIFC {
+ public:
+  ~NonAuthenticatingAuthenticator() override;
+  // Always true, with an empty userName.
+  bool authenticate(const String& authorization, String& userName, String& challenge) override;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -54,56 +54,56 @@ namespace OpenWBEM {
 // failed. The message says which.
 OW_DECLARE_EXCEPTION(ProviderAgent);
 
-class ProviderAgent
-{
-public:
-	static const char* const HTTP_SERVER_UDS_FILENAME_opt;
-	static const char* const HTTP_SERVER_HTTP_PORT_opt;
-	static const char* const HTTP_SERVER_LISTEN_ADDRESSES_opt;
-	static const char* const HTTP_SERVER_MAX_CONNECTIONS_opt;
-	static const char* const HTTP_SERVER_HTTPS_PORT_opt;
-	static const char* const HTTP_SERVER_SSL_CERT_opt;
-	static const char* const HTTP_SERVER_SSL_KEY_opt;
-	static const char* const HTTP_SERVER_BASIC_PASSWORD_FILE_opt;
-	static const char* const HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt;
-	static const char* const HTTP_SERVER_MAX_UDS_CONNECTIONS_opt;
-	static const char* const HTTP_SERVER_TIMEOUT_opt;
-	static const char* const PROVIDER_AGENT_MOF_FILE_opt;
+class ProviderAgent {
+ public:
+  static const char* const HTTP_SERVER_UDS_FILENAME_opt;
+  static const char* const HTTP_SERVER_HTTP_PORT_opt;
+  static const char* const HTTP_SERVER_LISTEN_ADDRESSES_opt;
+  static const char* const HTTP_SERVER_MAX_CONNECTIONS_opt;
+  static const char* const HTTP_SERVER_HTTPS_PORT_opt;
+  static const char* const HTTP_SERVER_SSL_CERT_opt;
+  static const char* const HTTP_SERVER_SSL_KEY_opt;
+  static const char* const HTTP_SERVER_BASIC_PASSWORD_FILE_opt;
+  static const char* const HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt;
+  static const char* const HTTP_SERVER_MAX_UDS_CONNECTIONS_opt;
+  static const char* const HTTP_SERVER_TIMEOUT_opt;
+  static const char* const PROVIDER_AGENT_MOF_FILE_opt;
 
-	// Calls initialize() of each provider (null references are skipped and
-	// logged), then listens and serves until destroyed. Requests on the
-	// Unix-domain socket pass authenticator; requests over TCP and HTTPS
-	// need HTTP Basic credentials of the credentials file. Every change a
-	// request makes, and every refusal of one, is logged to syslog with the
-	// caller. classes are served
-	// in addition to those of the MOF file. Requests reach the providers one
-	// at a time: between locker's lock() and unlock(), or under an internal
-	// mutex when locker is null. With one provider every class goes to it;
-	// with several, a class goes to the provider named by its "Provider"
-	// qualifier ("c++::<id>" or "<id>", id as given by the library name).
-	// Throws ProviderAgentException when it cannot start.
-	ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array<CppProviderBaseIFCRef>& providers,
-		const Array<CIMClass>& classes, const Array<RequestHandlerIFCRef>& requestHandlers,
-		const AuthenticatorIFCRef& authenticator, const LoggerRef& logger = LoggerRef(),
-		const String& callbackURL = String(), const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef());
-	// Stops listening, closes the connections and joins the threads; a
-	// request in progress completes first, so the host must not hold the
-	// locker while destroying the agent.
-	~ProviderAgent();
+  // Calls initialize() of each provider (null references are skipped and
+  // logged), then listens and serves until destroyed. Requests on the
+  // Unix-domain socket pass authenticator; requests over TCP and HTTPS
+  // need HTTP Basic credentials of the credentials file. Every change a
+  // request makes, and every refusal of one, is logged to syslog with the
+  // caller. classes are served
+  // in addition to those of the MOF file. Requests reach the providers one
+  // at a time: between locker's lock() and unlock(), or under an internal
+  // mutex when locker is null. With one provider every class goes to it;
+  // with several, a class goes to the provider named by its "Provider"
+  // qualifier ("c++::<id>" or "<id>", id as given by the library name).
+  // Throws ProviderAgentException when it cannot start.
+  ProviderAgent(const ConfigFile::ConfigMap& configMap, const Array<CppProviderBaseIFCRef>& providers,
+                const Array<CIMClass>& classes, const Array<RequestHandlerIFCRef>& requestHandlers,
+                const AuthenticatorIFCRef& authenticator, const LoggerRef& logger = LoggerRef(),
+                const String& callbackURL = String(),
+                const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef());
+  // Stops listening, closes the connections and joins the threads; a
+  // request in progress completes first, so the host must not hold the
+  // locker while destroying the agent.
+  ~ProviderAgent();
 
-	ProviderAgent(const ProviderAgent&) = delete;
-	ProviderAgent& operator=(const ProviderAgent&) = delete;
+  ProviderAgent(const ProviderAgent&) = delete;
+  ProviderAgent& operator=(const ProviderAgent&) = delete;
 
-	// TCP ports listened on, one per listen address (useful with port 0).
-	Array<UInt16> getTCPPorts() const;
-	Array<UInt16> getHTTPSPorts() const;
+  // TCP ports listened on, one per listen address (useful with port 0).
+  Array<UInt16> getTCPPorts() const;
+  Array<UInt16> getHTTPSPorts() const;
 
-	struct Impl;
+  struct Impl;
 
-private:
-	std::unique_ptr<Impl> m_impl;
+ private:
+  std::unique_ptr<Impl> m_impl;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

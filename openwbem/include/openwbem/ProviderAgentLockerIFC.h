@@ -10,31 +10,29 @@
 
 namespace OpenWBEM {
 
-class ProviderAgentLockerIFC : public virtual IntrusiveCountableBase
-{
-public:
-	~ProviderAgentLockerIFC() override;
-	void lock() { doLock(); }
-	void unlock() { doUnlock(); }
+class ProviderAgentLockerIFC : public virtual IntrusiveCountableBase {
+ public:
+  ~ProviderAgentLockerIFC() override;
+  void lock() { doLock(); }
+  void unlock() { doUnlock(); }
 
-protected:
-	virtual void doLock() = 0;
-	virtual void doUnlock() = 0;
+ protected:
+  virtual void doLock() = 0;
+  virtual void doUnlock() = 0;
 };
 
 typedef IntrusiveReference<ProviderAgentLockerIFC> ProviderAgentLockerIFCRef;
 
 // A locker over one process-local mutex (not recursive).
-class ProviderAgentMutexLocker : public ProviderAgentLockerIFC
-{
-protected:
-	void doLock() override { m_mutex.lock(); }
-	void doUnlock() override { m_mutex.unlock(); }
+class ProviderAgentMutexLocker : public ProviderAgentLockerIFC {
+ protected:
+  void doLock() override { m_mutex.lock(); }
+  void doUnlock() override { m_mutex.unlock(); }
 
-private:
-	std::mutex m_mutex;
+ private:
+  std::mutex m_mutex;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -7,14 +7,13 @@
 namespace OpenWBEM {
 
 template <class T>
-class ResultHandlerIFC
-{
-public:
-	virtual ~ResultHandlerIFC() {}
-	void handle(const T& x) { doHandle(x); }
+class ResultHandlerIFC {
+ public:
+  virtual ~ResultHandlerIFC() {}
+  void handle(const T& x) { doHandle(x); }
 
-protected:
-	virtual void doHandle(const T& x) = 0;
+ protected:
+  virtual void doHandle(const T& x) = 0;
 };
 
 typedef ResultHandlerIFC<CIMInstance> CIMInstanceResultHandlerIFC;
@@ -22,6 +21,6 @@ typedef ResultHandlerIFC<CIMObjectPath> CIMObjectPathResultHandlerIFC;
 typedef ResultHandlerIFC<CIMClass> CIMClassResultHandlerIFC;
 typedef ResultHandlerIFC<String> StringResultHandlerIFC;
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

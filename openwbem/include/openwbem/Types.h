@@ -17,6 +17,6 @@ typedef std::int64_t Int64;
 typedef float Real32;
 typedef double Real64;
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -10,7 +10,7 @@ enum ELocalOnlyFlag { E_NOT_LOCAL_ONLY, E_LOCAL_ONLY };
 enum EIncludeQualifiersFlag { E_EXCLUDE_QUALIFIERS, E_INCLUDE_QUALIFIERS };
 enum EIncludeClassOriginFlag { E_EXCLUDE_CLASS_ORIGIN, E_INCLUDE_CLASS_ORIGIN };
 
-} // namespace WBEMFlags
-} // namespace OpenWBEM
+}  // namespace WBEMFlags
+}  // namespace OpenWBEM
 
 #endif

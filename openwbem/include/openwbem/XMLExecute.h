@@ -8,18 +8,17 @@
 
 namespace OpenWBEM {
 
-class XMLExecute : public RequestHandlerIFC
-{
-public:
-	~XMLExecute() override;
-	// "application/xml" and "text/xml".
-	StringArray getSupportedContentTypes() const override;
-	// Answers HTTP 200 with a CIM-XML response (CIM errors as ERROR
-	// elements), or HTTP 400/501 with a CIMError header when the request is
-	// not well-formed, not valid CIM-XML or of an unsupported version.
-	void process(const HTTPRequestData& request, CIMOMHandleIFC& cimom, HTTPResponseData& response) override;
+class XMLExecute : public RequestHandlerIFC {
+ public:
+  ~XMLExecute() override;
+  // "application/xml" and "text/xml".
+  StringArray getSupportedContentTypes() const override;
+  // Answers HTTP 200 with a CIM-XML response (CIM errors as ERROR
+  // elements), or HTTP 400/501 with a CIMError header when the request is
+  // not well-formed, not valid CIM-XML or of an unsupported version.
+  void process(const HTTPRequestData& request, CIMOMHandleIFC& cimom, HTTPResponseData& response) override;
 };
 
-} // namespace OpenWBEM
+}  // namespace OpenWBEM
 
 #endif

@@ -16,84 +16,87 @@ namespace {
 
 void (*s_destroyHook)() = 0;
 
-class TestProvider : public CppInstanceProviderIFC, public CppMethodProviderIFC
-{
-public:
-	~TestProvider() override
-	{
-		if (s_destroyHook)
-			s_destroyHook();
-	}
+class TestProvider : public CppInstanceProviderIFC, public CppMethodProviderIFC {
+ public:
+  ~TestProvider() override {
+    if (s_destroyHook) s_destroyHook();
+  }
 
-	void initialize(const ProviderEnvironmentIFCRef& env) override
-	{
-		m_greeting = env->getConfigItem("test.greeting", "none");
-	}
+  void initialize(const ProviderEnvironmentIFCRef& env) override {
+    m_greeting = env->getConfigItem("test.greeting", "none");
+  }
 
-	void enumInstanceNames(const ProviderEnvironmentIFCRef&, const String& ns, const String& className,
-		CIMObjectPathResultHandlerIFC& result, const CIMClass&) override
-	{
-		for (int i = 1; i <= 2; ++i)
-		{
-			CIMObjectPath p(className, ns);
-			p.setKeyValue("InstanceID", CIMValue(String(static_cast<Int32>(i))));
-			result.handle(p);
-		}
-	}
+  void enumInstanceNames(const ProviderEnvironmentIFCRef&, const String& ns, const String& className,
+                         CIMObjectPathResultHandlerIFC& result, const CIMClass&) override {
+    for (int i = 1; i <= 2; ++i) {
+      CIMObjectPath p(className, ns);
+      p.setKeyValue("InstanceID", CIMValue(String(static_cast<Int32>(i))));
+      result.handle(p);
+    }
+  }
 
-	void enumInstances(const ProviderEnvironmentIFCRef&, const String&, const String&,
-		CIMInstanceResultHandlerIFC&, WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag,
-		WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag, const StringArray*,
-		const CIMClass&, const CIMClass&) override
-	{
-	}
+  void enumInstances(const ProviderEnvironmentIFCRef&, const String&, const String&,
+                     CIMInstanceResultHandlerIFC&, WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag,
+                     WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag,
+                     const StringArray*, const CIMClass&, const CIMClass&) override {}
 
-	CIMInstance getInstance(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath& path,
-		WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag,
-		const StringArray*, const CIMClass&) override
-	{
-		CIMInstance inst(path.getClassName());
-		inst.setProperty("Greeting", CIMValue(m_greeting));
-		return inst;
-	}
+  CIMInstance getInstance(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath& path,
+                          WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag,
+                          WBEMFlags::EIncludeClassOriginFlag, const StringArray*, const CIMClass&) override {
+    CIMInstance inst(path.getClassName());
+    inst.setProperty("Greeting", CIMValue(m_greeting));
+    return inst;
+  }
 
-	CIMValue invokeMethod(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath&,
-		const String& methodName, const CIMParamValueArray&, CIMParamValueArray&) override
-	{
-		if (!methodName.equals("renewDynamicIPAddress"))
-			OW_THROWCIM(CIMException::METHOD_NOT_FOUND);
-		return CIMValue(UInt16(0));
-	}
+  CIMValue invokeMethod(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath&,
+                        const String& methodName, const CIMParamValueArray&, CIMParamValueArray&) override {
+    if (!methodName.equals("renewDynamicIPAddress")) OW_THROWCIM(CIMException::METHOD_NOT_FOUND);
+    return CIMValue(UInt16(0));
+  }
 
-private:
-	String m_greeting;
+ private:
+  String m_greeting;
 };
 
-} // namespace
+}  // namespace
 
-OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)())
-{
-	s_destroyHook = hook;
+OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)()) {
+  s_destroyHook = hook;
 }
 
 #if defined(OWTEST_GOOD)
 OW_PROVIDERFACTORY(TestProvider, OwTestGood)
 #elif defined(OWTEST_WRONG_VERSION)
-OWTEST_EXPORT const char* getOWVersion() { return "3.0.2"; }
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestWrongVersion() { return new TestProvider; }
+OWTEST_EXPORT const char* getOWVersion() {
+  return "3.0.2";
+}
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestWrongVersion() {
+  return new TestProvider;
+}
 #elif defined(OWTEST_NO_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() { return OW_VERSION; }
+OWTEST_EXPORT const char* getOWVersion() {
+  return OW_VERSION;
+}
 #elif defined(OWTEST_NULL_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() { return OW_VERSION; }
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestNullFactory() { return 0; }
+OWTEST_EXPORT const char* getOWVersion() {
+  return OW_VERSION;
+}
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestNullFactory() {
+  return 0;
+}
 #elif defined(OWTEST_THROWING_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() { return OW_VERSION; }
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestThrowingFactory()
-{
-	throw std::runtime_error("no configuration");
+OWTEST_EXPORT const char* getOWVersion() {
+  return OW_VERSION;
+}
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestThrowingFactory() {
+  throw std::runtime_error("no configuration");
 }
 #elif defined(OWTEST_UNRESOLVED)
 OWTEST_EXPORT int owTestSymbolNobodyDefines();
-OWTEST_EXPORT const char* getOWVersion() { return owTestSymbolNobodyDefines() ? OW_VERSION : ""; }
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestUnresolved() { return new TestProvider; }
+OWTEST_EXPORT const char* getOWVersion() {
+  return owTestSymbolNobodyDefines() ? OW_VERSION : "";
+}
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestUnresolved() {
+  return new TestProvider;
+}
 #endif
