@@ -13,6 +13,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 namespace tavrel::test {
@@ -97,13 +98,14 @@ bool processAlive(pid_t pid) {
   return pid > 0 && kill(pid, 0) == 0;
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/tavrel-test.XXXXXX";
-  if (mkdtemp(pattern) != nullptr) m_path = pattern;
+TempDir::TempDir(const std::string& parent) {
+  std::string pattern = parent + "/tavrel-test.XXXXXX";
+  if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp " + pattern + " failed");
+  m_path = pattern;
 }
 
 TempDir::~TempDir() {
-  if (!m_path.empty()) runCommand("rm -rf " + shellQuote(m_path));
+  runCommand("rm -rf " + shellQuote(m_path));
 }
 
 std::vector<std::string> TempDir::entries() const {

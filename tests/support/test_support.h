@@ -46,10 +46,11 @@ std::string binaryDir();
 pid_t pidInFile(const std::string& path);
 bool processAlive(pid_t pid);
 
-// A fresh directory under /tmp, removed with its content at the end.
+// A fresh directory (under /tmp or the given one), removed with its content
+// at the end.
 class TempDir {
  public:
-  TempDir();
+  explicit TempDir(const std::string& parent = "/tmp");
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
