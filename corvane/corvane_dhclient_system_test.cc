@@ -5,20 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <string>
 
 #include "corvane.h"
-#include "corvane_test_support.h"
+#include "sandbox_util.h"
 
 namespace {
 
 TEST(CorvaneDhclientTest, AddressAndLeaseFromARealDhcpExchange) {
-  const char* inside = getenv("TAVREL_APPLIANCE");
-  if (inside == nullptr || std::string(inside) != "1") {
-    GTEST_SKIP() << "needs the appliance sandbox (tests/sandbox/appliance run)";
-  }
+  if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
   // The client starts now; the address is asked for at once and appears
   // when the lease is bound, which the retries for eth1 wait for.
   ASSERT_EQ(system("ifup eth1 >/dev/null 2>&1 &"), 0);
@@ -29,27 +25,27 @@ TEST(CorvaneDhclientTest, AddressAndLeaseFromARealDhcpExchange) {
   EXPECT_STREQ(mask, "255.255.255.0");
   EXPECT_STREQ(gateway, "192.168.1.254");
 
-  corvane_test::GuardedBuffer<CORVANE_LEASE_ADDR_SIZE> fixed, subnet, routers, dns1, dns2, nbs, serverId;
-  corvane_test::GuardedBuffer<CORVANE_LEASE_DOMAIN_SIZE> domain;
-  corvane_test::GuardedBuffer<CORVANE_LEASE_RENEW_SIZE> renew("");
-  corvane_test::GuardedBuffer<208> ipSet, dhcpText;
+  char fixed[CORVANE_LEASE_ADDR_SIZE], subnet[CORVANE_LEASE_ADDR_SIZE], routers[CORVANE_LEASE_ADDR_SIZE],
+      dns1[CORVANE_LEASE_ADDR_SIZE], dns2[CORVANE_LEASE_ADDR_SIZE], nbs[CORVANE_LEASE_ADDR_SIZE],
+      serverId[CORVANE_LEASE_ADDR_SIZE], domain[CORVANE_LEASE_DOMAIN_SIZE],
+      renew[CORVANE_LEASE_RENEW_SIZE] = "", ipSet[CORVANE_VENDOR_TEXT_SIZE],
+      dhcpText[CORVANE_VENDOR_TEXT_SIZE];
   unsigned char nodeType = 77;
-  ASSERT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed.get(), subnet.get(), routers.get(), dns1.get(),
-                                          dns2.get(), nbs.get(), &nodeType, domain.get(), renew.get(),
-                                          serverId.get(), ipSet.get(), dhcpText.get()),
+  ASSERT_EQ(corvaneParseDhclientLeaseFile("eth1", fixed, subnet, routers, dns1, dns2, nbs, &nodeType, domain,
+                                          renew, serverId, ipSet, dhcpText),
             1);
-  EXPECT_EQ(fixed.text(), addr);
-  EXPECT_EQ(subnet.text(), "255.255.255.0");
-  EXPECT_EQ(routers.text(), "192.168.1.254");
-  EXPECT_EQ(dns1.text(), "192.168.1.254");
-  EXPECT_EQ(dns2.text(), "192.168.1.253");
-  EXPECT_EQ(nbs.text(), "");
+  EXPECT_STREQ(fixed, addr);
+  EXPECT_STREQ(subnet, "255.255.255.0");
+  EXPECT_STREQ(routers, "192.168.1.254");
+  EXPECT_STREQ(dns1, "192.168.1.254");
+  EXPECT_STREQ(dns2, "192.168.1.253");
+  EXPECT_STREQ(nbs, "");
   EXPECT_EQ(nodeType, 0);
-  EXPECT_EQ(domain.text(), "customer.lan");
-  EXPECT_NE(renew.text(), "");
-  EXPECT_EQ(serverId.text(), "192.168.1.254");
-  EXPECT_EQ(ipSet.text(), "192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.");
-  EXPECT_EQ(dhcpText.text(), "2,100-200.");
+  EXPECT_STREQ(domain, "customer.lan");
+  EXPECT_STRNE(renew, "");
+  EXPECT_STREQ(serverId, "192.168.1.254");
+  EXPECT_STREQ(ipSet, "192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.");
+  EXPECT_STREQ(dhcpText, "2,100-200.");
 }
 
 }  // namespace
