@@ -4,16 +4,19 @@
 #define NETKEEL_TEST_SUPPORT_H
 
 #include <stdint.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "sandbox_util.h"
 
 namespace netkeel_test {
 
 struct RegistryEntry {
-  std::string key;
-  std::string valueName;
-  std::string value;
+  std::string key, valueName, value;
 };
 
 struct Alarm {
@@ -24,30 +27,51 @@ struct Alarm {
 };
 
 /* Points TAVREL_PLATFORM_DIR at a fresh temporary directory for its
- * lifetime (or at the given existing directory), restoring it afterwards. */
+ * lifetime. */
 class PlatformRoot {
  public:
-  PlatformRoot();
-  explicit PlatformRoot(const std::string& existing);
-  ~PlatformRoot();
+  PlatformRoot() {
+    char pattern[] = "/tmp/netkeel-test-XXXXXX";
+    path_ = mkdtemp(pattern) != nullptr ? pattern : "";
+    setenv("TAVREL_PLATFORM_DIR", path_.c_str(), 1);
+  }
+  ~PlatformRoot() {
+    unsetenv("TAVREL_PLATFORM_DIR");
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
   PlatformRoot(const PlatformRoot&) = delete;
   PlatformRoot& operator=(const PlatformRoot&) = delete;
 
-  const std::string& path() const { return path_; }
   /* Replaces the registry file by these entries. */
-  void writeRegistry(const std::vector<RegistryEntry>& entries) const;
-  /* Entries of LAN.log, oldest first. */
-  std::vector<Alarm> alarms() const;
+  void writeRegistry(const std::vector<RegistryEntry>& entries) const {
+    std::string text;
+    for (const RegistryEntry& e : entries) text += e.key + '\t' + e.valueName + '\t' + e.value + '\n';
+    tavrel::sandbox::writeFile(path_ + "/registry", text);
+  }
+  /* Entries of LAN.log, oldest first: tag, severity, number, text. */
+  std::vector<Alarm> alarms() const {
+    std::vector<Alarm> result;
+    std::istringstream in(tavrel::sandbox::readFile(path_ + "/LAN.log"));
+    std::string line;
+    while (std::getline(in, line)) {
+      Alarm alarm;
+      std::istringstream fields(line);
+      std::string severity, number;
+      if (std::getline(fields, alarm.tag, '\t') && std::getline(fields, severity, '\t') &&
+          std::getline(fields, number, '\t')) {
+        std::getline(fields, alarm.text);
+        alarm.severity = std::stoi(severity);
+        alarm.number = static_cast<uint32_t>(std::stoul(number));
+        result.push_back(alarm);
+      }
+    }
+    return result;
+  }
 
  private:
   std::string path_;
-  std::string previous_;
-  bool hadPrevious_ = false;
-  bool owned_ = false;
 };
-
-/* Output of a shell command (stdout), and whether it exited 0. */
-bool runCommand(const std::string& command, std::string* output = nullptr);
 
 }  // namespace netkeel_test
 

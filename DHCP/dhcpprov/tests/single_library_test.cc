@@ -60,14 +60,12 @@ TEST(SingleLibraryCopy, LinkedAndLoadedBindingsShareTheRegistries) {
   // ... and the agent's objects, made through the linked copy, are found there.
   model_test::resetModel();
   model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-  s_ipAddrRange range;
-  memset(&range, 0, sizeof(range));
-  strcpy(range.startAddr.ipString, "192.168.1.100");
-  strcpy(range.endAddr.ipString, "192.168.1.200");
+  s_ipAddrRange range = {};
+  range.startAddr = model_test::address("192.168.1.100");
+  range.endAddr = model_test::address("192.168.1.200");
   ASSERT_EQ(dhcpCompCheckAndAddIPAddressRange("3", &range, true), DHCP_RC_OK);
-  s_reservedAddr rec;
-  memset(&rec, 0, sizeof(rec));
-  strcpy(rec.ipAddr.ipString, "192.168.1.20");
+  s_reservedAddr rec = {};
+  rec.ipAddr = model_test::address("192.168.1.20");
   strcpy(rec.macAddr, "0a0b0c0d0e0f");
   ASSERT_EQ(dhcpCompCheckAndAddReservedAddress("4", &rec), DHCP_RC_OK);
 
