@@ -1,6 +1,6 @@
 #include <stdio.h>
 #include <string.h>
-#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -63,6 +63,16 @@ TEST(NetkeelStats, RefusedNamesRunNothing) {
     EXPECT_EQ(NetkeelExecuteIfUp(name), NETKEEL_IFUP_FAILED);
   }
   EXPECT_NE(access(kMarker, F_OK), 0) << "a refused name reached a shell";
+
+  /* An interface without counters reads 0, time-stamped. */
+  s_operG2Stats g2 = filled<s_operG2Stats>();
+  EXPECT_EQ(NetkeelGetUpdOperG2Stats("nosuch0", &g2), 0);
+  EXPECT_EQ(g2.rxBytes + g2.txDropped, 0u);
+  s_operG3Stats g3 = filled<s_operG3Stats>();
+  EXPECT_EQ(NetkeelGetUpdOperG3Stats("nosuch0", &g3), 0);
+  EXPECT_EQ(g3.framesReceived + g3.encapsulationsOnTransmit, 0u);
+  EXPECT_GE(g2.timeStamp + 5, static_cast<uint32_t>(time(nullptr)));
+  EXPECT_GE(g3.timeStamp + 5, static_cast<uint32_t>(time(nullptr)));
 }
 
 /* tc's output after the commands' sed expressions: an HTB class gives a line

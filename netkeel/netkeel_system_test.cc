@@ -14,7 +14,7 @@
 
 namespace {
 
-using netkeel_test::Alarm;
+typedef std::vector<std::string> Lines;
 using netkeel_test::PlatformRoot;
 using tavrel::sandbox::runCommand;
 
@@ -76,13 +76,11 @@ TEST_F(NetkeelAppliance, PublishedAddressFollowsTheInterface) {
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\eth2"), 0);
   EXPECT_EQ(published("ipaddress"), eth2);
 
-  const std::vector<Alarm> alarms = root_.alarms();
-  ASSERT_EQ(alarms.size(), 2u);
-  EXPECT_EQ(alarms[0].number, 60006u);
-  EXPECT_EQ(alarms[0].text, "The Published IP address is invalid. The Published IP interface is: [OAM LAN].");
-  EXPECT_EQ(alarms[1].number, 60007u);
-  EXPECT_EQ(alarms[1].severity, 4);
-  EXPECT_EQ(alarms[1].text, "The invalid Published IP address issue has now been resolved.");
+  EXPECT_EQ(
+      root_.alarms(),
+      (Lines{
+          "NETKEEL\t1\t60006\tThe Published IP address is invalid. The Published IP interface is: [OAM LAN].",
+          "NETKEEL\t4\t60007\tThe invalid Published IP address issue has now been resolved."}));
 }
 
 /* Bring-up of eth1 while a host on the LAN holds its address, after that
@@ -94,24 +92,20 @@ TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
   run("ip addr flush dev eth1");
   run("ip netns exec " + lan + " ip addr add " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_DUPLICATE_ADDRESS);
-  std::vector<Alarm> alarms = root_.alarms();
-  ASSERT_EQ(alarms.size(), 1u);
-  EXPECT_EQ(alarms[0].number, 60005u);
-  EXPECT_EQ(alarms[0].severity, 1);
-  EXPECT_EQ(alarms[0].text,
-            "Duplicate IP address " + eth1 + " has been detected on initialization of interface.");
+  const Lines duplicate = {"NETKEEL\t1\t60005\tDuplicate IP address " + eth1 +
+                           " has been detected on initialization of interface."};
+  EXPECT_EQ(root_.alarms(), duplicate);
 
   run("ip netns exec " + lan + " ip addr del " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_OK);
   EXPECT_NE(runCommand("ip -4 -o addr show dev eth1").output.find("inet " + eth1 + "/24"), std::string::npos);
   EXPECT_EQ(NetkeelExecuteIfUp("eth3"), NETKEEL_IFUP_FAILED);
-  EXPECT_EQ(root_.alarms().size(), 1u);
+  EXPECT_EQ(root_.alarms(), duplicate);
 }
 
 /* Counters of eth1 grow by what ping sends over it (an echo request of
- * ping's default size is 98 bytes on the wire); this kernel has no
- * /proc/net/vlan, so the VLAN counters read 0. */
-TEST_F(NetkeelAppliance, G2CountsPingTrafficAndG3ReadsZero) {
+ * ping's default size is 98 bytes on the wire). */
+TEST_F(NetkeelAppliance, G2CountsPingTraffic) {
   s_operG2Stats before;
   EXPECT_EQ(NetkeelGetUpdOperG2Stats("eth1", &before), 0);
   run("ping -c 5 -i 0.2 -q " + lanHost_);
@@ -123,13 +117,6 @@ TEST_F(NetkeelAppliance, G2CountsPingTrafficAndG3ReadsZero) {
   EXPECT_GE(after.rxBytes - before.rxBytes, 5u * 98u);
   EXPECT_EQ(after.txErrors, 0u);
   EXPECT_TRUE(recent(after.timeStamp));
-
-  s_operG3Stats g3;
-  memset(&g3, 0x5A, sizeof(g3));
-  EXPECT_EQ(NetkeelGetUpdOperG3Stats("eth1.100", &g3), 0);
-  EXPECT_EQ(g3.framesReceived, 0u);
-  EXPECT_EQ(g3.encapsulationsOnTransmit, 0u);
-  EXPECT_TRUE(recent(g3.timeStamp));
 }
 
 /* One HTB class: block 0 gets its counters; fewer than nine classes make a
