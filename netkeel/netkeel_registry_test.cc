@@ -120,7 +120,7 @@ TEST_F(NetkeelRegistry, PublishedInterfaceFlagIsOneByte) {
 /* A key whose interface name is unfit for a command line is published
  * without running anything: it has no address, so the placeholder is stored
  * and alarm 60006 names the interface by its description, cut to 99
- * characters. */
+ * characters; lo's address then resolves it (60007). */
 TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   const char marker[] = "netkeel-ran";
   const std::string key = std::string("if\\vlan\\x;touch ") + marker;
@@ -142,12 +142,17 @@ TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\vlan\\a;b"), NETKEEL_RC_PUBLISHED_IP_INVALID);
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\a;c"), NETKEEL_RC_PUBLISHED_IP_INVALID);
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP(nullptr), NETKEEL_RC_NO_KEY);
+  /* An interface with an address replaces the placeholder: resolved. */
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\lo"), 0);
+  EXPECT_EQ(registryValue("PublishedIP\\default", "interface"), "if\\lan\\lo");
 
   const std::string tag = "NETKEEL\t1\t60006\t";
   const std::string invalid = "The Published IP address is invalid. The Published IP interface is: [";
-  EXPECT_EQ(root_.alarms(), (Lines{tag + invalid + "VLAN 100: Voice VLAN].",
-                                   tag + (invalid + "VLAN 65535: " + description + "].").substr(0, 99),
-                                   tag + invalid + "Unknown]."}));
+  EXPECT_EQ(
+      root_.alarms(),
+      (Lines{tag + invalid + "VLAN 100: Voice VLAN].",
+             tag + (invalid + "VLAN 65535: " + description + "].").substr(0, 99), tag + invalid + "Unknown].",
+             "NETKEEL\t4\t60007\tThe invalid Published IP address issue has now been resolved."}));
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ TEST(NetkeelStats, StatValueReadsOneNumberOrZero) {
 
 TEST(NetkeelStats, RefusedNamesRunNothing) {
   unlink(kMarker);
-  for (const char* name : {"eth1;touch netkeel-stats-ran", "eth1 $(touch netkeel-stats-ran)",
-                           "`touch netkeel-stats-ran`", "eth1|touch netkeel-stats-ran", "abcdefghijklmnop",
-                           "", "-eth1", "..", static_cast<const char*>(nullptr)}) {
+  /* The rule itself is libcorvane's (its tests hold the table). */
+  for (const char* name : {"eth1;touch netkeel-stats-ran", "$(touch netkeel-stats-ran)", "abcdefghijklmnop",
+                           "", static_cast<const char*>(nullptr)}) {
     SCOPED_TRACE(name != nullptr ? name : "null");
     const s_operG2Stats zeroG2 = {};
     const s_operG3Stats zeroG3 = {};

@@ -170,17 +170,4 @@ TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
   }
 }
 
-// Paths: the one key, refused without it; a creation's keys are the empty id.
-TEST_F(FrameworkTest, PathsCarryTheInstanceID) {
-  const ClassBinding<ZPX_DHCPRangeOfIPAddresses>& binding = ZPX_DHCPRangeOfIPAddressesBinding();
-  ZPX_DHCPRangeOfIPAddresses* object = rangeManager_.createZPX_DHCPRangeOfIPAddresses("");
-  CIMObjectPath path(ZPX_DHCPRangeOfIPAddressesName, kNs);
-  binding.toCIMObjectPath(*object, path);
-  ASSERT_EQ(path.getKeys().size(), 1u);
-  EXPECT_EQ(binding.keysOf(path), Ids{"0"});
-  CIMObjectPath noKey(ZPX_DHCPRangeOfIPAddressesName, kNs);
-  EXPECT_EQ(cimErrorOf([&] { binding.keysOf(noKey); }).getErrNo(), CIMException::NOT_FOUND);
-  EXPECT_EQ(binding.keysForCreate(CIMInstance(ZPX_DHCPRangeOfIPAddressesName)), Ids{""});
-}
-
 }  // namespace
