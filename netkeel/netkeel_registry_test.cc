@@ -64,21 +64,16 @@ TEST(NetkeelKey, DecodesTypeAndInterfaceName) {
   char name[NETKEEL_IF_NAME_SIZE] = "zz";
   EXPECT_EQ(NetkeelGetIfDataFromKey(nullptr, nullptr, name), NETKEEL_RC_NO_KEY);
   EXPECT_STREQ(name, "");
-}
 
-TEST(NetkeelKey, IfIndexComesFromTheKernel) {
-  const struct {
-    const char* key;
-    int result;
-    unsigned index;
-  } cases[] = {{"if\\lan\\lo", 0, if_nametoindex("lo")},
-               {"if\\lan\\nosuchif0", 0, 0},
-               {nullptr, NETKEEL_RC_NO_KEY, 0}};
-  for (const auto& c : cases) {
-    uint16_t index = 99;
-    EXPECT_EQ(NetkeelFindIfIndexForIfKey(c.key, &index), c.result);
-    EXPECT_EQ(index, c.index);
-  }
+  /* The interface index comes from the kernel: 0 for no interface. */
+  uint16_t index = 99;
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey("if\\lan\\lo", &index), 0);
+  EXPECT_EQ(index, if_nametoindex("lo"));
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey("if\\lan\\nosuchif0", &index), 0);
+  EXPECT_EQ(index, 0);
+  index = 99;
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey(nullptr, &index), NETKEEL_RC_NO_KEY);
+  EXPECT_EQ(index, 0);
 }
 
 class NetkeelRegistry : public testing::Test {
