@@ -175,8 +175,20 @@ TEST_F(ReservedAddressProviderTest, ForeignInstanceIdsAndAFullPool) {
             }).getErrNo(),
             CIMException::NOT_FOUND);
 
-  for (int i = 1; i < DHCP_MAX_RESERVED_ADDRS; ++i)
-    ZPX_DHCPReservedAddress::getInstanceManager()->createZPX_DHCPReservedAddress("");
+  // Objects of one key share its registry entry; an id outside the pool
+  // takes no pool entry.
+  ZPX_DHCPReservedAddressInstanceManager* manager = ZPX_DHCPReservedAddress::getInstanceManager();
+  {
+    ZPX_DHCPReservedAddress earlier("ab");
+    ZPX_DHCPReservedAddress later("ab");
+    EXPECT_EQ(manager->get("ab"), &later);
+  }
+  EXPECT_THROW(manager->get("ab"), CFG_NoInstance);
+  ZPX_DHCPReservedAddressImpl outside("64");
+  EXPECT_EQ(manager->get("64"), &outside);
+  EXPECT_EQ(g_NumberOfReservedIPs, 1);
+
+  for (int i = 1; i < DHCP_MAX_RESERVED_ADDRS; ++i) manager->createZPX_DHCPReservedAddress("");
   CIMException full = cimErrorOf([&] { cim_.create(reservation("192.168.1.99", "0a0b0c0d0e09", "", "")); });
   EXPECT_EQ(full.getErrNo(), CIMException::NOT_SUPPORTED);
   EXPECT_STREQ(full.getMessage(), "The system cannot create the instance specified.\n#CFG_000_0005#");

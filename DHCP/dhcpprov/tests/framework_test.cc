@@ -1,16 +1,16 @@
 // The managed-object framework: registries and their managers, the CIM
 // errors, and the operations' paths the class providers' tests do not take,
-// exercised through the range and reserved-address classes.
+// exercised through the range class.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
-#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
 #include "agent_stand_ins.h"
 #include "dhcpcomp.h"
 #include "framework/ClassNames.h"
+#include "framework/ProviderErrors.h"
 #include "model_test_support.h"
 #include "openwbem/WBEMFlags.h"
 #include "provider_test_support.h"
@@ -44,19 +44,15 @@ class FrameworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ZPX_DHCPRangeOfIPAddresses::SetInstanceManager(&rangeManager_);
-    ZPX_DHCPReservedAddress::SetInstanceManager(&reservationManager_);
     model_test::resetModel();
     model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
   }
   void TearDown() override {
     for (s_addrRangePoolEntry& e : g_AddressRangePool) delete e.object;
-    for (s_reservedAddrPoolEntry& e : g_reservedAddrPool) delete e.object;
     ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
-    ZPX_DHCPReservedAddress::ClearInstanceManager();
   }
 
   ZPX_DHCPRangeOfIPAddressesImplInstanceManager rangeManager_;
-  ZPX_DHCPReservedAddressImplInstanceManager reservationManager_;
 };
 
 // The built-in manager finds objects but neither creates nor deletes them.
@@ -110,19 +106,6 @@ TEST_F(FrameworkTest, RegistryOrderLookupAndLimit) {
   ASSERT_EQ(all.instances.size(), 33u);
   EXPECT_EQ(provider_test::text(all.instances[1], "InstanceID"), "00");
   EXPECT_EQ(all.instances[1].getProperties().size(), 1u);
-}
-
-TEST_F(FrameworkTest, ObjectsWithTheSameKeyShareOneEntry) {
-  {
-    ZPX_DHCPReservedAddress earlier("ab");
-    ZPX_DHCPReservedAddress later("ab");
-    EXPECT_EQ(reservationManager_.get("ab"), &later);
-  }
-  EXPECT_THROW(reservationManager_.get("ab"), CFG_NoInstance);
-  // An id outside the pool is registered but takes no pool entry.
-  ZPX_DHCPReservedAddressImpl outside("64");
-  EXPECT_EQ(reservationManager_.get("64"), &outside);
-  EXPECT_EQ(g_NumberOfReservedIPs, 0);
 }
 
 TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
