@@ -1,6 +1,7 @@
 // Unit tests of libcorvane's parts that do not touch the appliance's fixed
-// paths: text helpers, whole-file reading, the interface-name check, the
-// command runner and the LAN semaphore (with a private appliance root).
+// paths: text helpers, whole-file reading, the ifconfig and lease readers
+// over captured samples, the interface-name check, the command runner and the
+// LAN semaphore (with a private appliance root).
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -15,12 +16,25 @@
 
 #include "corvane.h"
 #include "corvane_internal.h"
-#include "corvane_test_support.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
-using corvane_test::sample;
+using tavrel::test::readFile;
+using tavrel::test::writeFile;
 
 namespace {
+
+std::string samplePath(const std::string& name) {
+  return std::string(getenv("TAVREL_SOURCE_DIR")) + "/tests/data/corvane/" + name;
+}
+
+// An output buffer of exactly the size a caller passes (the sanitizer build
+// catches any write past it).
+template <size_t N>
+struct Out {
+  char data[N] = "old";
+  std::string text() const { return data; }
+};
 
 class CorvaneTest : public testing::Test {
  protected:
@@ -28,8 +42,7 @@ class CorvaneTest : public testing::Test {
     char pattern[] = "/tmp/corvane_test.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    // The semaphore stand-in keys its semaphores by this root, so each test
-    // has semaphores of its own.
+    // The semaphore stand-in keys its semaphores by this root.
     setenv("TAVREL_PLATFORM_DIR", dir_.c_str(), 1);
   }
   void TearDown() override {
@@ -37,99 +50,53 @@ class CorvaneTest : public testing::Test {
     unsetenv("TAVREL_PLATFORM_DIR");
     fs::remove_all(dir_);
   }
-
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
-  void writeFile(const std::string& name, const std::string& text) const {
-    corvane_test::writeFile(path(name), text);
-  }
-  std::string readFile(const std::string& name) const { return corvane_test::readFile(path(name)); }
 
   std::string dir_;
 };
 
-TEST_F(CorvaneTest, Remove0DsTurnsCarriageReturnsIntoLineFeedsInPlace) {
-  struct Case {
-    std::string in;
-    long len;
-    std::string out;
-  } cases[] = {
-      {"a\r\nb\r", 5, "a\n\nb\n"},
-      {"\r\r", 2, "\n\n"},
-      {"no returns\n", 11, "no returns\n"},
-      {"a\rb", 0, "a\rb"},
-      {"a\rb\r", 2, "a\nb\r"},
-      {std::string("x\0\ry", 4), 4, std::string("x\0\ny", 4)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.in));
-    std::string buf = c.in;
-    corvaneRemove0Ds(buf.data(), c.len);
-    EXPECT_EQ(buf, c.out);
-  }
-}
+TEST_F(CorvaneTest, Remove0DsAndFileReading) {
+  std::string text("a\rb\r\0\r", 6);
+  corvaneRemove0Ds(text.data(), 3);
+  EXPECT_EQ(text, std::string("a\nb\r\0\r", 6));
+  corvaneRemove0Ds(text.data(), 6);
+  EXPECT_EQ(text, std::string("a\nb\n\0\n", 6));
 
-TEST_F(CorvaneTest, FileOpenForReadGivesStreamAtStartAndSize) {
-  writeFile("data", "line 1\r\nline 2\n");
+  writeFile(path("data"), "A=1\r\nB=2\r");
   FILE* fp = nullptr;
   long size = -1;
   ASSERT_EQ(corvaneFileOpenForRead(path("data").data(), &fp, &size), 1);
-  ASSERT_NE(fp, nullptr);
-  EXPECT_EQ(size, 15);
-  char buf[32] = {};
-  EXPECT_EQ(fread(buf, 1, sizeof buf, fp), 15u);
-  EXPECT_STREQ(buf, "line 1\r\nline 2\n");
+  EXPECT_EQ(size, 9);
+  EXPECT_EQ(fgetc(fp), 'A');
   fclose(fp);
-
-  writeFile("empty", "");
-  fp = nullptr;
-  ASSERT_EQ(corvaneFileOpenForRead(path("empty").data(), &fp, &size), 1);
-  EXPECT_EQ(size, 0);
-  fclose(fp);
-
-  FILE* untouched = reinterpret_cast<FILE*>(&size);
-  fp = untouched;
+  FILE* untouched = fp;
   EXPECT_EQ(corvaneFileOpenForRead(path("missing").data(), &fp, &size), 0);
   EXPECT_EQ(fp, untouched);
-}
 
-TEST_F(CorvaneTest, ReadTextFileRemovesCarriageReturnsAndTerminates) {
-  writeFile("data", "A=1\r\nB=2\r");
-  long length = 0;
-  char* text = corvaneReadTextFile(path("data").c_str(), &length);
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(length, 9);
-  EXPECT_STREQ(text, "A=1\n\nB=2\n");
-  free(text);
-  EXPECT_EQ(corvaneReadTextFile(path("missing").c_str(), &length), nullptr);
+  char* read = corvaneReadTextFile(path("data").c_str(), &size);
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(size, 9);
+  EXPECT_STREQ(read, "A=1\n\nB=2\n");
+  free(read);
+  EXPECT_EQ(corvaneReadTextFile(path("missing").c_str(), &size), nullptr);
 }
 
 // A writer keeps cutting the file short and filling it again while it is
-// read: every read stays within what was read and is terminated after it
-// (the sanitizer build checks the buffer bounds). The kernel may show a page
-// being cut as zero bytes, so those are allowed in the text.
+// read: every read stays within what was read and is terminated after it.
+// The kernel may show a page being cut as zero bytes.
 TEST_F(CorvaneTest, ReadTextFileOfFileChangingSizeStaysWithinText) {
-  const std::string full(4096, 'x');
-  writeFile("changing", full);
+  const std::string file = path("changing"), full(8192, 'x');
+  writeFile(file, full);
   std::atomic<bool> stop{false};
   std::thread writer([&] {
-    for (int i = 0; !stop; i++) {
-      FILE* f = fopen(path("changing").c_str(), "r+b");
-      if (f == nullptr) continue;
-      if (i % 2 == 0) {
-        if (ftruncate(fileno(f), 7) != 0) ADD_FAILURE() << "ftruncate";
-      } else {
-        fwrite(full.data(), 1, full.size(), f);
-        fwrite(full.data(), 1, full.size(), f);
-      }
-      fclose(f);
-    }
+    for (int i = 0; !stop; i++) i % 2 == 0 ? (void)truncate(file.c_str(), 7) : (void)writeFile(file, full);
   });
   for (int i = 0; i < 2000; i++) {
     long length = -1;
-    char* text = corvaneReadTextFile(path("changing").c_str(), &length);
+    char* text = corvaneReadTextFile(file.c_str(), &length);
     ASSERT_NE(text, nullptr);
     ASSERT_GE(length, 0);
-    ASSERT_LE(length, 2 * static_cast<long>(full.size()));
+    ASSERT_LE(length, static_cast<long>(full.size()));
     ASSERT_EQ(text[length], '\0');
     ASSERT_EQ(std::string(text, length).find_first_not_of(std::string("x\0", 2)), std::string::npos);
     free(text);
@@ -138,31 +105,98 @@ TEST_F(CorvaneTest, ReadTextFileOfFileChangingSizeStaysWithinText) {
   writer.join();
 }
 
-// Both ifconfig layouts, from captured output: net-tools 1 as on the
-// appliance, and net-tools 2 as on current distributions.
+// Both ifconfig layouts: net-tools 1 as on the appliance, net-tools 2.
 TEST_F(CorvaneTest, IfconfigOutputGivesAddressAndMask) {
-  struct Case {
-    const char* file;
-    const char* addr;
-    const char* mask;
-  } cases[] = {
-      {"ifconfig-old-eth1.txt", "192.168.1.1", "255.255.255.0"},
-      {"ifconfig-old-eth2-noaddr.txt", "", ""},
-      {"ifconfig-lo.txt", "127.0.0.1", "255.0.0.0"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
-    std::string text = sample(c.file);
-    char addr[CORVANE_IP_TEXT_SIZE] = "old";
-    char mask[CORVANE_IP_TEXT_SIZE] = "old";
+  const char* const cases[][2] = {{"ifconfig-old-eth1.txt", "192.168.1.1/255.255.255.0"},
+                                  {"ifconfig-old-eth2-noaddr.txt", "/"},
+                                  {"ifconfig-lo.txt", "127.0.0.1/255.0.0.0"}};
+  for (const auto& c : cases) {
+    std::string text = readFile(samplePath(c[0]));
+    char addr[CORVANE_IP_TEXT_SIZE] = "old", mask[CORVANE_IP_TEXT_SIZE] = "old";
     corvaneIfconfigAddress(addr, text.c_str());
     corvaneIfconfigMask(mask, text.c_str());
-    EXPECT_STREQ(addr, c.addr);
-    EXPECT_STREQ(mask, c.mask);
+    EXPECT_EQ(std::string(addr) + "/" + mask, c[1]) << c[0];
   }
   char addr[CORVANE_IP_TEXT_SIZE];
   corvaneIfconfigAddress(addr, "inet addr:1234567890123456789012345 Mask:x");
   EXPECT_STREQ(addr, "123456789012345");
+}
+
+// What the reader gives for each sample, outputs joined by "|" in the order
+// of the call (the node type as a number). Outputs start as "old" so that
+// untouched and cleared outputs can be told apart; values longer than their
+// buffers are cut to them.
+const struct {
+  const char* file;
+  const char* ifname;
+  int result;
+  std::string outputs;
+} kLeaseCases[] = {
+    {"three-blocks.leases", "eth1", 1,
+     "10.20.30.40|255.255.254.0|10.20.30.1|10.20.0.53|10.20.0.54|10.20.0.139|8|office.example|"
+     "1 2026/12/07 09:41:27|10.20.30.2||"},
+    {"other-interface-last.leases", "eth1", 0, "old|old|old|old|old|old|77|old|old|old||"},
+    {"other-interface-last.leases", "eth2", 1,
+     "172.31.0.77|255.255.255.0|172.31.0.2||||0||0 2026/12/06 18:24:55|172.31.0.2||"},
+    {"three-dns-trailing-point.leases", "eth1", 1,
+     "192.168.1.53|255.255.255.0|192.168.1.254|192.168.1.254|8.8.8.8||0|customer.lan|0 2026/12/06 "
+     "18:33:40|192.168.1.254||"},
+    {"no-routers.leases", "eth1", 1,
+     "192.168.1.54|255.255.255.0|||||0||0 2026/12/06 18:43:01|192.168.1.254||"},
+    {"truncated-last-block.leases", "eth1", 1,
+     "192.168.1.55|255.255.255.0|192.168.1.254|192.168.1.254|||0|customer.lan|0 2026/12/06 "
+     "18:53:18|192.168.1.254||"},
+    {"vendor-texts.leases", "eth1", 1,
+     "192.168.1.50|255.255.255.0|192.168.1.254|192.168.1.254|192.168.1.253||0|customer.lan|0 2026/12/06 "
+     "20:27:36|192.168.1.254|192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.|2,100-200."},
+    {"overlong-values.leases", "eth1", 1,
+     "192.168.1.57|255.255.255.0|192.168.1.254|192.168.100.100.100|192.168.200.200.200|192.168.111.111.111|0|"
+     "a-very-long-subdomain-name-for-testing.a-|0 2026/12/06 19:03:18 and som|192.168.1.254.254.2|"
+     "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,101,102,103,104,105,106,107,108,109,110,111,112,113,114,"
+     "115,116,117,118,119,120,121,122,123,124,125,126,127,128,129,130,131,132,133,134,135,136,137,138,|2," +
+         std::string(197, '1')},
+};
+
+TEST_F(CorvaneTest, LeaseSamplesGiveTheCurrentLease) {
+  for (const auto& c : kLeaseCases) {
+    SCOPED_TRACE(std::string(c.file) + " for " + c.ifname);
+    const std::string text = readFile(samplePath(c.file));
+    Out<CORVANE_LEASE_ADDR_SIZE> fixed, mask, routers, dns1, dns2, nbs, serverId;
+    Out<CORVANE_LEASE_DOMAIN_SIZE> domain;
+    Out<CORVANE_LEASE_RENEW_SIZE> renew;
+    Out<CORVANE_VENDOR_TEXT_SIZE> ipSet, dhcpText;
+    unsigned char nodeType = 77;
+    EXPECT_EQ(corvaneParseLeaseText(text.c_str(), c.ifname, fixed.data, mask.data, routers.data, dns1.data,
+                                    dns2.data, nbs.data, &nodeType, domain.data, renew.data, serverId.data,
+                                    ipSet.data, dhcpText.data),
+              c.result);
+    EXPECT_EQ(fixed.text() + "|" + mask.text() + "|" + routers.text() + "|" + dns1.text() + "|" +
+                  dns2.text() + "|" + nbs.text() + "|" + std::to_string(nodeType) + "|" + domain.text() +
+                  "|" + renew.text() + "|" + serverId.text() + "|" + ipSet.text() + "|" + dhcpText.text(),
+              c.outputs);
+  }
+}
+
+TEST_F(CorvaneTest, LeaseOutputsAreFilledOnlyWhenAskedFor) {
+  const std::string vendor = readFile(samplePath("vendor-texts.leases"));
+  Out<CORVANE_LEASE_ADDR_SIZE> fixed, mask;
+  Out<CORVANE_VENDOR_TEXT_SIZE> ipSet;
+  EXPECT_EQ(corvaneParseLeaseText(vendor.c_str(), "eth1", fixed.data, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr, ipSet.data, nullptr),
+            1);
+  EXPECT_EQ(fixed.text(), "192.168.1.50");
+  EXPECT_EQ(ipSet.text(), "");  // filled only when both vendor texts are given
+
+  // Without the fixed address the lease is not usable.
+  EXPECT_EQ(corvaneParseLeaseText("lease {\n  interface \"eth1\";\n  option subnet-mask 255.0.0.0;\n}\n",
+                                  "eth1", fixed.data, mask.data, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr),
+            0);
+  EXPECT_EQ(fixed.text(), "");
+  EXPECT_EQ(mask.text(), "old");
+  EXPECT_EQ(corvaneParseLeaseText("", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr),
+            0);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -171,10 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 // block broken off anywhere never makes the reader run past the text or an
 // output (checked by the sanitizer build).
 TEST_F(CorvaneTest, LeaseReaderTakesEveryCutOfTheSamples) {
-  for (const auto& entry : fs::directory_iterator(corvane_test::samplePath(""))) {
+  for (const auto& entry : fs::directory_iterator(samplePath(""))) {
     if (entry.path().extension() != ".leases") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    const std::string text = sample(entry.path().filename().string());
+    const std::string text = readFile(entry.path());
     for (size_t n = 0; n <= text.size(); n++) {
       LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(text.data()), n);
     }
@@ -182,15 +216,12 @@ TEST_F(CorvaneTest, LeaseReaderTakesEveryCutOfTheSamples) {
 }
 
 TEST_F(CorvaneTest, InterfaceNameCheckAcceptsOnlyRealInterfaceNames) {
-  const char* good[] = {"eth1", "eth2", "eth1.100", "lo", "br-lan_0", "a", "abcdefghijklmno"};
-  for (const char* name : good) {
+  for (const char* name : {"eth1", "eth1.100", "lo", "br-lan_0", "a", "abcdefghijklmno"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(corvaneIsValidInterfaceName(name), 1);
   }
-  const char* bad[] = {"",        "abcdefghijklmnop", "eth1;reboot", "eth1 ",   "eth1\n", "$(id)",
-                       "eth1`x`", "eth1|cat",         "../x",        ".",       "..",     "-a",
-                       "eth1/x",  "eth1:0",           "eth\t1",      "\xc3\xa9"};
-  for (const char* name : bad) {
+  for (const char* name : {"", "abcdefghijklmnop", "eth1;reboot", "eth1 ", "eth1\n", "$(id)", "eth1`x`",
+                           "eth1|cat", "../x", ".", "..", "-a", "eth1/x", "eth1:0", "\xc3\xa9"}) {
     SCOPED_TRACE(testing::PrintToString(std::string(name)));
     EXPECT_EQ(corvaneIsValidInterfaceName(name), 0);
   }
@@ -203,8 +234,7 @@ TEST_F(CorvaneTest, RunCommandRunsNothingThatDoesNotFit) {
   EXPECT_TRUE(fs::exists(marker));
   fs::remove(marker);
   // Cut at its buffer this would still be "touch <marker>".
-  std::string tail(300, 'y');
-  EXPECT_EQ(corvaneRunCommand("touch %s #%s", marker.c_str(), tail.c_str()), -1);
+  EXPECT_EQ(corvaneRunCommand("touch %s #%s", marker.c_str(), std::string(300, 'y').c_str()), -1);
   EXPECT_FALSE(fs::exists(marker));
 }
 
@@ -212,7 +242,6 @@ TEST_F(CorvaneTest, SemaphoreCallsWithoutSemaphoreReportAndReturn) {
   testing::internal::CaptureStderr();
   corvaneRequestDHCPLANSemaphore();
   corvaneReleaseDHCPLANSemaphore();
-  corvaneDeleteDHCPLANSemaphore();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "corvaneRequestDHCPLANSemaphore: Error getting Semaphore\n"
             "corvaneReleaseDHCPLANSemaphore: Error getting Semaphore\n");
@@ -229,21 +258,14 @@ TEST_F(CorvaneTest, SemaphoreCallsWithoutSemaphoreReportAndReturn) {
 TEST_F(CorvaneTest, SemaphoreExcludesOtherProcesses) {
   ASSERT_EQ(corvaneInitDHCPLANSemaphore(), 0);
   const std::string counter = path("counter");
-  writeFile("counter", "0");
+  writeFile(counter, "0");
   const int rounds = 200;
   auto addRounds = [&] {
     for (int i = 0; i < rounds; i++) {
       corvaneRequestDHCPLANSemaphore();
-      long value = 0;
-      if (FILE* f = fopen(counter.c_str(), "r")) {
-        if (fscanf(f, "%ld", &value) != 1) value = -1000000;
-        fclose(f);
-      }
+      const long value = atol(readFile(counter).c_str());
       usleep(50);
-      if (FILE* f = fopen(counter.c_str(), "w")) {
-        fprintf(f, "%ld", value + 1);
-        fclose(f);
-      }
+      writeFile(counter, std::to_string(value + 1));
       corvaneReleaseDHCPLANSemaphore();
     }
   };
@@ -257,7 +279,7 @@ TEST_F(CorvaneTest, SemaphoreExcludesOtherProcesses) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(readFile("counter"), std::to_string(2 * rounds));
+  EXPECT_EQ(readFile(counter), std::to_string(2 * rounds));
 }
 
 }  // namespace

@@ -3,51 +3,56 @@
 #ifndef NETKEEL_TEST_SUPPORT_H
 #define NETKEEL_TEST_SUPPORT_H
 
-#include <stdint.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_support.h"
 
 namespace netkeel_test {
 
 struct RegistryEntry {
-  std::string key;
-  std::string valueName;
-  std::string value;
-};
-
-struct Alarm {
-  std::string tag;
-  int severity;
-  uint32_t number;
-  std::string text;
+  std::string key, valueName, value;
 };
 
 /* Points TAVREL_PLATFORM_DIR at a fresh temporary directory for its
- * lifetime (or at the given existing directory), restoring it afterwards. */
+ * lifetime. */
 class PlatformRoot {
  public:
-  PlatformRoot();
-  explicit PlatformRoot(const std::string& existing);
-  ~PlatformRoot();
+  PlatformRoot() {
+    char pattern[] = "/tmp/netkeel-test-XXXXXX";
+    path_ = mkdtemp(pattern) != nullptr ? pattern : "";
+    setenv("TAVREL_PLATFORM_DIR", path_.c_str(), 1);
+  }
+  ~PlatformRoot() {
+    unsetenv("TAVREL_PLATFORM_DIR");
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
   PlatformRoot(const PlatformRoot&) = delete;
   PlatformRoot& operator=(const PlatformRoot&) = delete;
 
-  const std::string& path() const { return path_; }
   /* Replaces the registry file by these entries. */
-  void writeRegistry(const std::vector<RegistryEntry>& entries) const;
-  /* Entries of LAN.log, oldest first. */
-  std::vector<Alarm> alarms() const;
+  void writeRegistry(const std::vector<RegistryEntry>& entries) const {
+    std::string text;
+    for (const RegistryEntry& e : entries) text += e.key + '\t' + e.valueName + '\t' + e.value + '\n';
+    tavrel::test::writeFile(path_ + "/registry", text);
+  }
+  /* Entries of LAN.log, oldest first: "<tag> <severity> <number> <text>"
+   * (tab-separated). */
+  std::vector<std::string> alarms() const {
+    std::vector<std::string> lines;
+    std::istringstream in(tavrel::test::readFile(path_ + "/LAN.log"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
 
  private:
   std::string path_;
-  std::string previous_;
-  bool hadPrevious_ = false;
-  bool owned_ = false;
 };
-
-/* Output of a shell command (stdout), and whether it exited 0. */
-bool runCommand(const std::string& command, std::string* output = nullptr);
 
 }  // namespace netkeel_test
 

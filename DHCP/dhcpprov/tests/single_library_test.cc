@@ -4,32 +4,20 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
-#include <string.h>
 
 #include <string>
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
-#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
 #include "agent_stand_ins.h"
 #include "dhcpcomp.h"
 #include "model_test_support.h"
 
 namespace {
 
-// Symbols of the data classes' manager switches, as the loader finds them.
+// The range class's manager switches, as the loader finds them.
 const char kSetRangeManager[] =
     "_ZN26ZPX_DHCPRangeOfIPAddresses18SetInstanceManagerEP41ZPX_DHCPRangeOfIPAddressesInstanceManager";
 const char kGetRangeManager[] = "_ZN26ZPX_DHCPRangeOfIPAddresses18getInstanceManagerEv";
-const char kSetReservationManager[] =
-    "_ZN23ZPX_DHCPReservedAddress18SetInstanceManagerEP38ZPX_DHCPReservedAddressInstanceManager";
-const char kGetReservationManager[] = "_ZN23ZPX_DHCPReservedAddress18getInstanceManagerEv";
-
-template <typename F>
-F lookup(void* handle, const char* name) {
-  void* symbol = dlsym(handle, name);
-  EXPECT_NE(symbol, nullptr) << name << ": " << dlerror();
-  return reinterpret_cast<F>(symbol);
-}
 
 TEST(SingleLibraryCopy, LinkedAndLoadedBindingsShareTheRegistries) {
   void* handle = dlopen(TAVREL_LIBRARY_PATH, RTLD_NOW | RTLD_GLOBAL);
@@ -42,46 +30,28 @@ TEST(SingleLibraryCopy, LinkedAndLoadedBindingsShareTheRegistries) {
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&ZPX_DHCPRangeOfIPAddresses::getInstanceManager), &linked), 0);
   EXPECT_EQ(reinterpret_cast<ElfW(Addr)>(linked.dli_fbase), loaded->l_addr);
 
-  // The provider side installs its managers through the loaded copy ...
-  auto setRanges = lookup<void (*)(ZPX_DHCPRangeOfIPAddressesInstanceManager*)>(handle, kSetRangeManager);
-  auto getRanges = lookup<ZPX_DHCPRangeOfIPAddressesInstanceManager* (*)()>(handle, kGetRangeManager);
-  auto setReservations =
-      lookup<void (*)(ZPX_DHCPReservedAddressInstanceManager*)>(handle, kSetReservationManager);
-  auto getReservations =
-      lookup<ZPX_DHCPReservedAddressInstanceManager* (*)()>(handle, kGetReservationManager);
-  ASSERT_TRUE(setRanges && getRanges && setReservations && getReservations);
-  ZPX_DHCPRangeOfIPAddressesImplInstanceManager* rangeManager =
-      new ZPX_DHCPRangeOfIPAddressesImplInstanceManager;
-  ZPX_DHCPReservedAddressImplInstanceManager* reservationManager =
-      new ZPX_DHCPReservedAddressImplInstanceManager;
-  setRanges(rangeManager);
-  setReservations(reservationManager);
+  // The provider side installs its manager through the loaded copy ...
+  auto setRanges =
+      reinterpret_cast<void (*)(ZPX_DHCPRangeOfIPAddressesInstanceManager*)>(dlsym(handle, kSetRangeManager));
+  auto getRanges =
+      reinterpret_cast<ZPX_DHCPRangeOfIPAddressesInstanceManager* (*)()>(dlsym(handle, kGetRangeManager));
+  ASSERT_TRUE(setRanges && getRanges);
+  ZPX_DHCPRangeOfIPAddressesImplInstanceManager rangeManager;
+  setRanges(&rangeManager);
 
   // ... and the agent's objects, made through the linked copy, are found there.
   model_test::resetModel();
   model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-  s_ipAddrRange range;
-  memset(&range, 0, sizeof(range));
-  strcpy(range.startAddr.ipString, "192.168.1.100");
-  strcpy(range.endAddr.ipString, "192.168.1.200");
+  s_ipAddrRange range = {};
+  range.startAddr = model_test::address("192.168.1.100");
+  range.endAddr = model_test::address("192.168.1.200");
   ASSERT_EQ(dhcpCompCheckAndAddIPAddressRange("3", &range, true), DHCP_RC_OK);
-  s_reservedAddr rec;
-  memset(&rec, 0, sizeof(rec));
-  strcpy(rec.ipAddr.ipString, "192.168.1.20");
-  strcpy(rec.macAddr, "0a0b0c0d0e0f");
-  ASSERT_EQ(dhcpCompCheckAndAddReservedAddress("4", &rec), DHCP_RC_OK);
-
-  EXPECT_EQ(getRanges(), rangeManager);
+  EXPECT_EQ(getRanges(), &rangeManager);
   EXPECT_EQ(getRanges()->get("3"), g_AddressRangePool[3].object);
-  EXPECT_EQ(getReservations()->get("4"), g_reservedAddrPool[4].object);
 
   delete g_AddressRangePool[3].object;
-  delete g_reservedAddrPool[4].object;
   EXPECT_THROW(getRanges()->get("3"), CFG_NoInstance);
   ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
-  ZPX_DHCPReservedAddress::ClearInstanceManager();
-  delete rangeManager;
-  delete reservationManager;
   dlclose(handle);
 }
 
