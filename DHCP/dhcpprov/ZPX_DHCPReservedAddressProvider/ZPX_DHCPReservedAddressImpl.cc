@@ -92,7 +92,8 @@ int ZPX_DHCPReservedAddressImpl::setreservedClientName(std::string value) {
     restoreProperties();
     return TAVREL_RC_INVALID_CLIENT_NAME;
   }
-  if (!storableText(value, DHCP_CLIENT_NAME_SIZE) || !dhcpUtilIsValidClientName(value.c_str()))
+  if (value != m_reservedClientName &&
+      (!storableText(value, DHCP_CLIENT_NAME_SIZE) || !dhcpUtilIsValidHostName(value.c_str())))
     return TAVREL_RC_INVALID_VALUE;
   m_reservedClientName = value;
   return TAVREL_RC_OK;
@@ -103,7 +104,8 @@ int ZPX_DHCPReservedAddressImpl::getreservedClientDescription(std::string& value
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPReservedAddressImpl::setreservedClientDescription(std::string value) {
-  if (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) || !dhcpUtilIsValidDescription(value.c_str()))
+  if (value != m_reservedClientDescription &&
+      (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) || !dhcpUtilIsValidDescription(value.c_str())))
     return TAVREL_RC_INVALID_VALUE;
   m_reservedClientDescription = value;
   return TAVREL_RC_OK;
