@@ -228,6 +228,7 @@ int dhcpCompGetDhclientLeaseInfo(s_ethIpConfig* e) {
   dhcpUtilConvertUntrustedIPAddr(&e->leaseNetbiosServer, ipTypeAddress);
   dhcpUtilConvertUntrustedIPAddr(&e->leaseServerIdentifier, ipTypeAddress);
   if (!dhcpUtilIsValidDomainName(e->leaseDomainName)) e->leaseDomainName[0] = '\0';
+  // The renew time becomes the component file's "renewTimeLease" field.
   if (!dhcpUtilIsValidDescription(e->leaseRenewTime)) e->leaseRenewTime[0] = '\0';
 
   dhcpCompParseIPSetVendorText(e, ipSetText);

@@ -31,12 +31,12 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
   // A name with a space puts all four texts back to the saved ones and
   // returns 351; a new name that is no host declaration name
   // (dhcpUtilIsValidHostName) or too long for the record returns 301. The
-  // name the object shows is accepted back unchanged.
+  // name the agent holds for this reservation is always accepted.
   int setreservedClientName(std::string value) override;
   int getreservedClientDescription(std::string& value,
                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   // 301 for a new text the component file cannot hold (a ",", a control
-  // character, too long for the record); the shown text is accepted back.
+  // character, too long for the record); the agent's stored text is accepted.
   int setreservedClientDescription(std::string value) override;
   virtual void saveProperties();
   virtual void restoreProperties();

@@ -228,6 +228,9 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
        "#CFG_000_0004,MOF_Props_ZPX_DHCPReservedAddress_IPv4Address,16#"},
       {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "Lab Printer", ""), CIMException::FAILED,
        "#DHC_ERROR_351#"},
+      {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "-desk", ""), CIMException::INVALID_PARAMETER,
+       "The value of reservedClientName is invalid.\n"
+       "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_reservedClientName#"},
       {reservationInstance("192.168.1.21", "0a0b0c0d0e0f", "lab", "a,b"), CIMException::INVALID_PARAMETER,
        "The value of reservedClientDescription is invalid.\n"
        "#CFG_000_0000,MOF_Props_ZPX_DHCPReservedAddress_reservedClientDescription#"},
@@ -250,6 +253,15 @@ TEST_F(FrameworkTest, ReservationChangeBracket) {
   // Refused changes left the record and committed nothing.
   EXPECT_EQ(g_commitCount, commits + 1);  // the change of the description only
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].ipAddr.ipString, "192.168.1.20");
+
+  // A name stored under earlier rules may be sent back unchanged.
+  s_reservedAddr stored = {};
+  snprintf(stored.ipAddr.ipString, sizeof(stored.ipAddr.ipString), "192.168.1.20");
+  snprintf(stored.macAddr, sizeof(stored.macAddr), "0A:0B:0C:0D:0E:0F");
+  snprintf(stored.clientName, sizeof(stored.clientName), "-desk");
+  ASSERT_EQ(dhcpCompAddStoredReservedAddress("0", &stored), DHCP_RC_OK);
+  binding.apply(*object, reservationInstance("192.168.1.20", "0A:0B:0C:0D:0E:0F", "-desk", "Desk 2"));
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, "Desk 2");
 }
 
 TEST_F(FrameworkTest, RangeChangeBracketAndPaths) {
