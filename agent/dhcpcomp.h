@@ -2,8 +2,8 @@
 // records and identifier pools shared with libTavrel, and the functions of the
 // model. libTavrel resolves the records and the plain functions by name from
 // the agent, so they keep C linkage; functions that take std::string ids are
-// C++ by nature. Results: 0 success, 320..335 and 400 as listed with the range
-// and reservation operations, or 1/0 truth values where stated.
+// C++ by nature. Results: the codes of dhcpresult.h, or 1/0 truth values
+// where stated.
 #ifndef TAVREL_AGENT_DHCPCOMP_H
 #define TAVREL_AGENT_DHCPCOMP_H
 
@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "dhcpresult.h"
+#include "dhcpvalidate.h"
 #include "tavrel_export.h"
 
 // Buffer sizes of the records (bytes, terminator included).
@@ -46,22 +48,6 @@
 #define DHCP_CUSTOMER_LAN_IFNAME "eth1"
 #define DHCP_OAM_LAN_IFNAME "eth2"
 #define DHCP_DEFAULT_CONFIG_FILENAME "/pq/etc/dhcpcomp.conf"
-
-// Result codes of the configuration operations.
-#define DHCP_RC_OK 0
-#define DHCP_RC_INVALID_ADDRESS 320
-#define DHCP_RC_RANGE_ID 321
-#define DHCP_RC_NOT_IN_SUBNET 322
-#define DHCP_RC_START_ABOVE_END 323
-#define DHCP_RC_OWN_ADDRESS_IN_RANGE 324
-#define DHCP_RC_RANGE_OVERLAP 325
-#define DHCP_RC_INVALID_MAC 327
-#define DHCP_RC_ALREADY_USED 328
-#define DHCP_RC_RESERVED_IS_OWN_ADDRESS 329
-#define DHCP_RC_INVALID_VLAN_IDS 330
-#define DHCP_RC_RESERVED_IN_RANGE 334
-#define DHCP_RC_RESERVATION_IN_RANGE 335
-#define DHCP_RC_NO_LAN 400
 
 // Event message ids written to the system log ("{%d} {...}").
 #define DHCP_MSG_CONFIG_FILE 62004
@@ -287,13 +273,6 @@ TAVREL_EXPORT int dhcpUtilConvertLeaseTimeToOWTime(char* text);
 // Host name from "HOSTNAME=" of /etc/sysconfig/network into out
 // (DHCP_HOSTNAME_SIZE bytes, cut to fit). 1 when found, else 0, out unchanged.
 TAVREL_EXPORT int dhcpUtilGetHostname(char* out);
-// 1 when name may be written as a dhcpd.conf host declaration name: letters,
-// digits, "-", "_" and "." only. The empty name is accepted (the reservation
-// operations name it "Device<id>").
-TAVREL_EXPORT int dhcpUtilIsValidClientName(const char* name);
-// 1 when text may be stored as a field of the component configuration file:
-// no "," and no control character (line breaks included).
-TAVREL_EXPORT int dhcpUtilIsValidDescription(const char* text);
 
 // Debug hooks; they have no effect.
 TAVREL_EXPORT void dhcpUtilDebugStop(int code);
@@ -345,7 +324,6 @@ TAVREL_EXPORT void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* tex
 TAVREL_EXPORT int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* range, int id);
 TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubnet);
 TAVREL_EXPORT void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway);
-TAVREL_EXPORT int dhcpCompVerifyVLANIds(char* list);
 TAVREL_EXPORT void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg);
 
 // ---- Server lease file (agent/ leases) ----

@@ -12,16 +12,6 @@
 #include "dhcpcomp.h"
 #include "tavrel_export.h"
 
-// Results of dhcpCompCommitConfigurationChanges besides 0.
-// dhcpd refused the new dhcpd.conf (dhcpd -t); nothing was applied and the
-// running server was left alone.
-#define DHCP_RC_CONFIG_REFUSED 401
-// The new server did not come up; the previous dhcpd.conf and component file
-// are back and the previous configuration serves again.
-#define DHCP_RC_SERVER_START_FAILED 402
-// The component configuration file could not be written; nothing was applied.
-#define DHCP_RC_CONFIG_WRITE_FAILED 403
-
 // Where a new dhcpd.conf is checked before it replaces the live one, and
 // where dhcpd's answer to the check goes.
 #define DHCPD_CONF_CHECK_FILE "/pq/etc/dhcpd.conf.new"

@@ -137,7 +137,7 @@ void readReservations(const char* value) {
     dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
     int id = dhcpCompGetFreeReservedAddressInstanceID();
     if (id < 0) return;
-    if (dhcpUtilIsValidClientName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
+    if (dhcpUtilIsValidHostName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
       dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
     } else if (dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK) {
       syslog(LOG_WARNING,
@@ -179,17 +179,15 @@ bool addOamLanRange() {
   return true;
 }
 
-// "s1Address = " .. "s1RetryCount = " (or s2). False when a key is missing.
-bool readCallServer(const char** cursor, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty,
-                    uint32_t* port, uint32_t* otherPort, uint8_t* action, uint8_t* retryCount) {
-  std::string key = std::string(prefix) + "Address = ";
-  const char* value = findValue(cursor, key.c_str());
-  if (value == nullptr) return false;
+// "s1Address = " / "s2Address = ": the call server's own address counts as
+// none.
+void readCallServerAddress(s_ipAddr* address, uint8_t* addressEmpty, const char* value) {
   readAddressValue(address, addressEmpty, value);
   if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
+}
 
-  key = std::string(prefix) + "PortNumber = ";
-  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
+// "s1PortNumber = " / "s2PortNumber = ".
+void readCallServerPort(uint32_t* port, uint32_t* otherPort, const char* value) {
   int number = dhcpUtilLeadingInt(value);
   if (isStandardCallServerPort(number)) {
     *port = static_cast<uint32_t>(number);
@@ -197,24 +195,10 @@ bool readCallServer(const char** cursor, const char* prefix, s_ipAddr* address, 
     *otherPort = static_cast<uint32_t>(number);
     *port = 0;
   }
-  key = std::string(prefix) + "Action = ";
-  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
-  *action = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
-  key = std::string(prefix) + "RetryCount = ";
-  if ((value = findValue(cursor, key.c_str())) == nullptr) return false;
-  *retryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
-  return true;
 }
 
-// One section from *cursor (just past its header). Keys are searched in
-// order from the cursor to the end of the text. Returns false when the parse
-// of this interface ends (a key is missing, or the OAM LAN has no room).
-bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
-  const char* value;
-  if ((value = findValue(cursor, "dhcpStatus = ")) == nullptr) return false;
-  cfg->dhcpStatus = dhcpUtilLeadingInt(value);
-
-  if ((value = findValue(cursor, "dnsServers = ")) == nullptr) return false;
+// "dnsServers = ": one or two addresses joined by ",".
+void readDnsServers(s_dhcpCompConfig* cfg, const char* value) {
   copyValue(cfg->dnsServersText, sizeof(cfg->dnsServersText), value);
   if (cfg->dnsServersText[0] == '\0') cfg->dnsServersEmpty = 1;
   const char* text = cfg->dnsServersText;
@@ -224,72 +208,142 @@ bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
     const char* second = skipBlanks(comma + 1);
     setAddress(&cfg->dnsServer2, second, second + strlen(second));
   }
+}
 
-  if ((value = findValue(cursor, "domainName = ")) == nullptr) return false;
+// "domainName = ": one trailing "." is dropped.
+void readDomainName(s_dhcpCompConfig* cfg, const char* value) {
   copyValue(cfg->domainName, sizeof(cfg->domainName), value);
   size_t length = strlen(cfg->domainName);
   if (length == 0)
     cfg->domainNameEmpty = 1;
   else if (cfg->domainName[length - 1] == '.')
     cfg->domainName[length - 1] = '\0';
+}
 
-  if ((value = findValue(cursor, "winsServer = ")) == nullptr) return false;
-  readAddressValue(&cfg->winsServer, &cfg->winsServerEmpty, value);
-  if ((value = findValue(cursor, "winsNodeType = ")) == nullptr) return false;
-  cfg->winsNodeType = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
-  if ((value = findValue(cursor, "defaultGateway = ")) == nullptr) return false;
-  readAddressValue(&cfg->defaultGateway, &cfg->defaultGatewayEmpty, value);
-  if ((value = findValue(cursor, "leaseTime = ")) == nullptr) return false;
-  cfg->leaseTime = static_cast<uint32_t>(dhcpUtilatoul(const_cast<char*>(value)));
-
-  // The OAM LAN's only range is derived from its own address; its range and
-  // reservation lines are not read.
-  if (strstr(cfg->interfaceName, DHCP_CUSTOMER_LAN_IFNAME) == nullptr) {
-    cfg->dhcpStatus = 2;
-    return addOamLanRange();
+// "dhcpServerOnRouter = ": only a fitted integrated router serves DHCP.
+void readDhcpServerOnRouter(s_dhcpCompConfig* cfg, const char* value) {
+  cfg->dhcpServerOnRouter = dhcpUtilLeadingInt(value) != 0 ? 1 : 0;
+  if (!g_bIntegratedRouterPresent && cfg->dhcpServerOnRouter) {
+    cfg->dhcpServerOnRouter = 0;
+    cfg->dhcpStatus = 1;
   }
+}
 
-  if ((value = findValue(cursor, "addrRange = ")) == nullptr) return false;
-  readRanges(cfg, value);
-  if ((value = findValue(cursor, "reservedAddrs = ")) != nullptr) readReservations(value);
-
-  // Call-server keys follow only in "[eth1]", which precedes the VLANs: a
-  // VLAN parse ends here.
-  if (!readCallServer(cursor, "s1", &cfg->s1Address, &cfg->s1AddressEmpty, &cfg->s1PortNumber,
-                      &cfg->s1OtherPortNumber, &cfg->s1Action, &cfg->s1RetryCount))
-    return false;
-  if (!readCallServer(cursor, "s2", &cfg->s2Address, &cfg->s2AddressEmpty, &cfg->s2PortNumber,
-                      &cfg->s2OtherPortNumber, &cfg->s2Action, &cfg->s2RetryCount))
-    return false;
-
-  if ((value = findValue(cursor, "vlanIds = ")) == nullptr) return false;
-  copyValue(cfg->vlanIds, sizeof(cfg->vlanIds), value);
-  if (dhcpCompVerifyVLANIds(cfg->vlanIds) != DHCP_RC_OK) cfg->vlanIds[0] = '\0';
-  if ((value = findValue(cursor, "spectraTFTPAddress = ")) == nullptr) return false;
-  readAddressValue(&cfg->spectraTFTPAddress, nullptr, value);
-  if ((value = findValue(cursor, "spectraSVPAddress = ")) == nullptr) return false;
-  readAddressValue(&cfg->spectraSVPAddress, nullptr, value);
-  if ((value = findValue(cursor, "renewTimeLease = ")) == nullptr) return false;
-  copyValue(CustomerLANIpConfig.renewTimeLease, sizeof(CustomerLANIpConfig.renewTimeLease), value);
-  if ((value = findValue(cursor, "startedFromPowerUp = ")) == nullptr) return false;
-  CustomerLANIpConfig.startedFromPowerUp = static_cast<uint8_t>(dhcpUtilLeadingInt(value));
-
-  // Without the key (files of appliances before the integrated router) the
-  // router serves DHCP when it is fitted.
-  if ((value = findValue(cursor, "dhcpServerOnRouter = ")) != nullptr) {
-    cfg->dhcpServerOnRouter = dhcpUtilLeadingInt(value) != 0 ? 1 : 0;
-    if (!g_bIntegratedRouterPresent && cfg->dhcpServerOnRouter) {
-      cfg->dhcpServerOnRouter = 0;
-      cfg->dhcpStatus = 1;
-    }
-  } else if (!g_bIntegratedRouterPresent) {
+// Without the key (files of appliances before the integrated router) the
+// router serves DHCP when it is fitted.
+void defaultDhcpServerOnRouter(s_dhcpCompConfig* cfg) {
+  if (!g_bIntegratedRouterPresent) {
     cfg->dhcpServerOnRouter = 0;
     if (cfg->dhcpStatus == 3) cfg->dhcpStatus = 1;
   } else {
     cfg->dhcpServerOnRouter = 1;
     cfg->dhcpStatus = 0;
   }
+}
+
+// One key of a section and where its value goes. absent is called when the
+// key is missing; without it the key is required and the parse of the
+// interface ends there.
+struct SectionKey {
+  const char* key;
+  void (*read)(s_dhcpCompConfig* cfg, const char* value);
+  void (*absent)(s_dhcpCompConfig* cfg) = nullptr;
+};
+
+void noDefault(s_dhcpCompConfig*) {}
+
+// Keys of every section, in file order.
+const SectionKey kCommonKeys[] = {
+    {"dhcpStatus = ", [](s_dhcpCompConfig* c, const char* v) { c->dhcpStatus = dhcpUtilLeadingInt(v); }},
+    {"dnsServers = ", readDnsServers},
+    {"domainName = ", readDomainName},
+    {"winsServer = ",
+     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->winsServer, &c->winsServerEmpty, v); }},
+    {"winsNodeType = ", [](s_dhcpCompConfig* c,
+                           const char* v) { c->winsNodeType = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
+    {"defaultGateway = ",
+     [](s_dhcpCompConfig* c, const char* v) {
+       readAddressValue(&c->defaultGateway, &c->defaultGatewayEmpty, v);
+     }},
+    {"leaseTime = ",
+     [](s_dhcpCompConfig* c, const char* v) {
+       c->leaseTime = static_cast<uint32_t>(dhcpUtilatoul(const_cast<char*>(v)));
+     }},
+};
+
+// Keys of the customer LAN and its VLANs after the common ones. The
+// call-server keys follow only in "[eth1]", which precedes the VLANs: a VLAN
+// parse ends at "s1Address = ".
+const SectionKey kCustomerLanKeys[] = {
+    {"addrRange = ", readRanges},
+    {"reservedAddrs = ", [](s_dhcpCompConfig*, const char* v) { readReservations(v); }, noDefault},
+    {"s1Address = ",
+     [](s_dhcpCompConfig* c, const char* v) { readCallServerAddress(&c->s1Address, &c->s1AddressEmpty, v); }},
+    {"s1PortNumber = ",
+     [](s_dhcpCompConfig* c, const char* v) {
+       readCallServerPort(&c->s1PortNumber, &c->s1OtherPortNumber, v);
+     }},
+    {"s1Action = ",
+     [](s_dhcpCompConfig* c, const char* v) { c->s1Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
+    {"s1RetryCount = ", [](s_dhcpCompConfig* c,
+                           const char* v) { c->s1RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
+    {"s2Address = ",
+     [](s_dhcpCompConfig* c, const char* v) { readCallServerAddress(&c->s2Address, &c->s2AddressEmpty, v); }},
+    {"s2PortNumber = ",
+     [](s_dhcpCompConfig* c, const char* v) {
+       readCallServerPort(&c->s2PortNumber, &c->s2OtherPortNumber, v);
+     }},
+    {"s2Action = ",
+     [](s_dhcpCompConfig* c, const char* v) { c->s2Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
+    {"s2RetryCount = ", [](s_dhcpCompConfig* c,
+                           const char* v) { c->s2RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
+    {"vlanIds = ",
+     [](s_dhcpCompConfig* c, const char* v) {
+       copyValue(c->vlanIds, sizeof(c->vlanIds), v);
+       if (dhcpCompVerifyVLANIds(c->vlanIds) != DHCP_RC_OK) c->vlanIds[0] = '\0';
+     }},
+    {"spectraTFTPAddress = ",
+     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->spectraTFTPAddress, nullptr, v); }},
+    {"spectraSVPAddress = ",
+     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->spectraSVPAddress, nullptr, v); }},
+    {"renewTimeLease = ",
+     [](s_dhcpCompConfig*, const char* v) {
+       copyValue(CustomerLANIpConfig.renewTimeLease, sizeof(CustomerLANIpConfig.renewTimeLease), v);
+     }},
+    {"startedFromPowerUp = ",
+     [](s_dhcpCompConfig*, const char* v) {
+       CustomerLANIpConfig.startedFromPowerUp = static_cast<uint8_t>(dhcpUtilLeadingInt(v));
+     }},
+    {"dhcpServerOnRouter = ", readDhcpServerOnRouter, defaultDhcpServerOnRouter},
+};
+
+// Reads keys in order from *cursor. False when a required key is missing.
+template <size_t N>
+bool readKeys(const char** cursor, s_dhcpCompConfig* cfg, const SectionKey (&keys)[N]) {
+  for (const SectionKey& k : keys) {
+    const char* value = findValue(cursor, k.key);
+    if (value != nullptr)
+      k.read(cfg, value);
+    else if (k.absent != nullptr)
+      k.absent(cfg);
+    else
+      return false;
+  }
   return true;
+}
+
+// One section from *cursor (just past its header). Keys are searched in
+// order from the cursor to the end of the text. Returns false when the parse
+// of this interface ends (a key is missing, or the OAM LAN has no room).
+bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
+  if (!readKeys(cursor, cfg, kCommonKeys)) return false;
+  // The OAM LAN's only range is derived from its own address; its range and
+  // reservation lines are not read.
+  if (strstr(cfg->interfaceName, DHCP_CUSTOMER_LAN_IFNAME) == nullptr) {
+    cfg->dhcpStatus = 2;
+    return addOamLanRange();
+  }
+  return readKeys(cursor, cfg, kCustomerLanKeys);
 }
 
 // ---- Writing ----

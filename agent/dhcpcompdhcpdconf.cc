@@ -46,9 +46,6 @@ const int kStatusPhonesOnly = 1;
 const int kStatusAutomatic = 3;
 const uint8_t kCallServerActionGenerate = 1;
 
-// Length of "0A:0B:0C:0D:0E:0F".
-const size_t kMacTextLength = 17;
-
 void appendf(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void appendf(std::string* out, const char* format, ...) {
   va_list args;
@@ -73,47 +70,6 @@ std::string addrText(const s_ipAddr& a) {
   return copy.ipString;
 }
 
-bool inNetwork(uint32_t address, uint32_t network, uint32_t netmask) {
-  return (address & netmask) == network;
-}
-
-// dhcpd reads a host declaration name as dot-separated labels, each starting
-// with a letter or digit and holding letters, digits, "-" and "_".
-bool isDhcpdHostName(const char* name) {
-  bool labelStart = true;
-  for (const char* p = name; *p != '\0'; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (labelStart) {
-      if (!isalnum(c)) return false;
-      labelStart = false;
-    } else if (c == '.') {
-      labelStart = true;
-    } else if (!isalnum(c) && c != '-' && c != '_') {
-      return false;
-    }
-  }
-  return !labelStart;
-}
-
-// Six two-digit hexadecimal groups joined by ":".
-bool isMacText(const char* mac) {
-  if (strlen(mac) != kMacTextLength) return false;
-  for (size_t i = 0; i < kMacTextLength; ++i) {
-    unsigned char c = static_cast<unsigned char>(mac[i]);
-    if (i % 3 == 2 ? c != ':' : !isxdigit(c)) return false;
-  }
-  return true;
-}
-
-// A domain name goes inside quotes: letters, digits, "-", "_" and "." only.
-bool isDomainNameText(const char* name) {
-  for (const char* p = name; *p != '\0'; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (!isalnum(c) && c != '-' && c != '_' && c != '.') return false;
-  }
-  return true;
-}
-
 std::string lowerCase(const char* text) {
   std::string out(text);
   for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -136,7 +92,7 @@ class DhcpdConfText {
 
  private:
   std::string hostName(const s_reservedAddr& rec, int slot);
-  void appendPool(const s_dhcpCompConfig& cfg, bool phonesOnly, uint32_t network, uint32_t netmask);
+  void appendPool(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg, bool phonesOnly);
   void appendHosts(const s_dhcpCompConfig& cfg);
   void appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg);
 
@@ -147,7 +103,9 @@ class DhcpdConfText {
 // "reserved-<id>" (made unique with a suffix).
 std::string DhcpdConfText::hostName(const s_reservedAddr& rec, int slot) {
   std::string name(rec.clientName, strnlen(rec.clientName, sizeof(rec.clientName)));
-  if (isDhcpdHostName(name.c_str()) && hostNames_.insert(lowerCase(name.c_str())).second) return name;
+  if (dhcpUtilIsValidHostName(name.c_str()) && !name.empty() &&
+      hostNames_.insert(lowerCase(name.c_str())).second)
+    return name;
   std::string base = "reserved-" + std::to_string(slot);
   name = base;
   for (int n = 2; !hostNames_.insert(name).second; ++n) name = base + "-" + std::to_string(n);
@@ -159,14 +117,13 @@ std::string DhcpdConfText::hostName(const s_reservedAddr& rec, int slot) {
   return name;
 }
 
-void DhcpdConfText::appendPool(const s_dhcpCompConfig& cfg, bool phonesOnly, uint32_t network,
-                               uint32_t netmask) {
+void DhcpdConfText::appendPool(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg, bool phonesOnly) {
   std::string ranges;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
     const s_ipAddrRange& range = cfg.addrRanges[i];
     if (range.startAddr.ipLong == 0) continue;
-    if (!inNetwork(range.startAddr.ipLong, network, netmask) ||
-        !inNetwork(range.endAddr.ipLong, network, netmask)) {
+    if (!dhcpUtilInInterfaceNetwork(&eth, range.startAddr.ipLong) ||
+        !dhcpUtilInInterfaceNetwork(&eth, range.endAddr.ipLong)) {
       syslog(LOG_WARNING, "Address range %d is outside the network of %s; not served.", i, cfg.interfaceName);
       continue;
     }
@@ -188,12 +145,15 @@ void DhcpdConfText::appendHosts(const s_dhcpCompConfig& cfg) {
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     const s_reservedAddr& rec = cfg.reservedAddrs[i];
     if (rec.ipAddr.ipLong == 0) continue;
-    if (!isMacText(rec.macAddr)) {
+    char mac[DHCP_MAC_ADDR_SIZE];
+    memcpy(mac, rec.macAddr, sizeof(mac));
+    mac[sizeof(mac) - 1] = '\0';
+    if (dhcpUtilNormaliseMacAddr(mac) != DHCP_RC_OK) {
       syslog(LOG_WARNING, "Reserved address %d has no valid hardware address; not served.", i);
       continue;
     }
     appendf(&text, "\thost %s {\n\t\thardware ethernet %s;\n\t\tfixed-address %s;\n\t}\n\n",
-            hostName(rec, i).c_str(), rec.macAddr, addrText(rec.ipAddr).c_str());
+            hostName(rec, i).c_str(), mac, addrText(rec.ipAddr).c_str());
   }
 }
 
@@ -210,7 +170,7 @@ void DhcpdConfText::appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConf
   }
   std::string domain(cfg.domainName, strnlen(cfg.domainName, sizeof(cfg.domainName)));
   if (!domain.empty()) {
-    if (isDomainNameText(domain.c_str()))
+    if (dhcpUtilIsValidDomainName(domain.c_str()))
       appendf(&text, "\toption domain-name \"%s\";\n", domain.c_str());
     else
       syslog(LOG_WARNING, "Domain name of %s is not a valid domain name; not served.", cfg.interfaceName);
@@ -223,17 +183,16 @@ void DhcpdConfText::appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConf
 }
 
 void DhcpdConfText::appendSubnet(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg, const char* extra) {
-  uint32_t netmask = eth.netmask.ipLong;
-  if (!corvaneIsValidInterfaceName(eth.interfaceName) || eth.ipAddress.ipLong == 0 || netmask == 0) {
+  if (!corvaneIsValidInterfaceName(eth.interfaceName) || !dhcpUtilHasNetwork(&eth)) {
     syslog(LOG_WARNING, "LAN %.*s has no address; no DHCP service on it.", DHCP_INTERFACE_NAME_SIZE - 1,
            eth.interfaceName);
     return;
   }
   s_ipAddr network = {};
-  network.ipLong = eth.ipAddress.ipLong & netmask;
+  network.ipLong = eth.ipAddress.ipLong & eth.netmask.ipLong;
   appendf(&text, "\n# %s\nsubnet %s netmask %s {\n\n", eth.interfaceName, addrText(network).c_str(),
           addrText(eth.netmask).c_str());
-  if (cfg.numAddrRanges != 0) appendPool(cfg, poolIsPhonesOnly(eth, cfg), network.ipLong, netmask);
+  if (cfg.numAddrRanges != 0) appendPool(eth, cfg, poolIsPhonesOnly(eth, cfg));
   text += "\toption ip-forwarding off;\n";
   if (cfg.numReservedAddrs != 0) appendHosts(cfg);
   appendOptions(eth, cfg);

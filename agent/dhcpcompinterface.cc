@@ -101,10 +101,6 @@ void readIfconfigOutput(s_ethIpConfig* e, const char* text, bool takeAddress) {
   if (value != nullptr) setCheckedAddress(&e->netmask, value, end, ipTypeNetmask);
 }
 
-bool inNetwork(const s_ethIpConfig* e, uint32_t address) {
-  return address != 0 && (address & e->netmask.ipLong) == e->network.ipLong;
-}
-
 void clearVendorCallServers(s_ethIpConfig* e) {
   dhcpUtilClearIPAddr(&e->vendorS1Address);
   dhcpUtilClearIPAddr(&e->vendorS2Address);
@@ -231,8 +227,8 @@ int dhcpCompGetDhclientLeaseInfo(s_ethIpConfig* e) {
   dhcpUtilConvertUntrustedIPAddr(&e->leaseDnsServer2, ipTypeAddress);
   dhcpUtilConvertUntrustedIPAddr(&e->leaseNetbiosServer, ipTypeAddress);
   dhcpUtilConvertUntrustedIPAddr(&e->leaseServerIdentifier, ipTypeAddress);
-  // A domain name is made of the same characters as a host name.
-  if (!dhcpUtilIsValidClientName(e->leaseDomainName)) e->leaseDomainName[0] = '\0';
+  if (!dhcpUtilIsValidDomainName(e->leaseDomainName)) e->leaseDomainName[0] = '\0';
+  // The renew time becomes the component file's "renewTimeLease" field.
   if (!dhcpUtilIsValidDescription(e->leaseRenewTime)) e->leaseRenewTime[0] = '\0';
 
   dhcpCompParseIPSetVendorText(e, ipSetText);
@@ -312,8 +308,8 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
   uint32_t first = e->vendorRangeStart.ipLong;
   uint32_t last = e->vendorRangeEnd.ipLong;
   uint32_t own = e->ipAddress.ipLong;
-  bool keep = inNetwork(e, first) && inNetwork(e, last) && (first & 0xff) <= (last & 0xff) &&
-              (own < first || own > last);
+  bool keep = dhcpUtilInInterfaceNetwork(e, first) && dhcpUtilInInterfaceNetwork(e, last) &&
+              (first & 0xff) <= (last & 0xff) && (own < first || own > last);
   if (!keep) {
     if (first != 0 && last != 0)
       syslog(LOG_ERR, "Range %s-%s of the router's DHCP vendor text does not fit %s/%s of %s; not served.",

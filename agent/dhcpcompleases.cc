@@ -356,14 +356,19 @@ class ParseSink {
        m_haveMac = false;
 };
 
+// A LAN without an address serves no leases.
+bool servesAddress(const s_ethIpConfig& eth, uint32_t address) {
+  return dhcpUtilHasNetwork(&eth) && dhcpUtilInInterfaceNetwork(&eth, address);
+}
+
 // The LAN whose network holds address: the OAM LAN, the customer LAN, then
 // the VLANs in their order; null when none does.
 s_dhcpCompConfig* leaseOwner(uint32_t address, bool* oam) {
-  *oam = dhcpUtilInInterfaceNetwork(&OAMLANIpConfig, address) != 0;
+  *oam = servesAddress(OAMLANIpConfig, address);
   if (*oam) return &OAMLANDhcpCompConfig;
-  if (dhcpUtilInInterfaceNetwork(&CustomerLANIpConfig, address)) return &CustomerLANDhcpCompConfig;
+  if (servesAddress(CustomerLANIpConfig, address)) return &CustomerLANDhcpCompConfig;
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
-    if (dhcpUtilInInterfaceNetwork(&VLANIpConfig[i], address)) return &VLANDhcpCompConfig[i];
+    if (servesAddress(VLANIpConfig[i], address)) return &VLANDhcpCompConfig[i];
   return nullptr;
 }
 

@@ -1,7 +1,6 @@
 // Address ranges and reserved addresses of the customer LAN, its VLANs and
 // the OAM LAN: validation, the LAN an entry belongs to, its slot in that
 // LAN's record and the provider object that represents it.
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,24 +14,10 @@
 
 namespace {
 
-// The agent's result for a value it cannot store (client name, description).
-const int kInvalidValue = 301;
-
-// "0A:0B:0C:0D:0E:0F": six pairs, five separators.
-
-// VLAN id list: at most 10 ids of 0..4095, each read from at most 5 characters.
-const int kMaxVlanListItems = 10;
-const size_t kMaxVlanItemChars = 5;
-const int kMaxVlanId = 4095;
-
 const char kDeviceNamePrefix[] = "Device";
 
 // How an add operation treats the entry's id in the LAN it belongs to.
 enum EntryKind { kNewEntry, kMovedEntry, kReplacedEntry };
-
-bool inNetwork(const s_ethIpConfig* eth, uint32_t address) {
-  return (address & eth->netmask.ipLong) == eth->network.ipLong;
-}
 
 bool contains(const s_ipAddrRange& range, uint32_t address) {
   return range.startAddr.ipLong <= address && address <= range.endAddr.ipLong;
@@ -47,14 +32,14 @@ bool rangesOverlap(uint32_t start, uint32_t end, const s_ipAddrRange& other) {
 }
 
 // The LAN whose network holds every address of the entry: the VLANs in their
-// order, then the customer LAN. A VLAN without an address has no network yet
-// (its zero mask would take every address).
+// order, then the customer LAN. A VLAN without a network is skipped (its zero
+// mask would take every address); the customer LAN without one takes all.
 template <typename Fits>
 void findLan(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, Fits fits) {
   if (cfg != nullptr) *cfg = nullptr;
   if (eth != nullptr) *eth = nullptr;
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
-    if (VLANIpConfig[i].ipAddress.ipLong == 0 || !fits(&VLANIpConfig[i])) continue;
+    if (!dhcpUtilHasNetwork(&VLANIpConfig[i]) || !fits(&VLANIpConfig[i])) continue;
     if (cfg != nullptr) *cfg = &VLANDhcpCompConfig[i];
     if (eth != nullptr) *eth = &VLANIpConfig[i];
     return;
@@ -145,8 +130,10 @@ int checkRangeInLan(const s_ipAddrRange* range, int index, const s_dhcpCompConfi
   uint32_t start = range->startAddr.ipLong;
   uint32_t end = range->endAddr.ipLong;
   if (checkSubnet) {
-    if (!inNetwork(eth, start) || !inNetwork(eth, end)) return DHCP_RC_NOT_IN_SUBNET;
-    if (range->gateway.ipLong != 0 && !inNetwork(eth, range->gateway.ipLong)) return DHCP_RC_NOT_IN_SUBNET;
+    if (!dhcpUtilInInterfaceNetwork(eth, start) || !dhcpUtilInInterfaceNetwork(eth, end))
+      return DHCP_RC_NOT_IN_SUBNET;
+    if (range->gateway.ipLong != 0 && !dhcpUtilInInterfaceNetwork(eth, range->gateway.ipLong))
+      return DHCP_RC_NOT_IN_SUBNET;
     if (start <= eth->ipAddress.ipLong && eth->ipAddress.ipLong <= end) return DHCP_RC_OWN_ADDRESS_IN_RANGE;
   }
   if (start > end) return DHCP_RC_START_ABOVE_END;
@@ -226,14 +213,17 @@ void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_ipAddrRa
     findLan(cfg, eth, [](const s_ethIpConfig*) { return false; });
     return;
   }
-  findLan(cfg, eth,
-          [start, end](const s_ethIpConfig* e) { return inNetwork(e, start) && inNetwork(e, end); });
+  findLan(cfg, eth, [start, end](const s_ethIpConfig* e) {
+    return dhcpUtilInInterfaceNetwork(e, start) && dhcpUtilInInterfaceNetwork(e, end);
+  });
 }
 
 void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_reservedAddr* rec) {
   uint32_t address = rec != nullptr ? rec->ipAddr.ipLong : 0;
   bool known = rec != nullptr;
-  findLan(cfg, eth, [known, address](const s_ethIpConfig* e) { return known && inNetwork(e, address); });
+  findLan(cfg, eth, [known, address](const s_ethIpConfig* e) {
+    return known && dhcpUtilInInterfaceNetwork(e, address);
+  });
 }
 
 int getAddressRangeCompConfig(const std::string& id, s_dhcpCompConfig** cfg) {
@@ -345,7 +335,9 @@ int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubn
     return 0;
   uint32_t start = range->startAddr.ipLong;
   uint32_t end = range->endAddr.ipLong;
-  if (checkSubnet && (!inNetwork(&OAMLANIpConfig, start) || !inNetwork(&OAMLANIpConfig, end))) return 0;
+  if (checkSubnet && (!dhcpUtilInInterfaceNetwork(&OAMLANIpConfig, start) ||
+                      !dhcpUtilInInterfaceNetwork(&OAMLANIpConfig, end)))
+    return 0;
   if (start > end) return 0;
   int freeSlot = -1;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
@@ -413,9 +405,9 @@ int checkAndAddReservation(const std::string& id, s_reservedAddr* rec, bool chec
     bool keptName = stored != nullptr && strcmp(stored->clientName, rec->clientName) == 0;
     bool keptDescription =
         stored != nullptr && strcmp(stored->clientDescription, rec->clientDescription) == 0;
-    if (checkTexts && ((!keptName && !dhcpUtilIsValidClientName(rec->clientName)) ||
+    if (checkTexts && ((!keptName && !dhcpUtilIsValidHostName(rec->clientName)) ||
                        (!keptDescription && !dhcpUtilIsValidDescription(rec->clientDescription))))
-      rc = kInvalidValue;
+      rc = TAVREL_RC_INVALID_VALUE;
   }
   if (rc == DHCP_RC_OK) rc = checkReservationInLan(rec, index, cfg, eth);
   if (rc != DHCP_RC_OK) {
@@ -465,34 +457,13 @@ void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, in
   --cfg->numReservedAddrs;
 }
 
-int dhcpCompVerifyVLANIds(char* list) {
-  if (list == nullptr) return DHCP_RC_INVALID_VLAN_IDS;
-  if (list[0] == '\0') return DHCP_RC_OK;
-  // Comma-separated decimal ids without leading zeros; no item is empty
-  // (no leading, doubled or trailing comma).
-  int items = 0;
-  for (const char* p = list;;) {
-    size_t length = strcspn(p, ",");
-    if (length == 0 || length > kMaxVlanItemChars || strspn(p, "0123456789") != length ||
-        (length > 1 && p[0] == '0'))
-      return DHCP_RC_INVALID_VLAN_IDS;
-    char item[kMaxVlanItemChars + 1];
-    dhcpUtilCopyText(item, sizeof(item), p, length);
-    if (++items > kMaxVlanListItems || atoi(item) > kMaxVlanId) return DHCP_RC_INVALID_VLAN_IDS;
-    p += length;
-    if (*p == '\0') break;
-    ++p;
-  }
-  return DHCP_RC_OK;
-}
-
 void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
   if (eth == nullptr || cfg == nullptr) return;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
     s_ipAddrRange& range = cfg->addrRanges[i];
     if (range.startAddr.ipLong == 0) continue;
-    if (inNetwork(eth, range.startAddr.ipLong) && inNetwork(eth, range.endAddr.ipLong) &&
-        !contains(range, eth->ipAddress.ipLong)) {
+    if (dhcpUtilInInterfaceNetwork(eth, range.startAddr.ipLong) &&
+        dhcpUtilInInterfaceNetwork(eth, range.endAddr.ipLong) && !contains(range, eth->ipAddress.ipLong)) {
       range.gateway = cfg->defaultGateway;
     } else if (g_AddressRangePool[i].object != nullptr && rangeObjectLan(i) == cfg) {
       dhcpCompDeleteAddressRangeObject(g_AddressRangePool[i].object);
@@ -503,7 +474,7 @@ void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
   if (cfg->numReservedAddrs == 0) return;
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     s_reservedAddr& rec = cfg->reservedAddrs[i];
-    if (rec.ipAddr.ipLong == 0 || inNetwork(eth, rec.ipAddr.ipLong)) continue;
+    if (rec.ipAddr.ipLong == 0 || dhcpUtilInInterfaceNetwork(eth, rec.ipAddr.ipLong)) continue;
     if (g_reservedAddrPool[i].object != nullptr && reservationObjectLan(i) == cfg)
       dhcpCompDeleteReservedAddrObject(g_reservedAddrPool[i].object);
     else

@@ -20,11 +20,6 @@ static const char kLoopbackText[] = "127.0.0.1";
 static const size_t kLeaseTimeLength = 21;
 static const char kOWTimeSuffix[] = ".000000+000";
 
-// Hardware address: six pairs, bare or joined by ":" or "-".
-static const size_t kMacPairs = 6;
-static const size_t kMacBareLength = 12;
-static const size_t kMacTextLength = 17;
-
 // Octets and dotted-quad text of ipLong (written by hand: lease files
 // convert an address per record).
 static void splitIPAddr(s_ipAddr* a) {
@@ -149,11 +144,6 @@ int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
   return 1;
 }
 
-int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address) {
-  return e->ipAddress.ipLong != 0 && e->netmask.ipLong != 0 && address != 0 &&
-         (address & e->netmask.ipLong) == (e->ipAddress.ipLong & e->netmask.ipLong);
-}
-
 char* dhcpUtilReadTextFile(const char* path) {
   FILE* fp = nullptr;
   long size = 0;
@@ -202,24 +192,6 @@ int dhcpUtilGetHostname(char* out) {
   return found;
 }
 
-int dhcpUtilIsValidClientName(const char* name) {
-  if (name == nullptr) return 0;
-  for (const char* p = name; *p != '\0'; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (!(isalnum(c) || c == '-' || c == '_' || c == '.')) return 0;
-  }
-  return 1;
-}
-
-int dhcpUtilIsValidDescription(const char* text) {
-  if (text == nullptr) return 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c == ',' || c < 0x20 || c == 0x7f) return 0;
-  }
-  return 1;
-}
-
 void dhcpUtilDebugStop(int) {}
 void dhcpUtilDbgPrintDhcpConfig(s_dhcpCompConfig*) {}
 void dhcpUtilDbgPrintEthIpConfig(s_ethIpConfig*) {}
@@ -264,35 +236,6 @@ int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
   int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
   if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(a);
   return rc;
-}
-
-int dhcpUtilNormaliseMacAddr(char* mac) {
-  char text[DHCP_MAC_ADDR_SIZE];
-  size_t length = strnlen(mac, DHCP_MAC_ADDR_SIZE);
-  if (mac[0] != '\0' && mac[1] != '\0' && mac[2] != '-' && mac[2] != ':') {
-    if (length != kMacBareLength) return DHCP_RC_INVALID_MAC;
-    size_t out = 0;
-    for (size_t pair = 0; pair < kMacPairs; ++pair) {
-      if (pair > 0) text[out++] = ':';
-      text[out++] = mac[2 * pair];
-      text[out++] = mac[2 * pair + 1];
-    }
-    text[out] = '\0';
-  } else {
-    if (length != kMacTextLength) return DHCP_RC_INVALID_MAC;
-    memcpy(text, mac, kMacTextLength + 1);
-  }
-  for (size_t pair = 0; pair < kMacPairs; ++pair) {
-    char* p = text + 3 * pair;
-    bool last = pair + 1 == kMacPairs;
-    if (!last && p[2] == '-') p[2] = ':';
-    // Both digits are checked: a pair such as "0g" would break dhcpd.conf.
-    if (dhcpUtilGetDigit(p[0]) > 15 || dhcpUtilGetDigit(p[1]) > 15) return DHCP_RC_INVALID_MAC;
-    if (!last && p[2] != ':') return DHCP_RC_INVALID_MAC;
-  }
-  for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
-  memcpy(mac, text, kMacTextLength + 1);
-  return DHCP_RC_OK;
 }
 
 void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text) {

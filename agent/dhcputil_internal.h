@@ -39,15 +39,6 @@ void dhcpUtilClearIPAddr(s_ipAddr* a);
 // not valid its text is emptied as well, so only checked text remains.
 int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type);
 
-// Brings a hardware address to "0A:0B:0C:0D:0E:0F". Twelve digits are paired
-// up; seventeen characters must be six pairs of hexadecimal digits joined by
-// ":" or "-". 0 or 327; mac is changed only on success.
-int dhcpUtilNormaliseMacAddr(char* mac);
-
-// 1 when address lies in the network of interface e. An interface without an
-// address or mask has no network and holds no address.
-int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address);
-
 // Severities of the appliance's alarm path: a raised alarm, and its end.
 #define DHCP_ALARM_SEVERITY_MAJOR 2
 #define DHCP_ALARM_SEVERITY_CLEARED 4

@@ -172,7 +172,7 @@ TEST_F(RangesTest, ClientNamesAndDescriptions) {
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[7].clientName, "Device7");
   ASSERT_EQ(addReservation("7", "192.168.1.20", "0a0b0c0d0e01", "printer-2.lab_a", "Hall"), DHCP_RC_OK);
 
-  const char* badNames[] = {"Lab Printer", "a,b", "x;y", "name\n", "{host}", "caf\xc3\xa9"};
+  const char* badNames[] = {"Lab Printer", "a,b", "x;y", "name\n", "{host}", "caf\xc3\xa9", "-desk", "desk."};
   for (const char* name : badNames) {
     SCOPED_TRACE(name);
     EXPECT_EQ(addReservation("7", "192.168.1.21", "0a0b0c0d0e01", name), 301);

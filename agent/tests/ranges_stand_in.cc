@@ -130,23 +130,6 @@ void dhcpCompRemoveIPAddressRange(s_dhcpCompConfig* cfg, const std::string&, int
   freeRangeSlot(cfg, slot);
 }
 
-int dhcpCompVerifyVLANIds(char* list) {
-  int items = 0;
-  for (const char* p = list; *p != '\0'; ++p) {
-    if ((*p < '0' || *p > '9') && *p != ',') return DHCP_RC_INVALID_VLAN_IDS;
-    if (*p == ',' && p[1] == ',') return DHCP_RC_INVALID_VLAN_IDS;
-  }
-  for (const char* p = list; *p != '\0';) {
-    char item[6] = "";
-    size_t length = strcspn(p, ",");
-    strncpy(item, p, length < 5 ? length : 5);
-    if (++items > 10 || atoi(item) > 4095) return DHCP_RC_INVALID_VLAN_IDS;
-    p += length;
-    if (*p == ',') ++p;
-  }
-  return DHCP_RC_OK;
-}
-
 // The provider objects' destructors free their slot and pool entry. The
 // stand-in objects are the pool entries' addresses.
 void dhcpCompDeleteAddressRangeObject(ZPX_DHCPRangeOfIPAddressesImpl* object) {

@@ -18,6 +18,17 @@ bool storableText(const std::string& text, size_t size) {
   return text.size() < size && text.find('\0') == std::string::npos;
 }
 
+// The reservation the agent holds for id, or null. What it holds is shown
+// through the setters and may be sent back, also when stored under earlier
+// rules.
+const s_reservedAddr* storedReservation(const std::string& id) {
+  s_dhcpCompConfig* cfg = nullptr;
+  int slot = getReservedAddressCompConfig(id, &cfg);
+  if (cfg == nullptr || slot < 0 || slot >= DHCP_MAX_RESERVED_ADDRS || cfg->reservedAddrs[slot].isFree)
+    return nullptr;
+  return &cfg->reservedAddrs[slot];
+}
+
 }  // namespace
 
 ZPX_DHCPReservedAddressImpl::ZPX_DHCPReservedAddressImpl(const std::string& instanceID)
@@ -92,7 +103,9 @@ int ZPX_DHCPReservedAddressImpl::setreservedClientName(std::string value) {
     restoreProperties();
     return TAVREL_RC_INVALID_CLIENT_NAME;
   }
-  if (!storableText(value, DHCP_CLIENT_NAME_SIZE) || !dhcpUtilIsValidClientName(value.c_str()))
+  const s_reservedAddr* stored = storedReservation(m_InstanceID);
+  bool kept = stored != nullptr && value == stored->clientName;
+  if (!kept && (!storableText(value, DHCP_CLIENT_NAME_SIZE) || !dhcpUtilIsValidHostName(value.c_str())))
     return TAVREL_RC_INVALID_VALUE;
   m_reservedClientName = value;
   return TAVREL_RC_OK;
@@ -103,7 +116,10 @@ int ZPX_DHCPReservedAddressImpl::getreservedClientDescription(std::string& value
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPReservedAddressImpl::setreservedClientDescription(std::string value) {
-  if (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) || !dhcpUtilIsValidDescription(value.c_str()))
+  const s_reservedAddr* stored = storedReservation(m_InstanceID);
+  bool kept = stored != nullptr && value == stored->clientDescription;
+  if (!kept &&
+      (!storableText(value, DHCP_CLIENT_DESCRIPTION_SIZE) || !dhcpUtilIsValidDescription(value.c_str())))
     return TAVREL_RC_INVALID_VALUE;
   m_reservedClientDescription = value;
   return TAVREL_RC_OK;

@@ -9,9 +9,6 @@
 
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddress.h"
 
-// setreservedClientName: the name cannot be a host declaration name.
-#define TAVREL_RC_INVALID_CLIENT_NAME 351
-
 class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress {
  public:
   // instanceID: decimal reservation id "0".."63". An id outside the pool is
@@ -32,13 +29,14 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
   int getreservedClientName(std::string& value,
                             OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   // A name with a space puts all four texts back to the saved ones and
-  // returns 351; a name the model refuses otherwise (a character a host
-  // declaration name may not hold, too long for the record) returns 301.
+  // returns 351; a new name that is no host declaration name
+  // (dhcpUtilIsValidHostName) or too long for the record returns 301. The
+  // name the agent holds for this reservation is always accepted.
   int setreservedClientName(std::string value) override;
   int getreservedClientDescription(std::string& value,
                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
-  // 301 for a text the component file cannot hold (a ",", a control
-  // character, too long for the record).
+  // 301 for a new text the component file cannot hold (a ",", a control
+  // character, too long for the record); the agent's stored text is accepted.
   int setreservedClientDescription(std::string value) override;
   virtual void saveProperties();
   virtual void restoreProperties();

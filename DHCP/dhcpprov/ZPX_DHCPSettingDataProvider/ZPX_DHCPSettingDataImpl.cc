@@ -12,11 +12,6 @@ using OpenWBEM::CIMValue;
 
 namespace {
 
-// Setter codes of this class besides the agent's DHCP_RC_* codes.
-const int kRcDomainNameTooLong = 331;
-const int kRcNotAllowed = 333;
-const int kRcDomainNameCharacter = 352;
-
 // An address text of 17 bytes or more is refused before conversion.
 const size_t kMaxAddressTextBytes = 16;
 const size_t kMaxDomainNameBytes = 40;
@@ -27,10 +22,6 @@ const unsigned short kMaxSettableServerMode = 2;
 // The OAM and DSP LAN servers are reported as fixed states.
 const unsigned short kOAMLANStatus = 1;
 const unsigned short kDSPLANStatus = 0;
-
-bool isDomainNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-}
 
 // "Write" qualifier of an other-port property: writable only while no
 // standard port is chosen.
@@ -76,7 +67,7 @@ int ZPX_DHCPSettingDataImpl::getdhcpServerCustomerLANStatus(unsigned short& valu
 int ZPX_DHCPSettingDataImpl::setdhcpServerCustomerLANStatus(unsigned short value) {
   if (value == static_cast<unsigned short>(m_config->dhcpStatus) && value > kMaxSettableServerMode)
     return TAVREL_RC_OK;
-  if (value > kMaxSettableServerMode) return kRcNotAllowed;
+  if (value > kMaxSettableServerMode) return TAVREL_RC_NOT_ALLOWED;
   m_config->dhcpStatus = value;
   m_config->externalServerWarning = 1;
   return TAVREL_RC_OK;
@@ -128,11 +119,14 @@ int ZPX_DHCPSettingDataImpl::getdomainName(std::string& value, Array<CIMQualifie
   value = m_config->domainName;
   return TAVREL_RC_OK;
 }
+// A name written back unchanged is accepted even when it was stored under
+// earlier rules: a client that sends the whole instance it read must not fail.
 int ZPX_DHCPSettingDataImpl::setdomainName(std::string value) {
-  for (char c : value)
-    if (!isDomainNameCharacter(c)) return kRcDomainNameCharacter;
+  if (value != m_config->domainName &&
+      (value.find('\0') != std::string::npos || !dhcpUtilIsValidDomainName(value.c_str())))
+    return TAVREL_RC_DOMAIN_NAME_CHARACTER;
   if (value.size() > kMaxDomainNameBytes || !TavrelCopyToField(m_config->domainName, value))
-    return kRcDomainNameTooLong;
+    return TAVREL_RC_DOMAIN_NAME_TOO_LONG;
   m_config->domainNameEmpty = 0;
   return TAVREL_RC_OK;
 }
@@ -180,7 +174,7 @@ int ZPX_DHCPSettingDataImpl::getnetbiosNodeType(unsigned char& value, Array<CIMQ
 // The unset type 0 written back unchanged is accepted as no change.
 int ZPX_DHCPSettingDataImpl::setnetbiosNodeType(unsigned char value) {
   if (value == m_config->winsNodeType) return TAVREL_RC_OK;
-  if (value != 1 && value != 2 && value != 4 && value != 8) return kRcNotAllowed;
+  if (value != 1 && value != 2 && value != 4 && value != 8) return TAVREL_RC_NOT_ALLOWED;
   m_config->winsNodeType = value;
   return TAVREL_RC_OK;
 }

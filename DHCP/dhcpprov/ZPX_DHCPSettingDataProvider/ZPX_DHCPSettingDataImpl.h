@@ -22,7 +22,8 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   // Setter codes besides 0: 320 invalid address (or gateway outside the
   // customer LAN), 330 invalid VLAN list, 331 domain name too long, 333
   // number outside its allowed set, 352 domain name with a character other
-  // than letters, digits, "." and "-". A refused value leaves the record as
+  // than letters, digits, "." and "-" (dhcpUtilIsValidDomainName; the stored
+  // name sent back unchanged is accepted). A refused value leaves the record as
   // it was; an address, mode or node type equal to the stored one is
   // accepted as no change (flags included).
   int getdhcpServerOnRouter(bool& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;

@@ -1,5 +1,5 @@
-// Accessor result codes of the managed objects and the CIM errors the
-// providers raise for them. Every CIM error text ends in an error tag:
+// The CIM errors the providers raise for the accessor result codes of
+// dhcpresult.h. Every CIM error text ends in an error tag:
 // "#", a code, its arguments each preceded by ",", and "#".
 #ifndef TAVREL_DHCPPROV_PROVIDER_ERRORS_H
 #define TAVREL_DHCPPROV_PROVIDER_ERRORS_H
@@ -7,19 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "dhcpresult.h"
 #include "framework/CFG_Exception.h"
 #include "openwbem/CIMException.h"
 #include "tavrel_export.h"
-
-// Results of getters, setters, startChange and endChange. Any other non-zero
-// value is an error number of the agent.
-enum {
-  TAVREL_RC_OK = 0,
-  TAVREL_RC_NOT_READABLE = 100,
-  TAVREL_RC_NOT_WRITABLE = 101,
-  TAVREL_RC_INVALID_VALUE = 301,
-  TAVREL_RC_INVALID_VALUES = 302
-};
 
 namespace TavrelErrors {
 

@@ -118,6 +118,7 @@ TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
       {"192.168.1.22", "0a0b0c0d0e0f", "desk;}", "Desk", invalid, badName},
       {"192.168.1.22", "0a0b0c0d0e0f", "d\xc3\xa9sk", "Desk", invalid, badName},
       {"192.168.1.22", "0a0b0c0d0e0f", "Lab Printer", "Desk", failed, "#DHC_ERROR_351#"},
+      {"192.168.1.22", "0a0b0c0d0e0f", "-desk", "Desk", invalid, badName},
       {"192.168.1.22", "0a0b0c0d0e0f", "desk", std::string(41, 'd'), invalid,
        "The length of reservedClientDescription must be <= 40\n#CFG_000_0004," + key +
            "reservedClientDescription,40#"},
@@ -152,6 +153,13 @@ TEST_F(ReservedAddressProviderTest, RefusedChangesLeaveObjectAndRecord) {
       "#DHC_ERROR_328#");
   EXPECT_EQ(g_reservedAddrPool[1].object, nullptr);
   EXPECT_EQ(g_NumberOfReservedIPs, 1);
+
+  // A name stored under earlier rules may be sent back unchanged.
+  s_reservedAddr stored = CustomerLANDhcpCompConfig.reservedAddrs[0];
+  snprintf(stored.clientName, sizeof(stored.clientName), "-desk");
+  ASSERT_EQ(dhcpCompAddStoredReservedAddress("0", &stored), DHCP_RC_OK);
+  cim_.modify("0", reservation("192.168.1.20", "0A:0B:0C:0D:0E:0F", "-desk", "Desk 2"));
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, "Desk 2");
 }
 
 // Only ids the agent gave out name objects; the sixty-fifth reservation

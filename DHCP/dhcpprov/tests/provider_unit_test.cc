@@ -308,6 +308,9 @@ TEST_F(ProviderUnitTest, SetterCodes) {
                                        .getErrNo());
   EXPECT_EQ(4, CustomerLANDhcpCompConfig.winsNodeType);
   EXPECT_STREQ("192.168.1.5", CustomerLANDhcpCompConfig.s1Address.ipString);
+  // A stored name outside today's rule may be sent back unchanged.
+  snprintf(CustomerLANDhcpCompConfig.domainName, sizeof(CustomerLANDhcpCompConfig.domainName), "lab_1");
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("domainName", CIMValue("lab_1"))}).getErrNo());
 }
 
 }  // namespace

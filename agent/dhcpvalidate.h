@@ -1,0 +1,47 @@
+// The one check of each kind of value that reaches the component
+// configuration file or dhcpd.conf: the CIM setters, the file reader, the
+// dhcpd.conf generator and the lease readers all call these, so a value one
+// path accepts is never renamed or dropped by another.
+#ifndef TAVREL_AGENT_DHCPVALIDATE_H
+#define TAVREL_AGENT_DHCPVALIDATE_H
+
+#include <stdint.h>
+
+#include "tavrel_export.h"
+
+struct s_ethIpConfig;
+
+// 1 when name can be a dhcpd.conf host declaration name: dot-separated
+// labels, each starting with a letter or digit and holding letters, digits,
+// "-" and "_". The empty name is accepted (the reservation operations name it
+// "Device<id>").
+TAVREL_EXPORT int dhcpUtilIsValidHostName(const char* name);
+
+// 1 when name is made of ASCII letters, digits, "." and "-" only (the empty
+// name included): what the setting data accepts and dhcpd.conf serves.
+TAVREL_EXPORT int dhcpUtilIsValidDomainName(const char* name);
+
+// 1 when text may be stored as a field of the component configuration file:
+// no "," and no control character (line breaks included).
+TAVREL_EXPORT int dhcpUtilIsValidDescription(const char* text);
+
+// Brings a hardware address (a buffer of DHCP_MAC_ADDR_SIZE bytes) to
+// "0A:0B:0C:0D:0E:0F". Twelve digits are paired up; seventeen characters must
+// be six pairs of hexadecimal digits joined by ":" or "-". Returns 0, or 327
+// with mac unchanged.
+TAVREL_EXPORT int dhcpUtilNormaliseMacAddr(char* mac);
+
+// VLAN id list: comma-separated decimal ids 0..4095 without leading zeros or
+// empty items, at most 10. The empty list is valid. Returns 0 or 330.
+TAVREL_EXPORT int dhcpCompVerifyVLANIds(char* list);
+
+// 1 when e has an address and a netmask, so that it has a network.
+TAVREL_EXPORT int dhcpUtilHasNetwork(const s_ethIpConfig* e);
+
+// 1 when address is not 0 and (address AND netmask) equals (the interface's
+// address AND netmask). An interface without a netmask therefore holds every
+// address: the customer LAN before its DHCP lease keeps its ranges and
+// reservations. Callers that need a real network check dhcpUtilHasNetwork.
+TAVREL_EXPORT int dhcpUtilInInterfaceNetwork(const s_ethIpConfig* e, uint32_t address);
+
+#endif
