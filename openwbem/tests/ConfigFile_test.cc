@@ -6,64 +6,56 @@
 
 using namespace OpenWBEM;
 
-namespace {
-
-String dataFile(const char* name) {
-  return String(OWTEST_DATA_DIR "/") + name;
-}
-
-}  // namespace
-
 TEST(ConfigFileTest, ReadsAgentConfiguration) {
   ConfigFile::ConfigMap map;
-  ConfigFile::loadConfigFile(dataFile("tavrelagent.conf"), map);
-  EXPECT_EQ("/tmp/tavrel-owcimomd.socket", ConfigFile::getConfigItem(map, "http_server.uds_filename"));
-  EXPECT_EQ("-1", ConfigFile::getConfigItem(map, "http_server.http_port"));
-  // First occurrence wins.
-  EXPECT_EQ("error", ConfigFile::getConfigItem(map, "owcimomd.log_level"));
-  // Blanks around key and value go, blanks inside stay; '=' in a value stays.
-  EXPECT_EQ("http://localhost:5988/cimom?a=b", ConfigFile::getConfigItem(map, "owcimomd.callback_url"));
-  EXPECT_EQ("two words", ConfigFile::getConfigItem(map, "spaced.key"));
-  EXPECT_EQ("", ConfigFile::getConfigItem(map, "empty.value", "default"));
-  // A '#' after the start of a line is part of the value.
-  EXPECT_EQ("value # not a comment", ConfigFile::getConfigItem(map, "hash.value"));
-  // Comment lines define nothing; keys are case-sensitive.
-  EXPECT_EQ("syslog", ConfigFile::getConfigItem(map, "commented.out", "syslog"));
-  EXPECT_EQ("dflt", ConfigFile::getConfigItem(map, "OWCIMOMD.LOG_LEVEL", "dflt"));
-  EXPECT_EQ("crlf", ConfigFile::getConfigItem(map, "windows.line"));
-  EXPECT_EQ(8u, map.size());
-}
-
-TEST(ConfigFileTest, ExistingItemsWin) {
-  ConfigFile::ConfigMap map;
-  map.insert(ConfigFile::ConfigMap::value_type("owcimomd.log_level", "debug"));
-  ConfigFile::loadConfigFile(dataFile("tavrelagent.conf"), map);
-  EXPECT_EQ("debug", ConfigFile::getConfigItem(map, "owcimomd.log_level"));
-}
-
-TEST(ConfigFileTest, MissingFileThrowsNamingIt) {
-  ConfigFile::ConfigMap map;
-  try {
-    ConfigFile::loadConfigFile(dataFile("no-such-file.conf"), map);
-    FAIL() << "no exception";
-  } catch (const ConfigException& e) {
-    EXPECT_NE(std::string::npos, std::string(e.getMessage()).find("no-such-file.conf"));
-    EXPECT_NE(std::string::npos, std::string(e.getMessage()).find("No such file"));
+  map["preset"] = "kept";
+  ConfigFile::loadConfigFile(OWTEST_DATA_DIR "/tavrelagent.conf", map);
+  struct {
+    const char* key;
+    const char* value;  // "dflt" when absent
+  } cases[] = {
+      {"http_server.uds_filename", "/tmp/tavrel-owcimomd.socket"},
+      {"owcimomd.log_level", "error"},  // the first occurrence wins
+      {"owcimomd.callback_url", "http://localhost:5988/cimom?a=b"},
+      {"spaced.key", "two words"},
+      {"empty.value", ""},
+      {"hash.value", "value # not a comment"},
+      {"commented.out", "dflt"},
+      {"OWCIMOMD.LOG_LEVEL", "dflt"},  // keys are case-sensitive
+      {"windows.line", "crlf"},
+      {"preset", "kept"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(c.value, ConfigFile::getConfigItem(map, c.key, "dflt"));
   }
-  EXPECT_TRUE(map.empty());
-  EXPECT_THROW(ConfigFile::loadConfigFile(OWTEST_DATA_DIR, map), ConfigException);
-  EXPECT_TRUE(map.empty());
+  EXPECT_EQ(9u, map.size());
+
+  ConfigFile::ConfigMap existing;
+  existing["owcimomd.log_level"] = "debug";
+  ConfigFile::loadConfigFile(OWTEST_DATA_DIR "/tavrelagent.conf", existing);
+  EXPECT_EQ("debug", ConfigFile::getConfigItem(existing, "owcimomd.log_level")) << "existing items win";
 }
 
-TEST(ConfigFileTest, MalformedLineThrowsAndKeepsMap) {
-  ConfigFile::ConfigMap map;
-  map["kept"] = "yes";
-  try {
-    ConfigFile::loadConfigFile(dataFile("malformed.conf"), map);
-    FAIL() << "no exception";
-  } catch (const ConfigException& e) {
-    EXPECT_NE(std::string::npos, std::string(e.getMessage()).find("line 3"));
+TEST(ConfigFileTest, UnreadableFilesThrowAndKeepTheMap) {
+  struct {
+    const char* file;
+    const char* message;
+  } cases[] = {
+      {OWTEST_DATA_DIR "/no-such-file.conf", "No such file"},
+      {OWTEST_DATA_DIR "/malformed.conf", "line 3"},
+      {OWTEST_DATA_DIR, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ConfigFile::ConfigMap map;
+    map["kept"] = "yes";
+    try {
+      ConfigFile::loadConfigFile(c.file, map);
+      ADD_FAILURE() << "no exception";
+    } catch (const ConfigException& e) {
+      EXPECT_NE(std::string::npos, std::string(e.getMessage()).find(c.message)) << e.getMessage();
+    }
+    EXPECT_EQ(1u, map.size());
   }
-  EXPECT_EQ(1u, map.size());
-  EXPECT_EQ("yes", ConfigFile::getConfigItem(map, "kept"));
 }
