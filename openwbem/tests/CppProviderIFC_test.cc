@@ -9,7 +9,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 #include <fstream>
-#include <mutex>
 #include <vector>
 
 using namespace OpenWBEM;
