@@ -1,6 +1,6 @@
 // The VexShared calls the agent and libnetkeel make: registry reads, writes
-// and key iterators, the published-IP watcher, the service framework and the
-// diagnostics log.
+// and key iterators, the published-IP watcher and the service framework (the
+// diagnostics log is checked through libnetkeel's alarm tests).
 #include <errno.h>
 #include <signal.h>
 #include <sys/stat.h>
