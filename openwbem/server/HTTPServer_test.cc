@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <thread>
 
 namespace OpenWBEM {
 namespace {
@@ -26,7 +27,7 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
-// Echoes the method and body size; "/throw" fails.
+// Echoes the method and body size; "/throw" fails, "/slow" takes its time.
 class HTTPServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,6 +48,10 @@ class HTTPServerTest : public ::testing::Test {
     m_server =
         std::make_unique<HTTPServer>(m_options, [this](const HTTPRequest& req, HTTPPeer&, HTTPResponse& res) {
           ++m_calls;
+          if (req.target() == "/slow") {
+            m_slowStarted = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          }
           if (req.target() == "/throw") throw std::runtime_error("boom");
           res.result(http::status::ok);
           res.body() = std::string(req.method_string()) + " " + std::to_string(req.body().size());
@@ -91,6 +96,7 @@ class HTTPServerTest : public ::testing::Test {
   unsigned short m_port = 0;
   asio::io_context m_ioc;
   std::atomic<int> m_calls{0};
+  std::atomic<bool> m_slowStarted{false};
 };
 
 TEST_F(HTTPServerTest, KeepAliveOverTcpAndUnixSocket) {
@@ -187,6 +193,22 @@ TEST_F(HTTPServerTest, StalledAndSurplusConnectionsAreClosed) {
   EXPECT_EQ(ec, asio::error::eof);
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
   EXPECT_EQ(m_calls, 2);
+}
+
+// Stopping waits for a handler at work and closes idle connections.
+TEST_F(HTTPServerTest, DestructionWithBusyAndIdleConnections) {
+  start();
+  auto idle = connectTcp();
+  auto busy = connectTcp();
+  auto req = post("/slow", "");
+  req.prepare_payload();
+  http::write(busy, req);
+  while (!m_slowStarted) std::this_thread::yield();
+  m_server.reset();
+  char c;
+  beast::error_code ec;
+  idle.read_some(asio::buffer(&c, 1), ec);
+  EXPECT_TRUE(ec) << "idle connection still open after the server stopped";
 }
 
 TEST_F(HTTPServerTest, BindFailuresAreReported) {
