@@ -4,23 +4,36 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
-#include <vector>
 
 class PlatformTest : public testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "platform-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    setenv("TAVREL_PLATFORM_DIR", root_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("TAVREL_PLATFORM_DIR");
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
 
   std::string path(const std::string& name) const { return root_ + "/" + name; }
-  void writeFile(const std::string& name, const std::string& text) const;
-  std::string readFile(const std::string& name) const;
-  std::vector<std::string> readLines(const std::string& name) const;
-  // Polls `done` until it holds or `limit` passes; returns its last result.
-  static bool waitFor(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10));
+  void writeFile(const std::string& name, const std::string& text) const {
+    std::ofstream(path(name), std::ios::binary | std::ios::trunc) << text;
+  }
+  std::string readFile(const std::string& name) const {
+    std::ostringstream text;
+    text << std::ifstream(path(name), std::ios::binary).rdbuf();
+    return text.str();
+  }
 
   std::string root_;
 };

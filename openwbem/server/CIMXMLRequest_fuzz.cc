@@ -2,9 +2,7 @@
 // the CIMMethod header, the rest the HTTP body, served by XMLExecute against
 // the test provider and its schema. Whatever the input, the answer is HTTP
 // 200 with a well-formed CIM-XML document, or a DSP0200 HTTP error with a
-// CIMError header. Built into the unit tests, which run it over captured
-// wbemcli requests and mutations of them; with clang's -fsanitize=fuzzer the
-// same entry point drives libFuzzer.
+// CIMError header. Its seeds are captured wbemcli requests.
 #include "ClassRepository.h"
 #include "ProviderDispatcher.h"
 

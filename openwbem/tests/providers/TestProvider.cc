@@ -4,7 +4,6 @@
 // OWTEST_UNRESOLVED (needs a symbol nobody defines).
 #include "openwbem/CIMException.h"
 #include "openwbem/CppInstanceProviderIFC.h"
-#include "openwbem/CppMethodProviderIFC.h"
 
 #include <stdexcept>
 
@@ -16,7 +15,7 @@ namespace {
 
 void (*s_destroyHook)() = 0;
 
-class TestProvider : public CppInstanceProviderIFC, public CppMethodProviderIFC {
+class TestProvider : public CppInstanceProviderIFC {
  public:
   ~TestProvider() override {
     if (s_destroyHook) s_destroyHook();
@@ -26,14 +25,8 @@ class TestProvider : public CppInstanceProviderIFC, public CppMethodProviderIFC 
     m_greeting = env->getConfigItem("test.greeting", "none");
   }
 
-  void enumInstanceNames(const ProviderEnvironmentIFCRef&, const String& ns, const String& className,
-                         CIMObjectPathResultHandlerIFC& result, const CIMClass&) override {
-    for (int i = 1; i <= 2; ++i) {
-      CIMObjectPath p(className, ns);
-      p.setKeyValue("InstanceID", CIMValue(String(static_cast<Int32>(i))));
-      result.handle(p);
-    }
-  }
+  void enumInstanceNames(const ProviderEnvironmentIFCRef&, const String&, const String&,
+                         CIMObjectPathResultHandlerIFC&, const CIMClass&) override {}
 
   void enumInstances(const ProviderEnvironmentIFCRef&, const String&, const String&,
                      CIMInstanceResultHandlerIFC&, WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag,
@@ -46,12 +39,6 @@ class TestProvider : public CppInstanceProviderIFC, public CppMethodProviderIFC 
     CIMInstance inst(path.getClassName());
     inst.setProperty("Greeting", CIMValue(m_greeting));
     return inst;
-  }
-
-  CIMValue invokeMethod(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath&,
-                        const String& methodName, const CIMParamValueArray&, CIMParamValueArray&) override {
-    if (!methodName.equals("renewDynamicIPAddress")) OW_THROWCIM(CIMException::METHOD_NOT_FOUND);
-    return CIMValue(UInt16(0));
   }
 
  private:

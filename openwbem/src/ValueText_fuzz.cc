@@ -1,8 +1,6 @@
 // Fuzz target of the parsers of value text that arrives from clients: object
 // paths, datetimes and typed values of every CIM type. Any bytes must give a
-// value or a CIMException, nothing else. Built into the unit tests, which run
-// it over seed texts and mutations of them; with clang's -fsanitize=fuzzer
-// the same entry point drives libFuzzer.
+// value or a CIMException, nothing else.
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMObjectPath.h"
