@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 
 #include "dhcpcomp.h"
@@ -17,9 +18,9 @@ using model_test::readFile;
 using model_test::TempDir;
 using model_test::writeFile;
 
-// A customer LAN section with every key; `replace` swaps one line
-// ("key = value") for another text, `extra` is appended.
-std::string eth1Section(const std::string& key = "", const std::string& line = "") {
+// A customer LAN section with every key; values maps keys to other values,
+// a null value leaves the key out.
+std::string eth1Section(const std::map<std::string, const char*>& values = {}) {
   const char* lines[] = {"dhcpStatus = 2",         "dnsServers = 10.0.0.1", "domainName = lan",
                          "winsServer = ",          "winsNodeType = 0",      "defaultGateway = 192.168.1.254",
                          "leaseTime = 3600",       "addrRange = ",          "reservedAddrs = ",
@@ -29,13 +30,12 @@ std::string eth1Section(const std::string& key = "", const std::string& line = "
                          "spectraTFTPAddress = ",  "spectraSVPAddress = ",  "renewTimeLease = ",
                          "startedFromPowerUp = 0", "dhcpServerOnRouter = 0"};
   std::string text = "[eth1]\n";
-  for (const char* l : lines) {
-    std::string current(l);
-    if (!key.empty() && current.compare(0, key.size() + 3, key + " = ") == 0) {
-      if (!line.empty()) text += line + "\n";
-    } else {
-      text += current + "\n";
-    }
+  for (std::string line : lines) {
+    auto value = values.find(line.substr(0, line.find(" = ")));
+    if (value == values.end())
+      text += line + "\n";
+    else if (value->second != nullptr)
+      text += value->first + " = " + value->second + "\n";
   }
   return text;
 }
@@ -134,7 +134,8 @@ TEST_F(ModelConfigFileTest, ValueForms) {
     SCOPED_TRACE(c.line);
     model_test::resetModel();
     std::string line = c.line;
-    parseCustomerLan(eth1Section(line.substr(0, line.find(" = ")), line));
+    size_t at = line.find(" = ");
+    parseCustomerLan(eth1Section({{line.substr(0, at), c.line + at + 3}}));
     const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
     EXPECT_STREQ(c.dns1, lan.dnsServer1.ipString);
     EXPECT_STREQ(c.dns2, lan.dnsServer2.ipString);
@@ -147,10 +148,7 @@ TEST_F(ModelConfigFileTest, ValueForms) {
 }
 
 TEST_F(ModelConfigFileTest, CallServerPortsAndOwnAddress) {
-  std::string text = eth1Section("s1PortNumber", "s1PortNumber = 4101");
-  size_t at = text.find("s1Address = ");
-  text.replace(at, strlen("s1Address = "), "s1Address = 192.168.1.1");
-  writeFile(path_, text);
+  writeFile(path_, eth1Section({{"s1PortNumber", "4101"}, {"s1Address", "192.168.1.1"}}));
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   EXPECT_EQ(0u, lan.s1PortNumber);
@@ -166,26 +164,21 @@ TEST_F(ModelConfigFileTest, CallServerPortsAndOwnAddress) {
 
 TEST_F(ModelConfigFileTest, IntegratedRouterRuleForDhcpServerOnRouter) {
   struct Case {
-    const char* line;  // empty: key missing
+    const char* value;  // null: key missing
     int router;
     int status;
     int wantOnRouter;
     int wantStatus;
   } cases[] = {
-      {"", 1, 2, 1, 0},
-      {"", 0, 3, 0, 1},
-      {"", 0, 2, 0, 2},
-      {"dhcpServerOnRouter = 1", 0, 2, 0, 1},
-      {"dhcpServerOnRouter = 1", 1, 2, 1, 2},
-      {"dhcpServerOnRouter = 0", 1, 3, 0, 3},
+      {nullptr, 1, 2, 1, 0}, {nullptr, 0, 3, 0, 1}, {nullptr, 0, 2, 0, 2},
+      {"1", 0, 2, 0, 1},     {"1", 1, 2, 1, 2},     {"0", 1, 3, 0, 3},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.line) + " router=" + std::to_string(c.router));
+    SCOPED_TRACE(std::string(c.value ? c.value : "none") + " router=" + std::to_string(c.router));
     model_test::resetModel();
     g_bIntegratedRouterPresent = static_cast<uint8_t>(c.router);
-    std::string text = eth1Section("dhcpServerOnRouter", c.line);
-    text.replace(text.find("dhcpStatus = 2"), 14, "dhcpStatus = " + std::to_string(c.status));
-    parseCustomerLan(text);
+    std::string status = std::to_string(c.status);
+    parseCustomerLan(eth1Section({{"dhcpServerOnRouter", c.value}, {"dhcpStatus", status.c_str()}}));
     EXPECT_EQ(c.wantOnRouter, CustomerLANDhcpCompConfig.dhcpServerOnRouter);
     EXPECT_EQ(c.wantStatus, CustomerLANDhcpCompConfig.dhcpStatus);
   }
@@ -228,14 +221,14 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
 }
 
 TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
-  std::string text = eth1Section("addrRange",
-                                 "addrRange = 192.168.1.100-192.168.1.110, 192.168.1.120 192.168.1.130, "
-                                 "192.168.1.140-junk, 192.168.1.150-192.168.1.160,");
-  std::string reservations =
-      "reservedAddrs = 192.168.1.20 00:0a:0b:0c:0d:01 good desc, 192.168.1.21 00:0A:0B:0C:0D:02, "
-      "192.168.1.22 00:0A:0B:0C:0D:03 bad;name x, 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there, "
-      "192.168.1.24 00:0A:0B:0C:0D:05 last";
-  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "), reservations);
+  std::string text = eth1Section(
+      {{"addrRange",
+        "192.168.1.100-192.168.1.110, 192.168.1.120 192.168.1.130, 192.168.1.140-junk, "
+        "192.168.1.150-192.168.1.160,"},
+       {"reservedAddrs",
+        "192.168.1.20 00:0a:0b:0c:0d:01 good desc, 192.168.1.21 00:0A:0B:0C:0D:02, 192.168.1.22 "
+        "00:0A:0B:0C:0D:03 bad;name x, 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there, 192.168.1.24 "
+        "00:0A:0B:0C:0D:05 last"}});
   parseCustomerLan(text);
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   ASSERT_EQ(2, lan.numAddrRanges);
@@ -267,17 +260,14 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
 }
 
 TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
-  std::string longDomain(100, 'd');
-  std::string longName(50, 'n');
-  std::string longDescription(80, 'x');
-  std::string text = eth1Section("domainName", "domainName = " + longDomain);
-  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
-               "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01 " + longName + " " + longDescription);
-  text.replace(text.find("dnsServers = 10.0.0.1"), strlen("dnsServers = 10.0.0.1"),
-               "dnsServers = 10.0.0.1, 10.0.0.2" + std::string(60, ' ') + "x");
-  text.replace(text.find("renewTimeLease = "), strlen("renewTimeLease = "),
-               "renewTimeLease = " + std::string(40, '7'));
-  text.replace(text.find("vlanIds = "), strlen("vlanIds = "), "vlanIds = " + std::string(70, '1'));
+  std::string domain(100, 'd'),
+      reservation = "192.168.1.20 00:0A:0B:0C:0D:01 " + std::string(50, 'n') + " " + std::string(80, 'x');
+  std::string dns = "10.0.0.1, 10.0.0.2" + std::string(60, ' ') + "x", renew(40, '7'), vlans(70, '1');
+  std::string text = eth1Section({{"domainName", domain.c_str()},
+                                  {"reservedAddrs", reservation.c_str()},
+                                  {"dnsServers", dns.c_str()},
+                                  {"renewTimeLease", renew.c_str()},
+                                  {"vlanIds", vlans.c_str()}});
   parseCustomerLan(text);
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   EXPECT_EQ(std::string(41, 'd'), lan.domainName);
@@ -293,7 +283,7 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
   model_test::resetModel({12, 20});
-  parseCustomerLan(eth1Section("vlanIds", "vlanIds = 12,20"));
+  parseCustomerLan(eth1Section({{"vlanIds", "12,20"}}));
   VLANDhcpCompConfig[1].defaultGateway = model_test::address("10.20.0.1");
   duplicateCommonPortion();
   for (int i = 0; i < 2; ++i) {
@@ -379,9 +369,9 @@ TEST_F(ModelConfigFileTest, ValuesCannotBreakTheirLines) {
 
 TEST_F(ModelConfigFileTest, KeysAndSectionsCountOnlyAtLineStarts) {
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
-  std::string text = eth1Section("domainName", "domainName = x [eth2] dhcpStatus = 7");
-  text.replace(text.find("reservedAddrs = \n"), strlen("reservedAddrs = "),
-               "reservedAddrs = 192.168.1.20 00:0A:0B:0C:0D:01 pc note s1Address = 192.168.1.9");
+  std::string text =
+      eth1Section({{"domainName", "x [eth2] dhcpStatus = 7"},
+                   {"reservedAddrs", "192.168.1.20 00:0A:0B:0C:0D:01 pc note s1Address = 192.168.1.9"}});
   writeFile(path_, text);
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);

@@ -80,15 +80,11 @@ TEST_F(DhcpdConfTest, NothingServedGivesTheHeaderOnly) {
 
 TEST_F(DhcpdConfTest, PhonesOnlyLanWithClassesMatchesTheReferenceFile) {
   s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-  serveCustomerLan(1);
+  dhcpd_test::setUpApplianceRecords();
+  lan.dhcpStatus = 1;
+  lan.leaseTime = 86400;
   addReservation(&lan, 3, "192.168.1.20", "00:0A:0B:0C:0D:0E", "lobby");
-  lan.defaultGateway = model_test::address("192.168.1.254");
-  lan.dnsServer1 = model_test::address("192.168.1.2");
-  setS1(1);
-  setS2();
   snprintf(lan.vlanIds, sizeof(lan.vlanIds), "100,200");
-  lan.spectraSVPAddress = model_test::address("192.168.1.7");
-  lan.spectraTFTPAddress = model_test::address("192.168.1.8");
 
   s_dhcpCompConfig& oam = OAMLANDhcpCompConfig;
   oam.dhcpStatus = 2;
