@@ -54,6 +54,12 @@ class ModelConfigFileTest : public ::testing::Test {
     snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", DHCP_DEFAULT_CONFIG_FILENAME);
   }
 
+  // Fresh records; the objects of earlier reads are deleted first.
+  void reset(const std::vector<int>& vlans = {}) {
+    model_test::deleteObjects();
+    model_test::resetModel(vlans);
+  }
+
   // Parses text for the customer LAN only.
   void parseCustomerLan(const std::string& text) {
     std::string copy = text;
@@ -65,7 +71,7 @@ class ModelConfigFileTest : public ::testing::Test {
 };
 
 TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
-  model_test::resetModel({12});
+  reset({12});
   model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
   model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
@@ -101,7 +107,7 @@ TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
 }
 
 TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
-  model_test::resetModel({12});
+  reset({12});
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
   writeFile(path_, eth1Section());
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
@@ -111,7 +117,7 @@ TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
   EXPECT_EQ(0, VLANDhcpCompConfig[0].dhcpStatus);
   EXPECT_STREQ("eth1.12", VLANDhcpCompConfig[0].interfaceName);
 
-  model_test::resetModel();
+  reset();
   unlink(path_.c_str());
   EXPECT_EQ(0, dhcpCompReadDhcpCompConfigFile());
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.dhcpStatus);
@@ -132,7 +138,7 @@ TEST_F(ModelConfigFileTest, ValueForms) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    model_test::resetModel();
+    reset();
     std::string line = c.line;
     size_t at = line.find(" = ");
     parseCustomerLan(eth1Section({{line.substr(0, at), c.line + at + 3}}));
@@ -175,7 +181,7 @@ TEST_F(ModelConfigFileTest, IntegratedRouterRuleForDhcpServerOnRouter) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.value ? c.value : "none") + " router=" + std::to_string(c.router));
-    model_test::resetModel();
+    reset();
     g_bIntegratedRouterPresent = static_cast<uint8_t>(c.router);
     std::string status = std::to_string(c.status);
     parseCustomerLan(eth1Section({{"dhcpServerOnRouter", c.value}, {"dhcpStatus", status.c_str()}}));
@@ -202,7 +208,7 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
       "defaultGateway = \nleaseTime = 600\naddrRange = 10.9.9.9-10.9.9.10\nreservedAddrs = \n";
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.address) + "/" + c.mask);
-    model_test::resetModel();
+    reset();
     model_test::setInterface(&OAMLANIpConfig, c.address, c.mask);
     // A second section of the same name would add to the record.
     std::string text = oam + "\n" + oam;
@@ -246,7 +252,7 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
   EXPECT_EQ(0, lan.dhcpServerOnRouter);
 
   // A text that ends inside an entry.
-  model_test::resetModel();
+  reset();
   std::string cut =
       "[eth1]\ndhcpStatus = 1\ndnsServers = \ndomainName = \nwinsServer = \n"
       "winsNodeType = 0\ndefaultGateway = \nleaseTime = 1\naddrRange = 10.0.0.1";
@@ -282,7 +288,7 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
 }
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
-  model_test::resetModel({12, 20});
+  reset({12, 20});
   parseCustomerLan(eth1Section({{"vlanIds", "12,20"}}));
   VLANDhcpCompConfig[1].defaultGateway = model_test::address("10.20.0.1");
   duplicateCommonPortion();
@@ -326,7 +332,7 @@ void fillRecord(s_dhcpCompConfig* cfg, int net) {
 TEST_F(ModelConfigFileTest, WriterGrowsBeyondItsInitialBuffer) {
   std::vector<int> vlans;
   for (int i = 1; i <= DHCP_MAX_VLANS; ++i) vlans.push_back(i);
-  model_test::resetModel(vlans);
+  reset(vlans);
   fillRecord(&CustomerLANDhcpCompConfig, 0);
   fillRecord(&OAMLANDhcpCompConfig, 99);
   for (int i = 0; i < DHCP_MAX_VLANS; ++i) fillRecord(&VLANDhcpCompConfig[i], i + 1);
@@ -361,7 +367,7 @@ TEST_F(ModelConfigFileTest, ValuesCannotBreakTheirLines) {
   EXPECT_NE(std::string::npos, written.find("\ndomainName = lan winsServer = 10.9.9.9\n"));
   EXPECT_NE(std::string::npos, written.find("\nrenewTimeLease = 3 2026/12/06  20:27:36\n"));
 
-  model_test::resetModel();
+  reset();
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   EXPECT_EQ(1, CustomerLANDhcpCompConfig.winsServerEmpty);
   EXPECT_EQ(0u, CustomerLANDhcpCompConfig.winsServer.ipLong);
