@@ -34,7 +34,7 @@
 #include "dhcpcompforeign.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ double maximum(const std::vector<double>& values) {
 }  // namespace
 
 int main() {
-  if (!tavrel::sandbox::insideAppliance()) {
+  if (!tavrel::test::insideAppliance()) {
     fprintf(stderr, "dhcpd_commit_bench: runs only inside tests/sandbox/appliance\n");
     return 77;
   }
