@@ -84,7 +84,7 @@ uint16_t checksum(const uint8_t* data, size_t length) {
 
 }  // namespace
 
-std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid) {
   std::vector<uint8_t> dhcp(kBootpFixedSize, 0);
   dhcp[0] = kBootRequest;
   dhcp[1] = 1;  // Ethernet
@@ -97,7 +97,11 @@ std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
                              kOptionServerId,    kOptionEnd};
   dhcp.insert(dhcp.end(), options, options + sizeof(options));
   dhcp.resize(300, kOptionPad);  // the minimum many servers expect
+  return dhcp;
+}
 
+std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
+  std::vector<uint8_t> dhcp = dhcpCompDiscoverMessage(mac, xid);
   std::vector<uint8_t> packet(sizeof(struct iphdr) + sizeof(struct udphdr) + dhcp.size());
   struct iphdr ip;
   memset(&ip, 0, sizeof(ip));
@@ -127,19 +131,24 @@ uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint
   memcpy(&ip, packet, sizeof(ip));
   size_t ipLength = ip.ihl * 4u;
   if (ip.version != 4 || ip.protocol != IPPROTO_UDP || ipLength < sizeof(ip) ||
-      length < ipLength + sizeof(struct udphdr) + kBootpFixedSize + sizeof(kCookie))
+      length < ipLength + sizeof(struct udphdr))
     return 0;
   struct udphdr udp;
   memcpy(&udp, packet + ipLength, sizeof(udp));
   if (ntohs(udp.dest) != kClientPort) return 0;
-  const uint8_t* dhcp = packet + ipLength + sizeof(udp);
-  size_t dhcpLength = length - ipLength - sizeof(udp);
+  return dhcpCompOfferedServer(packet + ipLength + sizeof(udp), length - ipLength - sizeof(udp), mac, xid,
+                               ntohl(ip.saddr));
+}
+
+uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t dhcpLength, const uint8_t mac[6], uint32_t xid,
+                               uint32_t sender) {
+  if (dhcpLength < kBootpFixedSize + sizeof(kCookie)) return 0;
   uint32_t theirXid = static_cast<uint32_t>(dhcp[4] << 24 | dhcp[5] << 16 | dhcp[6] << 8 | dhcp[7]);
   if (dhcp[0] != kBootReply || theirXid != xid || memcmp(dhcp + 28, mac, 6) != 0 ||
       memcmp(dhcp + kBootpFixedSize, kCookie, sizeof(kCookie)) != 0)
     return 0;
   uint8_t type = 0;
-  uint32_t server = ntohl(ip.saddr);
+  uint32_t server = sender;
   for (size_t at = kBootpFixedSize + sizeof(kCookie); at < dhcpLength;) {
     uint8_t code = dhcp[at];
     if (code == kOptionEnd) break;

@@ -26,10 +26,17 @@ struct DhcpOffer {
   char mac[DHCP_MAC_ADDR_SIZE] = {0};
 };
 
-// A DHCPDISCOVER from hardware address mac with transaction id xid, in an
-// IPv4/UDP datagram from 0.0.0.0:68 to 255.255.255.255:67 that asks for a
-// broadcast answer.
+// The BOOTP/DHCP message of a DHCPDISCOVER from hardware address mac with
+// transaction id xid that asks for a broadcast answer.
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid);
+// That DHCPDISCOVER in an IPv4/UDP datagram from 0.0.0.0:68 to
+// 255.255.255.255:67.
 std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid);
+// The server identifier (else sender) of a BOOTP/DHCP message holding a
+// DHCPOFFER to mac for transaction xid; 0 for anything else, malformed or
+// cut-off messages included.
+uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t length, const uint8_t mac[6], uint32_t xid,
+                               uint32_t sender);
 // The server identifier (else the sender's address) of an IPv4/UDP datagram
 // holding a DHCPOFFER to mac for transaction xid; 0 for anything else,
 // malformed or cut-off datagrams included.

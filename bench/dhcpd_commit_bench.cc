@@ -31,6 +31,7 @@
 
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpcompforeign.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
 #include "test_support.h"
@@ -46,12 +47,6 @@ const int kResendMs = 2;
 
 const uint16_t kServerPort = 67;
 const uint16_t kClientPort = 68;
-const size_t kBootpFixedSize = 236;
-const uint8_t kCookie[4] = {99, 130, 83, 99};
-const uint8_t kOptMessageType = 53;
-const uint8_t kOptEnd = 255;
-const uint8_t kDiscover = 1;
-const uint8_t kOffer = 2;
 const uint8_t kClientMac[6] = {0x02, 0x00, 0x00, 0x7a, 0x00, 0x01};
 
 // A UDP socket on the client port of the LAN segment's bridge, made inside
@@ -81,42 +76,20 @@ int openProbeSocket() {
 }
 
 void sendDiscover(int fd, uint32_t xid) {
-  uint8_t packet[kBootpFixedSize + 8] = {};
-  packet[0] = 1;  // BOOTREQUEST
-  packet[1] = 1;  // Ethernet
-  packet[2] = sizeof(kClientMac);
-  uint32_t netXid = htonl(xid);
-  memcpy(packet + 4, &netXid, 4);
-  packet[10] = 0x80;  // broadcast flag: the answer comes to 255.255.255.255
-  memcpy(packet + 28, kClientMac, sizeof(kClientMac));
-  uint8_t* options = packet + kBootpFixedSize;
-  memcpy(options, kCookie, sizeof(kCookie));
-  options[4] = kOptMessageType;
-  options[5] = 1;
-  options[6] = kDiscover;
-  options[7] = kOptEnd;
+  std::vector<uint8_t> packet = dhcpCompDiscoverMessage(kClientMac, xid);
   sockaddr_in server = {};
   server.sin_family = AF_INET;
   server.sin_port = htons(kServerPort);
   server.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-  sendto(fd, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&server), sizeof(server));
+  sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&server), sizeof(server));
 }
 
-// True when packet is a DHCPOFFER for our client (any transaction of ours).
+// True when packet is a DHCPOFFER for our client (any transaction of ours;
+// the sender does not matter).
 bool isOfferForUs(const uint8_t* packet, ssize_t length) {
-  if (length < static_cast<ssize_t>(kBootpFixedSize + 4) || packet[0] != 2 ||
-      memcmp(packet + 28, kClientMac, sizeof(kClientMac)) != 0 ||
-      memcmp(packet + kBootpFixedSize, kCookie, sizeof(kCookie)) != 0)
-    return false;
-  for (ssize_t i = kBootpFixedSize + 4; i + 2 < length && packet[i] != kOptEnd;) {
-    if (packet[i] == 0) {
-      ++i;
-      continue;
-    }
-    if (packet[i] == kOptMessageType) return packet[i + 2] == kOffer;
-    i += 2 + packet[i + 1];
-  }
-  return false;
+  if (length < 8) return false;
+  uint32_t xid = static_cast<uint32_t>(packet[4] << 24 | packet[5] << 16 | packet[6] << 8 | packet[7]);
+  return dhcpCompOfferedServer(packet, static_cast<size_t>(length), kClientMac, xid, INADDR_BROADCAST) != 0;
 }
 
 // Sends a DISCOVER every kResendMs and notes when OFFERs come back.

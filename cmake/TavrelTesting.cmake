@@ -6,22 +6,17 @@
 set(TAVREL_TEST_ENV_SOURCE ${CMAKE_CURRENT_LIST_DIR}/test_env.cc)
 set(TAVREL_TEST_TREES "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
 set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
-# A program that stands in for the agent links the model with these sources
-# and exports the agent's records and functions, which libTavrel resolves
-# from the executable.
-set(TAVREL_AGENT_STAND_IN_DIR ${PROJECT_SOURCE_DIR}/agent/tests)
-set(TAVREL_AGENT_STAND_IN_SOURCES
-  ${TAVREL_AGENT_STAND_IN_DIR}/agent_stand_ins.cc ${TAVREL_AGENT_STAND_IN_DIR}/model_test_support.cc)
-
-# A GoogleTest program; AGENT_STAND_IN makes it stand in for the agent.
+# A GoogleTest program. With AGENT_STAND_IN it stands in for the agent: it
+# links the agent's core with the test stand-ins (agent/tests) and exports
+# the agent's records and functions, which libTavrel resolves from the
+# executable.
 function(_tavrel_test_program name stand_in sources libs)
   add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
   target_compile_definitions(${name} PRIVATE
     TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
   if(stand_in)
-    target_sources(${name} PRIVATE ${TAVREL_AGENT_STAND_IN_SOURCES})
-    target_include_directories(${name} PRIVATE ${TAVREL_AGENT_STAND_IN_DIR})
+    target_link_libraries(${name} PRIVATE tavrel_agent_stand_ins tavrel_agent_test_support)
     set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   endif()
 endfunction()

@@ -1,4 +1,4 @@
-// TEST-ONLY stand-ins for agent functions the range tests do not exercise:
+// TEST-ONLY stand-ins for the commit, for tests that make provider objects:
 // the commit counts its calls instead of writing files and restarting dhcpd.
 #ifndef TAVREL_AGENT_TESTS_AGENT_STAND_INS_H
 #define TAVREL_AGENT_TESTS_AGENT_STAND_INS_H

@@ -273,14 +273,11 @@ TEST_F(DaemonSandboxTest, CommitHandsDynamicGatewaysToTheLans) {
   CustomerLANDhcpCompConfig.defaultGatewayEmpty = 1;
   VLANDhcpCompConfig[0].defaultGatewayEmpty = 1;
   OAMLANDhcpCompConfig.defaultGatewayEmpty = 1;
-  dhcpd_test::gatewaySyncs().clear();
   commit();
-  const auto& syncs = dhcpd_test::gatewaySyncs();
-  ASSERT_EQ(2u, syncs.size());
-  EXPECT_EQ(&CustomerLANDhcpCompConfig, syncs[0].cfg);
-  EXPECT_EQ(expected, syncs[0].gateway);
-  EXPECT_EQ(&VLANDhcpCompConfig[0], syncs[1].cfg);
-  EXPECT_EQ("172.16.1.1", syncs[1].gateway);
+  EXPECT_STREQ(expected.c_str(), CustomerLANDhcpCompConfig.defaultGateway.ipString);
+  EXPECT_STREQ(expected.c_str(), CustomerLANDhcpCompConfig.addrRanges[0].gateway.ipString);
+  EXPECT_STREQ("172.16.1.1", VLANDhcpCompConfig[0].defaultGateway.ipString);
+  EXPECT_EQ(0u, OAMLANDhcpCompConfig.defaultGateway.ipLong);
 }
 
 TEST_F(DaemonSandboxTest, PublishedAddressChangeRaisesTheFlagFileOnlyWhenTheTextDiffers) {

@@ -1,5 +1,5 @@
 // Stopping processes through PID files, with real child processes of the
-// test standing in for the daemons.
+// test standing in for the daemons; running commands; file replacement.
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -33,63 +33,43 @@ pid_t startSleeper(bool ignoreTerm = false) {
   return pid;
 }
 
-bool alive(pid_t pid) {
-  return waitpid(pid, nullptr, WNOHANG) == 0;
-}
-
 void endChild(pid_t pid) {
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
 }
 
-class KillProcessTest : public ::testing::Test {
- protected:
-  void stopThrough(const std::string& pidFileName, const std::string& content) {
-    pidFile_ = dir_.file(pidFileName);
-    model_test::writeFile(pidFile_, content);
-    dhcpCompKillProcess(&pidFile_[0]);
-    EXPECT_NE(0, access(pidFile_.c_str(), F_OK)) << "the PID file is deleted";
+TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
+  model_test::TempDir dir;
+  std::string marker = dir.file("marker");
+  struct Case {
+    const char* file;
+    std::string before, after;
+    bool ignoreTerm, stopped;
+  } cases[] = {
+      {"sleep.pid", "", "\r\n", false, true},
+      {"sleep.pid", "", "", true, true},      // ignoring SIGTERM: killed
+      {"dhcpd.pid", "", "\n", false, false},  // an unrelated process is left alone
+      // Only decimal process ids are used; nothing reaches a shell.
+      {"sleep.pid", "$(touch " + marker + "); touch " + marker + "\n-1 0 12x 99999999999999 ", "\n", false,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before + c.file);
+    pid_t pid = startSleeper(c.ignoreTerm);
+    ASSERT_GT(pid, 0);
+    std::string pidFile = dir.file(c.file);
+    model_test::writeFile(pidFile, c.before + std::to_string(pid) + c.after);
+    dhcpCompKillProcess(&pidFile[0]);
+    EXPECT_NE(0, access(pidFile.c_str(), F_OK)) << "the PID file is deleted";
+    // A stopped process is reaped already: no zombie left.
+    EXPECT_EQ(c.stopped ? -1 : 0, waitpid(pid, nullptr, WNOHANG));
+    if (!c.stopped) endChild(pid);
   }
-  model_test::TempDir dir_;
-  std::string pidFile_;
-};
-
-TEST_F(KillProcessTest, StopsAndReapsTheFilesProgram) {
-  pid_t pid = startSleeper();
-  ASSERT_GT(pid, 0);
-  stopThrough("sleep.pid", std::to_string(pid) + "\r\n");
-  // Reaped already: gone at once, no zombie left.
-  EXPECT_EQ(-1, waitpid(pid, nullptr, WNOHANG));
-  EXPECT_EQ(ECHILD, errno);
-}
-
-TEST_F(KillProcessTest, LeavesAnUnrelatedProcessAlone) {
-  pid_t pid = startSleeper();
-  ASSERT_GT(pid, 0);
-  stopThrough("dhcpd.pid", std::to_string(pid) + "\n");
-  EXPECT_TRUE(alive(pid));
+  EXPECT_NE(0, access(marker.c_str(), F_OK));
   // Nor does the agent stop itself through its own PID file.
-  std::string self = std::string(program_invocation_short_name) + ".pid";
-  stopThrough(self, std::to_string(getpid()) + "\n");
-  endChild(pid);
-}
-
-TEST_F(KillProcessTest, OnlyDecimalProcessIdsAreUsed) {
-  pid_t pid = startSleeper();
-  ASSERT_GT(pid, 0);
-  std::string marker = dir_.file("marker");
-  stopThrough("sleep.pid", "$(touch " + marker + "); touch " + marker + "\n-1 0 12x 99999999999999 " +
-                               std::to_string(pid) + "\n");
-  EXPECT_NE(0, access(marker.c_str(), F_OK)) << "nothing reached a shell";
-  EXPECT_FALSE(alive(pid));
-  if (alive(pid)) endChild(pid);
-}
-
-TEST_F(KillProcessTest, ProcessIgnoringSigtermIsKilled) {
-  pid_t pid = startSleeper(true);
-  ASSERT_GT(pid, 0);
-  stopThrough("sleep.pid", std::to_string(pid));
-  EXPECT_EQ(-1, waitpid(pid, nullptr, WNOHANG));
+  std::string self = dir.file(std::string(program_invocation_short_name) + ".pid");
+  model_test::writeFile(self, std::to_string(getpid()) + "\n");
+  dhcpCompKillProcess(&self[0]);
 }
 
 bool isZombie(pid_t pid) {
@@ -143,6 +123,37 @@ TEST(RunCommandTest, CommandLongerThanTheBufferIsNotRun) {
   std::string padding(DHCP_TEMP_BUF_SIZE, ' ');
   EXPECT_EQ(-1, dhcpCompRunCommand("touch %s%s", marker.c_str(), padding.c_str()));
   EXPECT_NE(0, access(marker.c_str(), F_OK));
+}
+
+TEST(FileTest, ReplaceKeepsTheModeAndLeavesNoTemporaryFile) {
+  model_test::TempDir dir;
+  std::string path = dir.file("dhcpd.conf");
+  ASSERT_EQ(0, dhcpUtilReplaceFile(path.c_str(), "new\n", 4));
+  struct stat st;
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0644u, st.st_mode & 07777);
+  ASSERT_EQ(0, chmod(path.c_str(), 0600));
+  std::string big(100000, 'x');
+  ASSERT_EQ(0, dhcpUtilReplaceFile(path.c_str(), big.data(), big.size()));
+  EXPECT_EQ(big, model_test::readFile(path));
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+  // Failures keep the old file and clean up.
+  EXPECT_EQ(ENOENT, dhcpUtilReplaceFile(dir.file("missing/dhcpd.conf").c_str(), "x", 1));
+  std::string blocked = dir.file("blocked");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  EXPECT_NE(0, dhcpUtilReplaceFile(blocked.c_str(), "x", 1));
+  ASSERT_EQ(0, stat(blocked.c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(2u, dir.entries().size());
+
+  // A copy replaces a longer file completely.
+  std::string text(20000, 'c'), from = dir.file("from");
+  model_test::writeFile(from, text);
+  EXPECT_EQ(0, dhcpUtilCopyFile(from.c_str(), path.c_str()));
+  EXPECT_EQ(text, model_test::readFile(path));
+  EXPECT_EQ(ENOENT, dhcpUtilCopyFile(dir.file("missing").c_str(), path.c_str()));
+  EXPECT_EQ(text, model_test::readFile(path));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "dhcpd_test_support.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include "model_test_support.h"
@@ -54,11 +53,6 @@ void setUpApplianceRecords() {
   lan.spectraTFTPAddress = model_test::address("192.168.1.8");
 }
 
-std::string dataFile(const std::string& name) {
-  const char* source = getenv("TAVREL_SOURCE_DIR");
-  return std::string(source != nullptr ? source : ".") + "/tests/data/dhcpd/" + name;
-}
-
 std::string dhcpdPath() {
   for (const char* path : {"/usr/sbin/dhcpd", "/opt/sbin/dhcpd"})
     if (access(path, X_OK) == 0) return path;
@@ -80,14 +74,4 @@ std::string dhcpdCheck(const std::string& text) {
          "): " + result.output.substr(from == std::string::npos ? 0 : from);
 }
 
-std::vector<GatewaySync>& gatewaySyncs() {
-  static std::vector<GatewaySync> calls;
-  return calls;
-}
-
 }  // namespace dhcpd_test
-
-// Weak, so the range operations' own definition wins wherever it is linked.
-__attribute__((weak)) void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway) {
-  dhcpd_test::gatewaySyncs().push_back({cfg, gateway->ipString});
-}

@@ -4,7 +4,6 @@
 #define TAVREL_AGENT_TESTS_DHCPD_TEST_SUPPORT_H
 
 #include <string>
-#include <vector>
 
 #include "dhcpcomp.h"
 
@@ -23,21 +22,10 @@ void setCallServer(s_ipAddr* address, uint32_t* port, uint8_t* action, uint8_t* 
 // 4100 (action 1, 3 retries), VLAN list "100", handset SVP .7 and TFTP .8.
 void setUpApplianceRecords();
 
-// A data file of tests/data/dhcpd.
-std::string dataFile(const std::string& name);
-
 // Path of dhcpd ("" when it is not installed).
 std::string dhcpdPath();
 // Runs "dhcpd -t -cf" over text; "" when dhcpd accepts it, else what it said.
 std::string dhcpdCheck(const std::string& text);
-
-// Calls of syncUpGatewayForAddrRanges seen by the test's stand-in (used
-// only while the real range operations are not linked): record, gateway.
-struct GatewaySync {
-  s_dhcpCompConfig* cfg;
-  std::string gateway;
-};
-std::vector<GatewaySync>& gatewaySyncs();
 
 }  // namespace dhcpd_test
 

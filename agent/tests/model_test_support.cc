@@ -1,5 +1,8 @@
 #include "model_test_support.h"
 
+#include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -15,6 +18,11 @@ void resetModel(const std::vector<int>& vlans) {
   g_NumberOfRanges = 0;
   g_NumberOfReservedIPs = 0;
   g_bIntegratedRouterPresent = 0;
+}
+
+void deleteObjects() {
+  for (s_addrRangePoolEntry& entry : g_AddressRangePool) delete entry.object;
+  for (s_reservedAddrPoolEntry& entry : g_reservedAddrPool) delete entry.object;
 }
 
 void setInterface(s_ethIpConfig* eth, const char* addressText, const char* netmask) {

@@ -19,6 +19,10 @@ using tavrel::test::writeFile;
 // integrated router and empty pools.
 void resetModel(const std::vector<int>& vlans = {});
 
+// Deletes the range and reservation objects left in the pools; each frees
+// its slot and pool entry (and commits).
+void deleteObjects();
+
 // Gives an IP record an address, mask and the network derived from them.
 void setInterface(s_ethIpConfig* eth, const char* address, const char* netmask);
 

@@ -31,5 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string vendor = text.substr(0, 199).c_str();
   dhcpCompParseIPSetVendorText(&CustomerLANIpConfig, vendor.c_str());
   dhcpCompParseDhcpVendorText(&CustomerLANIpConfig, vendor.c_str());
+  model_test::deleteObjects();
   return 0;
 }
