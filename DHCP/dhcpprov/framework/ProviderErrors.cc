@@ -115,33 +115,32 @@ struct Caught {
   CFG_RegistryRefusal refusal{CFG_RegistryRefusal::Full, 0};
 };
 
+Kind registryKind(const CFG_Exception& e) {
+  if (dynamic_cast<const CFG_NoInstance*>(&e) != nullptr) return Kind::NoInstance;
+  if (dynamic_cast<const CFG_InstanceCreationFailed*>(&e) != nullptr) return Kind::CreationFailed;
+  if (dynamic_cast<const CFG_RegistryRefusal*>(&e) != nullptr) return Kind::RegistryRefusal;
+  if (dynamic_cast<const CFG_ReadError*>(&e) != nullptr) return Kind::ReadError;
+  if (dynamic_cast<const CFG_WriteError*>(&e) != nullptr) return Kind::WriteError;
+  return Kind::OtherRegistryError;
+}
+
 Caught classifyCurrentException() {
   Caught caught;
   try {
     throw;
   } catch (const CIMException&) {
     throw;
-  } catch (const CFG_NoInstance&) {
-    caught.kind = Kind::NoInstance;
-  } catch (const CFG_InstanceCreationFailed&) {
-    caught.kind = Kind::CreationFailed;
-  } catch (const CFG_RegistryRefusal& refusal) {
-    caught.kind = Kind::RegistryRefusal;
-    caught.refusal = refusal;
-  } catch (const CFG_ReadError&) {
-    caught.kind = Kind::ReadError;
-  } catch (const CFG_WriteError&) {
-    caught.kind = Kind::WriteError;
-  } catch (const CFG_Exception&) {
-    caught.kind = Kind::OtherRegistryError;
+  } catch (const CFG_Exception& e) {
+    caught.kind = registryKind(e);
+    caught.what = e.what();
+    if (const CFG_RegistryRefusal* refusal = dynamic_cast<const CFG_RegistryRefusal*>(&e))
+      caught.refusal = *refusal;
   } catch (const std::exception& e) {
     caught.kind = Kind::StdException;
     caught.what = e.what();
-    return caught;
   } catch (...) {
-    return caught;
+    caught.kind = Kind::Unknown;
   }
-  caught.what = std::exception().what();
   return caught;
 }
 
