@@ -3,8 +3,9 @@
 //
 // CIM requests run on the provider agent's threads and change the same
 // records, tempBuf and "temp.txt" that the main loop uses. The agent hands
-// the provider agent a locker and takes that same lock for its own work
-// once the provider agent exists, so the two never run at once.
+// the provider agent a locker and holds that same lock for its own work
+// (start-up, loop passes, lease refreshes, probes), so the two never run at
+// once.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -212,7 +213,6 @@ bool flagFileExists() {
   return true;
 }
 
-// Start-up work from the first interface discovery to the first commit.
 // The exhaustion alarm thresholds; the clear threshold must not lie above
 // the raise threshold.
 void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
@@ -228,6 +228,7 @@ void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
   g_poolAlarmClearPercent = static_cast<int>(clear);
 }
 
+// Start-up work from the first interface discovery to the first commit.
 // Returns false when the component configuration file cannot be read.
 bool bringUpConfiguration() {
   dhcpCompRefreshPublishedIPAddress();
@@ -278,79 +279,56 @@ void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
   if (passEnded) dhcpCompSuperviseRouterPass(pingCounter, rhythm.routerCheckPasses);
 }
 
-}  // namespace
+// What the command line asks for.
+enum class Mode { Service, Debug, Usage, BadCommandLine };
 
-int main(int argc, char* argv[]) {
-  bool serviceMode = true;
-  openlog(TAVREL_AGENT_NAME, LOG_CONS | LOG_PERROR, LOG_DAEMON);
-  // Large answers (a lease listing runs to megabytes) get pages of their
-  // own, returned when the answer has been sent. Left to the heap, they
-  // would be reused for small objects made meanwhile, which then pin the
-  // whole area in memory.
-  mallopt(M_MMAP_THRESHOLD, kMallocMmapThreshold);
-
-  std::unique_ptr<CmdLineParser> parser;
+Mode parseCommandLine(int argc, char* argv[], std::unique_ptr<CmdLineParser>& parser) {
   try {
     parser.reset(new CmdLineParser(argc, argv, g_options));
   } catch (const OpenWBEM::CmdLineParserException& e) {
     syslog(LOG_ERR, "%s", e.getMessage());
     printUsage(stderr);
-    closelog();
-    return 1;
+    return Mode::BadCommandLine;
   }
-
-  if (parser->isSet(kOptionDebug)) {
-    serviceMode = false;
-  } else if (!parser->isSet(kOptionConfig)) {
+  if (parser->isSet(kOptionDebug)) return Mode::Debug;
+  if (!parser->isSet(kOptionConfig)) {
     printUsage(stdout);
-    closelog();
-    return 0;
+    return Mode::Usage;
   }
+  return Mode::Service;
+}
 
-  if (!enterPrivateWorkDir()) {
-    closelog();
-    return 1;
-  }
-
+// The process around the agent: its private work directory, child reaping,
+// the stop wake-up, no second agent, and the service registration (or, in
+// debug mode, its own stop signals). False when the agent cannot run.
+bool prepareProcess(bool serviceMode) {
+  if (!enterPrivateWorkDir()) return false;
   // The agent reaps the daemons it starts, so a stop can wait for their end.
   dhcpCompInitProcessControl();
   dhcpCompInitStopWakeup();
   dhcpCompInitFlagWatch();
   killRecordedAgent();
-
-  if (serviceMode) {
-    int rc = VexServiceStartService(TAVREL_AGENT_NAME, 0, 0, tavrelAgentStop, kServiceFlags);
-    if (rc != 0) {
-      syslog(LOG_ERR, "Can't start VEX Service for TavrelAgent rc = %d", rc);
-      closelog();
-      return 1;
-    }
-  } else {
+  if (!serviceMode) {
     installDebugStopHandlers();
+    return true;
   }
+  int rc = VexServiceStartService(TAVREL_AGENT_NAME, 0, 0, tavrelAgentStop, kServiceFlags);
+  if (rc != 0) syslog(LOG_ERR, "Can't start VEX Service for TavrelAgent rc = %d", rc);
+  return rc == 0;
+}
 
-  dhcpCompCreatePIDFile(getpid());
-  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", DHCP_DEFAULT_CONFIG_FILENAME);
-  dhcpCompInit();
+// The settings the agent takes from the OpenWBEM configuration file; sets
+// the pool alarm thresholds and creates the logger.
+struct AgentSettings {
+  OpenWBEM::String callbackURL;
+  unsigned probeSeconds = DHCP_FOREIGN_SERVER_PROBE_SECONDS;
+};
 
-  OpenWBEM::String configFileName = parser->getOptionValue(kOptionConfig);
-  if (configFileName.empty()) {
-    syslog(LOG_ERR, "{%d} {TavrelAgent must use -c option to specify location of Config file.}",
-           DHCP_MSG_NO_CONFIG_OPTION);
-    return 0;
-  }
-
-  OpenWBEM::ConfigFile::ConfigMap configMap;
-  try {
-    OpenWBEM::ConfigFile::loadConfigFile(configFileName, configMap);
-  } catch (const OpenWBEM::ConfigException& e) {
-    syslog(LOG_ERR, "Cannot load the OpenWBEM configuration: %s", e.getMessage());
-    return shutdownAgent(1);
-  }
-
-  OpenWBEM::String callbackURL = OpenWBEM::ConfigFile::getConfigItem(configMap, kCallbackUrlItem, "");
+AgentSettings applySettings(const OpenWBEM::ConfigFile::ConfigMap& configMap) {
+  AgentSettings settings;
+  settings.callbackURL = OpenWBEM::ConfigFile::getConfigItem(configMap, kCallbackUrlItem, "");
   readPoolAlarmSettings(configMap);
-  unsigned probeSeconds = static_cast<unsigned>(numberSetting(
+  settings.probeSeconds = static_cast<unsigned>(numberSetting(
       configMap, kProbeIntervalItem, DHCP_FOREIGN_SERVER_PROBE_SECONDS, kProbeIntervalMaxSeconds));
   logger = OpenWBEM::Logger::createLogger(
       OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLocationItem, "syslog"), true);
@@ -358,7 +336,15 @@ int main(int argc, char* argv[]) {
   if (!logger->setLogLevel(logLevel))
     syslog(LOG_ERR, "Unknown %s \"%s\"; logging at level %s", kLogLevelItem, logLevel.c_str(),
            OpenWBEM::Logger::levelName(logger->getLogLevel()));
+  return settings;
+}
 
+// The provider agent serving libTavrel over CIM-XML and the binary
+// protocol, sharing locker with the agent; null (logged) when it cannot be
+// started.
+std::unique_ptr<OpenWBEM::ProviderAgent> startProviderAgent(
+    const OpenWBEM::ConfigFile::ConfigMap& configMap, const OpenWBEM::String& callbackURL,
+    const OpenWBEM::ProviderAgentLockerIFCRef& locker) {
   OpenWBEM::AuthenticatorIFCRef authenticator(OpenWBEM::SharedLibraryRef(),
                                               new OpenWBEM::NonAuthenticatingAuthenticator);
   OpenWBEM::Array<OpenWBEM::RequestHandlerIFCRef> requestHandlers;
@@ -370,36 +356,46 @@ int main(int argc, char* argv[]) {
   if (!provider || !providerIsLinkedCopy()) {
     syslog(LOG_ERR, "Cannot load the provider library %s%s", kProviderLibrary,
            provider ? " (not the copy TavrelAgent is linked with)" : "");
-    return shutdownAgent(1);
+    return nullptr;
   }
   OpenWBEM::Array<OpenWBEM::CppProviderBaseIFCRef> providers;
   providers.push_back(provider);
   OpenWBEM::Array<OpenWBEM::CIMClass> classes;
-  OpenWBEM::ProviderAgentLockerIFCRef locker(new OpenWBEM::ProviderAgentMutexLocker);
-
-  std::unique_ptr<OpenWBEM::ProviderAgent> providerAgent;
   try {
-    providerAgent.reset(new OpenWBEM::ProviderAgent(configMap, providers, classes, requestHandlers,
-                                                    authenticator, logger, callbackURL, locker));
+    return std::unique_ptr<OpenWBEM::ProviderAgent>(new OpenWBEM::ProviderAgent(
+        configMap, providers, classes, requestHandlers, authenticator, logger, callbackURL, locker));
   } catch (const OpenWBEM::ProviderAgentException& e) {
     syslog(LOG_ERR, "Cannot start the provider agent: %s", e.getMessage());
-    return shutdownAgent(1);
+    return nullptr;
   }
+}
 
-  {
-    AgentLock lock(locker);
-    uint32_t processId = 0;
-    int rc = osGetProcessId(&processId);
-    if (rc != 0)
-      logger->logError(OpenWBEM::String("Tavrel: osGetProcessId() returns ") +
-                       OpenWBEM::String(std::to_string(rc)));
-    syslog(LOG_NOTICE, "{%d} {TavrelAgent Service started.}", DHCP_MSG_SERVICE_STARTED);
-    syslog(LOG_INFO, "%s",
-           g_bIntegratedRouterPresent == 1 ? "Integrated Router is Present"
-                                           : "Integrated Router is NOT Present");
-    if (!bringUpConfiguration()) return shutdownAgent(0);
-    dhcpCompCheckPoolAlarms();
+// Announces the service and brings up the configuration under the lock,
+// so that no CIM request sees it half made. When the component
+// configuration cannot be read, the agent is shut down (still under the
+// lock) and false returned.
+bool startUnderLock(const OpenWBEM::ProviderAgentLockerIFCRef& locker) {
+  AgentLock lock(locker);
+  uint32_t processId = 0;
+  int rc = osGetProcessId(&processId);
+  if (rc != 0)
+    logger->logError(OpenWBEM::String("Tavrel: osGetProcessId() returns ") +
+                     OpenWBEM::String(std::to_string(rc)));
+  syslog(LOG_NOTICE, "{%d} {TavrelAgent Service started.}", DHCP_MSG_SERVICE_STARTED);
+  syslog(
+      LOG_INFO, "%s",
+      g_bIntegratedRouterPresent == 1 ? "Integrated Router is Present" : "Integrated Router is NOT Present");
+  if (!bringUpConfiguration()) {
+    shutdownAgent(0);
+    return false;
   }
+  dhcpCompCheckPoolAlarms();
+  return true;
+}
+
+// The watchers on their own threads: dhcpd supervision, the lease file
+// watch and the foreign-server probes; the last two work under the lock.
+void startWatchers(const OpenWBEM::ProviderAgentLockerIFCRef& locker, unsigned probeSeconds) {
   dhcpCompStartDhcpdSupervision();
   int rc = dhcpCompStartLeaseWatch([&locker] {
     AgentLock lock(locker);
@@ -414,8 +410,10 @@ int main(int argc, char* argv[]) {
     f();
   });
   if (rc != 0) syslog(LOG_ERR, "Cannot probe for foreign DHCP servers (%s)", strerror(rc));
+}
 
-  LoopRhythm rhythm = loopRhythm(configMap);
+// Runs loop passes under the lock until a stop is requested.
+void runMainLoop(const OpenWBEM::ProviderAgentLockerIFCRef& locker, const LoopRhythm& rhythm) {
   int pingCounter = 0;
   auto passLength = std::chrono::milliseconds(rhythm.passMs);
   auto passEnd = std::chrono::steady_clock::now() + passLength;
@@ -429,7 +427,10 @@ int main(int argc, char* argv[]) {
     runLoopPass(passEnded, &pingCounter, rhythm);
     if (passEnded) passEnd = std::chrono::steady_clock::now() + passLength;
   }
+}
 
+// The orderly stop after the main loop.
+int stopAgent(std::unique_ptr<OpenWBEM::ProviderAgent>& providerAgent) {
   dhcpCompStopForeignServerProbes();
   dhcpCompStopLeaseWatch();
   dhcpCompStopDhcpdSupervision();
@@ -438,4 +439,50 @@ int main(int argc, char* argv[]) {
   providerAgent.reset();
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  openlog(TAVREL_AGENT_NAME, LOG_CONS | LOG_PERROR, LOG_DAEMON);
+  // Large answers (a lease listing runs to megabytes) get pages of their
+  // own, returned when the answer has been sent. Left to the heap, they
+  // would be reused for small objects made meanwhile, which then pin the
+  // whole area in memory.
+  mallopt(M_MMAP_THRESHOLD, kMallocMmapThreshold);
+
+  std::unique_ptr<CmdLineParser> parser;
+  Mode mode = parseCommandLine(argc, argv, parser);
+  if (mode == Mode::BadCommandLine || mode == Mode::Usage || !prepareProcess(mode == Mode::Service)) {
+    closelog();
+    return mode == Mode::Usage ? 0 : 1;
+  }
+
+  dhcpCompCreatePIDFile(getpid());
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", DHCP_DEFAULT_CONFIG_FILENAME);
+  dhcpCompInit();
+
+  OpenWBEM::String configFileName = parser->getOptionValue(kOptionConfig);
+  if (configFileName.empty()) {
+    syslog(LOG_ERR, "{%d} {TavrelAgent must use -c option to specify location of Config file.}",
+           DHCP_MSG_NO_CONFIG_OPTION);
+    return 0;
+  }
+  OpenWBEM::ConfigFile::ConfigMap configMap;
+  try {
+    OpenWBEM::ConfigFile::loadConfigFile(configFileName, configMap);
+  } catch (const OpenWBEM::ConfigException& e) {
+    syslog(LOG_ERR, "Cannot load the OpenWBEM configuration: %s", e.getMessage());
+    return shutdownAgent(1);
+  }
+  AgentSettings settings = applySettings(configMap);
+
+  OpenWBEM::ProviderAgentLockerIFCRef locker(new OpenWBEM::ProviderAgentMutexLocker);
+  std::unique_ptr<OpenWBEM::ProviderAgent> providerAgent =
+      startProviderAgent(configMap, settings.callbackURL, locker);
+  if (!providerAgent) return shutdownAgent(1);
+  if (!startUnderLock(locker)) return 0;
+  startWatchers(locker, settings.probeSeconds);
+  runMainLoop(locker, loopRhythm(configMap));
+  return stopAgent(providerAgent);
 }

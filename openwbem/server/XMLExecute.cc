@@ -275,122 +275,192 @@ EIncludeClassOriginFlag origin(bool b) {
   return b ? E_INCLUDE_CLASS_ORIGIN : E_EXCLUDE_CLASS_ORIGIN;
 }
 
-// Runs one intrinsic operation, appending its IRETURNVALUE (if any) to out.
-void runIntrinsic(const String& op, const pugi::xml_node& call, const String& ns, CIMOMHandleIFC& cimom,
-                  std::string& out) {
-  ClassCache classes(cimom, ns);
-  const char* const open = "<IRETURNVALUE>";
-  const char* const close = "</IRETURNVALUE>";
-  if (op == "GetInstance") {
-    IParams p(call, {"InstanceName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
-    CIMObjectPath path = p.path("InstanceName");
-    auto props = p.propertyList();
-    bool q = p.flag("IncludeQualifiers", false);
-    CIMInstance inst = cimom.getInstance(ns, path, localOnly(p.flag("LocalOnly", true)), quals(q),
+// What an intrinsic operation's handler works on.
+struct IntrinsicCall {
+  const pugi::xml_node& call;
+  const String& ns;
+  CIMOMHandleIFC& cimom;
+  ClassCache& classes;
+  std::string& out;
+
+  // Appends the IRETURNVALUE that write fills in.
+  template <class F>
+  void returnValue(F&& write) {
+    out += "<IRETURNVALUE>";
+    write();
+    out += "</IRETURNVALUE>";
+  }
+};
+
+void getInstance(IntrinsicCall& c) {
+  IParams p(c.call, {"InstanceName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
+  CIMObjectPath path = p.path("InstanceName");
+  auto props = p.propertyList();
+  bool q = p.flag("IncludeQualifiers", false);
+  CIMInstance inst = c.cimom.getInstance(c.ns, path, localOnly(p.flag("LocalOnly", true)), quals(q),
                                          origin(p.flag("IncludeClassOrigin", false)), ptr(props));
-    out += open;
-    cimxmlWriteInstance(out, props ? inst.filterProperties(ptr(props), q) : inst, q);
-    out += close;
-  } else if (op == "EnumerateInstances") {
-    IParams p(call, {"ClassName", "LocalOnly", "DeepInheritance", "IncludeQualifiers", "IncludeClassOrigin",
+  c.returnValue([&] { cimxmlWriteInstance(c.out, props ? inst.filterProperties(ptr(props), q) : inst, q); });
+}
+
+void enumerateInstances(IntrinsicCall& c) {
+  IParams p(c.call, {"ClassName", "LocalOnly", "DeepInheritance", "IncludeQualifiers", "IncludeClassOrigin",
                      "PropertyList"});
-    String className = p.className("ClassName", true);
-    auto props = p.propertyList();
-    bool q = p.flag("IncludeQualifiers", false);
-    InstanceWriter writer(out, classes, ns, false, ptr(props), q);
-    out += open;
-    cimom.enumInstances(ns, className, writer, deep(p.flag("DeepInheritance", true)),
-                        localOnly(p.flag("LocalOnly", true)), quals(q),
+  String className = p.className("ClassName", true);
+  auto props = p.propertyList();
+  bool q = p.flag("IncludeQualifiers", false);
+  InstanceWriter writer(c.out, c.classes, c.ns, false, ptr(props), q);
+  c.returnValue([&] {
+    c.cimom.enumInstances(c.ns, className, writer, deep(p.flag("DeepInheritance", true)),
+                          localOnly(p.flag("LocalOnly", true)), quals(q),
+                          origin(p.flag("IncludeClassOrigin", false)), ptr(props));
+  });
+}
+
+void enumerateInstanceNames(IntrinsicCall& c) {
+  IParams p(c.call, {"ClassName"});
+  InstanceNameWriter writer(c.out);
+  c.returnValue([&] { c.cimom.enumInstanceNames(c.ns, p.className("ClassName", true), writer); });
+}
+
+void createInstance(IntrinsicCall& c) {
+  IParams p(c.call, {"NewInstance"});
+  CIMObjectPath path =
+      c.cimom.createInstance(c.ns, cimxmlReadInstance(p.required("NewInstance", "INSTANCE")));
+  c.returnValue([&] { cimxmlWriteInstanceName(c.out, path); });
+}
+
+void modifyInstance(IntrinsicCall& c) {
+  IParams p(c.call, {"ModifiedInstance", "IncludeQualifiers", "PropertyList"});
+  pugi::xml_node named = p.required("ModifiedInstance", "VALUE.NAMEDINSTANCE");
+  CIMObjectPath path = cimxmlReadInstanceName(named.child("INSTANCENAME"));
+  CIMInstance inst = cimxmlReadInstance(named.child("INSTANCE"));
+  // The instance is named by its path: keys it does not carry come
+  // from there.
+  for (const CIMProperty& key : path.getKeys())
+    if (!inst.getProperty(key.getName())) inst.setProperty(key);
+  auto props = p.propertyList();
+  c.cimom.modifyInstance(c.ns, inst, quals(p.flag("IncludeQualifiers", true)), ptr(props));
+}
+
+void deleteInstance(IntrinsicCall& c) {
+  IParams p(c.call, {"InstanceName"});
+  c.cimom.deleteInstance(c.ns, p.path("InstanceName"));
+}
+
+// The source object of an association query; class paths are refused.
+CIMObjectPath associationSource(const IParams& p) {
+  CIMObjectPath path = p.path("ObjectName");
+  if (path.isClassPath())
+    OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, "class-level association queries are not supported");
+  return path;
+}
+
+void associators(IntrinsicCall& c) {
+  IParams p(c.call, {"ObjectName", "AssocClass", "ResultClass", "Role", "ResultRole", "IncludeQualifiers",
+                     "IncludeClassOrigin", "PropertyList"});
+  CIMObjectPath path = associationSource(p);
+  auto props = p.propertyList();
+  bool q = p.flag("IncludeQualifiers", false);
+  InstanceWriter writer(c.out, c.classes, c.ns, true, ptr(props), q);
+  c.returnValue([&] {
+    c.cimom.associators(c.ns, path, writer, p.className("AssocClass", false),
+                        p.className("ResultClass", false), p.string("Role"), p.string("ResultRole"), quals(q),
                         origin(p.flag("IncludeClassOrigin", false)), ptr(props));
-    out += close;
-  } else if (op == "EnumerateInstanceNames") {
-    IParams p(call, {"ClassName"});
-    InstanceNameWriter writer(out);
-    out += open;
-    cimom.enumInstanceNames(ns, p.className("ClassName", true), writer);
-    out += close;
-  } else if (op == "CreateInstance") {
-    IParams p(call, {"NewInstance"});
-    CIMObjectPath path = cimom.createInstance(ns, cimxmlReadInstance(p.required("NewInstance", "INSTANCE")));
-    out += open;
-    cimxmlWriteInstanceName(out, path);
-    out += close;
-  } else if (op == "ModifyInstance") {
-    IParams p(call, {"ModifiedInstance", "IncludeQualifiers", "PropertyList"});
-    pugi::xml_node named = p.required("ModifiedInstance", "VALUE.NAMEDINSTANCE");
-    CIMObjectPath path = cimxmlReadInstanceName(named.child("INSTANCENAME"));
-    CIMInstance inst = cimxmlReadInstance(named.child("INSTANCE"));
-    // The instance is named by its path: keys it does not carry come
-    // from there.
-    for (const CIMProperty& key : path.getKeys())
-      if (!inst.getProperty(key.getName())) inst.setProperty(key);
-    auto props = p.propertyList();
-    cimom.modifyInstance(ns, inst, quals(p.flag("IncludeQualifiers", true)), ptr(props));
-  } else if (op == "DeleteInstance") {
-    IParams p(call, {"InstanceName"});
-    cimom.deleteInstance(ns, p.path("InstanceName"));
-  } else if (op == "Associators" || op == "References") {
-    const bool assoc = op == "Associators";
-    IParams p = assoc ? IParams(call, {"ObjectName", "AssocClass", "ResultClass", "Role", "ResultRole",
-                                       "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"})
-                      : IParams(call, {"ObjectName", "ResultClass", "Role", "IncludeQualifiers",
-                                       "IncludeClassOrigin", "PropertyList"});
-    CIMObjectPath path = p.path("ObjectName");
-    if (path.isClassPath())
-      OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, "class-level association queries are not supported");
-    auto props = p.propertyList();
-    bool q = p.flag("IncludeQualifiers", false);
-    InstanceWriter writer(out, classes, ns, true, ptr(props), q);
-    out += open;
-    if (assoc)
-      cimom.associators(ns, path, writer, p.className("AssocClass", false), p.className("ResultClass", false),
-                        p.string("Role"), p.string("ResultRole"), quals(q),
-                        origin(p.flag("IncludeClassOrigin", false)), ptr(props));
-    else
-      cimom.references(ns, path, writer, p.className("ResultClass", false), p.string("Role"), quals(q),
+  });
+}
+
+void references(IntrinsicCall& c) {
+  IParams p(c.call,
+            {"ObjectName", "ResultClass", "Role", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
+  CIMObjectPath path = associationSource(p);
+  auto props = p.propertyList();
+  bool q = p.flag("IncludeQualifiers", false);
+  InstanceWriter writer(c.out, c.classes, c.ns, true, ptr(props), q);
+  c.returnValue([&] {
+    c.cimom.references(c.ns, path, writer, p.className("ResultClass", false), p.string("Role"), quals(q),
                        origin(p.flag("IncludeClassOrigin", false)), ptr(props));
-    out += close;
-  } else if (op == "AssociatorNames" || op == "ReferenceNames") {
-    const bool assoc = op == "AssociatorNames";
-    IParams p = assoc ? IParams(call, {"ObjectName", "AssocClass", "ResultClass", "Role", "ResultRole"})
-                      : IParams(call, {"ObjectName", "ResultClass", "Role"});
-    CIMObjectPath path = p.path("ObjectName");
-    if (path.isClassPath())
-      OW_THROWCIMMSG(CIMException::NOT_SUPPORTED, "class-level association queries are not supported");
-    ObjectPathWriter writer(out, ns);
-    out += open;
-    if (assoc)
-      cimom.associatorNames(ns, path, writer, p.className("AssocClass", false),
+  });
+}
+
+void associatorNames(IntrinsicCall& c) {
+  IParams p(c.call, {"ObjectName", "AssocClass", "ResultClass", "Role", "ResultRole"});
+  CIMObjectPath path = associationSource(p);
+  ObjectPathWriter writer(c.out, c.ns);
+  c.returnValue([&] {
+    c.cimom.associatorNames(c.ns, path, writer, p.className("AssocClass", false),
                             p.className("ResultClass", false), p.string("Role"), p.string("ResultRole"));
-    else
-      cimom.referenceNames(ns, path, writer, p.className("ResultClass", false), p.string("Role"));
-    out += close;
-  } else if (op == "GetClass") {
-    IParams p(call, {"ClassName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
-    auto props = p.propertyList();
-    CIMClass cls = cimom.getClass(ns, p.className("ClassName", true), localOnly(p.flag("LocalOnly", true)),
+  });
+}
+
+void referenceNames(IntrinsicCall& c) {
+  IParams p(c.call, {"ObjectName", "ResultClass", "Role"});
+  CIMObjectPath path = associationSource(p);
+  ObjectPathWriter writer(c.out, c.ns);
+  c.returnValue([&] {
+    c.cimom.referenceNames(c.ns, path, writer, p.className("ResultClass", false), p.string("Role"));
+  });
+}
+
+void getClass(IntrinsicCall& c) {
+  IParams p(c.call, {"ClassName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
+  auto props = p.propertyList();
+  CIMClass cls = c.cimom.getClass(c.ns, p.className("ClassName", true), localOnly(p.flag("LocalOnly", true)),
                                   quals(p.flag("IncludeQualifiers", true)),
                                   origin(p.flag("IncludeClassOrigin", false)), ptr(props));
-    out += open;
-    cimxmlWriteClass(out, cls);
-    out += close;
-  } else if (op == "EnumerateClassNames") {
-    IParams p(call, {"ClassName", "DeepInheritance"});
-    ClassNameWriter writer(out);
-    out += open;
-    cimom.enumClassNames(ns, p.className("ClassName", false), writer, deep(p.flag("DeepInheritance", false)));
-    out += close;
-  } else if (op == "EnumerateClasses") {
-    IParams p(call, {"ClassName", "DeepInheritance", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin"});
-    ClassWriter writer(out);
-    out += open;
-    cimom.enumClasses(ns, p.className("ClassName", false), writer, deep(p.flag("DeepInheritance", false)),
-                      localOnly(p.flag("LocalOnly", true)), quals(p.flag("IncludeQualifiers", true)),
-                      origin(p.flag("IncludeClassOrigin", false)));
-    out += close;
-  } else
+  c.returnValue([&] { cimxmlWriteClass(c.out, cls); });
+}
+
+void enumerateClassNames(IntrinsicCall& c) {
+  IParams p(c.call, {"ClassName", "DeepInheritance"});
+  ClassNameWriter writer(c.out);
+  c.returnValue([&] {
+    c.cimom.enumClassNames(c.ns, p.className("ClassName", false), writer,
+                           deep(p.flag("DeepInheritance", false)));
+  });
+}
+
+void enumerateClasses(IntrinsicCall& c) {
+  IParams p(c.call, {"ClassName", "DeepInheritance", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin"});
+  ClassWriter writer(c.out);
+  c.returnValue([&] {
+    c.cimom.enumClasses(c.ns, p.className("ClassName", false), writer, deep(p.flag("DeepInheritance", false)),
+                        localOnly(p.flag("LocalOnly", true)), quals(p.flag("IncludeQualifiers", true)),
+                        origin(p.flag("IncludeClassOrigin", false)));
+  });
+}
+
+// The intrinsic operations served, by their exact names.
+const std::map<std::string, void (*)(IntrinsicCall&)>& intrinsicHandlers() {
+  static const std::map<std::string, void (*)(IntrinsicCall&)> handlers = {
+      {"GetInstance", getInstance},
+      {"EnumerateInstances", enumerateInstances},
+      {"EnumerateInstanceNames", enumerateInstanceNames},
+      {"CreateInstance", createInstance},
+      {"ModifyInstance", modifyInstance},
+      {"DeleteInstance", deleteInstance},
+      {"Associators", associators},
+      {"References", references},
+      {"AssociatorNames", associatorNames},
+      {"ReferenceNames", referenceNames},
+      {"GetClass", getClass},
+      {"EnumerateClassNames", enumerateClassNames},
+      {"EnumerateClasses", enumerateClasses},
+  };
+  return handlers;
+}
+
+// Runs one intrinsic operation, appending its IRETURNVALUE (if any) to out.
+// Its failures leave as CIMException; process() turns them into the
+// response's ERROR.
+void runIntrinsic(const String& op, const pugi::xml_node& call, const String& ns, CIMOMHandleIFC& cimom,
+                  std::string& out) {
+  auto handler = intrinsicHandlers().find(op.toStdString());
+  if (handler == intrinsicHandlers().end())
     OW_THROWCIMMSG(CIMException::NOT_SUPPORTED,
                    ("operation " + op.toStdString() + " is not supported").c_str());
+  ClassCache classes(cimom, ns);
+  IntrinsicCall c{call, ns, cimom, classes, out};
+  handler->second(c);
 }
 
 void runExtrinsic(const String& method, const pugi::xml_node& call, CIMOMHandleIFC& cimom, std::string& out) {

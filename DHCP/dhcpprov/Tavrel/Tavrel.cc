@@ -1,7 +1,6 @@
 #include "Tavrel/Tavrel.h"
 
-#include <exception>
-#include <string>
+#include <utility>
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
@@ -12,16 +11,14 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceProvider.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
-#include "framework/CFG_Exception.h"
 #include "framework/ClassNames.h"
+#include "framework/ProviderErrors.h"
 #include "openwbem/OWVersion.h"
 
 using namespace OpenWBEM;
+using TavrelErrors::Step;
 
 namespace {
-
-const char* UnknownStdException = "Unknown std::exception caught in Tavrel\n";
-const char* UnknownException = "Unknown throw caught in Tavrel\n";
 
 // One class served by the library, in the order the names are tried. The
 // providers are looked up at request time: they are globals of other
@@ -67,25 +64,6 @@ const ClassRoute kRoutes[] = {
      methodsOf<ZPX_DHCPSettingDataInServiceProvider, ZPX_DHCPSettingDataInServiceProv>},
 };
 
-// An operation as the exception translation sees it.
-struct Operation {
-  const char* name;
-  bool mapsReadError;   // CFG_ReadError becomes a plain CIM_ERR_FAILED
-  bool mapsWriteError;  // CFG_WriteError likewise
-};
-
-const Operation kEnumInstanceNames = {"enumInstanceNames", true, false};
-const Operation kEnumInstances = {"enumInstances", true, false};
-const Operation kGetInstance = {"getInstance", true, false};
-const Operation kCreateInstance = {"createInstance", false, true};
-const Operation kDeleteInstance = {"deleteInstance", false, true};
-const Operation kModifyInstance = {"modifyInstance", false, true};
-const Operation kInvokeMethod = {"invokeMethod", true, true};
-const Operation kAssociators = {"associators", true, false};
-const Operation kAssociatorNames = {"associatorNames", true, false};
-const Operation kReferences = {"references", true, false};
-const Operation kReferenceNames = {"referenceNames", true, false};
-
 [[noreturn]] void invalidClass() {
   throw CIMException(__FILE__, __LINE__, CIMException::INVALID_CLASS);
 }
@@ -98,42 +76,17 @@ const ClassRoute& routeOf(const String& className) {
   invalidClass();
 }
 
-// Logs message on the request's logger and raises it as CIM_ERR_FAILED.
-[[noreturn]] void failUnexpected(const ProviderEnvironmentIFCRef& env, const std::string& message) {
-  if (env) {
-    LoggerRef logger = env->getLogger();
-    if (logger) logger->logError(message);
-  }
-  throw CIMException(__FILE__, __LINE__, CIMException::FAILED, message.c_str());
-}
-
-// Runs call with the exception translation of operation on className.
-template <class F>
-auto translated(const ProviderEnvironmentIFCRef& env, const Operation& operation, const String& className,
-                F&& call) -> decltype(call()) {
-  std::string piece =
-      std::string(" while performing ") + operation.name + " operation on " + className.c_str();
-  try {
-    return call();
-  } catch (const CFG_ReadError& e) {
-    if (!operation.mapsReadError) failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
-    throw CIMException(__FILE__, __LINE__, CIMException::FAILED, "");
-  } catch (const CFG_WriteError& e) {
-    if (!operation.mapsWriteError) failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
-    throw CIMException(__FILE__, __LINE__, CIMException::FAILED, "");
-  } catch (const CIMException&) {
-    throw;
-  } catch (const std::exception& e) {
-    failUnexpected(env, UnknownStdException + piece + "\n" + e.what() + "\n");
-  } catch (...) {
-    failUnexpected(env, UnknownException + piece + "\n");
-  }
-}
-
 // The association provider, for the one association class.
 ZPX_DHCPSettingDataInServiceProvider& associationOf(const String& className) {
   if (!className.equals(ZPX_DHCPSettingDataInServiceName)) invalidClass();
   return ZPX_DHCPSettingDataInServiceProv;
+}
+
+// Runs call with the exception translation of step on className.
+template <class F>
+auto translated(const ProviderEnvironmentIFCRef& env, TavrelErrors::Step step, const String& className,
+                F&& call) -> decltype(call()) {
+  return TavrelErrors::withCIMErrors(step, className.c_str(), std::forward<F>(call), env);
 }
 
 }  // namespace
@@ -145,7 +98,7 @@ CIMValue Tavrel::invokeMethod(const ProviderEnvironmentIFCRef& env, const String
                               const CIMParamValueArray& in, CIMParamValueArray& out) {
   const String& className = path.getClassName();
   const ClassRoute& route = routeOf(className);
-  return translated(env, kInvokeMethod, className,
+  return translated(env, Step::InvokeMethod, className,
                     [&] { return route.methods()->invokeMethod(env, ns, path, methodName, in, out); });
 }
 
@@ -165,7 +118,7 @@ void Tavrel::enumInstanceNames(const ProviderEnvironmentIFCRef& env, const Strin
                                const String& className, CIMObjectPathResultHandlerIFC& result,
                                const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
-  translated(env, kEnumInstanceNames, className,
+  translated(env, Step::EnumInstanceNames, className,
              [&] { route.instances()->enumInstanceNames(env, ns, className, result, cimClass); });
 }
 
@@ -176,7 +129,7 @@ void Tavrel::enumInstances(const ProviderEnvironmentIFCRef& env, const String& n
                            const StringArray* propertyList, const CIMClass& requestedClass,
                            const CIMClass& cimClass) {
   const ClassRoute& route = routeOf(className);
-  translated(env, kEnumInstances, className, [&] {
+  translated(env, Step::EnumInstances, className, [&] {
     route.instances()->enumInstances(env, ns, className, result, localOnly, deep, includeQualifiers,
                                      includeClassOrigin, propertyList, requestedClass, cimClass);
   });
@@ -189,7 +142,7 @@ CIMInstance Tavrel::getInstance(const ProviderEnvironmentIFCRef& env, const Stri
                                 const StringArray* propertyList, const CIMClass& cimClass) {
   const String& className = instanceName.getClassName();
   const ClassRoute& route = routeOf(className);
-  return translated(env, kGetInstance, className, [&] {
+  return translated(env, Step::GetInstance, className, [&] {
     return route.instances()->getInstance(env, ns, instanceName, localOnly, includeQualifiers,
                                           includeClassOrigin, propertyList, cimClass);
   });
@@ -199,7 +152,7 @@ CIMObjectPath Tavrel::createInstance(const ProviderEnvironmentIFCRef& env, const
                                      const CIMInstance& cimInstance) {
   const String& className = cimInstance.getClassName();
   const ClassRoute& route = routeOf(className);
-  return translated(env, kCreateInstance, className,
+  return translated(env, Step::CreateInstance, className,
                     [&] { return route.instances()->createInstance(env, ns, cimInstance); });
 }
 
@@ -207,7 +160,7 @@ void Tavrel::deleteInstance(const ProviderEnvironmentIFCRef& env, const String& 
                             const CIMObjectPath& cop) {
   const String& className = cop.getClassName();
   const ClassRoute& route = routeOf(className);
-  translated(env, kDeleteInstance, className, [&] { route.instances()->deleteInstance(env, ns, cop); });
+  translated(env, Step::DeleteInstance, className, [&] { route.instances()->deleteInstance(env, ns, cop); });
 }
 
 void Tavrel::modifyInstance(const ProviderEnvironmentIFCRef& env, const String& ns,
@@ -216,7 +169,7 @@ void Tavrel::modifyInstance(const ProviderEnvironmentIFCRef& env, const String& 
                             const StringArray* propertyList, const CIMClass& theClass) {
   const String& className = modifiedInstance.getClassName();
   const ClassRoute& route = routeOf(className);
-  translated(env, kModifyInstance, className, [&] {
+  translated(env, Step::ModifyInstance, className, [&] {
     route.instances()->modifyInstance(env, ns, modifiedInstance, previousInstance, includeQualifiers,
                                       propertyList, theClass);
   });
@@ -229,7 +182,7 @@ void Tavrel::associators(const ProviderEnvironmentIFCRef& env, CIMInstanceResult
                          WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                          const StringArray* propertyList) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(assocClass);
-  translated(env, kAssociators, assocClass, [&] {
+  translated(env, Step::Associators, assocClass, [&] {
     provider.associators(env, result, ns, objectName, assocClass, resultClass, role, resultRole,
                          includeQualifiers, includeClassOrigin, propertyList);
   });
@@ -239,7 +192,7 @@ void Tavrel::associatorNames(const ProviderEnvironmentIFCRef& env, CIMObjectPath
                              const String& ns, const CIMObjectPath& objectName, const String& assocClass,
                              const String& resultClass, const String& role, const String& resultRole) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(assocClass);
-  translated(env, kAssociatorNames, assocClass, [&] {
+  translated(env, Step::AssociatorNames, assocClass, [&] {
     provider.associatorNames(env, result, ns, objectName, assocClass, resultClass, role, resultRole);
   });
 }
@@ -250,7 +203,7 @@ void Tavrel::references(const ProviderEnvironmentIFCRef& env, CIMInstanceResultH
                         WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                         const StringArray* propertyList) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(resultClass);
-  translated(env, kReferences, resultClass, [&] {
+  translated(env, Step::References, resultClass, [&] {
     provider.references(env, result, ns, objectName, resultClass, role, includeQualifiers, includeClassOrigin,
                         propertyList);
   });
@@ -260,7 +213,7 @@ void Tavrel::referenceNames(const ProviderEnvironmentIFCRef& env, CIMObjectPathR
                             const String& ns, const CIMObjectPath& objectName, const String& resultClass,
                             const String& role) {
   ZPX_DHCPSettingDataInServiceProvider& provider = associationOf(resultClass);
-  translated(env, kReferenceNames, resultClass,
+  translated(env, Step::ReferenceNames, resultClass,
              [&] { provider.referenceNames(env, result, ns, objectName, resultClass, role); });
 }
 

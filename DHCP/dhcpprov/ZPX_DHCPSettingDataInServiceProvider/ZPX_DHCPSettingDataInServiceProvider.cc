@@ -1,11 +1,10 @@
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceProvider.h"
 
 #include <string>
+#include <vector>
 
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
-#include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
-#include "framework/CFG_Exception.h"
 #include "framework/ClassNames.h"
 #include "framework/ProviderErrors.h"
 
@@ -28,11 +27,6 @@ const char kNoSuchRoleText[] = "No Reference of class specified in objectPath ex
   throw CIMException(__FILE__, __LINE__, status, text.empty() ? nullptr : text.c_str());
 }
 
-// The five key texts of a link, in key order.
-struct LinkKeys {
-  std::string value[5];
-};
-
 // An object path carried by a property or key value: a reference, or its
 // text form. False when the value is null or names no path.
 bool referenceOf(const CIMValue& value, CIMObjectPath& path) {
@@ -46,46 +40,32 @@ bool referenceOf(const CIMValue& value, CIMObjectPath& path) {
   return true;
 }
 
-// Reads the link's keys from the references "Antecedent" and "Dependent"
-// that lookup yields. False when a reference or a key inside it is missing.
+// Reads the link's keys, in key order, from the references "Antecedent"
+// and "Dependent" that lookup yields. False when a reference or a key inside
+// it is missing.
 template <class Lookup>
-bool readLinkKeys(const Lookup& lookup, LinkKeys& keys) {
+bool readLinkKeys(const Lookup& lookup, std::vector<std::string>& keys) {
   CIMObjectPath antecedent;
   CIMObjectPath dependent;
+  keys.clear();
   if (!referenceOf(lookup(kAntecedent), antecedent)) return false;
-  for (int i = 0; i < 4; ++i) {
-    CIMValue v = antecedent.getKeyValue(kServiceKeys[i]);
+  for (const char* name : kServiceKeys) {
+    CIMValue v = antecedent.getKeyValue(name);
     if (v.isNull()) return false;
-    keys.value[i] = v.toString().toStdString();
+    keys.push_back(v.toString().toStdString());
   }
   if (!referenceOf(lookup(kDependent), dependent)) return false;
   CIMValue v = dependent.getKeyValue(kInstanceID);
   if (v.isNull()) return false;
-  keys.value[4] = v.toString().toStdString();
+  keys.push_back(v.toString().toStdString());
   return true;
 }
 
-LinkKeys keysOfPath(const CIMObjectPath& path) {
-  LinkKeys keys;
-  if (!readLinkKeys([&path](const char* name) { return path.getKeyValue(name); }, keys))
-    TavrelErrors::throwNotFound();
-  return keys;
-}
-
-LinkKeys keysOfInstance(const CIMInstance& instance) {
-  LinkKeys keys;
+std::vector<std::string> propertyKeys(const CIMInstance& instance) {
+  std::vector<std::string> keys;
   if (!readLinkKeys([&instance](const char* name) { return instance.getPropertyValue(name); }, keys))
-    TavrelErrors::throwNotFound();
+    keys.clear();
   return keys;
-}
-
-ZPX_DHCPSettingDataInService* getLink(const LinkKeys& k) {
-  try {
-    return ZPX_DHCPSettingDataInService::getInstanceManager()->get(k.value[0], k.value[1], k.value[2],
-                                                                   k.value[3], k.value[4]);
-  } catch (const CFG_NoInstance&) {
-    TavrelErrors::throwNotFound();
-  }
 }
 
 CIMObjectPath antecedentPath(const ZPX_DHCPSettingDataInService& link, const String& ns) {
@@ -130,136 +110,92 @@ std::string sourceKey(const CIMObjectPath& objectName, const char* name) {
 
 }  // namespace
 
-// ---- ZPX_DHCPSettingDataInServiceInstProvider ----
+// ---- ZPX_DHCPSettingDataInServiceLinkBinding ----
 
-ZPX_DHCPSettingDataInServiceInstProvider::~ZPX_DHCPSettingDataInServiceInstProvider() = default;
-
-CIMValue ZPX_DHCPSettingDataInServiceInstProvider::invokeMethod(const ProviderEnvironmentIFCRef&,
-                                                                const String&, const CIMObjectPath&,
-                                                                const String&, const CIMParamValueArray&,
-                                                                CIMParamValueArray&) {
-  raise(CIMException::METHOD_NOT_FOUND);
+const char* ZPX_DHCPSettingDataInServiceLinkBinding::className() const {
+  return ZPX_DHCPSettingDataInServiceName;
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::initialize(const ProviderEnvironmentIFCRef&) {
-  ZPX_DHCPSettingDataInService::SetInstanceManager(new ZPX_DHCPSettingDataInServiceImplInstanceManager);
+void ZPX_DHCPSettingDataInServiceLinkBinding::toCIMInstance(const ZPX_DHCPSettingDataInService& object,
+                                                            CIMInstance& instance, const String& ns) const {
+  fillLinkInstance(object, ns, instance);
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::enumInstanceNames(const ProviderEnvironmentIFCRef&,
-                                                                 const String& ns, const String& className,
-                                                                 CIMObjectPathResultHandlerIFC& result,
-                                                                 const CIMClass&) {
-  CIMObjectPath path(className, ns);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
-  manager.startIteration();
-  while (manager.hasNext()) {
-    fillLinkPath(*manager.next(), ns, path);
-    result.handle(path);
-  }
-  manager.endIteration();
+void ZPX_DHCPSettingDataInServiceLinkBinding::toCIMObjectPath(const ZPX_DHCPSettingDataInService& object,
+                                                              CIMObjectPath& path) const {
+  fillLinkPath(object, path.getNameSpace(), path);
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::enumInstances(
-    const ProviderEnvironmentIFCRef&, const String& ns, const String&, CIMInstanceResultHandlerIFC& result,
-    WBEMFlags::ELocalOnlyFlag, WBEMFlags::EDeepFlag, WBEMFlags::EIncludeQualifiersFlag,
-    WBEMFlags::EIncludeClassOriginFlag, const StringArray*, const CIMClass&, const CIMClass&) {
-  CIMInstance instance(ZPX_DHCPSettingDataInServiceName);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
-  manager.startIteration();
-  while (manager.hasNext()) {
-    fillLinkInstance(*manager.next(), ns, instance);
-    result.handle(instance);
-  }
-  manager.endIteration();
+std::vector<std::string> ZPX_DHCPSettingDataInServiceLinkBinding::keysOf(const CIMObjectPath& path) const {
+  std::vector<std::string> keys;
+  if (!readLinkKeys([&path](const char* name) { return path.getKeyValue(name); }, keys))
+    TavrelErrors::throwNotFound();
+  return keys;
 }
 
-CIMInstance ZPX_DHCPSettingDataInServiceInstProvider::getInstance(
-    const ProviderEnvironmentIFCRef&, const String& ns, const CIMObjectPath& instanceName,
-    WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag,
-    const StringArray*, const CIMClass&) {
-  CIMInstance instance(ZPX_DHCPSettingDataInServiceName);
-  ZPX_DHCPSettingDataInServiceToCIMInstance(
-      ns, *getZPX_DHCPSettingDataInServiceWithCIMObjectPath(instanceName), instance);
-  return instance;
+std::vector<std::string> ZPX_DHCPSettingDataInServiceLinkBinding::keysOf(const CIMInstance& instance) const {
+  std::vector<std::string> keys = propertyKeys(instance);
+  if (keys.empty()) TavrelErrors::throwNotFound();
+  return keys;
 }
 
-CIMObjectPath ZPX_DHCPSettingDataInServiceInstProvider::createInstance(const ProviderEnvironmentIFCRef&,
-                                                                       const String& ns,
-                                                                       const CIMInstance& cimInstance) {
-  LinkKeys k;
-  if (!readLinkKeys([&cimInstance](const char* name) { return cimInstance.getPropertyValue(name); }, k))
-    raise(CIMException::INVALID_PARAMETER, kInvalidReferenceText);
-  ZPX_DHCPSettingDataInServiceInstanceManager& manager = *ZPX_DHCPSettingDataInService::getInstanceManager();
-  ZPX_DHCPSettingDataInService* link = nullptr;
-  try {
-    link = manager.createZPX_DHCPSettingDataInService(k.value[0], k.value[1], k.value[2], k.value[3],
-                                                      k.value[4]);
-  } catch (const CFG_InstanceCreationFailed&) {
-    TavrelErrors::throwCreationFailed(CIMException::NOT_SUPPORTED);
-  } catch (const CFG_RegistryRefusal& refusal) {
-    TavrelErrors::throwRegistryRefusal(refusal, ZPX_DHCPSettingDataInServiceName);
-  }
-  try {
-    modifyInstance(*link, cimInstance);
-  } catch (const CFG_Exception&) {
-    try {
-      manager.destroyZPX_DHCPSettingDataInService(link);
-    } catch (const CFG_Exception&) {}
-    TavrelErrors::throwCreationFailed(CIMException::FAILED);
-  } catch (const CIMException& e) {
-    try {
-      manager.destroyZPX_DHCPSettingDataInService(link);
-    } catch (const CFG_Exception&) {}
-    throw CIMException(e);
-  }
-  CIMObjectPath path(ZPX_DHCPSettingDataInServiceName, ns);
-  fillLinkPath(*link, ns, path);
-  return path;
+std::vector<std::string> ZPX_DHCPSettingDataInServiceLinkBinding::keysForCreate(
+    const CIMInstance& instance) const {
+  std::vector<std::string> keys = propertyKeys(instance);
+  if (keys.empty()) raise(CIMException::INVALID_PARAMETER, kInvalidReferenceText);
+  return keys;
 }
 
-void ZPX_DHCPSettingDataInServiceInstProvider::deleteInstance(const ProviderEnvironmentIFCRef&, const String&,
-                                                              const CIMObjectPath& cop) {
-  ZPX_DHCPSettingDataInService* link = getZPX_DHCPSettingDataInServiceWithCIMObjectPath(cop);
-  try {
-    ZPX_DHCPSettingDataInService::getInstanceManager()->destroyZPX_DHCPSettingDataInService(link);
-  } catch (const CFG_Exception&) {
-    TavrelErrors::throwDeletionFailed();
-  }
-}
-
-void ZPX_DHCPSettingDataInServiceInstProvider::modifyInstance(const ProviderEnvironmentIFCRef&, const String&,
-                                                              const CIMInstance& modifiedInstance,
-                                                              const CIMInstance&,
-                                                              WBEMFlags::EIncludeQualifiersFlag,
-                                                              const StringArray*, const CIMClass&) {
-  ZPX_DHCPSettingDataInService* link = getZPX_DHCPSettingDataInServiceWithCIMInstance(modifiedInstance);
-  try {
-    modifyInstance(*link, modifiedInstance);
-  } catch (const CFG_Exception&) {
-    TavrelErrors::throwModifyFailed();
-  }
-}
-
-void ZPX_DHCPSettingDataInServiceInstProvider::cleanup() {}
-
-void ZPX_DHCPSettingDataInServiceInstProvider::modifyInstance(ZPX_DHCPSettingDataInService& object,
-                                                              const CIMInstance&) {
+void ZPX_DHCPSettingDataInServiceLinkBinding::apply(ZPX_DHCPSettingDataInService& object,
+                                                    const CIMInstance&) const {
   int rc = object.startChange();
   if (rc != TAVREL_RC_OK) TavrelErrors::throwStartChangeFailed(rc);
   rc = object.endChange();
   if (rc != TAVREL_RC_OK) TavrelErrors::throwEndChangeFailed(rc, ZPX_DHCPSettingDataInServiceName);
 }
 
+const ZPX_DHCPSettingDataInServiceLinkBinding& ZPX_DHCPSettingDataInServiceBinding() {
+  static const ZPX_DHCPSettingDataInServiceLinkBinding binding;
+  return binding;
+}
+
+const ZPX_DHCPSettingDataInServiceOperationsType& ZPX_DHCPSettingDataInServiceOperations() {
+  typedef ZPX_DHCPSettingDataInServiceInstanceManager M;
+  typedef std::vector<std::string> Keys;
+  static const ZPX_DHCPSettingDataInServiceOperationsType operations(
+      ZPX_DHCPSettingDataInServiceBinding(), &ZPX_DHCPSettingDataInService::getInstanceManager,
+      [](M& manager, const Keys& k) { return manager.get(k[0], k[1], k[2], k[3], k[4]); },
+      [](M& manager, const Keys& k) {
+        return manager.createZPX_DHCPSettingDataInService(k[0], k[1], k[2], k[3], k[4]);
+      },
+      [](M& manager, ZPX_DHCPSettingDataInService* object) {
+        manager.destroyZPX_DHCPSettingDataInService(object);
+      });
+  return operations;
+}
+
+// ---- ZPX_DHCPSettingDataInServiceInstProvider ----
+
+ZPX_DHCPSettingDataInServiceInstProvider::ZPX_DHCPSettingDataInServiceInstProvider()
+    : ClassProvider(&ZPX_DHCPSettingDataInServiceOperations) {}
+
+ZPX_DHCPSettingDataInServiceInstProvider::~ZPX_DHCPSettingDataInServiceInstProvider() = default;
+
+void ZPX_DHCPSettingDataInServiceInstProvider::modifyInstance(ZPX_DHCPSettingDataInService& object,
+                                                              const CIMInstance& instance) {
+  operations().binding().apply(object, instance);
+}
+
 ZPX_DHCPSettingDataInService*
 ZPX_DHCPSettingDataInServiceInstProvider::getZPX_DHCPSettingDataInServiceWithCIMObjectPath(
     const CIMObjectPath& path) {
-  return getLink(keysOfPath(path));
+  return operations().getWithCIMObjectPath(path);
 }
 
 ZPX_DHCPSettingDataInService*
 ZPX_DHCPSettingDataInServiceInstProvider::getZPX_DHCPSettingDataInServiceWithCIMInstance(
     const CIMInstance& instance) {
-  return getLink(keysOfInstance(instance));
+  return operations().getWithCIMInstance(instance);
 }
 
 void ZPX_DHCPSettingDataInServiceInstProvider::ZPX_DHCPSettingDataInServiceToCIMInstance(

@@ -5,58 +5,55 @@
 #define TAVREL_DHCPPROV_ZPX_DHCPSETTINGDATAINSERVICEPROVIDER_H
 
 #include <functional>
+#include <string>
+#include <vector>
 
-#include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInService.h"
+#include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
+#include "framework/ClassProvider.h"
 #include "openwbem/CppAssociatorProviderIFC.h"
-#include "openwbem/CppInstanceProviderIFC.h"
-#include "openwbem/CppMethodProviderIFC.h"
 #include "tavrel_export.h"
 
-class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstProvider
-    : public OpenWBEM::CppMethodProviderIFC,
-      public virtual OpenWBEM::CppInstanceProviderIFC {
+// The CIM side of a link: its keys are the references "Antecedent" (the
+// four keys of a service) and "Dependent" (the InstanceID of a setting
+// data), built into the request's namespace. It has the members of
+// ClassBinding that ProviderOperations uses.
+class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceLinkBinding {
  public:
-  ~ZPX_DHCPSettingDataInServiceInstProvider() override;
-
-  // The class has no method: CIM_ERR_METHOD_NOT_FOUND.
-  OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                                  const OpenWBEM::CIMObjectPath& path, const OpenWBEM::String& methodName,
-                                  const OpenWBEM::CIMParamValueArray& in,
-                                  OpenWBEM::CIMParamValueArray& out) override;
-  // Installs a new ZPX_DHCPSettingDataInServiceImplInstanceManager.
-  void initialize(const OpenWBEM::ProviderEnvironmentIFCRef& env) override;
-  void enumInstanceNames(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                         const OpenWBEM::String& className, OpenWBEM::CIMObjectPathResultHandlerIFC& result,
-                         const OpenWBEM::CIMClass& cimClass) override;
-  void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                     const OpenWBEM::String& className, OpenWBEM::CIMInstanceResultHandlerIFC& result,
-                     OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly, OpenWBEM::WBEMFlags::EDeepFlag deep,
-                     OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-                     const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& requestedClass,
-                     const OpenWBEM::CIMClass& cimClass) override;
-  OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                    const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& instanceName,
-                                    OpenWBEM::WBEMFlags::ELocalOnlyFlag localOnly,
-                                    OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                                    OpenWBEM::WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
-                                    const OpenWBEM::StringArray* propertyList,
-                                    const OpenWBEM::CIMClass& cimClass) override;
+  const char* className() const;
+  void toCIMInstance(const ZPX_DHCPSettingDataInService& object, OpenWBEM::CIMInstance& instance,
+                     const OpenWBEM::String& ns) const;
+  // The references are built into the namespace of path.
+  void toCIMObjectPath(const ZPX_DHCPSettingDataInService& object, OpenWBEM::CIMObjectPath& path) const;
+  // The five key texts in key order; CIM_ERR_NOT_FOUND when a reference or
+  // a key inside it is missing.
+  std::vector<std::string> keysOf(const OpenWBEM::CIMObjectPath& path) const;
+  std::vector<std::string> keysOf(const OpenWBEM::CIMInstance& instance) const;
   // Both references must name their object's keys, else
   // CIM_ERR_INVALID_PARAMETER "Invalid reference objectPath". The objects
   // named need not exist.
-  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                         const OpenWBEM::String& ns,
-                                         const OpenWBEM::CIMInstance& cimInstance) override;
-  void deleteInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                      const OpenWBEM::CIMObjectPath& cop) override;
-  void modifyInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
-                      const OpenWBEM::CIMInstance& modifiedInstance,
-                      const OpenWBEM::CIMInstance& previousInstance,
-                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                      const OpenWBEM::StringArray* propertyList, const OpenWBEM::CIMClass& theClass) override;
+  std::vector<std::string> keysForCreate(const OpenWBEM::CIMInstance& instance) const;
+  // The change bracket; a link has no writable property.
+  void apply(ZPX_DHCPSettingDataInService& object, const OpenWBEM::CIMInstance& instance) const;
+};
 
-  void cleanup();
+TAVREL_EXPORT const ZPX_DHCPSettingDataInServiceLinkBinding& ZPX_DHCPSettingDataInServiceBinding();
+
+typedef ProviderOperations<ZPX_DHCPSettingDataInService, ZPX_DHCPSettingDataInServiceInstanceManager,
+                           ZPX_DHCPSettingDataInServiceLinkBinding>
+    ZPX_DHCPSettingDataInServiceOperationsType;
+TAVREL_EXPORT const ZPX_DHCPSettingDataInServiceOperationsType& ZPX_DHCPSettingDataInServiceOperations();
+
+// The instance and method provider of the links, on the shared framework.
+class TAVREL_EXPORT ZPX_DHCPSettingDataInServiceInstProvider
+    : public ClassProvider<ZPX_DHCPSettingDataInServiceInstProvider, ZPX_DHCPSettingDataInService,
+                           ZPX_DHCPSettingDataInServiceInstanceManager,
+                           ZPX_DHCPSettingDataInServiceImplInstanceManager,
+                           ZPX_DHCPSettingDataInServiceLinkBinding> {
+ public:
+  ZPX_DHCPSettingDataInServiceInstProvider();
+  ~ZPX_DHCPSettingDataInServiceInstProvider() override;
+
+  using ClassProvider::modifyInstance;
   // The change bracket; a link has no writable property.
   void modifyInstance(ZPX_DHCPSettingDataInService& object, const OpenWBEM::CIMInstance& instance);
   ZPX_DHCPSettingDataInService* getZPX_DHCPSettingDataInServiceWithCIMObjectPath(

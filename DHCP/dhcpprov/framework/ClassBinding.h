@@ -143,8 +143,10 @@ class ClassBinding {
   const char* className() const { return m_className; }
 
   // Sets every readable property of object on instance, in class order, with
-  // the qualifiers its getter gave; unreadable ones are left out.
-  void toCIMInstance(const C& object, OpenWBEM::CIMInstance& instance) const {
+  // the qualifiers its getter gave; unreadable ones are left out. The
+  // namespace of the request is not needed: no property is a reference.
+  void toCIMInstance(const C& object, OpenWBEM::CIMInstance& instance,
+                     const OpenWBEM::String& = OpenWBEM::String()) const {
     for (const Property& p : m_properties) {
       OpenWBEM::CIMValue value;
       OpenWBEM::CIMQualifierArray qualifiers;

@@ -1,21 +1,21 @@
 // The OpenWBEM instance and method provider of one managed-object class,
 // over the ProviderOperations of the class. Derived is the class's own
 // provider (CRTP): it supplies modifyInstance(C&, const CIMInstance&), the
-// change bracket that the provider's modifyInstance runs. The classes served
-// this way have no extrinsic methods.
+// change bracket that the provider's modifyInstance runs. Binding is the CIM
+// side of the class (ClassBinding<C> unless the class's keys are
+// references). A class with extrinsic methods overrides invokeMethod.
 #ifndef TAVREL_DHCPPROV_CLASS_PROVIDER_H
 #define TAVREL_DHCPPROV_CLASS_PROVIDER_H
 
-#include "framework/CFG_Exception.h"
 #include "framework/ProviderErrors.h"
 #include "framework/ProviderOperations.h"
 #include "openwbem/CppInstanceProviderIFC.h"
 #include "openwbem/CppMethodProviderIFC.h"
 
-template <class Derived, class C, class Manager, class ImplManager>
+template <class Derived, class C, class Manager, class ImplManager, class Binding = ClassBinding<C>>
 class ClassProvider : public OpenWBEM::CppMethodProviderIFC, public virtual OpenWBEM::CppInstanceProviderIFC {
  public:
-  typedef ProviderOperations<C, Manager> Operations;
+  typedef ProviderOperations<C, Manager, Binding> Operations;
   typedef const Operations& (*OperationsOf)();
 
   explicit ClassProvider(OperationsOf operations) : m_operations(operations) {}
@@ -40,22 +40,22 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC, public virtual Open
   }
 
   // Flags and property list are not used: every readable property is given.
-  void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+  void enumInstances(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String& ns,
                      const OpenWBEM::String&, OpenWBEM::CIMInstanceResultHandlerIFC& result,
                      OpenWBEM::WBEMFlags::ELocalOnlyFlag, OpenWBEM::WBEMFlags::EDeepFlag,
                      OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
                      OpenWBEM::WBEMFlags::EIncludeClassOriginFlag, const OpenWBEM::StringArray*,
                      const OpenWBEM::CIMClass&, const OpenWBEM::CIMClass&) override {
-    m_operations().enumInstances(result);
+    m_operations().enumInstances(result, ns);
   }
 
-  OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,
+  OpenWBEM::CIMInstance getInstance(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String& ns,
                                     const OpenWBEM::CIMObjectPath& instanceName,
                                     OpenWBEM::WBEMFlags::ELocalOnlyFlag,
                                     OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
                                     OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
                                     const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) override {
-    return m_operations().getInstance(instanceName);
+    return m_operations().getInstance(instanceName, ns);
   }
 
   // The new object gets the id the registry gives, whatever the instance
@@ -78,11 +78,9 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC, public virtual Open
                       OpenWBEM::WBEMFlags::EIncludeQualifiersFlag, const OpenWBEM::StringArray*,
                       const OpenWBEM::CIMClass&) override {
     C* object = m_operations().getWithCIMInstance(modifiedInstance);
-    try {
+    TavrelErrors::withCIMErrors(TavrelErrors::Step::ChangeObject, m_operations().binding().className(), [&] {
       static_cast<Derived*>(this)->modifyInstance(*object, modifiedInstance);
-    } catch (const CFG_Exception&) {
-      TavrelErrors::throwModifyFailed();
-    }
+    });
   }
 
   // Releases nothing.

@@ -1,6 +1,9 @@
 #include "framework/ProviderErrors.h"
 
+#include <exception>
+
 #include "dhcpcompcommit.h"
+#include "openwbem/Logger.h"
 
 using OpenWBEM::CIMException;
 
@@ -30,7 +33,180 @@ bool isInvalidValueCode(int rc) {
   return rc == TAVREL_RC_INVALID_VALUE || rc == TAVREL_RC_INVALID_VALUES;
 }
 
+// The kinds of exception the translation tells apart. AnyRegistryError
+// only appears in rules: it stands for every CFG_Exception.
+enum class Kind {
+  NoInstance,
+  CreationFailed,
+  RegistryRefusal,
+  ReadError,
+  WriteError,
+  OtherRegistryError,
+  AnyRegistryError,
+  StdException,
+  Unknown
+};
+
+enum class Action {
+  NotFound,              // CIM_ERR_NOT_FOUND without text
+  CreationNotSupported,  // the registry cannot create objects of the class
+  Refusal,               // the registry refused the new object's keys
+  CreationFailed,        // the new object could not be applied
+  DeletionFailed,
+  ModifyFailed,
+  PlainFailure  // CIM_ERR_FAILED with an empty text
+};
+
+struct Rule {
+  Step step;
+  Kind kind;
+  Action action;
+};
+
+// The whole exception-to-CIM table. An exception no rule covers goes on
+// unchanged from an object step, and is logged and becomes CIM_ERR_FAILED
+// ("Unknown ... caught in Tavrel") at a request step.
+const Rule kRules[] = {
+    {Step::FindObject, Kind::NoInstance, Action::NotFound},
+    {Step::CreateObject, Kind::CreationFailed, Action::CreationNotSupported},
+    {Step::CreateObject, Kind::RegistryRefusal, Action::Refusal},
+    {Step::ApplyToNewObject, Kind::AnyRegistryError, Action::CreationFailed},
+    {Step::DestroyObject, Kind::AnyRegistryError, Action::DeletionFailed},
+    {Step::ChangeObject, Kind::AnyRegistryError, Action::ModifyFailed},
+    // Requests that read report a failed read plainly; those that change,
+    // a failed write.
+    {Step::EnumInstanceNames, Kind::ReadError, Action::PlainFailure},
+    {Step::EnumInstances, Kind::ReadError, Action::PlainFailure},
+    {Step::GetInstance, Kind::ReadError, Action::PlainFailure},
+    {Step::Associators, Kind::ReadError, Action::PlainFailure},
+    {Step::AssociatorNames, Kind::ReadError, Action::PlainFailure},
+    {Step::References, Kind::ReadError, Action::PlainFailure},
+    {Step::ReferenceNames, Kind::ReadError, Action::PlainFailure},
+    {Step::InvokeMethod, Kind::ReadError, Action::PlainFailure},
+    {Step::InvokeMethod, Kind::WriteError, Action::PlainFailure},
+    {Step::CreateInstance, Kind::WriteError, Action::PlainFailure},
+    {Step::DeleteInstance, Kind::WriteError, Action::PlainFailure},
+    {Step::ModifyInstance, Kind::WriteError, Action::PlainFailure},
+};
+
+// The operation names of the request steps, as the failure texts give them.
+const struct {
+  Step step;
+  const char* name;
+} kRequestNames[] = {
+    {Step::EnumInstanceNames, "enumInstanceNames"},
+    {Step::EnumInstances, "enumInstances"},
+    {Step::GetInstance, "getInstance"},
+    {Step::CreateInstance, "createInstance"},
+    {Step::DeleteInstance, "deleteInstance"},
+    {Step::ModifyInstance, "modifyInstance"},
+    {Step::InvokeMethod, "invokeMethod"},
+    {Step::Associators, "associators"},
+    {Step::AssociatorNames, "associatorNames"},
+    {Step::References, "references"},
+    {Step::ReferenceNames, "referenceNames"},
+};
+
+// The exception being handled, as the table sees it. CIM errors are
+// rethrown at once.
+struct Caught {
+  Kind kind = Kind::Unknown;
+  std::string what;
+  CFG_RegistryRefusal refusal{CFG_RegistryRefusal::Full, 0};
+};
+
+Kind registryKind(const CFG_Exception& e) {
+  if (dynamic_cast<const CFG_NoInstance*>(&e) != nullptr) return Kind::NoInstance;
+  if (dynamic_cast<const CFG_InstanceCreationFailed*>(&e) != nullptr) return Kind::CreationFailed;
+  if (dynamic_cast<const CFG_RegistryRefusal*>(&e) != nullptr) return Kind::RegistryRefusal;
+  if (dynamic_cast<const CFG_ReadError*>(&e) != nullptr) return Kind::ReadError;
+  if (dynamic_cast<const CFG_WriteError*>(&e) != nullptr) return Kind::WriteError;
+  return Kind::OtherRegistryError;
+}
+
+Caught classifyCurrentException() {
+  Caught caught;
+  try {
+    throw;
+  } catch (const CIMException&) {
+    throw;
+  } catch (const CFG_Exception& e) {
+    caught.kind = registryKind(e);
+    caught.what = e.what();
+    if (const CFG_RegistryRefusal* refusal = dynamic_cast<const CFG_RegistryRefusal*>(&e))
+      caught.refusal = *refusal;
+  } catch (const std::exception& e) {
+    caught.kind = Kind::StdException;
+    caught.what = e.what();
+  } catch (...) {
+    caught.kind = Kind::Unknown;
+  }
+  return caught;
+}
+
+bool isRegistryError(Kind kind) {
+  return kind != Kind::StdException && kind != Kind::Unknown;
+}
+
+const Rule* ruleFor(Step step, Kind kind) {
+  for (const Rule& rule : kRules)
+    if (rule.step == step &&
+        (rule.kind == kind || (rule.kind == Kind::AnyRegistryError && isRegistryError(kind))))
+      return &rule;
+  return nullptr;
+}
+
+const char* requestName(Step step) {
+  for (const auto& request : kRequestNames)
+    if (request.step == step) return request.name;
+  return nullptr;
+}
+
+[[noreturn]] void act(Action action, const Caught& caught, const std::string& className) {
+  switch (action) {
+    case Action::NotFound:
+      throwNotFound();
+    case Action::CreationNotSupported:
+      throwCreationFailed(CIMException::NOT_SUPPORTED);
+    case Action::Refusal:
+      throwRegistryRefusal(caught.refusal, className);
+    case Action::CreationFailed:
+      throwCreationFailed(CIMException::FAILED);
+    case Action::DeletionFailed:
+      throwDeletionFailed();
+    case Action::ModifyFailed:
+      throwModifyFailed();
+    case Action::PlainFailure:
+      break;
+  }
+  raise(CIMException::FAILED, "");
+}
+
+// Logs the failure of a request on env's logger and raises it as
+// CIM_ERR_FAILED.
+[[noreturn]] void failUnexpected(const char* request, const Caught& caught, const std::string& className,
+                                 const OpenWBEM::ProviderEnvironmentIFCRef& env) {
+  std::string message = caught.kind == Kind::Unknown ? "Unknown throw caught in Tavrel\n"
+                                                     : "Unknown std::exception caught in Tavrel\n";
+  message += std::string(" while performing ") + request + " operation on " + className + "\n";
+  if (caught.kind != Kind::Unknown) message += caught.what + "\n";
+  if (env) {
+    OpenWBEM::LoggerRef logger = env->getLogger();
+    if (logger) logger->logError(message);
+  }
+  raise(CIMException::FAILED, message);
+}
+
 }  // namespace
+
+void translateCurrentException(Step step, const std::string& className,
+                               const OpenWBEM::ProviderEnvironmentIFCRef& env) {
+  Caught caught = classifyCurrentException();
+  if (const Rule* rule = ruleFor(step, caught.kind)) act(rule->action, caught, className);
+  const char* request = requestName(step);
+  if (request == nullptr) throw;
+  failUnexpected(request, caught, className, env);
+}
 
 std::string errorTag(const std::string& code, const std::vector<std::string>& args) {
   std::string tag = "#" + code;

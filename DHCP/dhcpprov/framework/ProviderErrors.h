@@ -1,6 +1,8 @@
 // The CIM errors the providers raise for the accessor result codes of
-// dhcpresult.h. Every CIM error text ends in an error tag:
-// "#", a code, its arguments each preceded by ",", and "#".
+// dhcpresult.h, and the one translation of every exception that
+// leaves a provider step into the CIM error a client sees. Every CIM error
+// text with a code ends in an error tag: "#", a code, its arguments each
+// preceded by ",", and "#".
 #ifndef TAVREL_DHCPPROV_PROVIDER_ERRORS_H
 #define TAVREL_DHCPPROV_PROVIDER_ERRORS_H
 
@@ -10,6 +12,7 @@
 #include "dhcpresult.h"
 #include "framework/CFG_Exception.h"
 #include "openwbem/CIMException.h"
+#include "openwbem/ProviderEnvironmentIFC.h"
 #include "tavrel_export.h"
 
 namespace TavrelErrors {
@@ -51,6 +54,50 @@ TAVREL_EXPORT std::string agentErrorTag(int rc);
 // A number above maxValue ("CFG_000_0003").
 [[noreturn]] TAVREL_EXPORT void throwTooLarge(const std::string& className, const std::string& propertyName,
                                               unsigned maxValue);
+
+// What a provider was doing when an exception left it. The object steps are
+// the registry calls inside a request; the request steps are the operations
+// the umbrella provider serves.
+enum class Step {
+  FindObject,        // lookup of an object by its keys
+  CreateObject,      // the registry makes a new object
+  ApplyToNewObject,  // the new object takes the instance's values
+  DestroyObject,
+  ChangeObject,  // the change bracket of a modification
+  EnumInstanceNames,
+  EnumInstances,
+  GetInstance,
+  CreateInstance,
+  DeleteInstance,
+  ModifyInstance,
+  InvokeMethod,
+  Associators,
+  AssociatorNames,
+  References,
+  ReferenceNames
+};
+
+// Turns the exception being handled, raised during step on className, into
+// its CIM error (the table is in ProviderErrors.cc). CIM errors go on
+// unchanged. A registry error an object step does not translate goes on
+// unchanged to the request's translation. At a request step every other
+// exception is logged on env's logger and becomes CIM_ERR_FAILED naming the
+// operation and class. Call it only inside a catch block.
+[[noreturn]] TAVREL_EXPORT void translateCurrentException(
+    Step step, const std::string& className,
+    const OpenWBEM::ProviderEnvironmentIFCRef& env = OpenWBEM::ProviderEnvironmentIFCRef());
+
+// Runs call; an exception leaves as translateCurrentException makes it.
+template <class F>
+auto withCIMErrors(Step step, const std::string& className, F&& call,
+                   const OpenWBEM::ProviderEnvironmentIFCRef& env = OpenWBEM::ProviderEnvironmentIFCRef())
+    -> decltype(call()) {
+  try {
+    return call();
+  } catch (...) {
+    translateCurrentException(step, className, env);
+  }
+}
 
 }  // namespace TavrelErrors
 

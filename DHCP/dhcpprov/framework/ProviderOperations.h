@@ -1,7 +1,9 @@
 // The instance operations every provider offers, over the current instance
 // manager of its class: enumeration in registry order, lookup by the keys of
-// a path or instance, creation, deletion and modification, with registry
-// errors turned into the CIM errors of their kind.
+// a path or instance, creation and deletion, with registry errors turned
+// into the CIM errors of their kind (TavrelErrors::translateCurrentException).
+// Binding is the CIM side of the class: ClassBinding<C>, or a class with the
+// same members for a class whose keys are not plain properties.
 #ifndef TAVREL_DHCPPROV_PROVIDER_OPERATIONS_H
 #define TAVREL_DHCPPROV_PROVIDER_OPERATIONS_H
 
@@ -10,12 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "framework/CFG_Exception.h"
 #include "framework/ClassBinding.h"
 #include "framework/ProviderErrors.h"
 #include "openwbem/ResultHandlerIFC.h"
 
-template <class C, class Manager>
+template <class C, class Manager, class Binding = ClassBinding<C>>
 class ProviderOperations {
  public:
   // The current manager of the class (C::getInstanceManager).
@@ -24,7 +25,7 @@ class ProviderOperations {
   typedef std::function<C*(Manager&, const std::vector<std::string>&)> ByKeys;
   typedef std::function<void(Manager&, C*)> Destroy;
 
-  ProviderOperations(const ClassBinding<C>& binding, CurrentManager current, ByKeys get, ByKeys create,
+  ProviderOperations(const Binding& binding, CurrentManager current, ByKeys get, ByKeys create,
                      Destroy destroy)
       : m_binding(binding),
         m_current(current),
@@ -32,7 +33,7 @@ class ProviderOperations {
         m_create(std::move(create)),
         m_destroy(std::move(destroy)) {}
 
-  const ClassBinding<C>& binding() const { return m_binding; }
+  const Binding& binding() const { return m_binding; }
 
   void enumInstanceNames(const OpenWBEM::String& ns, const OpenWBEM::String& className,
                          OpenWBEM::CIMObjectPathResultHandlerIFC& result) const {
@@ -48,20 +49,24 @@ class ProviderOperations {
 
   // Each object is filled into an instance of its own, so a property that
   // one object cannot give never shows another object's value.
-  void enumInstances(OpenWBEM::CIMInstanceResultHandlerIFC& result) const {
+  // ns is the namespace of the request, for classes whose properties are
+  // references.
+  void enumInstances(OpenWBEM::CIMInstanceResultHandlerIFC& result,
+                     const OpenWBEM::String& ns = OpenWBEM::String()) const {
     Manager& manager = *m_current();
     manager.startIteration();
     while (manager.hasNext()) {
       OpenWBEM::CIMInstance instance(m_binding.className());
-      m_binding.toCIMInstance(*manager.next(), instance);
+      m_binding.toCIMInstance(*manager.next(), instance, ns);
       result.handle(instance);
     }
     manager.endIteration();
   }
 
-  OpenWBEM::CIMInstance getInstance(const OpenWBEM::CIMObjectPath& path) const {
+  OpenWBEM::CIMInstance getInstance(const OpenWBEM::CIMObjectPath& path,
+                                    const OpenWBEM::String& ns = OpenWBEM::String()) const {
     OpenWBEM::CIMInstance instance(m_binding.className());
-    m_binding.toCIMInstance(*getWithCIMObjectPath(path), instance);
+    m_binding.toCIMInstance(*getWithCIMObjectPath(path), instance, ns);
     return instance;
   }
 
@@ -71,23 +76,13 @@ class ProviderOperations {
   OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::String& ns,
                                          const OpenWBEM::CIMInstance& instance) const {
     Manager& manager = *m_current();
-    C* object = nullptr;
-    try {
-      object = m_create(manager, m_binding.keysForCreate(instance));
-    } catch (const CFG_InstanceCreationFailed&) {
-      TavrelErrors::throwCreationFailed(OpenWBEM::CIMException::NOT_SUPPORTED);
-    } catch (const CFG_RegistryRefusal& refusal) {
-      TavrelErrors::throwRegistryRefusal(refusal, m_binding.className());
-    }
-    try {
-      m_binding.apply(*object, instance);
-    } catch (const CFG_Exception&) {
-      destroyQuietly(manager, object);
-      TavrelErrors::throwCreationFailed(OpenWBEM::CIMException::FAILED);
-    } catch (const OpenWBEM::CIMException& e) {
-      destroyQuietly(manager, object);
-      throw OpenWBEM::CIMException(e);
-    }
+    C* object = TavrelErrors::withCIMErrors(TavrelErrors::Step::CreateObject, m_binding.className(), [&] {
+      return m_create(manager, m_binding.keysForCreate(instance));
+    });
+    DestroyUnlessKept made(*this, manager, object);
+    TavrelErrors::withCIMErrors(TavrelErrors::Step::ApplyToNewObject, m_binding.className(),
+                                [&] { m_binding.apply(*object, instance); });
+    made.keep();
     OpenWBEM::CIMObjectPath path(m_binding.className(), ns);
     m_binding.toCIMObjectPath(*object, path);
     return path;
@@ -95,20 +90,8 @@ class ProviderOperations {
 
   void deleteInstance(const OpenWBEM::CIMObjectPath& path) const {
     C* object = getWithCIMObjectPath(path);
-    try {
-      m_destroy(*m_current(), object);
-    } catch (const CFG_Exception&) {
-      TavrelErrors::throwDeletionFailed();
-    }
-  }
-
-  void modifyInstance(const OpenWBEM::CIMInstance& instance) const {
-    C* object = getWithCIMInstance(instance);
-    try {
-      m_binding.apply(*object, instance);
-    } catch (const CFG_Exception&) {
-      TavrelErrors::throwModifyFailed();
-    }
+    TavrelErrors::withCIMErrors(TavrelErrors::Step::DestroyObject, m_binding.className(),
+                                [&] { m_destroy(*m_current(), object); });
   }
 
   // The object named by the keys; CIM_ERR_NOT_FOUND when a key is missing
@@ -122,21 +105,33 @@ class ProviderOperations {
 
  private:
   C* getByKeys(const std::vector<std::string>& keys) const {
-    try {
-      return m_get(*m_current(), keys);
-    } catch (const CFG_NoInstance&) {
-      TavrelErrors::throwNotFound();
+    return TavrelErrors::withCIMErrors(TavrelErrors::Step::FindObject, m_binding.className(),
+                                       [&] { return m_get(*m_current(), keys); });
+  }
+
+  // Destroys a new object on the way out unless keep() was called; whether
+  // that destruction succeeds does not change the error being reported.
+  class DestroyUnlessKept {
+   public:
+    DestroyUnlessKept(const ProviderOperations& operations, Manager& manager, C* object)
+        : m_operations(operations), m_manager(manager), m_object(object) {}
+    DestroyUnlessKept(const DestroyUnlessKept&) = delete;
+    DestroyUnlessKept& operator=(const DestroyUnlessKept&) = delete;
+    ~DestroyUnlessKept() {
+      if (m_object == nullptr) return;
+      try {
+        m_operations.m_destroy(m_manager, m_object);
+      } catch (...) {}
     }
-  }
+    void keep() { m_object = nullptr; }
 
-  void destroyQuietly(Manager& manager, C* object) const {
-    try {
-      m_destroy(manager, object);
-    } catch (const CFG_Exception&) {
-    } catch (const OpenWBEM::CIMException&) {}
-  }
+   private:
+    const ProviderOperations& m_operations;
+    Manager& m_manager;
+    C* m_object;
+  };
 
-  const ClassBinding<C>& m_binding;
+  const Binding& m_binding;
   CurrentManager m_current;
   ByKeys m_get;
   ByKeys m_create;
