@@ -1,6 +1,9 @@
 # Test programs learn the source and build trees from test_env.cc (CTest
 # cannot pass a two-variable environment through test discovery).
 set(TAVREL_TEST_ENV_SOURCE ${CMAKE_CURRENT_LIST_DIR}/test_env.cc)
+# fuzz_target.h declares the fuzz entry point for the targets and the tests
+# that call it.
+set(TAVREL_TEST_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TAVREL_TEST_ENV_DEFINITIONS
   TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
@@ -9,6 +12,7 @@ set(TAVREL_TEST_ENV_DEFINITIONS
 function(_tavrel_test_program name sources libs)
   add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
   target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
+  target_include_directories(${name} PRIVATE ${TAVREL_TEST_INCLUDE_DIR})
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
 endfunction()
 
@@ -108,6 +112,7 @@ function(tavrel_add_fuzz_target name)
   foreach(program ${programs})
     target_link_libraries(${program} PRIVATE ${F_LIBS})
     target_compile_definitions(${program} PRIVATE ${F_DEFINITIONS})
+    target_include_directories(${program} PRIVATE ${TAVREL_TEST_INCLUDE_DIR})
     # Programs that stand in for the agent export its records to libTavrel.
     set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
     if(F_DEPENDS)

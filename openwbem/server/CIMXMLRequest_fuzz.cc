@@ -7,6 +7,7 @@
 // same entry point drives libFuzzer.
 #include "ClassRepository.h"
 #include "ProviderDispatcher.h"
+#include "fuzz_target.h"
 
 #include "openwbem/CppProviderIFC.h"
 #include "openwbem/MOFReader.h"

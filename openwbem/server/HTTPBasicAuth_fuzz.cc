@@ -5,6 +5,7 @@
 // the unit tests, which run it over seeds and mutations of them; with
 // clang's -fsanitize=fuzzer the same entry point drives libFuzzer.
 #include "HTTPBasicAuth.h"
+#include "fuzz_target.h"
 
 #include <fcntl.h>
 #include <stddef.h>

@@ -3,6 +3,7 @@
 // value or a CIMException, nothing else. Built into the unit tests, which run
 // it over seed texts and mutations of them; with clang's -fsanitize=fuzzer
 // the same entry point drives libFuzzer.
+#include "fuzz_target.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMObjectPath.h"
