@@ -256,8 +256,8 @@ TEST_P(SandboxCleanupTest, NothingOfTheRunRemains) {
 
 INSTANTIATE_TEST_SUITE_P(Endings, SandboxCleanupTest,
                          ::testing::Values(Ending::Success, Ending::Failure, Ending::Killed),
-                         [](const auto& info) {
-                           switch (info.param) {
+                         [](const auto& paramInfo) {
+                           switch (paramInfo.param) {
                              case Ending::Success:
                                return "Success";
                              case Ending::Failure:
