@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
 # runs the simulated appliance.
-# Usage: ./dev.sh {deps|build|test|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan}
+# Usage: ./dev.sh {deps|build|test|format|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
 JOBS=${JOBS:-$(nproc)}
 
 PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config git clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libpugixml-dev libssl-dev libcrypt-dev openssl
   isc-dhcp-server isc-dhcp-client net-tools iproute2 iputils-ping iputils-arping
@@ -49,6 +49,23 @@ build_asan() {
   log "sanitizer build (build-asan/)"
   cmake -S . -B build-asan -DTAVREL_SANITIZE=ON -DTAVREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-asan -j"$JOBS"
+}
+
+# The tracked C and C++ files, NUL-separated.
+cxx_files() { git ls-files -z -- '*.c' '*.cc' '*.cpp' '*.h' '*.hpp'; }
+
+# format: applies .clang-format to the tracked C and C++ files.
+format() {
+  log "formatting the C and C++ files"
+  cxx_files | xargs -0 -r clang-format -i
+}
+
+check_format() {
+  log "formatting check"
+  if ! cxx_files | xargs -0 -r clang-format --dry-run -Werror; then
+    echo "dev.sh: C/C++ files above are not formatted; run ./dev.sh format" >&2
+    return 1
+  fi
 }
 
 run_tests() {
@@ -134,12 +151,13 @@ package() {
 case "${1:-}" in
   deps) deps ;;
   build) deps; build ;;
-  test) deps; build; build_asan; run_tests ;;
+  test) deps; check_format; build; build_asan; run_tests ;;
+  format) deps; format ;;
   demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
   bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   package) deps; build; package ;;
   fuzz) deps "${FUZZ_PACKAGES[@]}"; shift; fuzz "$@" ;;
   tsan) deps; tsan ;;
   load) deps; build; ctest --test-dir build -L '^load$' --output-on-failure -V ;;
-  *) echo "usage: $0 {deps|build|test|demo|bench|package|fuzz [SECONDS]|load|tsan}" >&2; exit 2 ;;
+  *) echo "usage: $0 {deps|build|test|format|demo|bench|package|fuzz [SECONDS]|load|tsan}" >&2; exit 2 ;;
 esac

@@ -6,6 +6,9 @@
 set(TAVREL_TEST_ENV_SOURCE ${CMAKE_CURRENT_LIST_DIR}/test_env.cc)
 set(TAVREL_TEST_TREES "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
 set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
+# fuzz_target.h declares the fuzz entry point for the targets and the tests
+# that call it.
+set(TAVREL_TEST_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
 # A GoogleTest program. With AGENT_STAND_IN it stands in for the agent: it
 # links the agent's core with the test stand-ins (agent/tests) and exports
 # the agent's records and functions, which libTavrel resolves from the
@@ -14,6 +17,7 @@ function(_tavrel_test_program name stand_in sources libs)
   add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
   target_compile_definitions(${name} PRIVATE
     TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_include_directories(${name} PRIVATE ${TAVREL_TEST_INCLUDE_DIR})
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
   if(stand_in)
     target_link_libraries(${name} PRIVATE tavrel_agent_stand_ins tavrel_agent_test_support)
@@ -121,6 +125,7 @@ function(tavrel_add_fuzz_target name)
   foreach(program ${programs})
     target_link_libraries(${program} PRIVATE ${F_LIBS})
     target_compile_definitions(${program} PRIVATE ${F_DEFINITIONS})
+    target_include_directories(${program} PRIVATE ${TAVREL_TEST_INCLUDE_DIR})
     # Programs that stand in for the agent export its records to libTavrel.
     set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
     if(F_DEPENDS)

@@ -22,7 +22,8 @@ void corvaneRemove0Ds(char* buf, long len) {
   }
 }
 
-int corvaneFileOpenForRead(char* path, FILE** fp, long* size) {
+/* corvaneFileOpenForRead for callers that hold a const path. */
+static int openForRead(const char* path, FILE** fp, long* size) {
   if (path == NULL || fp == NULL || size == NULL) {
     return 0;
   }
@@ -43,10 +44,14 @@ int corvaneFileOpenForRead(char* path, FILE** fp, long* size) {
   return 1;
 }
 
+int corvaneFileOpenForRead(char* path, FILE** fp, long* size) {
+  return openForRead(path, fp, size);
+}
+
 char* corvaneReadTextFile(const char* path, long* length) {
   FILE* f = NULL;
   long size = 0;
-  if (!corvaneFileOpenForRead((char*)path, &f, &size)) {
+  if (!openForRead(path, &f, &size)) {
     return NULL;
   }
   char* text = malloc((size_t)size + 1);

@@ -9,6 +9,7 @@
 
 #include "corvane.h"
 #include "corvane_internal.h"
+#include "fuzz_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -19,15 +19,14 @@ const char kG2Command[] =
     "cat /proc/net/dev | grep -w %s | awk -F: '{print $2}'|             \tawk '{print $1; print "
     "$2; print $3; print $4; print $9; print $10; print $11; print $12}'";
 
-/* One command per G3 counter, in record order. */
-const char* const kG3Commands[] = {
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total frames received\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total bytes received\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"Multicast Rcvd\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total frames transmitted\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total bytes transmitted\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total headroom inc\" {printf $2}'",
-    "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"total encap on xmit\" {printf $2}'",
+/* One G3 command per counter: the interface and the counter's label in
+ * /proc/net/vlan/<interface>. */
+const char kG3Command[] = "cat /proc/net/vlan/%s | awk -F: '$1 ~ \"%s\" {printf $2}'";
+
+/* The G3 counters' labels, in record order. */
+const char* const kG3Labels[] = {
+    "total frames received",   "total bytes received", "Multicast Rcvd",      "total frames transmitted",
+    "total bytes transmitted", "total headroom inc",   "total encap on xmit",
 };
 
 const char kTcModeCommand[] = "/sbin/tc  qdisc show dev %s|grep -e 'qdisc htb'|sed  -e 's/qdisc htb/1 /'";
@@ -108,13 +107,13 @@ int NetkeelGetUpdOperG3Stats(const char* ifName, s_operG3Stats* stats) {
                                 &stats->multicastReceived,       &stats->framesTransmitted,
                                 &stats->bytesTransmitted,        &stats->headroomIncreases,
                                 &stats->encapsulationsOnTransmit};
-  static_assert(sizeof(counters) / sizeof(counters[0]) == sizeof(kG3Commands) / sizeof(kG3Commands[0]),
+  static_assert(sizeof(counters) / sizeof(counters[0]) == sizeof(kG3Labels) / sizeof(kG3Labels[0]),
                 "one command per counter");
-  for (size_t index = 0; index < sizeof(kG3Commands) / sizeof(kG3Commands[0]); ++index) {
+  for (size_t index = 0; index < sizeof(kG3Labels) / sizeof(kG3Labels[0]); ++index) {
     char command[kProcCommandSize];
     /* A command that cannot be started gives 0, never an earlier reading. */
     uint64_t value = 0;
-    if (netkeelFormatCommand(command, sizeof(command), kG3Commands[index], ifName)) {
+    if (netkeelFormatCommand(command, sizeof(command), kG3Command, ifName, kG3Labels[index])) {
       getStatValue(command, &value);
     }
     *counters[index] = value;

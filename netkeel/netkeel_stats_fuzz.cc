@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "fuzz_target.h"
 #include "netkeel.h"
 #include "netkeel_internal.h"
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "fuzz_target.h"
 #include "vex_registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dhcpcomp.h"
+#include "fuzz_target.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "dhcpcompforeign.h"
+#include "fuzz_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 1};

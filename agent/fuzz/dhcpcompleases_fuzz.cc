@@ -10,6 +10,7 @@
 
 #include "dhcpcomp.h"
 #include "dhcputil_internal.h"
+#include "fuzz_target.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

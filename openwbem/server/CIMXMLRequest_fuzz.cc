@@ -5,6 +5,7 @@
 // CIMError header. Its seeds are captured wbemcli requests.
 #include "ClassRepository.h"
 #include "ProviderDispatcher.h"
+#include "fuzz_target.h"
 
 #include "openwbem/CppProviderIFC.h"
 #include "openwbem/MOFReader.h"

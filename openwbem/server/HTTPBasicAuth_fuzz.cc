@@ -3,6 +3,7 @@
 // Authorization header checked against it. Whatever the input, the readers
 // neither crash nor accept a header without the file's password.
 #include "HTTPBasicAuth.h"
+#include "fuzz_target.h"
 
 #include <fcntl.h>
 #include <stddef.h>

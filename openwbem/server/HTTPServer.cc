@@ -338,7 +338,8 @@ class Listener : public std::enable_shared_from_this<Listener<Protocol, Tls>> {
   void acceptReady() {
     int fd = ::accept4(m_acceptor.native_handle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+      // EWOULDBLOCK is EAGAIN on Linux.
+      if (errno == EAGAIN || errno == EINTR || errno == ECONNABORTED)
         accept();
       else {
         // Out of descriptors or memory: retry shortly instead of

@@ -4,6 +4,7 @@
 // threads. With clang's -fsanitize=fuzzer this drives libFuzzer; the seeds
 // run as a unit test.
 #include "HTTPServer.h"
+#include "fuzz_target.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,5 +1,6 @@
 // Fuzz target of the MOF reader: any bytes as MOF text must give classes or
 // a MOFReaderException, nothing else.
+#include "fuzz_target.h"
 #include "openwbem/MOFReader.h"
 
 #include <stddef.h>

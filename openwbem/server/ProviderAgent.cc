@@ -48,6 +48,7 @@ constexpr long kMaxConnectionsLimit = 4096;
 // What providers see of their host.
 class AgentEnvironment : public ProviderEnvironmentIFC {
  public:
+  using ProviderEnvironmentIFC::getLogger;
   AgentEnvironment(const ConfigFile::ConfigMap& config, const LoggerRef& logger)
       : m_config(config), m_logger(logger) {}
   LoggerRef getLogger() const override { return m_logger; }

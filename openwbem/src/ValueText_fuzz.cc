@@ -1,6 +1,7 @@
 // Fuzz target of the parsers of value text that arrives from clients: object
 // paths, datetimes and typed values of every CIM type. Any bytes must give a
 // value or a CIMException, nothing else.
+#include "fuzz_target.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMObjectPath.h"

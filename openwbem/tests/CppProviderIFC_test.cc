@@ -33,6 +33,7 @@ class RecordingLogger : public Logger {
 
 class TestEnvironment : public ProviderEnvironmentIFC {
  public:
+  using ProviderEnvironmentIFC::getLogger;
   explicit TestEnvironment(const LoggerRef& logger) : m_logger(logger) {}
   LoggerRef getLogger() const override { return m_logger; }
   String getConfigItem(const String& name, const String& defRetVal) const override {

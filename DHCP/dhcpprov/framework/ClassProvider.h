@@ -18,7 +18,7 @@ class ClassProvider : public OpenWBEM::CppMethodProviderIFC, public virtual Open
   typedef ProviderOperations<C, Manager, Binding> Operations;
   typedef const Operations& (*OperationsOf)();
 
-  explicit ClassProvider(OperationsOf operations) : m_operations(operations) {}
+  explicit ClassProvider(OperationsOf operationsOf) : m_operations(operationsOf) {}
 
   // No methods: CIM_ERR_METHOD_NOT_FOUND without text.
   OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef&, const OpenWBEM::String&,

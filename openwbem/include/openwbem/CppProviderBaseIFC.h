@@ -36,6 +36,8 @@ typedef SharedLibraryReference<IntrusiveReference<CppProviderBaseIFC>> CppProvid
 // Defines the two entry points a provider library exports: getOWVersion()
 // and createProvider<name>(), which returns a new prov.
 #define OW_PROVIDERFACTORY(prov, name)                                                                       \
+  extern "C" __attribute__((visibility("default"))) const char* getOWVersion();                              \
+  extern "C" __attribute__((visibility("default"))) ::OpenWBEM::CppProviderBaseIFC* createProvider##name();  \
   extern "C" __attribute__((visibility("default"))) const char* getOWVersion() {                             \
     return OW_VERSION;                                                                                       \
   }                                                                                                          \

@@ -47,6 +47,14 @@ class TestProvider : public CppInstanceProviderIFC {
 
 }  // namespace
 
+// The library's entry points; each variant defines some of them.
+OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)());
+OWTEST_EXPORT const char* getOWVersion();
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestWrongVersion();
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestNullFactory();
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestThrowingFactory();
+OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestUnresolved();
+
 OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)()) {
   s_destroyHook = hook;
 }
