@@ -194,6 +194,6 @@ case "${1:-}" in
   tsan) deps; tsan ;;
   load) deps; build; ctest --test-dir build -L '^load$' --output-on-failure -V ;;
   coverage) deps "${COVERAGE_PACKAGES[@]}"; coverage ;;
-  mutants) deps "${MUTANTS_PACKAGES[@]}"; shift; exec python3 "$ROOT/tests/mutants/mutants.py" "$@" ;;
+  mutants) deps "${MUTANTS_PACKAGES[@]}"; shift; exec python3 "$ROOT/tools/mutants.py" "$@" ;;
   *) echo "usage: $0 {deps|build|test|demo|bench|package|fuzz [SECONDS]|load|tsan|coverage|mutants [N [SEED]]}" >&2; exit 2 ;;
 esac

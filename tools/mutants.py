@@ -54,7 +54,7 @@ import sys
 import time
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[1]
 BUILD = ROOT / "build-mutants"
 DEFAULT_N = 100
 DEFAULT_SEED = 13
