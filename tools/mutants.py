@@ -2,7 +2,7 @@
 """Seeded mutation run over the product code: how many small faults do the
 tests catch?
 
-Usage: mutants.py [N [SEED]] [--list] [--compare RESULTS.json]
+Usage: mutants.py [N [SEED]] [--list] [--no-system] [--minutes M] [--compare RESULTS.json]
 
 Chooses N mutants (default 100) of the component's own code, deterministically
 from SEED, applies each to a pristine copy of its file, rebuilds what depends
@@ -323,7 +323,6 @@ def run(cmd, timeout=None, quiet=True, **kw):
 class Tree:
     def __init__(self):
         self.env = dict(os.environ, CCACHE_BASEDIR=os.environ.get("CCACHE_BASEDIR", str(ROOT)))
-        self.dirty = set()
 
     def configure(self):
         query = BUILD / ".cmake/api/v1/query/codemodel-v2"
@@ -364,6 +363,19 @@ class Tree:
                 path = Path(a["path"])
                 self.program_of[str(path if path.is_absolute() else BUILD / path)] = tid
 
+    def read_objects(self):
+        """The object files of each source, and their pristine digests."""
+        self.objects = {}
+        for e in json.loads((BUILD / "compile_commands.json").read_text()):
+            src = Path(e["file"])
+            rel = str(src.relative_to(ROOT)) if src.is_absolute() and ROOT in src.parents else e["file"]
+            out = e.get("output") or re.search(r"\s-o\s+(\S+)", e["command"]).group(1)
+            self.objects.setdefault(rel, []).append(Path(e["directory"]) / out)
+        self.pristine = {rel: self.digests(rel) for rel in self.objects}
+
+    def digests(self, rel):
+        return [hashlib.sha256(o.read_bytes()).hexdigest() if o.exists() else "" for o in self.objects.get(rel, [])]
+
     def compiled_sources(self):
         return set(self.by_source)
 
@@ -380,18 +392,27 @@ class Tree:
                 if not self.targets[t].get("paths", {}).get("source", "").startswith("bench")
                 and self.targets[t]["type"] != "UTILITY"}
 
+    def initial_targets(self, files):
+        """What the run can use: every target that depends on a mutated file,
+        and the programs and libraries that are no GoogleTest program (what a
+        test may start or load). Benchmarks and the tests of openwbem/ and
+        platform/ are not built."""
+        need = {t for f in files for t in self.affected(f)}
+        for tid, t in self.targets.items():
+            frags = " ".join(f["fragment"] for f in t.get("link", {}).get("commandFragments", []))
+            if t["type"] in ("EXECUTABLE", "SHARED_LIBRARY", "MODULE_LIBRARY") and "gtest" not in frags \
+                    and not t.get("paths", {}).get("source", "").startswith("bench"):
+                need.add(tid)
+        return need
+
     def build(self, tids, timeout=BUILD_TIMEOUT):
-        """Builds the given targets and those left stale by earlier mutants;
-        everything when tids is None."""
+        """Builds the given targets (with what they link), everything when
+        tids is None. Only what a test is about to use is brought up to date:
+        targets left over from an earlier mutant are rebuilt when next used."""
         cmd = ["nice", "-n", "5", "cmake", "--build", str(BUILD), "-j", JOBS]
         if tids is not None:
-            names = sorted(self.targets[t]["name"] for t in tids | self.dirty)
-            if not names:
-                return True, "", 0.0
-            cmd += ["--target", *names]
+            cmd += ["--target", *sorted(self.targets[t]["name"] for t in tids)]
         rc, out, secs = run(cmd, timeout=timeout, env=self.env)
-        if rc == 0:
-            self.dirty = set()
         return rc == 0, out, secs
 
     def list_tests(self):
@@ -405,22 +426,32 @@ class Tree:
             for p in t.get("properties", []):
                 if p["name"] == "LABELS":
                     labels = set(p["value"])
+            if t["name"].endswith("_NOT_BUILT"):
+                continue  # a test program that this run does not build
             cmd = t.get("command", [])
             progs = {self.program_of[c] for c in cmd if c in self.program_of}
             sandbox = any(c.endswith("tests/sandbox/appliance") for c in cmd)
             self.tests.append({"name": t["name"], "labels": labels, "programs": progs, "sandbox": sandbox})
 
-    def runtime_products(self, tids):
-        """Programs and shared libraries among tids that are no test: what a
-        sandbox test starts or loads at run time."""
-        return {t for t in tids if self.targets[t]["type"] in ("EXECUTABLE", "SHARED_LIBRARY", "MODULE_LIBRARY")
-                and not any(s.endswith(("_test.cc", "_fuzz.cc")) for s in
-                            (x["path"] for x in self.targets[t].get("sources", [])))}
+        programs = {p for t in self.tests for p in t["programs"]}
+        # Programs and shared libraries that are no test program: what a test
+        # may start or load at run time (the agent, libTavrel, the stand-ins).
+        self.runtime = {tid for tid, t in self.targets.items()
+                        if t["type"] in ("EXECUTABLE", "SHARED_LIBRARY", "MODULE_LIBRARY")
+                        and tid not in programs
+                        and not t.get("paths", {}).get("source", "").startswith("bench")}
 
     def unit_tests_for(self, tids):
-        runtime = bool(self.runtime_products(tids))
-        return [t["name"] for t in self.tests if "unit" in t["labels"]
+        """Unit tests whose program links a target in tids; those in the
+        sandbox also when tids holds a program or library they may start."""
+        runtime = bool(self.runtime & tids)
+        return [t for t in self.tests if "unit" in t["labels"]
                 and (t["programs"] & tids or (t["sandbox"] and runtime))]
+
+    def targets_for(self, tests):
+        """What to build before running the tests: their programs and
+        everything they may start."""
+        return self.runtime | {p for t in tests for p in t["programs"]}
 
 
 def esc(text):
@@ -504,7 +535,7 @@ class Restorer:
 def system_group(rel, tests):
     for file_re, group in SYSTEM_GROUPS:
         if re.search(file_re, rel):
-            return [t["name"] for t in tests if re.search(group, t["name"])
+            return [t for t in tests if re.search(group, t["name"])
                     and t["labels"] & {"system", "interop"}], group
     return [], None
 
@@ -533,6 +564,7 @@ def main():
     ap.add_argument("--list", action="store_true", help="list the first N candidates and stop")
     ap.add_argument("--compare", metavar="RESULTS.json", help="an earlier results.json to compare with")
     ap.add_argument("--no-system", action="store_true", help="unit tests only")
+    ap.add_argument("--minutes", type=float, help="start no mutant after this many minutes; report what ran")
     args = ap.parse_args()
     t_start = time.time()
 
@@ -553,9 +585,10 @@ def main():
         return 0
 
     log("building build-mutants/ (pristine)")
-    ok, out, secs = tree.build(None, timeout=7200)
+    ok, out, secs = tree.build(tree.initial_targets(files), timeout=7200)
     if not ok:
         sys.exit("the pristine tree does not build:\n" + out[-4000:])
+    tree.read_objects()
     tree.list_tests()
 
     # The tests must pass on the pristine tree; one that fails already is left out.
@@ -591,33 +624,43 @@ def main():
 
     chosen, skipped = [], []
     interrupted = False
+    stopped = ""
     try:
         for m in cands:
             if len(chosen) >= args.n:
                 break
+            if args.minutes and time.time() - t_start > 60 * args.minutes:
+                stopped = f"stopped after {args.minutes:g} minutes"
+                log(stopped)
+                break
             t0 = time.time()
             tids = tree.affected(m.path)
+            unit = tree.unit_tests_for(tids)
             restorer.apply(m, text_of[m.path])
             try:
-                ok, out, _ = tree.build(tids)
+                ok, out, _ = tree.build(tree.by_source[m.path] | tree.targets_for(unit))
                 if not ok:
                     m.status = "not-compiling"
-                    tree.dirty |= tids
                     skipped.append(m)
                     continue
-                names = tree.unit_tests_for(tids)
-                status, first, _ = run_tests(names, unit_timeout)
+                # A mutant that compiles to the same code (one in code the
+                # preprocessor leaves out, or one the optimiser undoes) can
+                # fail no test: it is replaced, like one that does not compile.
+                if tree.digests(m.path) == tree.pristine.get(m.path):
+                    m.status = "equivalent"
+                    skipped.append(m)
+                    continue
+                status, first, _ = run_tests([t["name"] for t in unit], unit_timeout)
                 m.status, m.by = ("killed", first) if status != "pass" else ("survived", "")
                 if m.status == "survived" and not args.no_system:
-                    group_names, group = system_group(m.path, tree.tests)
-                    if group_names:
+                    group_tests, group = system_group(m.path, tree.tests)
+                    if group_tests and tree.build(tree.targets_for(group_tests))[0]:
                         t_out = max(SYSTEM_TIMEOUT_MIN, 3 * group_secs.get(group, 60))
-                        status, first, _ = run_tests(group_names, t_out, parallel=False)
+                        status, first, _ = run_tests([t["name"] for t in group_tests], t_out, parallel=False)
                         if status != "pass":
                             m.status, m.by = "killed", first if status == "fail" else "timeout"
             finally:
                 restorer.restore()
-                tree.dirty |= tids
                 m.seconds = round(time.time() - t0, 1)
             chosen.append(m)
             killed = sum(x.status == "killed" for x in chosen)
@@ -638,9 +681,10 @@ def main():
     results = [m.as_dict() for m in chosen + skipped]
     report = [
         f"mutation run on {head}: seed {args.seed}, {len(chosen)} mutants"
-        f"{' (interrupted)' if interrupted else ''}",
-        f"killed {len(killed)}, survived {len(survived)}, share killed {share:.1f}%; "
-        f"not compiling (replaced) {len(skipped)}; candidates {len(cands)}",
+        f"{' (interrupted)' if interrupted else ''}{' (' + stopped + ')' if stopped else ''}",
+        f"killed {len(killed)}, survived {len(survived)}, share killed {share:.1f}%; replaced: "
+        f"{sum(m.status == 'not-compiling' for m in skipped)} not compiling, "
+        f"{sum(m.status == 'equivalent' for m in skipped)} compiled to the same code; candidates {len(cands)}",
         f"elapsed {elapsed / 60:.1f} min (preparation {prep_secs / 60:.1f} min)",
         "operators: " + ", ".join(f"{op} {sum(m.op == op for m in chosen)} "
                                   f"({sum(m.op == op and m.status == 'killed' for m in chosen)} killed)"
@@ -656,14 +700,14 @@ def main():
     report.append("survivors:")
     report += [f"  {m.describe()}" for m in survived]
     report.append("")
-    report.append("not compiling (replaced):")
+    report.append("replaced (not compiling, or the same code):")
     report += [f"  {m.describe()}" for m in skipped]
     (BUILD / "report.txt").write_text("\n".join(report) + "\n")
     (BUILD / "results.json").write_text(json.dumps(
         {"seed": args.seed, "n": args.n, "head": head, "elapsed_seconds": round(elapsed),
-         "killed": len(killed), "survived": len(survived), "not_compiling": len(skipped),
+         "killed": len(killed), "survived": len(survived), "replaced": len(skipped),
          "share": round(share, 1), "mutants": results}, indent=1) + "\n")
-    print("\n".join(report[:4 + len(excluded and [1]) + len(missing_groups)]))
+    print("\n".join(report[:report.index("")]))
     print(f"report: {BUILD / 'report.txt'}")
     return 130 if interrupted else 0
 
