@@ -75,16 +75,20 @@ void warnAboutForeignServer() {
   }
 }
 
+// Puts the previous component file back after a failed commit.
+void restoreComponentFile(bool haveComponent, const std::string& previousComponent) {
+  if (haveComponent &&
+      dhcpUtilReplaceFile(g_strT20ConfigFilename, previousComponent.data(), previousComponent.size()) == 0)
+    dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
+}
+
 // Puts the previous files back after the new server failed to start, and
 // starts the previous configuration.
 void restorePrevious(bool haveConf, const std::string& previousConf, bool haveComponent,
                      const std::string& previousComponent) {
-  if (haveComponent &&
-      dhcpUtilReplaceFile(g_strT20ConfigFilename, previousComponent.data(), previousComponent.size()) == 0)
-    dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
+  restoreComponentFile(haveComponent, previousComponent);
   if (haveConf) dhcpUtilReplaceFile(DHCPD_CONF_FILE, previousConf.data(), previousConf.size());
-  dhcpCompKillDhcpDaemon();
-  if (dhcpCompStartDhcpDeamon() == 0)
+  if (dhcpCompRestartDhcpDaemon() == 0)
     syslog(LOG_ERR, "DHCP server started again with the previous configuration.");
   else
     syslog(LOG_ERR, "DHCP server does not start with the previous configuration either.");
@@ -148,15 +152,20 @@ int dhcpCompCommitConfigurationChanges(void) {
   warnAboutForeignServer();
   if (unchanged) return 0;
 
-  dhcpCompKillDhcpDaemon();
+  // The running server does not read dhcpd.conf again: the file is replaced
+  // first, so that a failed write costs no outage.
   int rc = dhcpUtilReplaceFile(DHCPD_CONF_FILE, conf.data(), conf.size());
-  if (rc != 0)
+  if (rc != 0) {
     syslog(LOG_ERR, "Cannot write %s (%s); the previous file stays.", DHCPD_CONF_FILE, strerror(rc));
-  else if (dhcpCompStartDhcpDeamon() == 0)
-    return 0;
-  dhcpCompSetCommitFailureText(rc != 0 ? std::string("cannot write ") + DHCPD_CONF_FILE + ": " + strerror(rc)
-                                       : "the DHCP server did not start: " +
-                                             dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
+    dhcpCompSetCommitFailureText(std::string("cannot write ") + DHCPD_CONF_FILE + ": " + strerror(rc));
+    restoreComponentFile(haveComponent, previousComponent);
+    // The live file keeps serving; start it when no server runs.
+    if (running == 0) dhcpCompStartDhcpDeamon();
+    return DHCP_RC_SERVER_START_FAILED;
+  }
+  if (dhcpCompRestartDhcpDaemon() == 0) return 0;
+  dhcpCompSetCommitFailureText("the DHCP server did not start: " +
+                               dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
   restorePrevious(haveConf, previousConf, haveComponent, previousComponent);
   return DHCP_RC_SERVER_START_FAILED;
 }

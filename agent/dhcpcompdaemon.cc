@@ -164,19 +164,82 @@ bool waitForEnd(pid_t pid, int pidfd, int timeoutMs) {
   return ended;
 }
 
-void stopProcess(pid_t pid, const std::string& program) {
-  if (pid == getpid()) return;
+// True once no thread of pid runs its own code any more: each has begun to
+// exit (PF_EXITING in the flags of /proc/<pid>/task/<tid>/stat), or the
+// process is gone. The kernel may still be closing its sockets then, which
+// takes tens of milliseconds for dhcpd's packet sockets, but the process
+// answers nothing more.
+bool processExiting(pid_t pid) {
+  const unsigned kPfExiting = 0x4;
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  DIR* dir = opendir(tasks.c_str());
+  if (dir == nullptr) return true;
+  bool exiting = true;
+  while (struct dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    FILE* f = fopen((tasks + "/" + entry->d_name + "/stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char stat[kProcStatLineSize] = "";
+    bool read = fgets(stat, sizeof(stat), f) != nullptr;
+    fclose(f);
+    // "<tid> (<comm>) <state> <ppid> <pgrp> <session> <tty> <tpgid> <flags> ..."
+    const char* close = read ? strrchr(stat, ')') : nullptr;
+    unsigned flags = 0;
+    if (close != nullptr && sscanf(close + 1, " %*c %*d %*d %*d %*d %*d %u", &flags) == 1 &&
+        (flags & kPfExiting) == 0) {
+      exiting = false;
+      break;
+    }
+  }
+  closedir(dir);
+  return exiting;
+}
+
+// Signals pid to end (SIGTERM, then SIGKILL when it has not begun to exit in
+// time) and returns its pidfd once it has begun to exit, or -1 when it is not
+// the program's process of the agent's user (nothing signalled).
+int beginStop(pid_t pid, const std::string& program) {
+  if (pid == getpid()) return -1;
   int pidfd = pidfdOpen(pid);
-  if (pidfd < 0) return;
-  if (processIsProgram(pid, program) && processIsOurs(pid) && pidfdSignal(pidfd, SIGTERM) &&
-      !waitForEnd(pid, pidfd, DHCP_STOP_TERM_WAIT_MS)) {
+  if (pidfd < 0) return -1;
+  if (!processIsProgram(pid, program) || !processIsOurs(pid) || !pidfdSignal(pidfd, SIGTERM)) {
+    close(pidfd);
+    return -1;
+  }
+  auto gone = [pid, pidfd] { return processEnded(pid, pidfd) || processExiting(pid); };
+  if (!pollUntil(gone, DHCP_STOP_TERM_WAIT_MS)) {
     syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
            static_cast<int>(pid));
     pidfdSignal(pidfd, SIGKILL);
-    if (!waitForEnd(pid, pidfd, DHCP_STOP_KILL_WAIT_MS))
-      syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
+    pollUntil(gone, DHCP_STOP_KILL_WAIT_MS);
   }
+  return pidfd;
+}
+
+// Waits until a process beginStop signalled has ended, reaps it and closes
+// its pidfd.
+void finishStop(pid_t pid, int pidfd, const std::string& program) {
+  if (pidfd < 0) return;
+  if (!waitForEnd(pid, pidfd, DHCP_STOP_KILL_WAIT_MS))
+    syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
   close(pidfd);
+}
+
+// Signals the processes of pidFile to end after deleting the file; the
+// processes with their pidfds once each has begun to exit.
+std::vector<std::pair<pid_t, int>> beginStopOfPidFile(const char* pidFile, const std::string& program) {
+  std::vector<std::pair<pid_t, int>> stopping;
+  char* text = dhcpUtilReadTextFile(pidFile);
+  if (text == nullptr) return stopping;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  unlink(pidFile);
+  for (pid_t pid : pids) stopping.emplace_back(pid, beginStop(pid, program));
+  return stopping;
+}
+
+void finishStops(const std::vector<std::pair<pid_t, int>>& stopping, const std::string& program) {
+  for (const auto& [pid, pidfd] : stopping) finishStop(pid, pidfd, program);
 }
 
 // Zombies among the agent's children that run a daemon it adopts (dhcpd,
@@ -362,13 +425,8 @@ int dhcpCompRunCommand(const char* format, ...) {
 void dhcpCompKillProcess(char* pidFile) {
   if (pidFile == nullptr) return;
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
-  char* text = dhcpUtilReadTextFile(pidFile);
-  if (text == nullptr) return;
-  std::vector<pid_t> pids = pidsOfText(text);
-  free(text);
-  unlink(pidFile);
   std::string program = programOfPidFile(pidFile);
-  for (pid_t pid : pids) stopProcess(pid, program);
+  finishStops(beginStopOfPidFile(pidFile, program), program);
 }
 
 void dhcpCompReapDaemons(void) {
@@ -426,6 +484,18 @@ int dhcpCompStartDhcpDeamon(void) {
   logStartFailure(status);
   dhcpCompSuperviseDhcpd(true, 0);
   return -1;
+}
+
+int dhcpCompRestartDhcpDaemon(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  dhcpCompSuperviseDhcpd(false, 0);
+  // The new server starts while the kernel still tears down the old one: the
+  // PID file that would make it refuse is gone, and the old one answers no
+  // more. Its end is awaited (and reaped) once the new one serves.
+  std::vector<std::pair<pid_t, int>> stopping = beginStopOfPidFile(DHCPD_PID_FILE, kDhcpdProgram);
+  int rc = dhcpCompStartDhcpDeamon();
+  finishStops(stopping, kDhcpdProgram);
+  return rc;
 }
 
 int dhcpCompStartDhclient(void) {

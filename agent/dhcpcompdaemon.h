@@ -92,6 +92,12 @@ TAVREL_EXPORT void dhcpCompKillDhclient(void);
 // run or exited with 0 but no server runs; what dhcpd printed then goes to
 // the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
+// Stops the dhcpd of the PID file and starts dhcpd again, as
+// dhcpCompKillDhcpDaemon followed by dhcpCompStartDhcpDeamon, but starts the
+// new server as soon as the old one has begun to exit rather than once the
+// kernel has released it, which shortens the time without a server. The
+// result of the start.
+TAVREL_EXPORT int dhcpCompRestartDhcpDaemon(void);
 // Starts the customer LAN's DHCP client on eth1 with the PID file that
 // dhcpCompKillDhclient reads, after stopping the client that file names;
 // the status of system().

@@ -157,8 +157,7 @@ class Supervisor {
     if (m_restartDue && Clock::now() >= m_restartAt) {
       m_restartDue = false;
       ++g_restarts;
-      dhcpCompKillDhcpDaemon();
-      dhcpCompStartDhcpDeamon();
+      dhcpCompRestartDhcpDaemon();
     }
   }
 

@@ -33,7 +33,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -196,7 +196,7 @@ double maximum(const std::vector<double>& values) {
 }  // namespace
 
 int main() {
-  if (!tavrel::sandbox::insideAppliance()) {
+  if (!tavrel::test::insideAppliance()) {
     fprintf(stderr, "dhcpd_commit_bench: runs only inside tests/sandbox/appliance\n");
     return 77;
   }

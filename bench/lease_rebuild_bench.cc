@@ -25,7 +25,7 @@
 
 #include "dhcpcomp.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -187,7 +187,7 @@ struct Figures {
 };
 
 Figures measure(size_t records) {
-  tavrel::sandbox::writeFile(DHCPD_LEASE_FILE, leaseFile(records));
+  tavrel::test::writeFile(DHCPD_LEASE_FILE, leaseFile(records));
   std::vector<double> ours, oursWall, copies, pools, poolsWall;
   for (int i = 0; i < kRuns; ++i) {
     double copyMs = 0;
@@ -213,11 +213,11 @@ Figures measure(size_t records) {
 }  // namespace
 
 int main() {
-  if (!tavrel::sandbox::insideAppliance()) {
+  if (!tavrel::test::insideAppliance()) {
     fprintf(stderr, "needs the appliance sandbox\n");
     return 77;
   }
-  if (tavrel::sandbox::runCommand("command -v dhcpd-pools >/dev/null").status != 0) {
+  if (tavrel::test::runCommand("command -v dhcpd-pools >/dev/null").status != 0) {
     fprintf(stderr, "needs dhcpd-pools (Debian package dhcpd-pools)\n");
     return 77;
   }
@@ -229,7 +229,7 @@ int main() {
     model_test::setInterface(&VLANIpConfig[v], ("172.16." + std::to_string(v + 1) + ".1").c_str(),
                              "255.255.255.0");
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
-  tavrel::sandbox::writeFile(kPoolsConf, poolsConf());
+  tavrel::test::writeFile(kPoolsConf, poolsConf());
 
   Figures small = measure(100000);
   Figures large = measure(1000000);

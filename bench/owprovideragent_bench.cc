@@ -13,7 +13,7 @@
 #include "openwbem/ProviderAgent.h"
 #include "openwbem/XMLExecute.h"
 
-#include "sandbox_util.h"
+#include "test_support.h"
 
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
@@ -70,7 +70,7 @@ std::string request(const char* method, const std::string& params) {
 
 // "Basic base64(user:password)" of the test credentials.
 std::string basicAuthorization() {
-  std::string pair = std::string(tavrel::sandbox::kCimUser) + ":" + tavrel::sandbox::kCimPassword;
+  std::string pair = std::string(tavrel::test::kCimUser) + ":" + tavrel::test::kCimPassword;
   std::string out(4 * ((pair.size() + 2) / 3) + 1, '\0');
   int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]),
                           reinterpret_cast<const unsigned char*>(pair.data()), static_cast<int>(pair.size()));
@@ -164,8 +164,8 @@ int main() {
   char dirTemplate[] = "/tmp/owbenchXXXXXX";
   if (!mkdtemp(dirTemplate)) return 1;
   const std::string dir = dirTemplate;
-  if (!tavrel::sandbox::writeCredentialsFile(dir + "/credentials") ||
-      !tavrel::sandbox::writeTestCertificate(dir + "/cert.pem", dir + "/key.pem")) {
+  if (!tavrel::test::writeCredentialsFile(dir + "/credentials") ||
+      !tavrel::test::writeTestCertificate(dir + "/cert.pem", dir + "/key.pem")) {
     std::fprintf(stderr, "cannot write the credentials or the test certificate (openssl) in %s\n",
                  dir.c_str());
     return 1;

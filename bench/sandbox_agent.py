@@ -22,7 +22,6 @@ import time
 
 PORT = 5988
 USER, PASSWORD = 'cimadmin', 'Tavrel-test-1'
-CREDENTIALS_FILE = '/pq/etc/tavrel-cim.passwd'
 HEADERS = {'Content-Type': 'application/xml; charset="utf-8"', 'CIMOperation': 'MethodCall',
            'CIMObject': 'root%2Fcimv2',
            'Authorization': 'Basic ' + base64.b64encode(f'{USER}:{PASSWORD}'.encode()).decode()}
@@ -83,33 +82,23 @@ def percentile(sorted_times, fraction):
 
 
 def _install(binary, source, reservations, ranges, scratch):
-    for name in ('libTavrel.so', 'Tavrel.mof'):
-        path = os.path.join('/pq/lib/remoteprovider', name)
-        if os.path.lexists(path):
-            os.remove(path)
-        os.symlink(os.path.join(binary, 'lib', name), path)
+    """Installs the agent (appliance-install-agent) with the sample component
+    file changed as asked; returns its configuration file."""
     with open(os.path.join(source, 'agent', 'dhcpcomp-sample.conf')) as f:
         sample = f.read()
-    with open('/pq/etc/dhcpcomp.conf', 'w') as f:
-        # Only the first section, eth1, gets them.
-        sample = sample.replace('reservedAddrs = \n', f'reservedAddrs = {reservations}\n', 1)
-        if ranges is not None:
-            sample = re.sub(r'addrRange = .*\n', f'addrRange = {ranges}\n', sample, count=1)
+    # Only the first section, eth1, gets them.
+    sample = sample.replace('reservedAddrs = \n', f'reservedAddrs = {reservations}\n', 1)
+    if ranges is not None:
+        sample = re.sub(r'addrRange = .*\n', f'addrRange = {ranges}\n', sample, count=1)
+    component = os.path.join(scratch, 'dhcpcomp.conf')
+    with open(component, 'w') as f:
         f.write(sample)
-    hashed = subprocess.run(['openssl', 'passwd', '-6', '-salt', 'tavreltest', PASSWORD],
-                            check=True, capture_output=True, text=True).stdout.strip()
-    if os.path.lexists(CREDENTIALS_FILE):
-        os.remove(CREDENTIALS_FILE)
-    fd = os.open(CREDENTIALS_FILE, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
-    with os.fdopen(fd, 'w') as f:
-        f.write(f'{USER}:{hashed}\n')
-    config = os.path.join(scratch, 'tavrel-agent.conf')
-    with open(config, 'w') as f:
-        f.write(f'http_server.http_port = {PORT}\n'
-                f'http_server.basic_password_file = {CREDENTIALS_FILE}\n'
-                'provider_agent.mof_file = /pq/lib/remoteprovider/Tavrel.mof\n'
-                'owcimomd.log_location = stderr\nowcimomd.log_level = error\n')
-    return config
+    subprocess.run(['appliance-install-agent', '--component', component, '--password', PASSWORD,
+                    '--set', 'owcimomd.log_location = stderr',
+                    '--set', 'http_server.max_connections = 64',
+                    '--set', 'http_server.max_connections_per_client = 16'],
+                   check=True, env=dict(os.environ, TAVREL_BINARY_DIR=binary))
+    return '/pq/etc/tavrel-agent.conf'
 
 
 @contextlib.contextmanager

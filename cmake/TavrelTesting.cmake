@@ -1,35 +1,95 @@
+# How tests are built and registered.
+#
 # Test programs learn the source and build trees from test_env.cc (CTest
-# cannot pass a two-variable environment through test discovery).
+# cannot pass a two-variable environment through test discovery); tests run
+# in the appliance sandbox get them from the environment.
 set(TAVREL_TEST_ENV_SOURCE ${CMAKE_CURRENT_LIST_DIR}/test_env.cc)
-set(TAVREL_TEST_ENV_DEFINITIONS
-  TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-  TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
+set(TAVREL_TEST_TREES "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
+# A program that stands in for the agent links the model with these sources
+# and exports the agent's records and functions, which libTavrel resolves
+# from the executable.
+set(TAVREL_AGENT_STAND_IN_DIR ${PROJECT_SOURCE_DIR}/agent/tests)
+set(TAVREL_AGENT_STAND_IN_SOURCES
+  ${TAVREL_AGENT_STAND_IN_DIR}/agent_stand_ins.cc ${TAVREL_AGENT_STAND_IN_DIR}/model_test_support.cc)
 
-# A GoogleTest program built from the given sources and libraries.
-function(_tavrel_test_program name sources libs)
+# A GoogleTest program; AGENT_STAND_IN makes it stand in for the agent.
+function(_tavrel_test_program name stand_in sources libs)
   add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
-  target_compile_definitions(${name} PRIVATE ${TAVREL_TEST_ENV_DEFINITIONS})
+  target_compile_definitions(${name} PRIVATE
+    TAVREL_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TAVREL_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
+  if(stand_in)
+    target_sources(${name} PRIVATE ${TAVREL_AGENT_STAND_IN_SOURCES})
+    target_include_directories(${name} PRIVATE ${TAVREL_AGENT_STAND_IN_DIR})
+    set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
+  endif()
 endfunction()
 
-# tavrel_add_gtest(<name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|system|interop])
-# Builds a GoogleTest program and registers each of its tests with CTest under
-# the given label (default: unit). Tests are listed when CTest runs, so a build
-# never executes test programs.
+# tavrel_add_gtest(<name> SOURCES <files...> [LIBS <libs...>]
+#                  [LABEL unit|system|interop] [TIMEOUT <s>] [AGENT_STAND_IN])
+# A GoogleTest program whose tests CTest lists when it runs them (a build
+# never executes test programs), under the label (default: unit).
 function(tavrel_add_gtest name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "AGENT_STAND_IN" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  _tavrel_test_program(${name} "${T_SOURCES}" "${T_LIBS}")
+  _tavrel_test_program(${name} "${T_AGENT_STAND_IN}" "${T_SOURCES}" "${T_LIBS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# tavrel_add_sandbox_test(<name> [LABEL <label>] [TIMEOUT <s>]
+#                         [SANDBOX_ARGS <args...>] COMMAND <command...>)
+# Runs the command inside its own appliance sandbox (private filesystem with
+# the appliance's fixed paths, network namespaces), as
+# `tests/sandbox/appliance run <args> -- <command>`. Without the privileges
+# or tools the sandbox needs, the test is skipped (77).
+function(tavrel_add_sandbox_test name)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SANDBOX_ARGS;COMMAND" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL system)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} -- ${T_COMMAND})
+  set_tests_properties(${name} PROPERTIES
+    LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77 ENVIRONMENT "${TAVREL_TEST_TREES}")
+endfunction()
+
+# tavrel_add_sandbox_gtest(<name> SOURCES <files...> [LIBS <libs...>]
+#                          [LABEL system|unit] [TIMEOUT <s>] [SANDBOX_ARGS <args...>]
+#                          [AGENT_STAND_IN] [AGENT])
+# A GoogleTest program run as one test in its own appliance sandbox. AGENT:
+# it drives the built TavrelAgent (tests/support's runner).
+function(tavrel_add_sandbox_gtest name)
+  cmake_parse_arguments(T "AGENT_STAND_IN;AGENT" "LABEL;TIMEOUT" "SOURCES;LIBS;SANDBOX_ARGS" ${ARGN})
+  _tavrel_test_program(${name} "${T_AGENT_STAND_IN}" "${T_SOURCES}" "${T_LIBS};tavrel_testsupport")
+  if(T_AGENT)
+    add_dependencies(${name} TavrelAgent Tavrel)
+  endif()
+  tavrel_add_sandbox_test(${name} LABEL "${T_LABEL}" TIMEOUT "${T_TIMEOUT}" SANDBOX_ARGS ${T_SANDBOX_ARGS}
+    COMMAND $<TARGET_FILE:${name}> --gtest_color=no)
+endfunction()
+
+# tavrel_add_sandbox_run(<name> PROGRAM <target> FILTER <gtest filter>
+#                        [SANDBOX_ARGS <args...>])
+# A further sandbox run of a program made by tavrel_add_sandbox_gtest: the
+# tests matching the filter, in an appliance set up with the given
+# arguments, so one program covers several situations of the appliance.
+function(tavrel_add_sandbox_run name)
+  cmake_parse_arguments(T "" "PROGRAM;FILTER" "SANDBOX_ARGS" ${ARGN})
+  tavrel_add_sandbox_test(${name} SANDBOX_ARGS ${T_SANDBOX_ARGS}
+    COMMAND $<TARGET_FILE:${T_PROGRAM}> --gtest_color=no --gtest_filter=${T_FILTER})
 endfunction()
 
 # Marks a shared library as a C-linkage library of the appliance: everything
@@ -41,47 +101,6 @@ function(tavrel_c_library name)
     VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# tavrel_add_sandbox_gtest(<name> SOURCES <files...> [LIBS <libs...>]
-#                          [LABEL system|interop|unit] [SANDBOX_ARGS <args...>])
-# Builds a GoogleTest program that runs inside its own appliance sandbox
-# (private filesystem with the appliance's fixed paths, network namespaces):
-# one CTest test per program, run as `tests/sandbox/appliance run <args> -- prog`.
-# Without the privileges or tools the sandbox needs, the test is skipped (77).
-function(tavrel_add_sandbox_gtest name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;SANDBOX_ARGS" ${ARGN})
-  if(NOT T_LABEL)
-    set(T_LABEL system)
-  endif()
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 600)
-  endif()
-  _tavrel_test_program(${name} "${T_SOURCES}" "${T_LIBS}")
-  add_test(NAME ${name}
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
-            $<TARGET_FILE:${name}> --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES
-    LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
-    ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
-endfunction()
-
-# tavrel_add_sandbox_run(<name> PROGRAM <target> FILTER <gtest filter>
-#                        [SANDBOX_ARGS <args...>])
-# Registers a further sandbox run of a program made by tavrel_add_sandbox_gtest:
-# the tests matching the filter, in an appliance set up with the given
-# arguments. One program can so cover several situations of the appliance.
-function(tavrel_add_sandbox_run name)
-  cmake_parse_arguments(T "" "PROGRAM;FILTER;TIMEOUT" "SANDBOX_ARGS" ${ARGN})
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 600)
-  endif()
-  add_test(NAME ${name}
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/sandbox/appliance run ${T_SANDBOX_ARGS} --
-            $<TARGET_FILE:${T_PROGRAM}> --gtest_color=no --gtest_filter=${T_FILTER})
-  set_tests_properties(${name} PROPERTIES
-    LABELS system TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
-    ENVIRONMENT "TAVREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TAVREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
-endfunction()
-
 # tavrel_add_fuzz_target(<name> SOURCES <files...> [LIBS <libs...>]
 #                        SEEDS <dirs or files...> [DEFINITIONS <defs...>]
 #                        [DEPENDS <targets...>])
@@ -89,7 +108,6 @@ endfunction()
 # kept in the repository. Every build runs the target over its seeds as the
 # unit test fuzz_seeds_<name>; with TAVREL_FUZZ (clang) it also becomes the
 # libFuzzer program fuzz_<name>, which `./dev.sh fuzz` runs.
-set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
 function(tavrel_add_fuzz_target name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS;DEFINITIONS;DEPENDS" ${ARGN})
   set(programs fuzz_seeds_${name})

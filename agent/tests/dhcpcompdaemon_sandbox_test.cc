@@ -19,16 +19,11 @@
 #include "dhcpcompdaemon.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
-using tavrel::sandbox::CommandResult;
-using tavrel::sandbox::fileExists;
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::runCommand;
-using tavrel::sandbox::shellQuote;
-using tavrel::sandbox::writeFile;
+using namespace tavrel::test;
 
 const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
 const char kSystemLog[] = "/var/log/messages";
@@ -36,10 +31,6 @@ const char kSystemLog[] = "/var/log/messages";
 // The appliance's syslogd (busybox) writes kSystemLog.
 bool hasSystemLog() {
   return runCommand("command -v busybox").status == 0;
-}
-
-pid_t pidOfFile(const std::string& path) {
-  return static_cast<pid_t>(atoi(readFile(path).c_str()));
 }
 
 bool isRunningDhcpd(pid_t pid) {
@@ -63,7 +54,7 @@ class DaemonSandboxTest : public ::testing::Test {
   static void TearDownTestSuite() { closelog(); }
 
   void SetUp() override {
-    if (!tavrel::sandbox::insideAppliance()) GTEST_SKIP() << "runs only inside tests/sandbox/appliance";
+    if (!insideAppliance()) GTEST_SKIP() << "runs only inside tests/sandbox/appliance";
     model_test::resetModel({100});
     dhcpd_test::setUpApplianceRecords();
     model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");
@@ -78,23 +69,42 @@ class DaemonSandboxTest : public ::testing::Test {
   pid_t commit() {
     int rc = dhcpCompCommitConfigurationChanges();
     EXPECT_EQ(0, rc) << readFile(DHCPD_START_OUTPUT_FILE);
-    pid_t pid = pidOfFile(DHCPD_PID_FILE);
+    pid_t pid = pidInFile(DHCPD_PID_FILE);
     EXPECT_TRUE(isRunningDhcpd(pid)) << "pid " << pid;
     return pid;
   }
 };
 
-TEST_F(DaemonSandboxTest, CommitStartsTheServerAndStopEndsIt) {
+// A commit starts the server; one that changes dhcpd.conf replaces it (no
+// zombie left), one that does not keeps it but writes the component file;
+// the stop ends and reaps it.
+TEST_F(DaemonSandboxTest, CommitsStartReplaceOrKeepTheServerAndStopEndsIt) {
   ASSERT_FALSE(fileExists(DHCPD_PID_FILE));
-  pid_t pid = commit();
+  pid_t previous = commit();
   EXPECT_EQ(dhcpCompFormatDhcpdConfig(), readFile(DHCPD_CONF_FILE));
   EXPECT_EQ(readFile("/pq/etc/dhcpcomp.conf"), readFile("/root/dhcp.check4"));
   EXPECT_TRUE(fileExists(DHCPD_LEASE_FILE));
+  for (int i = 0; i < 50; ++i) {
+    SCOPED_TRACE("commit " + std::to_string(i + 1));
+    CustomerLANDhcpCompConfig.leaseTime = 600 + static_cast<uint32_t>(i);
+    pid_t pid = commit();
+    ASSERT_TRUE(isRunningDhcpd(pid));
+    EXPECT_FALSE(isRunningDhcpd(previous)) << "old server " << previous;
+    previous = pid;
+  }
+  EXPECT_EQ("", runCommand("ps -eo comm,stat | awk '$1 == \"dhcpd\" && $2 ~ /Z/'").output)
+      << "no dhcpd zombie";
+
+  CustomerLANDhcpCompConfig.reservedAddrs[5].isFree = 1;  // no effect on either file
+  unlink("/root/dhcp.check4");
+  EXPECT_EQ(previous, commit());
+  EXPECT_TRUE(fileExists("/root/dhcp.check4")) << "the component file was written";
 
   dhcpCompKillDhcpDaemon();
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
-  EXPECT_NE(0, kill(pid, 0)) << "the server has ended and was reaped when the stop returns";
+  EXPECT_NE(0, kill(previous, 0)) << "the server has ended and was reaped when the stop returns";
   EXPECT_EQ(ESRCH, errno);
+  EXPECT_NE(previous, commit()) << "without a server a commit starts one";
 }
 
 TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
@@ -104,8 +114,7 @@ TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
     _exit(127);
   }
   ASSERT_GT(other, 0);
-  ASSERT_TRUE(tavrel::sandbox::waitUntil(
-      [&] { return readFile("/proc/" + std::to_string(other) + "/comm") == "sleep\n"; }));
+  ASSERT_TRUE(waitUntil([&] { return readFile("/proc/" + std::to_string(other) + "/comm") == "sleep\n"; }));
   ASSERT_TRUE(writeFile(DHCPD_PID_FILE, std::to_string(other) + "\n"));
 
   pid_t pid = commit();
@@ -113,34 +122,6 @@ TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
   EXPECT_EQ(0, waitpid(other, nullptr, WNOHANG)) << "the unrelated process still runs";
   kill(other, SIGKILL);
   waitpid(other, nullptr, 0);
-}
-
-TEST_F(DaemonSandboxTest, FiftyChangingCommitsEachLeaveOneRunningServer) {
-  pid_t previous = 0;
-  for (int i = 0; i < 50; ++i) {
-    SCOPED_TRACE("commit " + std::to_string(i + 1));
-    CustomerLANDhcpCompConfig.leaseTime = 600 + static_cast<uint32_t>(i);
-    pid_t pid = commit();
-    ASSERT_TRUE(isRunningDhcpd(pid));
-    if (previous != 0) {
-      EXPECT_FALSE(isRunningDhcpd(previous)) << "old server " << previous;
-    }
-    previous = pid;
-  }
-  EXPECT_EQ("", runCommand("ps -eo comm,stat | awk '$1 == \"dhcpd\" && $2 ~ /Z/'").output)
-      << "no dhcpd zombie left";
-}
-
-// A commit that leaves dhcpd.conf as it is writes the component file and
-// leaves the running server alone; without a server it starts one.
-TEST_F(DaemonSandboxTest, CommitWithoutChangeKeepsTheServer) {
-  pid_t pid = commit();
-  CustomerLANDhcpCompConfig.reservedAddrs[5].isFree = 1;  // no effect on either file
-  unlink("/root/dhcp.check4");
-  EXPECT_EQ(pid, commit());
-  EXPECT_TRUE(fileExists("/root/dhcp.check4")) << "the component file was written";
-  dhcpCompKillDhcpDaemon();
-  EXPECT_NE(pid, commit());
 }
 
 // dhcpd refuses overlapping ranges (records made here without the range
@@ -154,7 +135,7 @@ TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
   EXPECT_NE(std::string::npos, dhcpCompCommitFailureText().find("is declared twice"))
       << dhcpCompCommitFailureText();
   EXPECT_EQ(std::string::npos, dhcpCompCommitFailureText().find("Internet Systems Consortium"));
-  EXPECT_EQ(pid, pidOfFile(DHCPD_PID_FILE));
+  EXPECT_EQ(pid, pidInFile(DHCPD_PID_FILE));
   EXPECT_TRUE(isRunningDhcpd(pid));
   EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));
   EXPECT_EQ(component, readFile("/pq/etc/dhcpcomp.conf"));
@@ -163,7 +144,7 @@ TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
   // Without a running server the live file is started.
   dhcpCompKillDhcpDaemon();
   EXPECT_EQ(DHCP_RC_CONFIG_REFUSED, dhcpCompCommitConfigurationChanges());
-  EXPECT_TRUE(isRunningDhcpd(pidOfFile(DHCPD_PID_FILE)));
+  EXPECT_TRUE(isRunningDhcpd(pidInFile(DHCPD_PID_FILE)));
   EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));
   CustomerLANDhcpCompConfig.addrRanges[1].isFree = 1;
   CustomerLANDhcpCompConfig.addrRanges[1].startAddr.ipLong = 0;
@@ -178,8 +159,8 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   unsigned restarts = dhcpCompDhcpdRestartCount();
   ASSERT_EQ(0, kill(first, SIGKILL));
   pid_t second = 0;
-  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] {
-    second = pidOfFile(DHCPD_PID_FILE);
+  ASSERT_TRUE(waitUntil([&] {
+    second = pidInFile(DHCPD_PID_FILE);
     return second != first && isRunningDhcpd(second);
   })) << "a new server runs";
   EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
@@ -192,7 +173,7 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
   dhcpCompStopDhcpdSupervision();
   if (hasSystemLog()) {
-    EXPECT_TRUE(tavrel::sandbox::waitUntil([&] {
+    EXPECT_TRUE(waitUntil([&] {
       return readFile(kSystemLog)
                  .find("DHCP server (process " + std::to_string(first) +
                        ") ended (signal 9); starting it again in 0 s.") != std::string::npos;
@@ -200,42 +181,30 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   }
 }
 
-TEST_F(DaemonSandboxTest, TelephonesGetTheirOptionsFromTheGeneratedConfiguration) {
-  commit();
-  CommandResult set = phone("Zelkor-p4100-A");
-  ASSERT_EQ(0, set.status) << set.output;
-  EXPECT_NE(std::string::npos,
-            set.output.find("option zx-callservers "
-                            "\"Zelkor-p4100-A,192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.\";"))
-      << set.output;
-  EXPECT_NE(std::string::npos, set.output.find("option zx-vlanlist \"VLAN-A:100.\";")) << set.output;
-
-  CommandResult handset = phone("Zelkor-330x-A");
-  ASSERT_EQ(0, handset.status) << handset.output;
-  EXPECT_NE(std::string::npos, handset.output.find("option zx-svp-server 192.168.1.7;")) << handset.output;
-  EXPECT_NE(std::string::npos, handset.output.find("option tftp-server-name \"192.168.1.8\";"))
-      << handset.output;
-}
-
-TEST_F(DaemonSandboxTest, PhonesOnlyPoolServesNoPlainPc) {
+// Telephones on the LAN and on a VLAN get their options from the generated
+// configuration; a phones-only pool serves no plain PC.
+TEST_F(DaemonSandboxTest, TelephonesAreServedFromTheGeneratedConfiguration) {
   CustomerLANDhcpCompConfig.dhcpStatus = 1;
-  commit();
-  CommandResult pc = phone("", "eth1", 6);
-  EXPECT_EQ(2, pc.status) << pc.output;
-  CommandResult set = phone("Zelkor-p4100-A");
-  EXPECT_EQ(0, set.status) << set.output;
-}
-
-TEST_F(DaemonSandboxTest, VlanIsServedFromItsOwnSubnet) {
   s_dhcpCompConfig& vlan = VLANDhcpCompConfig[0];
   vlan.dhcpStatus = 2;
   vlan.leaseTime = 600;
   dhcpd_test::addRange(&vlan, 1, "172.16.1.100", "172.16.1.150");
   commit();
-  CommandResult set = phone("Zelkor-p4100-A", "eth1.100");
+  CommandResult set = phone("Zelkor-p4100-A");
   ASSERT_EQ(0, set.status) << set.output;
-  EXPECT_NE(std::string::npos, set.output.find("fixed-address 172.16.1.1")) << set.output;
-  EXPECT_NE(std::string::npos, set.output.find("zx-callservers")) << set.output;
+  EXPECT_TRUE(contains(
+      set.output, "option zx-callservers \"Zelkor-p4100-A,192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.\";"))
+      << set.output;
+  EXPECT_TRUE(contains(set.output, "option zx-vlanlist \"VLAN-A:100.\";")) << set.output;
+  CommandResult handset = phone("Zelkor-330x-A");
+  ASSERT_EQ(0, handset.status) << handset.output;
+  EXPECT_TRUE(contains(handset.output, "option zx-svp-server 192.168.1.7;")) << handset.output;
+  EXPECT_TRUE(contains(handset.output, "option tftp-server-name \"192.168.1.8\";")) << handset.output;
+  EXPECT_EQ(2, phone("", "eth1", 6).status) << "no lease for a PC";
+  CommandResult onVlan = phone("Zelkor-p4100-A", "eth1.100");
+  ASSERT_EQ(0, onVlan.status) << onVlan.output;
+  EXPECT_TRUE(contains(onVlan.output, "fixed-address 172.16.1.1")) << onVlan.output;
+  EXPECT_TRUE(contains(onVlan.output, "zx-callservers")) << onVlan.output;
 }
 
 // The commit reports a server that did not come up, with what dhcpd said.
@@ -246,11 +215,11 @@ TEST_F(DaemonSandboxTest, FailedStartIsReported) {
   ASSERT_EQ(0, unlink(DHCPD_CONF_FILE));
   ASSERT_EQ(0, mkdir(DHCPD_CONF_FILE, 0755));
   EXPECT_NE(0, dhcpCompCommitConfigurationChanges());
-  EXPECT_FALSE(isRunningDhcpd(pidOfFile(DHCPD_PID_FILE)));
+  EXPECT_FALSE(isRunningDhcpd(pidInFile(DHCPD_PID_FILE)));
   EXPECT_NE(std::string::npos, readFile(DHCPD_START_OUTPUT_FILE).find(DHCPD_CONF_FILE))
       << readFile(DHCPD_START_OUTPUT_FILE);
   if (hasSystemLog()) {
-    EXPECT_TRUE(tavrel::sandbox::waitUntil([] {
+    EXPECT_TRUE(waitUntil([] {
       std::string log = readFile(kSystemLog);
       size_t at = log.find("daemon.err TavrelAgent: Cannot write /pq/etc/dhcpd.conf");
       return at != std::string::npos &&
@@ -281,15 +250,14 @@ TEST_F(DaemonSandboxTest, ForeignServerWarningIsLoggedOnce) {
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
   commit();
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.externalServerWarning);
-  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] {
-    return readFile(kSystemLog).find(warning) != std::string::npos;
-  })) << readFile(kSystemLog);
+  ASSERT_TRUE(waitUntil([&] { return readFile(kSystemLog).find(warning) != std::string::npos; }))
+      << readFile(kSystemLog);
   commit();
   commit();
   // A marker logged after the commits shows the log has caught up.
   syslog(LOG_ERR, "marker after commits");
-  ASSERT_TRUE(tavrel::sandbox::waitUntil(
-      [] { return readFile(kSystemLog).find("marker after commits") != std::string::npos; }));
+  ASSERT_TRUE(
+      waitUntil([] { return readFile(kSystemLog).find("marker after commits") != std::string::npos; }));
   std::string log = readFile(kSystemLog);
   EXPECT_EQ(std::string::npos, log.find(warning, log.find(warning) + 1)) << log;
 }

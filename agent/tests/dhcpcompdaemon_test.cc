@@ -15,7 +15,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcputil_file.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -125,7 +125,7 @@ TEST(ReapDaemonsTest, AdoptedDaemonZombiesAreReapedOthersAreLeft) {
   waitpid(middle, nullptr, 0);
   pid_t own = fork();
   if (own == 0) _exit(3);
-  ASSERT_TRUE(tavrel::sandbox::waitUntil([&] { return isZombie(detached) && isZombie(own); }));
+  ASSERT_TRUE(tavrel::test::waitUntil([&] { return isZombie(detached) && isZombie(own); }));
 
   dhcpCompReapDaemons();
   EXPECT_NE(0, ::kill(detached, 0));

@@ -10,16 +10,11 @@
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace {
 
-using tavrel::sandbox::fileExists;
-using tavrel::sandbox::insideAppliance;
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::runCommand;
-using tavrel::sandbox::waitUntil;
-using tavrel::sandbox::writeFile;
+using namespace tavrel::test;
 
 const char kScripts[] = "/etc/sysconfig/network-scripts/";
 const char kClientLease[] = "/var/lib/dhcp/dhclient-eth1.leases";
@@ -40,13 +35,11 @@ class InterfaceSystemTest : public ::testing::Test {
   }
 };
 
-TEST_F(InterfaceSystemTest, VlanIdsComeFromTheRegistry) {
+TEST_F(InterfaceSystemTest, VlansFromTheRegistryStaticInterfacesFromTheirIfcfgFiles) {
   int list[DHCP_MAX_VLANS] = {0};
   ASSERT_EQ(1, getNumberOfVlans(list, DHCP_MAX_VLANS));
   EXPECT_EQ(100, list[0]);
-}
 
-TEST_F(InterfaceSystemTest, StaticInterfacesUseTheirIfcfgFiles) {
   dhcpCompGetInterfaceIPParams(&OAMLANIpConfig);
   EXPECT_EQ(1, OAMLANIpConfig.staticIP);
   EXPECT_STREQ("172.31.0.1", OAMLANIpConfig.ipAddress.ipString);
@@ -74,9 +67,8 @@ TEST_F(InterfaceSystemTest, StaticInterfacesUseTheirIfcfgFiles) {
   EXPECT_STREQ("172.31.0.9", OAMLANIpConfig.ipAddress.ipString);
   EXPECT_EQ(126u, OAMLANIpConfig.numHostAddrs);
   ASSERT_TRUE(writeFile(path, original));
-}
 
-TEST_F(InterfaceSystemTest, MissingIfcfgFileLeavesNoAddress) {
+  // Without its ifcfg file an interface has no address.
   s_ethIpConfig eth;
   memset(&eth, 0, sizeof(eth));
   snprintf(eth.interfaceName, sizeof(eth.interfaceName), "eth7");

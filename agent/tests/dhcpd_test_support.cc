@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "model_test_support.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace dhcpd_test {
 
@@ -70,9 +70,8 @@ std::string dhcpdCheck(const std::string& text) {
   int fd = mkstemp(path);
   if (fd < 0) return "cannot create a temporary file";
   close(fd);
-  tavrel::sandbox::writeFile(path, text);
-  tavrel::sandbox::CommandResult result =
-      tavrel::sandbox::runCommand(dhcpdPath() + " -t -cf " + path + " 2>&1");
+  tavrel::test::writeFile(path, text);
+  tavrel::test::CommandResult result = tavrel::test::runCommand(dhcpdPath() + " -t -cf " + path + " 2>&1");
   unlink(path);
   if (result.status == 0) return "";
   // The lines after the banner: what dhcpd found wrong.

@@ -1,10 +1,7 @@
 #include "model_test_support.h"
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <stdexcept>
 
 namespace model_test {
 
@@ -36,30 +33,8 @@ s_ipAddr address(const char* text) {
   return a;
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/tavrel-model-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::string command = "rm -rf '" + path_ + "'";
-  if (system(command.c_str()) != 0) {}
-}
-
-std::vector<std::string> TempDir::entries() const {
-  std::vector<std::string> names;
-  DIR* dir = opendir(path_.c_str());
-  if (dir == nullptr) return names;
-  while (struct dirent* entry = readdir(dir))
-    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
-  closedir(dir);
-  return names;
-}
-
 std::string dataFile(const std::string& name) {
-  const char* source = getenv("TAVREL_SOURCE_DIR");
-  return std::string(source != nullptr ? source : ".") + "/tests/data/agent/" + name;
+  return tavrel::test::sourceDir() + "/tests/data/agent/" + name;
 }
 
 }  // namespace model_test

@@ -1,5 +1,5 @@
 // Helpers shared by the model's tests: a fresh set of records, interface
-// addresses, a temporary directory and file access.
+// addresses and data files.
 #ifndef TAVREL_AGENT_TESTS_MODEL_TEST_SUPPORT_H
 #define TAVREL_AGENT_TESTS_MODEL_TEST_SUPPORT_H
 
@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "dhcpcomp.h"
-#include "sandbox_util.h"
+#include "test_support.h"
 
 namespace model_test {
 
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::writeFile;
+using tavrel::test::readFile;
+using tavrel::test::TempDir;
+using tavrel::test::writeFile;
 
 // Records as the agent initialises them, with the given VLAN ids, no
 // integrated router and empty pools.
@@ -23,22 +24,6 @@ void setInterface(s_ethIpConfig* eth, const char* address, const char* netmask);
 
 // Fills an address from text (converted).
 s_ipAddr address(const char* text);
-
-// A fresh directory removed with its content at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  // Names of the entries of the directory.
-  std::vector<std::string> entries() const;
-
- private:
-  std::string path_;
-};
 
 // A data file of tests/data/agent.
 std::string dataFile(const std::string& name);

@@ -14,23 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include "agent_fixture.h"
-#include "cim_client.h"
-#include "sandbox_util.h"
+#include "agent_runner.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using provider_test::AgentOptions;
-using provider_test::AgentUnderTest;
-using provider_test::kServicePath;
-using provider_test::kSettingDataPath;
-using tavrel::sandbox::fileExists;
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::runCommand;
-using tavrel::sandbox::shellQuote;
-using tavrel::sandbox::waitUntil;
-using tavrel::sandbox::writeFile;
+using namespace tavrel::test;
 
 const char kComponentFile[] = "/pq/etc/dhcpcomp.conf";
 const char kDhcpdConf[] = "/pq/etc/dhcpd.conf";
@@ -41,22 +30,8 @@ const char kEmsEvents[] = "/pq/platform/ems.events";
 const char kVoipCalls[] = "/var/run/Restart_VoIP_Services.calls";
 const char kRebuildDone[] = "dhcpCompIPConfigurationChanged 5";
 // A short main-loop rhythm: a router check every 0.4 s.
-const char kFastLoop[] = "tavrel_agent.pass_ms = 200\ntavrel_agent.router_check_passes = 2\n";
-
-std::string scratch() {
-  const char* dir = getenv("APPLIANCE_SCRATCH");
-  return dir != nullptr ? dir : "/tmp";
-}
-
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+const std::vector<std::string> kFastLoop = {"tavrel_agent.pass_ms = 200",
+                                            "tavrel_agent.router_check_passes = 2"};
 
 std::string shell(const std::string& command) {
   return runCommand(command + " 2>&1").output;
@@ -81,14 +56,13 @@ std::string dhclients() {
 
 // The sample component file with some lines replaced, as a scratch file.
 std::string componentWith(const std::vector<std::pair<std::string, std::string>>& changes) {
-  const char* source = getenv("TAVREL_SOURCE_DIR");
-  std::string text = readFile(std::string(source != nullptr ? source : ".") + "/agent/dhcpcomp-sample.conf");
+  std::string text = readFile(sourceDir() + "/agent/dhcpcomp-sample.conf");
   for (const auto& change : changes) {
     size_t at = text.find(change.first + "\n");
     EXPECT_NE(std::string::npos, at) << change.first;
     if (at != std::string::npos) text.replace(at, change.first.size(), change.second);
   }
-  std::string path = scratch() + "/dhcpcomp.conf";
+  std::string path = scratchDir() + "/dhcpcomp.conf";
   writeFile(path, text);
   return path;
 }
@@ -100,9 +74,9 @@ void setIfcfgEth1(const std::string& content) {
 // Raises the flag file and waits until the agent has rebuilt its
 // configuration once more.
 void changeAddresses(const AgentUnderTest& agent) {
-  size_t before = count(agent.log(), kRebuildDone);
+  size_t before = occurrences(agent.log(), kRebuildDone);
   ASSERT_TRUE(writeFile(kFlagFile, ""));
-  ASSERT_TRUE(waitUntil([&] { return count(agent.log(), kRebuildDone) > before; }, 60s)) << agent.log();
+  ASSERT_TRUE(waitUntil([&] { return occurrences(agent.log(), kRebuildDone) > before; }, 60s)) << agent.log();
 }
 
 // The router's answers to pings on or off.
@@ -113,12 +87,11 @@ void routerAnswersPings(bool answer) {
                    .status);
 }
 
-class DynamicLanTest : public provider_test::AgentSystemTest {
+class DynamicLanTest : public AgentSystemTest {
  protected:
   void SetUp() override {
     // The client gives up after 5 s instead of 20 when no server answers.
-    if (tavrel::sandbox::insideAppliance())
-      runCommand("sed -i 's/^timeout .*/timeout 5;/' /etc/dhclient-eth1.conf");
+    if (insideAppliance()) runCommand("sed -i 's/^timeout .*/timeout 5;/' /etc/dhclient-eth1.conf");
     AgentSystemTest::SetUp();
   }
   void TearDown() override {
@@ -133,7 +106,7 @@ class Router : public DynamicLanTest {
     AgentOptions options;
     options.componentFile = componentWith({{"dnsServers = 192.168.1.2", "dnsServers = "},
                                            {"domainName = customer.lan", "domainName = office.lan"}});
-    options.extraSettings = kFastLoop;
+    options.settings = kFastLoop;
     return options;
   }
 };
@@ -151,13 +124,13 @@ class NoServer : public DynamicLanTest {
 // The server is no integrated router; the appliance serves all devices.
 class Foreign : public DynamicLanTest {
   void SetUp() override {
-    if (tavrel::sandbox::insideAppliance()) runCommand("rm -f /pq/platform/router-present");
+    if (insideAppliance()) runCommand("rm -f /pq/platform/router-present");
     DynamicLanTest::SetUp();
   }
   AgentOptions agentOptions() const override {
     AgentOptions options;
     options.componentFile = componentWith({{"dhcpStatus = 1", "dhcpStatus = 2"}});
-    options.extraSettings = kFastLoop;
+    options.settings = kFastLoop;
     return options;
   }
 };
@@ -173,126 +146,133 @@ class Static : public DynamicLanTest {
   }
 };
 
-TEST_F(Router, AdoptsAddressCallServersVlansAndRange) {
-  EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  EXPECT_TRUE(has(defaultRoute(), "default via 192.168.1.254 dev eth1")) << defaultRoute();
+// One router situation in order: adoption and a renewal over CIM, a switch
+// to static and back, then the router's supervision by ping.
+TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
+  {
+    SCOPED_TRACE("adoption of address, call servers, VLANs and range");
+    EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+    EXPECT_TRUE(contains(defaultRoute(), "default via 192.168.1.254 dev eth1")) << defaultRoute();
 
-  std::string component = readFile(kComponentFile);
-  for (const char* line :
-       {"s1Address = 192.168.1.15\n", "s1PortNumber = 4100\n", "s2Address = 192.168.1.16\n",
-        "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200\n",
-        "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n", "domainName = office.lan\n"}) {
-    EXPECT_TRUE(has(component, line)) << line << component;
+    std::string component = readFile(kComponentFile);
+    for (const char* line :
+         {"s1Address = 192.168.1.15\n", "s1PortNumber = 4100\n", "s2Address = 192.168.1.16\n",
+          "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200\n",
+          "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n", "domainName = office.lan\n"}) {
+      EXPECT_TRUE(contains(component, line)) << line << component;
+    }
+    std::string conf = readFile(kDhcpdConf);
+    EXPECT_TRUE(contains(conf, "option domain-name-servers 192.168.1.254, 192.168.1.253;")) << conf;
+    EXPECT_TRUE(contains(conf, "option domain-name \"office.lan\";")) << conf;
+
+    // The dictated range takes the lowest free id.
+    auto ranges = m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses");
+    EXPECT_TRUE(contains(ranges.out, "InstanceID=\"0\"")) << ranges.out;
+    EXPECT_TRUE(contains(ranges.out, "192.168.1.200")) << ranges.out;
+
+    std::string hosts = readFile("/etc/hosts");
+    EXPECT_TRUE(contains(hosts, "\tappliance.customer.lan\tappliance")) << hosts;
+    EXPECT_TRUE(contains(hosts, "192.168.1.254\trouter")) << hosts;
+    EXPECT_FALSE(contains(hosts, "192.168.1.1\t")) << hosts;
+    // The published address moved with the LAN: the telephony services were
+    // restarted; no event announcement during start-up.
+    EXPECT_EQ(1u, occurrences(readFile(kVoipCalls), "\n")) << readFile(kVoipCalls);
+    EXPECT_FALSE(fileExists(kEmsEvents)) << readFile(kEmsEvents);
+
+    auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
+    ASSERT_EQ(0, phone.status) << phone.output;
+    EXPECT_TRUE(contains(phone.output,
+                         "zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;"
+                         "192.168.1.16:7000,2,4.\""))
+        << phone.output;
+    EXPECT_TRUE(contains(phone.output, "zx-vlanlist \"VLAN-A:100,200.\"")) << phone.output;
+    EXPECT_TRUE(contains(phone.output, "option routers 192.168.1.254;")) << phone.output;
+
+    // Renewal over CIM: the client is restarted once and the address kept, so
+    // nothing is announced.
+    std::string client = dhclientPid();
+    auto renewed = m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
+    EXPECT_EQ(0, renewed.status) << renewed.err;
+    EXPECT_NE(client, dhclientPid());
+    EXPECT_EQ(1, dhclientCount());
+    EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+    // The renewal commits the router's range again.
+    EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;")) << readFile(kDhcpdConf);
+    EXPECT_FALSE(fileExists(kEmsEvents));
+    EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
   }
-  std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(has(conf, "option domain-name-servers 192.168.1.254, 192.168.1.253;")) << conf;
-  EXPECT_TRUE(has(conf, "option domain-name \"office.lan\";")) << conf;
+  {
+    SCOPED_TRACE("static and back stops and starts the client once");
+    ASSERT_EQ(1, dhclientCount());
+    // ifcfg-eth1 says static; the agent stops the client itself.
+    ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.1\nNETMASK=255.255.255.0\n"));
+    runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.1/24 dev eth1");
+    ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
+    EXPECT_EQ(0, dhclientCount());
+    EXPECT_TRUE(contains(readFile(kDhcpdConf), "subnet 192.168.1.0 netmask 255.255.255.0"));
+    EXPECT_FALSE(fileExists(kEmsEvents));
 
-  // The dictated range takes the lowest free id.
-  auto ranges = m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses");
-  EXPECT_TRUE(has(ranges.out, "InstanceID=\"0\"")) << ranges.out;
-  EXPECT_TRUE(has(ranges.out, "192.168.1.200")) << ranges.out;
+    ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=dhcp\n"));
+    ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
+    EXPECT_EQ(1, dhclientCount());
+    EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+    // The address changed after start-up: announced to the event service,
+    // whose answer the handler logs.
+    EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n",
+              readFile(kEmsEvents));
+    EXPECT_TRUE(contains(m_agent->log(), "EMS_PACKET_TYPE_RESPONSE")) << m_agent->log();
+    EXPECT_TRUE(contains(m_agent->log(), "EMS_IP_CHANGE_REQUEST")) << m_agent->log();
 
-  std::string hosts = readFile("/etc/hosts");
-  EXPECT_TRUE(has(hosts, "\tappliance.customer.lan\tappliance")) << hosts;
-  EXPECT_TRUE(has(hosts, "192.168.1.254\trouter")) << hosts;
-  EXPECT_FALSE(has(hosts, "192.168.1.1\t")) << hosts;
-  // The published address moved with the LAN: the telephony services were
-  // restarted; no event announcement during start-up.
-  EXPECT_EQ(1u, count(readFile(kVoipCalls), "\n")) << readFile(kVoipCalls);
-  EXPECT_FALSE(fileExists(kEmsEvents)) << readFile(kEmsEvents);
+    // Still a DHCP client: the client is left alone.
+    std::string client = dhclientPid();
+    ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
+    EXPECT_EQ(client, dhclientPid());
+    EXPECT_EQ(1, dhclientCount());
+  }
+  {
+    SCOPED_TRACE("renews only when the router stops answering");
+    std::string client = dhclientPid();
 
-  auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
-  ASSERT_EQ(0, phone.status) << phone.output;
-  EXPECT_TRUE(has(phone.output,
-                  "zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;"
-                  "192.168.1.16:7000,2,4.\""))
-      << phone.output;
-  EXPECT_TRUE(has(phone.output, "zx-vlanlist \"VLAN-A:100,200.\"")) << phone.output;
-  EXPECT_TRUE(has(phone.output, "option routers 192.168.1.254;")) << phone.output;
+    // Late answers within one check are answers.
+    ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
+    std::this_thread::sleep_for(3s);
+    ASSERT_NO_FATAL_FAILURE(routerAnswersPings(true));
+    std::this_thread::sleep_for(3s);
+    EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
+    EXPECT_EQ(client, dhclientPid());
 
-  // Renewal over CIM: the client is restarted once and the address kept, so
-  // nothing is announced.
-  std::string client = dhclientPid();
-  auto renewed = m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
-  EXPECT_EQ(0, renewed.status) << renewed.err;
-  EXPECT_NE(client, dhclientPid());
-  EXPECT_EQ(1, dhclientCount());
-  EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  // The renewal commits the router's range again.
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;")) << readFile(kDhcpdConf);
-  EXPECT_FALSE(fileExists(kEmsEvents));
-  EXPECT_FALSE(has(m_agent->log(), "{62008}")) << m_agent->log();
-}
-
-TEST_F(Router, RenewsOnlyWhenTheRouterStopsAnswering) {
-  std::string client = dhclientPid();
-
-  // Late answers within one check are answers.
-  ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
-  std::this_thread::sleep_for(3s);
-  ASSERT_NO_FATAL_FAILURE(routerAnswersPings(true));
-  std::this_thread::sleep_for(3s);
-  EXPECT_FALSE(has(m_agent->log(), "{62008}")) << m_agent->log();
-  EXPECT_EQ(client, dhclientPid());
-
-  ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
-  EXPECT_TRUE(waitUntil(
-      [&] {
-        return has(m_agent->log(),
-                   "{62008} {Integrated Routers DHCP Server: 192.168.1.254 not reachable. "
-                   "Re-starting DHCP Client on Customer LAN.}");
-      },
-      40s))
-      << m_agent->log();
-  ASSERT_NO_FATAL_FAILURE(routerAnswersPings(true));
-  EXPECT_TRUE(waitUntil([&] { return dhclientPid() != client && !dhclientPid().empty(); }, 30s));
-  EXPECT_EQ(1, dhclientCount());
-}
-
-TEST_F(Router, StaticAndBackStopsAndStartsTheClientOnce) {
-  ASSERT_EQ(1, dhclientCount());
-  // ifcfg-eth1 says static; the agent stops the client itself.
-  ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.1\nNETMASK=255.255.255.0\n"));
-  runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.1/24 dev eth1");
-  ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_EQ(0, dhclientCount());
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "subnet 192.168.1.0 netmask 255.255.255.0"));
-  EXPECT_FALSE(fileExists(kEmsEvents));
-
-  ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=dhcp\n"));
-  ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_EQ(1, dhclientCount());
-  EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  // The address changed after start-up: announced to the event service,
-  // whose answer the handler logs.
-  EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n", readFile(kEmsEvents));
-  EXPECT_TRUE(has(m_agent->log(), "EMS_PACKET_TYPE_RESPONSE")) << m_agent->log();
-  EXPECT_TRUE(has(m_agent->log(), "EMS_IP_CHANGE_REQUEST")) << m_agent->log();
-
-  // Still a DHCP client: the client is left alone.
-  std::string client = dhclientPid();
-  ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_EQ(client, dhclientPid());
-  EXPECT_EQ(1, dhclientCount());
+    ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          return contains(m_agent->log(),
+                          "{62008} {Integrated Routers DHCP Server: 192.168.1.254 not reachable. "
+                          "Re-starting DHCP Client on Customer LAN.}");
+        },
+        40s))
+        << m_agent->log();
+    ASSERT_NO_FATAL_FAILURE(routerAnswersPings(true));
+    EXPECT_TRUE(waitUntil([&] { return dhclientPid() != client && !dhclientPid().empty(); }, 30s));
+    EXPECT_EQ(1, dhclientCount());
+  }
 }
 
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {
   std::string log = m_agent->log();
-  EXPECT_EQ(1u, count(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}")) << log;
-  EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.2.2/23")) << eth1Addresses();
-  EXPECT_TRUE(has(defaultRoute(), "default via 192.168.2.1 dev eth1")) << defaultRoute();
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "subnet 192.168.2.0 netmask 255.255.254.0")) << readFile(kDhcpdConf);
+  EXPECT_EQ(1u, occurrences(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}")) << log;
+  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.2.2/23")) << eth1Addresses();
+  EXPECT_TRUE(contains(defaultRoute(), "default via 192.168.2.1 dev eth1")) << defaultRoute();
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "subnet 192.168.2.0 netmask 255.255.254.0"))
+      << readFile(kDhcpdConf);
   auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
-  EXPECT_TRUE(has(phone.output, "fixed-address 192.168.3.1")) << phone.output;
+  EXPECT_TRUE(contains(phone.output, "fixed-address 192.168.3.1")) << phone.output;
   std::string hosts = readFile("/etc/hosts");
-  EXPECT_TRUE(has(hosts, "\tappliance.localdomain\tappliance")) << hosts;
-  EXPECT_FALSE(has(hosts, "router")) << "no integrated router\n" << hosts;
+  EXPECT_TRUE(contains(hosts, "\tappliance.localdomain\tappliance")) << hosts;
+  EXPECT_FALSE(contains(hosts, "router")) << "no integrated router\n" << hosts;
 
   // A renewal over CIM answers once it has run: still nobody answers.
   auto renewed = m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(0, renewed.status) << renewed.err;
-  EXPECT_EQ(2u, count(m_agent->log(), "{62009}")) << m_agent->log();
+  EXPECT_EQ(2u, occurrences(m_agent->log(), "{62009}")) << m_agent->log();
   EXPECT_EQ(1, dhclientCount()) << dhclients() << m_agent->log();
 }
 
@@ -300,13 +280,13 @@ TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
   const char kWarning[] =
       "{62005} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
       "enabled for ALL Devices}";
-  EXPECT_EQ(1u, count(m_agent->log(), kWarning)) << m_agent->log();
-  EXPECT_TRUE(has(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  EXPECT_FALSE(has(readFile("/etc/hosts"), "router")) << readFile("/etc/hosts");
+  EXPECT_EQ(1u, occurrences(m_agent->log(), kWarning)) << m_agent->log();
+  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+  EXPECT_FALSE(contains(readFile("/etc/hosts"), "router")) << readFile("/etc/hosts");
   // Serving all devices: the pool admits everyone.
   std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(has(conf, "subnet 192.168.1.0 netmask 255.255.255.0")) << conf;
-  EXPECT_FALSE(has(conf, "allow members of")) << conf;
+  EXPECT_TRUE(contains(conf, "subnet 192.168.1.0 netmask 255.255.255.0")) << conf;
+  EXPECT_FALSE(contains(conf, "allow members of")) << conf;
 
   auto renewed = m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(0, renewed.status) << renewed.err;
@@ -314,37 +294,37 @@ TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
   routerAnswersPings(false);
   std::this_thread::sleep_for(2s);
   routerAnswersPings(true);
-  EXPECT_EQ(1u, count(m_agent->log(), kWarning)) << m_agent->log();
-  EXPECT_FALSE(has(m_agent->log(), "{62008}")) << m_agent->log();
+  EXPECT_EQ(1u, occurrences(m_agent->log(), kWarning)) << m_agent->log();
+  EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
 }
 
 TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
-  pid_t dhcpd = provider_test::dhcpdPid();
+  pid_t dhcpd = pidInFile(kDhcpdPidFile);
 
   // Renewal of a static LAN changes nothing.
   auto renewed = m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(0, renewed.status) << renewed.err;
-  EXPECT_EQ(dhcpd, provider_test::dhcpdPid());
+  EXPECT_EQ(dhcpd, pidInFile(kDhcpdPidFile));
   EXPECT_EQ(0, dhclientCount());
 
   // The published address written again unchanged raises no flag; a new
   // one does.
   const std::string kSetPublished = "sed -i 's/^\\(PublishedIP\\\\default\tipaddress\t\\).*/\\1";
-  size_t rebuilds = count(m_agent->log(), kRebuildDone);
+  size_t rebuilds = occurrences(m_agent->log(), kRebuildDone);
   ASSERT_EQ(0, runCommand(kSetPublished + "192.168.1.1/' /pq/platform/registry").status);
   std::this_thread::sleep_for(3s);
-  EXPECT_EQ(rebuilds, count(m_agent->log(), kRebuildDone));
+  EXPECT_EQ(rebuilds, occurrences(m_agent->log(), kRebuildDone));
   ASSERT_EQ(0, runCommand(kSetPublished + "192.168.1.9/' /pq/platform/registry").status);
-  EXPECT_TRUE(waitUntil([&] { return count(m_agent->log(), kRebuildDone) > rebuilds; }, 15s))
+  EXPECT_TRUE(waitUntil([&] { return occurrences(m_agent->log(), kRebuildDone) > rebuilds; }, 15s))
       << m_agent->log();
 
   // Renumbering eth1 while CIM clients read the settings: every answer shows
   // the configuration before or after the change, never a torn-down one.
   ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=static\nIPADDR=192.168.1.129\nNETMASK=255.255.255.128\n"));
   runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.129/25 dev eth1");
-  std::string reads = scratch() + "/reads";
+  std::string reads = scratchDir() + "/reads";
   runCommand("( i=0; while [ ! -e " + reads + ".stop ]; do i=$((i+1)); wbemcli gi " +
-             shellQuote(tavrel::sandbox::cimUrl() + "/root/cimv2:" + kSettingDataPath) + " >" + reads +
+             shellQuote(cimUrl() + "/root/cimv2:" + kSettingDataPath) + " >" + reads +
              ".$i 2>&1; done; echo $i >" + reads + ".done ) >/dev/null 2>&1 &");
   std::this_thread::sleep_for(300ms);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
@@ -355,22 +335,23 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   EXPECT_GT(answers, 2);
   for (int i = 1; i <= answers; ++i) {
     std::string answer = readFile(reads + "." + std::to_string(i));
-    EXPECT_TRUE(has(answer, "leaseTime=3600,") && has(answer, "primaryDNSIPAddress=\"192.168.1.2\""))
+    EXPECT_TRUE(contains(answer, "leaseTime=3600,") &&
+                contains(answer, "primaryDNSIPAddress=\"192.168.1.2\""))
         << i << ": " << answer;
   }
 
   std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(has(conf, "subnet 192.168.1.128 netmask 255.255.255.128")) << conf;
-  EXPECT_TRUE(has(conf, "range 192.168.1.200 192.168.1.220;")) << conf;
-  EXPECT_FALSE(has(conf, "192.168.1.100")) << "range outside the new subnet\n" << conf;
-  EXPECT_TRUE(has(readFile(kComponentFile), "addrRange = 192.168.1.200-192.168.1.220\n"))
+  EXPECT_TRUE(contains(conf, "subnet 192.168.1.128 netmask 255.255.255.128")) << conf;
+  EXPECT_TRUE(contains(conf, "range 192.168.1.200 192.168.1.220;")) << conf;
+  EXPECT_FALSE(contains(conf, "192.168.1.100")) << "range outside the new subnet\n" << conf;
+  EXPECT_TRUE(contains(readFile(kComponentFile), "addrRange = 192.168.1.200-192.168.1.220\n"))
       << readFile(kComponentFile);
   auto phone = runCommand("appliance-phone --vendor Zelkor-p4100-A --timeout 20");
-  EXPECT_TRUE(has(phone.output, "fixed-address 192.168.1.2")) << phone.output;
-  EXPECT_GT(provider_test::dhcpdPid(), 0);
+  EXPECT_TRUE(contains(phone.output, "fixed-address 192.168.1.2")) << phone.output;
+  EXPECT_GT(pidInFile(kDhcpdPidFile), 0);
   EXPECT_EQ(readFile(kComponentFile), readFile("/root/dhcp.check3"));
   for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread", "/root/dhcp.check2"})
-    EXPECT_TRUE(has(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
+    EXPECT_TRUE(contains(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
         << trace << "\n"
         << readFile(trace);
 
@@ -379,15 +360,15 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   // goes on.
   ASSERT_EQ(0, runCommand(std::string("rm -f ") + kComponentFile + " && mkdir " + kComponentFile).status);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_TRUE(has(m_agent->log(),
-                  "{62004} {Cannot open TavrelAgent config file: "
-                  "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
-                  "configuration is kept)"))
+  EXPECT_TRUE(contains(m_agent->log(),
+                       "{62004} {Cannot open TavrelAgent config file: "
+                       "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
+                       "configuration is kept)"))
       << m_agent->log();
   EXPECT_EQ(0, kill(m_agent->pid(), 0));
-  EXPECT_GT(provider_test::dhcpdPid(), 0);
-  EXPECT_TRUE(has(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
-  EXPECT_TRUE(has(m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses").out, "192.168.1.220"));
+  EXPECT_GT(pidInFile(kDhcpdPidFile), 0);
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
+  EXPECT_TRUE(contains(m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses").out, "192.168.1.220"));
   runCommand(std::string("rmdir ") + kComponentFile);
 }
 

@@ -7,7 +7,7 @@
 #include "openwbem/ProviderAgent.h"
 #include "openwbem/XMLExecute.h"
 
-#include "sandbox_util.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -75,9 +75,9 @@ class ProviderAgentInteropTest : public ::testing::Test {
     m_config[ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt] = String(m_dir + "/agent.sock");
     m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";
     m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] = String(OWSERVER_TEST_MOF);
-    ASSERT_TRUE(tavrel::sandbox::writeCredentialsFile(m_dir + "/credentials"));
+    ASSERT_TRUE(tavrel::test::writeCredentialsFile(m_dir + "/credentials"));
     m_config[ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt] = String(m_dir + "/credentials");
-    m_curlAuth = std::string(" -u ") + tavrel::sandbox::kCimUser + ":" + tavrel::sandbox::kCimPassword;
+    m_curlAuth = std::string(" -u ") + tavrel::test::kCimUser + ":" + tavrel::test::kCimPassword;
     m_config["testprov.items"] = "3";
   }
 
@@ -104,7 +104,7 @@ class ProviderAgentInteropTest : public ::testing::Test {
   }
 
   std::string url(const std::string& path) const {
-    return "'" + tavrel::sandbox::cimUrl(m_port) + "/root/cimv2:" + path + "'";
+    return "'" + tavrel::test::cimUrl(m_port) + "/root/cimv2:" + path + "'";
   }
 
   Command run(const std::string& command) const {
@@ -148,12 +148,7 @@ class ProviderAgentInteropTest : public ::testing::Test {
   }
 
   static std::string intrinsic(const std::string& name, const std::string& params) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-           "<MESSAGE ID=\"42\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" +
-           name +
-           "\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/>"
-           "</LOCALNAMESPACEPATH>" +
-           params + "</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>";
+    return tavrel::test::cimRequest(name, params);
   }
 
   static std::string itemName(const std::string& name, int id) {
@@ -326,7 +321,7 @@ TEST_F(ProviderAgentInteropTest, RawRequestsOverTcpAndUnixSocket) {
     EXPECT_NE(r.headers.find("Content-Type: application/xml"), std::string::npos) << r.headers;
     EXPECT_FALSE(errorOf(r));
     EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Id']").node().child_value("VALUE"), "1");
-    EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "42");
+    EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "1");
   }
 }
 
@@ -509,7 +504,7 @@ TEST_F(ProviderAgentInteropTest, StartFailuresAreReported) {
   start();
   EXPECT_TRUE(m_agent->getHTTPSPorts().empty()) << "HTTPS without a certificate";
   m_agent.reset();
-  ASSERT_TRUE(tavrel::sandbox::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
+  ASSERT_TRUE(tavrel::test::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
   m_config[ProviderAgent::HTTP_SERVER_SSL_KEY_opt] = String(m_dir + "/cert.pem");
   m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/key.pem");
   EXPECT_THROW(start(), ProviderAgentException) << "certificate and key exchanged";
@@ -523,7 +518,7 @@ TEST_F(ProviderAgentInteropTest, StartFailuresAreReported) {
 // credentials file others could read keeps TCP off; the Unix socket needs
 // none.
 TEST_F(ProviderAgentInteropTest, TcpAndHttpsNeedCredentials) {
-  ASSERT_TRUE(tavrel::sandbox::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
+  ASSERT_TRUE(tavrel::test::writeTestCertificate(m_dir + "/cert.pem", m_dir + "/key.pem"));
   m_config[ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt] = "0";
   m_config[ProviderAgent::HTTP_SERVER_SSL_CERT_opt] = String(m_dir + "/cert.pem");
   m_config[ProviderAgent::HTTP_SERVER_SSL_KEY_opt] = String(m_dir + "/key.pem");
@@ -531,7 +526,7 @@ TEST_F(ProviderAgentInteropTest, TcpAndHttpsNeedCredentials) {
   ASSERT_EQ(m_agent->getHTTPSPorts().size(), 1u);
   const unsigned short httpsPort = m_agent->getHTTPSPorts()[0];
   const std::string getItem = "<IPARAMVALUE NAME=\"InstanceName\">" + itemName("item1", 1) + "</IPARAMVALUE>";
-  const std::string user = tavrel::sandbox::kCimUser;
+  const std::string user = tavrel::test::kCimUser;
   struct {
     const char* what;
     std::string auth;
@@ -539,7 +534,7 @@ TEST_F(ProviderAgentInteropTest, TcpAndHttpsNeedCredentials) {
   } cases[] = {
       {"no credentials", "", 401},
       {"wrong password", " -u " + user + ":wrong", 401},
-      {"unknown user", " -u nobody:" + std::string(tavrel::sandbox::kCimPassword), 401},
+      {"unknown user", " -u nobody:" + std::string(tavrel::test::kCimPassword), 401},
       {"not Basic", " -H 'Authorization: Digest x'", 401},
       {"right credentials", m_curlAuth, 200},
   };
@@ -557,7 +552,7 @@ TEST_F(ProviderAgentInteropTest, TcpAndHttpsNeedCredentials) {
   m_curlAuth = rightAuth;
 
   Command https =
-      run("wbemcli -noverify ei '" + tavrel::sandbox::cimUrl(httpsPort, "https") + "/root/cimv2:Test_Item'");
+      run("wbemcli -noverify ei '" + tavrel::test::cimUrl(httpsPort, "https") + "/root/cimv2:Test_Item'");
   EXPECT_EQ(https.status, 0) << https.err;
   EXPECT_NE(https.out.find("item2"), std::string::npos) << https.out;
   Command plain =
@@ -615,7 +610,7 @@ TEST_F(ProviderAgentInteropTest, UnixSocketServedWhileTcpSlotsAreHeld) {
   EXPECT_EQ(call("GetInstance", getItem, true).code, 200);
   EXPECT_EQ(call("GetInstance", getItem).code, 0) << "a fourth TCP connection was served";
   for (int fd : held) ::close(fd);
-  EXPECT_TRUE(tavrel::sandbox::waitUntil([&] { return call("GetInstance", getItem).code == 200; }));
+  EXPECT_TRUE(tavrel::test::waitUntil([&] { return call("GetInstance", getItem).code == 200; }));
 }
 
 }  // namespace

@@ -7,16 +7,11 @@
 
 #include <string>
 
-#include "agent_fixture.h"
-#include "cim_client.h"
-#include "sandbox_util.h"
+#include "agent_runner.h"
 
 namespace {
 
-using provider_test::CommandOutput;
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::runCommand;
-using tavrel::sandbox::waitUntil;
+using namespace tavrel::test;
 
 const char kForeign[] = "ZPX_DHCPForeignServer";
 const char kAlarmLog[] = "/pq/platform/LAN.log";
@@ -27,15 +22,11 @@ const char kStartForeign[] =
     ">/tmp/foreign.conf && : >/tmp/foreign.leases && "
     "dhcpd -q -cf /tmp/foreign.conf -lf /tmp/foreign.leases -pf /tmp/foreign.pid br0'";
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class ForeignServerSystemTest : public provider_test::AgentSystemTest {
+class ForeignServerSystemTest : public AgentSystemTest {
  protected:
-  provider_test::AgentOptions agentOptions() const override {
-    provider_test::AgentOptions options;
-    options.extraSettings = "tavrel_agent.foreign_server_probe_seconds = 2\n";
+  AgentOptions agentOptions() const override {
+    AgentOptions options;
+    options.settings = {"tavrel_agent.foreign_server_probe_seconds = 2"};
     return options;
   }
   std::string listed() const { return m_agent->wbemcli("ei", kForeign).out; }
@@ -43,7 +34,7 @@ class ForeignServerSystemTest : public provider_test::AgentSystemTest {
 
 TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
   // The appliance's own server answers every device, so it answers probes.
-  CommandOutput r = m_agent->wbemcli("mi", provider_test::kSettingDataPath, "dhcpServerCustomerLANStatus=2");
+  CommandOutput r = m_agent->wbemcli("mi", kSettingDataPath, "dhcpServerCustomerLANStatus=2");
   ASSERT_EQ(0, r.status) << r.err;
   ASSERT_EQ(0, runCommand(kStartForeign).status);
   std::string mac = runCommand("appliance-peer lan -- cat /sys/class/net/br0/address").output;

@@ -8,23 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "agent_fixture.h"
-#include "cim_client.h"
-#include "sandbox_util.h"
+#include "agent_runner.h"
 
 namespace {
 
-using provider_test::CommandOutput;
-using tavrel::sandbox::readFile;
-using tavrel::sandbox::runCommand;
-using tavrel::sandbox::waitUntil;
+using namespace tavrel::test;
 
 const char kCustomer[] = "ZPX_DHCPClientLeaseInfoCustomerLAN";
 const char kOam[] = "ZPX_DHCPClientLeaseInfoOAMLAN";
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The address a phone's lease block names.
 std::string leasedAddress(const std::string& lease) {
@@ -32,7 +23,7 @@ std::string leasedAddress(const std::string& lease) {
   return std::regex_search(lease, m, std::regex("fixed-address ([0-9.]+);")) ? m.str(1) : "";
 }
 
-class LeaseSystemTest : public provider_test::AgentSystemTest {
+class LeaseSystemTest : public AgentSystemTest {
  protected:
   // Each test starts without leases or alarms of an earlier one.
   void SetUp() override {
@@ -116,10 +107,10 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
   }
   {
     SCOPED_TRACE("a commit restarts dhcpd, and the leases stay listed");
-    pid_t server = provider_test::dhcpdPid();
-    r = m_agent->wbemcli("mi", provider_test::kSettingDataPath, "leaseTime=4000");
+    pid_t server = pidInFile(kDhcpdPidFile);
+    r = m_agent->wbemcli("mi", kSettingDataPath, "leaseTime=4000");
     ASSERT_EQ(0, r.status) << r.err;
-    ASSERT_NE(server, provider_test::dhcpdPid());
+    ASSERT_NE(server, pidInFile(kDhcpdPidFile));
     customer = leases(kCustomer);
     EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
     EXPECT_FALSE(contains(customer, desk)) << customer;
@@ -144,18 +135,8 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 const char kPools[] = "ZPX_DHCPPoolStatistics";
 const char kAlarmLog[] = "/pq/platform/LAN.log";
-
-size_t countOf(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
   // A range of four addresses on the VLAN.
@@ -183,17 +164,17 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
                            pool + ",InterfaceName=\"eth1.100\",StartAddress=\"172.16.1.100\","
                                   "EndAddress=\"172.16.1.103\",TotalAddresses=4,ActiveLeases=3,"
                                   "Reservations=0,FreeAddresses=1,PercentUsed=75"));
-      EXPECT_EQ(0u, countOf(readFile(kAlarmLog), "\t60010\t"));
+      EXPECT_EQ(0u, occurrences(readFile(kAlarmLog), "\t60010\t"));
     }
   }
   {
     SCOPED_TRACE("the full range raises the alarm once, without a listing");
-    ASSERT_TRUE(waitUntil([&] { return countOf(readFile(kAlarmLog), "\t60010\t") == 1; }))
+    ASSERT_TRUE(waitUntil([&] { return occurrences(readFile(kAlarmLog), "\t60010\t") == 1; }))
         << readFile(kAlarmLog);
     EXPECT_TRUE(contains(readFile(kAlarmLog), "eth1.100 172.16.1.100-172.16.1.103: 4 of 4"))
         << readFile(kAlarmLog);
     std::string leases = m_agent->wbemcli("ei", kCustomer).out;
-    EXPECT_EQ(4u, countOf(leases, "IPv4Address=\"172.16.1.10"));
+    EXPECT_EQ(4u, occurrences(leases, "IPv4Address=\"172.16.1.10"));
     EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
                          "ActiveLeases=4,Reservations=0,"
                          "FreeAddresses=0,PercentUsed=100"));
@@ -202,9 +183,9 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
     SCOPED_TRACE("releases below the clear threshold clear it");
     for (int i = 1; i <= 2; ++i)
       ASSERT_EQ(0, runCommand("appliance-phone --release vlanphone" + std::to_string(i)).status);
-    EXPECT_TRUE(waitUntil([&] { return countOf(readFile(kAlarmLog), "\t60011\t") == 1; }))
+    EXPECT_TRUE(waitUntil([&] { return occurrences(readFile(kAlarmLog), "\t60011\t") == 1; }))
         << readFile(kAlarmLog);
-    EXPECT_EQ(1u, countOf(readFile(kAlarmLog), "\t60010\t"));
+    EXPECT_EQ(1u, occurrences(readFile(kAlarmLog), "\t60010\t"));
   }
   {
     SCOPED_TRACE("the statistics cannot be changed");

@@ -50,24 +50,14 @@ trap stop_agent EXIT
 step "Appliance interfaces"
 ip -br -4 addr show
 
-step "Installing TavrelAgent into the appliance"
-ln -sf "$TAVREL_BINARY_DIR/lib/libTavrel.so" /pq/lib/remoteprovider/libTavrel.so
-ln -sf "$TAVREL_BINARY_DIR/lib/Tavrel.mof" /pq/lib/remoteprovider/Tavrel.mof
-cp "$source_dir/agent/tavrel-agent.conf" /pq/etc/tavrel-agent.conf
-cp "$source_dir/agent/dhcpcomp-sample.conf" /pq/etc/dhcpcomp.conf
-# Management credentials and the HTTPS certificate: root's files, mode 0600.
+step "Installing TavrelAgent into the appliance (appliance-install-agent)"
 cim_user=cimadmin
 cim_password=Tavrel-demo-1
-(
-    umask 077
-    printf '%s:%s\n' "$cim_user" "$(openssl passwd -6 "$cim_password")" >/pq/etc/tavrel-cim.passwd
-    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=appliance \
-        -keyout /pq/etc/tavrel-cim.key -out /pq/etc/tavrel-cim.crt 2>/dev/null
-)
+appliance-install-agent --password "$cim_password"
 echo "CIM credentials: user $cim_user, password $cim_password (/pq/etc/tavrel-cim.passwd)"
 echo "/pq/lib/remoteprovider/libTavrel.so -> $(readlink /pq/lib/remoteprovider/libTavrel.so)"
 echo "OpenWBEM settings (/pq/etc/tavrel-agent.conf):"
-sed 's/^/    /' /pq/etc/tavrel-agent.conf
+grep -v -e '^#' -e '^$' /pq/etc/tavrel-agent.conf | sed 's/^/    /'
 echo "Component configuration (/pq/etc/dhcpcomp.conf):"
 sed 's/^/    /' /pq/etc/dhcpcomp.conf
 

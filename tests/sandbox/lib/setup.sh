@@ -41,6 +41,7 @@ seed_filesystem() {
     ln -sfn /etc/sysconfig/network-scripts/ifdown /sbin/ifdown
     ln -sfn "$BIN/appliance-peer" /usr/local/bin/appliance-peer
     ln -sfn "$BIN/appliance-phone" /usr/local/bin/appliance-phone
+    ln -sfn "$BIN/appliance-install-agent" /usr/local/bin/appliance-install-agent
     install -m 0644 "$CONF/hosts" /etc/hosts
     install -m 0644 "$CONF/network" /etc/sysconfig/network
     install -m 0644 "$CONF/dhclient-eth1.conf" /etc/dhclient-eth1.conf

@@ -1,7 +1,7 @@
-// Helpers of the range and reservation provider tests: CIM errors as values
-// and result handlers that keep what they are given.
-#ifndef TAVREL_TESTS_PROVIDER_RANGES_PROVIDER_TEST_SUPPORT_H
-#define TAVREL_TESTS_PROVIDER_RANGES_PROVIDER_TEST_SUPPORT_H
+// Helpers of libTavrel's unit tests: CIM errors as values, result handlers
+// that keep what they are given, and a client of one provider's operations.
+#ifndef TAVREL_DHCPPROV_TESTS_PROVIDER_TEST_SUPPORT_H
+#define TAVREL_DHCPPROV_TESTS_PROVIDER_TEST_SUPPORT_H
 
 #include <string>
 #include <vector>
@@ -31,23 +31,14 @@ inline std::string text(const OpenWBEM::CIMInstance& instance, const char* prope
   return instance.getPropertyValue(property).toString().toStdString();
 }
 
-// InstanceID keys of the paths handed over, in order.
-class PathCollector : public OpenWBEM::CIMObjectPathResultHandlerIFC {
+// Keeps what a result handler is given, in order.
+template <class T>
+class Collect : public OpenWBEM::ResultHandlerIFC<T> {
  public:
-  std::vector<std::string> ids;
+  std::vector<T> items;
 
  protected:
-  void doHandle(const OpenWBEM::CIMObjectPath& path) override {
-    ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
-  }
-};
-
-class InstanceCollector : public OpenWBEM::CIMInstanceResultHandlerIFC {
- public:
-  std::vector<OpenWBEM::CIMInstance> instances;
-
- protected:
-  void doHandle(const OpenWBEM::CIMInstance& instance) override { instances.push_back(instance); }
+  void doHandle(const T& item) override { items.push_back(item); }
 };
 
 // The path of the object with that InstanceID.
@@ -80,17 +71,20 @@ class Client {
   }
   void remove(const std::string& id) { m_provider.deleteInstance(m_env, kNs, pathOf(m_className, id)); }
   std::vector<std::string> names() {
-    PathCollector paths;
+    Collect<OpenWBEM::CIMObjectPath> paths;
     m_provider.enumInstanceNames(m_env, kNs, m_className, paths, OpenWBEM::CIMClass());
-    return paths.ids;
+    std::vector<std::string> ids;
+    for (const auto& path : paths.items)
+      ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
+    return ids;
   }
   std::vector<OpenWBEM::CIMInstance> instances() {
-    InstanceCollector all;
+    Collect<OpenWBEM::CIMInstance> all;
     m_provider.enumInstances(m_env, kNs, m_className, all, OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
                              OpenWBEM::WBEMFlags::E_DEEP, OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS,
                              OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, OpenWBEM::CIMClass(),
                              OpenWBEM::CIMClass());
-    return all.instances;
+    return all.items;
   }
   OpenWBEM::CIMException invokeError(const std::string& id) {
     return cimErrorOf([&] {

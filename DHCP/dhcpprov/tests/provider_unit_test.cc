@@ -15,10 +15,14 @@
 #include "agent_stand_ins.h"
 #include "dhcpcomp.h"
 #include "model_test_support.h"
+#include "provider_test_support.h"
 
 namespace {
 
 using namespace OpenWBEM;
+using provider_test::cimErrorOf;
+using provider_test::Collect;
+using provider_test::kNs;
 
 // Collects what the provider logs.
 class RecordingLogger : public Logger {
@@ -39,27 +43,6 @@ class TestEnvironment : public ProviderEnvironmentIFC {
  private:
   LoggerRef m_logger;
 };
-
-template <class T>
-class Collect : public ResultHandlerIFC<T> {
- public:
-  std::vector<T> items;
-
- protected:
-  void doHandle(const T& x) override { items.push_back(x); }
-};
-
-template <typename F>
-CIMException cimErrorOf(F f) {
-  try {
-    f();
-  } catch (const CIMException& e) {
-    return e;
-  }
-  return CIMException(__FILE__, __LINE__, CIMException::SUCCESS, "no error");
-}
-
-const char kNs[] = "root/cimv2";
 
 CIMObjectPath settingDataPath(const char* id = "Zelkor:ZPX_DHCPSettingData") {
   CIMObjectPath path("ZPX_DHCPSettingData", kNs);

@@ -1,0 +1,156 @@
+#include "agent_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace tavrel::test {
+
+const char kServicePath[] =
+    "ZPX_DHCPService.SystemCreationClassName=\"ZPX_System\",SystemName=\"ZPX\","
+    "CreationClassName=\"ZPX_DHCPService\",Name=\"DHCPService\"";
+const char kSettingDataPath[] = "ZPX_DHCPSettingData.InstanceID=\"Zelkor:ZPX_DHCPSettingData\"";
+const char kAgentConfig[] = "/pq/etc/tavrel-agent.conf";
+const char kDhcpdPidFile[] = "/var/run/dhcpd.pid";
+
+static const char kSocketFile[] = "/var/run/TavrelAgent.socket";
+
+std::string scratchDir() {
+  const char* dir = getenv("APPLIANCE_SCRATCH");
+  return dir != nullptr ? dir : "/tmp";
+}
+
+std::string serviceInstanceName() {
+  return instanceName("ZPX_DHCPService", {{"SystemCreationClassName", "ZPX_System"},
+                                          {"SystemName", "ZPX"},
+                                          {"CreationClassName", "ZPX_DHCPService"},
+                                          {"Name", "DHCPService"}});
+}
+
+std::string settingDataInstanceName() {
+  return instanceName("ZPX_DHCPSettingData", {{"InstanceID", "Zelkor:ZPX_DHCPSettingData"}});
+}
+
+AgentProcess::AgentProcess(const std::vector<std::string>& args, const std::string& name)
+    : m_out(scratchDir() + "/" + name + ".out"), m_err(scratchDir() + "/" + name + ".err") {
+  std::vector<std::string> argv = {binaryDir() + "/bin/TavrelAgent"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(&a[0]);
+  cargv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (posix_spawn(&m_pid, cargv[0], &actions, nullptr, cargv.data(), environ) != 0) m_pid = 0;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+AgentProcess::~AgentProcess() {
+  if (m_pid > 0 && !m_exited) {
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+  }
+}
+
+bool AgentProcess::waitExit(std::chrono::milliseconds timeout) {
+  return m_pid > 0 && waitUntil(
+                          [this] {
+                            int status = 0;
+                            if (m_exited || waitpid(m_pid, &status, WNOHANG) != m_pid) return m_exited;
+                            m_exited = true;
+                            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                            return true;
+                          },
+                          timeout);
+}
+
+bool AgentProcess::stderrHas(const std::string& text, std::chrono::milliseconds timeout) const {
+  return waitUntil([&] { return contains(err(), text); }, timeout);
+}
+
+bool AgentProcess::stop() {
+  if (m_pid <= 0 || m_exited) return true;
+  kill(m_pid, SIGTERM);
+  if (waitExit(std::chrono::seconds(15))) return true;
+  kill(m_pid, SIGKILL);
+  waitExit();
+  return false;
+}
+
+bool installAgent(const std::string& componentFile, const std::vector<std::string>& settings) {
+  std::string command = "appliance-install-agent --set 'owcimomd.log_location = stderr'";
+  if (!componentFile.empty()) command += " --component " + shellQuote(componentFile);
+  for (const std::string& setting : settings) command += " --set " + shellQuote(setting);
+  return runCommand(command).status == 0;
+}
+
+AgentUnderTest::AgentUnderTest(const AgentOptions& options)
+    : m_installed(installAgent(options.componentFile, options.settings)),
+      m_process({"-d", "-c", kAgentConfig}, "agent") {
+  m_ready = m_installed && m_process.pid() > 0 &&
+            waitUntil(
+                [this] {
+                  return contains(log(), "{62000}") && pidInFile(kDhcpdPidFile) > 0 &&
+                         contains(wbemcli("ein", "ZPX_DHCPService").out, "DHCPService");
+                },
+                std::chrono::seconds(30));
+}
+
+CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& path,
+                                      const std::string& extra, const std::string& options) const {
+  std::string command = "wbemcli " + op + " " + options + " " + shellQuote(cimUrl() + "/root/cimv2:" + path);
+  if (!extra.empty()) command += " " + shellQuote(extra);
+  const std::string out = scratchDir() + "/wbemcli.out", err = scratchDir() + "/wbemcli.err";
+  CommandOutput r;
+  r.status = runCommand(command + " >" + out + " 2>" + err).status;
+  r.out = readFile(out);
+  r.err = readFile(err);
+  return r;
+}
+
+CIMError AgentUnderTest::call(const std::string& method, const std::string& params, std::string* body,
+                              bool unixSocket) const {
+  const std::string request = scratchDir() + "/request.xml", response = scratchDir() + "/response.xml";
+  writeFile(request, cimRequest(method, params));
+  runCommand("curl -s --data-binary @" + request + " -H 'Expect:'" +
+             " -H 'Content-Type: application/xml; charset=\"utf-8\"'" +
+             " -H 'CIMOperation: MethodCall' -H 'CIMMethod: " + method + "'" +
+             " -H 'CIMObject: root%2Fcimv2' -o " + response + " " +
+             (unixSocket
+                  ? std::string("--unix-socket ") + kSocketFile + " http://localhost/cimom"
+                  : std::string("-u ") + kCimUser + ":" + kCimPassword + " http://127.0.0.1:5988/cimom"));
+  std::string answer = readFile(response);
+  if (body != nullptr) *body = answer;
+  return cimErrorOf(answer);
+}
+
+CIMError AgentUnderTest::modifySettingData(const std::string& properties) const {
+  return call("ModifyInstance", "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" +
+                                    settingDataInstanceName() +
+                                    "<INSTANCE CLASSNAME=\"ZPX_DHCPSettingData\">" + properties +
+                                    "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>");
+}
+
+void AgentSystemTest::SetUp() {
+  if (!insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
+  if (runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status != 0)
+    GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
+  m_agent = std::make_unique<AgentUnderTest>(agentOptions());
+  ASSERT_TRUE(m_agent->running()) << m_agent->log();
+}
+
+void AgentSystemTest::TearDown() {
+  if (m_agent == nullptr) return;
+  m_agent->stop();
+  const std::string log = m_agent->log();
+  m_agent.reset();
+  runCommand("kill $(cat /var/run/dhcpd.pid 2>/dev/null) 2>/dev/null; rm -f /var/run/dhcpd.pid");
+  EXPECT_FALSE(contains(log, "runtime error")) << log;
+  EXPECT_FALSE(contains(log, "Sanitizer")) << log;
+}
+
+}  // namespace tavrel::test
