@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One entry point for development: installs what is missing, builds, tests,
 # runs the simulated appliance.
-# Usage: ./dev.sh {deps|build|test|format|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan}
+# Usage: ./dev.sh {deps|build|test|format|demo [--shell]|bench|package|fuzz [SECONDS]|load|tsan|
+#                  coverage|mutants [N [SEED]]}
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -23,6 +24,12 @@ BENCH_PACKAGES=(dhcpd-pools)
 
 # Only the fuzzing uses these: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# Only the coverage report uses these.
+COVERAGE_PACKAGES=(gcovr)
+
+# Only the mutation run uses these: lld makes its many relinks cheaper.
+MUTANTS_PACKAGES=(lld)
 
 # deps [PACKAGE...]: installs what is missing of PACKAGES and the packages given.
 deps() {
@@ -142,6 +149,54 @@ tsan() {
     ctest --test-dir build-tsan -R "$TSAN_TESTS" --output-on-failure
 }
 
+# Product code measured by the coverage report: the components, the
+# OpenWBEM-compatible layer and the platform stand-ins, without their tests,
+# test helpers, fuzz targets and benchmarks.
+COVERAGE_FILTERS=(agent/ DHCP/dhcpprov/ netkeel/ corvane/ openwbem/ platform/)
+COVERAGE_EXCLUDES=('(.*/)?tests?/' '.*_test[._]' '(.*/)?test_' '.*_fuzz\.' '(.*/)?fuzz/' '(.*/)?bench/')
+# Fixed options, so that runs compare: a branch only an exception can take,
+# and branches the compiler proves unreachable, are not counted.
+GCOVR_OPTIONS=(--exclude-throw-branches --exclude-unreachable-branches)
+
+# coverage: a build with gcov counters (build-coverage/, -O0), the unit tests
+# and the system and interop tests run against it, then one line: the line
+# and branch coverage of the product code. Details in
+# build-coverage/coverage.txt; the run fails if a test failed.
+coverage() {
+  log "coverage build (build-coverage/)"
+  cmake -S . -B build-coverage -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_FLAGS="--coverage -O0" -DCMAKE_CXX_FLAGS="--coverage -O0" \
+    -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
+    -DCMAKE_MODULE_LINKER_FLAGS=--coverage \
+    -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+  CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} nice -n 5 cmake --build build-coverage -j"$JOBS"
+  # Counters from an earlier run would add to this one.
+  find build-coverage -name '*.gcda' -delete
+  local failed=0
+  log "unit tests (coverage build)"
+  ctest --test-dir build-coverage -L '^unit$' --output-on-failure -j"$JOBS" || failed=1
+  log "system and interop tests (coverage build)"
+  # A sandbox set-up can fail on a loaded machine; a second try keeps the
+  # figures from depending on it (counters only add up).
+  ctest --test-dir build-coverage -L '^(system|interop)$' --output-on-failure --repeat until-pass:2 || failed=1
+  log "coverage report"
+  # gcov runs where each object was compiled (ccache gives relative source
+  # paths): gcovr finds that directory among the parents of each data file.
+  local args=(-r "$ROOT" -j "$JOBS" "${GCOVR_OPTIONS[@]}") f
+  for f in "${COVERAGE_FILTERS[@]}"; do args+=(--filter "$f"); done
+  for f in "${COVERAGE_EXCLUDES[@]}"; do args+=(--exclude "$f"); done
+  nice -n 5 gcovr "${args[@]}" --txt build-coverage/coverage.txt --json-summary build-coverage/coverage.json \
+    build-coverage >/dev/null
+  python3 - build-coverage/coverage.json <<'PY'
+import json, sys
+s = json.load(open(sys.argv[1]))
+print(f"coverage: lines {s['line_percent']:.1f}% ({s['line_covered']}/{s['line_total']}), "
+      f"branches {s['branch_percent']:.1f}% ({s['branch_covered']}/{s['branch_total']})")
+PY
+  [ $failed -eq 0 ] || echo "coverage: some tests failed (see above); the figures count what ran" >&2
+  return $failed
+}
+
 # Debian packages into build/packages/, checked with lintian.
 package() {
   log "Debian packages (build/packages/)"
@@ -159,5 +214,7 @@ case "${1:-}" in
   fuzz) deps "${FUZZ_PACKAGES[@]}"; shift; fuzz "$@" ;;
   tsan) deps; tsan ;;
   load) deps; build; ctest --test-dir build -L '^load$' --output-on-failure -V ;;
-  *) echo "usage: $0 {deps|build|test|format|demo|bench|package|fuzz [SECONDS]|load|tsan}" >&2; exit 2 ;;
+  coverage) deps "${COVERAGE_PACKAGES[@]}"; coverage ;;
+  mutants) deps "${MUTANTS_PACKAGES[@]}"; shift; exec python3 "$ROOT/tools/mutants.py" "$@" ;;
+  *) echo "usage: $0 {deps|build|test|format|demo|bench|package|fuzz [SECONDS]|load|tsan|coverage|mutants [N [SEED]]}" >&2; exit 2 ;;
 esac
