@@ -235,6 +235,22 @@ TAVREL_EXPORT void dhcpCompInitRecords(void);
 TAVREL_EXPORT int dhcpCompGetFreeAddressRangeInstanceID(void);
 TAVREL_EXPORT int dhcpCompGetFreeReservedAddressInstanceID(void);
 
+// Ids across a rebuild from the component file (IP change). KeepInstanceIDs
+// notes the id of every live range and reservation of the customer LAN and
+// its VLANs with its LAN and addresses; until ForgetKeptInstanceIDs the
+// reader gives a record read back with the same LAN and addresses its noted
+// id again, so that a management station's object paths keep naming the same
+// records.
+TAVREL_EXPORT void dhcpCompKeepInstanceIDs(void);
+TAVREL_EXPORT void dhcpCompForgetKeptInstanceIDs(void);
+// The id for a range or reservation read into cfg: the noted id of the same
+// record when it is free, else the lowest free id no other noted record
+// waits for, else the lowest free id; -1 when all are taken. Without noted
+// ids, the lowest free id.
+TAVREL_EXPORT int dhcpCompTakeAddressRangeInstanceID(const s_dhcpCompConfig* cfg, const s_ipAddrRange* range);
+TAVREL_EXPORT int dhcpCompTakeReservedAddressInstanceID(const s_dhcpCompConfig* cfg,
+                                                        const s_reservedAddr* rec);
+
 // Release of a record's dynamic parts. With deleteObjects the range objects
 // are deleted (their destructors free the slots); else the slots are freed
 // directly. The default gateway is cleared afterwards.

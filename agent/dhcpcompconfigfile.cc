@@ -91,7 +91,8 @@ void forEachEntry(const char* value, Handler handle) {
 }
 
 // Range entries "<start>-<end>". An entry without "-" or with an address
-// that is not valid is dropped; the others are stored while range ids last.
+// that is not valid is dropped; the others are stored while range ids last
+// (a range noted by dhcpCompKeepInstanceIDs takes its id again).
 void readRanges(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* p, const char* entryEnd) {
     const char* dash = dhcpUtilFindInLine(p, "-,");
@@ -101,7 +102,7 @@ void readRanges(s_dhcpCompConfig* cfg, const char* value) {
     setAddress(&range.startAddr, p, dash);
     setAddress(&range.endAddr, dash + 1, entryEnd);
     range.gateway = cfg->defaultGateway;
-    int id = dhcpCompGetFreeAddressRangeInstanceID();
+    int id = dhcpCompTakeAddressRangeInstanceID(cfg, &range);
     if (range.startAddr.ipLong != 0 && range.endAddr.ipLong != 0 && id >= 0)
       dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id);
   });
@@ -122,8 +123,8 @@ bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
 // today's rules refuse (stored under earlier ones) is kept as it is, and
 // logged: it is written back unchanged, and dhcpd.conf declares the host as
 // "reserved-<id>".
-void readReservations(const char* value) {
-  forEachEntry(value, [](const char* field, const char* entryEnd) {
+void readReservations(s_dhcpCompConfig* cfg, const char* value) {
+  forEachEntry(value, [cfg](const char* field, const char* entryEnd) {
     s_reservedAddr rec;
     memset(&rec, 0, sizeof(rec));
     bool complete = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
@@ -135,7 +136,7 @@ void readReservations(const char* value) {
     for (char* c = rec.macAddr; *c != '\0'; ++c)
       if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
     dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
-    int id = dhcpCompGetFreeReservedAddressInstanceID();
+    int id = dhcpCompTakeReservedAddressInstanceID(cfg, &rec);
     if (id < 0) return;
     if (dhcpUtilIsValidHostName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
       dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
@@ -276,7 +277,7 @@ const SectionKey kCommonKeys[] = {
 // parse ends at "s1Address = ".
 const SectionKey kCustomerLanKeys[] = {
     {"addrRange = ", readRanges},
-    {"reservedAddrs = ", [](s_dhcpCompConfig*, const char* v) { readReservations(v); }, noDefault},
+    {"reservedAddrs = ", readReservations, noDefault},
     {"s1Address = ",
      [](s_dhcpCompConfig* c, const char* v) { readCallServerAddress(&c->s1Address, &c->s1AddressEmpty, v); }},
     {"s1PortNumber = ",

@@ -59,6 +59,8 @@ void rebuildRecords() {
   // The snapshots' text carries the configuration across the
   // re-initialisation; kept here as well in case the file cannot be read back.
   std::string saved = dhcpCompFormatDhcpCompConfig(1);
+  // The records read back take their ids again.
+  dhcpCompKeepInstanceIDs();
   dhcpCompCleanup();
   dhcpCompWriteDhcpCompConfigFile(1);
   dhcpUtilCopyFile(kConfigFile, kTraceSaved);
@@ -75,6 +77,7 @@ void rebuildRecords() {
            DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, strerror(reason));
     dhcpCompParseDhcpCompConfigText(&saved[0]);
   }
+  dhcpCompForgetKeptInstanceIDs();
 
   followAddressingMode();
   dhcpCompRefreshPublishedIPAddress();

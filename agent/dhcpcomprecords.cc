@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "dhcpcomp.h"
 
 s_dhcpCompConfig CustomerLANDhcpCompConfig;
@@ -71,6 +74,79 @@ int dhcpCompGetFreeReservedAddressInstanceID(void) {
   for (int id = 0; id < DHCP_MAX_RESERVED_ADDRS; ++id)
     if (g_reservedAddrPool[id].isFree) return id;
   return -1;
+}
+
+namespace {
+
+// A noted id and the record it named: "<LAN> <addresses>".
+struct KeptId {
+  std::string record;
+  int id;
+};
+std::vector<KeptId> g_keptRangeIds;
+std::vector<KeptId> g_keptReservationIds;
+
+std::string rangeRecord(const s_dhcpCompConfig& cfg, const s_ipAddrRange& range) {
+  return std::string(cfg.interfaceName) + ' ' + range.startAddr.ipString + '-' + range.endAddr.ipString;
+}
+
+// The reader upper-cases hardware addresses; the key does the same.
+std::string reservationRecord(const s_dhcpCompConfig& cfg, const s_reservedAddr& rec) {
+  std::string key = std::string(cfg.interfaceName) + ' ' + rec.ipAddr.ipString + ' ' + rec.macAddr;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
+template <typename Note>
+void noteIds(Note note) {
+  note(CustomerLANDhcpCompConfig);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) note(VLANDhcpCompConfig[i]);
+}
+
+template <typename PoolEntry, size_t N>
+int takeId(std::vector<KeptId>* kept, const std::string& record, const PoolEntry (&pool)[N]) {
+  for (auto it = kept->begin(); it != kept->end(); ++it) {
+    if (it->record != record || !pool[it->id].isFree) continue;
+    int id = it->id;
+    kept->erase(it);
+    return id;
+  }
+  int lowest = -1;
+  for (size_t id = 0; id < N; ++id) {
+    if (!pool[id].isFree) continue;
+    if (lowest < 0) lowest = static_cast<int>(id);
+    bool awaited = false;
+    for (const KeptId& k : *kept) awaited = awaited || k.id == static_cast<int>(id);
+    if (!awaited) return static_cast<int>(id);
+  }
+  return lowest;
+}
+
+}  // namespace
+
+void dhcpCompKeepInstanceIDs(void) {
+  dhcpCompForgetKeptInstanceIDs();
+  noteIds([](const s_dhcpCompConfig& cfg) {
+    for (int id = 0; id < DHCP_MAX_ADDR_RANGES; ++id)
+      if (!cfg.addrRanges[id].isFree) g_keptRangeIds.push_back({rangeRecord(cfg, cfg.addrRanges[id]), id});
+    for (int id = 0; id < DHCP_MAX_RESERVED_ADDRS; ++id)
+      if (!cfg.reservedAddrs[id].isFree)
+        g_keptReservationIds.push_back({reservationRecord(cfg, cfg.reservedAddrs[id]), id});
+  });
+}
+
+void dhcpCompForgetKeptInstanceIDs(void) {
+  g_keptRangeIds.clear();
+  g_keptReservationIds.clear();
+}
+
+int dhcpCompTakeAddressRangeInstanceID(const s_dhcpCompConfig* cfg, const s_ipAddrRange* range) {
+  return takeId(&g_keptRangeIds, rangeRecord(*cfg, *range), g_AddressRangePool);
+}
+
+int dhcpCompTakeReservedAddressInstanceID(const s_dhcpCompConfig* cfg, const s_reservedAddr* rec) {
+  return takeId(&g_keptReservationIds, reservationRecord(*cfg, *rec), g_reservedAddrPool);
 }
 
 void dhcpCompDeallocConfigAddrRanges(s_dhcpCompConfig* cfg, bool deleteObjects) {

@@ -12,6 +12,7 @@
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
 #include "agent_stand_ins.h"
 #include "dhcpcomp.h"
+#include "dhcpcompagent.h"
 #include "model_test_support.h"
 
 namespace {
@@ -343,6 +344,38 @@ TEST_F(RangesTest, PoolsGiveTheLowestFreeIdAndReleaseFreesEverything) {
   for (s_addrRangePoolEntry& entry : g_AddressRangePool) entry.isFree = 0;
   EXPECT_EQ(-1, dhcpCompGetFreeAddressRangeInstanceID());
   for (s_addrRangePoolEntry& entry : g_AddressRangePool) entry.isFree = 1;
+}
+
+// An IP change writes the component file, tears the records down and reads
+// them back: ids given out of the file's order (the VLAN's first, a hole
+// left by a deletion) keep naming the same records.
+TEST_F(RangesTest, RebuildFromTheFileKeepsIds) {
+  ASSERT_EQ(addRange("0", "10.10.1.1", "10.10.1.50"), DHCP_RC_OK);
+  ASSERT_EQ(addRange("1", "192.168.1.100", "192.168.1.150"), DHCP_RC_OK);
+  ASSERT_EQ(addReservation("0", "10.10.2.2", "0a0b0c0d0e0f", "vlan", "desk"), DHCP_RC_OK);
+  ASSERT_EQ(addReservation("1", "192.168.1.40", "0a0b0c0d0e10", "gone", "desk"), DHCP_RC_OK);
+  ASSERT_EQ(addReservation("2", "192.168.1.41", "0a0b0c0d0e11", "lan", "desk"), DHCP_RC_OK);
+  delete g_reservedAddrPool[1].object;
+  auto objects = [] {
+    std::vector<std::string> texts;
+    for (const s_addrRangePoolEntry& e : g_AddressRangePool) texts.push_back(e.object ? shown(e.object) : "");
+    for (const s_reservedAddrPoolEntry& e : g_reservedAddrPool)
+      texts.push_back(e.object ? shown(e.object) : "");
+    return texts;
+  };
+  std::vector<std::string> before = objects();
+
+  model_test::TempDir dir;
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", dir.file("dhcpcomp.conf").c_str());
+  dhcpCompKeepInstanceIDs();
+  ASSERT_EQ(dhcpCompWriteDhcpCompConfigFile(0), 1);
+  dhcpCompCleanup();
+  EXPECT_EQ(g_NumberOfReservedIPs, 0);
+  ASSERT_EQ(dhcpCompReadDhcpCompConfigFile(), 1);
+  dhcpCompForgetKeptInstanceIDs();
+  snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
+  EXPECT_EQ(objects(), before);
+  EXPECT_EQ(g_NumberOfReservedIPs, 2);
 }
 
 }  // namespace
