@@ -277,13 +277,18 @@ std::vector<pid_t> adoptedDaemonZombies() {
 }
 
 // Process id of a running dhcpd named by its PID file, else 0.
+// The server dhcpCompRequestDhcpDaemonStop asked to end: it no longer counts
+// as running while it ends, so the next commit starts a new one even when
+// dhcpd.conf is unchanged. Guarded by the process control mutex.
+pid_t g_stopRequested = 0;
+
 pid_t runningDhcpd() {
   char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
   if (text == nullptr) return 0;
   std::vector<pid_t> pids = pidsOfText(text);
   free(text);
   for (pid_t pid : pids) {
-    if (kill(pid, 0) == 0 && processIsProgram(pid, kDhcpdProgram)) return pid;
+    if (pid != g_stopRequested && kill(pid, 0) == 0 && processIsProgram(pid, kDhcpdProgram)) return pid;
   }
   return 0;
 }
@@ -440,8 +445,11 @@ void dhcpCompRequestDhcpDaemonStop(void) {
   if (text == nullptr) return;
   std::vector<pid_t> pids = pidsOfText(text);
   free(text);
+  // Its end is the agent's own doing, not one for the supervision to restart.
+  dhcpCompSuperviseDhcpd(false, 0);
   for (pid_t pid : pids) {
-    if (pid != getpid() && processIsProgram(pid, kDhcpdProgram)) kill(pid, SIGTERM);
+    if (pid != getpid() && processIsProgram(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0)
+      g_stopRequested = pid;
   }
 }
 

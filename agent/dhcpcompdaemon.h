@@ -79,7 +79,9 @@ TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
 TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
 // Asks the dhcpd of the PID file to end (SIGTERM) without waiting and keeps
 // the file, so that a later dhcpCompKillDhcpDaemon waits for the end while
-// the caller does other work meanwhile.
+// the caller does other work meanwhile. The server no longer counts as
+// running (dhcpCompRunningDhcpd) nor is it supervised: the next commit starts
+// a new one even when dhcpd.conf is unchanged.
 TAVREL_EXPORT void dhcpCompRequestDhcpDaemonStop(void);
 // Reaps the adopted daemons (dhcpd, dhclient) that ended on their own or were
 // stopped by others (ifdown), so no zombie stays. Called from the main loop.
