@@ -169,6 +169,17 @@ bool waitForEnd(pid_t pid, int pidfd, int timeoutMs) {
 // process is gone. The kernel may still be closing its sockets then, which
 // takes tens of milliseconds for dhcpd's packet sockets, but the process
 // answers nothing more.
+// The line of a /proc stat file, "<pid> (<comm>) <state> <ppid> <pgrp>
+// <session> <tty> <tpgid> <flags> ..." (comm may hold blanks and ")"); /proc
+// files have no size, so it is read by line. False when it cannot be read.
+bool readProcStat(const std::string& path, char (&stat)[kProcStatLineSize]) {
+  FILE* f = fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  bool read = fgets(stat, sizeof(stat), f) != nullptr;
+  fclose(f);
+  return read;
+}
+
 bool processExiting(pid_t pid) {
   const unsigned kPfExiting = 0x4;
   std::string tasks = "/proc/" + std::to_string(pid) + "/task";
@@ -177,13 +188,9 @@ bool processExiting(pid_t pid) {
   bool exiting = true;
   while (struct dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    FILE* f = fopen((tasks + "/" + entry->d_name + "/stat").c_str(), "r");
-    if (f == nullptr) continue;
     char stat[kProcStatLineSize] = "";
-    bool read = fgets(stat, sizeof(stat), f) != nullptr;
-    fclose(f);
-    // "<tid> (<comm>) <state> <ppid> <pgrp> <session> <tty> <tpgid> <flags> ..."
-    const char* close = read ? strrchr(stat, ')') : nullptr;
+    if (!readProcStat(tasks + "/" + entry->d_name + "/stat", stat)) continue;
+    const char* close = strrchr(stat, ')');
     unsigned flags = 0;
     if (close != nullptr && sscanf(close + 1, " %*c %*d %*d %*d %*d %*d %u", &flags) == 1 &&
         (flags & kPfExiting) == 0) {
@@ -253,14 +260,8 @@ std::vector<pid_t> adoptedDaemonZombies() {
   while (struct dirent* entry = readdir(proc)) {
     size_t digits = strspn(entry->d_name, "0123456789");
     if (digits == 0 || entry->d_name[digits] != '\0') continue;
-    // "<pid> (<comm>) <state> <ppid> ..."; comm may hold blanks and ")".
-    // /proc files have no size, so they are read by line.
-    FILE* f = fopen(("/proc/" + std::string(entry->d_name) + "/stat").c_str(), "r");
-    if (f == nullptr) continue;
     char stat[kProcStatLineSize] = "";
-    bool read = fgets(stat, sizeof(stat), f) != nullptr;
-    fclose(f);
-    if (!read) continue;
+    if (!readProcStat("/proc/" + std::string(entry->d_name) + "/stat", stat)) continue;
     const char* open = strchr(stat, '(');
     const char* close = strrchr(stat, ')');
     char state = 0;
@@ -276,12 +277,12 @@ std::vector<pid_t> adoptedDaemonZombies() {
   return pids;
 }
 
-// Process id of a running dhcpd named by its PID file, else 0.
 // The server dhcpCompRequestDhcpDaemonStop asked to end: it no longer counts
 // as running while it ends, so the next commit starts a new one even when
 // dhcpd.conf is unchanged. Guarded by the process control mutex.
 pid_t g_stopRequested = 0;
 
+// Process id of a running dhcpd named by its PID file, else 0.
 pid_t runningDhcpd() {
   char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
   if (text == nullptr) return 0;
