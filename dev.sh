@@ -25,11 +25,11 @@ BENCH_PACKAGES=(dhcpd-pools)
 # Only the fuzzing uses these: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
-# Only the coverage report uses these.
-COVERAGE_PACKAGES=(gcovr)
+# Only the coverage report uses these (its build goes through ccache).
+COVERAGE_PACKAGES=(gcovr ccache)
 
-# Only the mutation run uses these: lld makes its many relinks cheaper.
-MUTANTS_PACKAGES=(lld)
+# Only the mutation run uses these: Ninja, ccache and lld make its many rebuilds cheaper.
+MUTANTS_PACKAGES=(lld ccache ninja-build)
 
 # deps [PACKAGE...]: installs what is missing of PACKAGES and the packages given.
 deps() {

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+#include "dhcpresult.h"
 #include "tavrel_export.h"
 
 // Where a new dhcpd.conf is checked before it replaces the live one, and
@@ -97,5 +99,18 @@ class DhcpCompRecordsSnapshot {
   std::unique_ptr<s_dhcpCompConfig> m_oam;
   std::unique_ptr<s_dhcpCompConfig[]> m_vlans;
 };
+
+// Makes a change to the records (change() returns a DHCP_RC_ code) and
+// commits it. A commit that cannot apply the change puts every record back as
+// it was. The change's code when it fails, else the commit's.
+template <class Change>
+int dhcpCompChangeAndCommit(Change change) {
+  DhcpCompRecordsSnapshot before;
+  int rc = change();
+  if (rc != DHCP_RC_OK) return rc;
+  rc = dhcpCompCommitConfigurationChanges();
+  if (rc != DHCP_RC_OK) before.restore();
+  return rc;
+}
 
 #endif

@@ -39,20 +39,16 @@ int ZPX_DHCPRangeOfIPAddressesImpl::startChange() {
 }
 
 int ZPX_DHCPRangeOfIPAddressesImpl::endChange() {
-  // A commit that cannot apply the change leaves the records as they were.
-  DhcpCompRecordsSnapshot before;
-  s_ipAddrRange range;
-  memset(&range, 0, sizeof(range));
-  // A text that does not fit the record is no address.
-  int rc = DHCP_RC_INVALID_ADDRESS;
-  if (TavrelCopyToField(range.startAddr.ipString, m_StartAddress) &&
-      TavrelCopyToField(range.endAddr.ipString, m_EndAddress) &&
-      TavrelCopyToField(range.gateway.ipString, m_DefaultGatewayIPAddress))
-    rc = dhcpCompCheckAndAddIPAddressRange(m_InstanceID, &range, true);
-  if (rc == DHCP_RC_OK) {
-    rc = dhcpCompCommitConfigurationChanges();
-    if (rc != DHCP_RC_OK) before.restore();
-  }
+  int rc = dhcpCompChangeAndCommit([this] {
+    s_ipAddrRange range;
+    memset(&range, 0, sizeof(range));
+    // A text that does not fit the record is no address.
+    if (!TavrelCopyToField(range.startAddr.ipString, m_StartAddress) ||
+        !TavrelCopyToField(range.endAddr.ipString, m_EndAddress) ||
+        !TavrelCopyToField(range.gateway.ipString, m_DefaultGatewayIPAddress))
+      return DHCP_RC_INVALID_ADDRESS;
+    return dhcpCompCheckAndAddIPAddressRange(m_InstanceID, &range, true);
+  });
   if (rc != DHCP_RC_OK) {
     restoreProperties();
     return rc;

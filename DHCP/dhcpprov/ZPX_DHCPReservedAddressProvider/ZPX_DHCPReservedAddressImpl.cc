@@ -52,25 +52,17 @@ int ZPX_DHCPReservedAddressImpl::startChange() {
 }
 
 int ZPX_DHCPReservedAddressImpl::endChange() {
-  // A commit that cannot apply the change leaves the records as they were.
-  DhcpCompRecordsSnapshot before;
-  s_reservedAddr rec;
-  memset(&rec, 0, sizeof(rec));
-  // Texts that do not fit the record are refused with the code of their kind.
-  int rc;
-  if (!TavrelCopyToField(rec.ipAddr.ipString, m_IPv4Address))
-    rc = DHCP_RC_INVALID_ADDRESS;
-  else if (!TavrelCopyToField(rec.macAddr, m_reservedMACAddr))
-    rc = DHCP_RC_INVALID_MAC;
-  else if (!TavrelCopyToField(rec.clientName, m_reservedClientName) ||
-           !TavrelCopyToField(rec.clientDescription, m_reservedClientDescription))
-    rc = TAVREL_RC_INVALID_VALUE;
-  else
-    rc = dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
-  if (rc == DHCP_RC_OK) {
-    rc = dhcpCompCommitConfigurationChanges();
-    if (rc != DHCP_RC_OK) before.restore();
-  }
+  int rc = dhcpCompChangeAndCommit([this] {
+    s_reservedAddr rec;
+    memset(&rec, 0, sizeof(rec));
+    // Texts that do not fit the record are refused with the code of their kind.
+    if (!TavrelCopyToField(rec.ipAddr.ipString, m_IPv4Address)) return DHCP_RC_INVALID_ADDRESS;
+    if (!TavrelCopyToField(rec.macAddr, m_reservedMACAddr)) return DHCP_RC_INVALID_MAC;
+    if (!TavrelCopyToField(rec.clientName, m_reservedClientName) ||
+        !TavrelCopyToField(rec.clientDescription, m_reservedClientDescription))
+      return TAVREL_RC_INVALID_VALUE;
+    return dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
+  });
   if (rc != DHCP_RC_OK) {
     restoreProperties();
     return rc;
