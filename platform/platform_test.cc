@@ -1,0 +1,343 @@
+// The stand-ins' calls the agent and its libraries make: VexShared's registry,
+// key iterators, published-IP watcher and service framework (its diagnostics
+// log is checked through libnetkeel's alarm tests), torvo's DHCP-LAN
+// semaphore, program start and bounded copy, torvoplatform's router flag and
+// vornapi's IP-change announcement. Time is checked through libnetkeel's
+// statistics time stamps.
+#include <errno.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "VexShared.h"
+#include "test_support.h"
+#include "torvo.h"
+#include "vornapi.h"
+
+namespace {
+
+using tavrel::test::readFile;
+using tavrel::test::writeFile;
+typedef std::vector<std::string> Keys;
+
+const int kArea = 5;
+const int kKeySize = 52;
+const char kSemaphore[] = "DHCPLAN_SEMAPHORE";
+
+// A fresh appliance root per test.
+class PlatformTest : public testing::Test {
+ protected:
+  PlatformTest() { setenv("TAVREL_PLATFORM_DIR", root_.path().c_str(), 1); }
+  ~PlatformTest() override { unsetenv("TAVREL_PLATFORM_DIR"); }
+  std::string path(const std::string& name) const { return root_.file(name); }
+
+  tavrel::test::TempDir root_;
+};
+
+Keys listKeys(int level, const char* key, int keySize = kKeySize, int maxSubKeys = 60, int maxKeys = 128) {
+  VexPdrKeyIterator it;
+  EXPECT_EQ(0, level == 1 ? VexLevel1PdrKeyIteratorBegin(&it, key, keySize, maxKeys)
+                          : VexLevel2PdrKeyIteratorBegin(&it, key, keySize, maxSubKeys, maxKeys));
+  Keys keys;
+  char buffer[128];
+  while (VexPdrKeyIteratorGetNextKey(it, buffer) == 0) keys.push_back(buffer);
+  EXPECT_EQ(VexPdrKeyIteratorEnd(it), 0);
+  return keys;
+}
+
+TEST_F(PlatformTest, RegistryReadsValuesAsWrittenByHand) {
+  writeFile(path("registry"),
+            "# interfaces\n\n"
+            "if\\lan\\eth1\tdescription\tCustomer LAN\n"
+            "if\\lan\\eth2\tdescription\tOAM LAN\r\n"
+            "a line without separators\n"
+            "if\\vlan\\eth1.100\tempty\t\n"
+            "if\\lan\\eth1\tdescription\tCustomer\tLAN (later wins)\n"
+            "PublishedIP\\default\tipaddress\t192.168.100.200\n"
+            "if\\vlan\\a\tvlanid\t65535\n"
+            "if\\vlan\\b\tvlanid\t65536\n"
+            "if\\vlan\\d\tvlanid\t 1\n");
+  const struct {
+    const char* key;
+    const char* name;
+    unsigned long size;
+    int rc;
+    const char* value;
+  } strings[] = {
+      {"if\\lan\\eth1", "description", 64, 0, "Customer\tLAN (later wins)"},
+      {"if\\lan\\eth2", "description", 64, 0, "OAM LAN"},
+      {"if\\vlan\\eth1.100", "empty", 64, 0, ""},
+      {"PublishedIP\\default", "ipaddress", 16, 0, "192.168.100.200"},
+      {"PublishedIP\\default", "ipaddress", 15, ERANGE, ""},
+      {"if\\lan\\eth3", "description", 64, ENOENT, ""},
+  };
+  for (const auto& c : strings) {
+    SCOPED_TRACE(std::string(c.key) + " " + std::to_string(c.size));
+    char buffer[64];
+    EXPECT_EQ(VexGetRegEntryStringEx(kArea, c.key, c.name, buffer, c.size), c.rc);
+    EXPECT_STREQ(buffer, c.value);
+  }
+  const struct {
+    const char* key;
+    int rc;
+  } numbers[] = {
+      {"if\\vlan\\a", 0}, {"if\\vlan\\b", ERANGE}, {"if\\vlan\\d", EINVAL}, {"if\\vlan\\h", ENOENT}};
+  for (const auto& c : numbers) {
+    SCOPED_TRACE(c.key);
+    uint16_t value = 7;
+    EXPECT_EQ(VexGetRegEntryUint16Ex(kArea, c.key, "vlanid", &value), c.rc);
+    EXPECT_EQ(value, c.rc == 0 ? 65535 : 7);
+  }
+}
+
+TEST_F(PlatformTest, RegistrySetReplacesTheFileAtomicallyAndKeepsTheRest) {
+  setenv("TAVREL_PLATFORM_DIR", path("missing").c_str(), 1);
+  EXPECT_EQ(VexSetRegEntryStringEx(kArea, "k", "n", "v"), EIO);
+  setenv("TAVREL_PLATFORM_DIR", root_.path().c_str(), 1);
+  writeFile(path("registry"),
+            "# kept comment\n"
+            "PublishedIP\\default\tipaddress\t10.0.0.1\n"
+            "if\\lan\\eth2\tdescription\tOAM LAN");
+  chmod(path("registry").c_str(), 0640);
+  struct stat before, after;
+  ASSERT_EQ(stat(path("registry").c_str(), &before), 0);
+  ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "ipaddress", "10.0.0.2"), 0);
+  ASSERT_EQ(stat(path("registry").c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino) << "rewritten in place instead of renamed over";
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "interface", "if\\lan\\eth1"), 0);
+  const std::string expected =
+      "# kept comment\n"
+      "PublishedIP\\default\tipaddress\t10.0.0.2\n"
+      "if\\lan\\eth2\tdescription\tOAM LAN\n"
+      "PublishedIP\\default\tinterface\tif\\lan\\eth1\n";
+  EXPECT_EQ(readFile(path("registry")), expected);
+  EXPECT_EQ(root_.entries(), Keys{"registry"}) << "temporary file left";
+  // Texts that would break the line format are refused.
+  EXPECT_EQ(VexSetRegEntryStringEx(kArea, "k", "n", "two\nlines"), EINVAL);
+  EXPECT_EQ(VexSetRegEntryStringEx(kArea, "k\tx", "n", "v"), EINVAL);
+  EXPECT_EQ(VexSetRegEntryStringEx(kArea, "k", "n\r", "v"), EINVAL);
+  EXPECT_EQ(readFile(path("registry")), expected);
+}
+
+// Each key once, in file order, within the caller's limits: key size with
+// its terminator, keys in all, keys below each type.
+TEST_F(PlatformTest, RegistryIteratorsListKeysWithinTheirLimits) {
+  writeFile(path("registry"),
+            "if\\lan\\eth1\tdescription\tCustomer LAN\n"
+            "if\\vlan\\eth1.100\tvlanid\t100\n"
+            "if\\vlan\\eth1.100\tdescription\tVoice\n"
+            "if\\vlan\\eth1.200\\detail\tx\t1\n"
+            "if\\vlanx\\eth9\tvlanid\t9\n"
+            "if\\lan\tnote\ttype key itself\n"
+            "if\\\\eth7\tx\tempty component\n");
+  EXPECT_EQ(listKeys(1, "if\\vlan", 17), (Keys{"if\\vlan\\eth1.100", "if\\vlan\\eth1.200"}));
+  EXPECT_TRUE(listKeys(1, "if\\vlan", 16).empty());
+  EXPECT_EQ(listKeys(2, "if", kKeySize, 60, 2), (Keys{"if\\lan\\eth1", "if\\vlan\\eth1.100"}));
+  EXPECT_EQ(listKeys(2, "if", kKeySize, 1, 128),
+            (Keys{"if\\lan\\eth1", "if\\vlan\\eth1.100", "if\\vlanx\\eth9"}));
+}
+
+// What each published-IP handler saw: "old>new" per change.
+std::mutex g_mutex;
+std::condition_variable g_changed;
+Keys g_seen[2];
+
+template <int N>
+void handler(unsigned long, unsigned char, unsigned char, unsigned long, void*, unsigned long oldLength,
+             void* oldValue, unsigned long newLength, void* newValue) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_seen[N].push_back(std::string(static_cast<char*>(oldValue), oldLength) + ">" +
+                      std::string(static_cast<char*>(newValue), newLength));
+  g_changed.notify_all();
+}
+
+bool waitForChanges(int n, size_t count) {
+  std::unique_lock<std::mutex> lock(g_mutex);
+  return g_changed.wait_for(lock, std::chrono::seconds(10), [&] { return g_seen[n].size() >= count; });
+}
+
+TEST_F(PlatformTest, PublishedIPHandlersSeeChangesUntilFreed) {
+  char buffer[16];
+  uint32_t idA = 77, idB = 0;
+  EXPECT_EQ(VexGetDefaultPublishedIPStr(buffer, sizeof buffer, handler<0>, &idA), ENOENT) << "no file";
+  EXPECT_EQ(idA, 77u) << "no listener without an address";
+  // Another process replaces the file the way a script would.
+  auto publish = [this](const std::string& address) {
+    writeFile(path("registry.new"), "PublishedIP\\default\tipaddress\t" + address + "\n");
+    std::filesystem::rename(path("registry.new"), path("registry"));
+  };
+  publish("192.168.100.200");
+  // The process exits cleanly with a listener still registered.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) exit(VexGetDefaultPublishedIPStr(buffer, sizeof buffer, handler<0>, &idA) == 0 ? 0 : 3);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(VexGetDefaultPublishedIPStr(buffer, 15, nullptr, nullptr), ERANGE);
+  ASSERT_EQ(VexGetDefaultPublishedIPStr(buffer, sizeof buffer, handler<0>, &idA), 0);
+  EXPECT_STREQ(buffer, "192.168.100.200");
+  ASSERT_EQ(VexGetDefaultPublishedIPStr(buffer, sizeof buffer, handler<1>, &idB), 0);
+  EXPECT_NE(idA, 0u);
+
+  publish("192.168.100.200");  // rewritten unchanged: not a change
+  publish("10.0.0.123");
+  ASSERT_TRUE(waitForChanges(0, 1));
+  writeFile(path("registry"), "");  // value gone
+  ASSERT_TRUE(waitForChanges(0, 2));
+  ASSERT_TRUE(waitForChanges(1, 2));
+  EXPECT_EQ(VexFreePublishedIPNotifyHandle(&idA), 0);
+  EXPECT_EQ(idA, 0u);
+  // Both are served in the same pass, so once B has seen the change a
+  // still-registered A would have seen it as well.
+  ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "ipaddress", "10.0.0.2"), 0);
+  ASSERT_TRUE(waitForChanges(1, 3));
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EXPECT_EQ(g_seen[0], (Keys{"192.168.100.200>10.0.0.123", "10.0.0.123>"}));
+    EXPECT_EQ(g_seen[1].back(), ">10.0.0.2");
+  }
+  EXPECT_EQ(VexFreePublishedIPNotifyHandle(&idB), 0);
+  EXPECT_EQ(VexFreePublishedIPNotifyHandle(&idB), ENOENT);
+}
+
+std::atomic<int> g_stopCalls{0};
+
+void countStop(unsigned long) {
+  ++g_stopCalls;
+}
+
+TEST_F(PlatformTest, FirstStopSignalCallsTheCallbackSecondEndsTheProcess) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    g_stopCalls = 0;
+    ASSERT_EQ(VexServiceStartService("TavrelAgent", 0, 0, countStop, 3), 0);
+    ASSERT_EQ(raise(sig), 0);
+    EXPECT_EQ(g_stopCalls, 1);
+    EXPECT_EQ(VexServiceStopService(), 0);
+  }
+  g_stopCalls = 0;
+  EXPECT_EXIT(
+      {
+        VexServiceStartService("TavrelAgent", 0, 0, countStop, 3);
+        raise(SIGTERM);
+        if (g_stopCalls == 1) raise(SIGINT);
+        _exit(0);
+      },
+      testing::KilledBySignal(SIGINT), "");
+}
+
+// SysV semaphores outlive the process: always removed. The calls without
+// a semaphore or without holding it are libcorvane's tests.
+class SemaphoreTest : public PlatformTest {
+ protected:
+  void TearDown() override {
+    uint32_t id;
+    if (osGetSemaphoreId(kSemaphore, &id) == 0) osDeleteSemaphore(id);
+  }
+};
+
+TEST_F(SemaphoreTest, ExcludesThreadsAndIsReleasedByADeadHolder) {
+  uint32_t id = 0, found = 0;
+  ASSERT_EQ(osCreateSemaphore(kSemaphore, 0, &id), 0);
+  EXPECT_EQ(osCreateSemaphore(kSemaphore, 0, &found), 0) << "creating an existing one opens it";
+  EXPECT_EQ(found, id);
+
+  std::atomic<int> inside{0}, overlaps{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(osRequestSemaphore(id, -1), 0);
+        if (++inside != 1) ++overlaps;
+        std::this_thread::yield();
+        --inside;
+        ASSERT_EQ(osReleaseSemaphore(id), 0);
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(overlaps, 0);
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(osRequestSemaphore(id, -1) == 0 ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(osRequestSemaphore(id, 5000), 0);
+  EXPECT_EQ(osReleaseSemaphore(id), 0);
+
+  EXPECT_EQ(osDeleteSemaphore(id), 0);
+  EXPECT_EQ(osGetSemaphoreId(kSemaphore, &found), ENOENT);
+}
+
+TEST_F(PlatformTest, StartPgmRunsProgramWithoutWaiting) {
+  // The program proves it runs by leaving its pid, written atomically.
+  writeFile(path("prog.sh"),
+            "#!/bin/sh\n"
+            "read line < \"$TAVREL_PLATFORM_DIR/go\"\n"
+            "echo $$ > \"$TAVREL_PLATFORM_DIR/pid.tmp\"\n"
+            "mv \"$TAVREL_PLATFORM_DIR/pid.tmp\" \"$TAVREL_PLATFORM_DIR/pid\"\n");
+  ASSERT_EQ(chmod(path("prog.sh").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(path("go").c_str(), 0600), 0);
+  uint32_t pid = 0;
+  // Returns while the program still blocks on the fifo.
+  ASSERT_EQ(osStartPgm(path("prog.sh").c_str(), 0, 1, &pid, 0), 0);
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "no child left for the caller to reap";
+  writeFile(path("go"), "go\n");
+  EXPECT_TRUE(tavrel::test::waitUntil([&] { return tavrel::test::fileExists(path("pid")); }));
+  EXPECT_EQ(readFile(path("pid")), std::to_string(pid) + "\n");
+}
+
+TEST_F(PlatformTest, CopyStopsAtItsSizeAndRouterFlagIsAFile) {
+  char buffer[20];
+  memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(osLStrCpyn(buffer, "192.168.100.2000", 16), buffer);
+  EXPECT_STREQ(buffer, "192.168.100.200");
+  EXPECT_EQ(buffer[16], 'x') << "wrote past the given size";
+
+  uint8_t present = 7;
+  EXPECT_EQ(osIsCNICOnePresent(&present), 0);
+  EXPECT_EQ(present, 0);
+  writeFile(path("router-present"), "");
+  EXPECT_EQ(osIsCNICOnePresent(&present), 0);
+  EXPECT_EQ(present, 1);
+}
+
+std::vector<std::pair<unsigned, unsigned long>> g_packets;
+
+// Records packet type (bytes 0-1) and request code (bytes 6-9), big-endian.
+int recordPacket(sEmsPacket* packet) {
+  const unsigned char* b = packet->bytes;
+  g_packets.emplace_back((b[0] << 8) | b[1],
+                         (static_cast<unsigned long>(b[6]) << 24) | (b[7] << 16) | (b[8] << 8) | b[9]);
+  return 0;
+}
+
+TEST_F(PlatformTest, EventServiceRecordsTheAnnouncementAndAnswersIt) {
+  EXPECT_EQ(EmsIpAddressChange(1, 1, 2), ENOTCONN);
+  ASSERT_EQ(EmsConnectionOpen(0, recordPacket), 0);
+  EXPECT_EQ(EmsIpAddressChange(1, 1, 2), 0);
+  EXPECT_EQ(EmsConnectionClose(), 0);
+  EXPECT_EQ(readFile(path("ems.events")),
+            "EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n");
+  ASSERT_EQ(g_packets.size(), 1u);
+  EXPECT_EQ(g_packets[0].first, 1u) << "response";
+  EXPECT_EQ(g_packets[0].second, 1ul) << "IP-change request";
+}
+
+}  // namespace
