@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -36,31 +36,26 @@ struct Out {
   std::string text() const { return data; }
 };
 
+// A scratch directory, also the appliance root by which the semaphore
+// stand-in keys its semaphores.
 class CorvaneTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/corvane_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    // The semaphore stand-in keys its semaphores by this root.
-    setenv("TAVREL_PLATFORM_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override {
+  CorvaneTest() { setenv("TAVREL_PLATFORM_DIR", dir_.path().c_str(), 1); }
+  ~CorvaneTest() override {
     corvaneDeleteDHCPLANSemaphore();
     unsetenv("TAVREL_PLATFORM_DIR");
-    fs::remove_all(dir_);
   }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string path(const std::string& name) const { return dir_.file(name); }
 
-  std::string dir_;
+  tavrel::test::TempDir dir_;
 };
 
+// Carriage returns become line feeds, in the given length only (a NUL is
+// no end).
 TEST_F(CorvaneTest, Remove0DsAndFileReading) {
-  std::string text("a\rb\r\0\r", 6);
-  corvaneRemove0Ds(text.data(), 3);
-  EXPECT_EQ(text, std::string("a\nb\r\0\r", 6));
-  corvaneRemove0Ds(text.data(), 6);
-  EXPECT_EQ(text, std::string("a\nb\n\0\n", 6));
+  std::string text("a\rb\0\r\r", 6);
+  corvaneRemove0Ds(text.data(), 5);
+  EXPECT_EQ(text, std::string("a\nb\0\n\r", 6));
 
   writeFile(path("data"), "A=1\r\nB=2\r");
   FILE* fp = nullptr;
@@ -69,9 +64,9 @@ TEST_F(CorvaneTest, Remove0DsAndFileReading) {
   EXPECT_EQ(size, 9);
   EXPECT_EQ(fgetc(fp), 'A');
   fclose(fp);
-  FILE* untouched = fp;
+  fp = nullptr;
   EXPECT_EQ(corvaneFileOpenForRead(path("missing").data(), &fp, &size), 0);
-  EXPECT_EQ(fp, untouched);
+  EXPECT_EQ(fp, nullptr);
 
   char* read = corvaneReadTextFile(path("data").c_str(), &size);
   ASSERT_NE(read, nullptr);
@@ -122,59 +117,35 @@ TEST_F(CorvaneTest, IfconfigOutputGivesAddressAndMask) {
   EXPECT_STREQ(addr, "123456789012345");
 }
 
-// What the reader gives for each sample, outputs joined by "|" in the order
-// of the call (the node type as a number). Outputs start as "old" so that
-// untouched and cleared outputs can be told apart; values longer than their
-// buffers are cut to them.
-const struct {
-  const char* file;
-  const char* ifname;
-  int result;
-  std::string outputs;
-} kLeaseCases[] = {
-    {"three-blocks.leases", "eth1", 1,
-     "10.20.30.40|255.255.254.0|10.20.30.1|10.20.0.53|10.20.0.54|10.20.0.139|8|office.example|"
-     "1 2026/12/07 09:41:27|10.20.30.2||"},
-    {"other-interface-last.leases", "eth1", 0, "old|old|old|old|old|old|77|old|old|old||"},
-    {"other-interface-last.leases", "eth2", 1,
-     "172.31.0.77|255.255.255.0|172.31.0.2||||0||0 2026/12/06 18:24:55|172.31.0.2||"},
-    {"three-dns-trailing-point.leases", "eth1", 1,
-     "192.168.1.53|255.255.255.0|192.168.1.254|192.168.1.254|8.8.8.8||0|customer.lan|0 2026/12/06 "
-     "18:33:40|192.168.1.254||"},
-    {"no-routers.leases", "eth1", 1,
-     "192.168.1.54|255.255.255.0|||||0||0 2026/12/06 18:43:01|192.168.1.254||"},
-    {"truncated-last-block.leases", "eth1", 1,
-     "192.168.1.55|255.255.255.0|192.168.1.254|192.168.1.254|||0|customer.lan|0 2026/12/06 "
-     "18:53:18|192.168.1.254||"},
-    {"vendor-texts.leases", "eth1", 1,
-     "192.168.1.50|255.255.255.0|192.168.1.254|192.168.1.254|192.168.1.253||0|customer.lan|0 2026/12/06 "
-     "20:27:36|192.168.1.254|192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.VLAN-A:100,200.|2,100-200."},
-    {"overlong-values.leases", "eth1", 1,
-     "192.168.1.57|255.255.255.0|192.168.1.254|192.168.100.100.100|192.168.200.200.200|192.168.111.111.111|0|"
-     "a-very-long-subdomain-name-for-testing.a-|0 2026/12/06 19:03:18 and som|192.168.1.254.254.2|"
-     "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,101,102,103,104,105,106,107,108,109,110,111,112,113,114,"
-     "115,116,117,118,119,120,121,122,123,124,125,126,127,128,129,130,131,132,133,134,135,136,137,138,|2," +
-         std::string(197, '1')},
-};
-
+// What the reader gives for each sample, as lease-readings.txt lists it.
 TEST_F(CorvaneTest, LeaseSamplesGiveTheCurrentLease) {
-  for (const auto& c : kLeaseCases) {
-    SCOPED_TRACE(std::string(c.file) + " for " + c.ifname);
-    const std::string text = readFile(samplePath(c.file));
+  std::istringstream readings(readFile(samplePath("lease-readings.txt")));
+  int rows = 0;
+  for (std::string line; std::getline(readings, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    SCOPED_TRACE(line);
+    std::istringstream row(line);
+    std::string file, ifname, outputs;
+    int result = -1;
+    row >> file >> ifname >> result;
+    std::getline(row >> std::ws, outputs);
+    const std::string text = readFile(samplePath(file));
     Out<CORVANE_LEASE_ADDR_SIZE> fixed, mask, routers, dns1, dns2, nbs, serverId;
     Out<CORVANE_LEASE_DOMAIN_SIZE> domain;
     Out<CORVANE_LEASE_RENEW_SIZE> renew;
     Out<CORVANE_VENDOR_TEXT_SIZE> ipSet, dhcpText;
     unsigned char nodeType = 77;
-    EXPECT_EQ(corvaneParseLeaseText(text.c_str(), c.ifname, fixed.data, mask.data, routers.data, dns1.data,
-                                    dns2.data, nbs.data, &nodeType, domain.data, renew.data, serverId.data,
-                                    ipSet.data, dhcpText.data),
-              c.result);
+    EXPECT_EQ(corvaneParseLeaseText(text.c_str(), ifname.c_str(), fixed.data, mask.data, routers.data,
+                                    dns1.data, dns2.data, nbs.data, &nodeType, domain.data, renew.data,
+                                    serverId.data, ipSet.data, dhcpText.data),
+              result);
     EXPECT_EQ(fixed.text() + "|" + mask.text() + "|" + routers.text() + "|" + dns1.text() + "|" +
                   dns2.text() + "|" + nbs.text() + "|" + std::to_string(nodeType) + "|" + domain.text() +
                   "|" + renew.text() + "|" + serverId.text() + "|" + ipSet.text() + "|" + dhcpText.text(),
-              c.outputs);
+              outputs);
+    rows++;
   }
+  EXPECT_EQ(rows, 8);
 }
 
 TEST_F(CorvaneTest, LeaseOutputsAreFilledOnlyWhenAskedFor) {
@@ -238,7 +209,8 @@ TEST_F(CorvaneTest, RunCommandRunsNothingThatDoesNotFit) {
   EXPECT_FALSE(fs::exists(marker));
 }
 
-TEST_F(CorvaneTest, SemaphoreCallsWithoutSemaphoreReportAndReturn) {
+// Calls without a semaphore, or without holding it, report and return.
+TEST_F(CorvaneTest, SemaphoreReportsMisuseAndExcludesOtherProcesses) {
   testing::internal::CaptureStderr();
   corvaneRequestDHCPLANSemaphore();
   corvaneReleaseDHCPLANSemaphore();
@@ -251,12 +223,9 @@ TEST_F(CorvaneTest, SemaphoreCallsWithoutSemaphoreReportAndReturn) {
   corvaneReleaseDHCPLANSemaphore();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "corvaneReleaseDHCPLANSemaphore: Error releasing Semaphore\n");
-}
 
-// Two processes add to one counter file under the semaphore; an update lost
-// between reading and writing the counter would show in the total.
-TEST_F(CorvaneTest, SemaphoreExcludesOtherProcesses) {
-  ASSERT_EQ(corvaneInitDHCPLANSemaphore(), 0);
+  // Two processes add to one counter file under the semaphore; an update
+  // lost between reading and writing the counter would show in the total.
   const std::string counter = path("counter");
   writeFile(counter, "0");
   const int rounds = 200;
