@@ -1,8 +1,6 @@
 /* libnetkeel against the real appliance: interfaces, ifup, /proc/net and tc.
  * Runs inside the appliance sandbox (started with the VLAN eth1.100). */
 #include <stdlib.h>
-#include <string.h>
-#include <time.h>
 
 #include <string>
 #include <vector>
@@ -16,6 +14,8 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 using netkeel_test::PlatformRoot;
+using netkeel_test::published;
+using netkeel_test::recent;
 using tavrel::test::runCommand;
 
 std::string env(const char* name, const char* fallback) {
@@ -28,25 +28,10 @@ void run(const std::string& command) {
   ASSERT_EQ(result.status, 0) << command << "\n" << result.output;
 }
 
-std::string published(const char* valueName) {
-  char buffer[NETKEEL_IF_KEY_SIZE] = {0};
-  return VexGetRegEntryStringEx(5, "PublishedIP\\default", valueName, buffer, sizeof(buffer)) == 0
-             ? buffer
-             : "<absent>";
-}
-
-bool recent(uint32_t timeStamp) {
-  return timeStamp + 5 >= static_cast<uint32_t>(time(nullptr));
-}
-
 class NetkeelAppliance : public testing::Test {
  protected:
   void SetUp() override {
     if (!tavrel::test::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-  }
-  void TearDown() override {
-    runCommand("tc qdisc del dev eth1 root 2>/dev/null");
-    runCommand("ip link del nkq0 2>/dev/null");
   }
   PlatformRoot root_;
   const std::string lanHost_ = env("APPLIANCE_LAN_HOST_ADDR", "192.168.1.2");

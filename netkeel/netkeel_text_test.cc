@@ -1,9 +1,11 @@
+/* Text helpers, the interface type table and address validation. */
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "netkeel.h"
+#include "netkeel_test_support.h"
 
 namespace {
 
@@ -41,11 +43,59 @@ TEST(NetkeelText, TrimSplitAndTypeTable) {
   EXPECT_STREQ(left, "a");
   EXPECT_STREQ(right, "b=c");
 
-  EXPECT_STREQ(mapIfTypeNumToName(2), "unknown");
-  EXPECT_STREQ(mapIfTypeNumToName(3), "unknown");
   EXPECT_EQ(mapIfTypeNameToNum(nullptr), NETKEEL_IF_TYPE_UNKNOWN);
   for (const char* name : {"LAN", "lans", "vla"})
     EXPECT_EQ(mapIfTypeNameToNum(name), NETKEEL_IF_TYPE_UNKNOWN);
+}
+
+TEST(NetkeelAddress, ValidAddressesAreUnicastOutsideLoopback) {
+  for (const char* text : {"1.0.0.0", "223.255.255.255", "126.1.1.1", "128.0.0.1", "10.1"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(NetkeelIsValidIpAddress(text), 1);
+  }
+  for (const char* text : {"127.0.0.1", "127.255.255.254", "0.1.2.3", "224.0.0.1", "255.255.255.255", "",
+                           "eth1", "1.2.3.4.5", "256.1.1.1", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(text != nullptr ? text : "null");
+    EXPECT_EQ(NetkeelIsValidIpAddress(text), 0);
+  }
+}
+
+TEST(NetkeelAddress, NetmaskMustBeContiguousAndGivesItsPrefix) {
+  const struct {
+    const char* in;
+    int rc;
+    uint32_t out;  // 99: not written
+  } cases[] = {
+      {"255.255.255.0", 1, 24}, {"0.0.0.0", 1, 0},      {"255.255.255.255", 1, 32},
+      {"128.0.0.0", 1, 1},      {"255.0.255.0", 0, 8},  {"0.255.255.255", 0, 0},
+      {"255.255.255.1", 0, 24}, {"255.255.x.0", 0, 99}, {nullptr, 0, 99},
+  };
+  netkeel_test::checkCalls(cases, uint32_t{99}, NetkeelIsValidIpNetmask);
+}
+
+TEST(NetkeelAddress, SubnetAndHostPart) {
+  const struct {
+    const char* address;
+    const char* mask;
+    int subnetResult;
+    const char* subnet;
+    int hostValid;
+  } cases[] = {
+      {"10.20.30.40", "255.0.255.0", 1, "10.0.30.0", 1},
+      {"10.0.1.0", "255.255.0.0", 1, "10.0.0.0", 1},
+      {"255.255.255.255", "255.255.255.255", 1, "255.255.255.255", 0},
+      {"192.168.1.0", "255.255.255.0", 1, "192.168.1.0", 0},
+      {"192.168.1.1", "255.255.255.254", 1, "192.168.1.0", 0},
+      {"192.168.1.x", "255.255.255.0", 0, "unchanged", 0},
+      {"192.168.1.1", "mask", 0, "unchanged", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.address) + "/" + c.mask);
+    char subnet[NETKEEL_IP_TEXT_SIZE] = "unchanged";
+    EXPECT_EQ(NetkeelGetSubnetAddress(c.address, c.mask, subnet), c.subnetResult);
+    EXPECT_STREQ(subnet, c.subnet);
+    EXPECT_EQ(NetkeelIsHostAddressValid(c.address, c.mask), c.hostValid);
+  }
 }
 
 }  // namespace
