@@ -1,0 +1,345 @@
+/* Unit tests of libnetkeel: text helpers and address validation, interface
+ * keys, the registry's interfaces, published IP and alarms (with a private
+ * appliance root), and the statistics readers over given output. */
+#include <net/if.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "netkeel.h"
+#include "netkeel_internal.h"
+#include "netkeel_test_support.h"
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+using netkeel_test::PlatformRoot;
+using netkeel_test::published;
+using netkeel_test::recent;
+
+/* Trims a copy in a buffer of exactly the text's size, so that any access
+ * outside the text is caught by the address sanitizer. */
+std::string trimmed(const std::string& text) {
+  std::vector<char> buffer(text.begin(), text.end());
+  buffer.push_back('\0');
+  trim(buffer.data());
+  return buffer.data();
+}
+
+TEST(NetkeelText, TrimSplitAndTypeTable) {
+  const char* const trims[][2] = {
+      {"  eth1 ", "eth1"}, {"    ", ""}, {"a b ", "a b"}, {"\teth1\t", "\teth1\t"}};
+  for (const auto& c : trims) EXPECT_EQ(trimmed(c[0]), c[1]) << "'" << c[0] << "'";
+  trim(nullptr);
+
+  /* Parts of 25 characters or more leave both outputs alone (the key
+   * decoding tests show the other cases). */
+  char left[NETKEEL_SPLIT_FIELD_SIZE] = {0};
+  char right[NETKEEL_SPLIT_FIELD_SIZE] = {0};
+  testing::internal::CaptureStdout();
+  split(("a=" + std::string(25, 'x')).c_str(), left, right, "=");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Unexpected long field in rule file!, reformat it pls!\n");
+  split("  a = b=c", left, right, "");
+  split(nullptr, left, right, "=");
+  split("a=b", nullptr, right, "=");
+  split("a=b", left, nullptr, "=");
+  split("a=b", left, right, nullptr);
+  EXPECT_STREQ(left, "");
+  EXPECT_STREQ(right, "");
+  split("  a = b=c", left, right, "=");
+  EXPECT_STREQ(left, "a");
+  EXPECT_STREQ(right, "b=c");
+
+  EXPECT_EQ(mapIfTypeNameToNum(nullptr), NETKEEL_IF_TYPE_UNKNOWN);
+  for (const char* name : {"LAN", "lans", "vla"})
+    EXPECT_EQ(mapIfTypeNameToNum(name), NETKEEL_IF_TYPE_UNKNOWN);
+}
+
+TEST(NetkeelAddress, ValidAddressesAreUnicastOutsideLoopback) {
+  for (const char* text : {"1.0.0.0", "223.255.255.255", "126.1.1.1", "128.0.0.1", "10.1"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(NetkeelIsValidIpAddress(text), 1);
+  }
+  for (const char* text : {"127.0.0.1", "127.255.255.254", "0.1.2.3", "224.0.0.1", "255.255.255.255", "",
+                           "eth1", "1.2.3.4.5", "256.1.1.1", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(text != nullptr ? text : "null");
+    EXPECT_EQ(NetkeelIsValidIpAddress(text), 0);
+  }
+}
+
+TEST(NetkeelAddress, NetmaskMustBeContiguousAndGivesItsPrefix) {
+  const struct {
+    const char* in;
+    int rc;
+    uint32_t out;  // 99: not written
+  } cases[] = {
+      {"255.255.255.0", 1, 24}, {"0.0.0.0", 1, 0},      {"255.255.255.255", 1, 32},
+      {"128.0.0.0", 1, 1},      {"255.0.255.0", 0, 8},  {"0.255.255.255", 0, 0},
+      {"255.255.255.1", 0, 24}, {"255.255.x.0", 0, 99}, {nullptr, 0, 99},
+  };
+  netkeel_test::checkCalls(cases, uint32_t{99}, NetkeelIsValidIpNetmask);
+}
+
+TEST(NetkeelAddress, SubnetAndHostPart) {
+  const struct {
+    const char* address;
+    const char* mask;
+    int subnetResult;
+    const char* subnet;
+    int hostValid;
+  } cases[] = {
+      {"10.20.30.40", "255.0.255.0", 1, "10.0.30.0", 1},
+      {"10.0.1.0", "255.255.0.0", 1, "10.0.0.0", 1},
+      {"255.255.255.255", "255.255.255.255", 1, "255.255.255.255", 0},
+      {"192.168.1.0", "255.255.255.0", 1, "192.168.1.0", 0},
+      {"192.168.1.1", "255.255.255.254", 1, "192.168.1.0", 0},
+      {"192.168.1.x", "255.255.255.0", 0, "unchanged", 0},
+      {"192.168.1.1", "mask", 0, "unchanged", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.address) + "/" + c.mask);
+    char subnet[NETKEEL_IP_TEXT_SIZE] = "unchanged";
+    EXPECT_EQ(NetkeelGetSubnetAddress(c.address, c.mask, subnet), c.subnetResult);
+    EXPECT_STREQ(subnet, c.subnet);
+    EXPECT_EQ(NetkeelIsHostAddressValid(c.address, c.mask), c.hostValid);
+  }
+}
+
+/* The keys of one type, or of all with a negative type. */
+Lines listKeys(int type) {
+  VexPdrKeyIterator it = nullptr;
+  EXPECT_EQ(type < 0 ? NetkeelBeginIteration(&it) : NetkeelBeginIterationForMedia(&it, type), 0);
+  Lines keys;
+  char key[NETKEEL_IF_KEY_SIZE];
+  while (NetkeelGetNextKey(it, key) == 0) keys.push_back(key);
+  EXPECT_EQ(NetkeelEndIteration(it), 0);
+  return keys;
+}
+
+TEST(NetkeelKey, DecodesTypeAndInterfaceName) {
+  const std::string longType(24, 't');
+  const struct {
+    std::string key;
+    uint16_t type;
+    std::string name;
+  } cases[] = {
+      {"if\\vlan\\eth1.100", NETKEEL_IF_TYPE_VLAN, "eth1.100"},
+      {"if\\lan\\eth1", NETKEEL_IF_TYPE_LAN, "eth1"},
+      {"if\\wlan\\wlan0", NETKEEL_IF_TYPE_UNKNOWN, "wlan0"},
+      {"if\\" + longType + "\\eth1", NETKEEL_IF_TYPE_UNKNOWN, "eth1"},
+      {"if\\lan", NETKEEL_IF_TYPE_UNKNOWN, ""},
+      {"if\\", NETKEEL_IF_TYPE_UNKNOWN, ""},
+      {"if\\" + longType + "t\\eth1", NETKEEL_IF_TYPE_UNKNOWN, ""},
+      {"if\\lan\\" + std::string(25, 'n'), NETKEEL_IF_TYPE_UNKNOWN, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    char name[NETKEEL_IF_NAME_SIZE];
+    memset(name, 'z', sizeof(name));
+    uint16_t type = 99;
+    EXPECT_EQ(NetkeelGetIfDataFromKey(c.key.c_str(), &type, name), 0);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(std::string(name, strnlen(name, sizeof(name))), c.name);
+  }
+  char name[NETKEEL_IF_NAME_SIZE] = "zz";
+  EXPECT_EQ(NetkeelGetIfDataFromKey(nullptr, nullptr, name), NETKEEL_RC_NO_KEY);
+  EXPECT_STREQ(name, "");
+
+  /* The interface index comes from the kernel: 0 for no interface. */
+  uint16_t index = 99;
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey("if\\lan\\lo", &index), 0);
+  EXPECT_EQ(index, if_nametoindex("lo"));
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey("if\\lan\\nosuchif0", &index), 0);
+  EXPECT_EQ(index, 0);
+  index = 99;
+  EXPECT_EQ(NetkeelFindIfIndexForIfKey(nullptr, &index), NETKEEL_RC_NO_KEY);
+  EXPECT_EQ(index, 0);
+}
+
+class NetkeelRegistry : public testing::Test {
+ protected:
+  PlatformRoot root_;
+};
+
+/* Each key once, in registry order; a key that would not fit a key buffer
+ * with its terminator is left out. */
+TEST_F(NetkeelRegistry, IteratesAllInterfaceKeysOrOneType) {
+  const std::string fits = "if\\vlan\\" + std::string(NETKEEL_IF_KEY_SIZE - 9, 'v');
+  root_.writeRegistry({{"if\\lan\\eth1", "description", "Customer LAN"},
+                       {"if\\vlan\\eth1.100", "vlanid", "100"},
+                       {"if\\lan\\eth2", "description", "OAM LAN"},
+                       {"if\\vlan\\eth1.100", "description", "Voice"},
+                       {fits, "vlanid", "7"},
+                       {fits + "w", "vlanid", "8"},
+                       {"PublishedIP\\default", "interface", "if\\lan\\eth1"}});
+  EXPECT_EQ(listKeys(-1), (Lines{"if\\lan\\eth1", "if\\vlan\\eth1.100", "if\\lan\\eth2", fits}));
+  EXPECT_EQ(listKeys(NETKEEL_IF_TYPE_VLAN), (Lines{"if\\vlan\\eth1.100", fits}));
+  EXPECT_EQ(listKeys(NETKEEL_IF_TYPE_LAN), (Lines{"if\\lan\\eth1", "if\\lan\\eth2"}));
+  EXPECT_TRUE(listKeys(7).empty());
+}
+
+TEST_F(NetkeelRegistry, AlarmIsOneLogEntryOfThisModule) {
+  EXPECT_EQ(NetkeelGenerateAlarm(60005, 1, "first"), 0);
+  EXPECT_EQ(NetkeelGenerateAlarm(60007, 4, nullptr), 0);
+  EXPECT_EQ(root_.alarms(), (Lines{"NETKEEL\t1\t60005\tfirst", "NETKEEL\t4\t60007\t"}));
+}
+
+TEST_F(NetkeelRegistry, PublishedInterfaceFlagIsOneByte) {
+  root_.writeRegistry({{"PublishedIP\\default", "interface", "if\\lan\\eth2"},
+                       {"PublishedIP\\default", "ipaddress", "172.31.0.1"}});
+  char key[NETKEEL_IF_KEY_SIZE] = {0};
+  EXPECT_EQ(NetkeelGetIfKeyOfPublishedIP(key), 0);
+  EXPECT_STREQ(key, "if\\lan\\eth2");
+  uint8_t flag[2] = {0x55, 0xAA};
+  EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\eth2", flag), 0);
+  EXPECT_EQ(flag[0], 1);
+  EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\eth1", flag), 0);
+  EXPECT_EQ(flag[0], 0);
+  EXPECT_EQ(flag[1], 0xAA);
+}
+
+/* A key whose interface name is unfit for a command line is published
+ * without running anything: it has no address, so the placeholder is stored
+ * and alarm 60006 names the interface by its description, cut to 99
+ * characters; lo's address then resolves it (60007). */
+TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
+  const char marker[] = "netkeel-ran";
+  const std::string key = std::string("if\\vlan\\x;touch ") + marker;
+  const std::string description(31, 'd');
+  root_.writeRegistry({{"PublishedIP\\default", "interface", "if\\lan\\eth1"},
+                       {"PublishedIP\\default", "ipaddress", "192.168.1.1"},
+                       {key, "description", "Voice VLAN"},
+                       {key, "vlanid", "100"},
+                       {"if\\vlan\\a;b", "description", description},
+                       {"if\\vlan\\a;b", "vlanid", "65535"},
+                       {"if\\lan\\a;c", "vlanid", "7"}});
+
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP(key.c_str()), NETKEEL_RC_PUBLISHED_IP_INVALID);
+  EXPECT_NE(access(marker, F_OK), 0);
+  EXPECT_EQ(published("interface"), key);
+  EXPECT_EQ(published("ipaddress"), "127.0.0.1");
+  /* Unchanged interface, still without address: no second alarm. */
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP(key.c_str()), NETKEEL_RC_PUBLISHED_IP_INVALID);
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\vlan\\a;b"), NETKEEL_RC_PUBLISHED_IP_INVALID);
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\a;c"), NETKEEL_RC_PUBLISHED_IP_INVALID);
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP(nullptr), NETKEEL_RC_NO_KEY);
+  /* An interface with an address replaces the placeholder: resolved. */
+  EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\lo"), 0);
+  EXPECT_EQ(published("interface"), "if\\lan\\lo");
+
+  const std::string tag = "NETKEEL\t1\t60006\t";
+  const std::string invalid = "The Published IP address is invalid. The Published IP interface is: [";
+  EXPECT_EQ(
+      root_.alarms(),
+      (Lines{tag + invalid + "VLAN 100: Voice VLAN].",
+             tag + (invalid + "VLAN 65535: " + description + "].").substr(0, 99), tag + invalid + "Unknown].",
+             "NETKEEL\t4\t60007\tThe invalid Published IP address issue has now been resolved."}));
+}
+
+/* One record of each kind with every byte set, so that untouched fields
+ * stand out. */
+struct Records {
+  Records() {
+    memset(&g2, 0x5A, sizeof(g2));
+    memset(&g3, 0x5A, sizeof(g3));
+    memset(&g4, 0x5A, sizeof(g4));
+  }
+  s_operG2Stats g2;
+  s_operG3Stats g3;
+  s_operG4Stats g4;
+};
+
+TEST(NetkeelStats, StatValueReadsOneNumberOrZero) {
+  const struct {
+    const char* in;
+    int rc;
+    uint64_t out;
+  } cases[] = {
+      {"echo 18446744073709551615 3", 0, UINT64_MAX},
+      {"printf ''", 0, 0},
+      {"echo words 12", 0, 0},
+      {"echo 5; exit 3", 3 << 8, 5},
+      {nullptr, 0, 77},
+  };
+  netkeel_test::checkCalls(cases, uint64_t{77}, getStatValue);
+}
+
+TEST(NetkeelStats, RefusedNamesRunNothing) {
+  const char marker[] = "netkeel-stats-ran";
+  unlink(marker);
+  const Records filled;
+  const s_operG2Stats zeroG2 = {};
+  const s_operG3Stats zeroG3 = {};
+  /* The rule itself is libcorvane's (its tests hold the table). */
+  for (const char* name : {"eth1;touch netkeel-stats-ran", "$(touch netkeel-stats-ran)", "abcdefghijklmnop",
+                           "", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(name != nullptr ? name : "null");
+    Records r;
+    EXPECT_EQ(NetkeelGetUpdOperG2Stats(name, &r.g2), 0);
+    EXPECT_EQ(memcmp(&r.g2, &zeroG2, sizeof(r.g2)), 0);
+    EXPECT_EQ(NetkeelGetUpdOperG3Stats(name, &r.g3), 0);
+    EXPECT_EQ(memcmp(&r.g3, &zeroG3, sizeof(r.g3)), 0);
+    EXPECT_EQ(NetkeelGetUpdOperG4Stats(name, &r.g4), NETKEEL_G4_NO_COMMAND);
+    EXPECT_EQ(memcmp(&r.g4, &filled.g4, sizeof(r.g4)), 0);
+    EXPECT_EQ(NetkeelExecuteIfUp(name), NETKEEL_IFUP_FAILED);
+  }
+  EXPECT_NE(access(marker, F_OK), 0) << "a refused name reached a shell";
+
+  /* An interface without counters reads 0, time-stamped. */
+  Records r;
+  EXPECT_EQ(NetkeelGetUpdOperG2Stats("nosuch0", &r.g2), 0);
+  EXPECT_EQ(r.g2.rxBytes + r.g2.txDropped, 0u);
+  EXPECT_EQ(NetkeelGetUpdOperG3Stats("nosuch0", &r.g3), 0);
+  EXPECT_EQ(r.g3.framesReceived + r.g3.encapsulationsOnTransmit, 0u);
+  EXPECT_TRUE(recent(r.g2.timeStamp));
+  EXPECT_TRUE(recent(r.g3.timeStamp));
+}
+
+/* tc's output after the commands' sed expressions: an HTB class gives a line
+ * of bytes, packets, dropped (with words sed leaves behind) and a line with
+ * the borrowed count; a queueing discipline one line of four counters. */
+bool readBlocks(const std::string& output, bool htb, s_operG4Stats* stats) {
+  FILE* pipe = fmemopen(const_cast<char*>(output.data()), output.size(), "r");
+  const bool complete = netkeelReadG4Blocks(pipe, htb, stats);
+  fclose(pipe);
+  return complete;
+}
+
+TEST(NetkeelStats, G4BlocksFollowTcOrderAndKeepWhatALineLacks) {
+  std::string htb;
+  for (int i = 0; i < NETKEEL_G4_BLOCKS; ++i) {
+    htb += " " + std::to_string(1000 + i) + "  " + std::to_string(10 + i) + " pkt  0requeues 0)\n\n " +
+           std::to_string(i) + " \n";
+  }
+  Records r;
+  EXPECT_TRUE(readBlocks(htb, true, &r.g4));
+  for (int i = 0; i < NETKEEL_G4_BLOCKS; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(r.g4.blocks[i].sentBytes, 1000u + i);
+    EXPECT_EQ(r.g4.blocks[i].sentPackets, 10u + i);
+    EXPECT_EQ(r.g4.blocks[i].dropped, 0u);
+    EXPECT_EQ(r.g4.blocks[i].borrowedOrOverlimits, static_cast<uint64_t>(i));
+  }
+
+  /* Disciplines fill the blocks from 8 down; the output ends after two, the
+   * second line lacks its last counter. */
+  const Records filled;
+  Records q;
+  EXPECT_FALSE(readBlocks(" 500  5 pkt  1  2 requeues 0\n 600 6 3\n", false, &q.g4));
+  EXPECT_EQ(q.g4.blocks[8].sentBytes, 500u);
+  EXPECT_EQ(q.g4.blocks[8].sentPackets, 5u);
+  EXPECT_EQ(q.g4.blocks[8].dropped, 1u);
+  EXPECT_EQ(q.g4.blocks[8].borrowedOrOverlimits, 2u);
+  EXPECT_EQ(q.g4.blocks[7].dropped, 3u);
+  EXPECT_EQ(q.g4.blocks[7].borrowedOrOverlimits, filled.g4.blocks[7].borrowedOrOverlimits);
+  EXPECT_EQ(memcmp(&q.g4.blocks[0], &filled.g4.blocks[0], 7 * sizeof(s_operG4Block)), 0);
+  EXPECT_EQ(q.g4.timeStamp, filled.g4.timeStamp);
+}
+
+}  // namespace
