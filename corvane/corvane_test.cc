@@ -1,9 +1,8 @@
-// Unit tests of libcorvane's parts that do not touch the appliance's fixed
-// paths: text helpers, whole-file reading, the ifconfig and lease readers
-// over captured samples, the interface-name check, the command runner and the
-// LAN semaphore (with a private appliance root).
+// libcorvane's parts that do not touch the appliance's fixed paths, the LAN
+// semaphore with a private appliance root.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "corvane.h"
 #include "corvane_internal.h"
 #include "test_support.h"
+#include "torvo.h"
 
 using tavrel::test::fileExists;
 using tavrel::test::readFile;
@@ -200,11 +200,13 @@ TEST_F(CorvaneTest, RunCommandRunsNothingThatDoesNotFit) {
   EXPECT_FALSE(fileExists(marker));
 }
 
-// Calls without a semaphore, or without holding it, report and return.
-TEST_F(CorvaneTest, SemaphoreReportsMisuseAndExcludesOtherProcesses) {
+// Calls without a semaphore, or without holding it, report and return; a
+// second init opens the semaphore there is.
+TEST_F(CorvaneTest, SemaphoreReportsMisuseExcludesOtherProcessesAndIsFreedByADeadHolder) {
   testing::internal::CaptureStderr();
   corvaneRequestDHCPLANSemaphore();
   corvaneReleaseDHCPLANSemaphore();
+  EXPECT_EQ(corvaneInitDHCPLANSemaphore(), 0);
   EXPECT_EQ(corvaneInitDHCPLANSemaphore(), 0);
   corvaneReleaseDHCPLANSemaphore();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -214,6 +216,7 @@ TEST_F(CorvaneTest, SemaphoreReportsMisuseAndExcludesOtherProcesses) {
 
   // Two processes add to one counter file under the semaphore; an update
   // lost between reading and writing the counter would show in the total.
+  // The child ends holding the semaphore, which the kernel then releases.
   const std::string counter = path("counter");
   writeFile(counter, "0");
   const int rounds = 200;
@@ -230,6 +233,7 @@ TEST_F(CorvaneTest, SemaphoreReportsMisuseAndExcludesOtherProcesses) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     addRounds();
+    corvaneRequestDHCPLANSemaphore();
     _exit(0);
   }
   addRounds();
@@ -237,6 +241,12 @@ TEST_F(CorvaneTest, SemaphoreReportsMisuseAndExcludesOtherProcesses) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(readFile(counter), std::to_string(2 * rounds));
+  uint32_t id = 0;
+  ASSERT_EQ(osGetSemaphoreId("DHCPLAN_SEMAPHORE", &id), 0);
+  EXPECT_EQ(osRequestSemaphore(id, 5000), 0) << "still held by the child";
+  EXPECT_EQ(osReleaseSemaphore(id), 0);
+  corvaneDeleteDHCPLANSemaphore();
+  EXPECT_EQ(osGetSemaphoreId("DHCPLAN_SEMAPHORE", &id), ENOENT);
 }
 
 }  // namespace
