@@ -22,6 +22,18 @@ using netkeel_test::PlatformRoot;
 using netkeel_test::published;
 using netkeel_test::recent;
 
+/* Each case {in, rc, out}: call(in, &output), with output preset, gives rc
+ * and leaves out in output. */
+template <typename Output, typename Case, size_t N, typename Call>
+void checkCalls(const Case (&cases)[N], Output preset, Call call) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in != nullptr ? c.in : "null");
+    Output output = preset;
+    EXPECT_EQ(call(c.in, &output), c.rc);
+    EXPECT_EQ(output, c.out);
+  }
+}
+
 /* Trims a copy in a buffer of exactly the text's size, so that any access
  * outside the text is caught by the address sanitizer. */
 std::string trimmed(const std::string& text) {
@@ -83,7 +95,7 @@ TEST(NetkeelAddress, NetmaskMustBeContiguousAndGivesItsPrefix) {
       {"128.0.0.0", 1, 1},      {"255.0.255.0", 0, 8},  {"0.255.255.255", 0, 0},
       {"255.255.255.1", 0, 24}, {"255.255.x.0", 0, 99}, {nullptr, 0, 99},
   };
-  netkeel_test::checkCalls(cases, uint32_t{99}, NetkeelIsValidIpNetmask);
+  checkCalls(cases, uint32_t{99}, NetkeelIsValidIpNetmask);
 }
 
 TEST(NetkeelAddress, SubnetAndHostPart) {
@@ -190,20 +202,6 @@ TEST_F(NetkeelRegistry, AlarmIsOneLogEntryOfThisModule) {
   EXPECT_EQ(root_.alarms(), (Lines{"NETKEEL\t1\t60005\tfirst", "NETKEEL\t4\t60007\t"}));
 }
 
-TEST_F(NetkeelRegistry, PublishedInterfaceFlagIsOneByte) {
-  root_.writeRegistry({{"PublishedIP\\default", "interface", "if\\lan\\eth2"},
-                       {"PublishedIP\\default", "ipaddress", "172.31.0.1"}});
-  char key[NETKEEL_IF_KEY_SIZE] = {0};
-  EXPECT_EQ(NetkeelGetIfKeyOfPublishedIP(key), 0);
-  EXPECT_STREQ(key, "if\\lan\\eth2");
-  uint8_t flag[2] = {0x55, 0xAA};
-  EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\eth2", flag), 0);
-  EXPECT_EQ(flag[0], 1);
-  EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\eth1", flag), 0);
-  EXPECT_EQ(flag[0], 0);
-  EXPECT_EQ(flag[1], 0xAA);
-}
-
 /* A key whose interface name is unfit for a command line is published
  * without running anything: it has no address, so the placeholder is stored
  * and alarm 60006 names the interface by its description, cut to 99
@@ -229,9 +227,18 @@ TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\vlan\\a;b"), NETKEEL_RC_PUBLISHED_IP_INVALID);
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\a;c"), NETKEEL_RC_PUBLISHED_IP_INVALID);
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP(nullptr), NETKEEL_RC_NO_KEY);
-  /* An interface with an address replaces the placeholder: resolved. */
+  /* An interface with an address replaces the placeholder: resolved. It is
+   * the published one, told in exactly one byte. */
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\lo"), 0);
-  EXPECT_EQ(published("interface"), "if\\lan\\lo");
+  char published[NETKEEL_IF_KEY_SIZE] = {0};
+  EXPECT_EQ(NetkeelGetIfKeyOfPublishedIP(published), 0);
+  EXPECT_STREQ(published, "if\\lan\\lo");
+  uint8_t flag[2] = {0x55, 0xAA};
+  EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\lo", flag), 0);
+  EXPECT_EQ(flag[0], 1);
+  EXPECT_EQ(NetkeelIsPublishedIPInterface(key.c_str(), flag), 0);
+  EXPECT_EQ(flag[0], 0);
+  EXPECT_EQ(flag[1], 0xAA);
 
   const std::string tag = "NETKEEL\t1\t60006\t";
   const std::string invalid = "The Published IP address is invalid. The Published IP interface is: [";
@@ -267,7 +274,7 @@ TEST(NetkeelStats, StatValueReadsOneNumberOrZero) {
       {"echo 5; exit 3", 3 << 8, 5},
       {nullptr, 0, 77},
   };
-  netkeel_test::checkCalls(cases, uint64_t{77}, getStatValue);
+  checkCalls(cases, uint64_t{77}, getStatValue);
 }
 
 TEST(NetkeelStats, RefusedNamesRunNothing) {
@@ -277,8 +284,8 @@ TEST(NetkeelStats, RefusedNamesRunNothing) {
   const s_operG2Stats zeroG2 = {};
   const s_operG3Stats zeroG3 = {};
   /* The rule itself is libcorvane's (its tests hold the table). */
-  for (const char* name : {"eth1;touch netkeel-stats-ran", "$(touch netkeel-stats-ran)", "abcdefghijklmnop",
-                           "", static_cast<const char*>(nullptr)}) {
+  for (const char* name :
+       {"eth1;touch netkeel-stats-ran", "abcdefghijklmnop", static_cast<const char*>(nullptr)}) {
     SCOPED_TRACE(name != nullptr ? name : "null");
     Records r;
     EXPECT_EQ(NetkeelGetUpdOperG2Stats(name, &r.g2), 0);
@@ -319,12 +326,9 @@ TEST(NetkeelStats, G4BlocksFollowTcOrderAndKeepWhatALineLacks) {
   }
   Records r;
   EXPECT_TRUE(readBlocks(htb, true, &r.g4));
-  for (int i = 0; i < NETKEEL_G4_BLOCKS; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(r.g4.blocks[i].sentBytes, 1000u + i);
-    EXPECT_EQ(r.g4.blocks[i].sentPackets, 10u + i);
-    EXPECT_EQ(r.g4.blocks[i].dropped, 0u);
-    EXPECT_EQ(r.g4.blocks[i].borrowedOrOverlimits, static_cast<uint64_t>(i));
+  for (uint64_t i = 0; i < NETKEEL_G4_BLOCKS; ++i) {
+    const s_operG4Block block = {1000 + i, 10 + i, 0, i};
+    EXPECT_EQ(memcmp(&r.g4.blocks[i], &block, sizeof(block)), 0) << "block " << i;
   }
 
   /* Disciplines fill the blocks from 8 down; the output ends after two, the
@@ -332,12 +336,8 @@ TEST(NetkeelStats, G4BlocksFollowTcOrderAndKeepWhatALineLacks) {
   const Records filled;
   Records q;
   EXPECT_FALSE(readBlocks(" 500  5 pkt  1  2 requeues 0\n 600 6 3\n", false, &q.g4));
-  EXPECT_EQ(q.g4.blocks[8].sentBytes, 500u);
-  EXPECT_EQ(q.g4.blocks[8].sentPackets, 5u);
-  EXPECT_EQ(q.g4.blocks[8].dropped, 1u);
-  EXPECT_EQ(q.g4.blocks[8].borrowedOrOverlimits, 2u);
-  EXPECT_EQ(q.g4.blocks[7].dropped, 3u);
-  EXPECT_EQ(q.g4.blocks[7].borrowedOrOverlimits, filled.g4.blocks[7].borrowedOrOverlimits);
+  const s_operG4Block blocks[] = {{600, 6, 3, filled.g4.blocks[7].borrowedOrOverlimits}, {500, 5, 1, 2}};
+  EXPECT_EQ(memcmp(&q.g4.blocks[7], blocks, sizeof(blocks)), 0);
   EXPECT_EQ(memcmp(&q.g4.blocks[0], &filled.g4.blocks[0], 7 * sizeof(s_operG4Block)), 0);
   EXPECT_EQ(q.g4.timeStamp, filled.g4.timeStamp);
 }

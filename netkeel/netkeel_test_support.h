@@ -1,6 +1,5 @@
 /* Test helpers: a private appliance root for the platform stand-ins, its
- * registry file, the published-IP values and the alarms written to LAN.log;
- * tables of calls that give a result and one output. */
+ * registry file, the published-IP values and the alarms written to LAN.log. */
 #ifndef NETKEEL_TEST_SUPPORT_H
 #define NETKEEL_TEST_SUPPORT_H
 
@@ -10,8 +9,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "netkeel.h"
 #include "test_support.h"
@@ -58,18 +55,6 @@ inline std::string published(const char* valueName) {
 /* A time stamp of the last few seconds. */
 inline bool recent(uint32_t timeStamp) {
   return timeStamp + 5 >= static_cast<uint32_t>(time(nullptr));
-}
-
-/* Each case {in, rc, out}: call(in, &output), with output preset, gives rc
- * and leaves out in output. */
-template <typename Output, typename Case, size_t N, typename Call>
-void checkCalls(const Case (&cases)[N], Output preset, Call call) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.in != nullptr ? c.in : "null");
-    Output output = preset;
-    EXPECT_EQ(call(c.in, &output), c.rc);
-    EXPECT_EQ(output, c.out);
-  }
 }
 
 }  // namespace netkeel_test
