@@ -43,11 +43,7 @@ class CorvaneSystemTest : public testing::Test {
 };
 
 TEST_F(CorvaneSystemTest, HostsFileIsReplacedOrLeftAlone) {
-  const std::string header =
-      "# Do not remove the following line, or various programs\n"
-      "# that require network functionality will fail.\n"
-      "127.0.0.1\tlocalhost\n"
-      "192.168.1.1\tappliance.customer.lan\tappliance\n";
+  const std::string header = readFile(tavrel::test::sourceDir() + "/tests/data/corvane/hosts-appliance.txt");
   char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1", router[] = "192.168.1.254",
        none[] = "";
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, addr, router), 1);
