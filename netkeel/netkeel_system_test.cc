@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 
 namespace {
 
-typedef std::vector<std::string> Lines;
 using netkeel_test::PlatformRoot;
 using netkeel_test::published;
 using netkeel_test::recent;
@@ -32,9 +30,11 @@ class NetkeelAppliance : public testing::Test {
  protected:
   void SetUp() override {
     if (!tavrel::test::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
+    ASSERT_FALSE(lan_.empty());
   }
   PlatformRoot root_;
   const std::string lanHost_ = env("APPLIANCE_LAN_HOST_ADDR", "192.168.1.2");
+  const std::string lan_ = env("APPLIANCE_NS_LAN", "");  // the LAN's namespace
 };
 
 /* Without a recorded published interface the customer LAN is published
@@ -52,24 +52,23 @@ TEST_F(NetkeelAppliance, PublishedAddressFollowsTheInterface) {
   run("ip addr flush dev eth2");
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\eth2"), NETKEEL_RC_PUBLISHED_IP_INVALID);
   EXPECT_EQ(published("ipaddress"), "127.0.0.1");
-  EXPECT_EQ(root_.alarms(), Lines{"NETKEEL\t1\t60006\tThe Published IP address is invalid. The Published IP "
-                                  "interface is: [OAM LAN]."});
+  EXPECT_EQ(
+      root_.alarms(),
+      "NETKEEL\t1\t60006\tThe Published IP address is invalid. The Published IP interface is: [OAM LAN].\n");
 }
 
 /* Bring-up of eth1 while a host on the LAN holds its address, after that
  * host left, and of an interface without configuration. */
 TEST_F(NetkeelAppliance, IfUpDetectsADuplicateAddress) {
-  const std::string lan = env("APPLIANCE_NS_LAN", "");
   const std::string eth1 = env("APPLIANCE_ETH1_ADDR", "192.168.1.1");
-  ASSERT_FALSE(lan.empty());
   run("ip addr flush dev eth1");
-  run("ip netns exec " + lan + " ip addr add " + eth1 + "/24 dev br0");
+  run("ip netns exec " + lan_ + " ip addr add " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_DUPLICATE_ADDRESS);
-  const Lines duplicate = {"NETKEEL\t1\t60005\tDuplicate IP address " + eth1 +
-                           " has been detected on initialization of interface."};
+  const std::string duplicate = "NETKEEL\t1\t60005\tDuplicate IP address " + eth1 +
+                                " has been detected on initialization of interface.\n";
   EXPECT_EQ(root_.alarms(), duplicate);
 
-  run("ip netns exec " + lan + " ip addr del " + eth1 + "/24 dev br0");
+  run("ip netns exec " + lan_ + " ip addr del " + eth1 + "/24 dev br0");
   EXPECT_EQ(NetkeelExecuteIfUp("eth1"), NETKEEL_IFUP_OK);
   EXPECT_NE(runCommand("ip -4 -o addr show dev eth1").output.find("inet " + eth1 + "/24"), std::string::npos);
   EXPECT_EQ(NetkeelExecuteIfUp("eth3"), NETKEEL_IFUP_FAILED);
@@ -108,15 +107,13 @@ TEST_F(NetkeelAppliance, G2AndG4CountPingTraffic) {
 /* Without HTB the disciplines fill the blocks from 8 down: mq and its eight
  * pfifo_fast children on an eight-queue link are exactly nine. */
 TEST_F(NetkeelAppliance, G4ReadsQueueingDisciplines) {
-  const std::string lan = env("APPLIANCE_NS_LAN", "");
-  ASSERT_FALSE(lan.empty());
   for (const char* command : {"ip link add nkq0 numtxqueues 8 numrxqueues 8 type veth peer name nkq1",
                               "tc qdisc add dev nkq0 root handle 1: mq"}) {
     if (runCommand(command).status != 0) GTEST_SKIP() << "the kernel refused '" << command << "'";
   }
-  run("ip link set nkq1 netns " + lan);
-  run("ip netns exec " + lan + " ip addr add 10.99.0.2/24 dev nkq1");
-  run("ip netns exec " + lan + " ip link set nkq1 up");
+  run("ip link set nkq1 netns " + lan_);
+  run("ip netns exec " + lan_ + " ip addr add 10.99.0.2/24 dev nkq1");
+  run("ip netns exec " + lan_ + " ip link set nkq1 up");
   run("ip addr add 10.99.0.1/24 dev nkq0");
   run("ip link set nkq0 up");
   run("ping -c 4 -i 0.2 -q 10.99.0.2");

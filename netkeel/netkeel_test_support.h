@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include <sstream>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -15,9 +15,7 @@
 
 namespace netkeel_test {
 
-struct RegistryEntry {
-  std::string key, valueName, value;
-};
+typedef std::array<std::string, 3> RegistryEntry;  // key, value name, value
 
 /* Points TAVREL_PLATFORM_DIR at a fresh directory for its lifetime. */
 class PlatformRoot {
@@ -28,17 +26,12 @@ class PlatformRoot {
   /* Replaces the registry file by these entries. */
   void writeRegistry(const std::vector<RegistryEntry>& entries) const {
     std::string text;
-    for (const RegistryEntry& e : entries) text += e.key + '\t' + e.valueName + '\t' + e.value + '\n';
+    for (const RegistryEntry& e : entries) text += e[0] + '\t' + e[1] + '\t' + e[2] + '\n';
     tavrel::test::writeFile(dir_.file("registry"), text);
   }
-  /* Entries of LAN.log, oldest first: "<tag> <severity> <number> <text>"
+  /* LAN.log: one line per alarm, "<tag> <severity> <number> <text>"
    * (tab-separated). */
-  std::vector<std::string> alarms() const {
-    std::vector<std::string> lines;
-    std::istringstream in(tavrel::test::readFile(dir_.file("LAN.log")));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  std::string alarms() const { return tavrel::test::readFile(dir_.file("LAN.log")); }
 
  private:
   tavrel::test::TempDir dir_;
