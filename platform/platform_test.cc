@@ -1,8 +1,7 @@
-// The stand-ins' calls as the agent and its libraries make them, where their
-// tests do not show them: the iterators, texts, diagnostics log, time, copy
-// and semaphore are checked through libnetkeel's and libcorvane's tests; the
-// router flag, the event service and the program start's effect through the
-// agent's dynamic-LAN system tests.
+// The stand-ins' calls where no other test shows them: libnetkeel's and
+// libcorvane's tests read the registry's iterators and texts, the log, time,
+// copy and semaphore; the agent's dynamic-LAN system tests the router flag,
+// the event service and the started program's effect.
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -67,21 +65,15 @@ TEST_F(PlatformTest, RegistryReadsTextsThatFitAndNumbers) {
 }
 
 TEST_F(PlatformTest, RegistrySetReplacesTheFileAtomicallyAndKeepsTheRest) {
-  writeFile(path("registry"),
-            "# kept comment\n"
-            "PublishedIP\\default\tipaddress\t10.0.0.1\n"
-            "if\\lan\\eth2\tdescription\tOAM LAN");
+  const std::string data = tavrel::test::sourceDir() + "/tests/data/platform/";
+  writeFile(path("registry"), readFile(data + "registry-before-set.txt"));
   struct stat before, after;
   ASSERT_EQ(stat(path("registry").c_str(), &before), 0);
   ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "ipaddress", "10.0.0.2"), 0);
   ASSERT_EQ(stat(path("registry").c_str(), &after), 0);
   EXPECT_NE(before.st_ino, after.st_ino) << "rewritten in place instead of renamed over";
   ASSERT_EQ(VexSetRegEntryStringEx(kArea, "PublishedIP\\default", "interface", "if\\lan\\eth1"), 0);
-  const std::string expected =
-      "# kept comment\n"
-      "PublishedIP\\default\tipaddress\t10.0.0.2\n"
-      "if\\lan\\eth2\tdescription\tOAM LAN\n"
-      "PublishedIP\\default\tinterface\tif\\lan\\eth1\n";
+  const std::string expected = readFile(data + "registry-after-set.txt");
   EXPECT_EQ(readFile(path("registry")), expected);
   EXPECT_EQ(root_.entries(), Lines{"registry"}) << "temporary file left";
   // Texts that would break the line format are refused.
@@ -93,7 +85,6 @@ TEST_F(PlatformTest, RegistrySetReplacesTheFileAtomicallyAndKeepsTheRest) {
 
 // What each published-IP handler saw: "old>new" per change.
 std::mutex g_mutex;
-std::condition_variable g_changed;
 Lines g_seen[2];
 
 template <int N>
@@ -102,12 +93,13 @@ void handler(unsigned long, unsigned char, unsigned char, unsigned long, void*, 
   std::lock_guard<std::mutex> lock(g_mutex);
   g_seen[N].push_back(std::string(static_cast<char*>(oldValue), oldLength) + ">" +
                       std::string(static_cast<char*>(newValue), newLength));
-  g_changed.notify_all();
 }
 
 bool waitForChanges(int n, size_t count) {
-  std::unique_lock<std::mutex> lock(g_mutex);
-  return g_changed.wait_for(lock, std::chrono::seconds(10), [&] { return g_seen[n].size() >= count; });
+  return tavrel::test::waitUntil([&] {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_seen[n].size() >= count;
+  });
 }
 
 TEST_F(PlatformTest, PublishedIPHandlersSeeChangesUntilFreed) {
@@ -171,12 +163,11 @@ TEST_F(PlatformTest, FirstStopSignalCallsTheCallbackSecondEndsTheProcess) {
 }
 
 TEST_F(PlatformTest, StartPgmRunsProgramWithoutWaiting) {
-  // The program proves it runs by leaving its pid, written atomically.
+  // The program proves it runs by leaving its pid.
   writeFile(path("prog.sh"),
             "#!/bin/sh\n"
             "read line < \"$TAVREL_PLATFORM_DIR/go\"\n"
-            "echo $$ > \"$TAVREL_PLATFORM_DIR/pid.tmp\"\n"
-            "mv \"$TAVREL_PLATFORM_DIR/pid.tmp\" \"$TAVREL_PLATFORM_DIR/pid\"\n");
+            "echo $$ > \"$TAVREL_PLATFORM_DIR/pid\"\n");
   ASSERT_EQ(chmod(path("prog.sh").c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(path("go").c_str(), 0600), 0);
   uint32_t pid = 0;
@@ -184,8 +175,8 @@ TEST_F(PlatformTest, StartPgmRunsProgramWithoutWaiting) {
   ASSERT_EQ(osStartPgm(path("prog.sh").c_str(), 0, 1, &pid, 0), 0);
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "no child left for the caller to reap";
   writeFile(path("go"), "go\n");
-  EXPECT_TRUE(tavrel::test::waitUntil([&] { return tavrel::test::fileExists(path("pid")); }));
-  EXPECT_EQ(readFile(path("pid")), std::to_string(pid) + "\n");
+  EXPECT_TRUE(tavrel::test::waitUntil([&] { return readFile(path("pid")) == std::to_string(pid) + "\n"; }))
+      << readFile(path("pid"));
 }
 
 }  // namespace
