@@ -1,5 +1,4 @@
-/* libnetkeel against the real appliance: interfaces, ifup, /proc/net and tc.
- * Runs inside the appliance sandbox (started with the VLAN eth1.100). */
+/* libnetkeel in the appliance sandbox: interfaces, ifup, /proc/net and tc. */
 #include <stdlib.h>
 
 #include <string>

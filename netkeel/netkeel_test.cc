@@ -23,8 +23,7 @@ using netkeel_test::recent;
 using tavrel::test::readFile;
 using tavrel::test::sourceDir;
 
-/* Each case {in, rc, out}: call(in, &output), with output preset, gives rc
- * and leaves out in output. */
+/* Each case {in, rc, out}: call(in, &output) gives rc and leaves out. */
 template <typename Output, typename Case, size_t N, typename Call>
 void checkCalls(const Case (&cases)[N], Output preset, Call call) {
   for (const Case& c : cases) {
@@ -50,8 +49,7 @@ TEST(NetkeelText, TrimSplitAndTypeTable) {
   for (const auto& c : trims) EXPECT_EQ(trimmed(c[0]), c[1]) << "'" << c[0] << "'";
   trim(nullptr);
 
-  /* Parts of 25 characters or more leave both outputs alone (the key
-   * decoding tests show the other cases). */
+  /* A part of 25 characters or more leaves both outputs alone. */
   char left[NETKEEL_SPLIT_FIELD_SIZE] = {0};
   char right[NETKEEL_SPLIT_FIELD_SIZE] = {0};
   testing::internal::CaptureStdout();
@@ -75,18 +73,19 @@ TEST(NetkeelText, TrimSplitAndTypeTable) {
 }
 
 TEST(NetkeelAddress, ValidAddressesAreUnicastOutsideLoopback) {
-  for (const char* text : {"1.0.0.0", "223.255.255.255", "126.1.1.1", "128.0.0.1", "10.1"}) {
-    SCOPED_TRACE(text);
-    EXPECT_EQ(NetkeelIsValidIpAddress(text), 1);
-  }
-  for (const char* text : {"127.0.0.1", "127.255.255.254", "0.1.2.3", "224.0.0.1", "255.255.255.255", "",
-                           "eth1", "1.2.3.4.5", "256.1.1.1", static_cast<const char*>(nullptr)}) {
-    SCOPED_TRACE(text != nullptr ? text : "null");
-    EXPECT_EQ(NetkeelIsValidIpAddress(text), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"1.0.0.0", 1},   {"223.255.255.255", 1}, {"126.1.1.1", 1},       {"128.0.0.1", 1}, {"10.1", 1},
+      {"127.0.0.1", 0}, {"127.255.255.254", 0}, {"0.1.2.3", 0},         {"224.0.0.1", 0}, {"", 0},
+      {"eth1", 0},      {"1.2.3.4.5", 0},       {"255.255.255.255", 0}, {"256.1.1.1", 0}, {nullptr, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first != nullptr ? c.first : "null");
+    EXPECT_EQ(NetkeelIsValidIpAddress(c.first), c.second);
   }
 }
 
-TEST(NetkeelAddress, NetmaskMustBeContiguousAndGivesItsPrefix) {
+/* A netmask's set bits are contiguous from the top; its prefix, the subnet
+ * and the host part. */
+TEST(NetkeelAddress, NetmaskPrefixSubnetAndHostPart) {
   const struct {
     const char* in;
     int rc;
@@ -97,16 +96,14 @@ TEST(NetkeelAddress, NetmaskMustBeContiguousAndGivesItsPrefix) {
       {"255.255.255.1", 0, 24}, {"255.255.x.0", 0, 99}, {nullptr, 0, 99},
   };
   checkCalls(cases, uint32_t{99}, NetkeelIsValidIpNetmask);
-}
 
-TEST(NetkeelAddress, SubnetAndHostPart) {
   const struct {
     const char* address;
     const char* mask;
     int subnetResult;
     const char* subnet;
     int hostValid;
-  } cases[] = {
+  } subnets[] = {
       {"10.20.30.40", "255.0.255.0", 1, "10.0.30.0", 1},
       {"10.0.1.0", "255.255.0.0", 1, "10.0.0.0", 1},
       {"255.255.255.255", "255.255.255.255", 1, "255.255.255.255", 0},
@@ -115,7 +112,7 @@ TEST(NetkeelAddress, SubnetAndHostPart) {
       {"192.168.1.x", "255.255.255.0", 0, "unchanged", 0},
       {"192.168.1.1", "mask", 0, "unchanged", 0},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : subnets) {
     SCOPED_TRACE(std::string(c.address) + "/" + c.mask);
     char subnet[NETKEEL_IP_TEXT_SIZE] = "unchanged";
     EXPECT_EQ(NetkeelGetSubnetAddress(c.address, c.mask, subnet), c.subnetResult);
@@ -197,17 +194,10 @@ TEST_F(NetkeelRegistry, IteratesAllInterfaceKeysOrOneType) {
   EXPECT_TRUE(listKeys(7).empty());
 }
 
-/* Alarms with a text: the published-IP test below and the system tests. */
-TEST_F(NetkeelRegistry, AlarmWithoutTextIsAnEntryWithAnEmptyText) {
-  EXPECT_EQ(NetkeelGenerateAlarm(60007, 4, nullptr), 0);
-  EXPECT_EQ(root_.alarms(), "NETKEEL\t4\t60007\t\n");
-}
-
 /* A key whose interface name is unfit for a command line is published
- * without running anything: it has no address, so the placeholder is stored
- * and alarm 60006 names the interface by its description (VLAN id and text,
- * the alarm cut to 99 characters; "Unknown" without one); lo's address then
- * resolves it (60007). The alarms: unsafe-name-alarms.log. */
+ * without running anything: without an address, the placeholder is stored
+ * and alarm 60006 names its description; lo's address then resolves it
+ * (60007). The alarms, and a last one without a text: unsafe-name-alarms.log. */
 TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   const char marker[] = "netkeel-ran";
   const std::string key = std::string("if\\vlan\\x;touch ") + marker;
@@ -232,9 +222,9 @@ TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   /* An interface with an address replaces the placeholder: resolved. It is
    * the published one, told in exactly one byte. */
   EXPECT_EQ(NetkeelSetIfKeyOfPublishedIP("if\\lan\\lo"), 0);
-  char published[NETKEEL_IF_KEY_SIZE] = {0};
-  EXPECT_EQ(NetkeelGetIfKeyOfPublishedIP(published), 0);
-  EXPECT_STREQ(published, "if\\lan\\lo");
+  char publishedKey[NETKEEL_IF_KEY_SIZE] = {0};
+  EXPECT_EQ(NetkeelGetIfKeyOfPublishedIP(publishedKey), 0);
+  EXPECT_STREQ(publishedKey, "if\\lan\\lo");
   uint8_t flag[2] = {0x55, 0xAA};
   EXPECT_EQ(NetkeelIsPublishedIPInterface("if\\lan\\lo", flag), 0);
   EXPECT_EQ(flag[0], 1);
@@ -242,6 +232,7 @@ TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   EXPECT_EQ(flag[0], 0);
   EXPECT_EQ(flag[1], 0xAA);
 
+  EXPECT_EQ(NetkeelGenerateAlarm(60007, 4, nullptr), 0);
   EXPECT_EQ(root_.alarms(), readFile(sourceDir() + "/tests/data/netkeel/unsafe-name-alarms.log"));
 }
 
@@ -304,9 +295,8 @@ TEST(NetkeelStats, RefusedNamesRunNothing) {
   EXPECT_TRUE(recent(r.g3.timeStamp));
 }
 
-/* tc's output after the commands' sed expressions: an HTB class gives a line
- * of bytes, packets, dropped (with words sed leaves behind) and a line with
- * the borrowed count; a queueing discipline one line of four counters. */
+/* tc's output after the commands' sed: an HTB class gives bytes, packets and
+ * dropped (amid words sed leaves) then borrowed; a discipline four counters. */
 bool readBlocks(const std::string& output, bool htb, s_operG4Stats* stats) {
   FILE* pipe = fmemopen(const_cast<char*>(output.data()), output.size(), "r");
   const bool complete = netkeelReadG4Blocks(pipe, htb, stats);

@@ -29,8 +29,7 @@ class PlatformRoot {
     for (const RegistryEntry& e : entries) text += e[0] + '\t' + e[1] + '\t' + e[2] + '\n';
     tavrel::test::writeFile(dir_.file("registry"), text);
   }
-  /* LAN.log: one line per alarm, "<tag> <severity> <number> <text>"
-   * (tab-separated). */
+  /* LAN.log: one "<tag> <severity> <number> <text>" line per alarm. */
   std::string alarms() const { return tavrel::test::readFile(dir_.file("LAN.log")); }
 
  private:

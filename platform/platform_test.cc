@@ -1,7 +1,6 @@
-// The stand-ins' calls where no other test shows them: libnetkeel's and
-// libcorvane's tests read the registry's iterators and texts, the log, time,
-// copy and semaphore; the agent's dynamic-LAN system tests the router flag,
-// the event service and the started program's effect.
+// The stand-ins' calls where no other test shows them (libnetkeel's and
+// libcorvane's tests show the rest; the agent's dynamic-LAN system tests the
+// router flag, the event service and the started program's effect).
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -40,7 +39,7 @@ class PlatformTest : public testing::Test {
 
 // Texts that do not fit the caller's buffer, and the numbers the agent reads
 // as VLAN ids: plain decimal 0..65535 only.
-TEST_F(PlatformTest, RegistryReadsTextsThatFitAndNumbers) {
+TEST_F(PlatformTest, RegistryReadsTextsThatFitAndNumbersAndSetKeepsTheRest) {
   writeFile(path("registry"),
             "PublishedIP\\default\tipaddress\t192.168.100.200\n"
             "if\\vlan\\a\tvlanid\t65535\n"
@@ -62,9 +61,8 @@ TEST_F(PlatformTest, RegistryReadsTextsThatFitAndNumbers) {
     EXPECT_EQ(VexGetRegEntryUint16Ex(kArea, c.key, "vlanid", &value), c.rc);
     EXPECT_EQ(value, c.rc == 0 ? 65535 : 7);
   }
-}
 
-TEST_F(PlatformTest, RegistrySetReplacesTheFileAtomicallyAndKeepsTheRest) {
+  // Set replaces the file atomically and keeps the rest.
   const std::string data = tavrel::test::sourceDir() + "/tests/data/platform/";
   writeFile(path("registry"), readFile(data + "registry-before-set.txt"));
   struct stat before, after;
