@@ -10,7 +10,6 @@
 
 namespace {
 
-using netkeel_test::PlatformRoot;
 using netkeel_test::published;
 using netkeel_test::recent;
 using tavrel::test::runCommand;
@@ -31,7 +30,7 @@ class NetkeelAppliance : public testing::Test {
     if (!tavrel::test::insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
     ASSERT_FALSE(lan_.empty());
   }
-  PlatformRoot root_;
+  netkeel_test::PlatformRoot root_;
   const std::string lanHost_ = env("APPLIANCE_LAN_HOST_ADDR", "192.168.1.2");
   const std::string lan_ = env("APPLIANCE_NS_LAN", "");  // the LAN's namespace
 };

@@ -17,9 +17,7 @@
 namespace {
 
 typedef std::vector<std::string> Lines;
-using netkeel_test::PlatformRoot;
 using netkeel_test::published;
-using netkeel_test::recent;
 using tavrel::test::readFile;
 using tavrel::test::sourceDir;
 
@@ -174,7 +172,7 @@ TEST(NetkeelKey, DecodesTypeAndInterfaceName) {
 
 class NetkeelRegistry : public testing::Test {
  protected:
-  PlatformRoot root_;
+  netkeel_test::PlatformRoot root_;
 };
 
 /* Each key once, in registry order; a key that would not fit a key buffer
@@ -291,8 +289,8 @@ TEST(NetkeelStats, RefusedNamesRunNothing) {
   EXPECT_EQ(r.g2.rxBytes + r.g2.txDropped, 0u);
   EXPECT_EQ(NetkeelGetUpdOperG3Stats("nosuch0", &r.g3), 0);
   EXPECT_EQ(r.g3.framesReceived + r.g3.encapsulationsOnTransmit, 0u);
-  EXPECT_TRUE(recent(r.g2.timeStamp));
-  EXPECT_TRUE(recent(r.g3.timeStamp));
+  EXPECT_TRUE(netkeel_test::recent(r.g2.timeStamp));
+  EXPECT_TRUE(netkeel_test::recent(r.g3.timeStamp));
 }
 
 /* tc's output after the commands' sed: an HTB class gives bytes, packets and

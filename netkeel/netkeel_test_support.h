@@ -23,7 +23,6 @@ class PlatformRoot {
   PlatformRoot() { setenv("TAVREL_PLATFORM_DIR", dir_.path().c_str(), 1); }
   ~PlatformRoot() { unsetenv("TAVREL_PLATFORM_DIR"); }
 
-  /* Replaces the registry file by these entries. */
   void writeRegistry(const std::vector<RegistryEntry>& entries) const {
     std::string text;
     for (const RegistryEntry& e : entries) text += e[0] + '\t' + e[1] + '\t' + e[2] + '\n';

@@ -27,7 +27,6 @@ typedef std::vector<std::string> Lines;
 
 const int kArea = 5;
 
-// A fresh appliance root per test.
 class PlatformTest : public testing::Test {
  protected:
   PlatformTest() { setenv("TAVREL_PLATFORM_DIR", root_.path().c_str(), 1); }
@@ -147,9 +146,13 @@ void countStop(unsigned long) {
   ++g_stopCalls;
 }
 
-// The agent's stop by SIGTERM is its system tests'; a further signal ends
-// the process.
+// Either stop signal calls the callback; a further one ends the process.
 TEST_F(PlatformTest, FirstStopSignalCallsTheCallbackSecondEndsTheProcess) {
+  ASSERT_EQ(VexServiceStartService("TavrelAgent", 0, 0, countStop, 3), 0);
+  ASSERT_EQ(raise(SIGTERM), 0);
+  EXPECT_EQ(g_stopCalls, 1);
+  EXPECT_EQ(VexServiceStopService(), 0);
+  g_stopCalls = 0;
   EXPECT_EXIT(
       {
         VexServiceStartService("TavrelAgent", 0, 0, countStop, 3);
