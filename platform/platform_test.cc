@@ -1,6 +1,6 @@
-// The stand-ins' calls where no other test shows them (libnetkeel's and
-// libcorvane's tests show the rest; the agent's dynamic-LAN system tests the
-// router flag, the event service and the started program's effect).
+// The stand-ins' calls no other test shows: libnetkeel's and libcorvane's
+// tests show the rest, the agent's dynamic-LAN system tests the router flag,
+// the event service and what the started program does.
 #include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
