@@ -1,58 +1,52 @@
 /* Test helpers: a private appliance root for the platform stand-ins, its
- * registry file and the alarms written to LAN.log. */
+ * registry file, the published-IP values and the alarms written to LAN.log. */
 #ifndef NETKEEL_TEST_SUPPORT_H
 #define NETKEEL_TEST_SUPPORT_H
 
 #include <stdlib.h>
+#include <time.h>
 
-#include <filesystem>
-#include <sstream>
+#include <array>
 #include <string>
 #include <vector>
 
+#include "netkeel.h"
 #include "test_support.h"
 
 namespace netkeel_test {
 
-struct RegistryEntry {
-  std::string key, valueName, value;
-};
+typedef std::array<std::string, 3> RegistryEntry;  // key, value name, value
 
-/* Points TAVREL_PLATFORM_DIR at a fresh temporary directory for its
- * lifetime. */
+/* Points TAVREL_PLATFORM_DIR at a fresh directory for its lifetime. */
 class PlatformRoot {
  public:
-  PlatformRoot() {
-    char pattern[] = "/tmp/netkeel-test-XXXXXX";
-    path_ = mkdtemp(pattern) != nullptr ? pattern : "";
-    setenv("TAVREL_PLATFORM_DIR", path_.c_str(), 1);
-  }
-  ~PlatformRoot() {
-    unsetenv("TAVREL_PLATFORM_DIR");
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  PlatformRoot(const PlatformRoot&) = delete;
-  PlatformRoot& operator=(const PlatformRoot&) = delete;
+  PlatformRoot() { setenv("TAVREL_PLATFORM_DIR", dir_.path().c_str(), 1); }
+  ~PlatformRoot() { unsetenv("TAVREL_PLATFORM_DIR"); }
 
-  /* Replaces the registry file by these entries. */
   void writeRegistry(const std::vector<RegistryEntry>& entries) const {
     std::string text;
-    for (const RegistryEntry& e : entries) text += e.key + '\t' + e.valueName + '\t' + e.value + '\n';
-    tavrel::test::writeFile(path_ + "/registry", text);
+    for (const RegistryEntry& e : entries) text += e[0] + '\t' + e[1] + '\t' + e[2] + '\n';
+    tavrel::test::writeFile(dir_.file("registry"), text);
   }
-  /* Entries of LAN.log, oldest first: "<tag> <severity> <number> <text>"
-   * (tab-separated). */
-  std::vector<std::string> alarms() const {
-    std::vector<std::string> lines;
-    std::istringstream in(tavrel::test::readFile(path_ + "/LAN.log"));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  /* LAN.log: one "<tag> <severity> <number> <text>" line per alarm. */
+  std::string alarms() const { return tavrel::test::readFile(dir_.file("LAN.log")); }
 
  private:
-  std::string path_;
+  tavrel::test::TempDir dir_;
 };
+
+/* A value of "PublishedIP\default", "<absent>" when it cannot be read. */
+inline std::string published(const char* valueName) {
+  char buffer[NETKEEL_IF_KEY_SIZE] = {0};
+  return VexGetRegEntryStringEx(5, "PublishedIP\\default", valueName, buffer, sizeof(buffer)) == 0
+             ? buffer
+             : "<absent>";
+}
+
+/* A time stamp of the last few seconds. */
+inline bool recent(uint32_t timeStamp) {
+  return timeStamp + 5 >= static_cast<uint32_t>(time(nullptr));
+}
 
 }  // namespace netkeel_test
 
