@@ -25,6 +25,7 @@
 namespace {
 
 using namespace tavrel::test;
+using model_test::logged;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -34,11 +35,6 @@ const char kSystemLog[] = "/var/log/messages";
 // The appliance's syslogd (busybox) writes kSystemLog.
 bool hasSystemLog() {
   return runCommand("command -v busybox").status == 0;
-}
-
-// Whether text comes to stand in the system log.
-bool logged(const std::string& text) {
-  return waitUntil([&] { return contains(readFile(kSystemLog), text); });
 }
 
 bool isRunningDhcpd(pid_t pid) {
