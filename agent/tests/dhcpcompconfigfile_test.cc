@@ -95,6 +95,12 @@ TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
 
   ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
   EXPECT_EQ(sample, readFile(path_));
+  // Releasing the records deletes their objects.
+  dhcpCompDeallocDhcpCompConfig(&CustomerLANDhcpCompConfig, true);
+  dhcpCompDeallocDhcpCompConfig(&VLANDhcpCompConfig[0], true);
+  EXPECT_EQ(0, g_NumberOfRanges);
+  EXPECT_EQ(0, g_NumberOfReservedIPs);
+  EXPECT_EQ(0, VLANDhcpCompConfig[0].numAddrRanges);
 }
 
 TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
