@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "dhcpcompcommit.h"
@@ -24,6 +25,9 @@
 namespace {
 
 using namespace tavrel::test;
+using model_test::logged;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
 const char kSystemLog[] = "/var/log/messages";
@@ -75,12 +79,22 @@ class DaemonSandboxTest : public ::testing::Test {
   }
 };
 
-// A commit starts the server; one that changes dhcpd.conf replaces it (no
-// zombie left), one that does not keeps it but writes the component file;
-// the stop ends and reaps it.
+// A commit starts the server, leaving alone an unrelated process a stale PID
+// file names; one that changes dhcpd.conf replaces it (no zombie left), one
+// that does not keeps it but writes the component file; the stop ends and
+// reaps it.
 TEST_F(DaemonSandboxTest, CommitsStartReplaceOrKeepTheServerAndStopEndsIt) {
-  ASSERT_FALSE(fileExists(DHCPD_PID_FILE));
+  pid_t other = fork();
+  if (other == 0) {
+    execl("/bin/sleep", "sleep", "300", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_TRUE(waitUntil([&] { return readFile("/proc/" + std::to_string(other) + "/comm") == "sleep\n"; }));
+  ASSERT_TRUE(writeFile(DHCPD_PID_FILE, std::to_string(other) + "\n"));
   pid_t previous = commit();
+  EXPECT_EQ(0, waitpid(other, nullptr, WNOHANG)) << "the unrelated process still runs";
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
   EXPECT_EQ(dhcpCompFormatDhcpdConfig(), readFile(DHCPD_CONF_FILE));
   EXPECT_EQ(readFile("/pq/etc/dhcpcomp.conf"), readFile("/root/dhcp.check4"));
   EXPECT_TRUE(fileExists(DHCPD_LEASE_FILE));
@@ -107,23 +121,6 @@ TEST_F(DaemonSandboxTest, CommitsStartReplaceOrKeepTheServerAndStopEndsIt) {
   EXPECT_NE(previous, commit()) << "without a server a commit starts one";
 }
 
-TEST_F(DaemonSandboxTest, StalePidFileNamingAnUnrelatedProcessIsNotKilled) {
-  pid_t other = fork();
-  if (other == 0) {
-    execl("/bin/sleep", "sleep", "300", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  ASSERT_GT(other, 0);
-  ASSERT_TRUE(waitUntil([&] { return readFile("/proc/" + std::to_string(other) + "/comm") == "sleep\n"; }));
-  ASSERT_TRUE(writeFile(DHCPD_PID_FILE, std::to_string(other) + "\n"));
-
-  pid_t pid = commit();
-  EXPECT_NE(other, pid);
-  EXPECT_EQ(0, waitpid(other, nullptr, WNOHANG)) << "the unrelated process still runs";
-  kill(other, SIGKILL);
-  waitpid(other, nullptr, 0);
-}
-
 // dhcpd refuses overlapping ranges (records made here without the range
 // checks): nothing is applied, the running server keeps serving.
 TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
@@ -132,9 +129,8 @@ TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
   std::string component = readFile("/pq/etc/dhcpcomp.conf");
   dhcpd_test::addRange(&CustomerLANDhcpCompConfig, 1, "192.168.1.150", "192.168.1.160");
   EXPECT_EQ(DHCP_RC_CONFIG_REFUSED, dhcpCompCommitConfigurationChanges());
-  EXPECT_NE(std::string::npos, dhcpCompCommitFailureText().find("is declared twice"))
-      << dhcpCompCommitFailureText();
-  EXPECT_EQ(std::string::npos, dhcpCompCommitFailureText().find("Internet Systems Consortium"));
+  EXPECT_THAT(dhcpCompCommitFailureText(), HasSubstr("is declared twice"));
+  EXPECT_THAT(dhcpCompCommitFailureText(), Not(HasSubstr("Internet Systems Consortium")));
   EXPECT_EQ(pid, pidInFile(DHCPD_PID_FILE));
   EXPECT_TRUE(isRunningDhcpd(pid));
   EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));
@@ -173,11 +169,9 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
   dhcpCompStopDhcpdSupervision();
   if (hasSystemLog()) {
-    EXPECT_TRUE(waitUntil([&] {
-      return readFile(kSystemLog)
-                 .find("DHCP server (process " + std::to_string(first) +
-                       ") ended (signal 9); starting it again in 0 s.") != std::string::npos;
-    })) << readFile(kSystemLog);
+    EXPECT_TRUE(logged("DHCP server (process " + std::to_string(first) +
+                       ") ended (signal 9); starting it again in 0 s."))
+        << readFile(kSystemLog);
   }
 }
 
@@ -192,19 +186,19 @@ TEST_F(DaemonSandboxTest, TelephonesAreServedFromTheGeneratedConfiguration) {
   commit();
   CommandResult set = phone("Zelkor-p4100-A");
   ASSERT_EQ(0, set.status) << set.output;
-  EXPECT_TRUE(contains(
-      set.output, "option zx-callservers \"Zelkor-p4100-A,192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.\";"))
-      << set.output;
-  EXPECT_TRUE(contains(set.output, "option zx-vlanlist \"VLAN-A:100.\";")) << set.output;
+  EXPECT_THAT(
+      set.output,
+      HasSubstr("option zx-callservers \"Zelkor-p4100-A,192.168.1.5:4100,1,3;192.168.1.6:4100,1,3.\";"));
+  EXPECT_THAT(set.output, HasSubstr("option zx-vlanlist \"VLAN-A:100.\";"));
   CommandResult handset = phone("Zelkor-330x-A");
   ASSERT_EQ(0, handset.status) << handset.output;
-  EXPECT_TRUE(contains(handset.output, "option zx-svp-server 192.168.1.7;")) << handset.output;
-  EXPECT_TRUE(contains(handset.output, "option tftp-server-name \"192.168.1.8\";")) << handset.output;
+  EXPECT_THAT(handset.output, HasSubstr("option zx-svp-server 192.168.1.7;"));
+  EXPECT_THAT(handset.output, HasSubstr("option tftp-server-name \"192.168.1.8\";"));
   EXPECT_EQ(2, phone("", "eth1", 6).status) << "no lease for a PC";
   CommandResult onVlan = phone("Zelkor-p4100-A", "eth1.100");
   ASSERT_EQ(0, onVlan.status) << onVlan.output;
-  EXPECT_TRUE(contains(onVlan.output, "fixed-address 172.16.1.1")) << onVlan.output;
-  EXPECT_TRUE(contains(onVlan.output, "zx-callservers")) << onVlan.output;
+  EXPECT_THAT(onVlan.output, HasSubstr("fixed-address 172.16.1.1"));
+  EXPECT_THAT(onVlan.output, HasSubstr("zx-callservers"));
 }
 
 // The commit reports a server that did not come up, with what dhcpd said.
@@ -216,8 +210,7 @@ TEST_F(DaemonSandboxTest, FailedStartIsReported) {
   ASSERT_EQ(0, mkdir(DHCPD_CONF_FILE, 0755));
   EXPECT_NE(0, dhcpCompCommitConfigurationChanges());
   EXPECT_FALSE(isRunningDhcpd(pidInFile(DHCPD_PID_FILE)));
-  EXPECT_NE(std::string::npos, readFile(DHCPD_START_OUTPUT_FILE).find(DHCPD_CONF_FILE))
-      << readFile(DHCPD_START_OUTPUT_FILE);
+  EXPECT_THAT(readFile(DHCPD_START_OUTPUT_FILE), HasSubstr(DHCPD_CONF_FILE));
   if (hasSystemLog()) {
     EXPECT_TRUE(waitUntil([] {
       std::string log = readFile(kSystemLog);
@@ -237,7 +230,7 @@ TEST_F(DaemonSandboxTest, PublishedAddressFillsEmptyCallServers) {
   EXPECT_STREQ(getenv("APPLIANCE_ETH1_ADDR"), publishedIpAddress.ipString);
   EXPECT_EQ(1, publishedIpCallbackEnabled);
   EXPECT_STREQ(publishedIpAddress.ipString, CustomerLANDhcpCompConfig.s1Address.ipString);
-  EXPECT_NE(std::string::npos, readFile(DHCPD_CONF_FILE).find("\"Zelkor-p4100-A,192.168.1.1:4100"));
+  EXPECT_THAT(readFile(DHCPD_CONF_FILE), HasSubstr("\"Zelkor-p4100-A,192.168.1.1:4100"));
 }
 
 // Serving all devices beside a foreign DHCP server is warned about once.
@@ -250,16 +243,13 @@ TEST_F(DaemonSandboxTest, ForeignServerWarningIsLoggedOnce) {
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
   commit();
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.externalServerWarning);
-  ASSERT_TRUE(waitUntil([&] { return readFile(kSystemLog).find(warning) != std::string::npos; }))
-      << readFile(kSystemLog);
+  ASSERT_TRUE(logged(warning)) << readFile(kSystemLog);
   commit();
   commit();
   // A marker logged after the commits shows the log has caught up.
   syslog(LOG_ERR, "marker after commits");
-  ASSERT_TRUE(
-      waitUntil([] { return readFile(kSystemLog).find("marker after commits") != std::string::npos; }));
-  std::string log = readFile(kSystemLog);
-  EXPECT_EQ(std::string::npos, log.find(warning, log.find(warning) + 1)) << log;
+  ASSERT_TRUE(logged("marker after commits"));
+  EXPECT_EQ(1u, occurrences(readFile(kSystemLog), warning)) << readFile(kSystemLog);
 }
 
 // With the gateway left to the LAN, the customer LAN's ranges get the system

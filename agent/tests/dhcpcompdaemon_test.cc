@@ -28,14 +28,9 @@ pid_t startSleeper(bool ignoreTerm = false) {
     _exit(127);
   }
   // Until exec the child is a copy of this program, not "sleep".
-  std::string comm = "/proc/" + std::to_string(pid) + "/comm";
-  for (int i = 0; i < 400 && model_test::readFile(comm) != "sleep\n"; ++i) usleep(5000);
+  tavrel::test::waitUntil(
+      [&] { return model_test::readFile("/proc/" + std::to_string(pid) + "/comm") == "sleep\n"; });
   return pid;
-}
-
-void endChild(pid_t pid) {
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
 }
 
 TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
@@ -63,7 +58,10 @@ TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
     EXPECT_NE(0, access(pidFile.c_str(), F_OK)) << "the PID file is deleted";
     // A stopped process is reaped already: no zombie left.
     EXPECT_EQ(c.stopped ? -1 : 0, waitpid(pid, nullptr, WNOHANG));
-    if (!c.stopped) endChild(pid);
+    if (!c.stopped) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
   }
   EXPECT_NE(0, access(marker.c_str(), F_OK));
   // Nor does the agent stop itself through its own PID file.

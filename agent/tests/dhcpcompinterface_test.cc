@@ -11,15 +11,6 @@
 
 namespace {
 
-// The call servers of the router's text as "s1:port,action,retry;s2:...".
-std::string callServers(const s_ethIpConfig& e) {
-  char text[128];
-  snprintf(text, sizeof(text), "%s:%u,%d,%d;%s:%u,%d,%d.", e.vendorS1Address.ipString, e.vendorS1PortNumber,
-           e.vendorS1Action, e.vendorS1RetryCount, e.vendorS2Address.ipString, e.vendorS2PortNumber,
-           e.vendorS2Action, e.vendorS2RetryCount);
-  return text;
-}
-
 class ModelInterfaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,7 +71,7 @@ TEST_F(ModelInterfaceTest, IpSetTextGivesCallServersAndVlans) {
     dhcpCompParseIPSetVendorText(eth_, "10.0.0.7:4100,1,3;10.0.0.8:4100,1,3.VLAN-A:7.");
     dhcpCompParseIPSetVendorText(eth_, c.text.c_str());
     if (c.servers != nullptr) {
-      EXPECT_EQ(c.servers, callServers(*eth_));
+      EXPECT_EQ(c.servers, model_test::callServers(*eth_));
     }
     EXPECT_STREQ(c.vlans, eth_->vendorVlanIds);
   }

@@ -14,27 +14,23 @@
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "dhcpcomp.h"
+#include "dhcpd_test_support.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
+using dhcpd_test::addRange;
+using dhcpd_test::addReservation;
 using model_test::readFile;
 using model_test::writeFile;
 
 typedef OpenWBEM::Array<OpenWBEM::CIMQualifier> Qualifiers;
 
-// One lease record as dhcpd writes it; an empty field leaves its line out.
-std::string record(const std::string& address, const std::string& state,
-                   const std::string& mac = "00:0a:0b:0c:0d:0e", const std::string& hostname = "lobby",
-                   const std::string& ends = "4 2010/06/17 08:05:09") {
-  std::string text = "lease " + address + " {\n  starts 3 2010/06/16 08:05:09;\n";
-  if (!ends.empty()) text += "  ends " + ends + ";\n";
-  text += "  cltt 3 2010/06/16 08:05:09;\n  binding state " + state + ";\n  next binding state free;\n";
-  if (!mac.empty()) text += "  hardware ethernet " + mac + ";\n";
-  if (!hostname.empty()) text += "  client-hostname \"" + hostname + "\";\n";
-  return text + "}\n";
+// A hand-made lease file of tests/data/dhcpdleases.
+std::string leases(const std::string& name) {
+  return readFile(model_test::dataFile("../dhcpdleases/" + name + ".leases"));
 }
 
 // "id address mac name/description start end" of every lease object.
@@ -60,12 +56,6 @@ std::vector<std::string> listed() {
   }
   manager->endIteration();
   return out;
-}
-
-size_t nodes(const s_dhcpCompConfig& cfg) {
-  size_t n = 0;
-  for (const s_leaseInfo* node = cfg.leaseInfoList; node != nullptr; node = node->next) ++n;
-  return n;
 }
 
 class LeasesTest : public ::testing::Test {
@@ -102,87 +92,53 @@ class LeasesTest : public ::testing::Test {
 };
 
 TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
-  const std::string kLong(120, 'x');
   struct Case {
-    const char* what;
-    std::string file;
-    std::vector<std::string> customer;
-    std::vector<std::string> oam;
+    const char* file;
+    std::vector<std::string> customer, oam;
   } cases[] = {
-      {"active, then free: no lease",
-       record("192.168.1.105", "active") + record("192.168.1.105", "free"),
-       {},
-       {}},
-      {"two active records: the later one's values",
-       record("192.168.1.105", "active") +
-           record("192.168.1.105", "active", "00:0a:0b:0c:0d:0f", "desk", "5 2010/06/18 08:05:09"),
-       {"0 192.168.1.105 00:0A:0B:0C:0D:0F desk/desk end=20100618080509.000000+000"},
-       {}},
-      {"free, then active again: a new object with the next id",
-       record("192.168.1.7", "active") + record("192.168.1.105", "active") + record("192.168.1.7", "free") +
-           record("192.168.1.7", "active"),
+      // Active, then free: no lease.
+      {"active-then-free", {}, {}},
+      // Two active records: the later one's values.
+      {"two-active", {"0 192.168.1.105 00:0A:0B:0C:0D:0F desk/desk end=20100618080509.000000+000"}, {}},
+      // Free, then active again: a new object with the next id.
+      {"active-again",
        {"1 192.168.1.105 00:0A:0B:0C:0D:0E lobby/lobby", "2 192.168.1.7 00:0A:0B:0C:0D:0E lobby/lobby"},
        {}},
-      {"ids: customer LAN and VLAN count from 0, the OAM LAN from 1",
-       record("192.168.1.10", "active") + record("172.16.1.10", "active") + record("172.31.0.10", "active"),
+      // Ids: customer LAN and VLAN count from 0, the OAM LAN from 1.
+      {"three-lans",
        {"0 192.168.1.10 00:0A:0B:0C:0D:0E lobby/lobby", "1 172.16.1.10 00:0A:0B:0C:0D:0E lobby/lobby"},
        {"1 172.31.0.10 00:0A:0B:0C:0D:0E lobby/lobby"}},
-      {"no client-hostname: empty name and description",
-       record("192.168.1.10", "active", "00:0a:0b:0c:0d:0e", ""),
-       {"0 192.168.1.10 00:0A:0B:0C:0D:0E /"},
-       {}},
-      {"dropped: ends never, abandoned, outside every LAN, no MAC, a bad date",
-       record("192.168.1.10", "active", "00:0a:0b:0c:0d:0e", "x", "never") +
-           record("192.168.1.11", "abandoned") + record("10.9.9.9", "active") +
-           record("192.168.1.12", "active", "") +
-           record("192.168.1.13", "active", "00:0a:0b:0c:0d:0e", "x", "4 2010/02/30 08:05:09") +
-           record("192.168.1.14", "active", "00:0a:0b:0c:0d:0g"),
-       {},
-       {}},
-      {"an over-long line is consumed whole: its tail starts no record",
-       "lease 192.168.1.20 {\n  uid \"" + kLong.substr(0, 92) + "lease 192.168.1.77 {\n" +
-           "  starts 3 2010/06/16 08:05:09;\n  ends 4 2010/06/17 08:05:09;\n"
-           "  binding state active;\n  set v = \"" +
-           kLong + "\";\n  hardware ethernet 00:0a:0b:0c:0d:0e;\n  client-hostname \"desk\";\n}\n",
-       {"0 192.168.1.20 00:0A:0B:0C:0D:0E desk/desk"},
-       {}},
-      {"a record cut off by the end of the file is dropped",
-       record("192.168.1.30", "active") + "lease 192.168.1.31 {\n  starts 3 2010/06/16 08:05:09;\n",
-       {"0 192.168.1.30 00:0A:0B:0C:0D:0E lobby/lobby"},
-       {}},
-      {"a record without its end is dropped, not merged with the next",
-       "lease 192.168.1.40 {\n  hardware ethernet 00:0a:0b:0c:0d:0e;\n" +
-           record("192.168.1.41", "active", ""),
-       {},
-       {}},
-      {"a record longer than the record buffer is skipped whole",
-       "lease 192.168.1.50 {\n" + std::string(30, ' ') + "\n" +
-           [] {
-             std::string lines;
-             for (int i = 0; i < 40; ++i)
-               lines += "  set a" + std::to_string(i) + " = \"" + std::string(60, 'v') + "\";\n";
-             return lines;
-           }() +
-           "  binding state active;\n}\n" + record("192.168.1.51", "active"),
-       {"0 192.168.1.51 00:0A:0B:0C:0D:0E lobby/lobby"},
-       {}},
+      // No client-hostname: empty name and description.
+      {"no-hostname", {"0 192.168.1.10 00:0A:0B:0C:0D:0E /"}, {}},
+      // Dropped: ends never, abandoned, outside every LAN, no MAC, a bad date
+      // or MAC.
+      {"dropped", {}, {}},
+      // An over-long line is consumed whole: its tail starts no record.
+      {"overlong-line", {"0 192.168.1.20 00:0A:0B:0C:0D:0E desk/desk"}, {}},
+      // A record cut off by the end of the file is dropped.
+      {"cut-off", {"0 192.168.1.30 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
+      // A record without its end is dropped, not merged with the next.
+      {"no-end", {}, {}},
+      // A record longer than the record buffer is skipped whole.
+      {"overlong-record", {"0 192.168.1.51 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    serve(c.file);
+    SCOPED_TRACE(c.file);
+    serve(leases(c.file));
     EXPECT_EQ(c.customer, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>());
     EXPECT_EQ(c.oam, listed<ZPX_DHCPClientLeaseInfoOAMLAN>());
   }
   SCOPED_TRACE("a free record keeps its address's node, without object");
-  serve(record("192.168.1.105", "active") + record("192.168.1.105", "free"));
-  EXPECT_EQ(1u, nodes(CustomerLANDhcpCompConfig));
+  serve(leases("active-then-free"));
+  ASSERT_NE(nullptr, CustomerLANDhcpCompConfig.leaseInfoList);
+  EXPECT_EQ(nullptr, CustomerLANDhcpCompConfig.leaseInfoList->next);
   EXPECT_EQ(nullptr, CustomerLANDhcpCompConfig.leaseInfoList->customerLanLease);
 }
 
 TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
   EXPECT_EQ(0, dhcpCompLeaseFileChanged()) << "no file, no copy";
 
-  std::string first = record("192.168.1.10", "active");
+  std::string first = leases("one");
   writeFile(DHCPD_LEASE_FILE, first);
   EXPECT_EQ(1, dhcpCompLeaseFileChanged());
   EXPECT_EQ(first, readFile(DHCPD_LEASE_COPY_FILE));
@@ -194,8 +150,8 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
     bool replace;  // a new file, as dhcpd's rewrite
     long touchNanoseconds;
   } changes[] = {
-      {"appended", first + record("192.168.1.11", "active"), false, -1},
-      {"same size, new file", first + record("192.168.1.12", "active"), true, -1},
+      {"appended", leases("two"), false, -1},
+      {"same size, new file", leases("two-other"), true, -1},
       {"same size, same file, written within the same second", "", false, 1},
       {"same size, same file, another nanosecond", "", false, 2},
   };
@@ -227,7 +183,7 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
 }
 
 TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode) {
-  writeFile(DHCPD_LEASE_FILE, record("192.168.1.10", "active") + record("172.31.0.10", "active"));
+  writeFile(DHCPD_LEASE_FILE, leases("lan-and-oam"));
   // Enumerating the OAM LAN class rebuilds the customer LAN's objects too.
   EXPECT_EQ(1u, listed<ZPX_DHCPClientLeaseInfoOAMLAN>().size());
   ZPX_DHCPClientLeaseInfoCustomerLAN* object = m_customer.get("0");
@@ -241,8 +197,7 @@ TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode
 
   // The next change of the file brings the lease back; the old object is
   // not deleted a second time.
-  writeFile(DHCPD_LEASE_FILE, record("192.168.1.10", "active") + record("172.31.0.10", "active") +
-                                  record("192.168.1.11", "active"));
+  writeFile(DHCPD_LEASE_FILE, leases("lan-and-oam-plus-one"));
   EXPECT_EQ(2u, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().size());
 }
 
@@ -255,16 +210,6 @@ TEST_F(LeasesTest, ReaderTakesEveryCutOfARealLeaseFile) {
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(text.data()), n);
 }
 
-}  // namespace
-
-namespace {
-
-void setRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* end) {
-  cfg->addrRanges[slot].isFree = 0;
-  cfg->addrRanges[slot].startAddr = model_test::address(start);
-  cfg->addrRanges[slot].endAddr = model_test::address(end);
-}
-
 std::string figures(const s_poolStatistics& p) {
   return std::string(p.instanceID) + " " + p.startAddr.ipString + "-" + p.endAddr.ipString +
          " total=" + std::to_string(p.totalAddresses) + " active=" + std::to_string(p.activeLeases) +
@@ -273,15 +218,11 @@ std::string figures(const s_poolStatistics& p) {
 }
 
 TEST_F(LeasesTest, PoolsCountTheLeasesAndReservationsOfEachRange) {
-  setRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.10", "192.168.1.19");
-  setRange(&CustomerLANDhcpCompConfig, 3, "192.168.1.30", "192.168.1.33");
-  CustomerLANDhcpCompConfig.reservedAddrs[5].isFree = 0;
-  CustomerLANDhcpCompConfig.reservedAddrs[5].ipAddr = model_test::address("192.168.1.12");
-  CustomerLANDhcpCompConfig.reservedAddrs[6].isFree = 0;
-  CustomerLANDhcpCompConfig.reservedAddrs[6].ipAddr = model_test::address("192.168.1.50");
-  serve(record("192.168.1.10", "active") + record("192.168.1.11", "active") +
-        record("192.168.1.31", "active") + record("192.168.1.40", "active") + record("192.168.1.13", "free") +
-        record("172.31.0.2", "active"));
+  addRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.10", "192.168.1.19");
+  addRange(&CustomerLANDhcpCompConfig, 3, "192.168.1.30", "192.168.1.33");
+  addReservation(&CustomerLANDhcpCompConfig, 5, "192.168.1.12", "", "");
+  addReservation(&CustomerLANDhcpCompConfig, 6, "192.168.1.50", "", "");
+  serve(leases("pools"));
   s_poolStatistics pools[DHCP_MAX_POOLS];
   std::vector<std::string> shown;
   for (int i = 0; i < dhcpCompCollectPoolStatistics(pools, DHCP_MAX_POOLS); ++i)
@@ -301,22 +242,19 @@ TEST_F(LeasesTest, PoolsCountTheLeasesAndReservationsOfEachRange) {
 TEST_F(LeasesTest, ExhaustionAlarmRaisedOnceAndClearedBelowItsThreshold) {
   const char kAlarms[] = "/pq/platform/LAN.log";
   unlink(kAlarms);
-  setRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.30", "192.168.1.33");
-  std::string three =
-      record("192.168.1.30", "active") + record("192.168.1.31", "active") + record("192.168.1.32", "active");
+  addRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.30", "192.168.1.33");
   struct Step {
-    const char* what;
-    std::string leases;
+    const char* file;
     const char* alarms;  // alarm numbers logged so far
   } steps[] = {
-      {"75 %: below the raise threshold", three, ""},
-      {"100 %: raised", three + record("192.168.1.33", "active"), "60010"},
-      {"still 100 %: not raised again", three + record("192.168.1.33", "active") + "\n", "60010"},
-      {"75 %: cleared", three, "60010 60011"},
+      {"range-three-of-four", ""},  // 75 %: below the raise threshold
+      {"range-four-of-four", "60010"},
+      {"range-four-of-four-rewritten", "60010"},  // still 100 %: not raised again
+      {"range-three-of-four", "60010 60011"},     // 75 %: cleared
   };
   for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    serve(step.leases);
+    SCOPED_TRACE(step.file);
+    serve(leases(step.file));
     dhcpCompCheckPoolAlarms();
     std::string numbers;
     std::string log = readFile(kAlarms);
@@ -325,7 +263,7 @@ TEST_F(LeasesTest, ExhaustionAlarmRaisedOnceAndClearedBelowItsThreshold) {
     EXPECT_EQ(step.alarms, numbers) << log;
   }
   SCOPED_TRACE("a range removed while its alarm stands clears it");
-  serve(three + record("192.168.1.33", "active"));
+  serve(leases("range-four-of-four"));
   dhcpCompCheckPoolAlarms();
   CustomerLANDhcpCompConfig.addrRanges[0].isFree = 1;
   dhcpCompCheckPoolAlarms();

@@ -25,14 +25,6 @@ void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const 
   ++cfg->numReservedAddrs;
 }
 
-void setCallServer(s_ipAddr* address, uint32_t* port, uint8_t* action, uint8_t* retry, const char* text,
-                   uint32_t portNumber, uint8_t actionCode, uint8_t retryCount) {
-  *address = model_test::address(text);
-  *port = portNumber;
-  *action = actionCode;
-  *retry = retryCount;
-}
-
 void setUpApplianceRecords() {
   s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
@@ -44,28 +36,27 @@ void setUpApplianceRecords() {
   lan.defaultGateway = model_test::address("192.168.1.254");
   lan.dnsServer1 = model_test::address("192.168.1.2");
   addRange(&lan, 0, "192.168.1.100", "192.168.1.199");
-  setCallServer(&lan.s1Address, &lan.s1PortNumber, &lan.s1Action, &lan.s1RetryCount, "192.168.1.5", 4100, 1,
-                3);
-  setCallServer(&lan.s2Address, &lan.s2PortNumber, &lan.s2Action, &lan.s2RetryCount, "192.168.1.6", 4100, 1,
-                3);
+  lan.s1Address = model_test::address("192.168.1.5");
+  lan.s2Address = model_test::address("192.168.1.6");
+  lan.s1PortNumber = lan.s2PortNumber = 4100;
+  lan.s1Action = lan.s2Action = 1;
+  lan.s1RetryCount = lan.s2RetryCount = 3;
   snprintf(lan.vlanIds, sizeof(lan.vlanIds), "100");
   lan.spectraSVPAddress = model_test::address("192.168.1.7");
   lan.spectraTFTPAddress = model_test::address("192.168.1.8");
 }
 
-std::string dhcpdPath() {
-  for (const char* path : {"/usr/sbin/dhcpd", "/opt/sbin/dhcpd"})
-    if (access(path, X_OK) == 0) return path;
-  return "";
-}
-
 std::string dhcpdCheck(const std::string& text) {
+  std::string dhcpd;
+  for (const char* path : {"/usr/sbin/dhcpd", "/opt/sbin/dhcpd"})
+    if (dhcpd.empty() && access(path, X_OK) == 0) dhcpd = path;
+  if (dhcpd.empty()) return "dhcpd is not installed (isc-dhcp-server)";
   char path[] = "/tmp/tavrel-dhcpd-check-XXXXXX";
   int fd = mkstemp(path);
   if (fd < 0) return "cannot create a temporary file";
   close(fd);
   tavrel::test::writeFile(path, text);
-  tavrel::test::CommandResult result = tavrel::test::runCommand(dhcpdPath() + " -t -cf " + path + " 2>&1");
+  tavrel::test::CommandResult result = tavrel::test::runCommand(dhcpd + " -t -cf " + path + " 2>&1");
   unlink(path);
   if (result.status == 0) return "";
   // The lines after the banner: what dhcpd found wrong.

@@ -13,18 +13,14 @@ namespace dhcpd_test {
 void addRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* end);
 // Puts a reservation into the given slot of cfg.
 void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const char* mac, const char* name);
-// Sets the s1 or s2 call server of cfg.
-void setCallServer(s_ipAddr* address, uint32_t* port, uint8_t* action, uint8_t* retry, const char* text,
-                   uint32_t portNumber, uint8_t actionCode, uint8_t retryCount);
 
 // The appliance of the sandbox: eth1 192.168.1.1/24 serving all devices from
 // 192.168.1.100-199, eth2 172.31.0.1/24 off, call servers .5 and .6 on port
 // 4100 (action 1, 3 retries), VLAN list "100", handset SVP .7 and TFTP .8.
 void setUpApplianceRecords();
 
-// Path of dhcpd ("" when it is not installed).
-std::string dhcpdPath();
-// Runs "dhcpd -t -cf" over text; "" when dhcpd accepts it, else what it said.
+// Runs "dhcpd -t -cf" over text; "" when dhcpd accepts it, else what it said
+// (or that dhcpd is not installed).
 std::string dhcpdCheck(const std::string& text);
 
 }  // namespace dhcpd_test

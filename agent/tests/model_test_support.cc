@@ -45,4 +45,17 @@ std::string dataFile(const std::string& name) {
   return tavrel::test::sourceDir() + "/tests/data/agent/" + name;
 }
 
+std::string callServers(const s_ethIpConfig& e) {
+  char text[128];
+  snprintf(text, sizeof(text), "%s:%u,%d,%d;%s:%u,%d,%d.", e.vendorS1Address.ipString, e.vendorS1PortNumber,
+           e.vendorS1Action, e.vendorS1RetryCount, e.vendorS2Address.ipString, e.vendorS2PortNumber,
+           e.vendorS2Action, e.vendorS2RetryCount);
+  return text;
+}
+
+bool logged(const std::string& text) {
+  return tavrel::test::waitUntil(
+      [&] { return tavrel::test::contains(tavrel::test::readFile("/var/log/messages"), text); });
+}
+
 }  // namespace model_test

@@ -32,6 +32,12 @@ s_ipAddr address(const char* text);
 // A data file of tests/data/agent.
 std::string dataFile(const std::string& name);
 
+// The router's call servers of an IP record as "s1:port,action,retry;s2:...".
+std::string callServers(const s_ethIpConfig& eth);
+
+// Waits until the appliance's system log shows text; false when it does not.
+bool logged(const std::string& text);
+
 }  // namespace model_test
 
 #endif
