@@ -28,9 +28,8 @@ import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', '..', 'bench'))
-import sandbox_agent  # noqa: E402
-from sandbox_agent import PORT, NotInSandbox, post, request, run, running_agent  # noqa: E402
+import sandbox_agent
+from sandbox_agent import PORT, NotInSandbox, post, request, run, running_agent
 
 CLIENTS = 8
 OPERATIONS = int(os.environ.get('LOAD_OPERATIONS', '10000'))
