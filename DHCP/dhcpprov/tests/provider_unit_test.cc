@@ -12,9 +12,6 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
-#include "agent_stand_ins.h"
-#include "dhcpcomp.h"
-#include "model_test_support.h"
 #include "provider_test_support.h"
 
 namespace {
@@ -45,10 +42,10 @@ class TestEnvironment : public ProviderEnvironmentIFC {
   LoggerRef m_logger;
 };
 
-CIMObjectPath settingDataPath(const char* id = "Zelkor:ZPX_DHCPSettingData") {
-  CIMObjectPath path("ZPX_DHCPSettingData", kNs);
-  path.setKeyValue("InstanceID", CIMValue(id));
-  return path;
+const char kSettingDataId[] = "Zelkor:ZPX_DHCPSettingData";
+
+CIMObjectPath settingDataPath(const std::string& id = kSettingDataId) {
+  return provider_test::pathOf("ZPX_DHCPSettingData", id);
 }
 
 CIMObjectPath servicePath() {
@@ -71,14 +68,14 @@ class ProviderUnitTest : public ::testing::Test {
     static bool initialized = false;
     if (!initialized) m_tavrel.initialize(m_env);
     initialized = true;
-    ZPX_DHCPSettingDataImpl::m_pInstance = new ZPX_DHCPSettingDataImpl("Zelkor:ZPX_DHCPSettingData");
+    ZPX_DHCPSettingDataImpl::m_pInstance = new ZPX_DHCPSettingDataImpl(kSettingDataId);
     ZPX_DHCPServiceImpl::m_pInstanceDHCPService =
         new ZPX_DHCPServiceImpl("ZPX_System", "ZPX", "ZPX_DHCPService", "DHCPService");
     CustomerLANDhcpCompConfig.leaseTime = 3600;
     CustomerLANDhcpCompConfig.dhcpStatus = 1;
   }
   void TearDown() override {
-    for (s_addrRangePoolEntry& e : g_AddressRangePool) delete e.object;
+    model_test::deleteObjects();
     delete ZPX_DHCPSettingDataImpl::m_pInstance;
     delete ZPX_DHCPServiceImpl::m_pInstanceDHCPService;
   }
@@ -92,7 +89,7 @@ class ProviderUnitTest : public ::testing::Test {
   // ModifyInstance of the setting data with the given properties, in order.
   CIMException modify(const std::vector<CIMProperty>& properties) {
     CIMInstance instance("ZPX_DHCPSettingData");
-    instance.setProperty("InstanceID", CIMValue("Zelkor:ZPX_DHCPSettingData"));
+    instance.setProperty("InstanceID", CIMValue(kSettingDataId));
     for (const CIMProperty& p : properties) instance.setProperty(p);
     return cimErrorOf([&] {
       m_tavrel.modifyInstance(m_env, kNs, instance, CIMInstance(), WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
@@ -124,16 +121,12 @@ TEST_F(ProviderUnitTest, EntryPointsAndRouting) {
       [&] { m_tavrel.associatorNames(m_env, names, kNs, servicePath(), "ZPX_DHCPService", "", "", ""); });
   EXPECT_EQ(CIMException::INVALID_CLASS, e.getErrNo());
 
-  CIMParamValueArray in, out;
-  e = cimErrorOf([&] {
-    m_tavrel.invokeMethod(m_env, kNs, CIMObjectPath("ZPX_DHCPClientLeaseInfoOAMLAN", kNs),
-                          "renewDynamicIPAddress", in, out);
-  });
-  EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo()) << "the lease classes have no methods";
-
-  e = cimErrorOf(
-      [&] { m_tavrel.invokeMethod(m_env, kNs, settingDataPath(), "renewDynamicIPAddress", in, out); });
-  EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo());
+  // Only the service has a method.
+  for (const CIMObjectPath& path : {CIMObjectPath("ZPX_DHCPClientLeaseInfoOAMLAN", kNs), settingDataPath()}) {
+    CIMParamValueArray in, out;
+    e = cimErrorOf([&] { m_tavrel.invokeMethod(m_env, kNs, path, "renewDynamicIPAddress", in, out); });
+    EXPECT_EQ(CIMException::METHOD_NOT_FOUND, e.getErrNo()) << path.getClassName();
+  }
 
   m_tavrel.enumInstanceNames(m_env, kNs, "ZPX_DHCPService", names, CIMClass());
   ASSERT_EQ(1u, names.items.size());
@@ -191,10 +184,11 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
   std::vector<std::string> extra;
   for (size_t i = 0; i <= kExtraSingletonsMax; ++i) {
     CIMInstance settingData("ZPX_DHCPSettingData");
-    settingData.setProperty("InstanceID", CIMValue(("extra" + std::to_string(i)).c_str()));
+    std::string id = "extra" + std::to_string(i);
+    settingData.setProperty("InstanceID", CIMValue(id.c_str()));
     int status = cimErrorOf([&] { m_tavrel.createInstance(m_env, kNs, settingData); }).getErrNo();
     EXPECT_EQ(i < kExtraSingletonsMax ? CIMException::SUCCESS : CIMException::FAILED, status) << i;
-    if (status == CIMException::SUCCESS) extra.push_back("extra" + std::to_string(i));
+    if (status == CIMException::SUCCESS) extra.push_back(id);
   }
 
   std::vector<ZPX_DHCPSettingDataInService*> links;
@@ -284,23 +278,33 @@ TEST_F(ProviderUnitTest, RefusedChangeLeavesRecordAndRangesAsTheyWere) {
 }
 
 TEST_F(ProviderUnitTest, SetterCodes) {
-  struct Case {
+  const CIMException::ErrNoType failed = CIMException::FAILED, invalid = CIMException::INVALID_PARAMETER;
+  const struct {
     const char* property;
     CIMValue value;
+    CIMException::ErrNoType status;
     const char* message;
   } cases[] = {
-      {"domainName", CIMValue("a_b"), "#DHC_ERROR_352#"},
-      {"dhcpServerCustomerLANStatus", CIMValue(UInt16(3)), "#DHC_ERROR_333#"},
-      {"primaryDNSIPAddress", CIMValue("1.2.3.256"), "#DHC_ERROR_320#"},
-      {"defaultGatewayIPAddress", CIMValue("10.0.0.1"), "#DHC_ERROR_320#"},
-      {"vlanIds", CIMValue("1,,2"), "#DHC_ERROR_330#"},
-      {"domainName", CIMValue(std::string(41, 'a')),
-       "The length of domainName must be <= 40\n"
-       "#CFG_000_0004,MOF_Props_ZPX_DHCPSettingData_domainName,40#"},
+      {"domainName", CIMValue("a_b"), failed, "#DHC_ERROR_352#"},
+      {"dhcpServerCustomerLANStatus", CIMValue(UInt16(3)), failed, "#DHC_ERROR_333#"},
+      {"primaryDNSIPAddress", CIMValue("1.2.3.256"), failed, "#DHC_ERROR_320#"},
+      {"defaultGatewayIPAddress", CIMValue("10.0.0.1"), failed, "#DHC_ERROR_320#"},
+      {"s1IPAddress", CIMValue("999.999.999.9999"), failed, "#DHC_ERROR_320#"},  // the longest text allowed
+      {"vlanIds", CIMValue("1,,2"), failed, "#DHC_ERROR_330#"},
+      {"vlanIds", CIMValue("100;reboot"), failed, "#DHC_ERROR_330#"},
+      {"domainName", CIMValue(std::string(41, 'a')), invalid,
+       "The length of domainName must be <= 40\n#CFG_000_0004,MOF_Props_ZPX_DHCPSettingData_domainName,40#"},
+      {"vlanIds", CIMValue(std::string(51, '1')), invalid,
+       "The length of vlanIds must be <= 50\n#CFG_000_0004,MOF_Props_ZPX_DHCPSettingData_vlanIds,50#"},
+      {"s2OtherPort", CIMValue(UInt16(10000)), invalid,
+       "The value of s2OtherPort must be <= "
+       "9999\n#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.property);
-    EXPECT_STREQ(c.message, modify({CIMProperty(c.property, c.value)}).getMessage());
+    CIMException e = modify({CIMProperty(c.property, c.value)});
+    EXPECT_EQ(c.status, e.getErrNo());
+    EXPECT_STREQ(c.message, e.getMessage());
   }
   SCOPED_TRACE("accepted values, stored canonically");
   EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("domainName", CIMValue("")),
