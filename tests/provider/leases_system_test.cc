@@ -3,12 +3,11 @@
 // OAM LAN get leases from the real dhcpd, release them, and the lists follow.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "agent_runner.h"
+#include "system_test_support.h"
 
 namespace {
 
@@ -36,19 +35,13 @@ class LeaseSystemTest : public AgentSystemTest {
     AgentSystemTest::TearDown();
   }
 
-  std::string leases(const char* className) const {
-    CommandOutput r = m_agent->wbemcli("ei", className);
-    EXPECT_EQ(0, r.status) << r.err;
-    return r.out;
-  }
+  std::string leases(const char* className) const { return wbemcliOut(*m_agent, "ei", className); }
 
   // A kept telephone on segment iface; returns the address it was given.
   std::string phone(const std::string& name, const std::string& iface, const std::string& mac) {
     m_phones.push_back(name);
-    auto r = runCommand("appliance-phone --timeout 20 --keep " + name + " --iface " + iface + " --mac " +
-                        mac + " --hostname " + name);
-    EXPECT_EQ(0, r.status) << r.output;
-    return leasedAddress(r.output);
+    return leasedAddress(
+        phoneLease("--keep " + name + " --iface " + iface + " --mac " + mac + " --hostname " + name));
   }
 
   std::vector<std::string> m_phones;
@@ -61,10 +54,8 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
     EXPECT_EQ("", leases(kOam));
   }
   // The VLAN gets a range of its own, so its telephone is served.
-  CommandOutput r =
-      m_agent->wbemcli("ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
-                       "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.150\"");
-  ASSERT_EQ(0, r.status) << r.err;
+  wbemcliOut(*m_agent, "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+             "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.150\"");
 
   // The OAM LAN serves one address, x.y.z.2; the sandbox's maintenance PC
   // holds it, so dhcpd would abandon it: the PC leaves for the laptop.
@@ -100,16 +91,14 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
   }
   {
     SCOPED_TRACE("a released lease is gone at the next enumeration");
-    r.status = runCommand("appliance-phone --release desk").status;
-    ASSERT_EQ(0, r.status);
+    ASSERT_EQ(0, runCommand("appliance-phone --release desk").status);
     EXPECT_TRUE(waitUntil([&] { return !contains(leases(kCustomer), desk); })) << leases(kCustomer);
     EXPECT_TRUE(contains(leases(kCustomer), lobby));
   }
   {
     SCOPED_TRACE("a commit restarts dhcpd, and the leases stay listed");
     pid_t server = pidInFile(kDhcpdPidFile);
-    r = m_agent->wbemcli("mi", kSettingDataPath, "leaseTime=4000");
-    ASSERT_EQ(0, r.status) << r.err;
+    wbemcliOut(*m_agent, "mi", kSettingDataPath, "leaseTime=4000");
     ASSERT_NE(server, pidInFile(kDhcpdPidFile));
     customer = leases(kCustomer);
     EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
@@ -121,29 +110,22 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServer) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(customer, m, std::regex("InstanceID=\"([0-9]+)\"")));
     std::string path = std::string(kCustomer) + ".InstanceID=\"" + m.str(1) + "\"";
-    r = m_agent->wbemcli("ci", std::string(kCustomer) + ".InstanceID=\"77\"", "InstanceID=\"77\"");
+    CommandOutput r =
+        m_agent->wbemcli("ci", std::string(kCustomer) + ".InstanceID=\"77\"", "InstanceID=\"77\"");
     EXPECT_TRUE(contains(r.err, "CIM_ERR_NOT_SUPPORTED")) << r.err;
-    r = m_agent->wbemcli("mi", path, "leaseClientName=\"renamed\"");
-    EXPECT_EQ(0, r.status) << r.err;
+    wbemcliOut(*m_agent, "mi", path, "leaseClientName=\"renamed\"");
     EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "leaseClientName=\"lobby\""));
-    r = m_agent->wbemcli("di", path);
-    EXPECT_EQ(0, r.status) << r.err;
+    wbemcliOut(*m_agent, "di", path);
     EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).err, "CIM_ERR_NOT_FOUND"));
-    // A later rebuild (a new grant) lists the address again.
-    phone("desk2", "eth1", "02:00:00:00:0a:04");
-    EXPECT_TRUE(waitUntil([&] { return contains(leases(kCustomer), lobby); }));
   }
 }
 
 const char kPools[] = "ZPX_DHCPPoolStatistics";
-const char kAlarmLog[] = "/pq/platform/LAN.log";
 
 TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
   // A range of four addresses on the VLAN.
-  CommandOutput r =
-      m_agent->wbemcli("ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
-                       "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
-  ASSERT_EQ(0, r.status) << r.err;
+  wbemcliOut(*m_agent, "ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
+             "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
   const std::string pool = "InstanceID=\"eth1.100:172.16.1.100-172.16.1.103\"";
   std::string pools = m_agent->wbemcli("ei", kPools).out;
   EXPECT_TRUE(contains(pools, pool + ",InterfaceName=\"eth1.100\",StartAddress=\"172.16.1.100\","
@@ -155,17 +137,11 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
                        "EndAddress=\"192.168.1.254\",TotalAddresses=100"))
       << pools;
 
+  // The counting and the thresholds are dhcpcompleases_test's; here the
+  // real server's leases, seen by the agent's watch of the lease file.
   for (int i = 1; i <= 4; ++i) {
     std::string name = "vlanphone" + std::to_string(i);
     ASSERT_TRUE(contains(phone(name, "eth1.100", "02:00:00:00:0b:0" + std::to_string(i)), "172.16.1.10"));
-    if (i == 3) {
-      SCOPED_TRACE("three of four used: below the raise threshold");
-      EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
-                           pool + ",InterfaceName=\"eth1.100\",StartAddress=\"172.16.1.100\","
-                                  "EndAddress=\"172.16.1.103\",TotalAddresses=4,ActiveLeases=3,"
-                                  "Reservations=0,FreeAddresses=1,PercentUsed=75"));
-      EXPECT_EQ(0u, occurrences(readFile(kAlarmLog), "\t60010\t"));
-    }
   }
   {
     SCOPED_TRACE("the full range raises the alarm once, without a listing");
@@ -178,14 +154,6 @@ TEST_F(LeaseSystemTest, PoolOccupancyAndExhaustionAlarms) {
     EXPECT_TRUE(contains(m_agent->wbemcli("ei", kPools).out,
                          "ActiveLeases=4,Reservations=0,"
                          "FreeAddresses=0,PercentUsed=100"));
-  }
-  {
-    SCOPED_TRACE("releases below the clear threshold clear it");
-    for (int i = 1; i <= 2; ++i)
-      ASSERT_EQ(0, runCommand("appliance-phone --release vlanphone" + std::to_string(i)).status);
-    EXPECT_TRUE(waitUntil([&] { return occurrences(readFile(kAlarmLog), "\t60011\t") == 1; }))
-        << readFile(kAlarmLog);
-    EXPECT_EQ(1u, occurrences(readFile(kAlarmLog), "\t60010\t"));
   }
   {
     SCOPED_TRACE("the statistics cannot be changed");
