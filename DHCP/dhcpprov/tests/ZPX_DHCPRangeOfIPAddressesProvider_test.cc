@@ -12,12 +12,7 @@
 
 namespace {
 
-using OpenWBEM::CIMException;
-using OpenWBEM::CIMInstance;
-using OpenWBEM::CIMValue;
-using provider_test::cimErrorOf;
-using provider_test::text;
-typedef std::vector<std::string> Ids;
+using namespace provider_test;
 
 CIMInstance range(const char* start, const char* end, const char* gateway = nullptr) {
   CIMInstance instance(ZPX_DHCPRangeOfIPAddressesName);
@@ -82,6 +77,7 @@ TEST_F(RangeProviderTest, RefusalsChangeNothing) {
       {range("192.168.1.220", "192.168.1.210"), "#DHC_ERROR_323#"},
       {range("192.168.1.10", "192.168.1.20", "gateway"), "#DHC_ERROR_320#"},
       {range("192.168.1.10", "192.168.1.20000000000000000000"), "#DHC_ERROR_320#"},
+      {range("192.168.1.201", "192.168.1.x"), "#DHC_ERROR_320#"},
   };
   int commits = g_commitCount;
   for (const auto& c : cases) {
@@ -119,7 +115,8 @@ TEST_F(RangeProviderTest, RefusalsChangeNothing) {
 }
 
 // Only ids the agent gave out name objects: anything else a client sends is
-// not found and touches no pool entry, and creation ignores it.
+// not found and touches no pool entry. (Creation ignores the id asked for:
+// CreateModifyDelete.)
 TEST_F(RangeProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
   create(range("192.168.1.100", "192.168.1.200"));
   for (const char* id : {"99", "32", "-1", "abc", "1x", "00", "+0", "", "123456789012345678901234567890"}) {
@@ -128,10 +125,6 @@ TEST_F(RangeProviderTest, ForeignInstanceIdsReachNoPoolEntry) {
     EXPECT_EQ(cimErrorOf([&] { remove(id); }).getErrNo(), CIMException::NOT_FOUND);
     EXPECT_EQ(cimErrorOf([&] { modify(id, range("192.168.1.10", "192.168.1.20")); }).getErrNo(),
               CIMException::NOT_FOUND);
-    CIMInstance asked = range("192.168.1.10", "192.168.1.20");
-    asked.setProperty("InstanceID", CIMValue(id));
-    EXPECT_EQ(create(asked).getKeyValue("InstanceID").toString(), "1");
-    remove("1");
   }
   EXPECT_EQ(g_NumberOfRanges, 1);
   EXPECT_EQ(names(), Ids{"0"});

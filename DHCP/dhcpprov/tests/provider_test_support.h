@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "agent_stand_ins.h"
@@ -19,6 +18,11 @@
 #include "openwbem/ResultHandlerIFC.h"
 
 namespace provider_test {
+
+using OpenWBEM::CIMException;
+using OpenWBEM::CIMInstance;
+using OpenWBEM::CIMValue;
+typedef std::vector<std::string> Ids;
 
 const char kNs[] = "root/cimv2";
 
@@ -55,18 +59,18 @@ inline OpenWBEM::CIMObjectPath pathOf(const char* className, const std::string& 
 }
 
 // The provider P of class C (keyed by InstanceID) over fresh records with
-// the customer LAN at 192.168.1.1/24 and the given VLANs, its instance
+// the customer LAN at 192.168.1.1/24 and VLAN 5 at 10.5.0.1/16, its instance
 // operations called as the umbrella provider calls them. The objects a test
 // made are deleted after it, and the manager the provider installed.
 template <class P, class C>
 class ProviderTest : public ::testing::Test {
  protected:
-  ProviderTest(P& provider, const char* className, std::vector<int> vlans = {})
-      : m_provider(provider), m_className(className), m_vlans(std::move(vlans)) {}
+  ProviderTest(P& provider, const char* className) : m_provider(provider), m_className(className) {}
 
   void SetUp() override {
-    model_test::resetModel(m_vlans);
+    model_test::resetModel({5});
     model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    model_test::setInterface(&VLANIpConfig[0], "10.5.0.1", "255.255.0.0");
     m_provider.initialize(m_env);
   }
   void TearDown() override {
@@ -103,7 +107,6 @@ class ProviderTest : public ::testing::Test {
  private:
   P& m_provider;
   const char* m_className;
-  std::vector<int> m_vlans;
   OpenWBEM::ProviderEnvironmentIFCRef m_env;
 };
 
