@@ -15,72 +15,64 @@ using namespace tavrel::test;
 const char kRanges[] = "ZPX_DHCPRangeOfIPAddresses";
 const char kReservations[] = "ZPX_DHCPReservedAddress";
 
-class RangeProviderSystemTest : public AgentSystemTest {
+class RangeProviderSystemTest : public CimSystemTest {
  protected:
-  std::string ok(const std::string& op, const std::string& path, const std::string& properties = "") const {
-    return wbemcliOut(*m_agent, op, path, properties);
-  }
   static std::string path(const char* className, const std::string& id) {
     return std::string(className) + ".InstanceID=\"" + id + "\"";
   }
 };
 
 TEST_F(RangeProviderSystemTest, RangesAndReservationsCreatedChangedAndDeleted) {
-  {
-    SCOPED_TRACE("ranges");
-    // The range of the component file is object 0.
-    std::string out = ok("ei", kRanges);
-    EXPECT_TRUE(contains(out, "StartAddress=\"192.168.1.100\"")) << out;
+  // A new range takes the lowest free id (the component file's range is 0:
+  // agent_system_test), whatever the client names.
+  std::string out = ok("ci", path(kRanges, "9"),
+                       "InstanceID=\"9\",StartAddress=\"192.168.1.200\",EndAddress=\"192.168.1.220\"");
+  EXPECT_TRUE(contains(out, "InstanceID=\"1\"")) << out;
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
+  EXPECT_TRUE(contains(readFile(kComponentFile),
+                       "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"));
 
-    // A new range takes the lowest free id, whatever the client names.
-    out = ok("ci", path(kRanges, "9"), "InstanceID=\"9\",StartAddress=\"192.168.1.200\",EndAddress=\"192.168.1.220\"");
-    EXPECT_TRUE(contains(out, "InstanceID=\"1\"")) << out;
-    EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
-    EXPECT_TRUE(contains(readFile(kComponentFile),
-                         "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"));
+  // A change reaches the object, the file and dhcpd.conf.
+  ok("mi", path(kRanges, "1"), "EndAddress=\"192.168.1.230\"");
+  EXPECT_TRUE(contains(ok("gi", path(kRanges, "1")), "EndAddress=\"192.168.1.230\""));
+  EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.200-192.168.1.230"));
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.230;"));
 
-    // A change reaches the object, the file and dhcpd.conf.
-    ok("mi", path(kRanges, "1"), "EndAddress=\"192.168.1.230\"");
-    EXPECT_TRUE(contains(ok("gi", path(kRanges, "1")), "EndAddress=\"192.168.1.230\""));
-    EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.200-192.168.1.230"));
-    EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.230;"));
+  ok("di", path(kRanges, "1"));
+  EXPECT_TRUE(contains(m_agent->wbemcli("di", path(kRanges, "1")).err, "CIM_ERR_NOT_FOUND"));
+  out = ok("ein", kRanges);
+  EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
+  EXPECT_FALSE(contains(out, "InstanceID=\"1\"")) << out;
+  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.200"));
+  EXPECT_FALSE(contains(readFile(kComponentFile), "192.168.1.200"));
 
-    ok("di", path(kRanges, "1"));
-    out = ok("ein", kRanges);
-    EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
-    EXPECT_FALSE(contains(out, "InstanceID=\"1\"")) << out;
-    EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.200"));
-    EXPECT_FALSE(contains(readFile(kComponentFile), "192.168.1.200"));
-  }
-  {
-    SCOPED_TRACE("reservations");
-    const std::string mac = "02:00:00:00:00:51";
-    std::string out = ok("ci", path(kReservations, "40"),
-                         "InstanceID=\"40\",IPv4Address=\"192.168.1.50\",reservedMACAddr=\"020000000051\","
-                         "reservedClientName=\"deskphone\",reservedClientDescription=\"Front desk\"");
-    EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
-    out = ok("gi", path(kReservations, "0"));
-    EXPECT_TRUE(contains(out, "reservedMACAddr=\"" + mac + "\"")) << out;
-    std::string conf = readFile(kDhcpdConf);
-    EXPECT_TRUE(contains(conf, "hardware ethernet " + mac + ";")) << conf;
-    EXPECT_TRUE(contains(conf, "fixed-address 192.168.1.50;")) << conf;
+  // A reservation likewise, and the telephone with its MAC gets its address.
+  const std::string mac = "02:00:00:00:00:51";
+  out = ok("ci", path(kReservations, "40"),
+           "InstanceID=\"40\",IPv4Address=\"192.168.1.50\",reservedMACAddr=\"020000000051\","
+           "reservedClientName=\"deskphone\",reservedClientDescription=\"Front desk\"");
+  EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
+  out = ok("gi", path(kReservations, "0"));
+  EXPECT_TRUE(contains(out, "reservedMACAddr=\"" + mac + "\"")) << out;
+  std::string conf = readFile(kDhcpdConf);
+  EXPECT_TRUE(contains(conf, "hardware ethernet " + mac + ";")) << conf;
+  EXPECT_TRUE(contains(conf, "fixed-address 192.168.1.50;")) << conf;
 
-    // dhcpd has been restarted with the reservation: the phone with that
-    // hardware address gets the reserved address.
-    out = phoneLease("--mac " + mac + " --vendor Zelkor-p4100-A");
-    EXPECT_TRUE(contains(out, "fixed-address 192.168.1.50;")) << out;
+  // dhcpd has been restarted with the reservation: the phone with that
+  // hardware address gets the reserved address.
+  out = phoneLease("--mac " + mac + " --vendor Zelkor-p4100-A");
+  EXPECT_TRUE(contains(out, "fixed-address 192.168.1.50;")) << out;
 
-    ok("mi", path(kReservations, "0"), "IPv4Address=\"192.168.1.52\"");
-    EXPECT_TRUE(contains(ok("gi", path(kReservations, "0")), "IPv4Address=\"192.168.1.52\""));
-    EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.52 " + mac + " deskphone"));
-    EXPECT_TRUE(contains(readFile(kDhcpdConf), "fixed-address 192.168.1.52;"));
-    EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));
+  ok("mi", path(kReservations, "0"), "IPv4Address=\"192.168.1.52\"");
+  EXPECT_TRUE(contains(ok("gi", path(kReservations, "0")), "IPv4Address=\"192.168.1.52\""));
+  EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.52 " + mac + " deskphone"));
+  EXPECT_TRUE(contains(readFile(kDhcpdConf), "fixed-address 192.168.1.52;"));
+  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));
 
-    ok("di", path(kReservations, "0"));
-    EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.52"));
-    EXPECT_FALSE(contains(readFile(kComponentFile), "deskphone"));
-    EXPECT_FALSE(contains(ok("ein", kReservations), "InstanceID"));
-  }
+  ok("di", path(kReservations, "0"));
+  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.52"));
+  EXPECT_FALSE(contains(readFile(kComponentFile), "deskphone"));
+  EXPECT_FALSE(contains(ok("ein", kReservations), "InstanceID"));
 }
 
 }  // namespace

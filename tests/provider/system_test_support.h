@@ -1,6 +1,6 @@
 // What the system tests of the agent and of its CIM classes share: the
-// appliance's files they read, a telephone's DHCP exchange and wbemcli
-// requests that must succeed.
+// appliance's files they read, a telephone's DHCP exchange, and the agent's
+// fixture with wbemcli requests that must succeed.
 #pragma once
 
 #include <string>
@@ -21,12 +21,15 @@ inline std::string phoneLease(const std::string& options = "--vendor Zelkor-p410
   return r.output;
 }
 
-// wbemcli's output of a request that must succeed.
-inline std::string wbemcliOut(const AgentUnderTest& agent, const std::string& op, const std::string& path,
-                              const std::string& extra = "", const std::string& options = "") {
-  CommandOutput r = agent.wbemcli(op, path, extra, options);
-  EXPECT_EQ(0, r.status) << r.err;
-  return r.out;
-}
+class CimSystemTest : public AgentSystemTest {
+ protected:
+  // wbemcli's output of a request that must succeed.
+  std::string ok(const std::string& op, const std::string& path, const std::string& extra = "",
+                 const std::string& options = "") const {
+    CommandOutput r = m_agent->wbemcli(op, path, extra, options);
+    EXPECT_EQ(0, r.status) << r.err;
+    return r.out;
+  }
+};
 
 }  // namespace tavrel::test
