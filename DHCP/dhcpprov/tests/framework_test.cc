@@ -7,37 +7,20 @@
 #include <vector>
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
-#include "agent_stand_ins.h"
-#include "dhcpcomp.h"
 #include "framework/ClassNames.h"
 #include "framework/ProviderErrors.h"
-#include "model_test_support.h"
 #include "openwbem/WBEMFlags.h"
 #include "provider_test_support.h"
 
 namespace {
 
-using OpenWBEM::CIMException;
-using OpenWBEM::CIMInstance;
-using OpenWBEM::CIMObjectPath;
-using OpenWBEM::CIMValue;
-using provider_test::cimErrorOf;
-using provider_test::kNs;
-typedef std::vector<std::string> Ids;
-typedef OpenWBEM::Array<OpenWBEM::CIMQualifier> Qualifiers;
+using namespace provider_test;
 
 std::string idOf(const ZPX_DHCPRangeOfIPAddresses* object) {
   std::string id;
-  Qualifiers q;
+  OpenWBEM::Array<OpenWBEM::CIMQualifier> q;
   object->getInstanceID(id, q);
   return id;
-}
-
-Ids enumerate(ZPX_DHCPRangeOfIPAddressesInstanceManager* manager) {
-  Ids ids;
-  for (manager->startIteration(); manager->hasNext();) ids.push_back(idOf(manager->next()));
-  manager->endIteration();
-  return ids;
 }
 
 class FrameworkTest : public ::testing::Test {
@@ -64,9 +47,9 @@ TEST_F(FrameworkTest, BuiltInManagerNeitherCreatesNorDeletes) {
   EXPECT_THROW(builtIn->createZPX_DHCPRangeOfIPAddresses("1"), CFG_InstanceCreationFailed);
 
   // The operations report the refused deletion.
-  CIMObjectPath path(ZPX_DHCPRangeOfIPAddressesName, kNs);
-  path.setKeyValue("InstanceID", CIMValue("7"));
-  CIMException e = cimErrorOf([&] { ZPX_DHCPRangeOfIPAddressesOperations().deleteInstance(path); });
+  CIMException e = cimErrorOf([] {
+    ZPX_DHCPRangeOfIPAddressesOperations().deleteInstance(pathOf(ZPX_DHCPRangeOfIPAddressesName, "7"));
+  });
   EXPECT_EQ(e.getErrNo(), CIMException::FAILED);
   EXPECT_STREQ(e.getMessage(), "The system cannot delete the instance specified.\n#CFG_000_0006#");
 
@@ -80,9 +63,11 @@ TEST_F(FrameworkTest, RegistryOrderLookupAndLimit) {
   EXPECT_THROW(rangeManager_.next(), CFG_NoInstance);
   for (int i = 0; i < 12; ++i) rangeManager_.createZPX_DHCPRangeOfIPAddresses("ignored");
   EXPECT_EQ(g_NumberOfRanges, 12);
-  EXPECT_EQ(enumerate(&rangeManager_), (Ids{"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
+  Ids ids;
+  for (rangeManager_.startIteration(); rangeManager_.hasNext();) ids.push_back(idOf(rangeManager_.next()));
+  rangeManager_.endIteration();
+  EXPECT_EQ(ids, (Ids{"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"}));
   EXPECT_THROW(rangeManager_.get("12"), CFG_NoInstance);
-  EXPECT_THROW(rangeManager_.get(""), CFG_NoInstance);
 
   // Destroying the object under the cursor does not end the iteration.
   rangeManager_.startIteration();
@@ -101,13 +86,14 @@ TEST_F(FrameworkTest, RegistryOrderLookupAndLimit) {
 
   // An object whose getters fail shows none of its neighbour's values.
   ZPX_DHCPRangeOfIPAddresses bare("00");
-  provider_test::Collect<OpenWBEM::CIMInstance> all;
+  Collect<OpenWBEM::CIMInstance> all;
   ZPX_DHCPRangeOfIPAddressesOperations().enumInstances(all);
   ASSERT_EQ(all.items.size(), 33u);
-  EXPECT_EQ(provider_test::text(all.items[1], "InstanceID"), "00");
+  EXPECT_EQ(text(all.items[1], "InstanceID"), "00");
   EXPECT_EQ(all.items[1].getProperties().size(), 1u);
 }
 
+// The translations the providers' tests do not meet.
 TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
   const struct {
     CIMException error;
@@ -121,20 +107,9 @@ TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
        "Could not make the requested change.\n#CFG_000_0001#"},
       {cimErrorOf([] { TavrelErrors::throwStartChangeFailed(325); }), CIMException::FAILED,
        "Could not make the requested change.\n#DHC_ERROR_325#"},
-      {cimErrorOf([] { TavrelErrors::throwSetterFailed(301, "ZPX_DHCPSettingData", "leaseTime"); }),
-       CIMException::INVALID_PARAMETER,
-       "The value of leaseTime is invalid.\n#CFG_000_0000,MOF_Props_ZPX_DHCPSettingData_leaseTime#"},
-      {cimErrorOf([] { TavrelErrors::throwSetterFailed(302, "ZPX_DHCPSettingData", "leaseTime"); }),
-       CIMException::FAILED, "#DHC_ERROR_302#"},
       {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(301, "ZPX_DHCPService"); }),
        CIMException::INVALID_PARAMETER,
        "One or more of the values specified for the ZPX_DHCPService was invalid.\n#CFG_000_0001#"},
-      {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(400, "ZPX_DHCPService"); }), CIMException::FAILED,
-       "#DHC_ERROR_400#"},
-      {cimErrorOf([] { TavrelErrors::throwTooLarge("ZPX_DHCPSettingData", "s2OtherPort", 9999); }),
-       CIMException::INVALID_PARAMETER,
-       "The value of s2OtherPort must be <= "
-       "9999\n#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

@@ -1,11 +1,16 @@
 // Helpers of libTavrel's unit tests: CIM errors as values, result handlers
-// that keep what they are given, and a client of one provider's operations.
+// that keep what they are given, and a fixture over one class provider.
 #ifndef TAVREL_DHCPPROV_TESTS_PROVIDER_TEST_SUPPORT_H
 #define TAVREL_DHCPPROV_TESTS_PROVIDER_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "agent_stand_ins.h"
+#include "dhcpcomp.h"
+#include "model_test_support.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMInstance.h"
 #include "openwbem/CIMObjectPath.h"
@@ -13,6 +18,11 @@
 #include "openwbem/ResultHandlerIFC.h"
 
 namespace provider_test {
+
+using OpenWBEM::CIMException;
+using OpenWBEM::CIMInstance;
+using OpenWBEM::CIMValue;
+typedef std::vector<std::string> Ids;
 
 const char kNs[] = "root/cimv2";
 
@@ -48,12 +58,27 @@ inline OpenWBEM::CIMObjectPath pathOf(const char* className, const std::string& 
   return path;
 }
 
-// The instance operations of a provider P of a class keyed by InstanceID,
-// called as the umbrella provider calls them (no environment is needed).
-template <class P>
-class Client {
- public:
-  Client(P& provider, const char* className) : m_provider(provider), m_className(className) {}
+// The provider P of class C (keyed by InstanceID) over fresh records with
+// the customer LAN at 192.168.1.1/24 and VLAN 5 at 10.5.0.1/16, its instance
+// operations called as the umbrella provider calls them. The objects a test
+// made are deleted after it, and the manager the provider installed.
+template <class P, class C>
+class ProviderTest : public ::testing::Test {
+ protected:
+  ProviderTest(P& provider, const char* className) : m_provider(provider), m_className(className) {}
+
+  void SetUp() override {
+    model_test::resetModel({5});
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    model_test::setInterface(&VLANIpConfig[0], "10.5.0.1", "255.255.0.0");
+    m_provider.initialize(m_env);
+  }
+  void TearDown() override {
+    g_commitResult = 0;
+    model_test::deleteObjects();
+    delete C::getInstanceManager();
+    C::ClearInstanceManager();
+  }
 
   OpenWBEM::CIMInstance get(const std::string& id) {
     return m_provider.getInstance(m_env, kNs, pathOf(m_className, id), OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
@@ -77,20 +102,6 @@ class Client {
     for (const auto& path : paths.items)
       ids.push_back(path.getKeyValue("InstanceID").toString().toStdString());
     return ids;
-  }
-  std::vector<OpenWBEM::CIMInstance> instances() {
-    Collect<OpenWBEM::CIMInstance> all;
-    m_provider.enumInstances(m_env, kNs, m_className, all, OpenWBEM::WBEMFlags::E_NOT_LOCAL_ONLY,
-                             OpenWBEM::WBEMFlags::E_DEEP, OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS,
-                             OpenWBEM::WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, nullptr, OpenWBEM::CIMClass(),
-                             OpenWBEM::CIMClass());
-    return all.items;
-  }
-  OpenWBEM::CIMException invokeError(const std::string& id) {
-    return cimErrorOf([&] {
-      OpenWBEM::CIMParamValueArray out;
-      m_provider.invokeMethod(m_env, kNs, pathOf(m_className, id), "renewDynamicIPAddress", {}, out);
-    });
   }
 
  private:
