@@ -51,6 +51,14 @@ TEST_F(CIMXMLTest, InstanceIsWrittenBackAsRead) {
   EXPECT_EQ(ref.getKeyValue("On").getType(), CIMDataType::BOOLEAN);
   EXPECT_EQ(ref.getKeyValue("Ref").toCIMObjectPath().getNameSpace(), "root/cimv2");
   EXPECT_EQ(inst.getPropertyValue("Remote").toCIMObjectPath().getHost(), "host1");
+  EXPECT_EQ(inst.getPropertyValue("Tags"), CIMValue(StringArray{"x", "y&z"}));
+  // A path without host or namespace takes those of the request.
+  xml.clear();
+  cimxmlWriteInstancePath(xml, CIMObjectPath("Test_Item", ""), "host1", "root/cimv2");
+  EXPECT_EQ(xml,
+            "<INSTANCEPATH><NAMESPACEPATH><HOST>host1</HOST><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/>"
+            "<NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH></NAMESPACEPATH><INSTANCENAME "
+            "CLASSNAME=\"Test_Item\"></INSTANCENAME></INSTANCEPATH>");
 }
 
 TEST_F(CIMXMLTest, ErrorAndReturnValueExactly) {

@@ -6,6 +6,7 @@
 #include "test_support.h"
 
 #include "openwbem/CIMException.h"
+#include "openwbem/CIMMethod.h"
 #include "openwbem/MOFReader.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,13 @@ TEST(MOFReaderTest, ReadsTheTestSchema) {
     xml += '\n';
   }
   EXPECT_EQ(xml, tavrel::test::readFile(OWSERVER_TEST_DATA "/TestProv-classes.xml"));
+  // Qualifiers and defaults as a provider reads them.
+  EXPECT_EQ(classes[1].getProperty("Text").getQualifier("MaxLen").getValue().toUInt32(), 64u);
+  EXPECT_EQ(classes[1].getProperty("Tags").getValue().toStringArray(), (StringArray{"a", "b"}));
+  const CIMMethod echo = classes[2].getMethod("Echo");
+  EXPECT_EQ(echo.getQualifier("Description").getValue().toStringValue(), "Repeats Text Times times");
+  EXPECT_TRUE(echo.getParameter("Result").getQualifier("IN")) << "present, but false";
+  EXPECT_FALSE(echo.getParameter("Result").hasTrueQualifier("IN"));
 }
 
 TEST(MOFReaderTest, ErrorsNameTheLine) {
