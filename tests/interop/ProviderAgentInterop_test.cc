@@ -242,17 +242,14 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
       EXPECT_NE(c.result.headers.find(c.header), std::string::npos) << c.result.headers;
     }
   }
-  // Still serving, over TCP and the Unix socket alike.
-  for (bool uds : {false, true}) {
-    SCOPED_TRACE(uds ? "Unix socket" : "TCP");
-    HTTPResult ok = post(getItem, cimHeaders("GetInstance"), uds);
-    EXPECT_EQ(ok.code, 200);
-    EXPECT_NE(ok.headers.find("CIMOperation: MethodResponse"), std::string::npos) << ok.headers;
-    EXPECT_EQ(sb::cimErrorOf(ok.body).code, 0) << ok.body;
-    ASSERT_TRUE(m_doc.load_string(ok.body.c_str()));
-    EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Id']").node().child_value("VALUE"), "1");
-    EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "1");
-  }
+  // Still serving (the Unix socket is checked with the access rules); the
+  // answer echoes the message ID.
+  HTTPResult ok = post(getItem, cimHeaders("GetInstance"));
+  EXPECT_EQ(ok.code, 200);
+  EXPECT_NE(ok.headers.find("CIMOperation: MethodResponse"), std::string::npos) << ok.headers;
+  ASSERT_TRUE(m_doc.load_string(ok.body.c_str())) << ok.body;
+  EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Id']").node().child_value("VALUE"), "1");
+  EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "1");
 }
 
 // Configurations the agent cannot serve are refused at start. Only the right
