@@ -1,18 +1,15 @@
-// Typed values, datetimes, object paths and classes: conversions from text
-// and from the sint64 the CIM-XML reader gives, range and type errors; the
-// String conversions and the reference count beneath them.
+// Typed values, datetimes, object paths and instances: conversions from text
+// and from the sint64 the CIM-XML reader gives, range and type errors, and
+// the String conversions beneath them.
 #include "openwbem/CIMValue.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMInstance.h"
 #include "openwbem/CIMObjectPath.h"
-#include "openwbem/IntrusiveReference.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
-#include <vector>
 
 using namespace OpenWBEM;
 typedef CIMDataType DT;
@@ -29,12 +26,6 @@ CIMException::ErrNoType statusOf(const std::function<void()>& f) {
   }
   return CIMException::SUCCESS;
 }
-
-struct Counted : public IntrusiveCountableBase {
-  explicit Counted(int* deaths) : m_deaths(deaths) {}
-  ~Counted() override { ++*m_deaths; }
-  int* m_deaths;
-};
 
 const CIMException::ErrNoType OK = CIMException::SUCCESS, RANGE = CIMException::INVALID_PARAMETER,
                               TYPE = CIMException::TYPE_MISMATCH;
@@ -166,22 +157,4 @@ TEST(CIMInstanceTest, PropertiesByNameInAnyCase) {
   CIMPropertyArray filtered = inst.filterProperties(&only, false).getProperties();
   ASSERT_EQ(1u, filtered.size());
   EXPECT_EQ("s1Port", filtered[0].getName());
-}
-
-TEST(IntrusiveReferenceTest, CountsAcrossThreadsAndDeletesOnce) {
-  int deaths = 0;
-  {
-    IntrusiveReference<Counted> shared(new Counted(&deaths));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-      threads.emplace_back([&shared] {
-        for (int i = 0; i < 10000; ++i) IntrusiveReference<Counted> local(shared);
-      });
-    for (std::thread& th : threads) th.join();
-    EXPECT_EQ(1, shared->getRefCount());
-    IntrusiveReference<Counted> moved(std::move(shared));
-    moved = moved;  // self-assignment keeps the object
-    EXPECT_EQ(0, deaths);
-  }
-  EXPECT_EQ(1, deaths);
 }
