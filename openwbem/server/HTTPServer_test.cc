@@ -1,8 +1,9 @@
 #include "HTTPServer.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/local/stream_protocol.hpp>
 #include <boost/asio/write.hpp>
@@ -13,10 +14,8 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
 namespace OpenWBEM {
@@ -30,18 +29,10 @@ using tcp = asio::ip::tcp;
 // Echoes the method and body size; "/throw" fails, "/slow" takes its time.
 class HTTPServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/owhttpXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    m_dir = tmpl;
+  HTTPServerTest() {
     m_options.tcpPort = 0;
-    m_options.udsPath = m_dir + "/ow.sock";
+    m_options.udsPath = m_dir.file("ow.sock");
     m_options.timeout = std::chrono::milliseconds(500);
-  }
-
-  void TearDown() override {
-    m_server.reset();
-    std::system(("rm -rf " + m_dir).c_str());
   }
 
   void start() {
@@ -53,169 +44,125 @@ class HTTPServerTest : public ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
           }
           if (req.target() == "/throw") throw std::runtime_error("boom");
-          res.result(http::status::ok);
           res.body() = std::string(req.method_string()) + " " + std::to_string(req.body().size());
         });
-    m_port = m_server->tcpPorts().at(0);
   }
 
   tcp::socket connectTcp() {
     tcp::socket s(m_ioc);
-    s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), m_port));
+    s.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), m_server->tcpPorts().at(0)));
     // Never let a test hang on a silent server.
     timeval tv{5, 0};
     setsockopt(s.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     return s;
   }
 
+  // Sends a POST (or raw text) and reads the answer.
   template <class Socket>
-  static http::response<http::string_body> roundTrip(Socket& s, http::request<http::string_body> req) {
+  static http::response<http::string_body> post(Socket& s, const std::string& target, std::string body,
+                                                bool chunked = false) {
+    http::request<http::string_body> req(http::verb::post, target, 11);
+    req.body() = std::move(body);
     req.prepare_payload();
+    if (chunked) req.chunked(true);
     http::write(s, req);
-    return readResponse(s);
+    return read(s);
   }
-
   template <class Socket>
-  static http::response<http::string_body> readResponse(Socket& s) {
+  static http::response<http::string_body> send(Socket& s, const std::string& raw) {
+    asio::write(s, asio::buffer(raw));
+    return read(s);
+  }
+  template <class Socket>
+  static http::response<http::string_body> read(Socket& s) {
     beast::flat_buffer buffer;
     http::response<http::string_body> res;
     http::read(s, buffer, res);
     return res;
   }
 
-  static http::request<http::string_body> post(const std::string& target, std::string body) {
-    http::request<http::string_body> req(http::verb::post, target, 11);
-    req.set(http::field::host, "localhost");
-    req.body() = std::move(body);
-    return req;
-  }
-
-  std::string m_dir;
+  tavrel::test::TempDir m_dir;
   HTTPServerOptions m_options;
   std::unique_ptr<HTTPServer> m_server;
-  unsigned short m_port = 0;
   asio::io_context m_ioc;
   std::atomic<int> m_calls{0};
   std::atomic<bool> m_slowStarted{false};
 };
 
-TEST_F(HTTPServerTest, KeepAliveOverTcpAndUnixSocket) {
+// Stopping waits for a handler at work, closes idle connections and removes
+// the socket file.
+TEST_F(HTTPServerTest, KeepAliveOverTcpAndUnixSocketUntilStopped) {
   start();
   auto s = connectTcp();
-  for (int i = 0; i < 3; ++i) {
-    auto res = roundTrip(s, post("/cimom", "abc"));
-    EXPECT_EQ(res.result(), http::status::ok);
-    EXPECT_EQ(res.body(), "POST 3");
-    EXPECT_TRUE(res.keep_alive());
-  }
-
+  auto res = post(s, "/cimom", "abc");
+  EXPECT_EQ(res.result(), http::status::ok);
+  EXPECT_EQ(res.body(), "POST 3");
+  EXPECT_TRUE(res.keep_alive());
   struct stat st;
   ASSERT_EQ(stat(m_options.udsPath.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   asio::local::stream_protocol::socket u(m_ioc);
   u.connect(asio::local::stream_protocol::endpoint(m_options.udsPath));
-  EXPECT_EQ(roundTrip(u, post("/cimom", "")).body(), "POST 0");
-  EXPECT_EQ(roundTrip(u, post("/cimom", "xy")).body(), "POST 2");
+  EXPECT_EQ(post(u, "/cimom", "").body(), "POST 0");
+  EXPECT_EQ(post(u, "/cimom", "xy").body(), "POST 2");
 
+  auto busy = connectTcp();
+  asio::write(busy, asio::buffer(std::string("POST /slow HTTP/1.1\r\nContent-Length: 0\r\n\r\n")));
+  while (!m_slowStarted) std::this_thread::yield();
   m_server.reset();
+  char c;
+  beast::error_code ec;
+  s.read_some(asio::buffer(&c, 1), ec);
+  EXPECT_TRUE(ec) << "idle connection still open after the server stopped";
   EXPECT_NE(stat(m_options.udsPath.c_str(), &st), 0) << "socket file left behind";
 }
 
 TEST_F(HTTPServerTest, OversizedAndMalformedRequestsAreRefused) {
   m_options.maxBodyBytes = 1024;
   start();
-  {
-    SCOPED_TRACE("body over the limit");
-    auto s = connectTcp();
-    auto res = roundTrip(s, post("/cimom", std::string(4096, 'x')));
-    EXPECT_EQ(res.result(), http::status::payload_too_large);
-    EXPECT_FALSE(res.keep_alive());
-  }
-  {
-    SCOPED_TRACE("chunked body over the limit");
-    auto s = connectTcp();
-    auto req = post("/cimom", std::string(4096, 'x'));
-    req.chunked(true);
-    http::write(s, req);
-    EXPECT_EQ(readResponse(s).result(), http::status::payload_too_large);
-  }
-  {
-    SCOPED_TRACE("Expect: 100-continue");
-    auto s = connectTcp();
-    const std::string head = "POST /cimom HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: ";
-    asio::write(s, asio::buffer(head + "3\r\n\r\n"));
-    beast::flat_buffer buffer;
-    http::response<http::empty_body> interim;
-    http::read(s, buffer, interim);
-    EXPECT_EQ(interim.result(), http::status::continue_);
-    asio::write(s, asio::buffer(std::string("abc")));
-    http::response<http::string_body> res;
-    http::read(s, buffer, res);
-    EXPECT_EQ(res.body(), "POST 3");
-    // Too large: refused at once, the client need not send the body.
-    asio::write(s, asio::buffer(head + "4096\r\n\r\n"));
-    http::response<http::string_body> refused;
-    http::read(s, buffer, refused);
-    EXPECT_EQ(refused.result(), http::status::payload_too_large);
-  }
-  {
-    SCOPED_TRACE("not HTTP");
-    auto s = connectTcp();
-    asio::write(s, asio::buffer(std::string("GARBAGE LINE\r\n\r\n")));
-    EXPECT_EQ(readResponse(s).result(), http::status::bad_request);
-  }
-  {
-    SCOPED_TRACE("handler failure");
-    auto s = connectTcp();
-    EXPECT_EQ(roundTrip(s, post("/throw", "")).result(), http::status::internal_server_error);
-    EXPECT_EQ(roundTrip(s, post("/cimom", std::string(1024, 'x'))).body(), "POST 1024") << "at the limit";
-  }
+  auto s = connectTcp();
+  EXPECT_EQ(post(s, "/throw", "").result(), http::status::internal_server_error);
+  EXPECT_EQ(post(s, "/cimom", std::string(1024, 'x')).body(), "POST 1024") << "at the limit";
+  const std::string head = "POST /cimom HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: ";
+  asio::write(s, asio::buffer(head + "3\r\n\r\n"));
+  beast::flat_buffer buffer;
+  http::response<http::empty_body> interim;
+  http::read(s, buffer, interim);
+  EXPECT_EQ(interim.result(), http::status::continue_);
+  EXPECT_EQ(send(s, "abc").body(), "POST 3");
+  // Too large: refused at once, the client need not send the body.
+  EXPECT_EQ(send(s, head + "4096\r\n\r\n").result(), http::status::payload_too_large);
+  s = connectTcp();
+  EXPECT_EQ(post(s, "/cimom", std::string(4096, 'x'), true).result(), http::status::payload_too_large)
+      << "chunked";
+  s = connectTcp();
+  EXPECT_EQ(send(s, "GARBAGE LINE\r\n\r\n").result(), http::status::bad_request);
   EXPECT_EQ(m_calls, 3);
 }
 
-TEST_F(HTTPServerTest, StalledAndSurplusConnectionsAreClosed) {
-  m_options.maxConnections = 2;
+// The server gives up on a stalled request after its timeout and closes the
+// connection (the read ends with EOF, not our 5 s guard); others are served
+// meanwhile. The connection limits are checked with the provider agent.
+TEST_F(HTTPServerTest, StalledConnectionIsClosed) {
   start();
   auto stalled = connectTcp();
   asio::write(stalled, asio::buffer(std::string("POST /cimom HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc")));
   auto other = connectTcp();
-  EXPECT_EQ(roundTrip(other, post("/cimom", "abc")).body(), "POST 3");
+  EXPECT_EQ(post(other, "/cimom", "abc").body(), "POST 3");
+  auto begin = std::chrono::steady_clock::now();
   char c;
   beast::error_code ec;
-  auto surplus = connectTcp();
-  surplus.read_some(asio::buffer(&c, 1), ec);
-  EXPECT_EQ(ec, asio::error::eof) << "a connection beyond the limit is closed at once";
-  EXPECT_EQ(roundTrip(other, post("/cimom", "bc")).body(), "POST 2");
-  // The server gives up on the stalled request after its timeout and
-  // closes the connection: the read ends with EOF, not our 5 s guard.
-  auto begin = std::chrono::steady_clock::now();
   stalled.read_some(asio::buffer(&c, 1), ec);
   EXPECT_EQ(ec, asio::error::eof);
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
-  EXPECT_EQ(m_calls, 2);
-}
-
-// Stopping waits for a handler at work and closes idle connections.
-TEST_F(HTTPServerTest, DestructionWithBusyAndIdleConnections) {
-  start();
-  auto idle = connectTcp();
-  auto busy = connectTcp();
-  auto req = post("/slow", "");
-  req.prepare_payload();
-  http::write(busy, req);
-  while (!m_slowStarted) std::this_thread::yield();
-  m_server.reset();
-  char c;
-  beast::error_code ec;
-  idle.read_some(asio::buffer(&c, 1), ec);
-  EXPECT_TRUE(ec) << "idle connection still open after the server stopped";
+  EXPECT_EQ(m_calls, 1);
 }
 
 TEST_F(HTTPServerTest, BindFailuresAreReported) {
   m_options.listenAddresses = {"not-an-address"};
   EXPECT_THROW(start(), std::runtime_error);
   m_options.listenAddresses = {"127.0.0.1"};
-  m_options.udsPath = m_dir + "/missing/ow.sock";
+  m_options.udsPath = m_dir.file("missing/ow.sock");
   EXPECT_THROW(start(), std::runtime_error);
   EXPECT_EQ(httpSplitAddressList(" 127.0.0.1,::1  10.0.0.1 "),
             (std::vector<std::string>{"127.0.0.1", "::1", "10.0.0.1"}));

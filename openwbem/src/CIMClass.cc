@@ -78,18 +78,6 @@ CIMMethod CIMClass::getMethod(const String& name) const {
   return CIMMethod();
 }
 
-CIMInstance CIMClass::newInstance() const {
-  CIMInstance inst(m_name);
-  CIMPropertyArray props;
-  props.reserve(m_properties.size());
-  for (const CIMProperty& p : m_properties) {
-    props.push_back(CIMProperty(p.getName(), p.getDataType()));
-    props.back().setValue(p.getValue());
-  }
-  inst.setProperties(props);
-  return inst;
-}
-
 void CIMClass::typeProperties(CIMPropertyArray& props) const {
   for (CIMProperty& p : props) {
     int i = CIMPropertyFind(m_properties, p.getName());

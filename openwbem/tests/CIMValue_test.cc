@@ -1,31 +1,27 @@
-// Typed values, datetimes, object paths and classes: conversions from text
-// and from the sint64 the CIM-XML reader gives, range and type errors; the
-// String conversions and the reference count beneath them.
+// Typed values, datetimes, object paths and instances: conversions from text
+// and from the sint64 the CIM-XML reader gives, range and type errors, and
+// the String conversions beneath them.
 #include "openwbem/CIMValue.h"
-#include "openwbem/CIMClass.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
+#include "openwbem/CIMInstance.h"
 #include "openwbem/CIMObjectPath.h"
-#include "openwbem/CIMParamValue.h"
-#include "openwbem/IntrusiveReference.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <thread>
-#include <vector>
 
 using namespace OpenWBEM;
 typedef CIMDataType DT;
 
 namespace {
 
-// The CIM status f raised (SUCCESS when none), and its message.
-CIMException::ErrNoType statusOf(const std::function<void()>& f, std::string* message = nullptr) {
+// The CIM status f raised (SUCCESS when none); the messages are checked with
+// the class repository, whose typing errors carry them.
+CIMException::ErrNoType statusOf(const std::function<void()>& f) {
   try {
     f();
   } catch (const CIMException& e) {
-    if (message) *message = e.getMessage();
     return e.getErrNo();
   }
   return CIMException::SUCCESS;
@@ -79,9 +75,6 @@ TEST(CIMValueTest, ConversionsFromTextAndBetweenTypes) {
       EXPECT_EQ(c.result, v.toString());
     }
   }
-  std::string message;
-  EXPECT_EQ(RANGE, statusOf([] { CIMValue::fromText("70000", DT::UINT16); }, &message));
-  EXPECT_EQ("Value 70000 is out of range for uint16", message);
   EXPECT_EQ(4294967295u, CIMValue(Int64(4294967295LL)).toUInt32());
   EXPECT_EQ(RANGE, statusOf([] { CIMValue(Int64(-1)).toUInt64(); }));
   EXPECT_EQ(RANGE, statusOf([] { CIMValue(UInt64(0x8000000000000000ULL)).toInt64(); }));
@@ -147,65 +140,21 @@ TEST(CIMObjectPathTest, TextFormRoundTripAndErrors) {
   }
 }
 
-TEST(CIMClassTest, TypesIncomingValuesAndBuildsPaths) {
-  CIMClass c("ZPX_DHCPSettingData");
-  c.addProperty(CIMProperty("InstanceID", CIMDataType(DT::STRING)).setQualifier(CIMQualifier::createKey()));
-  c.addProperty(CIMProperty("s1Port", CIMDataType(DT::UINT16)));
-  CIMMethod m("renewDynamicIPAddress", CIMDataType(DT::UINT16));
-  m.addParameter(CIMParameter("Delay", CIMDataType(DT::UINT32)));
-  c.addMethod(m);
-  CIMPropertyArray props{CIMProperty("InstanceID", CIMValue(Int64(1))),
-                         CIMProperty("S1PORT", CIMValue("5061")),
-                         CIMProperty("unknownProperty", CIMValue(Int64(70000)))};
-  c.typeProperties(props);
-  EXPECT_EQ(CIMValue("1"), props[0].getValue());
-  EXPECT_EQ(CIMValue(UInt16(5061)), props[1].getValue());
-  EXPECT_EQ(CIMValue(Int64(70000)), props[2].getValue());
-  std::string message;
-  CIMPropertyArray bad{CIMProperty("s1Port", CIMValue(Int64(70000)))};
-  EXPECT_EQ(RANGE, statusOf([&] { c.typeProperties(bad); }, &message));
-  EXPECT_EQ("Property \"s1Port\": Value 70000 is out of range for uint16", message);
-  CIMPropertyArray arrayForScalar{CIMProperty("s1Port", CIMValue(StringArray{"1"}))};
-  EXPECT_EQ(TYPE, statusOf([&] { c.typeProperties(arrayForScalar); }));
-  CIMParamValueArray params{CIMParamValue("delay", CIMValue("10"))};
-  c.getMethod("RenewDynamicIPAddress").typeParamValues(params);
-  EXPECT_EQ(CIMValue(UInt32(10)), CIMParamValueGet(params, "Delay"));
-
-  CIMInstance inst = c.newInstance();
+// Properties are found by name in any case; setting one keeps its declared
+// name, and its type when the value is null. Typing by the class is checked
+// with the class repository.
+TEST(CIMInstanceTest, PropertiesByNameInAnyCase) {
+  CIMInstance inst("ZPX_DHCPSettingData");
+  inst.setProperty(CIMProperty("InstanceID", CIMValue("a")));
+  inst.setProperty(CIMProperty("s1Port", CIMDataType(DT::UINT16)));
   inst.setProperty("instanceid", CIMValue("Zelkor:ZPX_DHCPSettingData"));
-  EXPECT_EQ("InstanceID", inst.getProperties()[0].getName()) << "set by any case keeps the declared name";
-  EXPECT_EQ(CIMValue("Zelkor:ZPX_DHCPSettingData"),
-            inst.createObjectPath("root/cimv2", c).getKeyValue("InstanceID"));
+  inst.setProperty("S1PORT", CIMValue());
+  ASSERT_EQ(2u, inst.getProperties().size());
+  EXPECT_EQ("InstanceID", inst.getProperties()[0].getName());
+  EXPECT_EQ(CIMValue("Zelkor:ZPX_DHCPSettingData"), inst.getPropertyValue("INSTANCEID"));
+  EXPECT_EQ(DT::UINT16, inst.getProperty("s1port").getDataType().getType());
   StringArray only{"S1PORT"};
   CIMPropertyArray filtered = inst.filterProperties(&only, false).getProperties();
   ASSERT_EQ(1u, filtered.size());
   EXPECT_EQ("s1Port", filtered[0].getName());
-}
-
-namespace {
-
-struct Counted : public IntrusiveCountableBase {
-  explicit Counted(int* deaths) : m_deaths(deaths) {}
-  ~Counted() override { ++*m_deaths; }
-  int* m_deaths;
-};
-
-}  // namespace
-
-TEST(IntrusiveReferenceTest, CountsAcrossThreadsAndDeletesOnce) {
-  int deaths = 0;
-  {
-    IntrusiveReference<Counted> shared(new Counted(&deaths));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-      threads.emplace_back([&shared] {
-        for (int i = 0; i < 10000; ++i) IntrusiveReference<Counted> local(shared);
-      });
-    for (std::thread& th : threads) th.join();
-    EXPECT_EQ(1, shared->getRefCount());
-    IntrusiveReference<Counted> moved(std::move(shared));
-    moved = moved;  // self-assignment keeps the object
-    EXPECT_EQ(0, deaths);
-  }
-  EXPECT_EQ(1, deaths);
 }

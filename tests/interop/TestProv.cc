@@ -99,17 +99,17 @@ class TestProv : public CppMethodProviderIFC, public CppAssociatorProviderIFC {
     return CIMValue(UInt32(times));
   }
 
-  void associators(const ProviderEnvironmentIFCRef&, CIMInstanceResultHandlerIFC& result, const String&,
+  void associators(const ProviderEnvironmentIFCRef&, CIMInstanceResultHandlerIFC& result, const String& ns,
                    const CIMObjectPath& objectName, const String& assocClass, const String& resultClass,
                    const String&, const String&, EIncludeQualifiersFlag, EIncludeClassOriginFlag,
                    const StringArray*) override {
-    for (const CIMInstance& other : otherEnds(objectName, assocClass, resultClass)) result.handle(other);
+    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass, resultClass)) result.handle(other);
   }
 
   void associatorNames(const ProviderEnvironmentIFCRef&, CIMObjectPathResultHandlerIFC& result,
                        const String& ns, const CIMObjectPath& objectName, const String& assocClass,
                        const String& resultClass, const String&, const String&) override {
-    for (const CIMInstance& other : otherEnds(objectName, assocClass, resultClass))
+    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass, resultClass))
       result.handle(pathOf(ns, other));
   }
 
@@ -175,34 +175,29 @@ class TestProv : public CppMethodProviderIFC, public CppAssociatorProviderIFC {
     return l;
   }
 
-  static void checkAssoc(const String& assocClass) {
-    if (!assocClass.empty() && !assocClass.equalsIgnoreCase(kLink)) OW_THROWCIM(CIMException::INVALID_CLASS);
-  }
-
+  // The links of objectName, all of them for the service; assocClass, when
+  // given, must be the link class.
   CIMInstanceArray links(const String& ns, const CIMObjectPath& objectName, const String& assocClass) const {
-    checkAssoc(assocClass);
+    if (!assocClass.empty() && !assocClass.equalsIgnoreCase(kLink)) OW_THROWCIM(CIMException::INVALID_CLASS);
+    const bool all = objectName.getClassName().equalsIgnoreCase(kService);
+    const std::string key = all ? std::string() : findItem(objectName);
     CIMInstanceArray out;
     for (const auto& item : m_items)
-      if (objectName.getClassName().equalsIgnoreCase(kService) ||
-          pathOf(ns, item.second).equals(CIMObjectPath(objectName).setNameSpace(ns)))
-        out.push_back(link(ns, item.second));
+      if (all || item.first == key) out.push_back(link(ns, item.second));
     return out;
   }
 
-  CIMInstanceArray otherEnds(const CIMObjectPath& objectName, const String& assocClass,
+  // The objects at the other end of those links, of resultClass when given.
+  CIMInstanceArray otherEnds(const String& ns, const CIMObjectPath& objectName, const String& assocClass,
                              const String& resultClass) const {
-    checkAssoc(assocClass);
     CIMInstanceArray out;
-    if (objectName.getClassName().equalsIgnoreCase(kService)) {
-      for (const auto& item : m_items) out.push_back(item.second);
-    } else {
-      findItem(objectName);
-      out.push_back(service());
+    for (const CIMInstance& l : links(ns, objectName, assocClass)) {
+      CIMInstance other = objectName.getClassName().equalsIgnoreCase(kService)
+                              ? m_items.at(keyOf(l.getPropertyValue("Dependent").toCIMObjectPath()))
+                              : service();
+      if (resultClass.empty() || resultClass.equalsIgnoreCase(other.getClassName())) out.push_back(other);
     }
-    CIMInstanceArray matching;
-    for (const CIMInstance& i : out)
-      if (resultClass.empty() || resultClass.equalsIgnoreCase(i.getClassName())) matching.push_back(i);
-    return matching;
+    return out;
   }
 
   std::map<std::string, CIMInstance> m_items;

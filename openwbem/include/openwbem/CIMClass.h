@@ -61,10 +61,6 @@ class CIMClass {
   // The method of that name (case-insensitive); null when absent.
   CIMMethod getMethod(const String& name) const;
 
-  // An instance of this class holding every property with its default
-  // value and type, without qualifiers.
-  CIMInstance newInstance() const;
-
   // Converts the value of each property whose name is a property of this
   // class to that property's type (CIMValue::convertTo): a uint16 property
   // sent as text or as a signed 64-bit number becomes a uint16. Properties

@@ -21,10 +21,6 @@ class TestProvider : public CppInstanceProviderIFC {
     if (s_destroyHook) s_destroyHook();
   }
 
-  void initialize(const ProviderEnvironmentIFCRef& env) override {
-    m_greeting = env->getConfigItem("test.greeting", "none");
-  }
-
   void enumInstanceNames(const ProviderEnvironmentIFCRef&, const String&, const String&,
                          CIMObjectPathResultHandlerIFC&, const CIMClass&) override {}
 
@@ -33,16 +29,11 @@ class TestProvider : public CppInstanceProviderIFC {
                      WBEMFlags::EIncludeQualifiersFlag, WBEMFlags::EIncludeClassOriginFlag,
                      const StringArray*, const CIMClass&, const CIMClass&) override {}
 
-  CIMInstance getInstance(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath& path,
+  CIMInstance getInstance(const ProviderEnvironmentIFCRef&, const String&, const CIMObjectPath&,
                           WBEMFlags::ELocalOnlyFlag, WBEMFlags::EIncludeQualifiersFlag,
                           WBEMFlags::EIncludeClassOriginFlag, const StringArray*, const CIMClass&) override {
-    CIMInstance inst(path.getClassName());
-    inst.setProperty("Greeting", CIMValue(m_greeting));
-    return inst;
+    return CIMInstance();
   }
-
- private:
-  String m_greeting;
 };
 
 }  // namespace
@@ -50,10 +41,9 @@ class TestProvider : public CppInstanceProviderIFC {
 // The library's entry points; each variant defines some of them.
 OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)());
 OWTEST_EXPORT const char* getOWVersion();
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestWrongVersion();
+OWTEST_EXPORT int owTestSymbolNobodyDefines();
 OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestNullFactory();
 OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestThrowingFactory();
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestUnresolved();
 
 OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)()) {
   s_destroyHook = hook;
@@ -61,37 +51,25 @@ OWTEST_EXPORT void owTestSetDestroyHook(void (*hook)()) {
 
 #if defined(OWTEST_GOOD)
 OW_PROVIDERFACTORY(TestProvider, OwTestGood)
-#elif defined(OWTEST_WRONG_VERSION)
+#else
+// Every other variant fails one check of the loader.
 OWTEST_EXPORT const char* getOWVersion() {
+#if defined(OWTEST_WRONG_VERSION)
   return "3.0.2";
-}
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestWrongVersion() {
-  return new TestProvider;
-}
-#elif defined(OWTEST_NO_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() {
+#elif defined(OWTEST_UNRESOLVED)
+  return owTestSymbolNobodyDefines() ? OW_VERSION : "";
+#else
   return OW_VERSION;
+#endif
 }
-#elif defined(OWTEST_NULL_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() {
-  return OW_VERSION;
-}
+#endif
+
+#if defined(OWTEST_NULL_FACTORY)
 OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestNullFactory() {
   return 0;
 }
 #elif defined(OWTEST_THROWING_FACTORY)
-OWTEST_EXPORT const char* getOWVersion() {
-  return OW_VERSION;
-}
 OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestThrowingFactory() {
   throw std::runtime_error("no configuration");
-}
-#elif defined(OWTEST_UNRESOLVED)
-OWTEST_EXPORT int owTestSymbolNobodyDefines();
-OWTEST_EXPORT const char* getOWVersion() {
-  return owTestSymbolNobodyDefines() ? OW_VERSION : "";
-}
-OWTEST_EXPORT CppProviderBaseIFC* createProviderOwTestUnresolved() {
-  return new TestProvider;
 }
 #endif
