@@ -208,7 +208,7 @@ case "${1:-}" in
   build) deps; build ;;
   test) deps; check_format; build; build_asan; run_tests ;;
   format) deps; format ;;
-  demo) deps; build; shift; exec "$ROOT/tests/sandbox/demo.sh" "$ROOT/build" "$@" ;;
+  demo) deps; build; shift; exec "$ROOT/tools/demo.sh" "$ROOT/build" "$@" ;;
   bench) deps "${BENCH_PACKAGES[@]}"; build; ctest --test-dir build -L '^bench$' --output-on-failure -V ;;
   package) deps; build; package ;;
   fuzz) deps "${FUZZ_PACKAGES[@]}"; shift; fuzz "$@" ;;

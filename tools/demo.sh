@@ -13,14 +13,15 @@
 # stopped, so a person can manage it with wbemcli (see README.md).
 set -euo pipefail
 here=$(cd "$(dirname "$(readlink -f "$0")")" && pwd)
-source_dir=$(cd "$here/../.." && pwd)
+source_dir=$(cd "$here/.." && pwd)
+appliance=$source_dir/tests/sandbox/appliance
 
 if [ "${1:-}" != __inside ]; then
     [ $# -eq 1 ] || { [ $# -eq 2 ] && [ "$2" = --shell ]; } ||
         { echo "usage: $0 BUILD_DIR [--shell]" >&2; exit 2; }
     TAVREL_BINARY_DIR=$(cd "$1" && pwd)
     export TAVREL_BINARY_DIR
-    exec "$here/appliance" run -- "$here/demo.sh" __inside "${2:-}"
+    exec "$appliance" run -- "$here/demo.sh" __inside "${2:-}"
 fi
 demo_shell=${2:-}
 
