@@ -67,6 +67,9 @@ TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
       "SystemCreationClassName=\"ZPX_System\",SystemName=\"ZPX\",CreationClassName=\"ZPX_DHCPService\","
       "Name=\"DHCPService\",ElementName=\"\"";
   EXPECT_TRUE(contains(ok("gi", kServicePath), service));
+  // Renewal of the static customer LAN answers and leaves dhcpd alone.
+  ok("cm", kServicePath, "renewDynamicIPAddress");
+  EXPECT_EQ(server, pidInFile(kDhcpdPidFile));
   // Modifying the service succeeds and changes nothing; method names are
   // exact, and the setting data has none.
   ok("mi", kServicePath, "ElementName=\"x\"");
