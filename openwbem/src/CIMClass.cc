@@ -53,13 +53,6 @@ CIMPropertyArray CIMClass::getKeys() const {
   return keys;
 }
 
-bool CIMClass::isKeyed() const {
-  for (const CIMProperty& p : m_properties) {
-    if (p.isKey()) return true;
-  }
-  return false;
-}
-
 CIMClass& CIMClass::addMethod(const CIMMethod& method) {
   for (CIMMethod& m : m_methods) {
     if (m.getName().equalsIgnoreCase(method.getName())) {

@@ -18,11 +18,12 @@
 using namespace OpenWBEM;
 
 TEST(CmdLineParserTest, AgentOptionFormsAndErrors) {
-  enum { HELP, DEBUG, CONFIG };
+  enum { HELP, DEBUG, CONFIG, LEVEL };
   const CmdLineParser::Option options[] = {
       {CONFIG, 'c', "config", CmdLineParser::E_REQUIRED_ARG, 0, "Sets the config file."},
       {DEBUG, 'd', "debug", CmdLineParser::E_OPTIONAL_ARG, 0, "Debug mode - do not fork"},
       {HELP, 'h', "help", CmdLineParser::E_NO_ARG, 0, "Help for this component."},
+      {LEVEL, 'l', "level", CmdLineParser::E_OPTIONAL_ARG, "3", "An optional argument with a default."},
       {0, 0, 0, CmdLineParser::E_NO_ARG, 0, 0},
   };
   struct Case {
@@ -39,6 +40,8 @@ TEST(CmdLineParserTest, AgentOptionFormsAndErrors) {
       {{"-d", "--help"}, "help debug="},
       {{"-dh"}, "debug=h"},  // an optional argument only when attached
       {{"--debug=2", "file"}, "debug=2"},
+      {{"-hl"}, "help level=3"},
+      {{"--level", "--", "-x"}, "level=3"},  // "--" ends the options
       {{"-x"}, "1 Unknown option: -x"},
       {{"--conf=x"}, "1 Unknown option: --conf"},
       {{"-c"}, "2 Option -c requires an argument"},
@@ -55,6 +58,7 @@ TEST(CmdLineParserTest, AgentOptionFormsAndErrors) {
       if (p.isSet(HELP)) result += "help ";
       if (p.isSet(DEBUG)) result += "debug=" + p.getOptionValue(DEBUG).toStdString() + " ";
       if (p.isSet(CONFIG)) result += "config=" + p.getOptionValue(CONFIG).toStdString() + " ";
+      if (p.isSet(LEVEL)) result += "level=" + p.getOptionValue(LEVEL).toStdString() + " ";
       if (!result.empty()) result.pop_back();
     } catch (const CmdLineParserException& e) {
       result = std::to_string(e.getErrorCode()) + " " + e.getMessage();

@@ -2,6 +2,7 @@
 // and from the sint64 the CIM-XML reader gives, range and type errors, and
 // the String conversions beneath them.
 #include "openwbem/CIMValue.h"
+#include "openwbem/CIMClass.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMInstance.h"
@@ -93,6 +94,10 @@ TEST(CIMValueTest, ConversionsFromTextAndBetweenTypes) {
   EXPECT_EQ(14u, String("D\xC3\xBCsseldorf \xE2\x82\xAC \xF0\x9F\x98\x80").UTF8Length());
   for (const char* text : {"65536", "-1", "12x", "", "0x10"})
     EXPECT_THROW(String(text).toUInt16(), StringConversionException) << text;
+  EXPECT_TRUE(String("true").toBool());
+  EXPECT_EQ(2.5, String("2.5").toReal64());
+  EXPECT_THROW(String("yes").toBool(), StringConversionException);
+  EXPECT_THROW(String("2.5.1").toReal64(), StringConversionException);
 }
 
 TEST(CIMDateTimeTest, ParsesBothFormsAndRejectsInvalidText) {
@@ -157,4 +162,10 @@ TEST(CIMInstanceTest, PropertiesByNameInAnyCase) {
   CIMPropertyArray filtered = inst.filterProperties(&only, false).getProperties();
   ASSERT_EQ(1u, filtered.size());
   EXPECT_EQ("s1Port", filtered[0].getName());
+  // Without a class, the path takes the properties that carry a Key qualifier.
+  CIMProperty key("InstanceID", CIMValue("k"));
+  key.setQualifier(CIMQualifier::createKey());
+  inst.setProperty(key).removeProperty("S1PORT").removeProperty("missing");
+  EXPECT_EQ("ns:ZPX_DHCPSettingData.InstanceID=\"k\"", inst.createObjectPath("ns", CIMClass()).toString());
+  EXPECT_EQ(1u, inst.getProperties().size());
 }

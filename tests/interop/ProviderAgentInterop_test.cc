@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -193,6 +194,10 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
 TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
   start();
   const std::string getItem = sb::cimRequest("GetInstance", itemName("item1", "1"));
+  auto changed = [&getItem](const char* from, const char* to) {
+    std::string text = getItem;
+    return text.replace(text.find(from), std::strlen(from), to);
+  };
   struct {
     const char* what;
     HTTPResult result;
@@ -211,6 +216,15 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
       {"not a method call",
        post(getItem, {"Content-Type: application/xml", "CIMOperation: Nonsense", "CIMMethod: GetInstance"}),
        400, "CIMError: unsupported-operation"},
+      {"CIM version", post(changed("CIMVERSION=\"2.0", "CIMVERSION=\"3.0"), cimHeaders("GetInstance")), 501,
+       "CIMError: unsupported-cim-version"},
+      {"DTD version", post(changed("DTDVERSION=\"2.0", "DTDVERSION=\"3"), cimHeaders("GetInstance")), 501,
+       "CIMError: unsupported-dtd-version"},
+      {"message protocol version",
+       post(changed("PROTOCOLVERSION=\"1.0", "PROTOCOLVERSION=\"2.0"), cimHeaders("GetInstance")), 501,
+       "CIMError: unsupported-protocol-version"},
+      {"call without NAME", post(changed(" NAME=\"GetInstance\"", ""), cimHeaders("GetInstance")), 400,
+       "CIMError: request-not-valid"},
       {"protocol version",
        post(getItem, {"Content-Type: text/xml", "CIMOperation: MethodCall", "CIMMethod: GetInstance",
                       "CIMProtocolVersion: 2.0"}),

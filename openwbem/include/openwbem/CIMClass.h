@@ -52,7 +52,6 @@ class CIMClass {
   CIMProperty getProperty(const String& name) const;
   // Properties that carry a true Key qualifier, in class order.
   CIMPropertyArray getKeys() const;
-  bool isKeyed() const;
 
   const CIMMethodArray& getAllMethods() const { return m_methods; }
   const CIMMethodArray& getMethods() const { return m_methods; }
