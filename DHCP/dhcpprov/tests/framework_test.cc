@@ -38,10 +38,18 @@ class FrameworkTest : public ::testing::Test {
   ZPX_DHCPRangeOfIPAddressesImplInstanceManager rangeManager_;
 };
 
-// The built-in manager finds objects but neither creates nor deletes them.
+// A data object of its own neither reads nor writes its properties; the
+// built-in manager finds objects but neither creates nor deletes them.
 TEST_F(FrameworkTest, BuiltInManagerNeitherCreatesNorDeletes) {
   ZPX_DHCPRangeOfIPAddresses::ClearInstanceManager();
   ZPX_DHCPRangeOfIPAddresses plain("7");
+  std::string value = "untouched";
+  OpenWBEM::Array<OpenWBEM::CIMQualifier> q;
+  EXPECT_EQ(plain.getStartAddress(value, q), TAVREL_RC_NOT_READABLE);
+  EXPECT_EQ(value, "untouched");
+  EXPECT_EQ(plain.setEndAddress("x"), TAVREL_RC_NOT_WRITABLE);
+  EXPECT_EQ(plain.startChange(), TAVREL_RC_OK);
+  EXPECT_EQ(plain.endChange(), TAVREL_RC_OK);
   ZPX_DHCPRangeOfIPAddressesInstanceManager* builtIn = ZPX_DHCPRangeOfIPAddresses::getInstanceManager();
   EXPECT_EQ(builtIn->get("7"), &plain);
   EXPECT_THROW(builtIn->createZPX_DHCPRangeOfIPAddresses("1"), CFG_InstanceCreationFailed);
