@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
+#include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddress.h"
 #include "framework/ClassNames.h"
 #include "framework/ProviderErrors.h"
 #include "openwbem/WBEMFlags.h"
@@ -50,6 +51,10 @@ TEST_F(FrameworkTest, BuiltInManagerNeitherCreatesNorDeletes) {
   EXPECT_EQ(plain.setEndAddress("x"), TAVREL_RC_NOT_WRITABLE);
   EXPECT_EQ(plain.startChange(), TAVREL_RC_OK);
   EXPECT_EQ(plain.endChange(), TAVREL_RC_OK);
+  ZPX_DHCPReservedAddress::ClearInstanceManager();
+  ZPX_DHCPReservedAddress reservation("7");
+  EXPECT_EQ(reservation.startChange(), TAVREL_RC_OK);
+  EXPECT_EQ(reservation.endChange(), TAVREL_RC_OK);
   ZPX_DHCPRangeOfIPAddressesInstanceManager* builtIn = ZPX_DHCPRangeOfIPAddresses::getInstanceManager();
   EXPECT_EQ(builtIn->get("7"), &plain);
   EXPECT_THROW(builtIn->createZPX_DHCPRangeOfIPAddresses("1"), CFG_InstanceCreationFailed);

@@ -168,6 +168,7 @@ TEST_F(ProviderUnitTest, WritingBackTheInstanceReadChangesNothing) {
   s_dhcpCompConfig before = CustomerLANDhcpCompConfig;
   CIMInstance read = settings();
   std::vector<CIMProperty> all(read.getProperties().begin(), read.getProperties().end());
+  EXPECT_EQ(25u, all.size()) << "every property is read";
   EXPECT_EQ(CIMException::SUCCESS, modify(all).getErrNo());
   EXPECT_EQ(0, memcmp(&before, &CustomerLANDhcpCompConfig, sizeof(before)));
 }
