@@ -541,18 +541,32 @@ def system_group(rel, tests):
 
 
 def compare(results, previous_path):
-    prev = {r["key"]: r for r in json.loads(Path(previous_path).read_text())["mutants"]}
-    common = [r for r in results if r["key"] in prev and r["status"] in ("killed", "survived")
-              and prev[r["key"]]["status"] in ("killed", "survived")]
+    earlier = json.loads(Path(previous_path).read_text())["mutants"]
+    # One line of text can stand in several files (a "return 0;"), so a key
+    # names a mutant together with its file; a key found in one other file
+    # only is the same line moved there.
+    by_place = {(r["key"], r["path"]): r for r in earlier}
+    by_key = {}
+    for r in earlier:
+        by_key.setdefault(r["key"], []).append(r)
+    prev = {}
+    for r in results:
+        p = by_place.get((r["key"], r["path"]))
+        if p is None and len(by_key.get(r["key"], [])) == 1:
+            p = by_key[r["key"]][0]
+        if p is not None:
+            prev[(r["key"], r["path"])] = p
+    common = [r for r in results if (r["key"], r["path"]) in prev and r["status"] in ("killed", "survived")
+              and prev[(r["key"], r["path"])]["status"] in ("killed", "survived")]
     if not common:
         return ["compare: no mutant in common"]
-    before = sum(prev[r["key"]]["status"] == "killed" for r in common)
+    before = sum(prev[(r["key"], r["path"])]["status"] == "killed" for r in common)
     after = sum(r["status"] == "killed" for r in common)
     lines = [f"compare with {previous_path}: {len(common)} mutants in both runs; "
              f"killed before {before} ({100 * before / len(common):.1f}%), "
              f"now {after} ({100 * after / len(common):.1f}%)"]
     for r in common:
-        if prev[r["key"]]["status"] == "killed" and r["status"] == "survived":
+        if prev[(r["key"], r["path"])]["status"] == "killed" and r["status"] == "survived":
             lines.append(f"  now survives: {r['path']}:{r['line']}: {r['op']}: '{r['orig']}' -> '{r['repl']}'")
     return lines
 
