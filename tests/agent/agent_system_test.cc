@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "../provider/system_test_support.h"
+#include "agent_runner.h"
 
 namespace {
 

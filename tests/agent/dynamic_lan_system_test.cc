@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../provider/system_test_support.h"
+#include "agent_runner.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "system_test_support.h"
+#include "agent_runner.h"
 
 namespace {
 

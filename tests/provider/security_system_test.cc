@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "system_test_support.h"
+#include "agent_runner.h"
 
 namespace {
 

@@ -104,6 +104,31 @@ class AgentSystemTest : public ::testing::Test {
   std::unique_ptr<AgentUnderTest> m_agent;
 };
 
+// The appliance's files the system tests read.
+const char kComponentFile[] = "/pq/etc/dhcpcomp.conf";
+const char kDhcpdConf[] = "/pq/etc/dhcpd.conf";
+const char kAlarmLog[] = "/pq/platform/LAN.log";
+
+// The lease a telephone got from the appliance (appliance-phone with the
+// given options, 20 s at most), as the phone prints it; it must get one.
+inline std::string phoneLease(const std::string& options = "--vendor Zelkor-p4100-A") {
+  CommandResult r = runCommand("appliance-phone --timeout 20 " + options);
+  EXPECT_EQ(0, r.status) << r.output;
+  return r.output;
+}
+
+// The agent's fixture with wbemcli requests that must succeed.
+class CimSystemTest : public AgentSystemTest {
+ protected:
+  // wbemcli's output of a request that must succeed.
+  std::string ok(const std::string& op, const std::string& path, const std::string& extra = "",
+                 const std::string& options = "") const {
+    CommandOutput r = m_agent->wbemcli(op, path, extra, options);
+    EXPECT_EQ(0, r.status) << r.err;
+    return r.out;
+  }
+};
+
 // The scratch directory of the sandbox run.
 std::string scratchDir();
 // INSTANCENAME of the agent's service and setting data.
