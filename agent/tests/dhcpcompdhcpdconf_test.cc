@@ -35,15 +35,15 @@ class DhcpdConfTest : public ::testing::Test {
     return text;
   }
 
-  // The generated text is the reference file's.
   void expectReference(const std::string& name) {
     EXPECT_EQ(model_test::readFile(model_test::dataFile("../dhcpdconf/" + name + ".conf")), generate());
   }
 
-  // Call server s1 at 192.168.1.5:4100 with 3 retries.
-  static void setS1(uint8_t action) {
+  // Call server s1 at 192.168.1.5 with 3 retries.
+  static void setS1(uint8_t action, uint32_t port = 4100, uint32_t otherPort = 0) {
     CustomerLANDhcpCompConfig.s1Address = model_test::address("192.168.1.5");
-    CustomerLANDhcpCompConfig.s1PortNumber = 4100;
+    CustomerLANDhcpCompConfig.s1PortNumber = port;
+    CustomerLANDhcpCompConfig.s1OtherPortNumber = otherPort;
     CustomerLANDhcpCompConfig.s1Action = action;
     CustomerLANDhcpCompConfig.s1RetryCount = 3;
   }
@@ -53,6 +53,11 @@ class DhcpdConfTest : public ::testing::Test {
     addRange(&CustomerLANDhcpCompConfig, 0, "192.168.1.100", "192.168.1.199");
     CustomerLANIpConfig.staticIP = staticIP;
     CustomerLANIpConfig.externalDhcpServer = externalServer;
+  }
+  // All devices served (status 2), with call server s1.
+  static void serveWithS1(uint8_t action, uint32_t port = 4100, uint32_t otherPort = 0) {
+    serveCustomerLan(2);
+    setS1(action, port, otherPort);
   }
 };
 
@@ -83,25 +88,10 @@ TEST_F(DhcpdConfTest, GeneratedFilesMatchTheirReferences) {
          oam.winsNodeType = 8;
        }},
       // Call servers with action 2, or without a port, give no classes.
-      {"no-classes",
-       [] {
-         serveCustomerLan(2);
-         setS1(2);
-       }},
-      {"no-classes",
-       [] {
-         serveCustomerLan(2);
-         setS1(1);
-         CustomerLANDhcpCompConfig.s1PortNumber = 0;
-       }},
+      {"no-classes", [] { serveWithS1(2); }},
+      {"no-classes", [] { serveWithS1(1, 0); }},
       // The other port stands in; no handset servers: no option 151 or TFTP line.
-      {"other-port",
-       [] {
-         serveCustomerLan(2);
-         setS1(1);
-         CustomerLANDhcpCompConfig.s1PortNumber = 0;
-         CustomerLANDhcpCompConfig.s1OtherPortNumber = 6000;
-       }},
+      {"other-port", [] { serveWithS1(1, 0, 6000); }},
       // Phones only (1), or all devices beside a foreign server (3, not
       // static): the pool is restricted to the classes, which then carry no
       // options without call servers.
@@ -129,8 +119,7 @@ TEST_F(DhcpdConfTest, GeneratedFilesMatchTheirReferences) {
       {"unsafe-texts",
        [] {
          s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-         serveCustomerLan(2);
-         setS1(1);
+         serveWithS1(1);
          snprintf(lan.domainName, sizeof(lan.domainName), "x\";\n}\nsubnet 10.0.0.0");
          snprintf(lan.vlanIds, sizeof(lan.vlanIds), "1\"; deny all");
          addReservation(&lan, 0, "192.168.1.20", "00:0A:0B:0C:0D:01", "_bad");
@@ -148,10 +137,9 @@ TEST_F(DhcpdConfTest, GeneratedFilesMatchTheirReferences) {
       // never with option 128.
       {"no-lan-address",
        [] {
-         serveCustomerLan(2);
+         serveWithS1(1);
          memset(&CustomerLANIpConfig.ipAddress, 0, sizeof(CustomerLANIpConfig.ipAddress));
          memset(&CustomerLANIpConfig.netmask, 0, sizeof(CustomerLANIpConfig.netmask));
-         setS1(1);
          OAMLANDhcpCompConfig.dhcpStatus = 2;
        }},
   };
@@ -165,8 +153,7 @@ TEST_F(DhcpdConfTest, GeneratedFilesMatchTheirReferences) {
 
 // An unset s2 repeats s1, and the record keeps it.
 TEST_F(DhcpdConfTest, UnsetS2RepeatsS1) {
-  serveCustomerLan(2);
-  setS1(1);
+  serveWithS1(1);
   expectReference("s2-repeats-s1");
   EXPECT_STREQ("192.168.1.5", CustomerLANDhcpCompConfig.s2Address.ipString);
   EXPECT_EQ(1, CustomerLANDhcpCompConfig.s2AddressEmpty);
@@ -183,17 +170,14 @@ TEST_F(DhcpdConfTest, FullConfigurationFitsAndParses) {
   model_test::setInterface(&CustomerLANIpConfig, "10.0.0.1", "255.255.0.0");
   serveCustomerLan(1);
   CustomerLANDhcpCompConfig.numAddrRanges = 0;
-  setS1(1);
-  CustomerLANDhcpCompConfig.s1PortNumber = 0;
-  CustomerLANDhcpCompConfig.s1OtherPortNumber = 4294967295u;
+  setS1(1, 0, 4294967295u);
   CustomerLANDhcpCompConfig.s1RetryCount = 255;
   snprintf(CustomerLANDhcpCompConfig.vlanIds, sizeof(CustomerLANDhcpCompConfig.vlanIds),
            "4094,4094,4094,4094,4094,4094,4094,4094,4094,4094");
   std::string name(DHCP_CLIENT_NAME_SIZE - 1, 'n');
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
-    std::string start = "10.0." + std::to_string(100 + i) + ".1";
-    std::string end = "10.0." + std::to_string(100 + i) + ".255";
-    addRange(&CustomerLANDhcpCompConfig, i, start.c_str(), end.c_str());
+    std::string net = "10.0." + std::to_string(100 + i);
+    addRange(&CustomerLANDhcpCompConfig, i, (net + ".1").c_str(), (net + ".255").c_str());
   }
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     std::string address = "10.0.1." + std::to_string(i + 1);
