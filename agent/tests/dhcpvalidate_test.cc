@@ -5,41 +5,35 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "dhcpcomp.h"
 
 namespace {
 
 TEST(ValidateTest, TextRules) {
   struct Case {
+    const char* what;
     int (*check)(const char*);
-    const char* text;
-    int valid;
+    std::vector<const char*> valid, invalid;
   };
   const Case cases[] = {
-      {dhcpUtilIsValidHostName, "", 1},  // named "Device<id>" by the agent
-      {dhcpUtilIsValidHostName, "desk-phone_2.lab", 1},
-      {dhcpUtilIsValidHostName, "9lives", 1},
-      {dhcpUtilIsValidHostName, "-desk", 0},  // was stored, then renamed in dhcpd.conf
-      {dhcpUtilIsValidHostName, "_desk", 0},
-      {dhcpUtilIsValidHostName, "desk.", 0},
-      {dhcpUtilIsValidHostName, "a..b", 0},
-      {dhcpUtilIsValidHostName, "two words", 0},
-      {dhcpUtilIsValidHostName, "a;b", 0},
-      {dhcpUtilIsValidHostName, "caf\xc3\xa9", 0},
-      {dhcpUtilIsValidDomainName, "", 1},
-      {dhcpUtilIsValidDomainName, "lab-1.example.", 1},
-      {dhcpUtilIsValidDomainName, "lab_1", 0},  // was served by the generator and taken from leases
-      {dhcpUtilIsValidDomainName, "a b", 0},
-      {dhcpUtilIsValidDomainName, "a\"b", 0},
-      {dhcpUtilIsValidDescription, "", 1},
-      {dhcpUtilIsValidDescription, "front desk (2nd floor)", 1},
-      {dhcpUtilIsValidDescription, "a,b", 0},
-      {dhcpUtilIsValidDescription, "tab\there", 0},
-      {dhcpUtilIsValidDescription, "del\x7f", 0},
+      // "" is named "Device<id>" by the agent; "-desk" was stored, then renamed in dhcpd.conf.
+      {"host name",
+       dhcpUtilIsValidHostName,
+       {"", "desk-phone_2.lab", "9lives"},
+       {"-desk", "_desk", "desk.", "a..b", "two words", "a;b", "caf\xc3\xa9"}},
+      // "lab_1" was served by the generator and taken from leases.
+      {"domain name", dhcpUtilIsValidDomainName, {"", "lab-1.example."}, {"lab_1", "a b", "a\"b"}},
+      {"description",
+       dhcpUtilIsValidDescription,
+       {"", "front desk (2nd floor)"},
+       {"a,b", "tab\there", "del\x7f"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(c.valid, c.check(c.text));
+    SCOPED_TRACE(c.what);
+    for (const char* text : c.valid) EXPECT_EQ(1, c.check(text)) << text;
+    for (const char* text : c.invalid) EXPECT_EQ(0, c.check(text)) << text;
   }
 }
 
