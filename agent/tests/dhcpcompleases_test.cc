@@ -26,8 +26,6 @@ using dhcpd_test::addReservation;
 using model_test::readFile;
 using model_test::writeFile;
 
-typedef OpenWBEM::Array<OpenWBEM::CIMQualifier> Qualifiers;
-
 // A hand-made lease file of tests/data/dhcpdleases.
 std::string leases(const std::string& name) {
   return readFile(model_test::dataFile("../dhcpdleases/" + name + ".leases"));
@@ -42,7 +40,7 @@ std::vector<std::string> listed() {
   while (manager->hasNext()) {
     const C* o = manager->next();
     std::string id, mac, ip, start, end, name, description;
-    Qualifiers q;
+    OpenWBEM::Array<OpenWBEM::CIMQualifier> q;
     o->getInstanceID(id, q);
     o->getleaseMACAddr(mac, q);
     o->getIPv4Address(ip, q);
@@ -137,19 +135,13 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
 
 TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
   EXPECT_EQ(0, dhcpCompLeaseFileChanged()) << "no file, no copy";
-
-  std::string first = leases("one");
-  writeFile(DHCPD_LEASE_FILE, first);
-  EXPECT_EQ(1, dhcpCompLeaseFileChanged());
-  EXPECT_EQ(first, readFile(DHCPD_LEASE_COPY_FILE));
-  EXPECT_EQ(0, dhcpCompLeaseFileChanged());
-
   struct Change {
     const char* what;
     std::string content;
     bool replace;  // a new file, as dhcpd's rewrite
     long touchNanoseconds;
   } changes[] = {
+      {"first file", leases("one"), false, -1},
       {"appended", leases("two"), false, -1},
       {"same size, new file", leases("two-other"), true, -1},
       {"same size, same file, written within the same second", "", false, 1},
