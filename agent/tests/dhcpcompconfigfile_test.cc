@@ -18,7 +18,6 @@ namespace {
 
 using model_test::dataFile;
 using model_test::readFile;
-using model_test::TempDir;
 using model_test::writeFile;
 using ::testing::HasSubstr;
 
@@ -57,13 +56,12 @@ class ModelConfigFileTest : public ::testing::Test {
     model_test::resetModel(vlans);
   }
 
-  // Parses text for the customer LAN only.
   void parseCustomerLan(const std::string& text) {
     std::string copy = text;
     dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
   }
 
-  TempDir dir_;
+  model_test::TempDir dir_;
   std::string path_;
 };
 
@@ -122,23 +120,21 @@ TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
 
 TEST_F(ModelConfigFileTest, ValueForms) {
   struct Case {
-    const char *line, *dns1, *dns2, *domain, *vlans;
+    const char *key, *value, *dns1, *dns2, *domain, *vlans;
   } cases[] = {
-      {"dnsServers = 10.0.0.1,10.0.0.2", "10.0.0.1", "10.0.0.2", "lan", ""},
-      {"dnsServers = 10.0.0.1,   10.0.0.2", "10.0.0.1", "10.0.0.2", "lan", ""},
-      {"dnsServers = 10.1, 0x0a000002", "10.0.0.1", "10.0.0.2", "lan", ""},
-      {"dnsServers = ", "", "", "lan", ""},
-      {"domainName = lan.", "10.0.0.1", "", "lan", ""},  // one trailing point goes
-      {"domainName = ", "10.0.0.1", "", "", ""},
-      {"vlanIds = 1;2", "10.0.0.1", "", "lan", ""},  // an invalid list becomes empty
-      {"vlanIds = 1,2,3", "10.0.0.1", "", "lan", "1,2,3"},
+      {"dnsServers", "10.0.0.1,10.0.0.2", "10.0.0.1", "10.0.0.2", "lan", ""},
+      {"dnsServers", "10.0.0.1,   10.0.0.2", "10.0.0.1", "10.0.0.2", "lan", ""},
+      {"dnsServers", "10.1, 0x0a000002", "10.0.0.1", "10.0.0.2", "lan", ""},
+      {"dnsServers", "", "", "", "lan", ""},
+      {"domainName", "lan.", "10.0.0.1", "", "lan", ""},  // one trailing point goes
+      {"domainName", "", "10.0.0.1", "", "", ""},
+      {"vlanIds", "1;2", "10.0.0.1", "", "lan", ""},  // an invalid list becomes empty
+      {"vlanIds", "1,2,3", "10.0.0.1", "", "lan", "1,2,3"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(std::string(c.key) + " = " + c.value);
     reset();
-    std::string line = c.line;
-    size_t at = line.find(" = ");
-    parseCustomerLan(eth1Section({{line.substr(0, at), c.line + at + 3}}));
+    parseCustomerLan(eth1Section({{c.key, c.value}}));
     const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
     EXPECT_STREQ(c.dns1, lan.dnsServer1.ipString);
     EXPECT_STREQ(c.dns2, lan.dnsServer2.ipString);
@@ -168,19 +164,18 @@ TEST_F(ModelConfigFileTest, IntegratedRouterRuleForDhcpServerOnRouter) {
   struct Case {
     const char* value;  // null: key missing
     int router;
-    int status;
+    const char* status;
     int wantOnRouter;
     int wantStatus;
   } cases[] = {
-      {nullptr, 1, 2, 1, 0}, {nullptr, 0, 3, 0, 1}, {nullptr, 0, 2, 0, 2},
-      {"1", 0, 2, 0, 1},     {"1", 1, 2, 1, 2},     {"0", 1, 3, 0, 3},
+      {nullptr, 1, "2", 1, 0}, {nullptr, 0, "3", 0, 1}, {nullptr, 0, "2", 0, 2},
+      {"1", 0, "2", 0, 1},     {"1", 1, "2", 1, 2},     {"0", 1, "3", 0, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.value ? c.value : "none") + " router=" + std::to_string(c.router));
     reset();
     g_bIntegratedRouterPresent = static_cast<uint8_t>(c.router);
-    std::string status = std::to_string(c.status);
-    parseCustomerLan(eth1Section({{"dhcpServerOnRouter", c.value}, {"dhcpStatus", status.c_str()}}));
+    parseCustomerLan(eth1Section({{"dhcpServerOnRouter", c.value}, {"dhcpStatus", c.status}}));
     EXPECT_EQ(c.wantOnRouter, CustomerLANDhcpCompConfig.dhcpServerOnRouter);
     EXPECT_EQ(c.wantStatus, CustomerLANDhcpCompConfig.dhcpStatus);
   }
@@ -210,11 +205,8 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
     const s_dhcpCompConfig& cfg = OAMLANDhcpCompConfig;
     EXPECT_EQ(2, cfg.dhcpStatus);
     EXPECT_EQ(600u, cfg.leaseTime);
-    if (c.range[0] == '\0') {
-      EXPECT_EQ(0, cfg.numAddrRanges);
-      continue;
-    }
-    ASSERT_EQ(1, cfg.numAddrRanges);  // the file's own ranges are not read
+    ASSERT_EQ(c.range[0] == '\0' ? 0 : 1, cfg.numAddrRanges);  // the file's own ranges are not read
+    if (c.range[0] == '\0') continue;
     EXPECT_STREQ(c.range, cfg.addrRanges[0].startAddr.ipString);
     EXPECT_STREQ(c.range, cfg.addrRanges[0].endAddr.ipString);
   }
