@@ -27,7 +27,6 @@ namespace {
 using namespace tavrel::test;
 using model_test::logged;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 const char kIpChangeFlagFile[] = "/pq/etc/ipchnged.tmp";
 const char kSystemLog[] = "/var/log/messages";
@@ -130,7 +129,7 @@ TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {
   dhcpd_test::addRange(&CustomerLANDhcpCompConfig, 1, "192.168.1.150", "192.168.1.160");
   EXPECT_EQ(DHCP_RC_CONFIG_REFUSED, dhcpCompCommitConfigurationChanges());
   EXPECT_THAT(dhcpCompCommitFailureText(), HasSubstr("is declared twice"));
-  EXPECT_THAT(dhcpCompCommitFailureText(), Not(HasSubstr("Internet Systems Consortium")));
+  EXPECT_THAT(dhcpCompCommitFailureText(), ::testing::Not(HasSubstr("Internet Systems Consortium")));
   EXPECT_EQ(pid, pidInFile(DHCPD_PID_FILE));
   EXPECT_TRUE(isRunningDhcpd(pid));
   EXPECT_EQ(conf, readFile(DHCPD_CONF_FILE));

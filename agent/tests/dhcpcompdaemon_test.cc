@@ -2,8 +2,6 @@
 // test standing in for the daemons; running commands; file replacement.
 #include <errno.h>
 #include <signal.h>
-#include <stdio.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -2,7 +2,6 @@
 // ifconfig, the registry, and a customer LAN addressed by a real dhclient
 // from an upstream router that sends both vendor texts.
 #include <gtest/gtest.h>
-#include <string.h>
 #include <syslog.h>
 
 #include <string>

@@ -2,7 +2,6 @@
 // the router's vendor texts and the VLAN ids of the registry.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <string>
 
@@ -15,10 +14,9 @@ class ModelInterfaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     model_test::resetModel();
-    eth_ = &CustomerLANIpConfig;
     model_test::setInterface(eth_, "192.168.1.10", "255.255.255.0");
   }
-  s_ethIpConfig* eth_ = nullptr;
+  s_ethIpConfig* eth_ = &CustomerLANIpConfig;
 };
 
 TEST_F(ModelInterfaceTest, NetworkAndHostCountFromTheMasksLastOctet) {

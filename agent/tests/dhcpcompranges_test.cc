@@ -3,7 +3,6 @@
 // real provider objects of libTavrel behind the pools.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
@@ -358,9 +357,8 @@ TEST_F(RangesTest, RebuildFromTheFileKeepsIds) {
   delete g_reservedAddrPool[1].object;
   auto objects = [] {
     std::vector<std::string> texts;
-    for (const s_addrRangePoolEntry& e : g_AddressRangePool) texts.push_back(e.object ? shown(e.object) : "");
-    for (const s_reservedAddrPoolEntry& e : g_reservedAddrPool)
-      texts.push_back(e.object ? shown(e.object) : "");
+    for (const auto& e : g_AddressRangePool) texts.push_back(e.object ? shown(e.object) : "");
+    for (const auto& e : g_reservedAddrPool) texts.push_back(e.object ? shown(e.object) : "");
     return texts;
   };
   std::vector<std::string> before = objects();

@@ -51,13 +51,10 @@ std::string dhcpdCheck(const std::string& text) {
   for (const char* path : {"/usr/sbin/dhcpd", "/opt/sbin/dhcpd"})
     if (dhcpd.empty() && access(path, X_OK) == 0) dhcpd = path;
   if (dhcpd.empty()) return "dhcpd is not installed (isc-dhcp-server)";
-  char path[] = "/tmp/tavrel-dhcpd-check-XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) return "cannot create a temporary file";
-  close(fd);
+  tavrel::test::TempDir dir;
+  std::string path = dir.file("dhcpd.conf");
   tavrel::test::writeFile(path, text);
   tavrel::test::CommandResult result = tavrel::test::runCommand(dhcpd + " -t -cf " + path + " 2>&1");
-  unlink(path);
   if (result.status == 0) return "";
   // The lines after the banner: what dhcpd found wrong.
   size_t from = result.output.find(path);

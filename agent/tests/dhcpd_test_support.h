@@ -9,9 +9,8 @@
 
 namespace dhcpd_test {
 
-// Puts a range into the given slot of cfg.
+// Put a range or a reservation into the given slot of cfg.
 void addRange(s_dhcpCompConfig* cfg, int slot, const char* start, const char* end);
-// Puts a reservation into the given slot of cfg.
 void addReservation(s_dhcpCompConfig* cfg, int slot, const char* address, const char* mac, const char* name);
 
 // The appliance of the sandbox: eth1 192.168.1.1/24 serving all devices from

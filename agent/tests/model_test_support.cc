@@ -34,8 +34,7 @@ void setInterface(s_ethIpConfig* eth, const char* addressText, const char* netma
 }
 
 s_ipAddr address(const char* text) {
-  s_ipAddr a;
-  memset(&a, 0, sizeof(a));
+  s_ipAddr a = {};
   snprintf(a.ipString, sizeof(a.ipString), "%s", text);
   dhcpUtilConvertIPStringtoIPAddr(&a, ipTypeAddress, false);
   return a;
