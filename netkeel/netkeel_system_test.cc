@@ -11,7 +11,6 @@
 namespace {
 
 using netkeel_test::published;
-using netkeel_test::recent;
 using tavrel::test::runCommand;
 
 std::string env(const char* name, const char* fallback) {
@@ -92,7 +91,7 @@ TEST_F(NetkeelAppliance, G2AndG4CountPingTraffic) {
   EXPECT_GE(after.txBytes - before.txBytes, 5u * 98u);
   EXPECT_GE(after.rxBytes - before.rxBytes, 5u * 98u);
   EXPECT_EQ(after.txErrors, 0u);
-  EXPECT_TRUE(recent(after.timeStamp));
+  EXPECT_TRUE(netkeel_test::recent(after.timeStamp));
   if (!htb) GTEST_SKIP() << "the kernel refused HTB";
   s_operG4Stats stats = {};
   EXPECT_EQ(NetkeelGetUpdOperG4Stats("eth1", &stats), NETKEEL_G4_SHORT_OUTPUT);
@@ -122,7 +121,7 @@ TEST_F(NetkeelAppliance, G4ReadsQueueingDisciplines) {
   for (int block = 0; block < 8; ++block) packets += stats.blocks[block].sentPackets;
   EXPECT_GE(stats.blocks[8].sentPackets, 4u);
   EXPECT_EQ(stats.blocks[8].sentPackets, packets);
-  EXPECT_TRUE(recent(stats.timeStamp));
+  EXPECT_TRUE(netkeel_test::recent(stats.timeStamp));
 }
 
 }  // namespace

@@ -18,8 +18,6 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 using netkeel_test::published;
-using tavrel::test::readFile;
-using tavrel::test::sourceDir;
 
 /* Each case {in, rc, out}: call(in, &output) gives rc and leaves out. */
 template <typename Output, typename Case, size_t N, typename Call>
@@ -32,19 +30,15 @@ void checkCalls(const Case (&cases)[N], Output preset, Call call) {
   }
 }
 
-/* Trims a copy in a buffer of exactly the text's size, so that any access
- * outside the text is caught by the address sanitizer. */
-std::string trimmed(const std::string& text) {
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  trim(buffer.data());
-  return buffer.data();
-}
-
 TEST(NetkeelText, TrimSplitAndTypeTable) {
   const char* const trims[][2] = {
       {"  eth1 ", "eth1"}, {"    ", ""}, {"a b ", "a b"}, {"\teth1\t", "\teth1\t"}};
-  for (const auto& c : trims) EXPECT_EQ(trimmed(c[0]), c[1]) << "'" << c[0] << "'";
+  for (const auto& c : trims) {
+    /* A buffer of exactly the text's size: the address sanitizer catches any access outside it. */
+    std::vector<char> buffer(c[0], c[0] + strlen(c[0]) + 1);
+    trim(buffer.data());
+    EXPECT_STREQ(buffer.data(), c[1]) << "'" << c[0] << "'";
+  }
   trim(nullptr);
 
   /* A part of 25 characters or more leaves both outputs alone. */
@@ -231,17 +225,14 @@ TEST_F(NetkeelRegistry, UnsafeInterfaceNameCountsAsWithoutAddress) {
   EXPECT_EQ(flag[1], 0xAA);
 
   EXPECT_EQ(NetkeelGenerateAlarm(60007, 4, nullptr), 0);
-  EXPECT_EQ(root_.alarms(), readFile(sourceDir() + "/tests/data/netkeel/unsafe-name-alarms.log"));
+  EXPECT_EQ(root_.alarms(),
+            tavrel::test::readFile(tavrel::test::sourceDir() + "/tests/data/netkeel/unsafe-name-alarms.log"));
 }
 
 /* One record of each kind with every byte set, so that untouched fields
  * stand out. */
 struct Records {
-  Records() {
-    memset(&g2, 0x5A, sizeof(g2));
-    memset(&g3, 0x5A, sizeof(g3));
-    memset(&g4, 0x5A, sizeof(g4));
-  }
+  Records() { memset(this, 0x5A, sizeof(*this)); }
   s_operG2Stats g2;
   s_operG3Stats g3;
   s_operG4Stats g4;

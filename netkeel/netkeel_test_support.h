@@ -1,7 +1,6 @@
 /* Test helpers: a private appliance root for the platform stand-ins, its
  * registry file, the published-IP values and the alarms written to LAN.log. */
-#ifndef NETKEEL_TEST_SUPPORT_H
-#define NETKEEL_TEST_SUPPORT_H
+#pragma once
 
 #include <stdlib.h>
 #include <time.h>
@@ -49,5 +48,3 @@ inline bool recent(uint32_t timeStamp) {
 }
 
 }  // namespace netkeel_test
-
-#endif

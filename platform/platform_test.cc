@@ -142,12 +142,9 @@ TEST_F(PlatformTest, PublishedIPHandlersSeeChangesUntilFreed) {
 
 std::atomic<int> g_stopCalls{0};
 
-void countStop(unsigned long) {
-  ++g_stopCalls;
-}
-
 // Either stop signal calls the callback; a further one ends the process.
 TEST_F(PlatformTest, FirstStopSignalCallsTheCallbackSecondEndsTheProcess) {
+  void (*countStop)(unsigned long) = [](unsigned long) { ++g_stopCalls; };
   ASSERT_EQ(VexServiceStartService("TavrelAgent", 0, 0, countStop, 3), 0);
   ASSERT_EQ(raise(SIGTERM), 0);
   EXPECT_EQ(g_stopCalls, 1);

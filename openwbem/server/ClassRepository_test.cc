@@ -121,13 +121,10 @@ TEST_F(ClassRepositoryTest, ClassNamesAndRedeclarations) {
 }
 
 TEST_F(ClassRepositoryTest, IncomingValuesAreTypedByTheClass) {
-  CIMObjectPath item("Test_Item", "root/cimv2"), service("Test_Service", "root/cimv2");
-  item.setKeyValue("Name", CIMValue("i1"));
-  item.setKeyValue("Id", CIMValue(Int64(7)));
-  service.setKeyValue("Name", CIMValue("s"));
+  // The reader gives the key Id as sint64.
   CIMObjectPath link("Test_ItemInService", "root/cimv2");
-  link.setKeyValue("Antecedent", CIMValue(service));
-  link.setKeyValue("Dependent", CIMValue(item));
+  link.setKeyValue("Antecedent", CIMValue(CIMObjectPath::parse("root/cimv2:Test_Service.Name=\"s\"")));
+  link.setKeyValue("Dependent", CIMValue(CIMObjectPath::parse("root/cimv2:Test_Item.Name=\"i1\",Id=7")));
   m_repo.typeObjectPath(link);
   EXPECT_EQ(link.getKeyValue("Dependent").toCIMObjectPath().getKeyValue("Id").getType(), CIMDataType::UINT16)
       << "keys of referenced objects are typed too";

@@ -26,11 +26,10 @@ TEST(CmdLineParserTest, AgentOptionFormsAndErrors) {
       {LEVEL, 'l', "level", CmdLineParser::E_OPTIONAL_ARG, "3", "An optional argument with a default."},
       {0, 0, 0, CmdLineParser::E_NO_ARG, 0, 0},
   };
-  struct Case {
+  const struct {
     std::vector<const char*> args;
     const char* result;  // what is set, or the error code and message
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{}, ""},
       {{"-c", "/pq/etc/ow.conf"}, "config=/pq/etc/ow.conf"},
       {{"-c/pq/etc/ow.conf"}, "config=/pq/etc/ow.conf"},
@@ -48,7 +47,7 @@ TEST(CmdLineParserTest, AgentOptionFormsAndErrors) {
       {{"-d", "--config"}, "2 Option --config requires an argument"},
       {{"--help=1"}, "3 Option --help takes no argument"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::vector<const char*> argv{"TavrelAgent"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     SCOPED_TRACE(c.result);

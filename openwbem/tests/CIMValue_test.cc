@@ -34,13 +34,12 @@ const CIMException::ErrNoType OK = CIMException::SUCCESS, RANGE = CIMException::
 }  // namespace
 
 TEST(CIMValueTest, ConversionsFromTextAndBetweenTypes) {
-  struct Case {
+  const struct {
     CIMValue in;
     DT::Type type;
     CIMException::ErrNoType status;
     const char* result;  // toString() of the result when accepted
-  };
-  const Case cases[] = {
+  } cases[] = {
       {CIMValue(" 42 "), DT::UINT8, OK, "42"},
       {CIMValue("0x1F"), DT::UINT16, OK, "31"},
       {CIMValue("18446744073709551615"), DT::UINT64, OK, "18446744073709551615"},
@@ -67,7 +66,7 @@ TEST(CIMValueTest, ConversionsFromTextAndBetweenTypes) {
        "1,300"},
       {CIMValue::createArray(DT::SINT64, {CIMValue(Int64(1)), CIMValue(Int64(300))}), DT::UINT8, RANGE, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.in.toString() + " as " + DT::typeName(c.type));
     CIMValue v;
     EXPECT_EQ(c.status, statusOf([&] { v = c.in.convertTo(c.type); }));

@@ -17,7 +17,6 @@ std::string providerPath(const char* id) {
   return std::string(OWTEST_PROVIDER_DIR "/lib") + id + ".so";
 }
 
-// Keeps the error messages.
 class RecordingLogger : public Logger {
  public:
   RecordingLogger() : Logger(E_ALL_LEVEL) {}
@@ -38,11 +37,6 @@ bool libraryLoaded(const std::string& path) {
 int s_destroyed = 0;
 bool s_loadedAtDestroy = false;
 
-void onProviderDestroyed() {
-  ++s_destroyed;
-  s_loadedAtDestroy = libraryLoaded(providerPath("OwTestGood"));
-}
-
 }  // namespace
 
 TEST(CppProviderIFCTest, LoadsServesAndReleasesProviderBeforeLibrary) {
@@ -55,7 +49,10 @@ TEST(CppProviderIFCTest, LoadsServesAndReleasesProviderBeforeLibrary) {
     EXPECT_TRUE(logger->errors.empty());
     void (*setHook)(void (*)()) = 0;
     ASSERT_TRUE(ref.getLibRef()->getFunctionPointer("owTestSetDestroyHook", setHook));
-    setHook(&onProviderDestroyed);
+    setHook([] {
+      ++s_destroyed;
+      s_loadedAtDestroy = libraryLoaded(providerPath("OwTestGood"));
+    });
     CppInstanceProviderIFC* inst = ref->getInstanceProvider();
     ASSERT_NE(nullptr, inst);
     EXPECT_EQ(nullptr, ref->getMethodProvider());

@@ -52,7 +52,7 @@ TEST_F(AgentCommandTest, CommandLine) {
     if (!c.out.empty()) {
       EXPECT_EQ(c.out, agent.out());
     }
-    EXPECT_TRUE(contains(agent.err(), c.err)) << agent.err();
+    EXPECT_THAT(agent.err(), HasSubstr(c.err));
     EXPECT_FALSE(c.refusedEarly && fileExists(kPidFile)) << "PID file written before the refusal";
     EXPECT_FALSE(fileExists(kDhcpdPidFile));
     unlink(kPidFile);
@@ -76,7 +76,7 @@ TEST_F(AgentCommandTest, MissingComponentFileEndsTheAgent) {
 // it; SIGTERM stops the second with its dhcpd.
 TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
   auto serving = [](AgentProcess& agent) {
-    return agent.stderrHas("{62000} {TavrelAgent Service started.}") &&
+    return waitUntil([&] { return contains(agent.err(), "{62000} {TavrelAgent Service started.}"); }, 30s) &&
            waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); }, 20s);
   };
   AgentProcess first({"-c", kAgentConfig}, "first");
@@ -85,14 +85,13 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
 
   // The range read from the component file is an object the agent created;
   // it is seen over CIM only when agent and provider agent share libTavrel.
-  auto ranges = runCommand("wbemcli ei '" + cimUrl() + "/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1");
-  EXPECT_TRUE(contains(ranges.output, "StartAddress=\"192.168.1.100\"")) << ranges.output;
+  EXPECT_THAT(runCommand("wbemcli ei '" + cimUrl() + "/root/cimv2:ZPX_DHCPRangeOfIPAddresses' 2>&1").output,
+              HasSubstr("StartAddress=\"192.168.1.100\""));
 
   // dhcpd outlives the agent's CIM sockets: it must not have inherited them,
   // or a dhcpd left running would hold the port against the next agent.
-  auto listeners = runCommand("ss -Hlxnp; ss -Hltnp 'sport = :5988'");
-  EXPECT_FALSE(contains(listeners.output, "\"dhcpd\"")) << listeners.output;
-  EXPECT_TRUE(contains(listeners.output, "\"TavrelAgent\"")) << listeners.output;
+  EXPECT_THAT(runCommand("ss -Hlxnp; ss -Hltnp 'sport = :5988'").output,
+              AllOf(Not(HasSubstr("\"dhcpd\"")), HasSubstr("\"TavrelAgent\"")));
 
   pid_t dhcpd = pidInFile(kDhcpdPidFile);
   ASSERT_EQ(0, kill(dhcpd, SIGKILL));
@@ -110,7 +109,7 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
   dhcpd = pidInFile(kDhcpdPidFile);
   ASSERT_TRUE(second.stop());
   EXPECT_EQ(0, second.status()) << second.err();
-  EXPECT_TRUE(contains(second.err(), "{62001} {TavrelAgent Service stopped.}"));
+  EXPECT_THAT(second.err(), HasSubstr("{62001} {TavrelAgent Service stopped.}"));
   EXPECT_FALSE(fileExists(kPidFile));
   EXPECT_TRUE(waitUntil([&] { return !processAlive(dhcpd); }, 5s)) << "dhcpd still runs";
 }

@@ -141,38 +141,35 @@ class Static : public DynamicLanTest {
 // to static and back, then the router's supervision by ping.
 TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   // Adoption of address, call servers, VLANs and range.
-  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  EXPECT_TRUE(contains(defaultRoute(), "default via 192.168.1.254 dev eth1")) << defaultRoute();
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
+  EXPECT_THAT(defaultRoute(), HasSubstr("default via 192.168.1.254 dev eth1"));
 
   std::string component = readFile(kComponentFile);
   for (const char* line :
        {"s1Address = 192.168.1.15\n", "s1PortNumber = 4100\n", "s2Address = 192.168.1.16\n",
         "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200\n",
         "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n", "domainName = office.lan\n"})
-    EXPECT_TRUE(contains(component, line)) << line << component;
-  std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(contains(conf, "option domain-name-servers 192.168.1.254, 192.168.1.253;")) << conf;
-  EXPECT_TRUE(contains(conf, "option domain-name \"office.lan\";")) << conf;
+    EXPECT_THAT(component, HasSubstr(line));
+  EXPECT_THAT(readFile(kDhcpdConf),
+              AllOf(HasSubstr("option domain-name-servers 192.168.1.254, 192.168.1.253;"),
+                    HasSubstr("option domain-name \"office.lan\";")));
 
   // The dictated range takes the lowest free id.
-  std::string ranges = ok("ei", "ZPX_DHCPRangeOfIPAddresses");
-  EXPECT_TRUE(contains(ranges, "InstanceID=\"0\"") && contains(ranges, "192.168.1.200")) << ranges;
+  EXPECT_THAT(ok("ei", "ZPX_DHCPRangeOfIPAddresses"),
+              AllOf(HasSubstr("InstanceID=\"0\""), HasSubstr("192.168.1.200")));
 
-  std::string hosts = readFile("/etc/hosts");
-  EXPECT_TRUE(contains(hosts, "\tappliance.customer.lan\tappliance")) << hosts;
-  EXPECT_TRUE(contains(hosts, "192.168.1.254\trouter")) << hosts;
-  EXPECT_FALSE(contains(hosts, "192.168.1.1\t")) << hosts;
+  EXPECT_THAT(readFile("/etc/hosts"),
+              AllOf(HasSubstr("\tappliance.customer.lan\tappliance"), HasSubstr("192.168.1.254\trouter"),
+                    Not(HasSubstr("192.168.1.1\t"))));
   // The published address moved with the LAN: the telephony services were
   // restarted; no event announcement during start-up.
   EXPECT_EQ(1u, occurrences(readFile(kVoipCalls), "\n")) << readFile(kVoipCalls);
   EXPECT_FALSE(fileExists(kEmsEvents)) << readFile(kEmsEvents);
 
-  std::string phone = phoneLease();
-  EXPECT_TRUE(
-      contains(phone, "zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;192.168.1.16:7000,2,4.\""))
-      << phone;
-  EXPECT_TRUE(contains(phone, "zx-vlanlist \"VLAN-A:100,200.\"")) << phone;
-  EXPECT_TRUE(contains(phone, "option routers 192.168.1.254;")) << phone;
+  EXPECT_THAT(
+      phoneLease(),
+      AllOf(HasSubstr("zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;192.168.1.16:7000,2,4.\""),
+            HasSubstr("zx-vlanlist \"VLAN-A:100,200.\""), HasSubstr("option routers 192.168.1.254;")));
 
   // Renewal over CIM: the client is restarted once and the address kept, so
   // nothing is announced.
@@ -180,11 +177,11 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   ok("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_NE(client, readFile(kDhclientPidFile));
   EXPECT_EQ(1, dhclientCount());
-  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
   // The renewal commits the router's range again.
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.100 192.168.1.200;")) << readFile(kDhcpdConf);
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("range 192.168.1.100 192.168.1.200;"));
   EXPECT_FALSE(fileExists(kEmsEvents));
-  EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), Not(HasSubstr("{62008}")));
 
   // Static and back stops and starts the client once: ifcfg-eth1 says
   // static, and the agent stops the client itself.
@@ -193,18 +190,18 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   runCommand("ip addr flush dev eth1 && ip addr add 192.168.1.1/24 dev eth1");
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
   EXPECT_EQ(0, dhclientCount());
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "subnet 192.168.1.0 netmask 255.255.255.0"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("subnet 192.168.1.0 netmask 255.255.255.0"));
   EXPECT_FALSE(fileExists(kEmsEvents));
 
   ASSERT_NO_FATAL_FAILURE(setIfcfgEth1("BOOTPROTO=dhcp\n"));
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
   EXPECT_EQ(1, dhclientCount());
-  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
   // The address changed after start-up: announced to the event service,
   // whose answer the handler logs.
   EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n", readFile(kEmsEvents));
-  EXPECT_TRUE(contains(m_agent->log(), "EMS_PACKET_TYPE_RESPONSE")) << m_agent->log();
-  EXPECT_TRUE(contains(m_agent->log(), "EMS_IP_CHANGE_REQUEST")) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), HasSubstr("EMS_PACKET_TYPE_RESPONSE"));
+  EXPECT_THAT(m_agent->log(), HasSubstr("EMS_IP_CHANGE_REQUEST"));
 
   // Still a DHCP client: the client is left alone.
   client = readFile(kDhclientPidFile);
@@ -219,7 +216,7 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   std::this_thread::sleep_for(3s);
   ASSERT_NO_FATAL_FAILURE(routerAnswersPings(true));
   std::this_thread::sleep_for(3s);
-  EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), Not(HasSubstr("{62008}")));
   EXPECT_EQ(client, readFile(kDhclientPidFile));
 
   ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
@@ -236,15 +233,12 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {
   std::string log = m_agent->log();
   EXPECT_EQ(1u, occurrences(log, "{62009} {TavrelAgent Assigned Default address to Customer LAN}")) << log;
-  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.2.2/23")) << eth1Addresses();
-  EXPECT_TRUE(contains(defaultRoute(), "default via 192.168.2.1 dev eth1")) << defaultRoute();
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "subnet 192.168.2.0 netmask 255.255.254.0"))
-      << readFile(kDhcpdConf);
-  std::string phone = phoneLease();
-  EXPECT_TRUE(contains(phone, "fixed-address 192.168.3.1")) << phone;
-  std::string hosts = readFile("/etc/hosts");
-  EXPECT_TRUE(contains(hosts, "\tappliance.localdomain\tappliance")) << hosts;
-  EXPECT_FALSE(contains(hosts, "router")) << "no integrated router\n" << hosts;
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.2.2/23"));
+  EXPECT_THAT(defaultRoute(), HasSubstr("default via 192.168.2.1 dev eth1"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("subnet 192.168.2.0 netmask 255.255.254.0"));
+  EXPECT_THAT(phoneLease(), HasSubstr("fixed-address 192.168.3.1"));
+  EXPECT_THAT(readFile("/etc/hosts"), HasSubstr("\tappliance.localdomain\tappliance"));
+  EXPECT_THAT(readFile("/etc/hosts"), Not(HasSubstr("router"))) << "no integrated router";
 
   // A renewal over CIM answers once it has run: still nobody answers.
   ok("cm", kServicePath, "renewDynamicIPAddress");
@@ -257,12 +251,11 @@ TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
       "{62005} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
       "enabled for ALL Devices}";
   EXPECT_EQ(1u, occurrences(m_agent->log(), kWarning)) << m_agent->log();
-  EXPECT_TRUE(contains(eth1Addresses(), "inet 192.168.1.5")) << eth1Addresses();
-  EXPECT_FALSE(contains(readFile("/etc/hosts"), "router")) << readFile("/etc/hosts");
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
+  EXPECT_THAT(readFile("/etc/hosts"), Not(HasSubstr("router")));
   // Serving all devices: the pool admits everyone.
-  std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(contains(conf, "subnet 192.168.1.0 netmask 255.255.255.0")) << conf;
-  EXPECT_FALSE(contains(conf, "allow members of")) << conf;
+  EXPECT_THAT(readFile(kDhcpdConf), AllOf(HasSubstr("subnet 192.168.1.0 netmask 255.255.255.0"),
+                                          Not(HasSubstr("allow members of"))));
 
   ok("cm", kServicePath, "renewDynamicIPAddress");
   // Pings of the foreign server are never sent: it is not the router.
@@ -270,7 +263,7 @@ TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {
   std::this_thread::sleep_for(2s);
   routerAnswersPings(true);
   EXPECT_EQ(1u, occurrences(m_agent->log(), kWarning)) << m_agent->log();
-  EXPECT_FALSE(contains(m_agent->log(), "{62008}")) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), Not(HasSubstr("{62008}")));
 }
 
 TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
@@ -306,40 +299,33 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   EXPECT_GT(answers, 2);
   for (int i = 1; i <= answers; ++i) {
     std::string answer = readFile(reads + "." + std::to_string(i));
-    EXPECT_TRUE(contains(answer, "leaseTime=3600,") &&
-                contains(answer, "primaryDNSIPAddress=\"192.168.1.2\""))
-        << i << ": " << answer;
+    EXPECT_THAT(answer, AllOf(HasSubstr("leaseTime=3600,"), HasSubstr("primaryDNSIPAddress=\"192.168.1.2\"")))
+        << i;
   }
 
-  std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(contains(conf, "subnet 192.168.1.128 netmask 255.255.255.128")) << conf;
-  EXPECT_TRUE(contains(conf, "range 192.168.1.200 192.168.1.220;")) << conf;
-  EXPECT_FALSE(contains(conf, "192.168.1.100")) << "range outside the new subnet\n" << conf;
-  EXPECT_TRUE(contains(readFile(kComponentFile), "addrRange = 192.168.1.200-192.168.1.220\n"))
-      << readFile(kComponentFile);
-  std::string phone = phoneLease();
-  EXPECT_TRUE(contains(phone, "fixed-address 192.168.1.2")) << phone;
+  EXPECT_THAT(readFile(kDhcpdConf), AllOf(HasSubstr("subnet 192.168.1.128 netmask 255.255.255.128"),
+                                          HasSubstr("range 192.168.1.200 192.168.1.220;")));
+  EXPECT_THAT(readFile(kDhcpdConf), Not(HasSubstr("192.168.1.100"))) << "range outside the new subnet";
+  EXPECT_THAT(readFile(kComponentFile), HasSubstr("addrRange = 192.168.1.200-192.168.1.220\n"));
+  EXPECT_THAT(phoneLease(), HasSubstr("fixed-address 192.168.1.2"));
   EXPECT_GT(pidInFile(kDhcpdPidFile), 0);
   EXPECT_EQ(readFile(kComponentFile), readFile("/root/dhcp.check3"));
   for (const char* trace : {"/root/dhcp.check", "/root/dhcp.checkbeforeread", "/root/dhcp.check2"})
-    EXPECT_TRUE(contains(readFile(trace), "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
-        << trace << "\n"
-        << readFile(trace);
+    EXPECT_THAT(readFile(trace), HasSubstr("addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-"))
+        << trace;
 
   // The component file cannot be read back (a directory stands in its
   // place): the agent keeps the last good configuration, serves it and
   // goes on.
   ASSERT_EQ(0, runCommand(std::string("rm -f ") + kComponentFile + " && mkdir " + kComponentFile).status);
   ASSERT_NO_FATAL_FAILURE(changeAddresses(*m_agent));
-  EXPECT_TRUE(contains(m_agent->log(),
-                       "{62004} {Cannot open TavrelAgent config file: "
-                       "/pq/etc/dhcpcomp.conf.} (Invalid argument; the last good "
-                       "configuration is kept)"))
-      << m_agent->log();
+  EXPECT_THAT(m_agent->log(),
+              HasSubstr("{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.} "
+                        "(Invalid argument; the last good configuration is kept)"));
   EXPECT_EQ(0, kill(m_agent->pid(), 0));
   EXPECT_GT(pidInFile(kDhcpdPidFile), 0);
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
-  EXPECT_TRUE(contains(m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses").out, "192.168.1.220"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("range 192.168.1.200 192.168.1.220;"));
+  EXPECT_THAT(m_agent->wbemcli("ei", "ZPX_DHCPRangeOfIPAddresses").out, HasSubstr("192.168.1.220"));
   runCommand(std::string("rmdir ") + kComponentFile);
 }
 

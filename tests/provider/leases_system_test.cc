@@ -18,12 +18,6 @@ const char kCustomer[] = "ZPX_DHCPClientLeaseInfoCustomerLAN";
 const char kOam[] = "ZPX_DHCPClientLeaseInfoOAMLAN";
 const char kPools[] = "ZPX_DHCPPoolStatistics";
 
-// The address a phone's lease block names.
-std::string leasedAddress(const std::string& lease) {
-  std::smatch m;
-  return std::regex_search(lease, m, std::regex("fixed-address ([0-9.]+);")) ? m.str(1) : "";
-}
-
 class LeaseSystemTest : public CimSystemTest {
  protected:
   void TearDown() override {
@@ -31,22 +25,21 @@ class LeaseSystemTest : public CimSystemTest {
     CimSystemTest::TearDown();
   }
 
-  // The instances of a class (leases, pools) as wbemcli lists them.
-  std::string listed(const char* className) const { return ok("ei", className); }
-
   // A kept telephone on segment iface; returns the address it was given.
   std::string phone(const std::string& name, const std::string& iface, const std::string& mac) {
     m_phones.push_back(name);
-    return leasedAddress(
-        phoneLease("--keep " + name + " --iface " + iface + " --mac " + mac + " --hostname " + name));
+    const std::string lease =
+        phoneLease("--keep " + name + " --iface " + iface + " --mac " + mac + " --hostname " + name);
+    std::smatch m;
+    return std::regex_search(lease, m, std::regex("fixed-address ([0-9.]+);")) ? m.str(1) : "";
   }
 
   std::vector<std::string> m_phones;
 };
 
 TEST_F(LeaseSystemTest, LeasesFollowTheServerAndFillThePool) {
-  EXPECT_EQ("", listed(kCustomer)) << "no lease granted yet";
-  EXPECT_EQ("", listed(kOam));
+  EXPECT_EQ("", ok("ei", kCustomer)) << "no lease granted yet";
+  EXPECT_EQ("", ok("ei", kOam));
   // The VLAN gets a range of four addresses of its own.
   ok("ci", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"1\"",
      "InstanceID=\"1\",StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\"");
@@ -61,46 +54,43 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServerAndFillThePool) {
       << desk << " " << lobby << " " << oam;
 
   // Each lease with its MAC, address, times and host name.
-  std::string customer = listed(kCustomer), oamLeases = listed(kOam);
+  std::string customer = ok("ei", kCustomer), oamLeases = ok("ei", kOam);
   const std::string dateTime = "=[0-9]{14}\\.000000\\+000";
   EXPECT_TRUE(std::regex_search(
       customer, std::regex("leaseMACAddr=\"02:00:00:00:0A:01\",IPv4Address=\"" + desk +
                            "\",startLeaseDateTime" + dateTime + ",expirationLeaseDateTime" + dateTime +
                            ",leaseClientName=\"desk\",leaseClientDescription=\"desk\"")))
       << customer;
-  EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"") && contains(customer, "InstanceID=\"0\""))
-      << customer;
-  EXPECT_TRUE(
-      contains(oamLeases, "InstanceID=\"1\",leaseMACAddr=\"02:00:00:00:0A:03\",IPv4Address=\"" + oam + "\""))
-      << oamLeases;
-  EXPECT_FALSE(contains(oamLeases, desk)) << oamLeases;
-  EXPECT_EQ(customer, listed(kCustomer)) << "a second enumeration without a change";
+  EXPECT_THAT(customer, AllOf(HasSubstr("IPv4Address=\"" + lobby + "\""), HasSubstr("InstanceID=\"0\"")));
+  EXPECT_THAT(
+      oamLeases,
+      AllOf(HasSubstr("InstanceID=\"1\",leaseMACAddr=\"02:00:00:00:0A:03\",IPv4Address=\"" + oam + "\""),
+            Not(HasSubstr(desk))));
+  EXPECT_EQ(customer, ok("ei", kCustomer)) << "a second enumeration without a change";
 
   // A released lease is gone at the next enumeration.
   ASSERT_EQ(0, runCommand("appliance-phone --release desk").status);
-  EXPECT_TRUE(waitUntil([&] { return !contains(listed(kCustomer), desk); })) << listed(kCustomer);
-  EXPECT_TRUE(contains(listed(kCustomer), lobby));
+  EXPECT_TRUE(waitUntil([&] { return !contains(ok("ei", kCustomer), desk); })) << ok("ei", kCustomer);
+  EXPECT_THAT(ok("ei", kCustomer), HasSubstr(lobby));
 
   // A commit restarts dhcpd, and the leases stay listed.
   pid_t server = pidInFile(kDhcpdPidFile);
   ok("mi", kSettingDataPath, "leaseTime=4000");
   ASSERT_NE(server, pidInFile(kDhcpdPidFile));
-  customer = listed(kCustomer);
-  EXPECT_TRUE(contains(customer, "IPv4Address=\"" + lobby + "\"")) << customer;
-  EXPECT_FALSE(contains(customer, desk)) << customer;
-  EXPECT_TRUE(contains(listed(kOam), oam));
+  customer = ok("ei", kCustomer);
+  EXPECT_THAT(customer, AllOf(HasSubstr("IPv4Address=\"" + lobby + "\""), Not(HasSubstr(desk))));
+  EXPECT_THAT(ok("ei", kOam), HasSubstr(oam));
 
   // Leases are the server's: no creation, changes ignored, deletion.
   std::smatch m;
   ASSERT_TRUE(std::regex_search(customer, m, std::regex("InstanceID=\"([0-9]+)\"")));
   std::string path = std::string(kCustomer) + ".InstanceID=\"" + m.str(1) + "\"";
-  CommandOutput r =
-      m_agent->wbemcli("ci", std::string(kCustomer) + ".InstanceID=\"77\"", "InstanceID=\"77\"");
-  EXPECT_TRUE(contains(r.err, "CIM_ERR_NOT_SUPPORTED")) << r.err;
+  EXPECT_THAT(m_agent->wbemcli("ci", std::string(kCustomer) + ".InstanceID=\"77\"", "InstanceID=\"77\"").err,
+              HasSubstr("CIM_ERR_NOT_SUPPORTED"));
   ok("mi", path, "leaseClientName=\"renamed\"");
-  EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "leaseClientName=\"lobby\""));
+  EXPECT_THAT(m_agent->wbemcli("gi", path).out, HasSubstr("leaseClientName=\"lobby\""));
   ok("di", path);
-  EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).err, "CIM_ERR_NOT_FOUND"));
+  EXPECT_THAT(m_agent->wbemcli("gi", path).err, HasSubstr("CIM_ERR_NOT_FOUND"));
 
   // Three more telephones fill the lobby's pool. The counting and the
   // thresholds are dhcpcompleases_test's; here the agent's watch of the real
@@ -114,26 +104,20 @@ TEST_F(LeaseSystemTest, LeasesFollowTheServerAndFillThePool) {
   const std::string raised = "\t60010\tDHCP pool nearly exhausted, eth1.100 ";
   ASSERT_TRUE(waitUntil([&] { return occurrences(readFile(kAlarmLog), raised) == 1; }))
       << readFile(kAlarmLog);
-  EXPECT_TRUE(contains(readFile(kAlarmLog), raised + "172.16.1.100-172.16.1.103: 4 of 4"))
-      << readFile(kAlarmLog);
-  EXPECT_EQ(4u, occurrences(listed(kCustomer), "IPv4Address=\"172.16.1.10"));
-  std::string pools = listed(kPools);
-  EXPECT_TRUE(
-      contains(pools,
-               "InstanceID=\"eth1.100:172.16.1.100-172.16.1.103\",InterfaceName=\"eth1.100\",StartAddress="
-               "\"172.16.1.100\",EndAddress=\"172.16.1.103\",TotalAddresses=4,ActiveLeases=4,"
-               "Reservations=0,FreeAddresses=0,PercentUsed=100"))
-      << pools;
-  EXPECT_TRUE(contains(pools,
-                       "InstanceID=\"eth1\",InterfaceName=\"eth1\",StartAddress=\"192.168.1.1\","
-                       "EndAddress=\"192.168.1.254\",TotalAddresses=100"))
-      << pools;
+  EXPECT_THAT(readFile(kAlarmLog), HasSubstr(raised + "172.16.1.100-172.16.1.103: 4 of 4"));
+  EXPECT_EQ(4u, occurrences(ok("ei", kCustomer), "IPv4Address=\"172.16.1.10"));
+  EXPECT_THAT(ok("ei", kPools),
+              AllOf(HasSubstr("InstanceID=\"eth1.100:172.16.1.100-172.16.1.103\",InterfaceName=\"eth1.100\","
+                              "StartAddress=\"172.16.1.100\",EndAddress=\"172.16.1.103\",TotalAddresses=4,"
+                              "ActiveLeases=4,Reservations=0,FreeAddresses=0,PercentUsed=100"),
+                    HasSubstr("InstanceID=\"eth1\",InterfaceName=\"eth1\",StartAddress=\"192.168.1.1\","
+                              "EndAddress=\"192.168.1.254\",TotalAddresses=100")));
 
   // The statistics cannot be changed.
   path = std::string(kPools) + ".InstanceID=\"eth1\"";
-  EXPECT_TRUE(contains(m_agent->wbemcli("di", path).err, "CIM_ERR_NOT_SUPPORTED"));
-  EXPECT_TRUE(contains(m_agent->wbemcli("mi", path, "TotalAddresses=1").err, "CIM_ERR_NOT_SUPPORTED"));
-  EXPECT_TRUE(contains(m_agent->wbemcli("gi", path).out, "InterfaceName=\"eth1\""));
+  EXPECT_THAT(m_agent->wbemcli("di", path).err, HasSubstr("CIM_ERR_NOT_SUPPORTED"));
+  EXPECT_THAT(m_agent->wbemcli("mi", path, "TotalAddresses=1").err, HasSubstr("CIM_ERR_NOT_SUPPORTED"));
+  EXPECT_THAT(m_agent->wbemcli("gi", path).out, HasSubstr("InterfaceName=\"eth1\""));
 }
 
 }  // namespace

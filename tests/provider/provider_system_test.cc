@@ -30,19 +30,18 @@ class ProviderSystemTest : public CimSystemTest {
 };
 
 TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
-  ASSERT_TRUE(contains(settings(), "leaseTime=3600,")) << settings();
+  ASSERT_THAT(settings(), HasSubstr("leaseTime=3600,"));
   pid_t oldServer = pidInFile(kDhcpdPidFile);
   // wbemcli writes back the whole instance it read, with the change; it
   // reaches the files, a new dhcpd and the next telephone.
   ok("mi", kSettingDataPath, "leaseTime=1234");
-  EXPECT_TRUE(contains(settings(), "leaseTime=1234,"));
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "default-lease-time 1234;")) << readFile(kDhcpdConf);
-  EXPECT_TRUE(contains(readFile(kComponentFile), "1234")) << readFile(kComponentFile);
+  EXPECT_THAT(settings(), HasSubstr("leaseTime=1234,"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("default-lease-time 1234;"));
+  EXPECT_THAT(readFile(kComponentFile), HasSubstr("1234"));
   ASSERT_TRUE(waitUntil([&] {
     return pidInFile(kDhcpdPidFile) > 0 && pidInFile(kDhcpdPidFile) != oldServer;
   })) << "dhcpd was not restarted";
-  std::string phone = phoneLease();
-  EXPECT_TRUE(contains(phone, "option dhcp-lease-time 1234;")) << phone;
+  EXPECT_THAT(phoneLease(), HasSubstr("option dhcp-lease-time 1234;"));
 
   // The typing of raw values is the dispatcher's (interop tests); each
   // setter, the read-only properties and each refusal are the unit tests'.
@@ -62,22 +61,22 @@ TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
   EXPECT_EQ(server, pidInFile(kDhcpdPidFile));
 
   // The service and its association with the setting data.
-  EXPECT_TRUE(contains(ok("ein", "ZPX_DHCPService"), kServicePath));
+  EXPECT_THAT(ok("ein", "ZPX_DHCPService"), HasSubstr(kServicePath));
   const std::string service =
       "SystemCreationClassName=\"ZPX_System\",SystemName=\"ZPX\",CreationClassName=\"ZPX_DHCPService\","
       "Name=\"DHCPService\",ElementName=\"\"";
-  EXPECT_TRUE(contains(ok("gi", kServicePath), service));
+  EXPECT_THAT(ok("gi", kServicePath), HasSubstr(service));
   // Renewal of the static customer LAN answers and leaves dhcpd alone.
   ok("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(server, pidInFile(kDhcpdPidFile));
   // Modifying the service succeeds and changes nothing; method names are
   // exact, and the setting data has none.
   ok("mi", kServicePath, "ElementName=\"x\"");
-  EXPECT_TRUE(contains(ok("gi", kServicePath), service));
-  CommandOutput r = m_agent->wbemcli("cm", kServicePath, "RenewDynamicIPAddress");
-  EXPECT_TRUE(contains(r.err, "CIM_ERR_METHOD_NOT_FOUND")) << r.err;
-  r = m_agent->wbemcli("cm", kSettingDataPath, "renewDynamicIPAddress");
-  EXPECT_TRUE(contains(r.err, "CIM_ERR_METHOD_NOT_FOUND")) << r.err;
+  EXPECT_THAT(ok("gi", kServicePath), HasSubstr(service));
+  EXPECT_THAT(m_agent->wbemcli("cm", kServicePath, "RenewDynamicIPAddress").err,
+              HasSubstr("CIM_ERR_METHOD_NOT_FOUND"));
+  EXPECT_THAT(m_agent->wbemcli("cm", kSettingDataPath, "renewDynamicIPAddress").err,
+              HasSubstr("CIM_ERR_METHOD_NOT_FOUND"));
 
   SCOPED_TRACE("association links are created and followed");
   const std::string links = "ZPX_DHCPSettingDataInService", linkClass = "-ac " + links;
@@ -89,18 +88,17 @@ TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
   e = m_agent->call("CreateInstance", linkInstance(settingDataInstanceName()));
   ASSERT_EQ(0, e.code) << e.description;
 
-  EXPECT_TRUE(contains(ok("ain", kServicePath, "", linkClass), kSettingDataPath));
-  EXPECT_TRUE(contains(ok("ai", kSettingDataPath, "", linkClass), "Name=\"DHCPService\",ElementName=\"\""));
-  EXPECT_TRUE(contains(ok("rin", kSettingDataPath, "", "-arc " + links), links + ".Antecedent="));
-  std::string out = ok("ri", kServicePath, "", "-arc " + links);
-  EXPECT_TRUE(contains(out, "Dependent=") && contains(out, "Zelkor:ZPX_DHCPSettingData")) << out;
+  EXPECT_THAT(ok("ain", kServicePath, "", linkClass), HasSubstr(kSettingDataPath));
+  EXPECT_THAT(ok("ai", kSettingDataPath, "", linkClass), HasSubstr("Name=\"DHCPService\",ElementName=\"\""));
+  EXPECT_THAT(ok("rin", kSettingDataPath, "", "-arc " + links), HasSubstr(links + ".Antecedent="));
+  EXPECT_THAT(ok("ri", kServicePath, "", "-arc " + links),
+              AllOf(HasSubstr("Dependent="), HasSubstr("Zelkor:ZPX_DHCPSettingData")));
 
   // Role Antecedent from a setting-data path; a source of another class.
-  r = m_agent->wbemcli("ain", kSettingDataPath, "", linkClass + " -ar Antecedent");
-  EXPECT_TRUE(contains(r.err, "CIM_ERR_FAILED")) << r.err;
-  EXPECT_TRUE(contains(r.err, "Property SystemCreationClassName is not sent")) << r.err;
-  r = m_agent->wbemcli("rin", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"0\"", "", "-arc " + links);
-  EXPECT_TRUE(contains(r.err, "CIM_ERR_TYPE_MISMATCH")) << r.err;
+  EXPECT_THAT(m_agent->wbemcli("ain", kSettingDataPath, "", linkClass + " -ar Antecedent").err,
+              AllOf(HasSubstr("CIM_ERR_FAILED"), HasSubstr("Property SystemCreationClassName is not sent")));
+  EXPECT_THAT(m_agent->wbemcli("rin", "ZPX_DHCPRangeOfIPAddresses.InstanceID=\"0\"", "", "-arc " + links).err,
+              HasSubstr("CIM_ERR_TYPE_MISMATCH"));
 
   // Following a link to a setting data that does not exist raises the
   // registry's CFG_NoInstance, which no class provider expects: it is
@@ -119,7 +117,7 @@ TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
   EXPECT_EQ(1u, occurrences(m_agent->log(), unexpected)) << m_agent->log();
   EXPECT_EQ(1u, occurrences(m_agent->log(), "caught in Tavrel")) << m_agent->log();
 
-  out = ok("ein", links);
+  std::string out = ok("ein", links);
   std::string first = out.substr(0, out.find('\n'));
   ok("di", first.substr(first.find(links + ".")));
 }

@@ -27,52 +27,48 @@ TEST_F(RangeProviderSystemTest, RangesAndReservationsCreatedChangedAndDeleted) {
   // agent_system_test), whatever the client names.
   std::string out = ok("ci", path(kRanges, "9"),
                        "InstanceID=\"9\",StartAddress=\"192.168.1.200\",EndAddress=\"192.168.1.220\"");
-  EXPECT_TRUE(contains(out, "InstanceID=\"1\"")) << out;
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.220;"));
-  EXPECT_TRUE(contains(readFile(kComponentFile),
-                       "addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"));
+  EXPECT_THAT(out, HasSubstr("InstanceID=\"1\""));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("range 192.168.1.200 192.168.1.220;"));
+  EXPECT_THAT(readFile(kComponentFile),
+              HasSubstr("addrRange = 192.168.1.100-192.168.1.199, 192.168.1.200-192.168.1.220"));
 
   // A change reaches the object, the file and dhcpd.conf.
   ok("mi", path(kRanges, "1"), "EndAddress=\"192.168.1.230\"");
-  EXPECT_TRUE(contains(ok("gi", path(kRanges, "1")), "EndAddress=\"192.168.1.230\""));
-  EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.200-192.168.1.230"));
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "range 192.168.1.200 192.168.1.230;"));
+  EXPECT_THAT(ok("gi", path(kRanges, "1")), HasSubstr("EndAddress=\"192.168.1.230\""));
+  EXPECT_THAT(readFile(kComponentFile), HasSubstr("192.168.1.200-192.168.1.230"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("range 192.168.1.200 192.168.1.230;"));
 
   ok("di", path(kRanges, "1"));
-  EXPECT_TRUE(contains(m_agent->wbemcli("di", path(kRanges, "1")).err, "CIM_ERR_NOT_FOUND"));
-  out = ok("ein", kRanges);
-  EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
-  EXPECT_FALSE(contains(out, "InstanceID=\"1\"")) << out;
-  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.200"));
-  EXPECT_FALSE(contains(readFile(kComponentFile), "192.168.1.200"));
+  EXPECT_THAT(m_agent->wbemcli("di", path(kRanges, "1")).err, HasSubstr("CIM_ERR_NOT_FOUND"));
+  EXPECT_THAT(ok("ein", kRanges), AllOf(HasSubstr("InstanceID=\"0\""), Not(HasSubstr("InstanceID=\"1\""))));
+  EXPECT_THAT(readFile(kDhcpdConf), Not(HasSubstr("192.168.1.200")));
+  EXPECT_THAT(readFile(kComponentFile), Not(HasSubstr("192.168.1.200")));
 
   // A reservation likewise, and the telephone with its MAC gets its address.
   const std::string mac = "02:00:00:00:00:51";
   out = ok("ci", path(kReservations, "40"),
            "InstanceID=\"40\",IPv4Address=\"192.168.1.50\",reservedMACAddr=\"020000000051\","
            "reservedClientName=\"deskphone\",reservedClientDescription=\"Front desk\"");
-  EXPECT_TRUE(contains(out, "InstanceID=\"0\"")) << out;
-  out = ok("gi", path(kReservations, "0"));
-  EXPECT_TRUE(contains(out, "reservedMACAddr=\"" + mac + "\"")) << out;
-  std::string conf = readFile(kDhcpdConf);
-  EXPECT_TRUE(contains(conf, "hardware ethernet " + mac + ";")) << conf;
-  EXPECT_TRUE(contains(conf, "fixed-address 192.168.1.50;")) << conf;
+  EXPECT_THAT(out, HasSubstr("InstanceID=\"0\""));
+  EXPECT_THAT(ok("gi", path(kReservations, "0")), HasSubstr("reservedMACAddr=\"" + mac + "\""));
+  EXPECT_THAT(readFile(kDhcpdConf),
+              AllOf(HasSubstr("hardware ethernet " + mac + ";"), HasSubstr("fixed-address 192.168.1.50;")));
 
   // dhcpd has been restarted with the reservation: the phone with that
   // hardware address gets the reserved address.
-  out = phoneLease("--mac " + mac + " --vendor Zelkor-p4100-A");
-  EXPECT_TRUE(contains(out, "fixed-address 192.168.1.50;")) << out;
+  EXPECT_THAT(phoneLease("--mac " + mac + " --vendor Zelkor-p4100-A"),
+              HasSubstr("fixed-address 192.168.1.50;"));
 
   ok("mi", path(kReservations, "0"), "IPv4Address=\"192.168.1.52\"");
-  EXPECT_TRUE(contains(ok("gi", path(kReservations, "0")), "IPv4Address=\"192.168.1.52\""));
-  EXPECT_TRUE(contains(readFile(kComponentFile), "192.168.1.52 " + mac + " deskphone"));
-  EXPECT_TRUE(contains(readFile(kDhcpdConf), "fixed-address 192.168.1.52;"));
-  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.50"));
+  EXPECT_THAT(ok("gi", path(kReservations, "0")), HasSubstr("IPv4Address=\"192.168.1.52\""));
+  EXPECT_THAT(readFile(kComponentFile), HasSubstr("192.168.1.52 " + mac + " deskphone"));
+  EXPECT_THAT(readFile(kDhcpdConf), HasSubstr("fixed-address 192.168.1.52;"));
+  EXPECT_THAT(readFile(kDhcpdConf), Not(HasSubstr("192.168.1.50")));
 
   ok("di", path(kReservations, "0"));
-  EXPECT_FALSE(contains(readFile(kDhcpdConf), "192.168.1.52"));
-  EXPECT_FALSE(contains(readFile(kComponentFile), "deskphone"));
-  EXPECT_FALSE(contains(ok("ein", kReservations), "InstanceID"));
+  EXPECT_THAT(readFile(kDhcpdConf), Not(HasSubstr("192.168.1.52")));
+  EXPECT_THAT(readFile(kComponentFile), Not(HasSubstr("deskphone")));
+  EXPECT_THAT(ok("ein", kReservations), Not(HasSubstr("InstanceID")));
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
                              "<PROPERTY.ARRAY NAME=\"x\" TYPE=\"string\">" +
                                  deep + "</PROPERTY.ARRAY></INSTANCE></IPARAMVALUE>");
   EXPECT_EQ(-1, e.code) << "an HTTP refusal expected: " << e.description;
-  EXPECT_TRUE(contains(e.description, "request-not-valid")) << e.description;
+  EXPECT_THAT(e.description, HasSubstr("request-not-valid"));
 
   // Start-up and an IP change run commands whose output the agent reads.
   ASSERT_TRUE(writeFile("/pq/etc/ipchnged.tmp", ""));
@@ -90,9 +90,9 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
      "InstanceID=\"1\",StartAddress=\"192.168.1.200\",EndAddress=\"192.168.1.220\"");
   m_agent->wbemcli("cm", kServicePath, "renewDynamicIPAddress");
   // wbemcli shows a refusal with its status and error tag.
-  const std::string refusal = m_agent->wbemcli("mi", kSettingDataPath, "s2OtherPort=10000").err;
-  EXPECT_TRUE(contains(refusal, "CIM_ERR_INVALID_PARAMETER")) << refusal;
-  EXPECT_TRUE(contains(refusal, "#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#")) << refusal;
+  EXPECT_THAT(m_agent->wbemcli("mi", kSettingDataPath, "s2OtherPort=10000").err,
+              AllOf(HasSubstr("CIM_ERR_INVALID_PARAMETER"),
+                    HasSubstr("#CFG_000_0003,MOF_Props_ZPX_DHCPSettingData_s2OtherPort,9999#")));
   // Root's object manager on the Unix socket, identified by its uid and pid.
   CIMError deleted =
       m_agent->call("DeleteInstance",
@@ -108,7 +108,7 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
         "audit: CreateInstance " + who + ": class ZPX_DHCPRangeOfIPAddresses key {InstanceID=",
         "audit: InvokeMethod renewDynamicIPAddress " + who,
         "audit: ModifyInstance " + who + " refused with CIM status 4"})
-    EXPECT_TRUE(contains(m_agent->log(), line)) << line << "\n" << m_agent->log();
+    EXPECT_THAT(m_agent->log(), HasSubstr(line));
 
   // An unprivileged program named dhcpd, recorded in dhcpd's PID file.
   runCommand("kill $(cat /var/run/dhcpd.pid); cp /bin/sleep /tmp/dhcpd; chmod 755 /tmp/dhcpd");

@@ -2,12 +2,12 @@
 // the caller, and neither what the command writes nor the daemons it leaves
 // (a detached process, dhcpd, a kept telephone, the router) outlive the run
 // on the host, whether the command ends or the sandbox is killed.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -21,17 +21,14 @@ using namespace tavrel::test;
 // Command lines and network namespaces of every host process.
 std::string hostProcesses() {
   std::string text;
-  DIR* proc = opendir("/proc");
-  while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
-    const std::string pid = entry->d_name;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
     std::string cmdline = readFile("/proc/" + pid + "/cmdline");
     for (char& c : cmdline) c = c == '\0' ? ' ' : c;
-    char link[64] = {};
-    readlink(("/proc/" + pid + "/ns/net").c_str(), link, sizeof link - 1);
-    text += cmdline + " " + link + "\n";
+    std::error_code gone;  // the process may have ended meanwhile
+    text += cmdline + " " + std::filesystem::read_symlink("/proc/" + pid + "/ns/net", gone).string() + "\n";
   }
-  if (proc != nullptr) closedir(proc);
   return text;
 }
 
@@ -61,11 +58,9 @@ TEST(SandboxHostTest, NothingOfTheRunRemainsOnTheHost) {
     unlink(ready.c_str());
     const std::string command =
         "set -e; for d in /pq/etc /pq/bin /pq/lib/remoteprovider /var/lib/dhcp /root; do touch $d/written; "
-        "done; "
-        "echo 10.0.0.1 x >> /etc/hosts; echo n >> /etc/resolv.conf; echo X >> /etc/sysconfig/network; "
-        "rm -f /etc/dhclient-eth1.conf; touch /root/dhcp.check4 /dev/probe; /sbin/ifdown eth1; /sbin/ifup "
-        "eth1; "
-        "setsid bash -c 'exec -a " +
+        "done; echo 10.0.0.1 x >> /etc/hosts; echo n >> /etc/resolv.conf; echo X >> /etc/sysconfig/network; "
+        "rm -f /etc/dhclient-eth1.conf; touch /root/dhcp.check4 /dev/probe; /sbin/ifdown eth1; "
+        "/sbin/ifup eth1; setsid bash -c 'exec -a " +
         marker +
         " sleep 600' </dev/null >/dev/null 2>&1 & "
         "printf 'ddns-update-style none;\\nsubnet 192.168.1.0 netmask 255.255.255.0 "

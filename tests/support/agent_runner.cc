@@ -68,10 +68,6 @@ bool AgentProcess::waitExit(std::chrono::milliseconds timeout) {
                           timeout);
 }
 
-bool AgentProcess::stderrHas(const std::string& text, std::chrono::milliseconds timeout) const {
-  return waitUntil([&] { return contains(err(), text); }, timeout);
-}
-
 bool AgentProcess::stop() {
   if (m_pid <= 0 || m_exited) return true;
   kill(m_pid, SIGTERM);
@@ -81,16 +77,15 @@ bool AgentProcess::stop() {
   return false;
 }
 
-bool installAgent(const std::string& componentFile, const std::vector<std::string>& settings) {
+bool installAgent(const AgentOptions& options) {
   std::string command = "appliance-install-agent --set 'owcimomd.log_location = stderr'";
-  if (!componentFile.empty()) command += " --component " + shellQuote(componentFile);
-  for (const std::string& setting : settings) command += " --set " + shellQuote(setting);
+  if (!options.componentFile.empty()) command += " --component " + shellQuote(options.componentFile);
+  for (const std::string& setting : options.settings) command += " --set " + shellQuote(setting);
   return runCommand(command).status == 0;
 }
 
 AgentUnderTest::AgentUnderTest(const AgentOptions& options)
-    : m_installed(installAgent(options.componentFile, options.settings)),
-      m_process({"-d", "-c", kAgentConfig}, "agent") {
+    : m_installed(installAgent(options)), m_process({"-d", "-c", kAgentConfig}, "agent") {
   m_ready = m_installed && m_process.pid() > 0 &&
             waitUntil(
                 [this] {
@@ -104,12 +99,9 @@ CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& 
                                       const std::string& extra, const std::string& options) const {
   std::string command = "wbemcli " + op + " " + options + " " + shellQuote(cimUrl() + "/root/cimv2:" + path);
   if (!extra.empty()) command += " " + shellQuote(extra);
-  const std::string out = scratchDir() + "/wbemcli.out", err = scratchDir() + "/wbemcli.err";
-  CommandOutput r;
-  r.status = runCommand(command + " >" + out + " 2>" + err).status;
-  r.out = readFile(out);
-  r.err = readFile(err);
-  return r;
+  const std::string err = scratchDir() + "/wbemcli.err";
+  CommandResult r = runCommand(command + " 2>" + err);
+  return {r.status, r.output, readFile(err)};
 }
 
 CIMError AgentUnderTest::call(const std::string& method, const std::string& params, std::string* body,

@@ -3,6 +3,7 @@
 // driven by wbemcli and by raw CIM-XML requests over curl.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
@@ -14,6 +15,11 @@
 #include "test_support.h"
 
 namespace tavrel::test {
+
+// The matchers the system tests apply to outputs, logs and files.
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Object paths of the agent's two objects, as wbemcli writes them.
 extern const char kServicePath[];
@@ -36,8 +42,6 @@ class AgentProcess {
   // Waits for the process to end; true with its exit status in status().
   bool waitExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
   int status() const { return m_status; }
-  // Waits until the error output holds `text`.
-  bool stderrHas(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
   // SIGTERM and wait; true when it ended on its own within 15 s (else SIGKILL).
   bool stop();
 
@@ -49,22 +53,21 @@ class AgentProcess {
   std::string m_err;
 };
 
-// Installs the agent (appliance-install-agent) with the given component file
-// (empty: the sample) and settings ("key = value"), logging to stderr.
-bool installAgent(const std::string& componentFile = "", const std::vector<std::string>& settings = {});
+// How the agent is installed: component file (empty: the sample) and
+// further settings ("key = value").
+struct AgentOptions {
+  std::string componentFile;
+  std::vector<std::string> settings;
+};
+
+// Installs the agent (appliance-install-agent), logging to stderr.
+bool installAgent(const AgentOptions& options = AgentOptions());
 
 // wbemcli's answer: status, standard output and error.
 struct CommandOutput {
   int status = -1;
   std::string out;
   std::string err;
-};
-
-// How the agent under test is installed: component file (empty: the sample)
-// and further settings ("key = value").
-struct AgentOptions {
-  std::string componentFile;
-  std::vector<std::string> settings;
 };
 
 // An installed agent in debug mode that answers CIM requests and runs dhcpd.

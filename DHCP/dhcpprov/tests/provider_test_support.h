@@ -37,6 +37,14 @@ OpenWBEM::CIMException cimErrorOf(F f) {
   return OpenWBEM::CIMException(__FILE__, __LINE__, OpenWBEM::CIMException::SUCCESS, "no error");
 }
 
+// Whether e carries that status and message; both are shown when not.
+inline ::testing::AssertionResult isCimError(const CIMException& e, CIMException::ErrNoType status,
+                                             const std::string& message) {
+  if (e.getErrNo() == status && message == e.getMessage()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "status " << e.getErrNo() << ", message \"" << e.getMessage() << "\"";
+}
+
 inline std::string text(const OpenWBEM::CIMInstance& instance, const char* property) {
   return instance.getPropertyValue(property).toString().toStdString();
 }
