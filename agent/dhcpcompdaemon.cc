@@ -137,6 +137,12 @@ bool processIsOurs(pid_t pid) {
   return stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == geteuid();
 }
 
+// True when the agent may signal pid: a process of program run by the agent's
+// own user, and not the agent itself.
+bool mayStop(pid_t pid, const std::string& program) {
+  return pid != getpid() && processIsProgram(pid, program) && processIsOurs(pid);
+}
+
 // Reaps pid when it is the agent's child; true once it has ended (pidfd,
 // the process's descriptor, turns readable when it exits).
 bool processEnded(pid_t pid, int pidfd) {
@@ -206,10 +212,9 @@ bool processExiting(pid_t pid) {
 // time) and returns its pidfd once it has begun to exit, or -1 when it is not
 // the program's process of the agent's user (nothing signalled).
 int beginStop(pid_t pid, const std::string& program) {
-  if (pid == getpid()) return -1;
   int pidfd = pidfdOpen(pid);
   if (pidfd < 0) return -1;
-  if (!processIsProgram(pid, program) || !processIsOurs(pid) || !pidfdSignal(pidfd, SIGTERM)) {
+  if (!mayStop(pid, program) || !pidfdSignal(pidfd, SIGTERM)) {
     close(pidfd);
     return -1;
   }
@@ -449,8 +454,7 @@ void dhcpCompRequestDhcpDaemonStop(void) {
   // Its end is the agent's own doing, not one for the supervision to restart.
   dhcpCompSuperviseDhcpd(false, 0);
   for (pid_t pid : pids) {
-    if (pid != getpid() && processIsProgram(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0)
-      g_stopRequested = pid;
+    if (mayStop(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0) g_stopRequested = pid;
   }
 }
 

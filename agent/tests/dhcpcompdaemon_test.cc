@@ -17,11 +17,13 @@
 
 namespace {
 
-// A child running "sleep"; with ignoreTerm it ignores SIGTERM.
-pid_t startSleeper(bool ignoreTerm = false) {
+// A child running "sleep"; with ignoreTerm it ignores SIGTERM, with
+// otherUser it runs as nobody.
+pid_t startSleeper(bool ignoreTerm = false, bool otherUser = false) {
   pid_t pid = fork();
   if (pid == 0) {
     if (ignoreTerm) signal(SIGTERM, SIG_IGN);
+    if (otherUser && setuid(65534) != 0) _exit(126);
     execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -37,18 +39,20 @@ TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
   struct Case {
     const char* file;
     std::string before, after;
-    bool ignoreTerm, stopped;
+    bool ignoreTerm, stopped, otherUser = false;
   } cases[] = {
       {"sleep.pid", "", "\r\n", false, true},
-      {"sleep.pid", "", "", true, true},      // ignoring SIGTERM: killed
-      {"dhcpd.pid", "", "\n", false, false},  // an unrelated process is left alone
+      {"sleep.pid", "", "", true, true},            // ignoring SIGTERM: killed
+      {"dhcpd.pid", "", "\n", false, false},        // an unrelated process is left alone
+      {"sleep.pid", "", "\n", false, false, true},  // so is another user's
       // Only decimal process ids are used; nothing reaches a shell.
       {"sleep.pid", "$(touch " + marker + "); touch " + marker + "\n-1 0 12x 99999999999999 ", "\n", false,
        true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before + c.file);
-    pid_t pid = startSleeper(c.ignoreTerm);
+    if (c.otherUser && geteuid() != 0) continue;  // needs root to start it
+    pid_t pid = startSleeper(c.ignoreTerm, c.otherUser);
     ASSERT_GT(pid, 0);
     std::string pidFile = dir.file(c.file);
     model_test::writeFile(pidFile, c.before + std::to_string(pid) + c.after);
