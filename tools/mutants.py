@@ -74,6 +74,7 @@ SYSTEM_GROUPS = [
      r"^tavrel_(lease_system_test|foreign_server_system_test)$"),
     (r"^agent/",
      r"^tavrel_(agent_system_test|dhcpd_sandbox_test|model_system_test|rangeprov_system_test)$"),
+    (r"^DHCP/dhcpprov/ZPX_DHCPForeignServerProvider/", r"^tavrel_foreign_server_system_test$"),
     (r"^DHCP/dhcpprov/",
      r"^tavrel_(provider_system_test|rangeprov_system_test|lease_system_test|security_system_test)$"),
     (r"^netkeel/", r"^netkeel_system_test$"),
