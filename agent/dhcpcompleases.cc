@@ -1,21 +1,38 @@
-// The server lease file: change detection with a private copy, the record
+// The server lease file: following dhcpd's appends and rewrites, the record
 // reader, and the lease lists of the LANs with their provider lease objects.
+//
+// dhcpd.leases holds a record at every grant, renewal, release and decline;
+// the last record of an address is the one in effect. The file is read once,
+// in chunks through one descriptor, and the working copy is written from the
+// same chunks. While dhcpd only appends (same inode, grown, the bytes before
+// the old end unchanged), only the new tail is read, from the start of the
+// last incomplete record, and applied to the lists; anything else is a full
+// read. Reading and parsing happen under the reader's own mutex, outside the
+// agent's lock; the caller holding the agent's lock only applies the result.
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <syslog.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "dhcpcomp.h"
+#include "dhcpcompleasewatch.h"
 #include "dhcputil_internal.h"
 
 namespace {
@@ -24,14 +41,33 @@ const char kLeaseCopyTemp[] = DHCPD_LEASE_COPY_FILE ".new";
 const char kRecordStart[] = "lease ";
 const char kRecordEnd = '}';
 
-// 99 characters and the terminator: the longest line the reader keeps.
+// 99 characters and the terminator: the longest line the stdio record
+// reader keeps.
 const size_t kLeaseLineSize = 100;
-// A lease file larger than this is not listed (a year of renewals of a few
-// thousand telephones stays far below it).
+// The longest line the list reader looks at: a host name of 255 bytes that
+// dhcpd wrote with octal escapes fits.
+const size_t kMaxParsedLine = 1100;
+// A lease file larger than this is not listed at all.
 const off_t kMaxLeaseFileSize = off_t{1} << 30;
-// Addresses listed at most, over all LANs (a /16 worth).
+// Above this size (settable) the file is read at most every kSlowReadPeriod.
+const unsigned long kDefaultLeaseFileLimit = 64ul << 20;
+const auto kSlowReadPeriod = std::chrono::seconds(30);
+// Addresses listed at most, over all LANs (a /16 worth), and addresses one
+// read keeps values for.
 const size_t kMaxLeaseNodes = 65536;
-const size_t kCopyChunk = 1 << 18;
+const size_t kMaxReadAddresses = 4 * kMaxLeaseNodes;
+const size_t kReadChunk = 1 << 20;
+// What an unfinished record may carry over from one chunk to the next; a
+// longer one is skipped anyway.
+const size_t kMaxCarry = 64 * 1024;
+// Bytes before the old end compared to tell an append from a rewrite in place.
+const size_t kAppendCheckBytes = 64;
+
+const char kNeverEnds[] = "99991231235959.000000+000";
+// Host names are kept whole up to this many bytes.
+const size_t kMaxHostName = 255;
+
+// ---- Stamp of the lease file ----
 
 // What identifies one version of the lease file: dhcpd appends to it and,
 // when it rewrites it, replaces it with a new file.
@@ -42,8 +78,6 @@ struct LeaseFileStamp {
   struct timespec modified;
   struct timespec changed;
 };
-
-LeaseFileStamp s_stamp;
 
 bool sameStamp(const LeaseFileStamp& a, const LeaseFileStamp& b) {
   return a.device == b.device && a.inode == b.inode && a.size == b.size &&
@@ -63,73 +97,21 @@ LeaseFileStamp stampOf(const struct stat& st) {
 }
 
 // g_dhcpdLeaseFileTime holds the stamp in words ("size mtime") and is empty
-// while no stamp is held, as after the records' initialisation.
-bool haveStamp() {
-  return g_dhcpdLeaseFileTime[0] != '\0';
-}
-
+// while no stamp is held.
 void forgetStamp() {
   g_dhcpdLeaseFileTime[0] = '\0';
 }
 
 void keepStamp(const LeaseFileStamp& stamp) {
-  s_stamp = stamp;
   snprintf(g_dhcpdLeaseFileTime, sizeof(g_dhcpdLeaseFileTime), "%lld %lld.%09ld",
            static_cast<long long>(stamp.size), static_cast<long long>(stamp.modified.tv_sec),
            stamp.modified.tv_nsec);
 }
 
-enum CopyResult { kCopied, kCopyFailed, kCopyUnsupported };
+time_t s_clock = 0;
 
-// Copies from to to inside the kernel; kCopyUnsupported when the file
-// systems do not allow it before anything was copied.
-CopyResult copyInKernel(int from, int to) {
-  off_t total = 0;
-  for (;;) {
-    ssize_t got = copy_file_range(from, nullptr, to, nullptr, kMaxLeaseFileSize, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0) return kCopied;
-    if (got < 0) {
-      bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-      return total == 0 && unsupported ? kCopyUnsupported : kCopyFailed;
-    }
-    total += got;
-    if (total > kMaxLeaseFileSize) return kCopyFailed;
-  }
-}
-
-CopyResult copyThroughBuffer(int from, int to) {
-  static char buffer[kCopyChunk];
-  off_t total = 0;
-  for (;;) {
-    ssize_t got = read(from, buffer, sizeof(buffer));
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0) return kCopied;
-    if (got < 0) return kCopyFailed;
-    total += got;
-    if (total > kMaxLeaseFileSize) return kCopyFailed;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(to, buffer + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return kCopyFailed;
-      done += put;
-    }
-  }
-}
-
-// Copies the open lease file into the private copy through a temporary file
-// and a rename, so a reader never sees half a copy. dhcpd may append while
-// this runs: the copy then ends inside a record, which the reader drops.
-bool copyLeaseFile(int from) {
-  int to = open(kLeaseCopyTemp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (to < 0) return false;
-  CopyResult result = copyInKernel(from, to);
-  if (result == kCopyUnsupported) result = copyThroughBuffer(from, to);
-  bool ok = result == kCopied;
-  if (close(to) != 0) ok = false;
-  if (ok && rename(kLeaseCopyTemp, DHCPD_LEASE_COPY_FILE) == 0) return true;
-  unlink(kLeaseCopyTemp);
-  return false;
+time_t leaseNow() {
+  return s_clock != 0 ? s_clock : time(nullptr);
 }
 
 // One line of a lease file, line end included, and whether it fits the
@@ -147,25 +129,6 @@ bool lineFits(const char* text, size_t length) {
   bool ended = length > 0 && text[length - 1] == '\n';
   return length + (ended ? 0 : 1) <= kLeaseLineSize - 1;
 }
-
-// The lines of a lease file held in memory.
-class MemoryLines {
- public:
-  MemoryLines(const char* begin, const char* end) : m_pos(begin), m_end(end) {}
-  bool next(LeaseLine* line) {
-    if (m_pos >= m_end) return false;
-    const char* newline = static_cast<const char*>(memchr(m_pos, '\n', m_end - m_pos));
-    const char* stop = newline != nullptr ? newline + 1 : m_end;
-    size_t length = static_cast<size_t>(stop - m_pos);
-    *line = {m_pos, length, lineFits(m_pos, length)};
-    m_pos = stop;
-    return true;
-  }
-
- private:
-  const char* m_pos;
-  const char* m_end;
-};
 
 // The lines of a lease file read through stdio into a line buffer; a longer
 // line is consumed whole and keeps only its start.
@@ -251,227 +214,329 @@ class CopySink {
   size_t m_used = 0;
 };
 
-// Copies the value of a "key value;" line, up to the ";", into out (size
-// bytes). False when there is no ";" or the value does not fit.
-bool statementValue(const char* value, const char* lineEnd, char* out, size_t size) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', lineEnd - value));
-  if (stop == nullptr || static_cast<size_t>(stop - value) >= size) return false;
-  memcpy(out, value, stop - value);
-  out[stop - value] = '\0';
-  return true;
+// ---- Lease times ----
+
+int digits(const char* p, int n) {
+  int value = 0;
+  for (int i = 0; i < n; ++i) {
+    if (p[i] < '0' || p[i] > '9') return -1;
+    value = value * 10 + (p[i] - '0');
+  }
+  return value;
 }
 
-bool leaseTime(const char* value, const char* lineEnd, char* out) {
-  return statementValue(value, lineEnd, out, DHCP_LEASE_TIME_TEXT_SIZE) &&
-         dhcpUtilConvertLeaseTimeToOWTime(out) == 1;
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t daysFromCivil(int year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  int64_t era = (year >= 0 ? year : year - 399) / 400;
+  int64_t yoe = year - era * 400;
+  int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
 }
 
-// Parses a record's lines as they come into lease. complete() tells whether
-// the address, both times, the binding state and the hardware address were
-// there and well formed.
+bool leapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// A lease time as dhcpd writes it, up to its ";": "W YYYY/MM/DD HH:MM:SS"
+// (UTC), "epoch <seconds>" (with db-time-format local) or "never".
+enum TimeKind { kNoTime, kAtTime, kNever };
+
+TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds) {
+  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  if (stop == nullptr) return kNoTime;
+  size_t length = static_cast<size_t>(stop - value);
+  if (length == 5 && memcmp(value, "never", 5) == 0) return kNever;
+  if (length > 6 && length <= 6 + 12 && memcmp(value, "epoch ", 6) == 0) {
+    int64_t s = 0;
+    for (const char* p = value + 6; p < stop; ++p) {
+      if (*p < '0' || *p > '9') return kNoTime;
+      s = s * 10 + (*p - '0');
+    }
+    // Year 9999 at most, as a CIM date-time holds it.
+    if (s > 253402300799) return kNoTime;
+    *seconds = s;
+    return kAtTime;
+  }
+  if (length != 21 || value[1] != ' ' || value[6] != '/' || value[9] != '/' || value[12] != ' ' ||
+      value[15] != ':' || value[18] != ':' || value[0] < '0' || value[0] > '6')
+    return kNoTime;
+  int year = digits(value + 2, 4), month = digits(value + 7, 2), day = digits(value + 10, 2);
+  int hour = digits(value + 13, 2), minute = digits(value + 16, 2), second = digits(value + 19, 2);
+  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+      second < 0 || second > 60)
+    return kNoTime;
+  int monthDays = kMonthDays[month - 1] + (month == 2 && leapYear(year) ? 1 : 0);
+  if (day > monthDays) return kNoTime;
+  *seconds = daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  return kAtTime;
+}
+
+void putDigits(char* out, int value, int n) {
+  for (int i = n - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
+// The CIM date-time text of a lease time (0 to the end of year 9999); a time
+// the record did not give reads as dhcpd's zero, the epoch.
+void cimTime(int64_t seconds, char* out) {
+  if (seconds < 0 || seconds > 253402300799) seconds = 0;
+  int64_t days = seconds / 86400, rest = seconds % 86400;
+  // Civil date from the day count (proleptic Gregorian).
+  int64_t z = days + 719468;
+  int64_t era = z / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  putDigits(out, year, 4);
+  putDigits(out + 4, month, 2);
+  putDigits(out + 6, day, 2);
+  putDigits(out + 8, static_cast<int>(rest / 3600), 2);
+  putDigits(out + 10, static_cast<int>(rest / 60 % 60), 2);
+  putDigits(out + 12, static_cast<int>(rest % 60), 2);
+  memcpy(out + 14, ".000000+000", 12);
+}
+
+// ---- Records ----
+
+// The values of a record an object shows.
+struct LeaseValues {
+  int64_t starts = 0;
+  int64_t ends = 0;
+  bool never = false;
+  char mac[DHCP_MAC_ADDR_SIZE] = "";
+  std::string host;
+};
+
+// One record of the file as read: the address, whether it holds the address
+// now, and the values it gives.
 //   lease <address> {
 //     starts <weekday> <yyyy/mm/dd> <hh:mm:ss>;   ends ...;
 //     binding state <state>;   hardware ethernet <mac>;   client-hostname "<name>";
-class ParseSink {
- public:
-  void start(const LeaseLine&) {
-    memset(&lease, 0, sizeof(lease));
-    m_first = true;
-    m_haveAddress = m_haveStarts = m_haveEnds = m_haveState = m_haveMac = false;
+struct LeaseRecord {
+  uint32_t address;
+  bool haveAddress, haveState, active, haveStarts;
+  TimeKind ends;
+  LeaseValues values;
+
+  void clear() {
+    address = 0;
+    haveAddress = haveState = active = haveStarts = false;
+    ends = kNoTime;
+    values.starts = values.ends = 0;
+    values.never = false;
+    values.mac[0] = '\0';
+    values.host.clear();
   }
 
-  void add(const LeaseLine& line) {
-    const char* lineEnd = line.text + line.length;
-    const char* p = line.text;
-    while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
-    size_t length = static_cast<size_t>(lineEnd - p);
-    if (m_first) {
-      m_first = false;
-      address(p + sizeof(kRecordStart) - 1, lineEnd);
+  // dhcpd lists a lease while its binding state is active (a record of an
+  // old server without one counts as active) and its end lies ahead.
+  bool current(time_t now) const {
+    if (haveState && !active) return false;
+    return ends == kNever || (ends == kAtTime && values.ends > now);
+  }
+};
+
+// dhcpd writes canonical dotted quads; inet_pton takes nothing else.
+bool parseAddress(const char* value, const char* lineEnd, uint32_t* address) {
+  const char* blank = value;
+  while (blank < lineEnd && *blank != ' ' && *blank != '\n') ++blank;
+  size_t length = static_cast<size_t>(blank - value);
+  if (length >= DHCP_IP_STRING_SIZE) return false;
+  char text[DHCP_IP_STRING_SIZE];
+  memcpy(text, value, length);
+  text[length] = '\0';
+  struct in_addr parsed;
+  if (inet_pton(AF_INET, text, &parsed) != 1) return false;
+  *address = ntohl(parsed.s_addr);
+  return *address != 0;
+}
+
+void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
+  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  if (stop == nullptr) return;
+  r->haveState = true;
+  // Only "active" is a lease a client holds (not "abandoned", "free",
+  // "expired", "released", "reset", "backup").
+  r->active = stop - value == 6 && memcmp(value, "active", 6) == 0;
+}
+
+void parseMac(const char* value, const char* lineEnd, LeaseRecord* r) {
+  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) : 0;
+  r->values.mac[0] = '\0';
+  if (length == 0 || length >= DHCP_MAC_ADDR_SIZE) return;
+  memcpy(r->values.mac, value, length);
+  r->values.mac[length] = '\0';
+  if (dhcpUtilNormaliseMacAddr(r->values.mac) != DHCP_RC_OK) r->values.mac[0] = '\0';
+}
+
+// The name up to its closing quote, whole up to 255 bytes.
+void parseHostname(const char* value, const char* lineEnd, LeaseRecord* r) {
+  const char* quote = static_cast<const char*>(memchr(value, '"', static_cast<size_t>(lineEnd - value)));
+  const char* stop = quote != nullptr ? quote : lineEnd;
+  while (stop > value && (stop[-1] == '\n' || stop[-1] == '\r')) --stop;
+  size_t length = std::min(static_cast<size_t>(stop - value), kMaxHostName);
+  r->values.host.assign(value, length);
+}
+
+// One line inside a record (leading blanks included, line end included).
+void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
+  while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
+  size_t length = static_cast<size_t>(lineEnd - p);
+  // Most lines of a record are of no interest: their first letter says so.
+  switch (length > 0 ? *p : '\0') {
+    case 's':
+      if (startsWith(p, length, "starts "))
+        r->haveStarts = leaseTime(p + 7, lineEnd, &r->values.starts) == kAtTime;
+      break;
+    case 'e':
+      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->values.ends);
+      break;
+    case 'b':
+      if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, r);
+      break;
+    case 'a':
+      // Servers before binding states marked a declined address so.
+      if (startsWith(p, length, "abandoned;")) r->haveState = true, r->active = false;
+      break;
+    case 'h':
+      if (startsWith(p, length, "hardware ethernet ")) parseMac(p + 18, lineEnd, r);
+      break;
+    case 'c':
+      if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, r);
+      break;
+    default:
+      break;
+  }
+}
+
+// What a read of the file (whole, or its appended tail) found: each
+// record's address and whether it holds the address now, in file order, and
+// the values of the last current record of each address.
+struct LeaseBatch {
+  struct Event {
+    uint32_t address;
+    uint32_t current;
+  };
+  bool full = false;
+  std::vector<Event> events;
+  std::unordered_map<uint32_t, LeaseValues> latest;
+
+  void add(const LeaseRecord& r, time_t now) {
+    bool current = r.current(now);
+    if (current) {
+      std::unordered_map<uint32_t, LeaseValues>::iterator found = latest.find(r.address);
+      if (found == latest.end()) {
+        if (latest.size() >= kMaxReadAddresses) return;
+        found = latest.emplace(r.address, LeaseValues()).first;
+      }
+      LeaseValues& v = found->second;
+      v.starts = r.haveStarts ? r.values.starts : 0;
+      v.ends = r.values.ends;
+      v.never = r.ends == kNever;
+      memcpy(v.mac, r.values.mac, sizeof(v.mac));
+      v.host = r.values.host;
+    }
+    events.push_back({r.address, current ? 1u : 0u});
+  }
+
+  // A later read's records follow this one's.
+  void append(LeaseBatch&& later) {
+    if (later.full) {
+      *this = std::move(later);
       return;
     }
-    // Most lines of a record are of no interest: their first letter says so.
-    switch (length > 0 ? *p : '\0') {
-      case 's':
-        if (startsWith(p, length, "starts ")) m_haveStarts = leaseTime(p + 7, lineEnd, lease.starts);
-        break;
-      case 'e':
-        if (startsWith(p, length, "ends ")) m_haveEnds = leaseTime(p + 5, lineEnd, lease.ends);
-        break;
-      case 'b':
-        if (startsWith(p, length, "binding state ")) bindingState(p + 14, lineEnd);
-        break;
-      case 'h':
-        if (startsWith(p, length, "hardware ethernet "))
-          m_haveMac = statementValue(p + 18, lineEnd, lease.hardwareAddr, DHCP_MAC_ADDR_SIZE) &&
-                      dhcpUtilNormaliseMacAddr(lease.hardwareAddr) == DHCP_RC_OK;
-        break;
-      case 'c':
-        if (startsWith(p, length, "client-hostname \"")) hostname(p + 17, lineEnd);
-        break;
-      default:
-        break;
-    }
+    events.insert(events.end(), later.events.begin(), later.events.end());
+    for (auto& v : later.latest) latest[v.first] = std::move(v.second);
   }
-
-  void finish(const LeaseLine&) {}
-
-  bool complete() const { return m_haveAddress && m_haveStarts && m_haveEnds && m_haveState && m_haveMac; }
-
-  s_leaseInfo lease;
-
- private:
-  void bindingState(const char* value, const char* lineEnd) {
-    char state[16];
-    m_haveState = statementValue(value, lineEnd, state, sizeof(state));
-    // Only "active" is a lease a client holds ("abandoned" is not).
-    lease.bindingActive = m_haveState && strcmp(state, "active") == 0;
-  }
-
-  void hostname(const char* value, const char* lineEnd) {
-    const char* quote = static_cast<const char*>(memchr(value, '"', lineEnd - value));
-    const char* stop = quote != nullptr ? quote : lineEnd;
-    while (stop > value && stop[-1] == '\n') --stop;
-    dhcpUtilCopyText(lease.clientHostname, DHCP_CLIENT_NAME_SIZE, value, static_cast<size_t>(stop - value));
-  }
-
-  // dhcpd writes canonical dotted quads; inet_pton takes nothing else.
-  void address(const char* value, const char* lineEnd) {
-    const char* blank = value;
-    while (blank < lineEnd && *blank != ' ' && *blank != '\n') ++blank;
-    size_t length = static_cast<size_t>(blank - value);
-    if (length >= DHCP_IP_STRING_SIZE) return;
-    char text[DHCP_IP_STRING_SIZE];
-    memcpy(text, value, length);
-    text[length] = '\0';
-    struct in_addr parsed;
-    if (inet_pton(AF_INET, text, &parsed) != 1) return;
-    lease.ipAddr.ipLong = ntohl(parsed.s_addr);
-    dhcpUtilConvertIPAddrLongtoIPAddr(&lease.ipAddr);
-    m_haveAddress = lease.ipAddr.ipLong != 0;
-  }
-
-  bool m_first = true;
-  bool m_haveAddress = false, m_haveStarts = false, m_haveEnds = false, m_haveState = false,
-       m_haveMac = false;
 };
+
+// Reads the complete records of [begin, end) into batch. Returns where the
+// first incomplete record starts (or the end of the last whole line outside
+// a record): the next read of an appended tail starts there. A record that
+// meets another "lease " line before its "}" is dropped, not merged; one
+// whose kept lines exceed the record buffer is skipped whole; lines longer
+// than kMaxParsedLine are left out.
+const char* parseLeaseText(const char* begin, const char* end, time_t now, LeaseBatch* batch) {
+  static thread_local LeaseRecord record;
+  const char* consumed = begin;
+  bool inRecord = false, broken = false;
+  size_t used = 0;
+  for (const char* p = begin; p < end;) {
+    const char* newline = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+    bool whole = newline != nullptr;
+    const char* lineEnd = whole ? newline + 1 : end;
+    size_t length = static_cast<size_t>(lineEnd - p);
+    if (startsWith(p, length, kRecordStart)) {
+      if (!whole) break;
+      consumed = p;
+      inRecord = true;
+      record.clear();
+      record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
+      broken = !record.haveAddress || length > kMaxParsedLine;
+      used = length;
+    } else if (!inRecord) {
+      if (!whole) break;
+      consumed = lineEnd;
+    } else if (*p == kRecordEnd) {
+      // A record counts with its address and binding state alone.
+      if (!broken) batch->add(record, now);
+      inRecord = false;
+      consumed = lineEnd;
+    } else if (!whole) {
+      break;
+    } else if (!broken && length <= kMaxParsedLine) {
+      used += length;
+      if (used >= DHCP_LEASE_RECORD_SIZE)
+        broken = true;
+      else
+        parseRecordLine(p, lineEnd, &record);
+    }
+    p = lineEnd;
+  }
+  return consumed;
+}
+
+// ---- The lease lists ----
+
+// The lists the leases go to: the OAM LAN, the customer LAN, its VLANs.
+const int kLanLists = 2 + DHCP_MAX_VLANS;
+const uint32_t kNoObject = UINT32_MAX;
+
+s_dhcpCompConfig* lanList(int index) {
+  if (index == 0) return &OAMLANDhcpCompConfig;
+  if (index == 1) return &CustomerLANDhcpCompConfig;
+  return &VLANDhcpCompConfig[index - 2];
+}
+
+const s_ethIpConfig& lanInterface(int index) {
+  if (index == 0) return OAMLANIpConfig;
+  if (index == 1) return CustomerLANIpConfig;
+  return VLANIpConfig[index - 2];
+}
+
+int usedLanLists() {
+  return 2 + std::min(std::max(num_of_available_vlans, 0), DHCP_MAX_VLANS);
+}
 
 // A LAN without an address serves no leases.
 bool servesAddress(const s_ethIpConfig& eth, uint32_t address) {
   return dhcpUtilHasNetwork(&eth) && dhcpUtilInInterfaceNetwork(&eth, address);
 }
 
-// The LAN whose network holds address: the OAM LAN, the customer LAN, then
-// the VLANs in their order; null when none does.
-s_dhcpCompConfig* leaseOwner(uint32_t address, bool* oam) {
-  *oam = servesAddress(OAMLANIpConfig, address);
-  if (*oam) return &OAMLANDhcpCompConfig;
-  if (servesAddress(CustomerLANIpConfig, address)) return &CustomerLANDhcpCompConfig;
-  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
-    if (servesAddress(VLANIpConfig[i], address)) return &VLANDhcpCompConfig[i];
-  return nullptr;
+// The list whose LAN's network holds address: the OAM LAN, the customer LAN,
+// then the VLANs in their order; -1 when none does.
+int leaseOwner(uint32_t address) {
+  for (int i = 0; i < usedLanLists(); ++i)
+    if (servesAddress(lanInterface(i), address)) return i;
+  return -1;
 }
-
-// Builds the lease lists record by record. The lease file holds a record at
-// every grant and renewal; the latest record of an address tells its state.
-// Nodes are indexed by address, so a rebuild is linear in the file; each
-// object is given the values of its latest record once, at the end.
-class LeaseListBuilder {
- public:
-  LeaseListBuilder() { m_index.reserve(1024); }
-
-  void add(const s_leaseInfo& lease) {
-    bool oam = false;
-    s_dhcpCompConfig* owner = leaseOwner(lease.ipAddr.ipLong, &oam);
-    if (owner == nullptr) return;
-    std::unordered_map<uint32_t, Entry>::iterator found = m_index.find(lease.ipAddr.ipLong);
-    if (found != m_index.end()) {
-      update(&found->second, lease, oam);
-      return;
-    }
-    if (!lease.bindingActive) return;
-    if (m_index.size() >= kMaxLeaseNodes) {
-      m_full = true;
-      return;
-    }
-    s_leaseInfo* node = static_cast<s_leaseInfo*>(malloc(sizeof(s_leaseInfo)));
-    if (node == nullptr) {
-      m_full = true;
-      return;
-    }
-    *node = lease;
-    node->next = nullptr;
-    node->customerLanLease = nullptr;
-    node->oamLanLease = nullptr;
-    createObject(node, oam);
-    // The lists start empty: the rebuild deleted them first.
-    s_leaseInfo*& tail = m_tails[owner];
-    if (tail == nullptr)
-      owner->leaseInfoList = node;
-    else
-      tail->next = node;
-    tail = node;
-    m_index.emplace(lease.ipAddr.ipLong, Entry{node, lease});
-  }
-
-  // Hands every object the values of its latest active record.
-  void finish() {
-    for (auto& address : m_index) {
-      const s_leaseInfo& v = address.second.latest;
-      s_leaseInfo* node = address.second.node;
-      if (node->customerLanLease != nullptr)
-        node->customerLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends,
-                                             v.clientHostname, v.clientHostname);
-      if (node->oamLanLease != nullptr)
-        node->oamLanLease->initContents(v.hardwareAddr, v.ipAddr.ipString, v.starts, v.ends, v.clientHostname,
-                                        v.clientHostname);
-    }
-  }
-
-  // No more addresses can be listed (the limit, or memory ran out).
-  bool full() const { return m_full; }
-  size_t listed() const { return m_index.size(); }
-
- private:
-  struct Entry {
-    s_leaseInfo* node;
-    s_leaseInfo latest;  // the latest active record's values
-  };
-
-  // A later record of a listed address: an active one makes its values the
-  // object's (creating the object if there is none), an inactive one
-  // removes the object; the node keeps its own fields.
-  void update(Entry* entry, const s_leaseInfo& lease, bool oam) {
-    s_leaseInfo* node = entry->node;
-    bool hasObject = node->customerLanLease != nullptr || node->oamLanLease != nullptr;
-    if (hasObject && !lease.bindingActive) {
-      if (oam) {
-        dhcpCompDeleteOamLanLeaseObject(node->oamLanLease);
-        node->oamLanLease = nullptr;
-      } else {
-        dhcpCompDeleteCustomerLanLeaseObject(node->customerLanLease);
-        node->customerLanLease = nullptr;
-      }
-      return;
-    }
-    if (!hasObject) createObject(node, oam);
-    entry->latest = lease;
-  }
-
-  // Customer LAN and VLANs count from 0, the OAM LAN from 1.
-  void createObject(s_leaseInfo* node, bool oam) {
-    if (oam)
-      node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(m_oamCount++));
-    else
-      node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(m_customerCount++));
-  }
-
-  std::unordered_map<uint32_t, Entry> m_index;
-  std::unordered_map<s_dhcpCompConfig*, s_leaseInfo*> m_tails;
-  unsigned m_customerCount = 0;
-  unsigned m_oamCount = 1;
-  bool m_full = false;
-};
 
 // Every lease list of the agent: customer LAN, OAM LAN and all VLAN records.
 template <class F>
@@ -481,35 +546,430 @@ void forEachLeaseList(F&& f) {
   for (int i = 0; i < DHCP_MAX_VLANS; ++i) f(&VLANDhcpCompConfig[i]);
 }
 
-}  // namespace
+// The lease lists as the records of the file made them. Each address that
+// ever held a lease has one node in its LAN's list; the node has an object
+// while the lease is current. Applying a batch runs its records in order:
+// a current record gives the address a lease (a new one, with the next
+// instance id of its LAN kind, when it had none), any other record ends it.
+// Customer LAN and VLANs count ids from 0, the OAM LAN from 1; a full read
+// starts the counts again, an appended tail goes on with them, so a tail
+// gives the ids a full read of the grown file would give. Works under the
+// agent's lock.
+class LeaseLists {
+ public:
+  // True while the lists and networks are as the last apply left them
+  // (records torn down or a network changed mean a full read).
+  bool matchesLans() const { return m_heads == heads() && m_networks == networks(); }
 
-int dhcpCompLeaseFileChanged(void) {
+  // Frees every list and starts the counts again.
+  void reset() {
+    forEachLeaseList(dhcpCompDeallocConfigLeaseInfo);
+    m_entries.clear();
+    m_tails.fill(nullptr);
+    m_customerCount = 0;
+    m_oamCount = 1;
+    m_nextExpiry = INT64_MAX;
+    m_heads = heads();
+    m_networks = networks();
+  }
+
+  void apply(const LeaseBatch& batch) {
+    if (batch.full) reset();
+    bool full = false;
+    std::vector<std::pair<const uint32_t, Entry>*> touched;
+    for (const LeaseBatch::Event& event : batch.events) {
+      std::unordered_map<uint32_t, Entry>::iterator found = m_entries.find(event.address);
+      if (found == m_entries.end()) {
+        if (!event.current) continue;
+        int lan = leaseOwner(event.address);
+        if (lan < 0) continue;
+        s_leaseInfo* node = m_entries.size() < kMaxLeaseNodes ? newNode(event.address, lan) : nullptr;
+        if (node == nullptr) {
+          full = true;
+          continue;
+        }
+        found =
+            m_entries.emplace(event.address, Entry{node, 0, kNoObject, 0, static_cast<uint8_t>(lan)}).first;
+      }
+      Entry& e = found->second;
+      if (!event.current && !e.live) continue;
+      if (event.current && !e.live) e.id = e.lan == 0 ? m_oamCount++ : m_customerCount++;
+      e.live = event.current != 0;
+      if (!e.touched) touched.push_back(&*found);
+      e.touched = true;
+    }
+    for (std::pair<const uint32_t, Entry>* t : touched) show(t->second, batch.latest.find(t->first), batch);
+    m_heads = heads();
+    m_networks = networks();
+    if (full)
+      syslog(LOG_WARNING, "Server lease file %s: only the first %zu addresses are listed.", DHCPD_LEASE_FILE,
+             m_entries.size());
+  }
+
+  // Ends the leases whose end has come.
+  void expire(time_t now) {
+    if (now < m_nextExpiry) return;
+    m_nextExpiry = INT64_MAX;
+    for (auto& address : m_entries) {
+      Entry& e = address.second;
+      if (!e.live || e.never) continue;
+      if (e.ends <= now) {
+        e.live = false;
+        dropObject(e);
+      } else {
+        m_nextExpiry = std::min(m_nextExpiry, e.ends);
+      }
+    }
+  }
+
+ private:
+  struct Entry {
+    s_leaseInfo* node;
+    uint32_t id;        // the id of the address's current lease
+    uint32_t objectId;  // the id its object was made with
+    int64_t ends;
+    uint8_t lan;
+    bool live = false;
+    bool never = false;
+    bool touched = false;
+  };
+
+  static std::array<s_leaseInfo*, kLanLists> heads() {
+    std::array<s_leaseInfo*, kLanLists> out;
+    for (int i = 0; i < kLanLists; ++i) out[i] = lanList(i)->leaseInfoList;
+    return out;
+  }
+
+  static std::vector<uint32_t> networks() {
+    std::vector<uint32_t> out{static_cast<uint32_t>(usedLanLists())};
+    for (int i = 0; i < usedLanLists(); ++i) {
+      const s_ethIpConfig& eth = lanInterface(i);
+      out.push_back(dhcpUtilHasNetwork(&eth) ? eth.ipAddress.ipLong & eth.netmask.ipLong : 0);
+      out.push_back(eth.netmask.ipLong);
+    }
+    return out;
+  }
+
+  s_leaseInfo* newNode(uint32_t address, int lan) {
+    s_leaseInfo* node = static_cast<s_leaseInfo*>(calloc(1, sizeof(s_leaseInfo)));
+    if (node == nullptr) return nullptr;
+    node->ipAddr.ipLong = address;
+    dhcpUtilConvertIPAddrLongtoIPAddr(&node->ipAddr);
+    node->bindingActive = 1;
+    s_leaseInfo*& tail = m_tails[lan];
+    if (tail == nullptr) {
+      // The list is empty: it was reset, or it only ever holds this agent's nodes.
+      s_dhcpCompConfig* cfg = lanList(lan);
+      s_leaseInfo* last = cfg->leaseInfoList;
+      while (last != nullptr && last->next != nullptr) last = last->next;
+      if (last == nullptr)
+        cfg->leaseInfoList = node;
+      else
+        last->next = node;
+    } else {
+      tail->next = node;
+    }
+    tail = node;
+    return node;
+  }
+
+  void dropObject(Entry& e) {
+    if (e.lan == 0) {
+      dhcpCompDeleteOamLanLeaseObject(e.node->oamLanLease);
+      e.node->oamLanLease = nullptr;
+    } else {
+      dhcpCompDeleteCustomerLanLeaseObject(e.node->customerLanLease);
+      e.node->customerLanLease = nullptr;
+    }
+  }
+
+  // Gives the address's object the values of its last current record, or
+  // takes the object away when its lease ended.
+  void show(Entry& e, std::unordered_map<uint32_t, LeaseValues>::const_iterator values,
+            const LeaseBatch& batch) {
+    e.touched = false;
+    bool hasObject = e.node->oamLanLease != nullptr || e.node->customerLanLease != nullptr;
+    if (hasObject && (!e.live || e.objectId != e.id)) dropObject(e);
+    if (!e.live || values == batch.latest.end()) {
+      e.live = false;
+      return;
+    }
+    const LeaseValues& v = values->second;
+    char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE];
+    cimTime(v.starts, starts);
+    if (v.never)
+      memcpy(ends, kNeverEnds, sizeof(kNeverEnds));
+    else
+      cimTime(v.ends, ends);
+    s_leaseInfo* node = e.node;
+    snprintf(node->hardwareAddr, sizeof(node->hardwareAddr), "%s", v.mac);
+    snprintf(node->starts, sizeof(node->starts), "%s", starts);
+    snprintf(node->ends, sizeof(node->ends), "%s", ends);
+    dhcpUtilCopyText(node->clientHostname, sizeof(node->clientHostname), v.host.data(), v.host.size());
+    const char* host = v.host.c_str();
+    if (e.lan == 0) {
+      if (node->oamLanLease == nullptr)
+        node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(e.id));
+      node->oamLanLease->initContents(v.mac, node->ipAddr.ipString, starts, ends, host, host);
+    } else {
+      if (node->customerLanLease == nullptr)
+        node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(e.id));
+      node->customerLanLease->initContents(v.mac, node->ipAddr.ipString, starts, ends, host, host);
+    }
+    e.objectId = e.id;
+    e.ends = v.ends;
+    e.never = v.never;
+    if (!v.never) m_nextExpiry = std::min(m_nextExpiry, v.ends);
+  }
+
+  std::unordered_map<uint32_t, Entry> m_entries;
+  std::array<s_leaseInfo*, kLanLists> m_tails{};
+  std::array<s_leaseInfo*, kLanLists> m_heads{};
+  std::vector<uint32_t> m_networks;
+  uint32_t m_customerCount = 0;
+  uint32_t m_oamCount = 1;
+  int64_t m_nextExpiry = INT64_MAX;
+};
+
+LeaseLists s_lists;
+
+// ---- Reading the file ----
+
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+ssize_t readAt(int fd, char* out, size_t size, off_t at) {
+  for (;;) {
+    ssize_t got = pread(fd, out, size, at);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+// What the reader knows of the file it read last. Guarded by s_readMutex.
+struct ReaderState {
+  bool have = false;
+  LeaseFileStamp stamp;
+  off_t resume = 0;          // where an appended tail is read from
+  std::string before;        // the kAppendCheckBytes before the end read
+  bool fullNext = false;     // the next change is read whole
+  bool limitLogged = false;  // the size limit was logged for this file
+  std::chrono::steady_clock::time_point lastRead;
+  unsigned long limit = kDefaultLeaseFileLimit;
+  std::unique_ptr<LeaseBatch> pending;  // read, not yet applied
+};
+
+std::mutex s_readMutex;
+ReaderState s_reader;
+
+void addPending(std::unique_ptr<LeaseBatch> batch) {
+  if (s_reader.pending == nullptr)
+    s_reader.pending = std::move(batch);
+  else
+    s_reader.pending->append(std::move(*batch));
+}
+
+// The file is gone or unusable: the lists and the working copy must not
+// show a stale state. True when there was something to take back.
+bool dropFile() {
+  bool had = s_reader.have || access(DHCPD_LEASE_COPY_FILE, F_OK) == 0;
+  s_reader.have = false;
+  forgetStamp();
+  unlink(DHCPD_LEASE_COPY_FILE);
+  if (had) {
+    std::unique_ptr<LeaseBatch> empty(new LeaseBatch);
+    empty->full = true;
+    addPending(std::move(empty));
+  }
+  return had;
+}
+
+// The bytes before size, to recognise the file's start when it grows.
+std::string bytesBefore(int fd, off_t size) {
+  size_t n = static_cast<size_t>(std::min<off_t>(size, static_cast<off_t>(kAppendCheckBytes)));
+  std::string out(n, '\0');
+  if (n > 0 && readAt(fd, &out[0], n, size - static_cast<off_t>(n)) != static_cast<ssize_t>(n)) out.clear();
+  return out;
+}
+
+// Reads [from, to) of fd in chunks, parses the records and writes the bytes
+// from copyFrom on to copy (when copy >= 0; *copyOk false when that fails).
+// Sets *resume to the start of the first incomplete record. False when the
+// file cannot be read.
+bool readRecords(int fd, off_t from, off_t to, int copy, off_t copyFrom, bool* copyOk, LeaseBatch* batch,
+                 off_t* resume) {
+  std::vector<char> buffer(static_cast<size_t>(std::min<off_t>(to - from, kReadChunk)) + kMaxCarry);
+  time_t now = leaseNow();
+  size_t carry = 0;
+  off_t at = from;
+  while (at < to) {
+    size_t want = static_cast<size_t>(std::min<off_t>(to - at, kReadChunk));
+    if (carry + want > buffer.size()) buffer.resize(carry + want);
+    ssize_t got = readAt(fd, buffer.data() + carry, want, at);
+    if (got < 0) return false;
+    if (got == 0) break;  // cut short under us: what was read stands
+    if (copy >= 0 && *copyOk && at + got > copyFrom) {
+      off_t skip = std::max<off_t>(copyFrom - at, 0);
+      *copyOk = writeAll(copy, buffer.data() + carry + skip, static_cast<size_t>(got - skip));
+    }
+    at += got;
+    size_t held = carry + static_cast<size_t>(got);
+    const char* consumed = parseLeaseText(buffer.data(), buffer.data() + held, now, batch);
+    carry = held - static_cast<size_t>(consumed - buffer.data());
+    // An unfinished record this long is one the reader skips.
+    if (carry > kMaxCarry) carry = 0;
+    memmove(buffer.data(), buffer.data() + held - carry, carry);
+  }
+  *resume = at - static_cast<off_t>(carry);
+  return true;
+}
+
+// Reads the whole file into a full batch and the working copy.
+bool readWhole(int fd, off_t size, LeaseBatch* batch, off_t* resume) {
+  batch->full = true;
+  int copy = open(kLeaseCopyTemp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+  bool copyOk = copy >= 0;
+  bool ok = readRecords(fd, 0, size, copy, 0, &copyOk, batch, resume);
+  if (copy >= 0 && close(copy) != 0) copyOk = false;
+  if (!ok || !copyOk || rename(kLeaseCopyTemp, DHCPD_LEASE_COPY_FILE) != 0) {
+    unlink(kLeaseCopyTemp);
+    unlink(DHCPD_LEASE_COPY_FILE);
+    if (ok) syslog(LOG_WARNING, "Cannot write %s: %s", DHCPD_LEASE_COPY_FILE, strerror(errno));
+  }
+  return ok;
+}
+
+// Reads what was appended since the last read, and appends it to the working
+// copy. False when the copy no longer matches (a full read follows).
+bool readTail(int fd, off_t size, LeaseBatch* batch, off_t* resume) {
+  int copy = open(DHCPD_LEASE_COPY_FILE, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  struct stat st;
+  if (copy < 0) return false;
+  if (fstat(copy, &st) != 0 || st.st_size != s_reader.stamp.size) {
+    close(copy);
+    return false;
+  }
+  bool copyOk = true;
+  bool ok = readRecords(fd, s_reader.resume, size, copy, s_reader.stamp.size, &copyOk, batch, resume);
+  if (close(copy) != 0) copyOk = false;
+  if (ok && !copyOk) {
+    syslog(LOG_WARNING, "Cannot write %s: %s", DHCPD_LEASE_COPY_FILE, strerror(errno));
+    unlink(DHCPD_LEASE_COPY_FILE);
+  }
+  return ok;
+}
+
+// Reads the lease file when it changed since the last read (whole when
+// whole is set) into the pending batch. 1 when something changed.
+int readLeaseFile(bool whole) {
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  // The records' initialisation empties the stamp: nothing read is kept then.
+  if (g_dhcpdLeaseFileTime[0] == '\0') s_reader.have = false;
   int fd = open(DHCPD_LEASE_FILE, O_RDONLY | O_CLOEXEC);
   struct stat st;
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    LeaseFileStamp stamp = stampOf(st);
-    if (haveStamp() && sameStamp(stamp, s_stamp)) {
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) close(fd);
+    return dropFile() ? 1 : 0;
+  }
+  LeaseFileStamp stamp = stampOf(st);
+  const LeaseFileStamp& old = s_reader.stamp;
+  bool sameFile = s_reader.have && old.device == stamp.device && old.inode == stamp.inode;
+  if (!whole && s_reader.have && sameStamp(stamp, old)) {
+    close(fd);
+    return 0;
+  }
+  if (st.st_size > kMaxLeaseFileSize) {
+    close(fd);
+    syslog(LOG_WARNING, "Server lease file %s is larger than %lld bytes: no leases are listed.",
+           DHCPD_LEASE_FILE, static_cast<long long>(kMaxLeaseFileSize));
+    return dropFile() ? 1 : 0;
+  }
+  // A LAN host can make dhcpd grow the file fast; above the limit it is read
+  // at most every kSlowReadPeriod until dhcpd rewrites it.
+  auto now = std::chrono::steady_clock::now();
+  if (!sameFile) s_reader.limitLogged = false;
+  if (static_cast<unsigned long long>(st.st_size) > s_reader.limit) {
+    if (!s_reader.limitLogged)
+      syslog(LOG_WARNING,
+             "Server lease file %s is larger than %lu bytes: it is read at most every %lld s until dhcpd "
+             "rewrites it.",
+             DHCPD_LEASE_FILE, s_reader.limit, static_cast<long long>(kSlowReadPeriod.count()));
+    s_reader.limitLogged = true;
+    if (sameFile && !whole && now - s_reader.lastRead < kSlowReadPeriod) {
       close(fd);
       return 0;
     }
-    bool fits = st.st_size <= kMaxLeaseFileSize;
-    bool copied = fits && copyLeaseFile(fd);
-    close(fd);
-    if (copied) {
-      keepStamp(stamp);
-      return 1;
-    }
-    if (!fits)
-      syslog(LOG_WARNING, "Server lease file %s is larger than %lld bytes: no leases are listed.",
-             DHCPD_LEASE_FILE, static_cast<long long>(kMaxLeaseFileSize));
-  } else if (fd >= 0) {
-    close(fd);
   }
-  // Gone, unreadable or not copied: the lists must not show a stale copy.
-  bool hadCopy = haveStamp() || access(DHCPD_LEASE_COPY_FILE, F_OK) == 0;
-  forgetStamp();
-  unlink(DHCPD_LEASE_COPY_FILE);
-  return hadCopy ? 1 : 0;
+  std::unique_ptr<LeaseBatch> batch(new LeaseBatch);
+  off_t resume = 0;
+  bool appended = !whole && !s_reader.fullNext && sameFile && st.st_size > old.size &&
+                  bytesBefore(fd, old.size) == s_reader.before;
+  bool ok = appended && readTail(fd, st.st_size, batch.get(), &resume);
+  if (!ok) {
+    batch.reset(new LeaseBatch);
+    ok = readWhole(fd, st.st_size, batch.get(), &resume);
+  }
+  if (!ok) {
+    close(fd);
+    return dropFile() ? 1 : 0;
+  }
+  s_reader.have = true;
+  s_reader.stamp = stamp;
+  s_reader.resume = resume;
+  s_reader.before = bytesBefore(fd, st.st_size);
+  s_reader.fullNext = false;
+  s_reader.lastRead = now;
+  close(fd);
+  keepStamp(stamp);
+  addPending(std::move(batch));
+  return 1;
+}
+
+std::unique_ptr<LeaseBatch> takePending() {
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  return std::move(s_reader.pending);
+}
+
+// Applies what was read (under the agent's lock); when the lists or the
+// networks changed since the last apply, reads the file whole first.
+void applyLeaseFile(bool whole) {
+  if (!s_lists.matchesLans()) whole = true;
+  if (whole) readLeaseFile(true);
+  std::unique_ptr<LeaseBatch> batch = takePending();
+  if (batch != nullptr) {
+    if (!batch->full && !s_lists.matchesLans()) {
+      readLeaseFile(true);
+      batch = takePending();
+    }
+    if (batch != nullptr) s_lists.apply(*batch);
+  }
+  s_lists.expire(leaseNow());
+}
+
+}  // namespace
+
+int dhcpCompLeaseFileChanged(void) {
+  return readLeaseFile(false);
+}
+
+int dhcpCompReadLeaseFileChanges(void) {
+  return readLeaseFile(false);
+}
+
+void dhcpCompSetLeaseFileLimit(unsigned long bytes) {
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  s_reader.limit = bytes;
+}
+
+void dhcpCompSetLeaseClock(time_t now) {
+  s_clock = now;
 }
 
 int dhcpReadAndConvertLeaseRecord(FILE* file, char* out) {
@@ -520,44 +980,31 @@ int dhcpReadAndConvertLeaseRecord(FILE* file, char* out) {
 }
 
 void dhcpCompBuildLeaseLists(const char* text, size_t size) {
-  dhcpCompDeleteLeaseInfoInstances();
-  LeaseListBuilder builder;
-  MemoryLines lines(text, text + size);
-  ParseSink record;
-  while (!builder.full() && readLeaseRecord(lines, record))
-    if (record.complete()) builder.add(record.lease);
-  builder.finish();
-  if (builder.full())
-    syslog(LOG_WARNING, "Server lease file %s: only the first %zu addresses are listed.", DHCPD_LEASE_FILE,
-           builder.listed());
+  LeaseBatch batch;
+  batch.full = true;
+  parseLeaseText(text, text + size, leaseNow(), &batch);
+  s_lists.apply(batch);
+  s_lists.expire(leaseNow());
 }
 
 void dhcpCompGetDhcpdServerLeaseInfo(void) {
-  int fd = open(DHCPD_LEASE_COPY_FILE, O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || st.st_size == 0 || st.st_size > kMaxLeaseFileSize) {
-    if (fd >= 0) close(fd);
-    dhcpCompDeleteLeaseInfoInstances();
-    return;
+  bool pending;
+  {
+    std::lock_guard<std::mutex> guard(s_readMutex);
+    pending = s_reader.pending != nullptr;
   }
-  size_t size = static_cast<size_t>(st.st_size);
-  void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  close(fd);
-  if (text == MAP_FAILED) {
-    dhcpCompDeleteLeaseInfoInstances();
-    return;
-  }
-  madvise(text, size, MADV_SEQUENTIAL);
-  dhcpCompBuildLeaseLists(static_cast<const char*>(text), size);
-  munmap(text, size);
+  applyLeaseFile(!pending);
 }
 
 void dhcpCompRefreshLeaseInfo(void) {
-  if (dhcpCompLeaseFileChanged() != 0) dhcpCompGetDhcpdServerLeaseInfo();
+  readLeaseFile(false);
+  applyLeaseFile(false);
 }
 
 void dhcpCompDeleteLeaseInfoInstances(void) {
-  forEachLeaseList(dhcpCompDeallocConfigLeaseInfo);
+  s_lists.reset();
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  s_reader.fullNext = true;
 }
 
 void dhcpCompDisownLeaseObject(const void* object) {
@@ -569,6 +1016,9 @@ void dhcpCompDisownLeaseObject(const void* object) {
       if (static_cast<const TavrelLeaseInfo*>(node->oamLanLease) == object) node->oamLanLease = nullptr;
     }
   });
+  // The next change of the file brings the lease back, as dhcpd still holds it.
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  s_reader.fullNext = true;
 }
 
 void dhcpCompDeleteCustomerLanLeaseObject(ZPX_DHCPClientLeaseInfoCustomerLANImpl* object) {

@@ -4,6 +4,7 @@
 #define TAVREL_AGENT_DHCPUTIL_INTERNAL_H
 
 #include <stddef.h>
+#include <time.h>
 
 #include "dhcpcomp.h"
 
@@ -53,5 +54,9 @@ void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text);
 // Rebuilds the lease lists of all LANs, and their lease objects, from the
 // text of a server lease file.
 void dhcpCompBuildLeaseLists(const char* text, size_t size);
+
+// The time the lease reader compares lease ends with; 0 (the default) is
+// the system clock. For tests of files with fixed dates.
+void dhcpCompSetLeaseClock(time_t now);
 
 #endif

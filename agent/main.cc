@@ -110,6 +110,10 @@ LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
 const char kPoolRaiseItem[] = "tavrel_agent.pool_alarm_raise_percent";
 const char kPoolClearItem[] = "tavrel_agent.pool_alarm_clear_percent";
 const char kProbeIntervalItem[] = "tavrel_agent.foreign_server_probe_seconds";
+// Size of the server lease file above which it is read at most every 30 s.
+const char kLeaseFileLimitItem[] = "tavrel_agent.lease_file_limit_bytes";
+const unsigned long kLeaseFileLimitDefault = 64ul << 20;
+const unsigned long kLeaseFileLimitMax = 1ul << 30;
 const unsigned long kProbeIntervalMaxSeconds = 24 * 3600;
 
 void printUsage(FILE* out) {
@@ -328,6 +332,8 @@ AgentSettings applySettings(const OpenWBEM::ConfigFile::ConfigMap& configMap) {
   AgentSettings settings;
   settings.callbackURL = OpenWBEM::ConfigFile::getConfigItem(configMap, kCallbackUrlItem, "");
   readPoolAlarmSettings(configMap);
+  dhcpCompSetLeaseFileLimit(
+      numberSetting(configMap, kLeaseFileLimitItem, kLeaseFileLimitDefault, kLeaseFileLimitMax));
   settings.probeSeconds = static_cast<unsigned>(numberSetting(
       configMap, kProbeIntervalItem, DHCP_FOREIGN_SERVER_PROBE_SECONDS, kProbeIntervalMaxSeconds));
   logger = OpenWBEM::Logger::createLogger(
@@ -398,6 +404,8 @@ bool startUnderLock(const OpenWBEM::ProviderAgentLockerIFCRef& locker) {
 void startWatchers(const OpenWBEM::ProviderAgentLockerIFCRef& locker, unsigned probeSeconds) {
   dhcpCompStartDhcpdSupervision();
   int rc = dhcpCompStartLeaseWatch([&locker] {
+    // The file is read and parsed outside the lock; the lock only applies it.
+    dhcpCompReadLeaseFileChanges();
     AgentLock lock(locker);
     dhcpCompRefreshLeaseInfo();
     dhcpCompCheckPoolAlarms();

@@ -14,6 +14,8 @@
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Within the leases of the hand-made files (2010/06/16 12:00 UTC).
+  dhcpCompSetLeaseClock(1276689600);
   model_test::resetModel({100});
   model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
   model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");

@@ -15,6 +15,7 @@
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "dhcpcomp.h"
 #include "dhcpd_test_support.h"
+#include "dhcputil_internal.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -56,12 +57,17 @@ std::vector<std::string> listed() {
   return out;
 }
 
+// 2010/06/16 12:00:00 UTC.
+const time_t kNow = 1276689600;
+
 class LeasesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (access("/pq/etc", W_OK) != 0) GTEST_SKIP() << "needs the appliance sandbox";
     ZPX_DHCPClientLeaseInfoCustomerLAN::SetInstanceManager(&m_customer);
     ZPX_DHCPClientLeaseInfoOAMLAN::SetInstanceManager(&m_oam);
+    // The hand-made files' leases run from 2010/06/16 08:05:09 to the next day.
+    dhcpCompSetLeaseClock(kNow);
     model_test::resetModel({100});
     model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
     model_test::setInterface(&VLANIpConfig[0], "172.16.1.1", "255.255.255.0");
@@ -72,6 +78,7 @@ class LeasesTest : public ::testing::Test {
 
   void TearDown() override {
     dhcpCompDeleteLeaseInfoInstances();
+    dhcpCompSetLeaseClock(0);
     ZPX_DHCPClientLeaseInfoCustomerLAN::ClearInstanceManager();
     ZPX_DHCPClientLeaseInfoOAMLAN::ClearInstanceManager();
   }
@@ -85,11 +92,22 @@ class LeasesTest : public ::testing::Test {
     dhcpCompGetDhcpdServerLeaseInfo();
   }
 
+  // Appends to the server lease file, as dhcpd does between rewrites.
+  static void append(const std::string& text) {
+    FILE* f = fopen(DHCPD_LEASE_FILE, "a");
+    ASSERT_NE(nullptr, f);
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+  }
+
   ZPX_DHCPClientLeaseInfoCustomerLANImplInstanceManager m_customer;
   ZPX_DHCPClientLeaseInfoOAMLANImplInstanceManager m_oam;
 };
 
 TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
+  std::string longName = "node-";  // 200 characters
+  while (longName.size() < 200) longName += "5f0c3a9e-7d41-4b2a-9c3e-8a1f6d2b4e70.";
+  longName.resize(200);
   struct Case {
     const char* file;
     std::vector<std::string> customer, oam;
@@ -108,24 +126,49 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
        {"1 172.31.0.10 00:0A:0B:0C:0D:0E lobby/lobby"}},
       // No client-hostname: empty name and description.
       {"no-hostname", {"0 192.168.1.10 00:0A:0B:0C:0D:0E /"}, {}},
-      // Dropped: ends never, abandoned, outside every LAN, no MAC, a bad date
-      // or MAC.
-      {"dropped", {}, {}},
+      // A record needs only its address and binding state: no MAC or a bad
+      // one lists none; abandoned, outside every LAN or a bad end: no lease.
+      {"dropped",
+       {"0 192.168.1.10 00:0A:0B:0C:0D:0E x/x end=99991231235959.000000+000", "1 192.168.1.12  lobby/lobby",
+        "2 192.168.1.14  lobby/lobby"},
+       {}},
+      // A decline (abandoned, then free, neither with a MAC) ends the lease.
+      {"declined", {"1 192.168.1.61 00:0A:0B:0C:0D:0F desk/desk"}, {}},
+      // An active record whose end has passed is no lease.
+      {"expired", {"0 192.168.1.63 00:0A:0B:0C:0D:0F desk/desk"}, {}},
+      {"ends-never", {"0 192.168.1.64 00:0A:0B:0C:0D:0E lobby/lobby end=99991231235959.000000+000"}, {}},
+      // Free, then abandoned: the freed lease does not come back.
+      {"free-then-abandoned", {}, {}},
+      // Without a binding state a record is active until its end; the old
+      // servers' "abandoned;" is no lease.
+      {"no-binding-state", {"0 192.168.1.66 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
+      {"long-hostname", {"0 192.168.1.69 00:0A:0B:0C:0D:0E " + longName + "/" + longName}, {}},
       // An over-long line is consumed whole: its tail starts no record.
       {"overlong-line", {"0 192.168.1.20 00:0A:0B:0C:0D:0E desk/desk"}, {}},
       // A record cut off by the end of the file is dropped.
       {"cut-off", {"0 192.168.1.30 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
       // A record without its end is dropped, not merged with the next.
-      {"no-end", {}, {}},
+      {"no-end", {"0 192.168.1.41  lobby/lobby"}, {}},
       // A record longer than the record buffer is skipped whole.
       {"overlong-record", {"0 192.168.1.51 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
-    serve(leases(c.file));
-    EXPECT_EQ(c.customer, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>());
-    EXPECT_EQ(c.oam, listed<ZPX_DHCPClientLeaseInfoOAMLAN>());
+    // Read whole, and as a file that grew: its first part (cut inside a
+    // record), then the rest appended, as dhcpd appends.
+    for (bool grown : {false, true}) {
+      SCOPED_TRACE(std::string(c.file) + (grown ? ", grown" : ""));
+      std::string text = leases(c.file);
+      serve(grown ? text.substr(0, text.size() / 2 + 7) : text);
+      if (grown) append(text.substr(text.size() / 2 + 7));
+      EXPECT_EQ(c.customer, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>());
+      EXPECT_EQ(c.oam, listed<ZPX_DHCPClientLeaseInfoOAMLAN>());
+    }
   }
+  SCOPED_TRACE("a listed lease ends at its end, without a change of the file");
+  serve(leases("one"));
+  dhcpCompSetLeaseClock(kNow + 20 * 3600 + 5 * 60 + 9);
+  EXPECT_TRUE(listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().empty());
+  dhcpCompSetLeaseClock(kNow);
   SCOPED_TRACE("a free record keeps its address's node, without object");
   serve(leases("active-then-free"));
   ASSERT_NE(nullptr, CustomerLANDhcpCompConfig.leaseInfoList);
