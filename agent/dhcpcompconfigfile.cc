@@ -33,24 +33,46 @@ bool isStandardCallServerPort(int port) {
 
 // ---- Reading ----
 
-// First occurrence of text at the start of a line, from p on (p itself
-// counts as a line start only when it is the beginning of the file text).
-const char* findAtLineStart(const char* begin, const char* p, const char* text) {
-  for (const char* hit = strstr(p, text); hit != nullptr; hit = strstr(hit + 1, text))
-    if (hit == begin || hit[-1] == '\n') return hit;
+// The text being parsed: where it begins (for line starts and numbers) and
+// how far the parse has come.
+struct TextCursor {
+  const char* text;
+  const char* at;
+};
+
+// First occurrence of key at the start of a line, from p on: only blanks or
+// tabs may stand before it on its line, so text inside a value never counts.
+const char* findAtLineStart(const char* begin, const char* p, const char* key) {
+  for (const char* hit = strstr(p, key); hit != nullptr; hit = strstr(hit + 1, key)) {
+    const char* q = hit;
+    while (q > begin && (q[-1] == ' ' || q[-1] == '\t')) --q;
+    if (q == begin || q[-1] == '\n') return hit;
+  }
   return nullptr;
 }
 
-// Finds the line starting with "key" (including its " = ") from *cursor on;
-// returns the value's start and moves *cursor past the value (to its line
-// end), so that text inside a value is never taken for a key. Null when
-// absent (cursor unchanged).
-const char* findValue(const char** cursor, const char* key) {
-  const char* hit = findAtLineStart(nullptr, *cursor, key);
+// Finds the line starting with "key" (including its " = ") from the cursor
+// on; returns the value's start and moves the cursor past the value (to its
+// line end). Null when absent (cursor unchanged).
+const char* findValue(TextCursor* cursor, const char* key) {
+  const char* hit = findAtLineStart(cursor->text, cursor->at, key);
   if (hit == nullptr) return nullptr;
   const char* value = hit + strlen(key);
-  *cursor = dhcpUtilLineEnd(value);
+  cursor->at = dhcpUtilLineEnd(value);
   return value;
+}
+
+// The text of the value being read, for the messages about it.
+const char* s_parsedText = nullptr;
+
+// Logs a value the reader cannot use, with its line of the file, and what
+// becomes of it.
+void logUnusable(const char* what, const char* begin, const char* end, const char* outcome) {
+  int line = 1;
+  if (s_parsedText != nullptr && s_parsedText <= begin)
+    for (const char* p = s_parsedText; p < begin; ++p) line += *p == '\n';
+  syslog(LOG_WARNING, "%s line %d: %s \"%.*s\" cannot be used; %s.", g_strT20ConfigFilename, line, what,
+         static_cast<int>(end - begin), begin, outcome);
 }
 
 // Copies the value at value up to the end of its line into dst, cut to size.
@@ -96,15 +118,19 @@ void forEachEntry(const char* value, Handler handle) {
 void readRanges(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* p, const char* entryEnd) {
     const char* dash = dhcpUtilFindInLine(p, "-,");
-    if (dash >= entryEnd || *dash != '-') return;
+    if (dash >= entryEnd || *dash != '-') {
+      logUnusable("address range", p, entryEnd, "dropped");
+      return;
+    }
     s_ipAddrRange range;
     memset(&range, 0, sizeof(range));
     setAddress(&range.startAddr, p, dash);
     setAddress(&range.endAddr, dash + 1, entryEnd);
     range.gateway = cfg->defaultGateway;
     int id = dhcpCompTakeAddressRangeInstanceID(cfg, &range);
-    if (range.startAddr.ipLong != 0 && range.endAddr.ipLong != 0 && id >= 0)
-      dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id);
+    if (range.startAddr.ipLong == 0 || range.endAddr.ipLong == 0 || id < 0 ||
+        dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id) != DHCP_RC_OK)
+      logUnusable("address range", p, entryEnd, "dropped");
   });
 }
 
@@ -125,26 +151,32 @@ bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
 // "reserved-<id>".
 void readReservations(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* field, const char* entryEnd) {
+    const char* entry = field;
     s_reservedAddr rec;
     memset(&rec, 0, sizeof(rec));
     bool complete = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
                     takeField(&field, entryEnd, rec.macAddr, sizeof(rec.macAddr)) &&
                     takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName));
-    if (!complete) return;
+    if (!complete) {
+      logUnusable("reserved address", entry, entryEnd, "dropped");
+      return;
+    }
     dhcpUtilCopyText(rec.clientDescription, sizeof(rec.clientDescription), field,
                      static_cast<size_t>(entryEnd - field));
     for (char* c = rec.macAddr; *c != '\0'; ++c)
       if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
     dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
     int id = dhcpCompTakeReservedAddressInstanceID(cfg, &rec);
-    if (id < 0) return;
-    if (dhcpUtilIsValidHostName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
-      dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec);
+    if (id < 0) {
+      logUnusable("reserved address", entry, entryEnd, "dropped");
+    } else if (dhcpUtilIsValidHostName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
+      if (dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec) != DHCP_RC_OK)
+        logUnusable("reserved address", entry, entryEnd, "dropped");
     } else if (dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK) {
-      syslog(LOG_WARNING,
-             "Reserved address %s (id %d): client name or description not allowed for new "
-             "entries; kept as stored.",
-             rec.ipAddr.ipString, id);
+      logUnusable("reserved address (client name or description not allowed for new entries)", entry,
+                  entryEnd, "kept as stored");
+    } else {
+      logUnusable("reserved address", entry, entryEnd, "dropped");
     }
   });
 }
@@ -300,8 +332,11 @@ const SectionKey kCustomerLanKeys[] = {
                            const char* v) { c->s2RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
     {"vlanIds = ",
      [](s_dhcpCompConfig* c, const char* v) {
+       // A list the rule refuses is kept as written, so that a commit writes
+       // it back; telephones get none (dhcpd.conf), and CIM shows it.
        copyValue(c->vlanIds, sizeof(c->vlanIds), v);
-       if (dhcpCompVerifyVLANIds(c->vlanIds) != DHCP_RC_OK) c->vlanIds[0] = '\0';
+       if (dhcpCompVerifyVLANIds(c->vlanIds) != DHCP_RC_OK)
+         logUnusable("VLAN id list", v, dhcpUtilLineEnd(v), "kept as written, telephones get none");
      }},
     {"spectraTFTPAddress = ",
      [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->spectraTFTPAddress, nullptr, v); }},
@@ -318,9 +353,9 @@ const SectionKey kCustomerLanKeys[] = {
     {"dhcpServerOnRouter = ", readDhcpServerOnRouter, defaultDhcpServerOnRouter},
 };
 
-// Reads keys in order from *cursor. False when a required key is missing.
+// Reads keys in order from the cursor. False when a required key is missing.
 template <size_t N>
-bool readKeys(const char** cursor, s_dhcpCompConfig* cfg, const SectionKey (&keys)[N]) {
+bool readKeys(TextCursor* cursor, s_dhcpCompConfig* cfg, const SectionKey (&keys)[N]) {
   for (const SectionKey& k : keys) {
     const char* value = findValue(cursor, k.key);
     if (value != nullptr)
@@ -336,7 +371,7 @@ bool readKeys(const char** cursor, s_dhcpCompConfig* cfg, const SectionKey (&key
 // One section from *cursor (just past its header). Keys are searched in
 // order from the cursor to the end of the text. Returns false when the parse
 // of this interface ends (a key is missing, or the OAM LAN has no room).
-bool parseSection(const char** cursor, s_dhcpCompConfig* cfg) {
+bool parseSection(TextCursor* cursor, s_dhcpCompConfig* cfg) {
   if (!readKeys(cursor, cfg, kCommonKeys)) return false;
   // The OAM LAN's only range is derived from its own address; its range and
   // reservation lines are not read.
@@ -426,12 +461,14 @@ void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg
   if (text == nullptr || cfg == nullptr) return;
   char header[DHCP_INTERFACE_NAME_SIZE + 3];
   snprintf(header, sizeof(header), "[%.*s]", DHCP_INTERFACE_NAME_SIZE - 1, cfg->interfaceName);
-  const char* cursor = text;
+  TextCursor cursor = {text, text};
+  s_parsedText = text;
   // A later section of the same name adds to the record.
-  while ((cursor = findAtLineStart(text, cursor, header)) != nullptr) {
-    cursor += strlen(header);
-    if (!parseSection(&cursor, cfg)) return;
+  while ((cursor.at = findAtLineStart(text, cursor.at, header)) != nullptr) {
+    cursor.at += strlen(header);
+    if (!parseSection(&cursor, cfg)) break;
   }
+  s_parsedText = nullptr;
 }
 
 char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg) {

@@ -94,19 +94,18 @@ int dhcpUtilNormaliseMacAddr(char* mac) {
 
 int dhcpCompVerifyVLANIds(char* list) {
   if (list == nullptr) return DHCP_RC_INVALID_VLAN_IDS;
-  if (list[0] == '\0') return DHCP_RC_OK;
+  size_t total = strlen(list);
+  if (strspn(list, "0123456789,") != total || strstr(list, ",,") != nullptr) return DHCP_RC_INVALID_VLAN_IDS;
+  // A "," at the end closes the list; an empty item (at its start) is 0.
   int items = 0;
-  for (const char* p = list;;) {
+  for (const char* p = list; *p != '\0';) {
     size_t length = strcspn(p, ",");
-    if (length == 0 || length > kMaxVlanItemChars || strspn(p, "0123456789") != length ||
-        (length > 1 && p[0] == '0'))
-      return DHCP_RC_INVALID_VLAN_IDS;
     char item[kMaxVlanItemChars + 1];
     dhcpUtilCopyText(item, sizeof(item), p, length);
-    if (++items > kMaxVlanListItems || atoi(item) > kMaxVlanId) return DHCP_RC_INVALID_VLAN_IDS;
+    if (++items > kMaxVlanListItems || length > kMaxVlanItemChars || atoi(item) > kMaxVlanId)
+      return DHCP_RC_INVALID_VLAN_IDS;
     p += length;
-    if (*p == '\0') break;
-    ++p;
+    if (*p == ',') ++p;
   }
   return DHCP_RC_OK;
 }

@@ -31,8 +31,10 @@ TAVREL_EXPORT int dhcpUtilIsValidDescription(const char* text);
 // with mac unchanged.
 TAVREL_EXPORT int dhcpUtilNormaliseMacAddr(char* mac);
 
-// VLAN id list: comma-separated decimal ids 0..4095 without leading zeros or
-// empty items, at most 10. The empty list is valid. Returns 0 or 330.
+// VLAN id list: digits and "," only, no two "," in a row, at most 10 items
+// of at most 5 characters whose value (as atoi reads it) is 0..4095. The
+// empty list and a list ending in "," are valid; an empty item counts as 0.
+// Returns 0 or 330.
 TAVREL_EXPORT int dhcpCompVerifyVLANIds(char* list);
 
 // 1 when e has an address and a netmask, so that it has a network.

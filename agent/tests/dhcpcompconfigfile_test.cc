@@ -128,8 +128,11 @@ TEST_F(ModelConfigFileTest, ValueForms) {
       {"dnsServers", "", "", "", "lan", ""},
       {"domainName", "lan.", "10.0.0.1", "", "lan", ""},  // one trailing point goes
       {"domainName", "", "10.0.0.1", "", "", ""},
-      {"vlanIds", "1;2", "10.0.0.1", "", "lan", ""},  // an invalid list becomes empty
+      // A list the rule refuses is kept as written, to be written back.
+      {"vlanIds", "1;2", "10.0.0.1", "", "lan", "1;2"},
       {"vlanIds", "1,2,3", "10.0.0.1", "", "lan", "1,2,3"},
+      {"vlanIds", "100,200,", "10.0.0.1", "", "lan", "100,200,"},
+      {"vlanIds", "07", "10.0.0.1", "", "lan", "07"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " = " + c.value);
@@ -250,7 +253,7 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
   EXPECT_EQ(std::string(35, 'n'), lan.reservedAddrs[0].clientName);
   EXPECT_EQ(std::string(43, 'x'), lan.reservedAddrs[0].clientDescription);
   EXPECT_EQ(std::string(29, '7'), CustomerLANIpConfig.renewTimeLease);
-  EXPECT_STREQ("", lan.vlanIds);  // cut list fails the VLAN check
+  EXPECT_EQ(std::string(53, '1'), lan.vlanIds);  // cut, refused by the VLAN check, kept
   EXPECT_EQ(0, lan.dhcpServerOnRouter);
 }
 
@@ -330,6 +333,10 @@ TEST_F(ModelConfigFileTest, KeysAndSectionsCountOnlyAtLineStarts) {
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   EXPECT_EQ(2, CustomerLANDhcpCompConfig.dhcpStatus);
   EXPECT_EQ(1, CustomerLANDhcpCompConfig.s1AddressEmpty);
+  // Keys indented by blanks or tabs count as well.
+  EXPECT_EQ(3600u, CustomerLANDhcpCompConfig.leaseTime);
+  EXPECT_EQ(4100u, CustomerLANDhcpCompConfig.s1PortNumber);
+  EXPECT_EQ(5000u, CustomerLANDhcpCompConfig.s2PortNumber);
   EXPECT_STREQ("note s1Address = 192.168.1.9", CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription);
   EXPECT_EQ(0, OAMLANDhcpCompConfig.dhcpStatus);  // no "[eth2]" section
   EXPECT_EQ(0, OAMLANDhcpCompConfig.numAddrRanges);
@@ -353,7 +360,7 @@ TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
 TEST_F(ModelConfigFileTest, ReadersTakeEveryCutOfTheSamples) {
   const std::string samples[] = {
       readFile(dataFile("dhcpcomp-sample.conf")),
-      "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200.",
+      "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200,.",
       "2,1.100-1.200.",
   };
   for (const std::string& text : samples) {

@@ -53,6 +53,8 @@ TEST_F(ModelInterfaceTest, IpSetTextGivesCallServersAndVlans) {
       // Only dotted quads stay; a text around the parts is skipped.
       {"0x0a.0.0.5:4100,1,3;10.6:4100,1,3. x VLAN-A:100,200.", "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.",
        "100,200"},
+      {"10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200,.", "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.",
+       "100,200,"},
       // An address that does not convert leaves no text behind.
       {"evil;text:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:none.", nullptr, ""},
       // A malformed text clears every call-server field.

@@ -279,10 +279,13 @@ TEST_F(RangesTest, OamLanRanges) {
 
 TEST_F(RangesTest, VlanIdLists) {
   auto verify = [](std::string list) { return dhcpCompVerifyVLANIds(&list[0]); };
-  for (const char* list : {"1,2,3", "", "4095", "0,1,2,3,4,5,6,7,8,9"})
+  // A trailing "," and an empty item (read as 0) are valid, and so are
+  // leading zeros within five characters.
+  for (const char* list :
+       {"1,2,3", "", "4095", "0,1,2,3,4,5,6,7,8,9", "1,2,", ",1", ",", "07", "04095", "0,1,2,3,4,5,6,7,8,9,"})
     EXPECT_EQ(verify(list), DHCP_RC_OK) << list;
-  for (const char* list : {"1,2,", ",1", "0000004096", "07", "1,,2", "1;2", "4096", "123456",
-                           "0,1,2,3,4,5,6,7,8,9,10", "1, 2", "-1"})
+  for (const char* list : {"0000004096", "1,,2", ",,", "1;2", "4096", "123456", "0,1,2,3,4,5,6,7,8,9,10",
+                           ",1,2,3,4,5,6,7,8,9,10", "1, 2", "-1", "+1"})
     EXPECT_EQ(verify(list), DHCP_RC_INVALID_VLAN_IDS) << list;
 }
 

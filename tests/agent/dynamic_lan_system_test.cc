@@ -140,14 +140,14 @@ class Static : public DynamicLanTest {
 // One router situation in order: adoption and a renewal over CIM, a switch
 // to static and back, then the router's supervision by ping.
 TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
-  // Adoption of address, call servers, VLANs and range.
+  // Adoption of address, call servers, VLANs (a list ending in ",") and range.
   EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
   EXPECT_THAT(defaultRoute(), HasSubstr("default via 192.168.1.254 dev eth1"));
 
   std::string component = readFile(kComponentFile);
   for (const char* line :
        {"s1Address = 192.168.1.15\n", "s1PortNumber = 4100\n", "s2Address = 192.168.1.16\n",
-        "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200\n",
+        "s2PortNumber = 7000\n", "s2Action = 2\n", "s2RetryCount = 4\n", "vlanIds = 100,200,\n",
         "addrRange = 192.168.1.100-192.168.1.200\n", "dnsServers = \n", "domainName = office.lan\n"})
     EXPECT_THAT(component, HasSubstr(line));
   EXPECT_THAT(readFile(kDhcpdConf),
@@ -169,7 +169,7 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_THAT(
       phoneLease(),
       AllOf(HasSubstr("zx-callservers \"Zelkor-p4100-A,192.168.1.15:4100,1,3;192.168.1.16:7000,2,4.\""),
-            HasSubstr("zx-vlanlist \"VLAN-A:100,200.\""), HasSubstr("option routers 192.168.1.254;")));
+            HasSubstr("zx-vlanlist \"VLAN-A:100,200,.\""), HasSubstr("option routers 192.168.1.254;")));
 
   // Renewal over CIM: the client is restarted once and the address kept, so
   // nothing is announced.
