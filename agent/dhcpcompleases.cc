@@ -9,7 +9,6 @@
 // last incomplete record, and applied to the lists; anything else is a full
 // read. Reading and parsing happen under the reader's own mutex, outside the
 // agent's lock; the caller holding the agent's lock only applies the result.
-#include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdint.h>
@@ -304,9 +303,10 @@ void cimTime(int64_t seconds, char* out) {
 
 // ---- Records ----
 
-// The values of a record an object shows.
+// The values of a record an object shows; the start and the hardware
+// address as written, converted only for the record that is shown.
 struct LeaseValues {
-  int64_t starts = 0;
+  char starts[24] = "";
   int64_t ends = 0;
   bool never = false;
   char mac[DHCP_MAC_ADDR_SIZE] = "";
@@ -320,15 +320,16 @@ struct LeaseValues {
 //     binding state <state>;   hardware ethernet <mac>;   client-hostname "<name>";
 struct LeaseRecord {
   uint32_t address;
-  bool haveAddress, haveState, active, haveStarts;
+  bool haveAddress, haveState, active;
   TimeKind ends;
   LeaseValues values;
 
   void clear() {
     address = 0;
-    haveAddress = haveState = active = haveStarts = false;
+    haveAddress = haveState = active = false;
     ends = kNoTime;
-    values.starts = values.ends = 0;
+    values.starts[0] = '\0';
+    values.ends = 0;
     values.never = false;
     values.mac[0] = '\0';
     values.host.clear();
@@ -342,19 +343,31 @@ struct LeaseRecord {
   }
 };
 
-// dhcpd writes canonical dotted quads; inet_pton takes nothing else.
-bool parseAddress(const char* value, const char* lineEnd, uint32_t* address) {
-  const char* blank = value;
-  while (blank < lineEnd && *blank != ' ' && *blank != '\n') ++blank;
-  size_t length = static_cast<size_t>(blank - value);
-  if (length >= DHCP_IP_STRING_SIZE) return false;
-  char text[DHCP_IP_STRING_SIZE];
-  memcpy(text, value, length);
-  text[length] = '\0';
-  struct in_addr parsed;
-  if (inet_pton(AF_INET, text, &parsed) != 1) return false;
-  *address = ntohl(parsed.s_addr);
-  return *address != 0;
+// dhcpd writes canonical dotted quads (no leading zeros), followed by a
+// blank; nothing else is taken.
+bool parseAddress(const char* p, const char* lineEnd, uint32_t* address) {
+  uint32_t value = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0 && (p >= lineEnd || *p++ != '.')) return false;
+    if (p >= lineEnd || *p < '0' || *p > '9') return false;
+    int octet = 0, length = 0;
+    for (; p < lineEnd && *p >= '0' && *p <= '9' && length < 4; ++p, ++length)
+      octet = octet * 10 + (*p - '0');
+    if (octet > 255 || length > 3 || (length > 1 && p[-length] == '0')) return false;
+    value = value << 8 | static_cast<uint32_t>(octet);
+  }
+  if (p < lineEnd && *p != ' ' && *p != '\n') return false;
+  *address = value;
+  return value != 0;
+}
+
+// The text of a statement with its ";", when it fits out.
+void copyStatement(const char* value, const char* lineEnd, char* out, size_t size) {
+  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + 1 : 0;
+  if (length >= size) length = 0;
+  memcpy(out, value, length);
+  out[length] = '\0';
 }
 
 void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
@@ -369,11 +382,9 @@ void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
 void parseMac(const char* value, const char* lineEnd, LeaseRecord* r) {
   const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
   size_t length = stop != nullptr ? static_cast<size_t>(stop - value) : 0;
-  r->values.mac[0] = '\0';
-  if (length == 0 || length >= DHCP_MAC_ADDR_SIZE) return;
+  if (length >= DHCP_MAC_ADDR_SIZE) length = 0;
   memcpy(r->values.mac, value, length);
   r->values.mac[length] = '\0';
-  if (dhcpUtilNormaliseMacAddr(r->values.mac) != DHCP_RC_OK) r->values.mac[0] = '\0';
 }
 
 // The name up to its closing quote, whole up to 255 bytes.
@@ -393,7 +404,7 @@ void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
   switch (length > 0 ? *p : '\0') {
     case 's':
       if (startsWith(p, length, "starts "))
-        r->haveStarts = leaseTime(p + 7, lineEnd, &r->values.starts) == kAtTime;
+        copyStatement(p + 7, lineEnd, r->values.starts, sizeof(r->values.starts));
       break;
     case 'e':
       if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->values.ends);
@@ -437,7 +448,7 @@ struct LeaseBatch {
         found = latest.emplace(r.address, LeaseValues()).first;
       }
       LeaseValues& v = found->second;
-      v.starts = r.haveStarts ? r.values.starts : 0;
+      memcpy(v.starts, r.values.starts, sizeof(v.starts));
       v.ends = r.values.ends;
       v.never = r.ends == kNever;
       memcpy(v.mac, r.values.mac, sizeof(v.mac));
@@ -464,7 +475,7 @@ struct LeaseBatch {
 // whose kept lines exceed the record buffer is skipped whole; lines longer
 // than kMaxParsedLine are left out.
 const char* parseLeaseText(const char* begin, const char* end, time_t now, LeaseBatch* batch) {
-  static thread_local LeaseRecord record;
+  LeaseRecord record;
   const char* consumed = begin;
   bool inRecord = false, broken = false;
   size_t used = 0;
@@ -695,14 +706,18 @@ class LeaseLists {
       return;
     }
     const LeaseValues& v = values->second;
-    char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE];
-    cimTime(v.starts, starts);
+    char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE], mac[DHCP_MAC_ADDR_SIZE];
+    int64_t startSeconds = 0;
+    if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds) != kAtTime) startSeconds = 0;
+    cimTime(startSeconds, starts);
+    memcpy(mac, v.mac, sizeof(mac));
+    if (dhcpUtilNormaliseMacAddr(mac) != DHCP_RC_OK) mac[0] = '\0';
     if (v.never)
       memcpy(ends, kNeverEnds, sizeof(kNeverEnds));
     else
       cimTime(v.ends, ends);
     s_leaseInfo* node = e.node;
-    snprintf(node->hardwareAddr, sizeof(node->hardwareAddr), "%s", v.mac);
+    memcpy(node->hardwareAddr, mac, sizeof(node->hardwareAddr));
     snprintf(node->starts, sizeof(node->starts), "%s", starts);
     snprintf(node->ends, sizeof(node->ends), "%s", ends);
     dhcpUtilCopyText(node->clientHostname, sizeof(node->clientHostname), v.host.data(), v.host.size());
@@ -710,11 +725,11 @@ class LeaseLists {
     if (e.lan == 0) {
       if (node->oamLanLease == nullptr)
         node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(e.id));
-      node->oamLanLease->initContents(v.mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->oamLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
     } else {
       if (node->customerLanLease == nullptr)
         node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(e.id));
-      node->customerLanLease->initContents(v.mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->customerLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
     }
     e.objectId = e.id;
     e.ends = v.ends;
