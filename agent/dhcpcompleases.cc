@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -617,6 +618,9 @@ class LeaseLists {
              m_entries.size());
   }
 
+  // The earliest end of a listed lease; INT64_MAX when none ends.
+  int64_t nextExpiry() const { return m_nextExpiry; }
+
   // Ends the leases whose end has come.
   void expire(time_t now) {
     if (now < m_nextExpiry) return;
@@ -747,6 +751,8 @@ class LeaseLists {
 };
 
 LeaseLists s_lists;
+// s_lists.nextExpiry() for the lease watch, which does not take the lock.
+std::atomic<int64_t> s_nextLeaseEnd{INT64_MAX};
 
 // ---- Reading the file ----
 
@@ -966,6 +972,7 @@ void applyLeaseFile(bool whole) {
     if (batch != nullptr) s_lists.apply(*batch);
   }
   s_lists.expire(leaseNow());
+  s_nextLeaseEnd = s_lists.nextExpiry();
 }
 
 }  // namespace
@@ -976,6 +983,10 @@ int dhcpCompLeaseFileChanged(void) {
 
 int dhcpCompReadLeaseFileChanges(void) {
   return readLeaseFile(false);
+}
+
+long long dhcpCompNextLeaseEnd(void) {
+  return s_nextLeaseEnd;
 }
 
 void dhcpCompSetLeaseFileLimit(unsigned long bytes) {

@@ -1,7 +1,8 @@
 // A thread that follows dhcpd's lease file: when dhcpd writes or replaces
-// it, the agent's check runs (it rebuilds the lease lists and looks at the
-// pools' use), at most once a second, so the exhaustion alarms do not wait
-// for a management station to ask.
+// it, and when a listed lease ends, the agent's check runs (it brings the
+// lease lists up to date and looks at the pools' use), at most once a
+// second, so the exhaustion alarms do not wait for a management station to
+// ask.
 #include "dhcpcompleasewatch.h"
 
 #include <errno.h>
@@ -9,7 +10,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <chrono>
+#include <climits>
 
 #include "dhcpcomp.h"
 #include "dhcpcompworker.h"
@@ -38,14 +42,24 @@ bool leaseFileEvent() {
   return touched;
 }
 
-// Checks after each change; changes within a second of a check wait for
-// that second to pass.
+// Milliseconds until the first listed lease ends (at most a day); -1 when
+// none does.
+int untilNextLeaseEnd() {
+  long long end = dhcpCompNextLeaseEnd();
+  if (end == LLONG_MAX) return -1;
+  long long seconds = end - static_cast<long long>(time(nullptr));
+  if (seconds <= 0) return 0;
+  return static_cast<int>(seconds > 86400 ? 86400000 : seconds * 1000);
+}
+
+// Checks after each change and when a lease ends; changes within a second
+// of a check wait for that second to pass.
 void follow(DhcpCompWorker& worker, const std::function<void()>& check) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point notBefore = Clock::now();
   bool pending = false;
   for (;;) {
-    int timeout = -1;
+    int timeout = untilNextLeaseEnd();
     if (pending) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(notBefore - Clock::now());
       timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -53,6 +67,7 @@ void follow(DhcpCompWorker& worker, const std::function<void()>& check) {
     DhcpCompWorker::Event event = worker.wait(s_watch, timeout);
     if (event == DhcpCompWorker::kStopped) return;
     if (event == DhcpCompWorker::kReadable && leaseFileEvent()) pending = true;
+    if (untilNextLeaseEnd() == 0) pending = true;
     if (pending && Clock::now() >= notBefore) {
       pending = false;
       check();

@@ -286,6 +286,9 @@ TEST_F(LeasesTest, ExhaustionAlarmRaisedOnceAndClearedBelowItsThreshold) {
       {"range-four-of-four", "60010"},
       {"range-four-of-four-rewritten", "60010"},  // still 100 %: not raised again
       {"range-three-of-four", "60010 60011"},     // 75 %: cleared
+      {"range-four-of-four", "60010 60011 60010"},
+      // A decline (no hardware address) frees the address: 75 %, cleared.
+      {"range-four-of-four-one-declined", "60010 60011 60010 60011"},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.file);
