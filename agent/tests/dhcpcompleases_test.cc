@@ -105,12 +105,13 @@ class LeasesTest : public ::testing::Test {
 };
 
 TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
-  std::string longName = "node-";  // 200 characters
-  while (longName.size() < 200) longName += "5f0c3a9e-7d41-4b2a-9c3e-8a1f6d2b4e70.";
+  std::string longName;  // 200 characters
+  while (longName.size() < 200) longName += "node-5f0c3a9e-7d41-4b2a-9c3e-8a1f6d2b4e70.";
   longName.resize(200);
   struct Case {
     const char* file;
     std::vector<std::string> customer, oam;
+    time_t now = 0;  // 0: 2010/06/16 12:00:00
   } cases[] = {
       // Active, then free: no lease.
       {"active-then-free", {}, {}},
@@ -143,6 +144,13 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
       // servers' "abandoned;" is no lease.
       {"no-binding-state", {"0 192.168.1.66 00:0A:0B:0C:0D:0E lobby/lobby"}, {}},
       {"long-hostname", {"0 192.168.1.69 00:0A:0B:0C:0D:0E " + longName + "/" + longName}, {}},
+      // Captured from the sandbox's dhcpd (a 200-character name, a release),
+      // read at 2026/12/07 23:35:00.
+      {"captured-release",
+       {"0 192.168.1.50 00:1A:E8:00:00:01 " + longName + "/" + longName +
+        " start=20261207233322.000000+000 end=20261207234322.000000+000"},
+       {},
+       1796686500},
       // An over-long line is consumed whole: its tail starts no record.
       {"overlong-line", {"0 192.168.1.20 00:0A:0B:0C:0D:0E desk/desk"}, {}},
       // A record cut off by the end of the file is dropped.
@@ -157,6 +165,7 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
     // record), then the rest appended, as dhcpd appends.
     for (bool grown : {false, true}) {
       SCOPED_TRACE(std::string(c.file) + (grown ? ", grown" : ""));
+      dhcpCompSetLeaseClock(c.now != 0 ? c.now : kNow);
       std::string text = leases(c.file);
       serve(grown ? text.substr(0, text.size() / 2 + 7) : text);
       if (grown) append(text.substr(text.size() / 2 + 7));
@@ -164,6 +173,7 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
       EXPECT_EQ(c.oam, listed<ZPX_DHCPClientLeaseInfoOAMLAN>());
     }
   }
+  dhcpCompSetLeaseClock(kNow);
   SCOPED_TRACE("a listed lease ends at its end, without a change of the file");
   serve(leases("one"));
   dhcpCompSetLeaseClock(kNow + 20 * 3600 + 5 * 60 + 9);
