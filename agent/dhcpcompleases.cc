@@ -159,41 +159,70 @@ bool startsWith(const char* text, size_t length, const char (&prefix)[N]) {
   return length >= N - 1 && memcmp(text, prefix, N - 1) == 0;
 }
 
-// Finds the next complete record ("lease ..." up to its "}" line) and hands
-// its kept lines to sink: start() at its first line, add() for each kept line
-// (the first included), finish() at the "}" line. A record that meets another
-// "lease " line or the end of the file before its "}" is dropped, not merged;
-// one whose kept lines exceed the record buffer is skipped whole. False at
-// the end of the lines.
+// The framing of records that both readers share: a record runs from a
+// "lease " line to its "}" line; one that meets another "lease " line first
+// is dropped, not merged; lines beyond the reader's line limit are left out;
+// a record whose kept lines exceed the record buffer is skipped whole.
+class RecordFrame {
+ public:
+  enum Step { kOutside, kStart, kLine, kEnd };
+
+  // What the line is to the records; *keep tells whether it is one of the
+  // record's kept lines (fits: within the reader's line limit).
+  Step next(const char* text, size_t length, bool fits, bool* keep) {
+    *keep = false;
+    if (startsWith(text, length, kRecordStart)) {
+      m_inRecord = true;
+      m_broken = !fits;
+      m_used = 0;
+      *keep = take(length);
+      return kStart;
+    }
+    if (!m_inRecord) return kOutside;
+    if (text[0] == kRecordEnd) {
+      m_inRecord = false;
+      return m_broken ? kOutside : kEnd;
+    }
+    if (fits) *keep = take(length);
+    return kLine;
+  }
+
+  bool inRecord() const { return m_inRecord; }
+  // The record cannot be used: it is skipped up to its end.
+  void skipRecord() { m_broken = true; }
+
+ private:
+  bool take(size_t length) {
+    if (m_broken) return false;
+    if (m_used + length >= DHCP_LEASE_RECORD_SIZE) {
+      m_broken = true;
+      return false;
+    }
+    m_used += length;
+    return true;
+  }
+
+  bool m_inRecord = false;
+  bool m_broken = false;
+  size_t m_used = 0;
+};
+
+// Finds the next complete record and hands its kept lines to sink: start()
+// at its first line, add() for each kept line (the first included),
+// finish() at the "}" line. False at the end of the lines.
 template <class Lines, class Sink>
 bool readLeaseRecord(Lines& lines, Sink& sink) {
   LeaseLine line;
-  size_t used = 0;
-  bool inRecord = false;
-  bool broken = false;  // skipped up to its end
+  RecordFrame frame;
   while (lines.next(&line)) {
-    if (startsWith(line.text, line.length, kRecordStart)) {
-      inRecord = true;
-      broken = !line.fits;
-      used = 0;
-      sink.start(line);
-    } else if (!inRecord) {
-      continue;
-    } else if (line.text[0] == kRecordEnd) {
-      if (!broken) {
-        sink.finish(line);
-        return true;
-      }
-      inRecord = false;
-      continue;
+    bool keep = false;
+    RecordFrame::Step step = frame.next(line.text, line.length, line.fits, &keep);
+    if (step == RecordFrame::kStart) sink.start(line);
+    if (step == RecordFrame::kEnd) {
+      sink.finish(line);
+      return true;
     }
-    if (broken || !line.fits) continue;
-    if (used + line.length >= DHCP_LEASE_RECORD_SIZE) {
-      broken = true;
-      continue;
-    }
-    sink.add(line);
-    used += line.length;
+    if (keep) sink.add(line);
   }
   return false;
 }
@@ -471,44 +500,36 @@ struct LeaseBatch {
 
 // Reads the complete records of [begin, end) into batch. Returns where the
 // first incomplete record starts (or the end of the last whole line outside
-// a record): the next read of an appended tail starts there. A record that
-// meets another "lease " line before its "}" is dropped, not merged; one
-// whose kept lines exceed the record buffer is skipped whole; lines longer
-// than kMaxParsedLine are left out.
+// a record): the next read of an appended tail starts there. A record counts
+// with its address and binding state alone.
 const char* parseLeaseText(const char* begin, const char* end, time_t now, LeaseBatch* batch) {
   LeaseRecord record;
+  RecordFrame frame;
   const char* consumed = begin;
-  bool inRecord = false, broken = false;
-  size_t used = 0;
   for (const char* p = begin; p < end;) {
     const char* newline = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
-    bool whole = newline != nullptr;
-    const char* lineEnd = whole ? newline + 1 : end;
+    const char* lineEnd = newline != nullptr ? newline + 1 : end;
     size_t length = static_cast<size_t>(lineEnd - p);
-    if (startsWith(p, length, kRecordStart)) {
-      if (!whole) break;
-      consumed = p;
-      inRecord = true;
-      record.clear();
-      record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
-      broken = !record.haveAddress || length > kMaxParsedLine;
-      used = length;
-    } else if (!inRecord) {
-      if (!whole) break;
-      consumed = lineEnd;
-    } else if (*p == kRecordEnd) {
-      // A record counts with its address and binding state alone.
-      if (!broken) batch->add(record, now);
-      inRecord = false;
-      consumed = lineEnd;
-    } else if (!whole) {
-      break;
-    } else if (!broken && length <= kMaxParsedLine) {
-      used += length;
-      if (used >= DHCP_LEASE_RECORD_SIZE)
-        broken = true;
-      else
-        parseRecordLine(p, lineEnd, &record);
+    // An unfinished last line waits for its rest, but for a record's "}".
+    if (newline == nullptr && !(frame.inRecord() && *p == kRecordEnd)) break;
+    bool keep = false;
+    switch (frame.next(p, length, length <= kMaxParsedLine, &keep)) {
+      case RecordFrame::kStart:
+        consumed = p;
+        record.clear();
+        record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
+        if (!record.haveAddress) frame.skipRecord();
+        break;
+      case RecordFrame::kLine:
+        if (keep) parseRecordLine(p, lineEnd, &record);
+        break;
+      case RecordFrame::kEnd:
+        batch->add(record, now);
+        consumed = lineEnd;
+        break;
+      case RecordFrame::kOutside:
+        consumed = lineEnd;
+        break;
     }
     p = lineEnd;
   }
