@@ -14,6 +14,7 @@
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "dhcpcomp.h"
+#include "dhcpcompleasewatch.h"
 #include "dhcpd_test_support.h"
 #include "dhcputil_internal.h"
 #include "model_test_support.h"
@@ -225,6 +226,16 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
   EXPECT_TRUE(listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().empty());
   EXPECT_NE(0, access(DHCPD_LEASE_COPY_FILE, F_OK));
   EXPECT_EQ(0, dhcpCompLeaseFileChanged());
+
+  SCOPED_TRACE("above the size limit what is appended waits; a rewrite is read at once");
+  dhcpCompSetLeaseFileLimit(100);
+  serve(leases("one"));
+  append(leases("two").substr(leases("one").size()));
+  EXPECT_EQ(0, dhcpCompLeaseFileChanged());
+  EXPECT_EQ(1u, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().size());
+  serve(leases("two"));
+  EXPECT_EQ(2u, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().size());
+  dhcpCompSetLeaseFileLimit(64ul << 20);
 }
 
 TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode) {
