@@ -272,6 +272,12 @@ TAVREL_EXPORT void dhcpCompDeallocDhcpCompConfig(s_dhcpCompConfig* cfg, bool del
 TAVREL_EXPORT int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback);
 // Rebuilds ipOctets and ipString from ipLong (0 gives the empty text).
 TAVREL_EXPORT void dhcpUtilConvertIPAddrLongtoIPAddr(s_ipAddr* a);
+// The strict form a management station must use: exactly length bytes of
+// canonical dotted quad (four decimal groups 0-255 without leading zeros,
+// nothing before or after, no NUL), then the rules of
+// dhcpUtilConvertIPStringtoIPAddr for an address. 0 with a filled, or 320
+// with a unchanged.
+TAVREL_EXPORT int dhcpUtilConvertCanonicalIPAddr(s_ipAddr* a, const char* text, size_t length);
 // Decimal text of value into out (at least 12 bytes); returns the number of
 // digits, 0 for a negative value (written as "0").
 TAVREL_EXPORT int dhcpUtilIntToAscii(int value, char* out);

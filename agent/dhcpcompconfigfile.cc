@@ -25,12 +25,6 @@ const size_t kInitialOutputSize = 33720;
 
 const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
 
-// Call-server ports that the telephones know by number; any other port is
-// kept apart in s1OtherPortNumber / s2OtherPortNumber.
-bool isStandardCallServerPort(int port) {
-  return port == 7000 || port == 7300 || port == 4100 || port == 5000;
-}
-
 // ---- Reading ----
 
 // The text being parsed: where it begins (for line starts and numbers) and
@@ -221,13 +215,7 @@ void readCallServerAddress(s_ipAddr* address, uint8_t* addressEmpty, const char*
 
 // "s1PortNumber = " / "s2PortNumber = ".
 void readCallServerPort(uint32_t* port, uint32_t* otherPort, const char* value) {
-  int number = dhcpUtilLeadingInt(value);
-  if (isStandardCallServerPort(number)) {
-    *port = static_cast<uint32_t>(number);
-  } else {
-    *otherPort = static_cast<uint32_t>(number);
-    *port = 0;
-  }
+  dhcpUtilSplitCallServerPort(static_cast<uint32_t>(dhcpUtilLeadingInt(value)), port, otherPort);
 }
 
 // "dnsServers = ": one or two addresses joined by ",".

@@ -248,12 +248,12 @@ void dhcpCompProcessVendorInfoForCustomerLAN(void) {
   if (published && ip.vendorS1Address.ipLong != 0) {
     cfg.s1Address = ip.vendorS1Address;
     cfg.s1AddressEmpty = 0;
-    cfg.s1PortNumber = ip.vendorS1PortNumber;
+    dhcpUtilSplitCallServerPort(ip.vendorS1PortNumber, &cfg.s1PortNumber, &cfg.s1OtherPortNumber);
     cfg.s1Action = ip.vendorS1Action;
     cfg.s1RetryCount = ip.vendorS1RetryCount;
     cfg.s2Address = ip.vendorS2Address;
     cfg.s2AddressEmpty = 0;
-    cfg.s2PortNumber = ip.vendorS2PortNumber;
+    dhcpUtilSplitCallServerPort(ip.vendorS2PortNumber, &cfg.s2PortNumber, &cfg.s2OtherPortNumber);
     cfg.s2Action = ip.vendorS2Action;
     cfg.s2RetryCount = ip.vendorS2RetryCount;
   }

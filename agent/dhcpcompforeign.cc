@@ -2,8 +2,11 @@
 // DHCPDISCOVER from a locally administered hardware address, broadcast on
 // each interface, and the servers whose DHCPOFFERs come back. The appliance's
 // own server, the server of the customer LAN's own lease and the integrated
-// router are not foreign. A probe never sends a DHCPREQUEST, so it takes no
-// address.
+// router are not foreign, but only when the offer's hardware address is
+// theirs too: the interface's own, or the ARP entry of the router's address.
+// A probe never sends a DHCPREQUEST, so it takes no address. What one probe
+// can add and alarm is bounded, so a flood of forged offers neither fills
+// the table nor buries a real server's alarm.
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -54,6 +57,21 @@ const size_t kMaxDhcpPacket = 1500;
 
 // Probes missed before a foreign server counts as gone.
 const int kMissedProbesToClear = 3;
+// Per probe: server identifiers taken from one sender hardware address, new
+// servers taken into the table, alarms of each number raised, and distinct
+// offers collected at all.
+const size_t kMaxIdentitiesPerMac = 4;
+const int kMaxNewServersPerProbe = 8;
+const int kMaxAlarmsPerProbe = 8;
+const size_t kMaxOffersPerProbe = 256;
+// The kernel's ARP table; a few hundred entries at most on the appliance.
+const char kArpTable[] = "/proc/net/arp";
+const size_t kArpTableMax = 64 * 1024;
+// A datagram to the discard port makes the kernel resolve an address.
+const uint16_t kDiscardPort = 9;
+// Fields of a line of the ARP table, and the flag of a complete entry.
+const int kArpFields = 6;
+const unsigned long kArpComplete = 0x2;
 // How long a probe collects offers (dhcpd may ping an address for a second
 // before it offers it).
 const int kOfferWaitMs = 2000;
@@ -167,6 +185,65 @@ uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t dhcpLength, const uin
   return type == kOffer ? server : 0;
 }
 
+// "IP address       HW type     Flags       HW address            Mask     Device"
+// then one line per entry, fields separated by blanks.
+int dhcpCompArpHardwareAddress(const char* text, const std::string& interfaceName, uint32_t address,
+                               char* mac) {
+  if (text == nullptr || mac == nullptr) return 0;
+  const char* line = strchr(text, '\n');
+  while (line != nullptr && *line != '\0') {
+    ++line;
+    const char* end = dhcpUtilLineEnd(line);
+    std::string fields[kArpFields];
+    int count = 0;
+    for (const char* p = line; p < end && count < kArpFields;) {
+      while (p < end && (*p == ' ' || *p == '\t')) ++p;
+      const char* start = p;
+      while (p < end && *p != ' ' && *p != '\t') ++p;
+      if (p > start) fields[count++].assign(start, static_cast<size_t>(p - start));
+    }
+    line = *end == '\n' ? end : nullptr;
+    struct in_addr parsed;
+    char* flagsEnd = nullptr;
+    unsigned long flags = count == kArpFields ? strtoul(fields[2].c_str(), &flagsEnd, 16) : 0;
+    if (count != kArpFields || fields[5] != interfaceName || (flags & kArpComplete) == 0 ||
+        inet_pton(AF_INET, fields[0].c_str(), &parsed) != 1 || ntohl(parsed.s_addr) != address ||
+        fields[3].size() >= DHCP_MAC_ADDR_SIZE)
+      continue;
+    char hardware[DHCP_MAC_ADDR_SIZE];
+    snprintf(hardware, sizeof(hardware), "%s", fields[3].c_str());
+    if (dhcpUtilNormaliseMacAddr(hardware) != DHCP_RC_OK || !dhcpUtilIsUnicastMacAddr(hardware)) continue;
+    memcpy(mac, hardware, sizeof(hardware));
+    return 1;
+  }
+  return 0;
+}
+
+std::vector<DhcpOffer> dhcpCompSelectForeignOffers(const std::vector<DhcpOffer>& offers,
+                                                   const std::vector<DhcpServerIdentity>& known,
+                                                   size_t* dropped) {
+  std::vector<DhcpOffer> foreign;
+  std::map<std::string, size_t> identitiesOfMac;
+  for (const DhcpOffer& offer : offers) {
+    bool ours = false;
+    for (const DhcpServerIdentity& k : known)
+      ours =
+          ours || (k.interfaceName == offer.interfaceName && k.address == offer.server && k.mac == offer.mac);
+    if (ours) continue;
+    bool repeated = false;
+    for (const DhcpOffer& taken : foreign)
+      repeated = repeated || (taken.interfaceName == offer.interfaceName && taken.server == offer.server &&
+                              strcmp(taken.mac, offer.mac) == 0);
+    if (repeated) continue;
+    if (++identitiesOfMac[offer.mac] > kMaxIdentitiesPerMac) {
+      if (dropped != nullptr) ++*dropped;
+      continue;
+    }
+    foreign.push_back(offer);
+  }
+  return foreign;
+}
+
 namespace {
 
 int openProbeSocket(const std::string& interfaceName) {
@@ -210,6 +287,46 @@ void nowAsDateTime(char* out, size_t size) {
   strftime(out, size, "%Y%m%d%H%M%S.000000+000", &utc);
 }
 
+// The interface's own hardware address; empty when it cannot be read.
+std::string interfaceMac(int fd, const std::string& interfaceName) {
+  struct ifreq request;
+  memset(&request, 0, sizeof(request));
+  snprintf(request.ifr_name, sizeof(request.ifr_name), "%s", interfaceName.c_str());
+  if (ioctl(fd, SIOCGIFHWADDR, &request) != 0) return std::string();
+  char mac[DHCP_MAC_ADDR_SIZE];
+  formatMac(reinterpret_cast<const uint8_t*>(request.ifr_hwaddr.sa_data), mac, sizeof(mac));
+  return mac;
+}
+
+// The text of the ARP table, at most kArpTableMax bytes.
+std::string readArpTable() {
+  std::string text;
+  FILE* fp = fopen(kArpTable, "re");
+  if (fp == nullptr) return text;
+  char buffer[4096];
+  size_t got;
+  while (text.size() < kArpTableMax && (got = fread(buffer, 1, sizeof(buffer), fp)) > 0)
+    text.append(buffer, got < kArpTableMax - text.size() ? got : kArpTableMax - text.size());
+  fclose(fp);
+  return text;
+}
+
+// Sends one datagram to address from interfaceName, so that the kernel
+// resolves its hardware address while the probe waits.
+void resolveAddress(const std::string& interfaceName, uint32_t address) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return;
+  struct sockaddr_in to;
+  memset(&to, 0, sizeof(to));
+  to.sin_family = AF_INET;
+  to.sin_port = htons(kDiscardPort);
+  to.sin_addr.s_addr = htonl(address);
+  if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName.c_str(),
+                 static_cast<socklen_t>(interfaceName.size())) == 0)
+    sendto(fd, "", 0, 0, reinterpret_cast<struct sockaddr*>(&to), sizeof(to));
+  close(fd);
+}
+
 void alarm(uint32_t number, uint16_t severity, const s_foreignServer& s, const char* what) {
   char text[DHCP_ALARM_TEXT_SIZE];
   snprintf(text, sizeof(text), "Foreign DHCP server %s (%s) %s %s", s.serverAddress.ipString,
@@ -221,17 +338,21 @@ void alarm(uint32_t number, uint16_t severity, const s_foreignServer& s, const c
 
 std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void) {
   std::vector<DhcpProbeTarget> targets;
-  std::vector<uint32_t> ignored = {CustomerLANIpConfig.leaseServerIdentifier.ipLong};
+  std::vector<uint32_t> router;
+  auto addRouter = [&router](uint32_t address) {
+    if (address != 0) router.push_back(address);
+  };
+  addRouter(CustomerLANIpConfig.leaseServerIdentifier.ipLong);
   if (g_bIntegratedRouterPresent) {
-    ignored.push_back(CustomerLANDhcpCompConfig.defaultGateway.ipLong);
-    ignored.push_back(CustomerLANIpConfig.leaseRouter.ipLong);
+    addRouter(CustomerLANDhcpCompConfig.defaultGateway.ipLong);
+    addRouter(CustomerLANIpConfig.leaseRouter.ipLong);
   }
   auto add = [&](const s_ethIpConfig& eth) {
     if (eth.ipAddress.ipLong == 0) return;
     DhcpProbeTarget t;
     t.interfaceName = eth.interfaceName;
-    t.ignored = ignored;
-    t.ignored.push_back(eth.ipAddress.ipLong);
+    t.ownAddress = eth.ipAddress.ipLong;
+    t.routerAddresses = router;
     targets.push_back(t);
   };
   add(CustomerLANIpConfig);
@@ -239,7 +360,8 @@ std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void) {
   return targets;
 }
 
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs) {
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
+                                                   size_t* dropped) {
   std::random_device entropy;
   uint32_t xid = entropy();
   // Locally administered, unicast: 02:xx:xx:xx:xx:xx.
@@ -251,12 +373,19 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
   std::vector<uint8_t> packet = dhcpCompBuildDiscover(mac, xid);
   std::vector<struct pollfd> fds;
   std::vector<const DhcpProbeTarget*> of;
+  std::vector<DhcpServerIdentity> known;
+  std::string arp = readArpTable();
   for (const DhcpProbeTarget& t : targets) {
     int fd = openProbeSocket(t.interfaceName);
     if (fd < 0) {
       syslog(LOG_ERR, "Cannot probe %s for DHCP servers: %s", t.interfaceName.c_str(), strerror(errno));
       continue;
     }
+    known.push_back({t.interfaceName, t.ownAddress, interfaceMac(fd, t.interfaceName)});
+    char routerMac[DHCP_MAC_ADDR_SIZE];
+    for (uint32_t address : t.routerAddresses)
+      if (!dhcpCompArpHardwareAddress(arp.c_str(), t.interfaceName, address, routerMac))
+        resolveAddress(t.interfaceName, address);
     if (!sendDiscover(fd, t.interfaceName, packet)) {
       close(fd);
       continue;
@@ -283,44 +412,62 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
         uint32_t server = dhcpCompOfferingServer(buffer, static_cast<size_t>(got), mac, xid);
         fromLength = sizeof(from);
         if (server == 0) continue;
-        bool ignore = false;
-        for (uint32_t address : of[i]->ignored) ignore = ignore || address == server;
-        if (ignore) continue;
         DhcpOffer offer;
         offer.interfaceName = of[i]->interfaceName;
         offer.server = server;
         formatMac(from.sll_addr, offer.mac, sizeof(offer.mac));
+        bool repeated = false;
+        for (const DhcpOffer& o : offers)
+          repeated = repeated || (o.server == server && o.interfaceName == offer.interfaceName &&
+                                  strcmp(o.mac, offer.mac) == 0);
+        if (repeated) continue;
+        if (offers.size() >= kMaxOffersPerProbe) {
+          if (dropped != nullptr) ++*dropped;
+          continue;
+        }
         offers.push_back(offer);
       }
     }
   }
   for (const struct pollfd& p : fds) close(p.fd);
-  return offers;
+
+  // The router's hardware address as the kernel resolved it meanwhile.
+  arp = readArpTable();
+  for (const DhcpProbeTarget* t : of) {
+    char routerMac[DHCP_MAC_ADDR_SIZE];
+    for (uint32_t address : t->routerAddresses)
+      if (dhcpCompArpHardwareAddress(arp.c_str(), t->interfaceName, address, routerMac))
+        for (uint32_t claimed : t->routerAddresses) known.push_back({t->interfaceName, claimed, routerMac});
+  }
+  return dhcpCompSelectForeignOffers(offers, known, dropped);
 }
 
 void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
-                                  const std::vector<DhcpOffer>& offers) {
+                                  const std::vector<DhcpOffer>& offers, size_t dropped) {
   char now[DHCP_LEASE_TIME_TEXT_SIZE];
   nowAsDateTime(now, sizeof(now));
   std::map<std::string, bool> seen;
+  int added = 0;
   for (const DhcpOffer& offer : offers) {
     s_ipAddr address;
     memset(&address, 0, sizeof(address));
     address.ipLong = offer.server;
     dhcpUtilConvertIPAddrLongtoIPAddr(&address);
     std::string key = offer.interfaceName + ":" + address.ipString;
+    auto found = s_servers.find(key);
+    if (found == s_servers.end() &&
+        (added >= kMaxNewServersPerProbe || s_servers.size() >= DHCP_MAX_FOREIGN_SERVERS)) {
+      ++dropped;
+      continue;
+    }
     seen[key] = true;
     Server& server = s_servers[key];
     s_foreignServer& r = server.record;
     server.missed = 0;
-    bool known = r.instanceID[0] != '\0';
     snprintf(r.lastSeen, sizeof(r.lastSeen), "%s", now);
     snprintf(r.serverMACAddress, sizeof(r.serverMACAddress), "%s", offer.mac);
-    if (known) continue;
-    if (s_servers.size() > DHCP_MAX_FOREIGN_SERVERS) {
-      s_servers.erase(key);
-      continue;
-    }
+    if (found != s_servers.end()) continue;
+    ++added;
     snprintf(r.instanceID, sizeof(r.instanceID), "%s", key.c_str());
     snprintf(r.interfaceName, sizeof(r.interfaceName), "%s", offer.interfaceName.c_str());
     r.serverAddress = address;
@@ -329,6 +476,7 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
   }
   // A server of a probed interface that did not answer three probes in a row
   // is gone; one of an interface no longer probed as well.
+  int goneAlarms = 0, goneSilently = 0;
   for (auto it = s_servers.begin(); it != s_servers.end();) {
     bool probed = false;
     for (const DhcpProbeTarget& t : targets)
@@ -337,9 +485,22 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
       ++it;
       continue;
     }
-    alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, it->second.record,
-          "no longer answers on");
+    if (goneAlarms++ < kMaxAlarmsPerProbe)
+      alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, it->second.record,
+            "no longer answers on");
+    else
+      ++goneSilently;
     it = s_servers.erase(it);
+  }
+  char text[DHCP_ALARM_TEXT_SIZE];
+  if (dropped > 0) {
+    snprintf(text, sizeof(text), "Foreign DHCP servers: %zu further offers of this probe not recorded",
+             dropped);
+    dhcpUtilRaiseAlarm(DHCP_ALARM_FOREIGN_SERVER, DHCP_ALARM_SEVERITY_MAJOR, text);
+  }
+  if (goneSilently > 0) {
+    snprintf(text, sizeof(text), "Foreign DHCP servers: %d further servers no longer answer", goneSilently);
+    dhcpUtilRaiseAlarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, text);
   }
 }
 
@@ -361,8 +522,9 @@ void probePeriodically(DhcpCompWorker& worker, unsigned intervalSeconds, const D
   for (;;) {
     std::vector<DhcpProbeTarget> targets;
     locked([&targets] { targets = dhcpCompForeignServerProbeTargets(); });
-    std::vector<DhcpOffer> offers = dhcpCompProbeForeignServers(targets, kOfferWaitMs);
-    locked([&] { dhcpCompRecordForeignServers(targets, offers); });
+    size_t dropped = 0;
+    std::vector<DhcpOffer> offers = dhcpCompProbeForeignServers(targets, kOfferWaitMs, &dropped);
+    locked([&] { dhcpCompRecordForeignServers(targets, offers, dropped); });
     Clock::time_point next = Clock::now() + std::chrono::seconds(intervalSeconds);
     for (;;) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());

@@ -12,19 +12,43 @@
 
 #include "dhcpcomp.h"
 
-// An interface to probe and the server addresses that are not foreign there
-// (its own address, the server of the customer LAN's lease, the router).
+// An interface to probe, its own address, and the addresses by which the
+// server of the customer LAN's lease and the integrated router are known.
 struct DhcpProbeTarget {
   std::string interfaceName;
-  std::vector<uint32_t> ignored;
+  uint32_t ownAddress = 0;
+  std::vector<uint32_t> routerAddresses;
 };
 
-// A DHCPOFFER of a foreign server.
+// A DHCPOFFER: the interface it came in on, the server identifier and the
+// sender's hardware address ("0A:0B:0C:0D:0E:0F").
 struct DhcpOffer {
   std::string interfaceName;
   uint32_t server = 0;
   char mac[DHCP_MAC_ADDR_SIZE] = {0};
 };
+
+// A server of the appliance: an offer is its own, or the router's, only when
+// server identifier and hardware address both match one of these.
+struct DhcpServerIdentity {
+  std::string interfaceName;
+  uint32_t address = 0;
+  std::string mac;
+};
+
+// The hardware address of the complete entry for address on interfaceName in
+// the text of /proc/net/arp ("IP address  HW type  Flags  HW address  Mask
+// Device" lines), upper case into mac (DHCP_MAC_ADDR_SIZE bytes). 1 when
+// found, else 0.
+int dhcpCompArpHardwareAddress(const char* text, const std::string& interfaceName, uint32_t address,
+                               char* mac);
+
+// The offers that are foreign: not of a known identity, at most four server
+// identifiers per sender hardware address (the first ones) and each pair
+// once. *dropped grows by the number of identities left out.
+std::vector<DhcpOffer> dhcpCompSelectForeignOffers(const std::vector<DhcpOffer>& offers,
+                                                   const std::vector<DhcpServerIdentity>& known,
+                                                   size_t* dropped);
 
 // The BOOTP/DHCP message of a DHCPDISCOVER from hardware address mac with
 // transaction id xid that asks for a broadcast answer.
@@ -45,13 +69,19 @@ uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint
 // The interfaces to probe, from the records (take the agent's lock).
 std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void);
 // Broadcasts one DHCPDISCOVER on each target and collects for waitMs the
-// offers of servers that are not ignored. Takes no lock and sends no
-// DHCPREQUEST.
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs);
-// Records a probe's offers: a new server raises alarm 60012, one that missed
-// three probes of its interface is dropped with alarm 60013 (take the lock).
+// offers of foreign servers (dhcpCompSelectForeignOffers against the
+// interfaces' own hardware addresses and the ARP entries of the router's
+// addresses); *dropped counts the offers left out. Takes no lock and sends
+// no DHCPREQUEST.
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
+                                                   size_t* dropped);
+// Records a probe's offers (take the lock): at most eight new servers per
+// probe, each raising alarm 60012; a server that missed three probes of its
+// interface is dropped with alarm 60013, at most eight such alarms per
+// probe. Offers left out (dropped from the probe, beyond eight, or with the
+// table full) and alarms held back raise one summary alarm each.
 void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
-                                  const std::vector<DhcpOffer>& offers);
+                                  const std::vector<DhcpOffer>& offers, size_t dropped = 0);
 
 // Runs a function under the agent's lock.
 typedef std::function<void(const std::function<void()>&)> DhcpCompLocked;

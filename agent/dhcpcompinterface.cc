@@ -128,12 +128,36 @@ bool takeCallServer(const char** p, char last, CallServer* server) {
          takeVendorField(p, ',', &server->action) && takeVendorField(p, last, &server->retryCount);
 }
 
+// Action and retry count are CIM uint8 values.
+const unsigned kMaxCallServerByte = 255;
+// More digits than any accepted number has.
+const size_t kMaxCallServerDigits = 5;
+
+// Plain decimal digits of a value up to max.
+bool readCallServerNumber(const std::string& text, unsigned max, unsigned* value) {
+  if (text.empty() || text.size() > kMaxCallServerDigits ||
+      text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *value = static_cast<unsigned>(strtoul(text.c_str(), nullptr, 10));
+  return *value <= max;
+}
+
+// The numbers of a call server as the setting data can hold them; false
+// when one is outside.
+bool callServerNumbersValid(const CallServer& server) {
+  unsigned port = 0, action = 0, retryCount = 0;
+  return readCallServerNumber(server.port, UINT16_MAX, &port) && dhcpUtilIsValidCallServerPort(port) &&
+         readCallServerNumber(server.action, kMaxCallServerByte, &action) &&
+         readCallServerNumber(server.retryCount, kMaxCallServerByte, &retryCount);
+}
+
+// Stores a call server whose numbers callServerNumbersValid accepted.
 void storeCallServer(const CallServer& server, s_ipAddr* address, uint32_t* port, uint8_t* action,
                      uint8_t* retryCount) {
   setCheckedAddress(address, server.address, ipTypeAddress);
-  *port = static_cast<uint32_t>(dhcpUtilLeadingInt(server.port.c_str()));
-  *action = static_cast<uint8_t>(dhcpUtilLeadingInt(server.action.c_str()));
-  *retryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(server.retryCount.c_str()));
+  *port = static_cast<uint32_t>(strtoul(server.port.c_str(), nullptr, 10));
+  *action = static_cast<uint8_t>(strtoul(server.action.c_str(), nullptr, 10));
+  *retryCount = static_cast<uint8_t>(strtoul(server.retryCount.c_str(), nullptr, 10));
 }
 
 // Leading part of a dotted quad up to and including its n-th ".".
@@ -259,6 +283,13 @@ void dhcpCompParseIPSetVendorText(s_ethIpConfig* e, const char* text) {
       else
         valid = dhcpCompVerifyVLANIds(vlans) == DHCP_RC_OK;
     }
+  }
+  if (valid && !(callServerNumbersValid(s1) && callServerNumbersValid(s2))) {
+    syslog(LOG_ERR,
+           "Call-server text of the router's lease refused: a port, action or retry count is out of range.");
+    valid = false;
+  } else if (!valid && text != nullptr && text[0] != '\0') {
+    syslog(LOG_ERR, "Call-server text of the router's lease refused: malformed.");
   }
   if (!valid) {
     clearVendorCallServers(e);

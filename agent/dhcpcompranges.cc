@@ -187,6 +187,43 @@ int checkReservationInLan(const s_reservedAddr* rec, int index, const s_dhcpComp
   return DHCP_RC_OK;
 }
 
+// Hardware address held by a reservation of another id on any LAN.
+bool macAddrTaken(const char* mac, int index) {
+  auto heldBy = [mac, index](const s_dhcpCompConfig& cfg) {
+    for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i)
+      if (i != index && !cfg.reservedAddrs[i].isFree && strcmp(cfg.reservedAddrs[i].macAddr, mac) == 0)
+        return true;
+    return false;
+  };
+  if (heldBy(CustomerLANDhcpCompConfig) || heldBy(OAMLANDhcpCompConfig)) return true;
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
+    if (heldBy(VLANDhcpCompConfig[i])) return true;
+  return false;
+}
+
+// The network or broadcast address of the interface's network; a network
+// of fewer than four addresses has none.
+bool isNetworkOrBroadcast(const s_ethIpConfig* eth, uint32_t address) {
+  uint32_t mask = eth->netmask.ipLong;
+  if (mask == 0 || ~mask < 3) return false;
+  uint32_t network = eth->ipAddress.ipLong & mask;
+  return address == network || address == (network | ~mask);
+}
+
+// What a management station may newly set: an address that names one host
+// of the LAN, a hardware address of one client that no other reservation
+// has. Values stored earlier (stored, may be null) may be sent back as they
+// are. 0, 320 or 327.
+int checkNewReservationValues(const s_reservedAddr* rec, const s_reservedAddr* stored, int index,
+                              const s_ethIpConfig* eth) {
+  bool keptAddress = stored != nullptr && stored->ipAddr.ipLong == rec->ipAddr.ipLong;
+  if (!keptAddress && isNetworkOrBroadcast(eth, rec->ipAddr.ipLong)) return DHCP_RC_INVALID_ADDRESS;
+  bool keptMac = stored != nullptr && strcmp(stored->macAddr, rec->macAddr) == 0;
+  if (!keptMac && (!dhcpUtilIsUnicastMacAddr(rec->macAddr) || macAddrTaken(rec->macAddr, index)))
+    return DHCP_RC_INVALID_MAC;
+  return DHCP_RC_OK;
+}
+
 void terminateReservationTexts(s_reservedAddr* rec) {
   rec->ipAddr.ipString[DHCP_IP_STRING_SIZE - 1] = '\0';
   rec->macAddr[DHCP_MAC_ADDR_SIZE - 1] = '\0';
@@ -408,6 +445,7 @@ int checkAndAddReservation(const std::string& id, s_reservedAddr* rec, bool chec
     if (checkTexts && ((!keptName && !dhcpUtilIsValidHostName(rec->clientName)) ||
                        (!keptDescription && !dhcpUtilIsValidDescription(rec->clientDescription))))
       rc = TAVREL_RC_INVALID_VALUE;
+    if (rc == DHCP_RC_OK && checkTexts) rc = checkNewReservationValues(rec, stored, index, eth);
   }
   if (rc == DHCP_RC_OK) rc = checkReservationInLan(rec, index, cfg, eth);
   if (rc != DHCP_RC_OK) {

@@ -59,6 +59,36 @@ int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopba
   return DHCP_RC_OK;
 }
 
+// Four groups of 1-3 decimal digits joined by ".", each 0-255 and without
+// a leading zero, covering all of [text, text + length).
+static bool isCanonicalDottedQuad(const char* text, size_t length) {
+  const char* p = text;
+  const char* end = text + length;
+  for (int group = 0; group < 4; ++group) {
+    if (group > 0 && (p == end || *p++ != '.')) return false;
+    const char* digits = p;
+    unsigned value = 0;
+    while (p < end && p - digits < 3 && *p >= '0' && *p <= '9')
+      value = value * 10 + static_cast<unsigned>(*p++ - '0');
+    size_t count = static_cast<size_t>(p - digits);
+    if (count == 0 || value > 255 || (count > 1 && digits[0] == '0')) return false;
+  }
+  return p == end;
+}
+
+int dhcpUtilConvertCanonicalIPAddr(s_ipAddr* a, const char* text, size_t length) {
+  if (a == nullptr || text == nullptr || length >= sizeof(a->ipString) ||
+      !isCanonicalDottedQuad(text, length))
+    return DHCP_RC_INVALID_ADDRESS;
+  s_ipAddr parsed;
+  memset(&parsed, 0, sizeof(parsed));
+  memcpy(parsed.ipString, text, length);
+  if (dhcpUtilConvertIPStringtoIPAddr(&parsed, ipTypeAddress, false) != DHCP_RC_OK)
+    return DHCP_RC_INVALID_ADDRESS;
+  *a = parsed;
+  return DHCP_RC_OK;
+}
+
 void dhcpUtilConvertIPAddrLongtoIPAddr(s_ipAddr* a) {
   if (a == nullptr) return;
   if (a->ipLong == 0) {

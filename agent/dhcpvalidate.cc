@@ -21,6 +21,9 @@ const int kMaxVlanListItems = 10;
 const size_t kMaxVlanItemChars = 5;
 const int kMaxVlanId = 4095;
 
+// The setting data's other-port properties hold at most this.
+const uint32_t kMaxOtherCallServerPort = 9999;
+
 bool isAsciiAlnum(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -90,6 +93,31 @@ int dhcpUtilNormaliseMacAddr(char* mac) {
   for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   memcpy(mac, text, kMacTextLength + 1);
   return DHCP_RC_OK;
+}
+
+int dhcpUtilIsUnicastMacAddr(const char* mac) {
+  if (mac == nullptr || strnlen(mac, kMacTextLength + 1) != kMacTextLength) return 0;
+  if (dhcpUtilGetDigit(mac[1]) & 1) return 0;
+  for (const char* p = mac; *p != '\0'; ++p)
+    if (*p != '0' && *p != ':') return 1;
+  return 0;
+}
+
+int dhcpUtilIsStandardCallServerPort(uint32_t port) {
+  return port == 7000 || port == 7300 || port == 4100 || port == 5000;
+}
+
+int dhcpUtilIsValidCallServerPort(uint32_t port) {
+  return dhcpUtilIsStandardCallServerPort(port) || port <= kMaxOtherCallServerPort;
+}
+
+void dhcpUtilSplitCallServerPort(uint32_t number, uint32_t* port, uint32_t* otherPort) {
+  if (dhcpUtilIsStandardCallServerPort(number)) {
+    *port = number;
+  } else {
+    *otherPort = number;
+    *port = 0;
+  }
 }
 
 int dhcpCompVerifyVLANIds(char* list) {

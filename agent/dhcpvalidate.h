@@ -31,6 +31,20 @@ TAVREL_EXPORT int dhcpUtilIsValidDescription(const char* text);
 // with mac unchanged.
 TAVREL_EXPORT int dhcpUtilNormaliseMacAddr(char* mac);
 
+// 1 when a normalised hardware address ("0A:0B:0C:0D:0E:0F") can name one
+// client: not all zero, not broadcast or multicast (low bit of the first
+// octet clear).
+TAVREL_EXPORT int dhcpUtilIsUnicastMacAddr(const char* mac);
+
+// Call-server ports that the telephones know by number (7000, 7300, 4100,
+// 5000); any other port is an "other port" of at most 9999. 1 when port is
+// one of the two.
+TAVREL_EXPORT int dhcpUtilIsStandardCallServerPort(uint32_t port);
+TAVREL_EXPORT int dhcpUtilIsValidCallServerPort(uint32_t port);
+// Files a call-server port as the setting data holds it: a standard port in
+// *port (other port unchanged), any other one in *otherPort with *port 0.
+TAVREL_EXPORT void dhcpUtilSplitCallServerPort(uint32_t number, uint32_t* port, uint32_t* otherPort);
+
 // VLAN id list: digits and "," only, no two "," in a row, at most 10 items
 // of at most 5 characters whose value (as atoi reads it) is 0..4095. The
 // empty list and a list ending in "," are valid; an empty item counts as 0.

@@ -1,9 +1,12 @@
-// Fuzz target of the foreign-server probe's reader of network input: any
-// bytes as a datagram answering the probe. Built into the unit tests, which
-// run it over every cut of an offer; with clang's -fsanitize=fuzzer the same
-// entry point drives libFuzzer.
+// Fuzz target of the foreign-server probe's readers of outside input: any
+// bytes as a datagram answering the probe, and as the kernel's ARP table
+// that gives the router's hardware address. Built into the unit tests, which
+// run it over every cut of an offer and of an ARP table; with clang's
+// -fsanitize=fuzzer the same entry point drives libFuzzer.
 #include <stddef.h>
 #include <stdint.h>
+
+#include <string>
 
 #include "dhcpcompforeign.h"
 #include "fuzz_target.h"
@@ -11,5 +14,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 1};
   dhcpCompOfferingServer(data, size, mac, 0x01020304);
+  std::string text(reinterpret_cast<const char*>(data), size);
+  char hardware[DHCP_MAC_ADDR_SIZE];
+  dhcpCompArpHardwareAddress(text.c_str(), "eth1", 0xC0A801FE, hardware);
   return 0;
 }

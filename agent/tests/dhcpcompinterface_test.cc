@@ -65,6 +65,15 @@ TEST_F(ModelInterfaceTest, IpSetTextGivesCallServersAndVlans) {
       {"10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:none", kNone, ""},
       {"", kNone, ""},
       {tooLong, kNone, ""},
+      // Numbers as the setting data holds them: a standard port or another
+      // of at most 9999, action and retry count 0-255; else the text is refused.
+      {"10.0.0.5:9999,255,0;10.0.0.6:7300,0,255.VLAN-A:none.", "10.0.0.5:9999,255,0;10.0.0.6:7300,0,255.",
+       ""},
+      {"10.0.0.5:99999999,1,3;10.0.0.6:4100,1,3.VLAN-A:none.", kNone, ""},
+      {"10.0.0.5:12345,1,3;10.0.0.6:4100,1,3.VLAN-A:none.", kNone, ""},
+      {"10.0.0.5:4100,257,3;10.0.0.6:4100,1,3.VLAN-A:none.", kNone, ""},
+      {"10.0.0.5:4100,1,3;10.0.0.6:4100,1,-5.VLAN-A:none.", kNone, ""},
+      {"10.0.0.5:4100,1,3;10.0.0.6:+4100,1,3.VLAN-A:none.", kNone, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

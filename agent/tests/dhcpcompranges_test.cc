@@ -135,9 +135,12 @@ TEST_F(RangesTest, ReservationResultCodes) {
       {"1", "192.168.3.1", "0a0b0c0d0e10", "", "", DHCP_RC_NO_LAN},
       {"1", "192.168.1.300", "0a0b0c0d0e10", "", "", DHCP_RC_INVALID_ADDRESS},
       // Hardware addresses: three separator forms, normalised; the rest refused.
-      {"5", "192.168.1.20", "0a-0b-0c-0d-0e-0f", "", "", DHCP_RC_OK},
-      {"5", "192.168.1.20", "0a:0B-0c:0d:0e:0f", "", "", DHCP_RC_OK},
-      {"5", "192.168.1.20", "0a0b0c0d0e0f", "", "", DHCP_RC_OK},
+      {"5", "192.168.1.20", "0a-0b-0c-0d-0e-05", "", "", DHCP_RC_OK},
+      {"5", "192.168.1.20", "0a:0B-0c:0d:0e:05", "", "", DHCP_RC_OK},
+      {"5", "192.168.1.20", "0a0b0c0d0e05", "", "", DHCP_RC_OK},
+      // The LAN's network and broadcast address name no host.
+      {"9", "192.168.1.0", "0a0b0c0d0e09", "", "", DHCP_RC_INVALID_ADDRESS},
+      {"9", "192.168.1.255", "0a0b0c0d0e09", "", "", DHCP_RC_INVALID_ADDRESS},
       // Names become dhcpd.conf host names; "Device<n>" belongs to slot n.
       {"7", "192.168.1.21", "0a0b0c0d0e01", "Device3", "", DHCP_RC_OK},
       {"7", "192.168.1.21", "0a0b0c0d0e01", "printer-2.lab_a", "Hall", DHCP_RC_OK},
@@ -154,7 +157,8 @@ TEST_F(RangesTest, ReservationResultCodes) {
   for (const char* id : {"64", "-3", "", " 5"})
     EXPECT_EQ(addReservation(id, "192.168.1.20", "0a0b0c0d0e0f"), DHCP_RC_NO_LAN) << id;
   for (const char* mac : {"0A:0B:0C", "0a0b0c0d0e0", "0g0b0c0d0e0f", "g0:0b:0c:0d:0e:0f", "0a:0b:0c:0d:0e:0z",
-                          "0a:0b.0c:0d:0e:0f", ""})
+                          "0a:0b.0c:0d:0e:0f", "", "ff:ff:ff:ff:ff:ff", "000000000000", "01:00:5e:00:00:01",
+                          "0A-0B-0C-0D-0E-0F" /* reservation 0's */})
     EXPECT_EQ(addReservation("5", "192.168.1.20", mac), DHCP_RC_INVALID_MAC) << mac;
   for (const char* name : {"Lab Printer", "a,b", "x;y", "name\n", "{host}", "caf\xc3\xa9", "-desk", "desk."})
     EXPECT_EQ(addReservation("7", "192.168.1.22", "0a0b0c0d0e01", name), 301) << name;
@@ -162,7 +166,7 @@ TEST_F(RangesTest, ReservationResultCodes) {
     EXPECT_EQ(addReservation("7", "192.168.1.22", "0a0b0c0d0e01", "ok", description), 301) << description;
   EXPECT_EQ(addRange("1", "192.168.1.100", "192.168.1.120"), DHCP_RC_RESERVATION_IN_RANGE);
   // Refusals left the stored reservations and their objects as they were.
-  EXPECT_EQ(shown(g_reservedAddrPool[5].object), "192.168.1.20 0A:0B:0C:0D:0E:0F Device5 ");
+  EXPECT_EQ(shown(g_reservedAddrPool[5].object), "192.168.1.20 0A:0B:0C:0D:0E:05 Device5 ");
   EXPECT_EQ(shown(g_reservedAddrPool[7].object), "192.168.1.21 0A:0B:0C:0D:0E:01 printer-2.lab_a Hall");
   EXPECT_STREQ(CustomerLANDhcpCompConfig.reservedAddrs[3].ipAddr.ipString, "192.168.1.22");
   EXPECT_EQ(CustomerLANDhcpCompConfig.numReservedAddrs, 4);

@@ -4,6 +4,7 @@
 #include "dhcpvalidate.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <vector>
 
@@ -29,6 +30,18 @@ TEST(ValidateTest, TextRules) {
        dhcpUtilIsValidDescription,
        {"", "front desk (2nd floor)"},
        {"a,b", "tab\there", "del\x7f"}},
+      {"hardware address of one client",
+       dhcpUtilIsUnicastMacAddr,
+       {"0A:0B:0C:0D:0E:0F", "02:00:00:00:00:01"},
+       {"FF:FF:FF:FF:FF:FF", "00:00:00:00:00:00", "01:00:5E:00:00:01", "0A:0B"}},
+      {"address a management station sets",
+       [](const char* text) {
+         s_ipAddr a;
+         return dhcpUtilConvertCanonicalIPAddr(&a, text, strlen(text)) == DHCP_RC_OK ? 1 : 0;
+       },
+       {"192.168.1.61", "1.0.0.0", "223.255.255.255"},
+       {"192.168.001.061", "1.2.3", "192.168.1.63\n", "1.2.3.4 5.6.7.8", " 1.2.3.4", "1.2.3.256",
+        "0x0a.0.0.1", "1.2.3.4.", "1.2.3.00", "1.2.3.1234", "127.0.0.1", ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -101,4 +101,17 @@ bool xmlIsValidText(const char* text, std::size_t length) {
   return true;
 }
 
+bool xmlHasNulReference(const char* text, std::size_t length) {
+  const char* end = text + length;
+  for (const char* p = text; p + 3 < end; ++p) {
+    if (p[0] != '&' || p[1] != '#') continue;
+    const char* digits = p + 2;
+    if (*digits == 'x' || *digits == 'X') ++digits;
+    const char* q = digits;
+    while (q < end && *q == '0') ++q;
+    if (q > digits && q < end && *q == ';') return true;
+  }
+  return false;
+}
+
 }  // namespace OpenWBEM

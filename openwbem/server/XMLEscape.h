@@ -23,6 +23,11 @@ inline void xmlAppendEscaped(std::string& out, const std::string& text, bool att
 // character XML 1.0 allows.
 bool xmlIsValidText(const char* text, std::size_t length);
 
+// True when the text holds a character reference to U+0000 ("&#0;",
+// "&#x00;" ...). XML forbids it, and a parser that decodes it into a
+// terminated string would cut the value there without a word.
+bool xmlHasNulReference(const char* text, std::size_t length);
+
 }  // namespace OpenWBEM
 
 #endif

@@ -533,7 +533,7 @@ pugi::xml_node checkRequest(const HTTPRequestData& request, pugi::xml_document& 
   if (!parsed)
     httpError(400, "request-not-well-formed",
               std::string(parsed.description()) + " at offset " + std::to_string(parsed.offset));
-  if (!documentTextIsValid(doc))
+  if (!documentTextIsValid(doc) || xmlHasNulReference(request.body.data(), request.body.size()))
     httpError(400, "request-not-well-formed", "character reference to a character XML forbids");
   pugi::xml_node cim = doc.document_element();
   if (!is(cim, "CIM")) httpError(400, "request-not-valid", "root element must be CIM");

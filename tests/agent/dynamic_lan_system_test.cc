@@ -111,6 +111,9 @@ class Router : public DynamicLanTest {
                        kFastLoop) {}
 };
 
+// The router's call-server text with numbers out of range.
+class RouterNumbers : public Router {};
+
 // A range in the default address's subnet.
 class NoServer : public DynamicLanTest {
  protected:
@@ -228,6 +231,18 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_TRUE(waitUntil(
       [&] { return readFile(kDhclientPidFile) != client && !readFile(kDhclientPidFile).empty(); }, 30s));
   EXPECT_EQ(1, dhclientCount());
+}
+
+// A call-server text with numbers out of range is refused whole and logged:
+// neither the file nor the telephones get any of it.
+TEST_F(RouterNumbers, OutOfRangeCallServerTextIsRefusedWhole) {
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
+  EXPECT_THAT(m_agent->log(), HasSubstr("Call-server text of the router's lease refused: a port, action or "
+                                        "retry count is out of range."));
+  EXPECT_THAT(readFile(kComponentFile), AllOf(Not(HasSubstr("192.168.1.15")), Not(HasSubstr("99999999")),
+                                              Not(HasSubstr("= 257\n")), Not(HasSubstr("vlanIds = 100"))));
+  EXPECT_THAT(phoneLease(), AllOf(Not(HasSubstr("99999999")), Not(HasSubstr(",257,")),
+                                  Not(HasSubstr("4294967291")), Not(HasSubstr("192.168.1.15"))));
 }
 
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {

@@ -207,6 +207,8 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
       {"invalid UTF-8", call("GetInstance", itemName("bad\xFF", "1")), 400, "request-not-well-formed"},
       {"forbidden character reference", call("GetInstance", itemName("item&#1;", "1")), 400,
        "request-not-well-formed"},
+      {"reference to NUL, which would cut the value", call("GetInstance", itemName("item&#x00;", "1")), 400,
+       "request-not-well-formed"},
       {"CIMMethod mismatch", post(getItem, cimHeaders("DeleteInstance")), 400, "header-mismatch"},
       {"CIMMethod missing", post(getItem, {"Content-Type: application/xml", "CIMOperation: MethodCall"}), 400,
        "header-mismatch"},

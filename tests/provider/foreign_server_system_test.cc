@@ -21,6 +21,12 @@ const char kStartForeign[] =
     ">/tmp/foreign.conf && : >/tmp/foreign.leases && "
     "dhcpd -q -cf /tmp/foreign.conf -lf /tmp/foreign.leases -pf /tmp/foreign.pid br0'";
 
+std::string bridgeMac() {
+  std::string mac = runCommand("appliance-peer lan -- cat /sys/class/net/br0/address").output;
+  for (char& c : mac) c = static_cast<char>(toupper(c));
+  return mac.substr(0, 17);
+}
+
 class ForeignServerSystemTest : public CimSystemTest {
  protected:
   AgentOptions agentOptions() const override {
@@ -33,9 +39,7 @@ TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
   // The appliance's own server answers every device, so it answers probes.
   ok("mi", kSettingDataPath, "dhcpServerCustomerLANStatus=2");
   ASSERT_EQ(0, runCommand(kStartForeign).status);
-  std::string mac = runCommand("appliance-peer lan -- cat /sys/class/net/br0/address").output;
-  for (char& c : mac) c = static_cast<char>(toupper(c));
-  mac = mac.substr(0, 17);
+  std::string mac = bridgeMac();
 
   ASSERT_TRUE(waitUntil([&] { return contains(listed(), "ServerAddress=\"192.168.1.2\""); },
                         std::chrono::seconds(30)))
@@ -54,6 +58,18 @@ TEST_F(ForeignServerSystemTest, ForeignServerReportedAndCleared) {
   EXPECT_TRUE(waitUntil([&] { return !contains(listed(), "192.168.1.2"); }, std::chrono::seconds(30)))
       << listed();
   EXPECT_THAT(readFile(kAlarmLog), HasSubstr("60013\tForeign DHCP server 192.168.1.2"));
+}
+
+// A server that claims the integrated router's identifier from another
+// hardware address is foreign; the router itself still is not.
+TEST_F(ForeignServerSystemTest, RogueClaimingTheRoutersIdentifierIsReported) {
+  std::string rogue = kStartForeign;
+  rogue.insert(rogue.find("range 192"), "server-identifier 192.168.1.254; ");
+  ASSERT_EQ(0, runCommand(rogue).status);
+  const std::string listing = "ServerAddress=\"192.168.1.254\",ServerMACAddress=\"" + bridgeMac() + "\"";
+  ASSERT_TRUE(waitUntil([&] { return contains(listed(), listing); }, std::chrono::seconds(30)))
+      << listed() << m_agent->log();
+  EXPECT_EQ(1u, occurrences(listed(), "ServerAddress="));
 }
 
 }  // namespace

@@ -71,6 +71,37 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
   EXPECT_EQ(-1, e.code) << "an HTTP refusal expected: " << e.description;
   EXPECT_THAT(e.description, HasSubstr("request-not-valid"));
 
+  // Values at the CIM edge: each refused with its code, over the wire.
+  const struct {
+    const char* property;
+    const char* value;
+    int code;
+    const char* tag;  // "" an HTTP refusal
+  } values[] = {
+      {"s1IPAddress", "192.168.001.061", 1, "#DHC_ERROR_320#"},
+      {"primaryDNSIPAddress", "1.2.3", 1, "#DHC_ERROR_320#"},
+      {"primaryDNSIPAddress", "192.168.1.63&#10;", 1, "#DHC_ERROR_320#"},
+      {"secondaryDNSIPAddress", "1.2.3.4 5.6.7.8", 1, "#DHC_ERROR_320#"},
+      {"domainName", "lab&#0;.example", -1, ""},
+  };
+  for (const auto& v : values) {
+    SCOPED_TRACE(v.value);
+    CIMError refused = m_agent->modifySettingData(property(v.property, "string", v.value));
+    EXPECT_EQ(v.code, refused.code) << refused.description;
+    EXPECT_THAT(refused.description, HasSubstr(v.code < 0 ? "request-not-well-formed" : v.tag));
+  }
+  ok("ci", "ZPX_DHCPReservedAddress.InstanceID=\"0\"",
+     "IPv4Address=\"192.168.1.20\",reservedMACAddr=\"0a0b0c0d0e0f\",reservedClientName=\"desk\"");
+  for (const auto& r :
+       {std::make_pair("IPv4Address=\"192.168.1.255\",reservedMACAddr=\"0a0b0c0d0e01\"", "320"),
+        std::make_pair("IPv4Address=\"192.168.1.21\",reservedMACAddr=\"ff:ff:ff:ff:ff:ff\"", "327"),
+        std::make_pair("IPv4Address=\"192.168.1.21\",reservedMACAddr=\"000000000000\"", "327"),
+        std::make_pair("IPv4Address=\"192.168.1.21\",reservedMACAddr=\"0A:0B:0C:0D:0E:0F\"", "327")}) {
+    SCOPED_TRACE(r.first);
+    EXPECT_THAT(m_agent->wbemcli("ci", "ZPX_DHCPReservedAddress.InstanceID=\"1\"", r.first).err,
+                HasSubstr(std::string("#DHC_ERROR_") + r.second + "#"));
+  }
+
   // Start-up and an IP change run commands whose output the agent reads.
   ASSERT_TRUE(writeFile("/pq/etc/ipchnged.tmp", ""));
   EXPECT_TRUE(waitUntil([] { return !fileExists("/pq/etc/ipchnged.tmp"); }, std::chrono::seconds(15)));

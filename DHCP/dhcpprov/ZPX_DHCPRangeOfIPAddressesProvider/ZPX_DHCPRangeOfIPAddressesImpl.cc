@@ -5,6 +5,7 @@
 #include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "framework/AddressText.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
 
@@ -15,6 +16,13 @@ namespace {
 
 // AddressType of CIM's range of IP addresses: 1 = IPv4.
 const unsigned short kAddressTypeIPv4 = 1;
+
+// A refused address ends the request: the object shows the stored range
+// again, as after a refusal of the agent.
+int refuseAddress(ZPX_DHCPRangeOfIPAddressesImpl* object) {
+  object->restoreProperties();
+  return DHCP_RC_INVALID_ADDRESS;
+}
 
 }  // namespace
 
@@ -61,6 +69,7 @@ int ZPX_DHCPRangeOfIPAddressesImpl::getStartAddress(std::string& value, Array<CI
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPRangeOfIPAddressesImpl::setStartAddress(std::string value) {
+  if (!TavrelIsAddressTextOrEmpty(value)) return refuseAddress(this);
   m_StartAddress = value;
   return TAVREL_RC_OK;
 }
@@ -69,6 +78,7 @@ int ZPX_DHCPRangeOfIPAddressesImpl::getEndAddress(std::string& value, Array<CIMQ
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPRangeOfIPAddressesImpl::setEndAddress(std::string value) {
+  if (!TavrelIsAddressTextOrEmpty(value)) return refuseAddress(this);
   m_EndAddress = value;
   return TAVREL_RC_OK;
 }
@@ -78,6 +88,7 @@ int ZPX_DHCPRangeOfIPAddressesImpl::getDefaultGatewayIPAddress(std::string& valu
   return TAVREL_RC_OK;
 }
 int ZPX_DHCPRangeOfIPAddressesImpl::setDefaultGatewayIPAddress(std::string value) {
+  if (!TavrelIsAddressTextOrEmpty(value)) return refuseAddress(this);
   m_DefaultGatewayIPAddress = value;
   return TAVREL_RC_OK;
 }

@@ -5,6 +5,7 @@
 #include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "framework/AddressText.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
 
@@ -74,7 +75,13 @@ int ZPX_DHCPReservedAddressImpl::getIPv4Address(std::string& value, Array<CIMQua
   value = m_IPv4Address;
   return TAVREL_RC_OK;
 }
+// A refused address ends the request: the object shows the stored values
+// again, as after a refusal of the agent.
 int ZPX_DHCPReservedAddressImpl::setIPv4Address(std::string value) {
+  if (!TavrelIsAddressTextOrEmpty(value)) {
+    restoreProperties();
+    return DHCP_RC_INVALID_ADDRESS;
+  }
   m_IPv4Address = value;
   return TAVREL_RC_OK;
 }

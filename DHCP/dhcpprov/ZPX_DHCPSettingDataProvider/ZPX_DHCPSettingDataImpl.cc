@@ -12,8 +12,6 @@ using OpenWBEM::CIMValue;
 
 namespace {
 
-// An address text of 17 bytes or more is refused before conversion.
-const size_t kMaxAddressTextBytes = 16;
 const size_t kMaxDomainNameBytes = 40;
 const size_t kMaxVlanIdsBytes = 50;
 // Server modes settable through CIM: 0 off, 1 telephones only, 2 all devices.
@@ -106,8 +104,7 @@ int ZPX_DHCPSettingDataImpl::setdefaultGatewayIPAddress(std::string value) {
     m_config->defaultGatewayEmpty = 1;
     return TAVREL_RC_OK;
   }
-  if (!TavrelCopyToField(gateway.ipString, value) ||
-      dhcpUtilConvertIPStringtoIPAddr(&gateway, ipTypeAddress, false) != DHCP_RC_OK ||
+  if (dhcpUtilConvertCanonicalIPAddr(&gateway, value.data(), value.size()) != DHCP_RC_OK ||
       (gateway.ipLong & m_ipConfig->netmask.ipLong) != m_ipConfig->network.ipLong)
     return DHCP_RC_INVALID_ADDRESS;
   syncUpGatewayForAddrRanges(m_config, &gateway);
@@ -143,8 +140,7 @@ int ZPX_DHCPSettingDataImpl::setAddress(s_ipAddr* target, const std::string& tex
   }
   s_ipAddr address;
   memset(&address, 0, sizeof(address));
-  if (text.size() > kMaxAddressTextBytes || !TavrelCopyToField(address.ipString, text) ||
-      dhcpUtilConvertIPStringtoIPAddr(&address, ipTypeAddress, false) != DHCP_RC_OK)
+  if (dhcpUtilConvertCanonicalIPAddr(&address, text.data(), text.size()) != DHCP_RC_OK)
     return DHCP_RC_INVALID_ADDRESS;
   *target = address;
   if (validFlag != nullptr) *validFlag = 0;

@@ -78,6 +78,8 @@ TEST_F(RangeProviderTest, RefusalsChangeNothing) {
       {range("192.168.1.10", "192.168.1.20", "gateway"), "#DHC_ERROR_320#"},
       {range("192.168.1.10", "192.168.1.20000000000000000000"), "#DHC_ERROR_320#"},
       {range("192.168.1.201", "192.168.1.x"), "#DHC_ERROR_320#"},
+      {range("192.168.001.010", "192.168.1.20"), "#DHC_ERROR_320#"},
+      {range("192.168.1.10", "192.168.1.20", "192.168.1.254\n"), "#DHC_ERROR_320#"},
   };
   int commits = g_commitCount;
   for (const auto& c : cases) {
