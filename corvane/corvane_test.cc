@@ -80,7 +80,8 @@ TEST_F(CorvaneTest, ReadTextFileOfFileChangingSizeStaysWithinText) {
   writeFile(file, full);
   std::atomic<bool> stop{false};
   std::thread writer([&] {
-    for (int i = 0; !stop; i++) i % 2 == 0 ? (void)truncate(file.c_str(), 7) : (void)writeFile(file, full);
+    for (int i = 0; !stop; i++)
+      i % 2 == 0 ? (void)(truncate(file.c_str(), 7) == 0) : (void)writeFile(file, full);
   });
   for (int i = 0; i < 2000; i++) {
     long length = -1;
