@@ -388,8 +388,10 @@ bool bringUpConfiguration() {
   return true;
 }
 
-// The configuration file named with -c, read again on a reload.
+// The configuration file named with -c, read again on a reload, and the
+// provider agent the reload hands its settings to (null while none runs).
 OpenWBEM::String g_configFileName;
+OpenWBEM::ProviderAgent* g_providerAgent = nullptr;
 
 // SIGHUP: the agent's configuration file and the component file are read
 // again and committed, as an IP change does. A file that cannot be read
@@ -404,7 +406,7 @@ void reloadConfiguration() {
     readPoolAlarmSettings(configMap);
     applyLogLevel(configMap);
     // RELOAD CALL SITE: the provider agent re-reads its credentials,
-    // certificate and key here (providerAgent->reload(configMap)).
+    // certificate and key here (g_providerAgent->reload(configMap)).
   }
   if (componentFileUsable()) dhcpCompReloadConfiguration();
   dhcpCompNotifyServiceManager("READY=1");
@@ -579,6 +581,7 @@ int stopAgent(std::unique_ptr<OpenWBEM::ProviderAgent>& providerAgent) {
   dhcpCompStopDhcpdSupervision();
   // The provider agent stops taking requests first: a request waiting for
   // the lock would otherwise restart dhcpd after its final stop.
+  g_providerAgent = nullptr;
   providerAgent.reset();
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);
@@ -649,7 +652,10 @@ int main(int argc, char* argv[]) {
   OpenWBEM::ProviderAgentLockerIFCRef locker(new OpenWBEM::ProviderAgentMutexLocker);
   std::unique_ptr<OpenWBEM::ProviderAgent> providerAgent =
       startProviderAgent(configMap, settings.callbackURL, locker);
-  if (!providerAgent) return shutdownAgent(1);
+  // A setting the provider agent refuses, its class definitions or the
+  // provider library missing, a port taken: nothing a restart would mend.
+  if (!providerAgent) return shutdownAgent(kExitConfigError);
+  g_providerAgent = providerAgent.get();
   if (!startUnderLock(locker)) return kExitConfigError;
   dhcpCompNotifyServiceManager("READY=1");
   startWatchers(locker, settings.probeSeconds);

@@ -59,26 +59,37 @@ TEST_F(AgentCommandTest, CommandLine) {
   }
 }
 
-// A component file that is missing or empty, after warnings about the
-// agent's own settings, ends the agent with EX_CONFIG (78), on which the
-// unit stays failed.
-TEST_F(AgentCommandTest, UnusableComponentFileFailsTheAgentAfterSettingWarnings) {
+// A configuration the agent cannot run with (a missing or empty component
+// file, a missing eth2), after warnings about the agent's own settings,
+// ends it with EX_CONFIG (78), on which the unit stays failed.
+TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings) {
   ASSERT_TRUE(installAgent({"", {"tavrel_agent.pas_ms = 10", "owcimomd.log_level = verbose"}}));
   ASSERT_EQ(0, runCommand(std::string("echo 'http_server.timeout = 5' >>") + kAgentConfig).status);
-  for (const char* emptying : {"rm", "truncate -s 0"}) {
-    SCOPED_TRACE(emptying);
-    ASSERT_EQ(0, runCommand(std::string(emptying) + " " + kComponentFile).status);
-    AgentProcess agent({"-c", kAgentConfig}, "nocomponent");
+  const std::string component = kComponentFile;
+  struct {
+    std::string breaking, mending, message;
+  } cases[] = {
+      {"rm " + component, "", "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
+      {"truncate -s 0 " + component, "",
+       "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
+      {"ip link set eth2 name eth9", "ip link set eth9 name eth2",
+       "Cannot serve eth2: no such network interface"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.breaking);
+    ASSERT_EQ(0, runCommand(c.breaking).status);
+    AgentProcess agent({"-c", kAgentConfig}, "unusable");
     ASSERT_TRUE(agent.waitExit());
+    if (!c.mending.empty()) runCommand(c.mending);
     EXPECT_EQ(78, agent.status());
     std::string err = agent.err();
     EXPECT_THAT(err,
                 AllOf(HasSubstr(": unknown key \"tavrel_agent.pas_ms\""),
                       HasSubstr(": owcimomd.log_level: unknown log level \"verbose\"; the default is used"),
                       HasSubstr(": key \"http_server.timeout\" repeats line ")));
-    size_t cannotOpen = err.find("{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}");
-    ASSERT_NE(std::string::npos, cannotOpen) << err;
-    EXPECT_LT(cannotOpen, err.find("{62001} {TavrelAgent Service stopped.}")) << err;
+    size_t refusal = err.find(c.message);
+    ASSERT_NE(std::string::npos, refusal) << err;
+    EXPECT_LT(refusal, err.find("{62001} {TavrelAgent Service stopped.}")) << err;
     EXPECT_FALSE(fileExists(kPidFile));
     EXPECT_FALSE(fileExists(kDhcpdPidFile));
   }
