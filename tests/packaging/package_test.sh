@@ -4,11 +4,11 @@
 # host, its unit rated by systemd-analyze security, then installed with dpkg
 # inside a bare sandbox, where nothing of the appliance is prepared (no /pq,
 # /opt/sbin, ifcfg files or interface scripts; the host's own addresses,
-# route and hosts file). The installed
-# agent is started as the systemd unit starts it (its command line, umask
-# and capability bounding set), must serve a telephone and CIM over HTTP and
-# HTTPS, and leaves eth1's address, the default route and /etc/hosts as they
-# were. An administrator's configuration file is neither replaced on
+# route and hosts file). The installed agent is started as the systemd unit
+# starts it (its command line, umask and capability bounding set), must
+# serve a telephone and CIM over HTTP and HTTPS, a change over HTTPS must
+# reach the next telephone, and it leaves eth1's address, the default route
+# and /etc/hosts as they were. An administrator's configuration file is neither replaced on
 # installation nor removed with the package; purge leaves nothing of ours.
 #   package_test.sh BUILD_DIR
 # Exit 77 (skipped) when dpkg-deb, lintian or the sandbox is not available.
@@ -96,6 +96,7 @@ caps=-all
 for cap in $(sed -n 's/^CapabilityBoundingSet=//p' "$unit"); do
     caps+=",+$(tr '[:upper:]' '[:lower:]' <<<"${cap#CAP_}")"
 done
+: >agent.err
 umask "$(sed -n 's/^UMask=//p' "$unit")"
 # shellcheck disable=SC2086  # the unit's command line, split as systemd does
 setpriv --bounding-set "$caps" $command 2>agent.err &
@@ -113,6 +114,13 @@ grep -q 'Name="DHCPService"' service.out || { cat service.out; fail "ZPX_DHCPSer
 wbemcli -noverify ei "https://$cim:5989/root/cimv2:ZPX_DHCPSettingData" >settings.out 2>&1 || true
 grep -q 'leaseTime=7200' settings.out || { cat settings.out agent.err; fail "ZPX_DHCPSettingData not served over HTTPS"; }
 
+# A change over HTTPS reaches the next telephone.
+set='ZPX_DHCPSettingData.InstanceID="Zelkor:ZPX_DHCPSettingData"'
+wbemcli -noverify mi "https://$cim:5989/root/cimv2:$set" leaseTime=7300 >change.out 2>&1 ||
+    { cat change.out; fail "no change over HTTPS"; }
+lease=$(appliance-phone --timeout 20 --vendor Zelkor-p4100-A) || fail "no lease after the change"
+grep -q 'option dhcp-lease-time 7300;' <<<"$lease" || { echo "$lease"; fail "the change did not reach the telephone"; }
+
 network >network.after
 cmp -s network.before network.after || { diff network.before network.after; fail "the host's network changed"; }
 cmp -s hosts.before /etc/hosts || { diff hosts.before /etc/hosts; fail "/etc/hosts changed"; }
@@ -126,7 +134,7 @@ grep -q "{62001}" agent.err || { cat agent.err; fail "no stop message"; }
 # Removal keeps the changed component configuration (which the agent has
 # rewritten meanwhile) and removes the settings file left as installed.
 dpkg -r tavrel tavrel-platform >dpkg.out 2>&1 || { cat dpkg.out; fail "dpkg -r"; }
-grep -q '^leaseTime = 7200$' "$comp" || fail "removal did not keep the changed $comp"
+grep -q '^leaseTime = 7300$' "$comp" || fail "removal did not keep the changed $comp"
 [ ! -e "$conf" ] || fail "unchanged $conf left after removal"
 left=()
 for path in "${installed[@]}"; do
