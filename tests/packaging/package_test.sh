@@ -69,8 +69,9 @@ mkdir -p /pq/etc
 sed 's/^leaseTime = 3600$/leaseTime = 7200/' "$source_dir/agent/dhcpcomp-sample.conf" >"$comp"
 cp "$comp" admin.conf
 
-UCF_FORCE_CONFFOLD=1 dpkg -i "${debs[@]}" >dpkg.out 2>&1 || { cat dpkg.out; fail "dpkg -i"; }
+dpkg -i "${debs[@]}" >dpkg.out 2>&1 || { cat dpkg.out; fail "dpkg -i"; }
 cmp -s "$comp" admin.conf || fail "installation replaced $comp"
+cmp -s "$examples/dhcpcomp.conf" "$comp.ucf-dist" || fail "the sample is not offered beside $comp"
 cmp -s "$examples/tavrel-agent.conf" "$conf" || fail "$conf not installed from the sample"
 [ "$(stat -c %a /pq/etc/tavrel-cim.key)" = 600 ] && [ -s /pq/etc/tavrel-cim.crt ] ||
     fail "no certificate and key (mode 0600) created"
@@ -81,6 +82,14 @@ done
 if ldd /pq/bin/TavrelAgent | grep -e 'not found' -e "$TAVREL_BINARY_DIR"; then
     fail "the installed agent does not link its installed libraries"
 fi
+# An upgrade whose sample changed keeps the administrator's changed file and
+# offers the new sample beside it (what the maintainer script does then).
+echo '# administrator' >>"$conf"
+sed -i 's/^http_server.timeout = 30$/http_server.timeout = 20/' "$examples/tavrel-agent.conf"
+/var/lib/dpkg/info/tavrel.postinst configure 42.10-1 </dev/null >upgrade.out 2>&1 || { cat upgrade.out; fail "upgrade"; }
+grep -q '^# administrator$' "$conf" && grep -q '^http_server.timeout = 20$' "$conf.ucf-dist" ||
+    fail "the upgrade did not keep $conf and offer the changed sample"
+cp "$examples/tavrel-agent.conf" "$conf" && rm "$conf.ucf-dist"
 mapfile -t installed < <(dpkg -L tavrel tavrel-platform)
 # Conffiles stay until purge, as dpkg keeps them.
 conffiles=$(dpkg-query -W -f='${Conffiles}\n' tavrel tavrel-platform | awk '{print $1}')
