@@ -14,7 +14,7 @@ PACKAGES=(
   libboost-dev libpugixml-dev libssl-dev libcrypt-dev openssl
   isc-dhcp-server isc-dhcp-client net-tools iproute2 iputils-ping iputils-arping
   sblim-wbemcli curl procps psmisc util-linux busybox python3
-  scdoc lintian file
+  scdoc lintian file ucf dpkg-dev systemd
 )
 
 log() { printf '\n== %s\n' "$*"; }

@@ -21,6 +21,7 @@
 #include "torvo.h"
 
 std::atomic<uint8_t> g_dhcpStopService{0};
+std::atomic<uint8_t> g_dhcpReloadRequested{0};
 uint8_t g_bCustomerLANWasDynamic;
 uint8_t bTavrelJustStarted = 1;
 OpenWBEM::LoggerRef logger;
@@ -48,6 +49,16 @@ static const size_t kInotifyBufferSize = 4096;
 
 void tavrelAgentStop(unsigned long) {
   g_dhcpStopService = 1;
+  if (g_stopWakeup[1] >= 0) {
+    int savedErrno = errno;
+    ssize_t written = write(g_stopWakeup[1], "", 1);
+    (void)written;  // a full pipe already holds a wake-up
+    errno = savedErrno;
+  }
+}
+
+void dhcpCompRequestReload(void) {
+  g_dhcpReloadRequested = 1;
   if (g_stopWakeup[1] >= 0) {
     int savedErrno = errno;
     ssize_t written = write(g_stopWakeup[1], "", 1);
@@ -99,7 +110,7 @@ void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
   for (;;) {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || g_dhcpStopService) return;
+    if (left.count() <= 0 || g_dhcpStopService || g_dhcpReloadRequested) return;
     if (count == 0) {
       usleep(static_cast<useconds_t>(left.count()) * 1000);
       return;
@@ -107,7 +118,9 @@ void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
     int ready = poll(fds, count, static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR) return;
     if (ready <= 0) continue;
-    if (g_dhcpStopService) return;
+    if (g_dhcpStopService || g_dhcpReloadRequested) return;
+    char wakeups[64];
+    while (g_stopWakeup[0] >= 0 && read(g_stopWakeup[0], wakeups, sizeof(wakeups)) > 0) {}
     if (g_flagWatch >= 0 && flagFileEventRead()) return;
   }
 }

@@ -37,6 +37,9 @@
 // Set to 1 by tavrelAgentStop (from a signal handler or another thread);
 // ends the main loop.
 extern std::atomic<uint8_t> g_dhcpStopService;
+// Set to 1 by dhcpCompRequestReload (SIGHUP); the main loop clears it and
+// reads the configuration files again.
+extern std::atomic<uint8_t> g_dhcpReloadRequested;
 // 1 when the customer LAN was DHCP-client addressed at the last start-up or
 // IP change.
 extern uint8_t g_bCustomerLANWasDynamic;
@@ -50,6 +53,11 @@ extern OpenWBEM::LoggerRef logger;
 // dhcpCompWaitForFlagOrStop. Safe in a signal handler.
 void tavrelAgentStop(unsigned long);
 
+// Asks the main loop to read the configuration files again: sets
+// g_dhcpReloadRequested and wakes dhcpCompWaitForFlagOrStop. Safe in a
+// signal handler.
+void dhcpCompRequestReload(void);
+
 // Prepares the wake-up of the main loop's wait by tavrelAgentStop. 0, or an
 // errno value (the wait then always lasts its full time).
 int dhcpCompInitStopWakeup(void);
@@ -58,8 +66,8 @@ int dhcpCompInitStopWakeup(void);
 // (the wait then notices the flag file only when it ends).
 int dhcpCompInitFlagWatch(void);
 
-// Waits the given time, or less when a stop is requested or the IP-change
-// flag file is created.
+// Waits the given time, or less when a stop or a reload is requested or the
+// IP-change flag file is created.
 void dhcpCompWaitForFlagOrStop(unsigned milliseconds);
 
 // Creates or truncates /var/run/TavrelAgent.pid with "<pid>\n"; does nothing
@@ -133,6 +141,12 @@ TAVREL_EXPORT void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetwe
 // read: message 62004), the DHCP client started or stopped with the
 // addressing mode, ranges checked, committed.
 TAVREL_EXPORT void dhcpCompIPConfigurationChanged(void);
+
+// As dhcpCompIPConfigurationChanged, but reads the component configuration
+// file as it stands instead of writing the records first: the reload after
+// an administrator's edit (the running configuration stays when the file
+// cannot be read).
+void dhcpCompReloadConfiguration(void);
 // Answers of the event service: logs the packet type and an IP-change
 // request code through the OpenWBEM logger. Returns 0.
 TAVREL_EXPORT int EmsIPChangePacketHandler(sEmsPacket* packet);

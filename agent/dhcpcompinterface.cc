@@ -205,16 +205,21 @@ void dhcpCompGetInterfaceIPParams(s_ethIpConfig* e) {
     ifcfg = dhcpUtilReadTextFile(path.c_str());
     corvaneReleaseDHCPLANSemaphore();
   }
+  // Without an ifcfg file the interface is static, with the address it
+  // has: only an administrator's BOOTPROTO=dhcp makes the agent change it.
+  bool dhcp = false;
+  bool fromFile = ifcfg != nullptr;
   if (ifcfg != nullptr) {
     std::string value;
-    bool dhcp = ifcfgValue(ifcfg, "BOOTPROTO=", &value) && value.compare(0, 1, "s") != 0;
-    e->staticIP = dhcp ? 0 : 1;
+    dhcp = ifcfgValue(ifcfg, "BOOTPROTO=", &value) && value.compare(0, 1, "s") != 0;
     if (!dhcp) {
       if (ifcfgValue(ifcfg, "IPADDR=", &value)) setCheckedAddress(&e->ipAddress, value, ipTypeAddress);
       if (ifcfgValue(ifcfg, "NETMASK=", &value)) setCheckedAddress(&e->netmask, value, ipTypeNetmask);
     }
     free(ifcfg);
-
+  }
+  e->staticIP = dhcp ? 0 : 1;
+  if (validName) {
     char command[DHCP_TEMP_BUF_SIZE];
     snprintf(command, sizeof(command), kIfconfigCommand, e->interfaceName);
     char* output = dhcpUtilReadCommandOutput(command, kIfconfigOutputMax);
@@ -223,7 +228,7 @@ void dhcpCompGetInterfaceIPParams(s_ethIpConfig* e) {
       dhcpUtilClearIPAddr(&e->netmask);
     }
     if (output != nullptr) {
-      readIfconfigOutput(e, output, dhcp);
+      readIfconfigOutput(e, output, dhcp || !fromFile);
       free(output);
     }
     dhcpCompCalcIPNetwork(e);

@@ -50,9 +50,10 @@ void followAddressingMode() {
   }
 }
 
-// Rebuilds the configuration from the snapshots' text, with commits deferred
-// (the caller commits once).
-void rebuildRecords() {
+// Rebuilds the configuration from the snapshots' text, or from the file as
+// it stands (fromFile: a reload after the administrator edited it), with
+// commits deferred (the caller commits once).
+void rebuildRecords(bool fromFile) {
   CommitDeferral deferral;
   duplicateCommonPortion();
   saveLiveRecords();
@@ -62,8 +63,10 @@ void rebuildRecords() {
   // The records read back take their ids again.
   dhcpCompKeepInstanceIDs();
   dhcpCompCleanup();
-  dhcpCompWriteDhcpCompConfigFile(1);
-  dhcpUtilCopyFile(kConfigFile, kTraceSaved);
+  if (!fromFile) {
+    dhcpCompWriteDhcpCompConfigFile(1);
+    dhcpUtilCopyFile(kConfigFile, kTraceSaved);
+  }
 
   dhcpCompInit();
   dhcpCompDiscoverInterfaces();
@@ -93,11 +96,18 @@ void dhcpCompIPConfigurationChanged(void) {
   // The server stops while the records are rebuilt; the commit waits for
   // its end before it starts the new one.
   dhcpCompRequestDhcpDaemonStop();
-  rebuildRecords();
+  rebuildRecords(false);
   dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
   dhcpCompCommitConfigurationChanges();
   dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
   logError("dhcpCompIPConfigurationChanged 5");
+}
+
+void dhcpCompReloadConfiguration(void) {
+  dhcpCompRequestDhcpDaemonStop();
+  rebuildRecords(true);
+  dhcpCompCommitConfigurationChanges();
+  dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
 }
 
 int EmsIPChangePacketHandler(sEmsPacket* packet) {

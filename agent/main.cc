@@ -10,11 +10,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <net/if.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
+#include <sysexits.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -31,6 +34,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
 #include "dhcpcompleasewatch.h"
+#include "dhcpcompnotify.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -75,36 +79,6 @@ const char kRouterCheckPassesItem[] = "tavrel_agent.router_check_passes";
 const unsigned long kPassLengthMaxMs = 3600 * 1000;
 const unsigned long kRouterCheckPassesMax = 1000;
 
-struct LoopRhythm {
-  unsigned passMs = DHCP_LOOP_PASS_MS;
-  int routerCheckPasses = DHCP_ROUTER_CHECK_PASSES;
-};
-
-// A positive decimal setting up to max; the default (logged) otherwise.
-unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
-                            unsigned long defaultValue, unsigned long max) {
-  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
-  if (text.empty()) return defaultValue;
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  unsigned long value = strtoul(begin, &end, 10);
-  if (errno != 0 || end == begin || *end != '\0' || *begin < '0' || *begin > '9' || value == 0 ||
-      value > max) {
-    syslog(LOG_ERR, "%s \"%s\" is not a number from 1 to %lu; using %lu", item, begin, max, defaultValue);
-    return defaultValue;
-  }
-  return value;
-}
-
-LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
-  LoopRhythm rhythm;
-  rhythm.passMs =
-      static_cast<unsigned>(numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS, kPassLengthMaxMs));
-  rhythm.routerCheckPasses = static_cast<int>(
-      numberSetting(map, kRouterCheckPassesItem, DHCP_ROUTER_CHECK_PASSES, kRouterCheckPassesMax));
-  return rhythm;
-}
 // Exhaustion alarm thresholds and the foreign-server probe period (see
 // tavrel-agent.conf).
 const char kPoolRaiseItem[] = "tavrel_agent.pool_alarm_raise_percent";
@@ -115,6 +89,122 @@ const char kLeaseFileLimitItem[] = "tavrel_agent.lease_file_limit_bytes";
 const unsigned long kLeaseFileLimitDefault = 64ul << 20;
 const unsigned long kLeaseFileLimitMax = 1ul << 30;
 const unsigned long kProbeIntervalMaxSeconds = 24 * 3600;
+
+// A configuration the agent cannot run with ends the process with
+// EX_CONFIG, on which the systemd unit does not restart it.
+const int kExitConfigError = EX_CONFIG;
+
+// Every key of the agent's configuration file, with what its value must
+// be; a key outside the table gets a warning. The http_server and
+// provider_agent keys are the provider agent's, which checks their values.
+enum class SettingKind { Text, LogLevel, Number };
+struct SettingKey {
+  const char* key;
+  SettingKind kind;
+  unsigned long max;  // Number: from 1 to max
+};
+const SettingKey kSettingKeys[] = {
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_HTTP_PORT_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_LISTEN_ADDRESSES_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_SSL_CERT_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_SSL_KEY_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::HTTP_SERVER_TIMEOUT_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt, SettingKind::Text, 0},
+    {kCallbackUrlItem, SettingKind::Text, 0},
+    {kLogLocationItem, SettingKind::Text, 0},
+    {kLogLevelItem, SettingKind::LogLevel, 0},
+    {kPassLengthItem, SettingKind::Number, kPassLengthMaxMs},
+    {kRouterCheckPassesItem, SettingKind::Number, kRouterCheckPassesMax},
+    {kPoolRaiseItem, SettingKind::Number, 100},
+    {kPoolClearItem, SettingKind::Number, 100},
+    {kProbeIntervalItem, SettingKind::Number, kProbeIntervalMaxSeconds},
+    {kLeaseFileLimitItem, SettingKind::Number, kLeaseFileLimitMax},
+};
+
+bool isLogLevel(const OpenWBEM::String& text) {
+  for (int level = OpenWBEM::Logger::E_NONE_LEVEL; level <= OpenWBEM::Logger::E_ALL_LEVEL; ++level) {
+    if (strcasecmp(text.c_str(),
+                   OpenWBEM::Logger::levelName(static_cast<OpenWBEM::Logger::ELogLevel>(level))) == 0)
+      return true;
+  }
+  return false;
+}
+
+// A positive decimal number up to max.
+bool isNumberUpTo(const OpenWBEM::String& text, unsigned long max) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  unsigned long value = strtoul(begin, &end, 10);
+  return errno == 0 && end != begin && *end == '\0' && *begin >= '0' && *begin <= '9' && value != 0 &&
+         value <= max;
+}
+
+// The verdict on one item of the agent's configuration file.
+OpenWBEM::ConfigFile::ItemVerdict checkSetting(const OpenWBEM::String& key, const OpenWBEM::String& value,
+                                               OpenWBEM::String& reason) {
+  using OpenWBEM::ConfigFile::ItemVerdict;
+  for (const SettingKey& setting : kSettingKeys) {
+    if (strcmp(setting.key, key.c_str()) != 0) continue;
+    if (setting.kind == SettingKind::LogLevel && !isLogLevel(value)) {
+      reason = "unknown log level \"" + value + "\"";
+      return ItemVerdict::Invalid;
+    }
+    if (setting.kind == SettingKind::Number && !value.empty() && !isNumberUpTo(value, setting.max)) {
+      reason = "\"" + value + "\" is not a number from 1 to " + OpenWBEM::String(std::to_string(setting.max));
+      return ItemVerdict::Invalid;
+    }
+    return ItemVerdict::Accept;
+  }
+  return ItemVerdict::Unknown;
+}
+
+// Reads the agent's configuration file into map, each doubtful line logged
+// as a warning. False (logged) when it cannot be read.
+bool loadSettings(const OpenWBEM::String& fileName, OpenWBEM::ConfigFile::ConfigMap& map) {
+  try {
+    OpenWBEM::ConfigFile::loadConfigFile(fileName, map, checkSetting, [](const OpenWBEM::String& warning) {
+      syslog(LOG_WARNING, "%s", warning.c_str());
+    });
+  } catch (const OpenWBEM::ConfigException& e) {
+    syslog(LOG_ERR, "Cannot load the OpenWBEM configuration: %s", e.getMessage());
+    return false;
+  }
+  return true;
+}
+
+// A number setting (checked while the file was read), or the default.
+unsigned long numberSetting(const OpenWBEM::ConfigFile::ConfigMap& map, const char* item,
+                            unsigned long defaultValue) {
+  OpenWBEM::String text = OpenWBEM::ConfigFile::getConfigItem(map, item, "");
+  return text.empty() ? defaultValue : strtoul(text.c_str(), nullptr, 10);
+}
+
+// The OpenWBEM logger's level; an unknown one was refused (with a warning)
+// while the file was read, so the default, error, applies.
+void applyLogLevel(const OpenWBEM::ConfigFile::ConfigMap& configMap) {
+  if (!logger->setLogLevel(OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLevelItem, "error")))
+    logger->setLogLevel(OpenWBEM::Logger::E_ERROR_LEVEL);
+}
+
+struct LoopRhythm {
+  unsigned passMs = DHCP_LOOP_PASS_MS;
+  int routerCheckPasses = DHCP_ROUTER_CHECK_PASSES;
+};
+
+LoopRhythm loopRhythm(const OpenWBEM::ConfigFile::ConfigMap& map) {
+  LoopRhythm rhythm;
+  rhythm.passMs = static_cast<unsigned>(numberSetting(map, kPassLengthItem, DHCP_LOOP_PASS_MS));
+  rhythm.routerCheckPasses =
+      static_cast<int>(numberSetting(map, kRouterCheckPassesItem, DHCP_ROUTER_CHECK_PASSES));
+  return rhythm;
+}
 
 void printUsage(FILE* out) {
   fprintf(out, "TavrelAgent Version: %s\n", kVersion);
@@ -165,6 +255,21 @@ bool enterPrivateWorkDir() {
 
 void stopSignalHandler(int) {
   tavrelAgentStop(0);
+}
+
+void reloadSignalHandler(int) {
+  dhcpCompRequestReload();
+}
+
+// SIGHUP (systemctl reload) asks the main loop to read the configuration
+// files again, in either mode.
+void installReloadHandler() {
+  struct sigaction action;
+  memset(&action, 0, sizeof(action));
+  action.sa_handler = reloadSignalHandler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 // In debug mode no service framework turns SIGTERM and SIGINT into a stop
@@ -220,8 +325,8 @@ bool flagFileExists() {
 // The exhaustion alarm thresholds; the clear threshold must not lie above
 // the raise threshold.
 void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
-  unsigned long raise = numberSetting(map, kPoolRaiseItem, DHCP_POOL_ALARM_RAISE_PERCENT, 100);
-  unsigned long clear = numberSetting(map, kPoolClearItem, DHCP_POOL_ALARM_CLEAR_PERCENT, 100);
+  unsigned long raise = numberSetting(map, kPoolRaiseItem, DHCP_POOL_ALARM_RAISE_PERCENT);
+  unsigned long clear = numberSetting(map, kPoolClearItem, DHCP_POOL_ALARM_CLEAR_PERCENT);
   if (clear > raise) {
     syslog(LOG_ERR, "%s %lu lies above %s %lu; using %d and %d", kPoolClearItem, clear, kPoolRaiseItem, raise,
            DHCP_POOL_ALARM_RAISE_PERCENT, DHCP_POOL_ALARM_CLEAR_PERCENT);
@@ -232,15 +337,32 @@ void readPoolAlarmSettings(const OpenWBEM::ConfigFile::ConfigMap& map) {
   g_poolAlarmClearPercent = static_cast<int>(clear);
 }
 
+// True when the component configuration file exists and holds something;
+// else logs message 62004 with the reason. An empty file would silently
+// serve the defaults instead of the administrator's configuration.
+bool componentFileUsable() {
+  struct stat st;
+  const char* fault = nullptr;
+  if (stat(g_strT20ConfigFilename, &st) != 0)
+    fault = strerror(errno);
+  else if (st.st_size == 0)
+    fault = "the file is empty";
+  if (fault == nullptr) return true;
+  syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s)", DHCP_MSG_CONFIG_FILE,
+         g_strT20ConfigFilename, fault);
+  return false;
+}
+
 // Start-up work from the first interface discovery to the first commit.
 // Returns false when the component configuration file cannot be read.
 bool bringUpConfiguration() {
   dhcpCompRefreshPublishedIPAddress();
   dhcpCompDiscoverInterfaces();
 
+  if (!componentFileUsable()) return false;
   if (dhcpCompReadDhcpCompConfigFile() == 0) {
-    syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.}", DHCP_MSG_CONFIG_FILE,
-           g_strT20ConfigFilename);
+    syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s)", DHCP_MSG_CONFIG_FILE,
+           g_strT20ConfigFilename, strerror(errno));
     return false;
   }
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
@@ -271,10 +393,35 @@ bool bringUpConfiguration() {
   return true;
 }
 
+// The configuration file named with -c, read again on a reload, and the
+// provider agent the reload hands its settings to (null while none runs).
+OpenWBEM::String g_configFileName;
+OpenWBEM::ProviderAgent* g_providerAgent = nullptr;
+
+// SIGHUP: the agent's configuration file and the component file are read
+// again and committed, as an IP change does. A file that cannot be read
+// leaves the running configuration as it is. The main loop's rhythm and the
+// probe period take effect at the next start.
+void reloadConfiguration() {
+  dhcpCompNotifyServiceManager("RELOADING=1");
+  syslog(LOG_NOTICE, "Reloading the configuration (%s, %s)", g_configFileName.c_str(),
+         g_strT20ConfigFilename);
+  OpenWBEM::ConfigFile::ConfigMap configMap;
+  if (loadSettings(g_configFileName, configMap)) {
+    readPoolAlarmSettings(configMap);
+    applyLogLevel(configMap);
+    // RELOAD CALL SITE: the provider agent re-reads its credentials,
+    // certificate and key here (g_providerAgent->reload(configMap)).
+  }
+  if (componentFileUsable()) dhcpCompReloadConfiguration();
+  dhcpCompNotifyServiceManager("READY=1");
+}
+
 // One turn of the main loop: the IP-change flag file at once, the router
 // supervision when a pass has ended.
 void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
   dhcpCompReapDaemons();
+  if (g_dhcpReloadRequested.exchange(0)) reloadConfiguration();
   if (flagFileExists()) {
     dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
     dhcpCompIPConfigurationChanged();
@@ -312,6 +459,7 @@ bool prepareProcess(bool serviceMode) {
   dhcpCompInitStopWakeup();
   dhcpCompInitFlagWatch();
   killRecordedAgent();
+  installReloadHandler();
   if (!serviceMode) {
     installDebugStopHandlers();
     return true;
@@ -332,16 +480,12 @@ AgentSettings applySettings(const OpenWBEM::ConfigFile::ConfigMap& configMap) {
   AgentSettings settings;
   settings.callbackURL = OpenWBEM::ConfigFile::getConfigItem(configMap, kCallbackUrlItem, "");
   readPoolAlarmSettings(configMap);
-  dhcpCompSetLeaseFileLimit(
-      numberSetting(configMap, kLeaseFileLimitItem, kLeaseFileLimitDefault, kLeaseFileLimitMax));
-  settings.probeSeconds = static_cast<unsigned>(numberSetting(
-      configMap, kProbeIntervalItem, DHCP_FOREIGN_SERVER_PROBE_SECONDS, kProbeIntervalMaxSeconds));
+  dhcpCompSetLeaseFileLimit(numberSetting(configMap, kLeaseFileLimitItem, kLeaseFileLimitDefault));
+  settings.probeSeconds =
+      static_cast<unsigned>(numberSetting(configMap, kProbeIntervalItem, DHCP_FOREIGN_SERVER_PROBE_SECONDS));
   logger = OpenWBEM::Logger::createLogger(
       OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLocationItem, "syslog"), true);
-  OpenWBEM::String logLevel = OpenWBEM::ConfigFile::getConfigItem(configMap, kLogLevelItem, "error");
-  if (!logger->setLogLevel(logLevel))
-    syslog(LOG_ERR, "Unknown %s \"%s\"; logging at level %s", kLogLevelItem, logLevel.c_str(),
-           OpenWBEM::Logger::levelName(logger->getLogLevel()));
+  applyLogLevel(configMap);
   return settings;
 }
 
@@ -392,7 +536,7 @@ bool startUnderLock(const OpenWBEM::ProviderAgentLockerIFCRef& locker) {
       LOG_INFO, "%s",
       g_bIntegratedRouterPresent == 1 ? "Integrated Router is Present" : "Integrated Router is NOT Present");
   if (!bringUpConfiguration()) {
-    shutdownAgent(0);
+    shutdownAgent(kExitConfigError);
     return false;
   }
   dhcpCompCheckPoolAlarms();
@@ -439,20 +583,51 @@ void runMainLoop(const OpenWBEM::ProviderAgentLockerIFCRef& locker, const LoopRh
 
 // The orderly stop after the main loop.
 int stopAgent(std::unique_ptr<OpenWBEM::ProviderAgent>& providerAgent) {
+  dhcpCompNotifyServiceManager("STOPPING=1");
   dhcpCompStopForeignServerProbes();
   dhcpCompStopLeaseWatch();
   dhcpCompStopDhcpdSupervision();
   // The provider agent stops taking requests first: a request waiting for
   // the lock would otherwise restart dhcpd after its final stop.
+  g_providerAgent = nullptr;
   providerAgent.reset();
   dhcpCompKillDhcpDaemon();
   return shutdownAgent(0);
 }
 
+// The interfaces the agent serves must exist; false (logged) when one is
+// missing, as on a host whose LAN interfaces have other names.
+bool servedInterfacesExist() {
+  bool all = true;
+  for (const char* name : {DHCP_CUSTOMER_LAN_IFNAME, DHCP_OAM_LAN_IFNAME}) {
+    if (if_nametoindex(name) != 0) continue;
+    syslog(LOG_ERR, "Cannot serve %s: no such network interface (TavrelAgent serves %s and %s)", name,
+           DHCP_CUSTOMER_LAN_IFNAME, DHCP_OAM_LAN_IFNAME);
+    all = false;
+  }
+  return all;
+}
+
+// Messages go to the system log, and a copy to standard error for a person
+// or a test reading it; never into the journal, which has them from the
+// system log already (systemd names its stream in JOURNAL_STREAM), nor to
+// /dev/null.
+int logOptions() {
+  struct stat st;
+  if (fstat(STDERR_FILENO, &st) != 0) return LOG_CONS;
+  unsigned long long device = 0, inode = 0;
+  const char* journal = getenv("JOURNAL_STREAM");
+  if (journal != nullptr && sscanf(journal, "%llu:%llu", &device, &inode) == 2 && device == st.st_dev &&
+      inode == st.st_ino)
+    return LOG_CONS;
+  if (S_ISCHR(st.st_mode) && !isatty(STDERR_FILENO)) return LOG_CONS;
+  return LOG_CONS | LOG_PERROR;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  openlog(TAVREL_AGENT_NAME, LOG_CONS | LOG_PERROR, LOG_DAEMON);
+  openlog(TAVREL_AGENT_NAME, logOptions(), LOG_DAEMON);
   // Large answers (a lease listing runs to megabytes) get pages of their
   // own, returned when the answer has been sent. Left to the heap, they
   // would be reused for small objects made meanwhile, which then pin the
@@ -477,19 +652,20 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   OpenWBEM::ConfigFile::ConfigMap configMap;
-  try {
-    OpenWBEM::ConfigFile::loadConfigFile(configFileName, configMap);
-  } catch (const OpenWBEM::ConfigException& e) {
-    syslog(LOG_ERR, "Cannot load the OpenWBEM configuration: %s", e.getMessage());
-    return shutdownAgent(1);
-  }
+  if (!loadSettings(configFileName, configMap)) return shutdownAgent(kExitConfigError);
+  g_configFileName = configFileName;
   AgentSettings settings = applySettings(configMap);
+  if (!servedInterfacesExist()) return shutdownAgent(kExitConfigError);
 
   OpenWBEM::ProviderAgentLockerIFCRef locker(new OpenWBEM::ProviderAgentMutexLocker);
   std::unique_ptr<OpenWBEM::ProviderAgent> providerAgent =
       startProviderAgent(configMap, settings.callbackURL, locker);
-  if (!providerAgent) return shutdownAgent(1);
-  if (!startUnderLock(locker)) return 0;
+  // A setting the provider agent refuses, its class definitions or the
+  // provider library missing, a port taken: nothing a restart would mend.
+  if (!providerAgent) return shutdownAgent(kExitConfigError);
+  g_providerAgent = providerAgent.get();
+  if (!startUnderLock(locker)) return kExitConfigError;
+  dhcpCompNotifyServiceManager("READY=1");
   startWatchers(locker, settings.probeSeconds);
   runMainLoop(locker, loopRhythm(configMap));
   return stopAgent(providerAgent);

@@ -91,13 +91,18 @@ TAVREL_EXPORT int corvaneParseDhclientLeaseFile(const char* ifname, char* fixedA
  * configuration changed. Returns 1 when the file exists afterwards, else 0. */
 TAVREL_EXPORT int corvaneInformTavrelOfIPConfigChange(void);
 
-/* Rewrites /etc/hosts: the localhost header, a line "ipAddress<TAB>
- * hostName.domainName<TAB>hostName" and, when routerAddress is not empty,
- * "routerAddress<TAB>router". The addresses must be dotted quads (the router
- * may be empty); host and domain name may hold only letters, digits, ".",
- * "_" and "-" (either may be empty). Returns 1 when the new file is in place;
- * 0 when a text is refused, the entry is too long, memory runs out or the
- * file cannot be written or moved, and then /etc/hosts is unchanged. */
+/* Rewrites /etc/hosts: keeps every line it did not write itself and puts in
+ * place of its own lines "ipAddress<TAB>hostName.domainName<TAB>hostName"
+ * ("ipAddress<TAB>hostName" without a domain) and, when routerAddress is not
+ * empty, "routerAddress<TAB>router", each ending in the comment
+ * "# TavrelAgent". A missing file gets the localhost header first. An empty
+ * host name stands for the system's host name (up to its first point). The
+ * addresses must be dotted quads (the router may be empty); host and domain
+ * name may hold only letters, digits, ".", "_" and "-". Returns 1 when the
+ * new file is in place; 0 when a text is refused, no host name is known, the
+ * entry is too long, the old file cannot be read or exceeds 64 KiB, memory
+ * runs out or the file cannot be written or moved, and then /etc/hosts is
+ * unchanged. */
 TAVREL_EXPORT int corvaneUpdateHostsFile(char* hostName, char* domainName, char* ipAddress,
                                          char* routerAddress);
 

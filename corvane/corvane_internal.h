@@ -46,6 +46,20 @@ int corvaneParseLeaseText(const char* text, const char* ifname, char* fixedAddre
                           unsigned char* netbiosNodeType, char* domainName, char* renew,
                           char* serverIdentifier, char* ipSetConfig, char* dhcpVendorText);
 
+/* Ends every line of /etc/hosts the agent writes; a larger file than
+ * CORVANE_HOSTS_MAX_SIZE is left alone. */
+#define CORVANE_HOSTS_MARK "# TavrelAgent"
+#define CORVANE_HOSTS_MAX_SIZE (64 * 1024)
+
+/* The new /etc/hosts from the old one (oldLen bytes, empty when there was
+ * none): every line of the old file except the agent's own (marked, or in
+ * the layout of earlier versions for hostName), then entry. An empty old
+ * file starts with the localhost header. Returns a malloc'd, zero-terminated
+ * text (free it) and its length, or null when the old file is larger than
+ * CORVANE_HOSTS_MAX_SIZE or memory runs out. */
+char* corvaneHostsMerge(const char* old, size_t oldLen, const char* hostName, const char* entry,
+                        size_t* length);
+
 TAVREL_EXTERN_C_END
 
 #endif

@@ -49,11 +49,13 @@ class CorvaneSystemTest : public testing::Test {
 };
 
 TEST_F(CorvaneSystemTest, HostsFileIsReplacedOrLeftAlone) {
-  const std::string header = readFile(tavrel::test::sourceDir() + "/tests/data/corvane/hosts-appliance.txt");
+  // The administrator's lines stay; the agent's own follow them.
+  const std::string header =
+      readFile(kHostsFile) + "192.168.1.1\tappliance.customer.lan\tappliance\t# TavrelAgent\n";
   char host[] = "appliance", domain[] = "customer.lan", addr[] = "192.168.1.1", router[] = "192.168.1.254",
        none[] = "";
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, addr, router), 1);
-  EXPECT_EQ(readFile(kHostsFile), header + "192.168.1.254\trouter\n");
+  EXPECT_EQ(readFile(kHostsFile), header + "192.168.1.254\trouter\t# TavrelAgent\n");
   // Every process reads the file, whatever the writer's umask.
   mode_t umaskBefore = umask(077);
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, addr, none), 1);
@@ -82,6 +84,12 @@ TEST_F(CorvaneSystemTest, HostsFileIsReplacedOrLeftAlone) {
   fs::create_directory("/etc/hosts.new");
   EXPECT_EQ(corvaneUpdateHostsFile(host, domain, other, none), 0);
   fs::remove("/etc/hosts.new");
+  EXPECT_EQ(readFile(kHostsFile), header);
+
+  // No host name in the network file: the system's ("appliance"), and no
+  // empty name ever.
+  char empty[] = "", lan[] = "customer.lan";
+  EXPECT_EQ(corvaneUpdateHostsFile(empty, lan, addr, none), 1);
   EXPECT_EQ(readFile(kHostsFile), header);
 }
 

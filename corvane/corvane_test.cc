@@ -80,7 +80,8 @@ TEST_F(CorvaneTest, ReadTextFileOfFileChangingSizeStaysWithinText) {
   writeFile(file, full);
   std::atomic<bool> stop{false};
   std::thread writer([&] {
-    for (int i = 0; !stop; i++) i % 2 == 0 ? (void)truncate(file.c_str(), 7) : (void)writeFile(file, full);
+    for (int i = 0; !stop; i++)
+      i % 2 == 0 ? (void)(truncate(file.c_str(), 7) == 0) : (void)writeFile(file, full);
   });
   for (int i = 0; i < 2000; i++) {
     long length = -1;
@@ -111,6 +112,43 @@ TEST_F(CorvaneTest, IfconfigOutputGivesAddressAndMask) {
   char addr[CORVANE_IP_TEXT_SIZE];
   corvaneIfconfigAddress(addr, "inet addr:1234567890123456789012345 Mask:x");
   EXPECT_STREQ(addr, "123456789012345");
+}
+
+// The new hosts file keeps the administrator's lines (a Debian host's own,
+// IPv6 included) and replaces only the agent's: marked ones and those in the
+// layout of earlier versions for this host.
+TEST_F(CorvaneTest, HostsMergeKeepsEveryLineNotTheAgents) {
+  const std::string entry = "10.0.0.1\tbox.lan\tbox\t" CORVANE_HOSTS_MARK "\n";
+  const std::string debian =
+      "127.0.0.1\tlocalhost\n127.0.1.1\tbox.example.org\tbox\n::1 localhost ip6-localhost\n"
+      "192.168.5.5\tnas.example.org\tnas\n";
+  struct {
+    std::string old, expected;
+  } cases[] = {
+      {"",
+       "# Do not remove the following line, or various programs\n"
+       "# that require network functionality will fail.\n127.0.0.1\tlocalhost\n" +
+           entry},
+      {debian, debian + entry},
+      {debian + "192.168.1.1\tbox.lan\tbox\t" CORVANE_HOSTS_MARK
+                "\n192.168.1.254\trouter\t" CORVANE_HOSTS_MARK,
+       debian + entry},
+      // Unmarked lines of earlier versions for this host, and a last line
+      // without its feed.
+      {"192.168.1.1\tbox.lan\tbox\n192.168.1.254\trouter\n192.168.1.1\tother.lan\tother",
+       "192.168.1.1\tother.lan\tother\n" + entry},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.old);
+    size_t length = 0;
+    char* text = corvaneHostsMerge(c.old.data(), c.old.size(), "box", entry.c_str(), &length);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text, length), c.expected);
+    free(text);
+  }
+  const std::string huge(CORVANE_HOSTS_MAX_SIZE + 1, '#');
+  size_t length = 0;
+  EXPECT_EQ(corvaneHostsMerge(huge.data(), huge.size(), "box", entry.c_str(), &length), nullptr);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

@@ -80,8 +80,9 @@ int NetkeelGetUpdOperG2Stats(const char* ifName, s_operG2Stats* stats) {
   /* Source order: receive bytes, packets, errs, drop; transmit the same. */
   unsigned long long values[8] = {0};
   /* An interface that is not listed prints nothing: its counters stay 0. */
-  (void)fscanf(pipe, "%llu %llu %llu %llu %llu %llu %llu %llu", &values[0], &values[1], &values[2],
-               &values[3], &values[4], &values[5], &values[6], &values[7]);
+  int matched = fscanf(pipe, "%llu %llu %llu %llu %llu %llu %llu %llu", &values[0], &values[1], &values[2],
+                       &values[3], &values[4], &values[5], &values[6], &values[7]);
+  (void)matched;
   stats->rxBytes = values[0];
   stats->rxPackets = values[1];
   stats->rxErrors = values[2];

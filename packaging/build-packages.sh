@@ -14,5 +14,5 @@ cpack --config "$build/CPackConfig.cmake" -B "$out" >&2
 debs=("$out"/*.deb)
 [ -e "${debs[0]}" ] || { echo "$0: CPack made no package" >&2; exit 1; }
 echo "lintian ${debs[*]##*/}" >&2
-lintian --fail-on error --tag-display-limit 0 "${debs[@]}" >&2
+lintian --fail-on error,warning --display-info --tag-display-limit 0 "${debs[@]}" >&2
 printf '%s\n' "${debs[@]}"

@@ -65,20 +65,25 @@ TEST_F(InterfaceSystemTest, VlansFromTheRegistryStaticInterfacesFromTheirIfcfgFi
   EXPECT_EQ(126u, OAMLANIpConfig.numHostAddrs);
   ASSERT_TRUE(writeFile(path, original));
 
-  // Without its ifcfg file an interface has no address; a name that is
-  // unsafe in a path or command is not looked up at all.
-  for (const char* name : {"eth7", "e;touch x"}) {
-    SCOPED_TRACE(name);
+  // Without its ifcfg file an interface is static with the address it has
+  // (none when it does not exist); a name that is unsafe in a path or
+  // command is not looked up at all.
+  ASSERT_EQ(0, rename(path.c_str(), (path + ".away").c_str()));
+  struct {
+    const char* name;
+    const char* address;
+  } missing[] = {{"eth2", "172.31.0.1"}, {"eth7", ""}, {"e;touch x", ""}};
+  for (const auto& c : missing) {
+    SCOPED_TRACE(c.name);
     s_ethIpConfig eth = {};
-    snprintf(eth.interfaceName, sizeof(eth.interfaceName), "%s", name);
-    eth.staticIP = 1;
+    snprintf(eth.interfaceName, sizeof(eth.interfaceName), "%s", c.name);
     eth.ipAddress = model_test::address("10.0.0.1");
     dhcpCompGetInterfaceIPParams(&eth);
     EXPECT_EQ(1, eth.staticIP);
-    EXPECT_EQ(0u, eth.ipAddress.ipLong);
-    EXPECT_EQ(0u, eth.network.ipLong);
+    EXPECT_STREQ(c.address, eth.ipAddress.ipString);
     EXPECT_EQ(254u, eth.numHostAddrs);
   }
+  ASSERT_EQ(0, rename((path + ".away").c_str(), path.c_str()));
   EXPECT_FALSE(fileExists("x"));
 }
 

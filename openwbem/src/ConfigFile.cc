@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 
 namespace OpenWBEM {
@@ -19,6 +20,11 @@ namespace {
 // Line layout: key = value; '#' or ';' as first non-blank character makes
 // a comment.
 void loadConfigFile(const String& filename, ConfigMap& map) {
+  loadConfigFile(filename, map, nullptr, nullptr);
+}
+
+void loadConfigFile(const String& filename, ConfigMap& map, const ItemChecker& check,
+                    const WarningSink& warn) {
   std::ifstream in(filename.c_str());
   if (!in) {
     int err = errno;
@@ -27,6 +33,11 @@ void loadConfigFile(const String& filename, ConfigMap& map) {
   }
   // Parse into a copy so a malformed file leaves map untouched.
   ConfigMap items(map);
+  // The line of each key's first occurrence in this file.
+  std::map<std::string, unsigned> firstLine;
+  auto warning = [&](unsigned lineNo, const std::string& text) {
+    if (warn) warn(String(filename.toStdString() + ":" + std::to_string(lineNo) + ": " + text));
+  };
   std::string raw;
   unsigned lineNo = 0;
   errno = 0;
@@ -44,6 +55,21 @@ void loadConfigFile(const String& filename, ConfigMap& map) {
     }
     String value = line.substring(eq + 1);
     value.trim();
+    const std::string name = key.toStdString();
+    auto first = firstLine.emplace(name, lineNo);
+    if (!first.second) {
+      const std::string earlier = std::to_string(first.first->second);
+      warning(lineNo,
+              "key \"" + name + "\" repeats line " + earlier + "; the value of line " + earlier + " is used");
+      continue;
+    }
+    String reason;
+    ItemVerdict verdict = check ? check(key, value, reason) : ItemVerdict::Accept;
+    if (verdict == ItemVerdict::Unknown) warning(lineNo, "unknown key \"" + name + "\"");
+    if (verdict == ItemVerdict::Invalid) {
+      warning(lineNo, name + ": " + reason.toStdString() + "; the default is used");
+      continue;
+    }
     items.insert(ConfigMap::value_type(key, value));
   }
   if (in.bad()) {

@@ -93,6 +93,32 @@ TEST(ConfigFileTest, ReadsAgentConfiguration) {
   EXPECT_EQ(9u, map.size());
 }
 
+// A checked read warns of each doubtful line by file and line: a repeated
+// key (the first stays), a refused value (dropped), an unknown key (kept).
+TEST(ConfigFileTest, CheckedReadWarnsOfRepeatedRefusedAndUnknownKeys) {
+  const std::string file = OWTEST_DATA_DIR "/tavrelagent.conf";
+  std::vector<std::string> warnings;
+  ConfigFile::ConfigMap map;
+  ConfigFile::loadConfigFile(
+      file.c_str(), map,
+      [](const String& key, const String&, String& reason) {
+        if (key.equals("http_server.http_port")) {
+          reason = "not a port";
+          return ConfigFile::ItemVerdict::Invalid;
+        }
+        return key.equals("spaced.key") ? ConfigFile::ItemVerdict::Unknown : ConfigFile::ItemVerdict::Accept;
+      },
+      [&](const String& warning) { warnings.push_back(warning.toStdString()); });
+  EXPECT_EQ(std::vector<std::string>(
+                {file + ":4: http_server.http_port: not a port; the default is used",
+                 file + ":6: key \"owcimomd.log_level\" repeats line 5; the value of line 5 is used",
+                 file + ":11: unknown key \"spaced.key\""}),
+            warnings);
+  EXPECT_EQ("dflt", ConfigFile::getConfigItem(map, "http_server.http_port", "dflt"));
+  EXPECT_EQ("error", ConfigFile::getConfigItem(map, "owcimomd.log_level", "dflt"));
+  EXPECT_EQ("two words", ConfigFile::getConfigItem(map, "spaced.key", "dflt"));
+}
+
 TEST(ConfigFileTest, UnreadableFilesThrowAndKeepTheMap) {
   struct {
     const char* file;

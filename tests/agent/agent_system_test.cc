@@ -1,7 +1,7 @@
 // TavrelAgent as a whole, inside the appliance sandbox with the real dhcpd:
 // the command line, start-up from the sample configuration, supervision of
-// dhcpd, replacement of a running agent and the stop by SIGTERM. What the
-// telephones are offered is dhcpcompdaemon_sandbox_test's.
+// dhcpd, the reload by SIGHUP, replacement of a running agent and the stop
+// by SIGTERM. What the telephones are offered is dhcpcompdaemon_sandbox_test's.
 #include <signal.h>
 #include <unistd.h>
 
@@ -42,7 +42,7 @@ TEST_F(AgentCommandTest, CommandLine) {
       {{"-x"}, 1, "", "-x", true},
       {{"-c"}, 1, "", "-c", false},
       {{"-d"}, 0, "", "{62007} {TavrelAgent must use -c option to specify location of Config file.}", false},
-      {{"-d", "-c", "/nonexistent/tavrel.conf"}, 1, "", "/nonexistent/tavrel.conf", true},
+      {{"-d", "-c", "/nonexistent/tavrel.conf"}, 78, "", "/nonexistent/tavrel.conf", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "no option" : c.args[0] + " " + std::to_string(c.args.size()));
@@ -59,17 +59,40 @@ TEST_F(AgentCommandTest, CommandLine) {
   }
 }
 
-TEST_F(AgentCommandTest, MissingComponentFileEndsTheAgent) {
-  ASSERT_EQ(0, unlink(kComponentFile));
-  AgentProcess agent({"-c", kAgentConfig}, "nocomponent");
-  ASSERT_TRUE(agent.waitExit());
-  EXPECT_EQ(0, agent.status());
-  std::string err = agent.err();
-  size_t cannotOpen = err.find("{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}");
-  ASSERT_NE(std::string::npos, cannotOpen) << err;
-  EXPECT_LT(cannotOpen, err.find("{62001} {TavrelAgent Service stopped.}")) << err;
-  EXPECT_FALSE(fileExists(kPidFile));
-  EXPECT_FALSE(fileExists(kDhcpdPidFile));
+// A configuration the agent cannot run with (a missing or empty component
+// file, a missing eth2), after warnings about the agent's own settings,
+// ends it with EX_CONFIG (78), on which the unit stays failed.
+TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings) {
+  ASSERT_TRUE(installAgent({"", {"tavrel_agent.pas_ms = 10", "owcimomd.log_level = verbose"}}));
+  ASSERT_EQ(0, runCommand(std::string("echo 'http_server.timeout = 5' >>") + kAgentConfig).status);
+  const std::string component = kComponentFile;
+  struct {
+    std::string breaking, mending, message;
+  } cases[] = {
+      {"rm " + component, "", "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
+      {"truncate -s 0 " + component, "",
+       "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
+      {"ip link set eth2 name eth9", "ip link set eth9 name eth2",
+       "Cannot serve eth2: no such network interface"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.breaking);
+    ASSERT_EQ(0, runCommand(c.breaking).status);
+    AgentProcess agent({"-c", kAgentConfig}, "unusable");
+    ASSERT_TRUE(agent.waitExit());
+    if (!c.mending.empty()) runCommand(c.mending);
+    EXPECT_EQ(78, agent.status());
+    std::string err = agent.err();
+    EXPECT_THAT(err,
+                AllOf(HasSubstr(": unknown key \"tavrel_agent.pas_ms\""),
+                      HasSubstr(": owcimomd.log_level: unknown log level \"verbose\"; the default is used"),
+                      HasSubstr(": key \"http_server.timeout\" repeats line ")));
+    size_t refusal = err.find(c.message);
+    ASSERT_NE(std::string::npos, refusal) << err;
+    EXPECT_LT(refusal, err.find("{62001} {TavrelAgent Service stopped.}")) << err;
+    EXPECT_FALSE(fileExists(kPidFile));
+    EXPECT_FALSE(fileExists(kDhcpdPidFile));
+  }
 }
 
 // One agent serves and restarts a dhcpd that dies; a second start replaces
@@ -92,6 +115,15 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
   // or a dhcpd left running would hold the port against the next agent.
   EXPECT_THAT(runCommand("ss -Hlxnp; ss -Hltnp 'sport = :5988'").output,
               AllOf(Not(HasSubstr("\"dhcpd\"")), HasSubstr("\"TavrelAgent\"")));
+
+  // SIGHUP reads the edited component file and commits it; the agent runs on.
+  ASSERT_EQ(
+      0, runCommand(std::string("sed -i 's/^leaseTime = 3600$/leaseTime = 4321/' ") + kComponentFile).status);
+  ASSERT_EQ(0, kill(first.pid(), SIGHUP));
+  EXPECT_TRUE(waitUntil([] { return contains(readFile(kDhcpdConf), "default-lease-time 4321;"); }))
+      << first.err();
+  EXPECT_TRUE(processAlive(first.pid()));
+  ASSERT_TRUE(waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); })) << first.err();
 
   pid_t dhcpd = pidInFile(kDhcpdPidFile);
   ASSERT_EQ(0, kill(dhcpd, SIGKILL));

@@ -2,6 +2,8 @@
 #ifndef OPENWBEM_CONFIGFILE_H
 #define OPENWBEM_CONFIGFILE_H
 
+#include <functional>
+
 #include "openwbem/Exception.h"
 #include "openwbem/SortedVectorMap.h"
 #include "openwbem/String.h"
@@ -23,6 +25,23 @@ typedef SortedVectorMap<String, String> ConfigMap;
 // the file and the reason) or a line has no '=' or an empty key (naming the
 // file and line number); map is then unchanged.
 void loadConfigFile(const String& filename, ConfigMap& map);
+
+// What a reader makes of one item while its file is read.
+enum class ItemVerdict {
+  Accept,   // a key it reads, with a fitting value
+  Unknown,  // no reader has this key: kept, with a warning
+  Invalid   // a key it reads, with a value it refuses (reason set): dropped
+            // with a warning, so that the reader's default applies
+};
+typedef std::function<ItemVerdict(const String& key, const String& value, String& reason)> ItemChecker;
+// Receives each warning, as "FILE:LINE: text".
+typedef std::function<void(const String& warning)> WarningSink;
+
+// As above, and judges each item of the file with check, warning through
+// warn about an unknown key, a refused value, and a key the file repeats
+// (the first occurrence wins; the later line is ignored).
+void loadConfigFile(const String& filename, ConfigMap& map, const ItemChecker& check,
+                    const WarningSink& warn);
 
 // The value of itemName, or defRetVal when map has no such item.
 String getConfigItem(const ConfigMap& map, const String& itemName, const String& defRetVal = "");

@@ -93,14 +93,14 @@ sandbox_peer_holder() {
 }
 
 sandbox_usage() {
-    echo "usage: $SANDBOX_NAME run [--vlans ID,ID...] [--router] [--router-conf FILE] [--eth1-dhcp] -- CMD [ARGS...]" >&2
+    echo "usage: $SANDBOX_NAME run [--vlans ID,ID...] [--router] [--router-conf FILE] [--eth1-dhcp] [--bare] -- CMD [ARGS...]" >&2
     exit 2
 }
 
 # Options of `appliance run`, checked: sets OPT_* and CMD. Every stage parses
 # the same arguments with it.
 sandbox_parse_options() {
-    OPT_VLANS="" OPT_ROUTER=0 OPT_ROUTER_CONF="" OPT_ETH1_DHCP=0
+    OPT_VLANS="" OPT_ROUTER=0 OPT_ROUTER_CONF="" OPT_ETH1_DHCP=0 OPT_BARE=0
     while [ $# -gt 0 ]; do
         case $1 in
             --vlans) [ $# -ge 2 ] || sandbox_usage; OPT_VLANS=$2; shift 2 ;;
@@ -109,6 +109,7 @@ sandbox_parse_options() {
             --router-conf) [ $# -ge 2 ] || sandbox_usage; OPT_ROUTER=1; OPT_ROUTER_CONF=$2; shift 2 ;;
             --router-conf=*) OPT_ROUTER=1; OPT_ROUTER_CONF=${1#*=}; shift ;;
             --eth1-dhcp) OPT_ETH1_DHCP=1; shift ;;
+            --bare) OPT_BARE=1; shift ;;
             --) shift; break ;;
             *) sandbox_usage ;;
         esac

@@ -44,7 +44,8 @@ seed_filesystem() {
     ln -sfn "$BIN/appliance-install-agent" /usr/local/bin/appliance-install-agent
     install -m 0644 "$CONF/hosts" /etc/hosts
     install -m 0644 "$CONF/network" /etc/sysconfig/network
-    install -m 0644 "$CONF/dhclient-eth1.conf" /etc/dhclient-eth1.conf
+    # The customer LAN's client configuration is the platform package's.
+    install -m 0644 "$SANDBOX_DIR/../../packaging/platform/dhclient-eth1.conf" /etc/dhclient-eth1.conf
     # The host's resolver settings are not the appliance's.
     rm -f /etc/resolv.conf && : >/etc/resolv.conf
 
@@ -170,7 +171,28 @@ start_syslog() {
     sandbox_wait_for test -S /dev/log || fault "syslogd did not start"
 }
 
-seed_filesystem
+# --bare: a generic Debian host, nothing of the appliance prepared: no /pq,
+# /opt/sbin, /etc/sysconfig or dhclient configuration; Debian's hosts file.
+seed_bare_filesystem() {
+    rm -rf /pq /opt/sbin /etc/sysconfig /etc/dhclient-eth1.conf /sbin/ifup /sbin/ifdown
+    mkdir -p /var/lib/dhcp "$SANDBOX_RUN_DIR"
+    ln -sfn "$BIN/appliance-peer" /usr/local/bin/appliance-peer
+    ln -sfn "$BIN/appliance-phone" /usr/local/bin/appliance-phone
+    install -m 0644 "$CONF/hosts-debian" /etc/hosts
+    rm -f /etc/resolv.conf && : >/etc/resolv.conf
+}
+
+# The host's own network configuration, as ifupdown would leave it: static
+# addresses and the default route through the upstream router.
+configure_bare_interfaces() {
+    ip -n "$NS_APP" addr add "$ETH1_ADDR/24" dev eth1
+    ip -n "$NS_APP" addr add "$ETH2_ADDR/24" dev eth2
+    ip -n "$NS_APP" link set eth1 up
+    ip -n "$NS_APP" link set eth2 up
+    ip -n "$NS_APP" route add default via "$ROUTER_ADDR" dev eth1
+}
+
+if [ "$OPT_BARE" = 1 ]; then seed_bare_filesystem; else seed_filesystem; fi
 start_syslog
 build_networks
 export APPLIANCE_RUN=$RUN_ID TAVREL_APPLIANCE=1
@@ -182,7 +204,7 @@ export APPLIANCE_LAN_HOST_ADDR=$LAN_HOST_ADDR APPLIANCE_OAM_HOST_ADDR=$OAM_HOST_
 export APPLIANCE_ROUTER_ADDR=$ROUTER_ADDR
 export TAVREL_PLATFORM_DIR=/pq/platform
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-bring_up_interfaces
+if [ "$OPT_BARE" = 1 ]; then configure_bare_interfaces; else bring_up_interfaces; fi
 [ "$OPT_ROUTER" = 0 ] || start_router
 
 APPLIANCE_SCRATCH=$(mktemp -d /tmp/scratch.XXXXXX)
