@@ -1,15 +1,21 @@
-// Fuzz target of the foreign-server probe's reader of network input: any
-// bytes as a datagram answering the probe. Built into the unit tests, which
+// Fuzz target of the foreign-server probe's and the self-test's readers of
+// network input: any bytes as a datagram answering the probe. Built into the unit tests, which
 // run it over every cut of an offer; with clang's -fsanitize=fuzzer the same
 // entry point drives libFuzzer.
 #include <stddef.h>
 #include <stdint.h>
 
 #include "dhcpcompforeign.h"
+#include "dhcpcompselftest.h"
 #include "fuzz_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 1};
   dhcpCompOfferingServer(data, size, mac, 0x01020304);
+  size_t length = 0;
+  uint32_t sender = 0;
+  const uint8_t* dhcp = dhcpCompClientPayload(data, size, &length, &sender);
+  DhcpSelfTestOffer offer;
+  if (dhcp != nullptr) dhcpCompReadSelfTestOffer(dhcp, length, mac, 0x01020304, sender, 0, &offer);
   return 0;
 }

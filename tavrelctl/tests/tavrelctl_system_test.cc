@@ -95,6 +95,26 @@ TEST_F(TavrelctlSystemTest, EveryCommandOverTheUnixSocket) {
   EXPECT_EQ(3, tavrelctl("status --socket /var/run/nothing.socket").status);
 }
 
+// The sample's customer LAN serves telephones only: a telephone's vendor
+// class gets an offer of our server with the call servers (option 128), a
+// client without one gets nothing from us.
+TEST_F(TavrelctlSystemTest, SelfTestOnATelephonesOnlyLan) {
+  const std::string phone = ok("--json test eth1 --vendor Zelkor-p4100-A");
+  EXPECT_EQ("True\n", jsonField(phone, "['ownServerAnswered']")) << phone;
+  EXPECT_EQ("('192.168.1.1', True, 3600)\n",
+            jsonField(phone,
+                      "['servers'][0]['serverAddress'], d['servers'][0]['ownServer'], "
+                      "d['servers'][0]['leaseTime']"));
+  EXPECT_THAT(jsonField(phone, "['servers'][0]['option128']"), HasSubstr("192.168.1.5"));
+  EXPECT_THAT(jsonField(phone, "['servers'][0]['offeredAddress']"), HasSubstr("192.168.1.1"));
+  const std::string pc = ok("test eth1");
+  EXPECT_THAT(pc, HasSubstr("the appliance's own DHCP server does not answer this client on eth1"));
+
+  Ctl unknown = tavrelctl("test eth7");
+  EXPECT_EQ(1, unknown.status);
+  EXPECT_THAT(unknown.err, AllOf(HasSubstr("no LAN eth7"), HasSubstr("CIM_ERR_INVALID_PARAMETER")));
+}
+
 TEST_F(TavrelctlSystemTest, PasswdThenLoginOverHttp) {
   const std::string url = "--url http://newadmin@127.0.0.1:5988 --password-file " + scratchDir() + "/pw";
   writeFile(scratchDir() + "/pw", "New-secret-9\n");
