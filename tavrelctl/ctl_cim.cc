@@ -1,6 +1,9 @@
 #include "ctl_cim.h"
 
+#include <time.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "openwbem/CIMException.h"
 
@@ -139,37 +142,108 @@ const char* serverStatusText(const std::string& value) {
   if (value == "0") return "off";
   if (value == "1") return "telephones only";
   if (value == "2") return "all devices";
-  if (value == "3") return "on the integrated router";
+  if (value == "3") return "automatic";
   return "unknown";
 }
 
+// "20261207231121.000000+000" as "2026-12-07 23:11:21 UTC" (the agent
+// writes UTC); other texts as they are.
+std::string readableTime(const std::string& cim) {
+  if (cim.size() != 25 || cim.compare(21, 4, "+000") != 0) return cim;
+  return cim.substr(0, 4) + "-" + cim.substr(4, 2) + "-" + cim.substr(6, 2) + " " + cim.substr(8, 2) + ":" +
+         cim.substr(10, 2) + ":" + cim.substr(12, 2) + " UTC";
+}
+
+// How long ago a CIM datetime (UTC) was: "3d 4h 05m", "12m 30s".
+std::string ago(const std::string& cim) {
+  struct tm t = {};
+  if (cim.size() != 25 || strptime(cim.substr(0, 14).c_str(), "%Y%m%d%H%M%S", &t) == nullptr) return "";
+  long seconds = static_cast<long>(time(nullptr) - timegm(&t));
+  if (seconds < 0) seconds = 0;
+  char text[64];
+  if (seconds >= 86400)
+    snprintf(text, sizeof(text), "%ldd %ldh %02ldm", seconds / 86400, seconds % 86400 / 3600,
+             seconds % 3600 / 60);
+  else if (seconds >= 3600)
+    snprintf(text, sizeof(text), "%ldh %02ldm", seconds / 3600, seconds % 3600 / 60);
+  else
+    snprintf(text, sizeof(text), "%ldm %02lds", seconds / 60, seconds % 60);
+  return text;
+}
+
+std::string textOf(const CtlRecord& r, const char* name) {
+  const CtlField* f = ctlField(r, name);
+  return f != nullptr && f->kind != CtlField::Null ? f->text : std::string();
+}
+
+// One record per LAN: the service's parallel arrays, the server status of
+// the setting data and the LAN's whole pool.
+std::vector<CtlRecord> lans(const CIMInstance& service, const CtlRecord& settings,
+                            const std::vector<CtlRecord>& pools) {
+  auto column = [&service](const char* name) {
+    CIMValue v = service.getProperty(name).getValue();
+    return v.isArray() ? v.toStringArray() : OpenWBEM::StringArray();
+  };
+  OpenWBEM::StringArray names = column("lanInterfaces"), addresses = column("lanAddresses"),
+                        addressing = column("lanAddressing");
+  std::vector<CtlRecord> rows;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string name = names[i].toStdString();
+    std::string status =
+        textOf(settings, name == "eth2" ? "dhcpServerOAMLANStatus" : "dhcpServerCustomerLANStatus");
+    CtlRecord r = {{"InterfaceName", name, CtlField::Text},
+                   {"Address", i < addresses.size() ? addresses[i].toStdString() : "", CtlField::Text},
+                   {"Addressing", i < addressing.size() ? addressing[i].toStdString() : "", CtlField::Text},
+                   {"ServerStatus", status, CtlField::Number},
+                   {"Server", name == "eth2" ? (status == "0" ? "off" : "on") : serverStatusText(status),
+                    CtlField::Text}};
+    for (const CtlRecord& pool : pools) {
+      if (textOf(pool, "InstanceID") != name) continue;
+      for (const char* f : {"TotalAddresses", "ActiveLeases", "Reservations", "FreeAddresses", "PercentUsed"})
+        r.push_back({f, textOf(pool, f), CtlField::Number});
+    }
+    rows.push_back(r);
+  }
+  return rows;
+}
+
 std::string status(const CtlCommandLine& line, CIMXMLClient& client) {
-  CtlRecord service = ctlRecordOf(singleton(client, kService).instance);
+  CIMInstance serviceInstance = singleton(client, kService).instance;
+  CtlRecord service = ctlRecordOf(serviceInstance);
   CtlRecord settings = ctlRecordOf(singleton(client, kSettingData).instance);
   std::vector<CtlRecord> pools = records(client.enumerateInstances(kPools));
   std::vector<CtlRecord> foreign = records(client.enumerateInstances(kForeign));
+  std::vector<CtlRecord> lanRows = lans(serviceInstance, settings, pools);
+  std::vector<CtlRecord> ranges;
+  for (const CtlRecord& pool : pools)
+    if (textOf(pool, "InstanceID").find(':') != std::string::npos) ranges.push_back(pool);
   if (line.has("--json")) {
     CtlRecord all = {{"service", ctlJsonObject(service), CtlField::Raw},
-                     {"settings", ctlJsonObject(settings), CtlField::Raw},
+                     {"lans", ctlJsonArray(lanRows), CtlField::Raw},
                      {"pools", ctlJsonArray(pools), CtlField::Raw},
                      {"foreignServers", ctlJsonArray(foreign), CtlField::Raw}};
     return ctlJsonObject(all) + "\n";
   }
-  auto text = [](const CtlRecord& r, const char* name) {
-    const CtlField* f = ctlField(r, name);
-    return f != nullptr ? f->text : std::string();
-  };
-  std::string out = "agent: up\n";
-  for (const CtlField& f : service)
-    if (f.kind != CtlField::Null && f.name != "SystemCreationClassName" && f.name != "CreationClassName")
-      out += "  " + f.name + ": " + f.text + "\n";
+  std::string version = textOf(service, "agentVersion");
+  std::string out = "agent: up" + (version.empty() ? std::string() : ", version " + version) + "\n";
+  std::string pid = textOf(service, "dhcpdProcessID");
+  std::string since = textOf(service, "dhcpdStartTime");
+  out += pid.empty()
+             ? std::string("dhcpd: not running\n")
+             : "dhcpd: process " + pid +
+                   (since.empty() ? std::string()
+                                  : ", serving since " + readableTime(since) + " (" + ago(since) + ")") +
+                   "\n";
+  std::string commit = textOf(service, "lastCommitTime");
+  out += commit.empty()
+             ? std::string("last commit: none since the agent started\n")
+             : "last commit: " + readableTime(commit) + ", " + textOf(service, "lastCommitResult") + "\n";
   out +=
-      "customer LAN server: " + std::string(serverStatusText(text(settings, "dhcpServerCustomerLANStatus"))) +
-      (text(settings, "dhcpServerOnRouter") == "TRUE" ? " (the integrated router serves)" : "") + "\n";
-  out += "OAM LAN server: " + std::string(serverStatusText(text(settings, "dhcpServerOAMLANStatus"))) + "\n";
-  out += "pools:\n" + listing(line, pools,
-                              {"InterfaceName", "StartAddress", "EndAddress", "TotalAddresses",
-                               "ActiveLeases", "Reservations", "FreeAddresses", "PercentUsed"});
+      "LANs:\n" + ctlFormatTable(lanRows, {"InterfaceName", "Address", "Addressing", "Server",
+                                           "TotalAddresses", "ActiveLeases", "Reservations", "PercentUsed"});
+  out += "address ranges:\n" + listing(line, ranges,
+                                       {"InstanceID", "TotalAddresses", "ActiveLeases", "Reservations",
+                                        "FreeAddresses", "PercentUsed"});
   out +=
       "foreign DHCP servers:\n" +
       listing(line, foreign, {"InterfaceName", "ServerAddress", "ServerMACAddress", "FirstSeen", "LastSeen"});

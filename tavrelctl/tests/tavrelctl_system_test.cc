@@ -49,8 +49,12 @@ class TavrelctlSystemTest : public CimSystemTest {
 };
 
 TEST_F(TavrelctlSystemTest, EveryCommandOverTheUnixSocket) {
-  EXPECT_THAT(ok("status"), AllOf(HasSubstr("agent: up"), HasSubstr("customer LAN server: telephones only"),
-                                  HasSubstr("192.168.1.100")));
+  const std::string status = ok("status");
+  EXPECT_THAT(status,
+              AllOf(HasSubstr("agent: up, version "), HasSubstr("dhcpd: process "),
+                    HasSubstr("serving since "), HasSubstr("last commit: "),
+                    HasSubstr("eth1           192.168.1.1/255.255.255.0  static      telephones only"),
+                    HasSubstr("eth1:192.168.1.100-192.168.1.199")));
   EXPECT_THAT(ok("settings"), HasSubstr("leaseTime = 3600\n"));
   EXPECT_EQ("", ok("set leaseTime=1234 domainName=example.lan"));
   EXPECT_THAT(ok("settings"),
@@ -88,7 +92,8 @@ TEST_F(TavrelctlSystemTest, EveryCommandOverTheUnixSocket) {
   // --json carries the CIM property names and types.
   EXPECT_EQ("1234\n", jsonField(ok("settings --json"), "['leaseTime']"));
   EXPECT_EQ("192.168.1.100\n", jsonField(ok("ranges --json"), "[0]['StartAddress']"));
-  EXPECT_EQ("eth1\n", jsonField(ok("status --json"), "['pools'][0]['InterfaceName']"));
+  EXPECT_EQ("('eth1', '172.31.0.1/255.255.255.0')\n",
+            jsonField(ok("status --json"), "['lans'][0]['InterfaceName'], d['lans'][-1]['Address']"));
 
   // Exit statuses of a usage error and of an agent that is not there.
   EXPECT_EQ(2, tavrelctl("range add 192.168.1.200").status);
