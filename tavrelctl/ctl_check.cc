@@ -167,9 +167,12 @@ void checkComponentFile(const ScratchDir& dir, const std::string& file,
     return;
   }
   dhcpCompVerifyAllRangesInSubnets();
-  std::vector<DhcpCompReadProblem> found =
-      ctlCompareComponentFiles(file, original, dhcpCompFormatDhcpCompConfig(0));
-  problems.insert(problems.end(), found.begin(), found.end());
+  // A line the reader has reported itself is not reported again.
+  std::vector<int> reported;
+  for (const DhcpCompReadProblem& p : problems) reported.push_back(p.line);
+  for (const DhcpCompReadProblem& p :
+       ctlCompareComponentFiles(file, original, dhcpCompFormatDhcpCompConfig(0)))
+    if (std::find(reported.begin(), reported.end(), p.line) == reported.end()) problems.push_back(p);
   checkWithDhcpd(dir, file, original, problems);
 }
 

@@ -130,6 +130,13 @@ TEST_F(TavrelctlSystemTest, PasswdThenLoginOverHttp) {
   EXPECT_THAT(readFile("/pq/etc/tavrel-cim.passwd"), AllOf(HasSubstr("cimadmin:"), HasSubstr("newadmin:$")));
   EXPECT_EQ("0600 0\n", runCommand("stat -c '%a %u' /pq/etc/tavrel-cim.passwd | sed 's/^/0/'").output);
   EXPECT_THAT(ok("settings " + url), HasSubstr("leaseTime = 3600"));
+  // HTTPS: the sandbox's self-signed certificate is refused unless
+  // --insecure.
+  const std::string tls = "--url https://newadmin@127.0.0.1 --password-file " + scratchDir() + "/pw settings";
+  EXPECT_THAT(ok(tls + " --insecure"), HasSubstr("leaseTime = 3600"));
+  Ctl unverified = tavrelctl(tls);
+  EXPECT_EQ(3, unverified.status);
+  EXPECT_THAT(unverified.err, HasSubstr("certificate"));
   EXPECT_EQ(0, tavrelctl("passwd --delete newadmin").status);
   Ctl gone = tavrelctl("settings " + url);
   EXPECT_EQ(1, gone.status);
