@@ -1,5 +1,6 @@
 #include "ctl_check.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -60,7 +61,10 @@ class ScratchDir {
     if (mkdtemp(name) == nullptr) return;
     m_path = name;
     m_oldCwd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (chdir(m_path.c_str()) != 0) m_path.clear();
+    if (chdir(m_path.c_str()) != 0) {
+      rmdir(name);
+      m_path.clear();
+    }
   }
   ~ScratchDir() {
     if (m_oldCwd >= 0) {
@@ -69,12 +73,15 @@ class ScratchDir {
       }
       close(m_oldCwd);
     }
-    if (!m_path.empty()) {
-      std::string command = "rm -rf -- '" + m_path + "'";
-      if (system(command.c_str()) != 0) {
-        // Nothing else to do: the name is unique and under /tmp.
-      }
+    if (m_path.empty()) return;
+    // The readers and dhcpd write plain files only.
+    if (DIR* dir = opendir(m_path.c_str())) {
+      while (struct dirent* entry = readdir(dir))
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+          unlinkat(dirfd(dir), entry->d_name, 0);
+      closedir(dir);
     }
+    rmdir(m_path.c_str());
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;

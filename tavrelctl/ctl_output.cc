@@ -14,8 +14,8 @@ namespace {
 std::string cell(const CtlRecord& record, const std::string& column) {
   const CtlField* f = ctlField(record, column);
   if (f == nullptr || f->kind == CtlField::Null || (f->kind == CtlField::Text && f->text.empty())) return "-";
-  // One line per record: line ends are shown as "\\n", other control
-  // characters as "?".
+  // One line per record: a line end is shown as a backslash and "n",
+  // other control characters as "?".
   std::string text;
   for (unsigned char c : f->text) {
     if (c == '\n')

@@ -119,6 +119,7 @@ int runPasswd(const CtlCommandLine& line, std::string& out) {
     if (line.has("--stdin")) {
       if (!std::getline(std::cin, password))
         return fail("passwd", "no password on standard input", kCtlFailed);
+      if (!password.empty() && password.back() == '\r') password.pop_back();
     } else {
       std::string again;
       if (!ctlReadPasswordFromTerminal("Password for " + user + ": ", password) ||
