@@ -1,7 +1,8 @@
 // Problems a reader finds in a file it reads (a key it does not know, a
-// value it cannot use), for whoever checks the file: the readers report each
-// one here, and a sink set by the checker collects them. Without a sink a
-// report goes nowhere (the readers log as they always do).
+// value it cannot use), for whoever checks the file: a reader hands each one
+// to dhcpCompReportReadProblem, and the sink the checker set (tavrelctl
+// check) collects them. Without a sink a report goes nowhere; the readers
+// log as before.
 #ifndef TAVREL_AGENT_DHCPCOMPPROBLEMS_H
 #define TAVREL_AGENT_DHCPCOMPPROBLEMS_H
 
