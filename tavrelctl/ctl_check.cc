@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -146,7 +148,12 @@ void checkWithDhcpd(const ScratchDir& dir, const std::string& componentFile, con
     any = true;
   }
   if (!any)
-    problems.push_back({componentFile, 0, "", "", "dhcpd refuses the generated dhcpd.conf: " + trim(said)});
+    problems.push_back(
+        {componentFile, 0, "", "",
+         "dhcpd refuses the generated dhcpd.conf: " +
+             (trim(said).empty() ? (status == -1 ? std::string("dhcpd could not be run")
+                                                 : "exit status " + std::to_string(WEXITSTATUS(status)))
+                                 : trim(said))});
 }
 
 // The component file through the agent's reader, writer and generator.
@@ -304,15 +311,23 @@ std::vector<DhcpCompReadProblem> ctlCompareComponentFiles(const std::string& fil
 std::vector<DhcpCompReadProblem> ctlCheckFiles(const std::string& componentFile,
                                                const std::string& configFile, std::string& why) {
   std::vector<DhcpCompReadProblem> problems;
+  // The check works inside its temporary directory: names are taken from
+  // where tavrelctl was started.
+  auto absolute = [](const std::string& path) {
+    char cwd[PATH_MAX];
+    if (path.empty() || path[0] == '/' || getcwd(cwd, sizeof(cwd)) == nullptr) return path;
+    return std::string(cwd) + "/" + path;
+  };
+  const std::string component = absolute(componentFile), config = absolute(configFile);
   ScratchDir dir;
   if (dir.path().empty()) {
     why = std::string("cannot make a temporary directory: ") + strerror(errno);
     return problems;
   }
-  checkComponentFile(dir, componentFile, problems);
+  checkComponentFile(dir, component, problems);
   std::stable_sort(
       problems.begin(), problems.end(),
       [](const DhcpCompReadProblem& a, const DhcpCompReadProblem& b) { return a.line < b.line; });
-  checkConfigFile(configFile, problems);
+  checkConfigFile(config, problems);
   return problems;
 }
