@@ -3,6 +3,7 @@
 #include <string.h>
 #include <sys/wait.h>
 #include <syslog.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -21,6 +22,13 @@ std::mutex& failureMutex() {
 std::string& failureText() {
   static std::string text;
   return text;
+}
+
+// When the last commit began (its failure text is set then, and again when
+// it fails).
+time_t& lastCommitTime() {
+  static time_t when = 0;
+  return when;
 }
 
 }  // namespace
@@ -56,4 +64,11 @@ std::string dhcpCompCommitFailureText(void) {
 void dhcpCompSetCommitFailureText(const std::string& text) {
   std::lock_guard<std::mutex> lock(failureMutex());
   failureText() = text;
+  lastCommitTime() = time(nullptr);
+}
+
+time_t dhcpCompLastCommit(std::string* failure) {
+  std::lock_guard<std::mutex> lock(failureMutex());
+  *failure = failureText();
+  return lastCommitTime();
 }

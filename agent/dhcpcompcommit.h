@@ -45,6 +45,9 @@ TAVREL_EXPORT int dhcpCompCheckDhcpdConfig(const std::string& text, std::string*
 TAVREL_EXPORT std::string dhcpCompCommitFailureText(void);
 // Sets the text dhcpCompCommitFailureText returns.
 void dhcpCompSetCommitFailureText(const std::string& text);
+// When the last commit ran (0: none since start-up) and its failure text
+// (empty: it succeeded).
+TAVREL_EXPORT time_t dhcpCompLastCommit(std::string* failure);
 
 // ---- Supervision of the agent's own dhcpd ----
 

@@ -119,7 +119,10 @@ std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid)
 }
 
 std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
-  std::vector<uint8_t> dhcp = dhcpCompDiscoverMessage(mac, xid);
+  return dhcpCompBroadcastDatagram(dhcpCompDiscoverMessage(mac, xid));
+}
+
+std::vector<uint8_t> dhcpCompBroadcastDatagram(const std::vector<uint8_t>& dhcp) {
   std::vector<uint8_t> packet(sizeof(struct iphdr) + sizeof(struct udphdr) + dhcp.size());
   struct iphdr ip;
   memset(&ip, 0, sizeof(ip));
@@ -143,19 +146,28 @@ std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
   return packet;
 }
 
-uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6], uint32_t xid) {
-  if (length < sizeof(struct iphdr)) return 0;
+const uint8_t* dhcpCompClientPayload(const uint8_t* packet, size_t length, size_t* dhcpLength,
+                                     uint32_t* sender) {
+  if (length < sizeof(struct iphdr)) return nullptr;
   struct iphdr ip;
   memcpy(&ip, packet, sizeof(ip));
   size_t ipLength = ip.ihl * 4u;
   if (ip.version != 4 || ip.protocol != IPPROTO_UDP || ipLength < sizeof(ip) ||
       length < ipLength + sizeof(struct udphdr))
-    return 0;
+    return nullptr;
   struct udphdr udp;
   memcpy(&udp, packet + ipLength, sizeof(udp));
-  if (ntohs(udp.dest) != kClientPort) return 0;
-  return dhcpCompOfferedServer(packet + ipLength + sizeof(udp), length - ipLength - sizeof(udp), mac, xid,
-                               ntohl(ip.saddr));
+  if (ntohs(udp.dest) != kClientPort) return nullptr;
+  *dhcpLength = length - ipLength - sizeof(udp);
+  *sender = ntohl(ip.saddr);
+  return packet + ipLength + sizeof(udp);
+}
+
+uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint8_t mac[6], uint32_t xid) {
+  size_t dhcpLength = 0;
+  uint32_t sender = 0;
+  const uint8_t* dhcp = dhcpCompClientPayload(packet, length, &dhcpLength, &sender);
+  return dhcp == nullptr ? 0 : dhcpCompOfferedServer(dhcp, dhcpLength, mac, xid, sender);
 }
 
 uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t dhcpLength, const uint8_t mac[6], uint32_t xid,
@@ -246,15 +258,18 @@ std::vector<DhcpOffer> dhcpCompSelectForeignOffers(const std::vector<DhcpOffer>&
 
 namespace {
 
-int openProbeSocket(const std::string& interfaceName) {
+// A packet socket of protocol ETH_P_IP sees the frames that arrive; one of
+// ETH_P_ALL also those the host itself sends, the offers of its own dhcpd
+// among them.
+int openProbeSocket(const std::string& interfaceName, uint16_t protocol = ETH_P_IP) {
   unsigned index = if_nametoindex(interfaceName.c_str());
   if (index == 0) return -1;
-  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(ETH_P_IP));
+  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(protocol));
   if (fd < 0) return -1;
   struct sockaddr_ll link;
   memset(&link, 0, sizeof(link));
   link.sll_family = AF_PACKET;
-  link.sll_protocol = htons(ETH_P_IP);
+  link.sll_protocol = htons(protocol);
   link.sll_ifindex = static_cast<int>(index);
   if (bind(fd, reinterpret_cast<struct sockaddr*>(&link), sizeof(link)) != 0) {
     close(fd);
@@ -502,6 +517,18 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
     snprintf(text, sizeof(text), "Foreign DHCP servers: %d further servers no longer answer", goneSilently);
     dhcpUtilRaiseAlarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, text);
   }
+}
+
+int dhcpCompOpenDhcpProbe(const std::string& interfaceName, const std::vector<uint8_t>& datagram) {
+  int fd = openProbeSocket(interfaceName, ETH_P_ALL);
+  if (fd < 0) return -1;
+  if (!sendDiscover(fd, interfaceName, datagram)) {
+    int rc = errno;
+    close(fd);
+    errno = rc;
+    return -1;
+  }
+  return fd;
 }
 
 int dhcpCompCollectForeignServers(s_foreignServer* out, int max) {

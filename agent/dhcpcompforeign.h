@@ -56,6 +56,19 @@ std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid)
 // That DHCPDISCOVER in an IPv4/UDP datagram from 0.0.0.0:68 to
 // 255.255.255.255:67.
 std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid);
+// A BOOTP/DHCP message in an IPv4/UDP datagram from 0.0.0.0:68 to
+// 255.255.255.255:67.
+std::vector<uint8_t> dhcpCompBroadcastDatagram(const std::vector<uint8_t>& dhcp);
+// The BOOTP/DHCP message of an IPv4/UDP datagram to the client port (68):
+// its start, its length in *dhcpLength and the sender in *sender; null for
+// anything else, malformed or cut-off datagrams included.
+const uint8_t* dhcpCompClientPayload(const uint8_t* packet, size_t length, size_t* dhcpLength,
+                                     uint32_t* sender);
+// Broadcasts the datagram on the interface and returns the non-blocking
+// packet socket the answers arrive on, the host's own outgoing frames
+// included (network-layer payloads of every protocol; close it), or -1 with
+// errno set.
+int dhcpCompOpenDhcpProbe(const std::string& interfaceName, const std::vector<uint8_t>& datagram);
 // The server identifier (else sender) of a BOOTP/DHCP message holding a
 // DHCPOFFER to mac for transaction xid; 0 for anything else, malformed or
 // cut-off messages included.

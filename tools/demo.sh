@@ -109,6 +109,22 @@ echo "no lease for the PC, as configured"
 step "The management station lists the leases dhcpd granted"
 wbemcli ei "$cim:ZPX_DHCPClientLeaseInfoCustomerLAN" 2>&1 | sed 's/^[^ ]* /    /'
 
+step "The administrator's command line: tavrelctl over root's Unix socket"
+tavrelctl=$TAVREL_BINARY_DIR/bin/tavrelctl
+echo "\$ tavrelctl status"
+"$tavrelctl" status | sed 's/^/    /'
+echo "\$ tavrelctl set leaseTime=7200"
+"$tavrelctl" set leaseTime=7200
+echo "    dhcpd.conf now says: $(grep -m1 default-lease-time /pq/etc/dhcpd.conf)"
+echo "\$ tavrelctl set s2OtherPort=10000     (refused: the agent's message, error tag and CIM status)"
+"$tavrelctl" set s2OtherPort=10000 2>&1 | sed 's/^/    /' || true
+echo "\$ tavrelctl test eth1 --vendor Zelkor-p4100-A     (the self-test: what a telephone gets)"
+"$tavrelctl" test eth1 --vendor Zelkor-p4100-A | sed 's/^/    /'
+echo "\$ tavrelctl test eth1     (a PC: the LAN serves telephones only)"
+"$tavrelctl" test eth1 | sed 's/^/    /'
+echo "\$ tavrelctl check"
+"$tavrelctl" check 2>/dev/null | sed 's/^/    /' || true
+
 step "The integrated router comes up on the customer LAN with its DHCP server"
 router_conf=$source_dir/tests/data/agent/router-vendor-vlans-dhcpd.conf
 appliance-peer upstream -- /bin/sh -c \
@@ -145,6 +161,7 @@ if [ "$demo_shell" = --shell ]; then
     step "Shell inside the appliance (TavrelAgent runs; 'exit' stops it and ends the demo)"
     echo "Try, for example:"
     echo "    wbemcli ei $cim:ZPX_DHCPSettingData"
+    echo "    $tavrelctl status"
     echo "    appliance-phone --vendor Zelkor-p4100-A"
     echo "README.md lists more commands."
     PS1='appliance# ' bash --norc -i || true

@@ -52,16 +52,39 @@ std::string readWhole(int fd, std::string& error) {
   }
 }
 
+// What tells one version of a file from another.
+std::string stampOf(const struct stat& st) {
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) +
+         ":" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
 }  // namespace
+
+void HTTPBasicAuth::reloadIfChanged() {
+  if (m_path.empty()) return;
+  struct stat st;
+  std::string stamp = ::stat(m_path.c_str(), &st) == 0 ? stampOf(st) : std::string();
+  if (stamp == m_loadedStamp) return;
+  std::string path = m_path;
+  load(path);
+}
+
+bool HTTPBasicAuth::validUserName(const std::string& user) {
+  return validUser(user);
+}
 
 std::string HTTPBasicAuth::load(const std::string& path) {
   m_users.clear();
+  m_path = path;
+  m_loadedStamp.clear();
   if (path.empty()) return "no credentials file configured";
   int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
   struct stat st;
   std::string error;
-  if (::fstat(fd, &st) != 0)
+  const bool statted = ::fstat(fd, &st) == 0;
+  if (statted) m_loadedStamp = stampOf(st);
+  if (!statted)
     error = std::strerror(errno);
   else if (!S_ISREG(st.st_mode))
     error = "not a regular file";

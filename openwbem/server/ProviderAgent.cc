@@ -133,6 +133,7 @@ bool ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer&
     user = cached->user;
     return true;
   }
+  basicAuth.reloadIfChanged();
   if (!basicAuth.verify(authorization, user)) {
     if (!authorization.empty())
       syslog(LOG_WARNING, "CIM request from %s refused: wrong credentials", peer.address.c_str());

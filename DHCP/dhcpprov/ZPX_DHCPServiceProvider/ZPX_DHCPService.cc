@@ -133,6 +133,14 @@ const ClassBinding<ZPX_DHCPService>& ZPX_DHCPServiceBinding() {
         B::key("CreationClassName", &C::getCreationClassName),
         B::key("Name", &C::getName),
         B::readOnly("ElementName", &C::getElementName),
+        B::readOnly("agentVersion", &C::getAgentVersion),
+        B::readOnly("dhcpdProcessID", &C::getDhcpdProcessID),
+        B::dateTime("dhcpdStartTime", &C::getDhcpdStartTime),
+        B::readOnly("lanInterfaces", &C::getLanInterfaces),
+        B::readOnly("lanAddresses", &C::getLanAddresses),
+        B::readOnly("lanAddressing", &C::getLanAddressing),
+        B::dateTime("lastCommitTime", &C::getLastCommitTime),
+        B::readOnly("lastCommitResult", &C::getLastCommitResult),
     });
     return b;
   }();

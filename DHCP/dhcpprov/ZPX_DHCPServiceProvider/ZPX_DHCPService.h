@@ -6,6 +6,7 @@
 #define TAVREL_DHCPPROV_ZPX_DHCPSERVICE_H
 
 #include <string>
+#include <vector>
 
 #include "framework/ClassBinding.h"
 #include "framework/InstanceRegistry.h"
@@ -36,6 +37,20 @@ class TAVREL_EXPORT ZPX_DHCPService {
                                    OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
   virtual int getElementName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+
+  // The agent's status (ZPX_DHCPServiceStatus.cc): read from the agent
+  // that loads the library; 100 (not readable) when it reports none.
+  int getAgentVersion(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getDhcpdProcessID(unsigned int& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getDhcpdStartTime(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getLanInterfaces(std::vector<std::string>& value,
+                       OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getLanAddresses(std::vector<std::string>& value,
+                      OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getLanAddressing(std::vector<std::string>& value,
+                       OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getLastCommitTime(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
+  int getLastCommitResult(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const;
 
   // Makes manager current and calls its init(); the previous one is kept.
   static void SetInstanceManager(ZPX_DHCPServiceInstanceManager* manager);

@@ -1,12 +1,30 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceSelfTest.h"
+
 using namespace OpenWBEM;
 
 ZPX_DHCPServiceProvider ZPX_DHCPServiceProv;
 
 namespace {
 
-const char kRenewMethod[] = "renewDynamicIPAddress";
+typedef std::function<CIMValue(const CIMParamValueArray&, CIMParamValueArray&)> Method;
+
+// The service's methods by their exact names.
+const std::map<std::string, Method>& methods() {
+  static const std::map<std::string, Method> table = {
+      {"renewDynamicIPAddress",
+       [](const CIMParamValueArray&, CIMParamValueArray&) {
+         return CIMValue(static_cast<UInt16>(ZPX_DHCPService::getInstanceManager()->renewDynamicIPAddress()));
+       }},
+      {"testDhcpService", ZPX_DHCPServiceTestDhcpService},
+  };
+  return table;
+}
 
 }  // namespace
 
@@ -16,11 +34,10 @@ ZPX_DHCPServiceProvider::~ZPX_DHCPServiceProvider() = default;
 
 CIMValue ZPX_DHCPServiceProvider::invokeMethod(const ProviderEnvironmentIFCRef&, const String&,
                                                const CIMObjectPath&, const String& methodName,
-                                               const CIMParamValueArray&, CIMParamValueArray&) {
-  if (!methodName.equals(kRenewMethod))
-    throw CIMException(__FILE__, __LINE__, CIMException::METHOD_NOT_FOUND);
-  int rc = ZPX_DHCPService::getInstanceManager()->renewDynamicIPAddress();
-  return CIMValue(static_cast<UInt16>(rc));
+                                               const CIMParamValueArray& in, CIMParamValueArray& out) {
+  auto method = methods().find(methodName.toStdString());
+  if (method == methods().end()) throw CIMException(__FILE__, __LINE__, CIMException::METHOD_NOT_FOUND);
+  return method->second(in, out);
 }
 
 void ZPX_DHCPServiceProvider::modifyInstance(ZPX_DHCPService& object, const CIMInstance& instance) {

@@ -1,5 +1,6 @@
 // ZPX_DHCPServiceProvider: the CIM instance and method provider of the DHCP
-// service, with the extrinsic method "renewDynamicIPAddress". Requests reach
+// service, with the extrinsic methods "renewDynamicIPAddress" and
+// "testDhcpService" (ZPX_DHCPServiceSelfTest.h). Requests reach
 // it through the umbrella provider.
 #ifndef TAVREL_DHCPPROV_ZPX_DHCPSERVICEPROVIDER_H
 #define TAVREL_DHCPPROV_ZPX_DHCPSERVICEPROVIDER_H
@@ -16,8 +17,9 @@ class TAVREL_EXPORT ZPX_DHCPServiceProvider
   ~ZPX_DHCPServiceProvider() override;
 
   // "renewDynamicIPAddress" (exact name) runs the renewal of the current
-  // manager and returns its code as uint16, whatever the path's keys; any
-  // other name is CIM_ERR_METHOD_NOT_FOUND.
+  // manager and returns its code as uint16, whatever the path's keys;
+  // "testDhcpService" runs the self-test; any other name is
+  // CIM_ERR_METHOD_NOT_FOUND.
   OpenWBEM::CIMValue invokeMethod(const OpenWBEM::ProviderEnvironmentIFCRef& env, const OpenWBEM::String& ns,
                                   const OpenWBEM::CIMObjectPath& path, const OpenWBEM::String& methodName,
                                   const OpenWBEM::CIMParamValueArray& in,

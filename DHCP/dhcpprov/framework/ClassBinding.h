@@ -37,6 +37,11 @@ inline OpenWBEM::CIMValue toCIMValue(unsigned short v) {
 inline OpenWBEM::CIMValue toCIMValue(unsigned int v) {
   return OpenWBEM::CIMValue(v);
 }
+inline OpenWBEM::CIMValue toCIMValue(const std::vector<std::string>& v) {
+  OpenWBEM::StringArray texts;
+  for (const std::string& text : v) texts.push_back(OpenWBEM::String(text));
+  return OpenWBEM::CIMValue(texts);
+}
 
 inline void fromCIMValue(const OpenWBEM::CIMValue& v, std::string& out) {
   out = v.toString().toStdString();
