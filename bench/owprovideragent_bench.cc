@@ -27,6 +27,9 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
 
+#include <filesystem>
+#include <system_error>
+
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -288,7 +291,8 @@ int main() {
   bool ok = bytes > 0 && get.p50 <= 0.3 && enumerate.p50 <= 1.0 &&
             std::max(throughput, get.perSecond) >= 5000 && idle - before < 4 * 1024 &&
             get.p50 <= 1.2 * unauthenticated.p50 && tls.p50 < 0.3;
-  std::system(("rm -rf " + dir).c_str());
+  std::error_code removeError;
+  std::filesystem::remove_all(dir, removeError);
   std::printf("Goals %s\n", ok ? "met" : "NOT met");
   return 0;
 }
