@@ -30,14 +30,24 @@ typedef std::set<std::string> Entries;
 
 const char kRanges[] = "ZPX_DHCPRangeOfIPAddresses";
 const char kReservations[] = "ZPX_DHCPReservedAddress";
-const char kRefuseCheck[] = "/run/model-refuse-check";
-const char kRefuseStart[] = "/run/model-refuse-start";
 // dhcpd as the agent runs it: refuses the check or the start while the
 // test's flag file says so.
 const char kDhcpdWrapper[] =
     "#!/bin/sh\ncase \" $* \" in *\" -t \"*) [ -e /run/model-refuse-check ] && "
     "{ echo 'refused by the test'; exit 1; } ;;\n"
     "*) [ -e /run/model-refuse-start ] && exit 1 ;; esac\nexec /usr/sbin/dhcpd \"$@\"\n";
+// The failures injected into one change: what is armed, and its name.
+const struct {
+  const char* name;
+  const char* arm;
+} kFailures[] = {
+    {"dhcpd -t refuses", "touch /run/model-refuse-check"},
+    {"component file cannot be replaced",
+     "mount --bind /pq/etc/dhcpcomp.conf /pq/etc/dhcpcomp.conf && "
+     "mount -o remount,bind,ro /pq/etc/dhcpcomp.conf /pq/etc/dhcpcomp.conf"},
+    {"dhcpd does not start", "touch /run/model-refuse-start"},
+};
+const char kDisarm[] = "rm -f /run/model-refuse-*; umount /pq/etc/dhcpcomp.conf 2>/dev/null";
 
 // The acknowledged state: id -> "start-end" and id -> "ip MAC", lease time.
 struct Model {
@@ -99,37 +109,13 @@ class ChangeModelTest : public CimSystemTest {
   CommandOutput change(const std::string& op, const std::string& path, const std::string& extra = "") {
     return m_agent->wbemcli(op, path, extra);
   }
-  std::string rangePath(const std::string& id) { return std::string(kRanges) + ".InstanceID=\"" + id + "\""; }
-  std::string reservationPath(const std::string& id) {
-    return std::string(kReservations) + ".InstanceID=\"" + id + "\"";
+  static std::string path(const char* className, const std::string& id) {
+    return std::string(className) + ".InstanceID=\"" + id + "\"";
   }
   void check(const Model& model);
-  // Arms one failure for the next change; the returned text names it.
-  std::string arm(int kind);
-  void disarm();
 
   std::mt19937 m_random;
 };
-
-std::string ChangeModelTest::arm(int kind) {
-  if (kind == 0) {
-    writeFile(kRefuseCheck, "");
-    return "dhcpd -t refuses";
-  }
-  if (kind == 1) {
-    runCommand("mount --bind " + std::string(kComponentFile) + " " + kComponentFile +
-               " && mount -o remount,bind,ro " + kComponentFile + " " + kComponentFile);
-    return "component file cannot be replaced";
-  }
-  writeFile(kRefuseStart, "");
-  return "dhcpd does not start";
-}
-
-void ChangeModelTest::disarm() {
-  unlink(kRefuseCheck);
-  unlink(kRefuseStart);
-  runCommand(std::string("umount ") + kComponentFile + " 2>/dev/null");
-}
 
 void ChangeModelTest::check(const Model& model) {
   auto ranges = instances(ok("ei", kRanges), "StartAddress", "EndAddress", "-");
@@ -179,9 +165,9 @@ bool ChangeModelTest::runSequence(unsigned seed, Clock::time_point deadline, int
     int what = pick(8);
     bool armed = what != 7 && pick(6) == 0;
     int kind = pick(3);
-    std::string failure = armed ? arm(kind) : "";
+    if (armed) runCommand(kFailures[kind].arm);
     SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step) + " action " +
-                 std::to_string(what) + (armed ? " with " + failure : ""));
+                 std::to_string(what) + (armed ? std::string(" with ") + kFailures[kind].name : ""));
     Model next = model;
     bool valid = true;
     CommandOutput r;
@@ -194,26 +180,26 @@ bool ChangeModelTest::runSequence(unsigned seed, Clock::time_point deadline, int
       r = change("mi", kSettingDataPath, "leaseTime=" + next.leaseTime);
     } else if (what == 1 || (what <= 3 && model.ranges.empty())) {
       valid = !overlaps("", start, end);
-      r = change("ci", rangePath("0"), "InstanceID=\"0\"," + rangeText);
+      r = change("ci", path(kRanges, "0"), "InstanceID=\"0\"," + rangeText);
       next.ranges[field(r.out, "InstanceID")] = span;
     } else if (what <= 3) {
       auto it = std::next(model.ranges.begin(), pick(static_cast<int>(model.ranges.size())));
       if (what == 2) {
         valid = !overlaps(it->first, start, end);
-        r = change("mi", rangePath(it->first), rangeText);
+        r = change("mi", path(kRanges, it->first), rangeText);
         next.ranges[it->first] = span;
       } else {
-        r = change("di", rangePath(it->first));
+        r = change("di", path(kRanges, it->first));
         next.ranges.erase(it->first);
       }
     } else if (what == 4 || (what <= 6 && model.reservations.empty())) {
       for (const auto& kv : model.reservations) valid = valid && kv.second.find(address(last) + " ") != 0;
-      r = change("ci", reservationPath("0"),
+      r = change("ci", path(kReservations, "0"),
                  "InstanceID=\"0\",IPv4Address=\"" + address(last) + "\",reservedMACAddr=\"" + mac + "\"");
       next.reservations[field(r.out, "InstanceID")] = address(last) + " " + mac;
     } else if (what == 5 || what == 6) {
       auto it = std::next(model.reservations.begin(), pick(static_cast<int>(model.reservations.size())));
-      r = change("di", reservationPath(it->first));
+      r = change("di", path(kReservations, it->first));
       next.reservations.erase(it->first);
     } else {
       // The flag file: the next request waits for the rebuild.
@@ -221,7 +207,7 @@ bool ChangeModelTest::runSequence(unsigned seed, Clock::time_point deadline, int
       EXPECT_TRUE(
           waitUntil([] { return access("/pq/etc/ipchnged.tmp", F_OK) != 0; }, std::chrono::seconds(10)));
     }
-    disarm();
+    runCommand(kDisarm);
     // The server refused to start, and so did the previous one: the next
     // commit (here one that changes nothing) starts it again.
     if (armed && kind == 2) ok("mi", kSettingDataPath, "leaseTime=" + model.leaseTime);
