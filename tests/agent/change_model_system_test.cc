@@ -1,8 +1,8 @@
 // The change path against a model, with the real agent, wbemcli and dhcpd in
 // the appliance sandbox: seeded random sequences of CIM changes (lease time,
-// ranges, reservations: create, modify, delete) and IP changes, with injected
-// failures (dhcpd -t refusing, a component file that cannot be replaced, a
-// server that does not start). After every step what CIM shows, what the
+// ranges, reservations: create, modify, delete), renewals and IP changes,
+// with injected failures (dhcpd -t refusing, a component file that cannot be
+// replaced, a server that does not start). After every step what CIM shows, what the
 // component file holds and what dhcpd.conf serves equal the model of the
 // acknowledged changes, and one dhcpd runs. TAVREL_CHANGE_MODEL_SEED=<n>
 // replays the sequence a failure names.
@@ -201,6 +201,9 @@ bool ChangeModelTest::runSequence(unsigned seed, Clock::time_point deadline, int
       auto it = std::next(model.reservations.begin(), pick(static_cast<int>(model.reservations.size())));
       r = change("di", path(kReservations, it->first));
       next.reservations.erase(it->first);
+    } else if (pick(2) == 0) {
+      // A renewal (the static customer LAN keeps its address).
+      ok("cm", kServicePath, "renewDynamicIPAddress");
     } else {
       // The flag file: the next request waits for the rebuild.
       writeFile("/pq/etc/ipchnged.tmp", "");
