@@ -87,7 +87,7 @@ run_tests() {
   # fail on any finding in its log.
   log "agent under ASan+UBSan in the sandbox"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan -R '^(tavrel_rangeprov_system_test|tavrel_dhcpd_sandbox_test)$' \
+    ctest --test-dir build-asan -R '^(tavrel_rangeprov_system_test|tavrel_dhcpd_sandbox_test|tavrel_change_model_system_test)$' \
     --output-on-failure
 }
 

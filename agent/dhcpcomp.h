@@ -48,6 +48,10 @@
 #define DHCP_CUSTOMER_LAN_IFNAME "eth1"
 #define DHCP_OAM_LAN_IFNAME "eth2"
 #define DHCP_DEFAULT_CONFIG_FILENAME "/pq/etc/dhcpcomp.conf"
+// Address and mask the agent gives the customer LAN when it is DHCP-addressed
+// and gets no lease.
+#define DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS "192.168.2.2"
+#define DHCP_DEFAULT_CUSTOMER_LAN_NETMASK "255.255.254.0"
 
 // Event message ids written to the system log ("{%d} {...}").
 #define DHCP_MSG_CONFIG_FILE 62004
@@ -316,6 +320,9 @@ TAVREL_EXPORT void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpC
 // replacing it atomically. 1 when written; 0 when it could not be written
 // (the old file stays; the failure goes to the system log).
 TAVREL_EXPORT int dhcpCompWriteDhcpCompConfigFile(char useSaved);
+// Replaces the file by text (what dhcpCompFormatDhcpCompConfig gave); 1 or 0
+// as dhcpCompWriteDhcpCompConfigFile.
+TAVREL_EXPORT int dhcpCompWriteDhcpCompConfigText(const std::string& text);
 // Appends the section of cfg at *out, which must have room for
 // DHCPCOMP_SECTION_MAX_SIZE bytes; advances *out and returns the new end.
 TAVREL_EXPORT char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg);
@@ -346,7 +353,20 @@ TAVREL_EXPORT void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* tex
 TAVREL_EXPORT int dhcpCompAddIPAddressRangeCustomerLAN(s_dhcpCompConfig* cfg, s_ipAddrRange* range, int id);
 TAVREL_EXPORT int dhcpCompCheckAndAddIPAddressRangeOAMLAN(s_ipAddrRange* range, bool checkSubnet);
 TAVREL_EXPORT void syncUpGatewayForAddrRanges(s_dhcpCompConfig* cfg, s_ipAddr* gateway);
+// Drops the LAN's ranges and reservations outside its network (and ranges
+// holding its own address), only while the LAN has an address of its own.
 TAVREL_EXPORT void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg);
+// True when the LAN has an address of its own: static, or from a lease; not
+// while it has none, nor while it has only the default address
+// (DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS) the agent gives a DHCP-addressed LAN
+// without a lease.
+TAVREL_EXPORT bool dhcpCompHasOwnAddress(const s_ethIpConfig* eth);
+// Whether dhcpd.conf serves an address of the LAN: true when the LAN has no
+// network or the network holds it. An entry kept outside the network is
+// logged once (per LAN address) and not served.
+TAVREL_EXPORT bool dhcpCompServesAddress(const s_ethIpConfig* eth, uint32_t address);
+// Makes every range and reservation object show its stored entry.
+TAVREL_EXPORT void dhcpCompShowStoredEntries(void);
 
 // ---- Server lease file (agent/ leases) ----
 
@@ -466,7 +486,7 @@ TAVREL_EXPORT int getReservedAddressCompConfig(const std::string& id, s_dhcpComp
 TAVREL_EXPORT void getInterfaceContext(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, s_reservedAddr* rec);
 
 // Deleting a provider object runs its virtual destructor, which frees its
-// slot and pool entry and commits. Defined beside the code that creates the
+// slot and pool entry (the caller commits). Defined beside the code that creates the
 // objects (it knows the provider classes); the release functions above use them.
 void dhcpCompDeleteAddressRangeObject(ZPX_DHCPRangeOfIPAddressesImpl* object);
 void dhcpCompDeleteReservedAddrObject(ZPX_DHCPReservedAddressImpl* object);

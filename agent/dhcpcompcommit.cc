@@ -43,9 +43,11 @@ bool readWhole(const char* path, std::string* text) {
   return true;
 }
 
-// The records' dynamic parts that follow the interfaces and the published
-// address, refreshed before every commit.
-void refreshDynamicSettings() {
+// Brings the records to the state the commit stores: the dynamic parts that
+// follow the interfaces and the published address, the customer LAN's
+// common settings in its VLANs, and each LAN's gateway in its ranges (and
+// their objects). Both files are generated from this one state.
+void stageRecords() {
   dhcpCompRefreshPublishedIPAddress();
   if (CustomerLANDhcpCompConfig.defaultGatewayEmpty)
     updateDefaultGatewayDynamic(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig);
@@ -54,12 +56,17 @@ void refreshDynamicSettings() {
       updateDefaultGatewayDynamic(&VLANDhcpCompConfig[i], &VLANIpConfig[i]);
   }
   dhcpCompFillEmptyCallServers();
+  dhcpCompFillSecondCallServer(&CustomerLANDhcpCompConfig);
+  duplicateCommonPortion();
+  syncUpGatewayForAddrRanges(&CustomerLANDhcpCompConfig, &CustomerLANDhcpCompConfig.defaultGateway);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i)
+    syncUpGatewayForAddrRanges(&VLANDhcpCompConfig[i], &VLANDhcpCompConfig[i].defaultGateway);
 }
 
 // Writes the component configuration file and its trace copy; false when the
 // file could not be written (logged by the writer).
-bool writeComponentFile() {
-  if (dhcpCompWriteDhcpCompConfigFile(0) == 0) return false;
+bool writeComponentFile(const std::string& text) {
+  if (dhcpCompWriteDhcpCompConfigText(text) == 0) return false;
   dhcpUtilCopyFile(g_strT20ConfigFilename, kConfigTraceFile);
   return true;
 }
@@ -115,11 +122,13 @@ int dhcpCompCommitConfigurationChanges(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   if (g_commitDeferrals > 0) return 0;
   dhcpCompSetCommitFailureText("");
-  refreshDynamicSettings();
+  stageRecords();
 
   std::string conf;
+  std::string component;
   try {
     conf = dhcpCompFormatDhcpdConfig();
+    component = dhcpCompFormatDhcpCompConfig(0);
   } catch (const std::bad_alloc&) {
     syslog(LOG_ERR, "Out of memory while generating %s; nothing applied.", DHCPD_CONF_FILE);
     dhcpCompSetCommitFailureText("out of memory");
@@ -145,7 +154,7 @@ int dhcpCompCommitConfigurationChanges(void) {
 
   std::string previousComponent;
   bool haveComponent = readWhole(g_strT20ConfigFilename, &previousComponent);
-  if (!writeComponentFile()) {
+  if (!writeComponentFile(component)) {
     dhcpCompSetCommitFailureText(std::string("cannot write ") + g_strT20ConfigFilename);
     return DHCP_RC_CONFIG_WRITE_FAILED;
   }

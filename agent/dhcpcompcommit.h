@@ -6,7 +6,6 @@
 
 #include <sys/types.h>
 
-#include <memory>
 #include <string>
 
 #include "dhcpcomp.h"
@@ -67,53 +66,5 @@ TAVREL_EXPORT int dhcpCompStartDhcpdSupervision(void);
 TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
 // Restarts done by the supervision since the program started.
 TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
-
-// ---- Rolling back a refused change ----
-
-// A copy of the DHCP configuration records of every LAN. restore() puts
-// them back as they were, keeping each LAN's current lease list (leases are
-// not part of a change). Used by the CIM changes to undo what a failed
-// commit could not apply.
-class DhcpCompRecordsSnapshot {
- public:
-  DhcpCompRecordsSnapshot()
-      : m_customer(new s_dhcpCompConfig(CustomerLANDhcpCompConfig)),
-        m_oam(new s_dhcpCompConfig(OAMLANDhcpCompConfig)),
-        m_vlans(new s_dhcpCompConfig[DHCP_MAX_VLANS]) {
-    for (int i = 0; i < DHCP_MAX_VLANS; ++i) m_vlans[i] = VLANDhcpCompConfig[i];
-  }
-  DhcpCompRecordsSnapshot(const DhcpCompRecordsSnapshot&) = delete;
-  DhcpCompRecordsSnapshot& operator=(const DhcpCompRecordsSnapshot&) = delete;
-
-  void restore() const {
-    restoreOne(&CustomerLANDhcpCompConfig, *m_customer);
-    restoreOne(&OAMLANDhcpCompConfig, *m_oam);
-    for (int i = 0; i < DHCP_MAX_VLANS; ++i) restoreOne(&VLANDhcpCompConfig[i], m_vlans[i]);
-  }
-
- private:
-  static void restoreOne(s_dhcpCompConfig* live, const s_dhcpCompConfig& saved) {
-    s_leaseInfo* leases = live->leaseInfoList;
-    *live = saved;
-    live->leaseInfoList = leases;
-  }
-
-  std::unique_ptr<s_dhcpCompConfig> m_customer;
-  std::unique_ptr<s_dhcpCompConfig> m_oam;
-  std::unique_ptr<s_dhcpCompConfig[]> m_vlans;
-};
-
-// Makes a change to the records (change() returns a DHCP_RC_ code) and
-// commits it. A commit that cannot apply the change puts every record back as
-// it was. The change's code when it fails, else the commit's.
-template <class Change>
-int dhcpCompChangeAndCommit(Change change) {
-  DhcpCompRecordsSnapshot before;
-  int rc = change();
-  if (rc != DHCP_RC_OK) return rc;
-  rc = dhcpCompCommitConfigurationChanges();
-  if (rc != DHCP_RC_OK) before.restore();
-  return rc;
-}
 
 #endif

@@ -534,7 +534,10 @@ std::string dhcpCompFormatDhcpCompConfig(char useSaved) {
 
 int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
   duplicateCommonPortion();
-  std::string out = dhcpCompFormatDhcpCompConfig(useSaved);
+  return dhcpCompWriteDhcpCompConfigText(dhcpCompFormatDhcpCompConfig(useSaved));
+}
+
+int dhcpCompWriteDhcpCompConfigText(const std::string& out) {
   int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), out.size());
   if (rc != 0) {
     syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s); changes not saved.}",

@@ -116,11 +116,15 @@ TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
 TAVREL_EXPORT void dhcpCompDeferCommits(void);
 TAVREL_EXPORT void dhcpCompResumeCommits(void);
 
-// Applies the current records: refreshes the published address and the
-// dynamic gateways, generates dhcpd.conf and has dhcpd check it while the
-// old server runs, writes the component configuration file, and restarts
-// dhcpd with the new file when it differs from the live one (or no server
-// runs). Commits are serialised. 0 when applied; DHCP_RC_CONFIG_REFUSED,
+// Applies the current records: first brings them to the state it stores
+// (published address, dynamic gateways and call servers refreshed, the
+// customer LAN's common settings copied to the VLANs, every range given its
+// LAN's gateway), then generates the component configuration file and
+// dhcpd.conf from that one state, has dhcpd check dhcpd.conf while the old
+// server runs, writes the component file, and restarts dhcpd with the new
+// file when it differs from the live one (or no server runs). Changes go
+// through DhcpCompChange (dhcpcompchange.h), which rolls the records back
+// when this fails. Commits are serialised. 0 when applied; DHCP_RC_CONFIG_REFUSED,
 // DHCP_RC_SERVER_START_FAILED or DHCP_RC_CONFIG_WRITE_FAILED (dhcpcompcommit.h)
 // otherwise, with the reason in dhcpCompCommitFailureText.
 TAVREL_EXPORT int dhcpCompCommitConfigurationChanges(void);
@@ -169,5 +173,8 @@ class CommitDeferral {
 // The text of dhcpd.conf for the current records (what
 // dhcpCompCreateDhcpdConfigFile writes).
 TAVREL_EXPORT std::string dhcpCompFormatDhcpdConfig(void);
+// While the customer LAN serves its call servers, an unset second one takes
+// the first one's settings (the record keeps them, flagged as derived).
+TAVREL_EXPORT void dhcpCompFillSecondCallServer(s_dhcpCompConfig* lan);
 
 #endif

@@ -76,6 +76,12 @@ std::string lowerCase(const char* text) {
   return out;
 }
 
+// A range is served while the LAN's network holds both its ends.
+bool servesRange(const s_ethIpConfig& eth, const s_ipAddrRange& range) {
+  return dhcpCompServesAddress(&eth, range.startAddr.ipLong) &&
+         dhcpCompServesAddress(&eth, range.endAddr.ipLong);
+}
+
 // Status 1, or 3 on a DHCP-addressed LAN where a foreign server answers.
 bool poolIsPhonesOnly(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg) {
   return cfg.dhcpStatus == kStatusPhonesOnly ||
@@ -93,7 +99,7 @@ class DhcpdConfText {
  private:
   std::string hostName(const s_reservedAddr& rec, int slot);
   void appendPool(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg, bool phonesOnly);
-  void appendHosts(const s_dhcpCompConfig& cfg);
+  void appendHosts(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg);
   void appendOptions(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg);
 
   std::set<std::string> hostNames_;  // lower case: dhcpd does not tell them apart
@@ -121,12 +127,7 @@ void DhcpdConfText::appendPool(const s_ethIpConfig& eth, const s_dhcpCompConfig&
   std::string ranges;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
     const s_ipAddrRange& range = cfg.addrRanges[i];
-    if (range.startAddr.ipLong == 0) continue;
-    if (!dhcpUtilInInterfaceNetwork(&eth, range.startAddr.ipLong) ||
-        !dhcpUtilInInterfaceNetwork(&eth, range.endAddr.ipLong)) {
-      syslog(LOG_WARNING, "Address range %d is outside the network of %s; not served.", i, cfg.interfaceName);
-      continue;
-    }
+    if (range.startAddr.ipLong == 0 || !servesRange(eth, range)) continue;
     appendf(&ranges, "\t\trange %s %s;\n", addrText(range.startAddr).c_str(),
             addrText(range.endAddr).c_str());
   }
@@ -141,10 +142,10 @@ void DhcpdConfText::appendPool(const s_ethIpConfig& eth, const s_dhcpCompConfig&
   text += "\t}\n\n";
 }
 
-void DhcpdConfText::appendHosts(const s_dhcpCompConfig& cfg) {
+void DhcpdConfText::appendHosts(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg) {
   for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
     const s_reservedAddr& rec = cfg.reservedAddrs[i];
-    if (rec.ipAddr.ipLong == 0) continue;
+    if (rec.ipAddr.ipLong == 0 || !dhcpCompServesAddress(&eth, rec.ipAddr.ipLong)) continue;
     char mac[DHCP_MAC_ADDR_SIZE];
     memcpy(mac, rec.macAddr, sizeof(mac));
     mac[sizeof(mac) - 1] = '\0';
@@ -194,7 +195,7 @@ void DhcpdConfText::appendSubnet(const s_ethIpConfig& eth, const s_dhcpCompConfi
           addrText(eth.netmask).c_str());
   if (cfg.numAddrRanges != 0) appendPool(eth, cfg, poolIsPhonesOnly(eth, cfg));
   text += "\toption ip-forwarding off;\n";
-  if (cfg.numReservedAddrs != 0) appendHosts(cfg);
+  if (cfg.numReservedAddrs != 0) appendHosts(eth, cfg);
   appendOptions(eth, cfg);
   if (extra != nullptr) text += extra;
   text += "}\n";
@@ -225,14 +226,7 @@ std::string vlanOptionLine(const s_dhcpCompConfig& lan) {
 std::string appendTelephoneClasses(std::string* text, s_dhcpCompConfig* lan, bool withOptions) {
   std::string vlanLine;
   if (withOptions) {
-    if (lan->s2Address.ipLong == 0) {
-      lan->s2Address = lan->s1Address;
-      lan->s2PortNumber = lan->s1PortNumber;
-      lan->s2OtherPortNumber = lan->s1OtherPortNumber;
-      lan->s2Action = lan->s1Action;
-      lan->s2RetryCount = lan->s1RetryCount;
-      lan->s2AddressEmpty = 1;
-    }
+    dhcpCompFillSecondCallServer(lan);
     vlanLine = vlanOptionLine(*lan);
   }
   for (const TelephoneFamily* family : kTelephoneFamilies) {
@@ -257,24 +251,42 @@ std::string appendTelephoneClasses(std::string* text, s_dhcpCompConfig* lan, boo
   return option128;
 }
 
-bool hasAddresses(const s_dhcpCompConfig& cfg) {
-  return cfg.dhcpStatus != kStatusOff && (cfg.numAddrRanges != 0 || cfg.numReservedAddrs != 0);
+// A LAN that is served and has a range or reservation its network holds.
+bool hasAddresses(const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg) {
+  if (cfg.dhcpStatus == kStatusOff) return false;
+  for (const s_ipAddrRange& range : cfg.addrRanges)
+    if (!range.isFree && range.startAddr.ipLong != 0 && servesRange(eth, range)) return true;
+  for (const s_reservedAddr& rec : cfg.reservedAddrs)
+    if (!rec.isFree && rec.ipAddr.ipLong != 0 && dhcpCompServesAddress(&eth, rec.ipAddr.ipLong)) return true;
+  return false;
 }
 
 bool anyPoolIsPhonesOnly() {
   auto phonesOnly = [](const s_ethIpConfig& eth, const s_dhcpCompConfig& cfg) {
     return cfg.numAddrRanges != 0 && poolIsPhonesOnly(eth, cfg);
   };
-  if (hasAddresses(CustomerLANDhcpCompConfig) && phonesOnly(CustomerLANIpConfig, CustomerLANDhcpCompConfig))
+  if (hasAddresses(CustomerLANIpConfig, CustomerLANDhcpCompConfig) &&
+      phonesOnly(CustomerLANIpConfig, CustomerLANDhcpCompConfig))
     return true;
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
-    if (hasAddresses(VLANDhcpCompConfig[i]) && phonesOnly(VLANIpConfig[i], VLANDhcpCompConfig[i]))
+    if (hasAddresses(VLANIpConfig[i], VLANDhcpCompConfig[i]) &&
+        phonesOnly(VLANIpConfig[i], VLANDhcpCompConfig[i]))
       return true;
   }
   return OAMLANDhcpCompConfig.dhcpStatus != kStatusOff && phonesOnly(OAMLANIpConfig, OAMLANDhcpCompConfig);
 }
 
 }  // namespace
+
+void dhcpCompFillSecondCallServer(s_dhcpCompConfig* lan) {
+  if (!servesCallServers(*lan) || lan->s2Address.ipLong != 0) return;
+  lan->s2Address = lan->s1Address;
+  lan->s2PortNumber = lan->s1PortNumber;
+  lan->s2OtherPortNumber = lan->s1OtherPortNumber;
+  lan->s2Action = lan->s1Action;
+  lan->s2RetryCount = lan->s1RetryCount;
+  lan->s2AddressEmpty = 1;
+}
 
 std::string dhcpCompFormatDhcpdConfig(void) {
   DhcpdConfText conf;
@@ -287,10 +299,10 @@ std::string dhcpCompFormatDhcpdConfig(void) {
     // are still recognised, only without the call-server options.
     appendTelephoneClasses(&conf.text, &CustomerLANDhcpCompConfig, false);
 
-  if (hasAddresses(CustomerLANDhcpCompConfig))
+  if (hasAddresses(CustomerLANIpConfig, CustomerLANDhcpCompConfig))
     conf.appendSubnet(CustomerLANIpConfig, CustomerLANDhcpCompConfig, option128.c_str());
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
-    if (hasAddresses(VLANDhcpCompConfig[i]))
+    if (hasAddresses(VLANIpConfig[i], VLANDhcpCompConfig[i]))
       conf.appendSubnet(VLANIpConfig[i], VLANDhcpCompConfig[i], option128.c_str());
   }
   if (OAMLANDhcpCompConfig.dhcpStatus != kStatusOff)

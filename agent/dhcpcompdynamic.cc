@@ -20,8 +20,8 @@
 
 namespace {
 
-const char kDefaultAddress[] = "192.168.2.2";
-const char kDefaultNetmask[] = "255.255.254.0";
+const char kDefaultAddress[] = DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS;
+const char kDefaultNetmask[] = DHCP_DEFAULT_CUSTOMER_LAN_NETMASK;
 const char kDefaultGateway[] = "192.168.2.1";
 const char kDefaultDomain[] = "localdomain";
 const char kInterfaceRestartCommand[] =

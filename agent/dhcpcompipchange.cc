@@ -8,6 +8,7 @@
 
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_file.h"
 #include "vornapi.h"
@@ -93,12 +94,14 @@ void rebuildRecords(bool fromFile) {
 }  // namespace
 
 void dhcpCompIPConfigurationChanged(void) {
+  // One change: a rebuild whose commit fails leaves the records as before.
+  DhcpCompChange change;
   // The server stops while the records are rebuilt; the commit waits for
   // its end before it starts the new one.
   dhcpCompRequestDhcpDaemonStop();
   rebuildRecords(false);
   dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
-  dhcpCompCommitConfigurationChanges();
+  change.commit();
   dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
   logError("dhcpCompIPConfigurationChanged 5");
 }

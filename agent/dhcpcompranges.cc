@@ -4,7 +4,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <syslog.h>
 
+#include <set>
 #include <string>
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
@@ -33,7 +35,8 @@ bool rangesOverlap(uint32_t start, uint32_t end, const s_ipAddrRange& other) {
 
 // The LAN whose network holds every address of the entry: the VLANs in their
 // order, then the customer LAN. A VLAN without a network is skipped (its zero
-// mask would take every address); the customer LAN without one takes all.
+// mask would take every address); the customer LAN without an address of its
+// own takes all.
 template <typename Fits>
 void findLan(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, Fits fits) {
   if (cfg != nullptr) *cfg = nullptr;
@@ -44,7 +47,9 @@ void findLan(s_dhcpCompConfig** cfg, s_ethIpConfig** eth, Fits fits) {
     if (eth != nullptr) *eth = &VLANIpConfig[i];
     return;
   }
-  if (fits(&CustomerLANIpConfig)) {
+  // While the customer LAN has no address of its own, an entry of no other
+  // LAN is kept there (not served) rather than dropped.
+  if (fits(&CustomerLANIpConfig) || !dhcpCompHasOwnAddress(&CustomerLANIpConfig)) {
     if (cfg != nullptr) *cfg = &CustomerLANDhcpCompConfig;
     if (eth != nullptr) *eth = &CustomerLANIpConfig;
   }
@@ -495,8 +500,36 @@ void dhcpCompRemoveReservedAddr(s_dhcpCompConfig* cfg, const std::string& id, in
   --cfg->numReservedAddrs;
 }
 
+bool dhcpCompHasOwnAddress(const s_ethIpConfig* eth) {
+  if (eth == nullptr || !dhcpUtilHasNetwork(eth)) return false;
+  if (eth->staticIP != 0) return true;
+  s_ipAddr fallback = {};
+  snprintf(fallback.ipString, sizeof(fallback.ipString), "%s", DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS);
+  dhcpUtilConvertIPStringtoIPAddr(&fallback, ipTypeAddress, false);
+  return eth->ipAddress.ipLong != fallback.ipLong || eth->leaseFixedAddress.ipLong == fallback.ipLong;
+}
+
+bool dhcpCompServesAddress(const s_ethIpConfig* eth, uint32_t address) {
+  if (eth == nullptr || !dhcpUtilHasNetwork(eth) || dhcpUtilInInterfaceNetwork(eth, address)) return true;
+  // Every commit generates the file: each address of a LAN is reported once
+  // per address state.
+  static std::set<std::string> reported;
+  s_ipAddr entry = {};
+  entry.ipLong = address;
+  dhcpUtilConvertIPAddrLongtoIPAddr(&entry);
+  if (reported.insert(std::string(eth->interfaceName) + ' ' + eth->ipAddress.ipString + ' ' + entry.ipString)
+          .second)
+    syslog(LOG_WARNING, "%s is outside the network of %s (%s); kept, not served.", entry.ipString,
+           eth->interfaceName, eth->ipAddress.ipString);
+  return false;
+}
+
 void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
   if (eth == nullptr || cfg == nullptr) return;
+  // Without an address of its own (none yet, or the default one) the LAN's
+  // network says nothing about its entries: all are kept, and those outside
+  // the network are not served until it holds them again.
+  if (!dhcpCompHasOwnAddress(eth)) return;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
     s_ipAddrRange& range = cfg->addrRanges[i];
     if (range.startAddr.ipLong == 0) continue;
@@ -517,6 +550,19 @@ void dhcpCompVerifyRangesInSubnet(s_ethIpConfig* eth, s_dhcpCompConfig* cfg) {
       dhcpCompDeleteReservedAddrObject(g_reservedAddrPool[i].object);
     else
       dhcpCompRemoveReservedAddr(cfg, std::string(), i);
+  }
+}
+
+void dhcpCompShowStoredEntries(void) {
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
+    s_dhcpCompConfig* cfg = rangeObjectLan(i);
+    if (g_AddressRangePool[i].object != nullptr && cfg != nullptr)
+      showRange(g_AddressRangePool[i].object, cfg->addrRanges[i]);
+  }
+  for (int i = 0; i < DHCP_MAX_RESERVED_ADDRS; ++i) {
+    s_dhcpCompConfig* cfg = reservationObjectLan(i);
+    if (g_reservedAddrPool[i].object != nullptr && cfg != nullptr)
+      showReservation(g_reservedAddrPool[i].object, cfg->reservedAddrs[i]);
   }
 }
 

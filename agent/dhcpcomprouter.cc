@@ -8,6 +8,7 @@
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 
 namespace {
@@ -49,10 +50,11 @@ int dhcpcompCheckDhcpServerPingable(void) {
 
 int dhcpcompRenewDynamicIPAddress(void) {
   if (CustomerLANIpConfig.staticIP != 0) return 0;
+  DhcpCompChange change;
   dhcpCompCheckCustLANDynamicIPStatus();
   // The new lease's settings (the router's call servers, VLANs and range
   // among them) reach dhcpd only through a commit.
-  dhcpCompCommitConfigurationChanges();
+  change.commit();
   return 0;
 }
 

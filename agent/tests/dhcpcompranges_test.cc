@@ -3,6 +3,7 @@
 // real provider objects of libTavrel behind the pools.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "agent_stand_ins.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompdaemon.h"
 #include "model_test_support.h"
 
 namespace {
@@ -217,10 +219,10 @@ TEST_F(RangesTest, ReplaceMoveAndRemoveKeepEverythingInStep) {
   EXPECT_EQ(addRange("2", "10.10.1.60", "10.10.1.20"), DHCP_RC_START_ABOVE_END);
   EXPECT_EQ(shown(object), "10.10.1.1-10.10.1.50/10.10.0.254");
 
-  // Deleting the object frees slot and pool entry and commits.
+  // Deleting the object frees slot and pool entry; its caller commits.
   int commits = g_commitCount;
   delete object;
-  EXPECT_EQ(g_commitCount, commits + 1);
+  EXPECT_EQ(g_commitCount, commits);
   EXPECT_EQ(VLANDhcpCompConfig[0].numAddrRanges, 0);
   EXPECT_EQ(VLANDhcpCompConfig[0].defaultGateway.ipLong, 0u);
   EXPECT_TRUE(g_AddressRangePool[2].isFree);
@@ -315,7 +317,48 @@ TEST_F(RangesTest, PruningAfterAnAddressChange) {
   EXPECT_FALSE(CustomerLANDhcpCompConfig.reservedAddrs[0].isFree);
   EXPECT_EQ(g_NumberOfRanges, 0);
   EXPECT_EQ(g_NumberOfReservedIPs, 1);
-  EXPECT_EQ(g_commitCount, commits + 3);
+  EXPECT_EQ(g_commitCount, commits);
+}
+
+// While the customer LAN has no address of its own (none yet, or only the
+// default one) its entries outside the network stay stored and are not
+// served; with an address of its own they are pruned. Once the network holds
+// them again, the kept ones are served.
+TEST_F(RangesTest, EntriesOutsideTheNetworkWaitForAnAddressOfTheLansOwn) {
+  const struct {
+    const char* what;
+    const char* address;
+    const char* netmask;
+    uint8_t staticIP;
+    bool kept;
+  } cases[] = {
+      {"no address", nullptr, nullptr, 0, true},
+      {"the default address", DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS, DHCP_DEFAULT_CUSTOMER_LAN_NETMASK, 0, true},
+      {"the default address, set statically", DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS,
+       DHCP_DEFAULT_CUSTOMER_LAN_NETMASK, 1, false},
+      {"an address from a lease", "10.1.0.5", "255.255.255.0", 0, false},
+  };
+  CustomerLANDhcpCompConfig.dhcpStatus = 2;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(addRange("0", "192.168.1.100", "192.168.1.199"), DHCP_RC_OK);
+    ASSERT_EQ(addReservation("0", "192.168.1.20", "0a0b0c0d0e0f"), DHCP_RC_OK);
+    memset(&CustomerLANIpConfig.ipAddress, 0, sizeof(s_ipAddr));
+    memset(&CustomerLANIpConfig.netmask, 0, sizeof(s_ipAddr));
+    dhcpCompCalcIPNetwork(&CustomerLANIpConfig);
+    if (c.address != nullptr) model_test::setInterface(&CustomerLANIpConfig, c.address, c.netmask);
+    CustomerLANIpConfig.staticIP = c.staticIP;
+    dhcpCompVerifyRangesInSubnet(&CustomerLANIpConfig, &CustomerLANDhcpCompConfig);
+    EXPECT_EQ(CustomerLANDhcpCompConfig.numAddrRanges, c.kept ? 1 : 0);
+    EXPECT_EQ(CustomerLANDhcpCompConfig.numReservedAddrs, c.kept ? 1 : 0);
+    EXPECT_EQ(dhcpCompFormatDhcpdConfig().find("# eth1\n"), std::string::npos) << "nothing to serve";
+
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    std::string conf = dhcpCompFormatDhcpdConfig();
+    EXPECT_EQ(conf.find("range 192.168.1.100 192.168.1.199;") != std::string::npos, c.kept);
+    EXPECT_EQ(conf.find("fixed-address 192.168.1.20;") != std::string::npos, c.kept);
+    model_test::deleteObjects();
+  }
 }
 
 TEST_F(RangesTest, PoolsGiveTheLowestFreeIdAndReleaseFreesEverything) {

@@ -3,6 +3,7 @@
 // situation; each runs in a sandbox of its own (see CMakeLists.txt):
 //   Router   the integrated router's dhcpd hands out the vendor texts
 //   NoServer nobody answers the appliance's DHCP client
+//   NoServerStored  likewise, with entries in the router's network stored
 //   Foreign  a DHCP server that is not the integrated router
 //   Static   a statically addressed customer LAN that is renumbered
 #include <signal.h>
@@ -120,6 +121,14 @@ class NoServer : public DynamicLanTest {
   NoServer()
       : DynamicLanTest(
             {{"addrRange = 192.168.1.100-192.168.1.199", "addrRange = 192.168.3.100-192.168.3.199"}}) {}
+};
+
+// The administrator's range (the sample's) and a reservation lie in the
+// router's network, which eth1 does not reach while nobody answers.
+class NoServerStored : public DynamicLanTest {
+ protected:
+  NoServerStored()
+      : DynamicLanTest({{"reservedAddrs = ", "reservedAddrs = 192.168.1.20 02:00:00:00:00:20 desk Desk"}}) {}
 };
 
 // The server is no integrated router; the appliance serves all devices.
@@ -259,6 +268,23 @@ TEST_F(NoServer, FallsBackToTheDefaultAddress) {
   ok("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(2u, occurrences(m_agent->log(), "{62009}")) << m_agent->log();
   EXPECT_EQ(1, dhclientCount()) << shell("ps -C dhclient -o pid=,ppid=,stat=,args=") << m_agent->log();
+}
+
+// On the default address, the entries outside its network stay stored and
+// shown, are not served, and an IP-change rebuild keeps them too.
+TEST_F(NoServerStored, KeepsWhatTheDefaultAddressDoesNotReach) {
+  EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.2.2/23"));
+  for (const char* when : {"start-up", "IP-change rebuild"}) {
+    SCOPED_TRACE(when);
+    EXPECT_THAT(readFile(kComponentFile),
+                AllOf(HasSubstr("addrRange = 192.168.1.100-192.168.1.199\n"),
+                      HasSubstr("reservedAddrs = 192.168.1.20 02:00:00:00:00:20 desk")));
+    EXPECT_THAT(readFile(kDhcpdConf), AllOf(Not(HasSubstr("range 192.168.1.")),
+                                            Not(HasSubstr("192.168.1.20;")), Not(HasSubstr("# eth1\n"))));
+    EXPECT_THAT(ok("ei", "ZPX_DHCPRangeOfIPAddresses"), HasSubstr("StartAddress=\"192.168.1.100\""));
+    EXPECT_THAT(ok("ei", "ZPX_DHCPReservedAddress"), HasSubstr("IPv4Address=\"192.168.1.20\""));
+    if (std::string(when) == "start-up") changeAddresses(*m_agent);
+  }
 }
 
 TEST_F(Foreign, WarnsOnceAndIsNotSupervised) {

@@ -3,11 +3,13 @@
 #include <string.h>
 
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
+#include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 #include "framework/AddressText.h"
+#include "framework/ClassNames.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
+#include "framework/ProviderErrors.h"
 
 using OpenWBEM::Array;
 using OpenWBEM::CIMQualifier;
@@ -38,7 +40,15 @@ ZPX_DHCPRangeOfIPAddressesImpl::~ZPX_DHCPRangeOfIPAddressesImpl() {
   if (index < 0) return;
   dhcpCompRemoveIPAddressRange(nullptr, m_InstanceID, 0);
   TavrelReleasePoolEntry(g_AddressRangePool[index], this, g_NumberOfRanges);
-  dhcpCompCommitConfigurationChanges();
+}
+
+int ZPX_DHCPRangeOfIPAddressesImpl::removeFromConfiguration() {
+  s_dhcpCompConfig* cfg = nullptr;
+  int slot = getAddressRangeCompConfig(m_InstanceID, &cfg);
+  if (cfg == nullptr || slot < 0) return TAVREL_RC_OK;
+  DhcpCompChange change;
+  dhcpCompRemoveIPAddressRange(cfg, m_InstanceID, slot);
+  return change.commit();
 }
 
 int ZPX_DHCPRangeOfIPAddressesImpl::startChange() {
@@ -47,21 +57,16 @@ int ZPX_DHCPRangeOfIPAddressesImpl::startChange() {
 }
 
 int ZPX_DHCPRangeOfIPAddressesImpl::endChange() {
-  int rc = dhcpCompChangeAndCommit([this] {
-    s_ipAddrRange range;
-    memset(&range, 0, sizeof(range));
-    // A text that does not fit the record is no address.
-    if (!TavrelCopyToField(range.startAddr.ipString, m_StartAddress) ||
-        !TavrelCopyToField(range.endAddr.ipString, m_EndAddress) ||
-        !TavrelCopyToField(range.gateway.ipString, m_DefaultGatewayIPAddress))
-      return DHCP_RC_INVALID_ADDRESS;
-    return dhcpCompCheckAndAddIPAddressRange(m_InstanceID, &range, true);
-  });
-  if (rc != DHCP_RC_OK) {
-    restoreProperties();
-    return rc;
-  }
-  return TAVREL_RC_OK;
+  s_ipAddrRange range;
+  memset(&range, 0, sizeof(range));
+  // A text that does not fit the record is no address.
+  int rc = DHCP_RC_INVALID_ADDRESS;
+  if (TavrelCopyToField(range.startAddr.ipString, m_StartAddress) &&
+      TavrelCopyToField(range.endAddr.ipString, m_EndAddress) &&
+      TavrelCopyToField(range.gateway.ipString, m_DefaultGatewayIPAddress))
+    rc = dhcpCompCheckAndAddIPAddressRange(m_InstanceID, &range, true);
+  if (rc != DHCP_RC_OK) restoreProperties();
+  return rc;
 }
 
 int ZPX_DHCPRangeOfIPAddressesImpl::getStartAddress(std::string& value, Array<CIMQualifier>&) const {
@@ -126,5 +131,8 @@ ZPX_DHCPRangeOfIPAddresses* ZPX_DHCPRangeOfIPAddressesImplInstanceManager::creat
 
 void ZPX_DHCPRangeOfIPAddressesImplInstanceManager::destroyZPX_DHCPRangeOfIPAddresses(
     ZPX_DHCPRangeOfIPAddresses* object) {
+  if (object == nullptr) return;
+  int rc = static_cast<ZPX_DHCPRangeOfIPAddressesImpl*>(object)->removeFromConfiguration();
+  if (rc != TAVREL_RC_OK) TavrelErrors::throwEndChangeFailed(rc, ZPX_DHCPRangeOfIPAddressesName);
   delete object;
 }

@@ -1,7 +1,8 @@
 // The live counterpart of one address-range slot of the agent. The object
 // holds pool entry (id) of g_AddressRangePool while it lives; a change is
-// validated and stored by the agent in endChange, and destroying the object
-// removes the range from the configuration and commits.
+// validated and stored by the agent in endChange. Deleting the instance
+// removes the range and commits (refused when the commit fails); destroying
+// the object frees its slot and pool entry.
 #ifndef TAVREL_DHCPPROV_ZPX_DHCPRANGEOFIPADDRESSESIMPL_H
 #define TAVREL_DHCPPROV_ZPX_DHCPRANGEOFIPADDRESSESIMPL_H
 
@@ -18,9 +19,13 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImpl : public ZPX_DHCPRangeOfIPAdd
 
   // Saves the three addresses.
   int startChange() override;
-  // Hands the addresses to the agent; on success commits and returns 0,
-  // else restores the saved addresses and returns the agent's code.
+  // Hands the addresses to the agent, which checks and stores them (the
+  // change bracket commits); 0, or the agent's code with the saved addresses
+  // restored.
   int endChange() override;
+  // Removes the stored range and commits, in a change of its own; the
+  // commit's code when that fails (the range stays). Nothing stored: 0.
+  int removeFromConfiguration();
   int getStartAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setStartAddress(std::string value) override;
   int getEndAddress(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
@@ -48,7 +53,9 @@ class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImpl : public ZPX_DHCPRangeOfIPAdd
 };
 
 // Creates range objects under the lowest free range id (the requested id is
-// not used; CFG_InstanceCreationFailed when all 32 are taken) and deletes them.
+// not used; CFG_InstanceCreationFailed when all 32 are taken) and deletes
+// them once their range is removed and committed (the commit's CIM error
+// otherwise, the object kept).
 class TAVREL_EXPORT ZPX_DHCPRangeOfIPAddressesImplInstanceManager
     : public ZPX_DHCPRangeOfIPAddressesInstanceManager {
  public:

@@ -10,8 +10,8 @@ ZPX_DHCPRangeOfIPAddressesProvider::ZPX_DHCPRangeOfIPAddressesProvider()
 
 ZPX_DHCPRangeOfIPAddressesProvider::~ZPX_DHCPRangeOfIPAddressesProvider() = default;
 
-// The three setters take any text, so only endChange can refuse, and it puts
-// the saved addresses back itself.
+// The three setters take any text; endChange or the commit may refuse, and
+// the change bracket puts back what the change touched.
 void ZPX_DHCPRangeOfIPAddressesProvider::modifyInstance(ZPX_DHCPRangeOfIPAddresses& object,
                                                         const CIMInstance& instance) {
   operations().binding().apply(object, instance);

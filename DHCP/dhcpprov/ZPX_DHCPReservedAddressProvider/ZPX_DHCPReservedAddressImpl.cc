@@ -3,11 +3,13 @@
 #include <string.h>
 
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
+#include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 #include "framework/AddressText.h"
+#include "framework/ClassNames.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
+#include "framework/ProviderErrors.h"
 
 using OpenWBEM::Array;
 using OpenWBEM::CIMQualifier;
@@ -44,7 +46,15 @@ ZPX_DHCPReservedAddressImpl::~ZPX_DHCPReservedAddressImpl() {
   if (index < 0) return;
   dhcpCompRemoveReservedAddr(nullptr, m_InstanceID, 0);
   TavrelReleasePoolEntry(g_reservedAddrPool[index], this, g_NumberOfReservedIPs);
-  dhcpCompCommitConfigurationChanges();
+}
+
+int ZPX_DHCPReservedAddressImpl::removeFromConfiguration() {
+  s_dhcpCompConfig* cfg = nullptr;
+  int slot = getReservedAddressCompConfig(m_InstanceID, &cfg);
+  if (cfg == nullptr || slot < 0) return TAVREL_RC_OK;
+  DhcpCompChange change;
+  dhcpCompRemoveReservedAddr(cfg, m_InstanceID, slot);
+  return change.commit();
 }
 
 int ZPX_DHCPReservedAddressImpl::startChange() {
@@ -53,22 +63,21 @@ int ZPX_DHCPReservedAddressImpl::startChange() {
 }
 
 int ZPX_DHCPReservedAddressImpl::endChange() {
-  int rc = dhcpCompChangeAndCommit([this] {
-    s_reservedAddr rec;
-    memset(&rec, 0, sizeof(rec));
-    // Texts that do not fit the record are refused with the code of their kind.
-    if (!TavrelCopyToField(rec.ipAddr.ipString, m_IPv4Address)) return DHCP_RC_INVALID_ADDRESS;
-    if (!TavrelCopyToField(rec.macAddr, m_reservedMACAddr)) return DHCP_RC_INVALID_MAC;
-    if (!TavrelCopyToField(rec.clientName, m_reservedClientName) ||
-        !TavrelCopyToField(rec.clientDescription, m_reservedClientDescription))
-      return TAVREL_RC_INVALID_VALUE;
-    return dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
-  });
-  if (rc != DHCP_RC_OK) {
-    restoreProperties();
-    return rc;
-  }
-  return TAVREL_RC_OK;
+  s_reservedAddr rec;
+  memset(&rec, 0, sizeof(rec));
+  // Texts that do not fit the record are refused with the code of their kind.
+  int rc = DHCP_RC_OK;
+  if (!TavrelCopyToField(rec.ipAddr.ipString, m_IPv4Address))
+    rc = DHCP_RC_INVALID_ADDRESS;
+  else if (!TavrelCopyToField(rec.macAddr, m_reservedMACAddr))
+    rc = DHCP_RC_INVALID_MAC;
+  else if (!TavrelCopyToField(rec.clientName, m_reservedClientName) ||
+           !TavrelCopyToField(rec.clientDescription, m_reservedClientDescription))
+    rc = TAVREL_RC_INVALID_VALUE;
+  else
+    rc = dhcpCompCheckAndAddReservedAddress(m_InstanceID, &rec);
+  if (rc != DHCP_RC_OK) restoreProperties();
+  return rc;
 }
 
 int ZPX_DHCPReservedAddressImpl::getIPv4Address(std::string& value, Array<CIMQualifier>&) const {
@@ -147,5 +156,8 @@ ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressImplInstanceManager::createZPX_D
 
 void ZPX_DHCPReservedAddressImplInstanceManager::destroyZPX_DHCPReservedAddress(
     ZPX_DHCPReservedAddress* object) {
+  if (object == nullptr) return;
+  int rc = static_cast<ZPX_DHCPReservedAddressImpl*>(object)->removeFromConfiguration();
+  if (rc != TAVREL_RC_OK) TavrelErrors::throwEndChangeFailed(rc, ZPX_DHCPReservedAddressName);
   delete object;
 }

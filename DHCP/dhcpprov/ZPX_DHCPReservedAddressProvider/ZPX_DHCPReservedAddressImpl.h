@@ -1,7 +1,8 @@
 // The live counterpart of one reserved-address slot of the agent. The object
 // holds pool entry (id) of g_reservedAddrPool while it lives; a change is
-// validated and stored by the agent in endChange, and destroying the object
-// removes the reservation from the configuration and commits.
+// validated and stored by the agent in endChange. Deleting the instance
+// removes the reservation and commits (refused when the commit fails);
+// destroying the object frees its slot and pool entry.
 #ifndef TAVREL_DHCPPROV_ZPX_DHCPRESERVEDADDRESSIMPL_H
 #define TAVREL_DHCPPROV_ZPX_DHCPRESERVEDADDRESSIMPL_H
 
@@ -18,9 +19,12 @@ class TAVREL_EXPORT ZPX_DHCPReservedAddressImpl : public ZPX_DHCPReservedAddress
 
   // Saves the four texts.
   int startChange() override;
-  // Hands the texts to the agent; on success commits and returns 0, else
-  // restores the saved texts and returns the agent's code.
+  // Hands the texts to the agent, which checks and stores them (the change
+  // bracket commits); 0, or the agent's code with the saved texts restored.
   int endChange() override;
+  // Removes the stored reservation and commits, in a change of its own; the
+  // commit's code when that fails (the reservation stays). Nothing stored: 0.
+  int removeFromConfiguration();
   int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>& qualifiers) const override;
   int setIPv4Address(std::string value) override;
   int getreservedMACAddr(std::string& value,

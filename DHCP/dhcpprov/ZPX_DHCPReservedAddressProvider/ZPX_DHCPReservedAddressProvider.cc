@@ -10,18 +10,11 @@ ZPX_DHCPReservedAddressProvider::ZPX_DHCPReservedAddressProvider()
 
 ZPX_DHCPReservedAddressProvider::~ZPX_DHCPReservedAddressProvider() = default;
 
-// A length check or a setter may end the change before endChange, the step
-// that puts the saved texts back; the object must not keep showing texts
-// that the agent never stored.
+// A length check or a setter may end the change before endChange; the
+// change bracket then makes the object show its stored texts again.
 void ZPX_DHCPReservedAddressProvider::modifyInstance(ZPX_DHCPReservedAddress& object,
                                                      const CIMInstance& instance) {
-  try {
-    operations().binding().apply(object, instance);
-  } catch (...) {
-    ZPX_DHCPReservedAddressImpl* impl = dynamic_cast<ZPX_DHCPReservedAddressImpl*>(&object);
-    if (impl != nullptr) impl->restoreProperties();
-    throw;
-  }
+  operations().binding().apply(object, instance);
 }
 
 ZPX_DHCPReservedAddress* ZPX_DHCPReservedAddressProvider::getZPX_DHCPReservedAddressWithCIMObjectPath(

@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
 #include "dhcpcompdaemon.h"
 #include "framework/CopyToField.h"
 
@@ -36,10 +35,9 @@ ZPX_DHCPSettingDataImpl::ZPX_DHCPSettingDataImpl(const std::string& instanceID)
       m_config(&CustomerLANDhcpCompConfig),
       m_ipConfig(&CustomerLANIpConfig) {}
 
-// A commit that cannot apply the change fails the request; the change guard
-// of the provider then puts the record back.
+// The setters checked each value; the change bracket commits the record.
 int ZPX_DHCPSettingDataImpl::endChange() {
-  return dhcpCompCommitConfigurationChanges();
+  return TAVREL_RC_OK;
 }
 
 int ZPX_DHCPSettingDataImpl::getdhcpServerOnRouter(bool& value, Array<CIMQualifier>&) const {
@@ -306,21 +304,4 @@ ZPX_DHCPSettingData* ZPX_DHCPSettingDataImplInstanceManager::createZPX_DHCPSetti
 
 void ZPX_DHCPSettingDataImplInstanceManager::destroyZPX_DHCPSettingData(ZPX_DHCPSettingData* object) {
   delete object;
-}
-
-ZPX_DHCPSettingDataChangeGuard::ZPX_DHCPSettingDataChangeGuard()
-    : m_saved(new s_dhcpCompConfig(CustomerLANDhcpCompConfig)) {}
-
-ZPX_DHCPSettingDataChangeGuard::~ZPX_DHCPSettingDataChangeGuard() {
-  if (m_keep) return;
-  // A new gateway was handed to the ranges and their objects; give each
-  // range its own gateway back.
-  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) {
-    const s_ipAddr& before = m_saved->addrRanges[i].gateway;
-    s_ipAddrRange& slot = CustomerLANDhcpCompConfig.addrRanges[i];
-    if (slot.isFree || slot.gateway.ipLong == before.ipLong) continue;
-    if (g_AddressRangePool[i].object != nullptr)
-      g_AddressRangePool[i].object->setDefaultGatewayIPAddress(before.ipString);
-  }
-  CustomerLANDhcpCompConfig = *m_saved;
 }

@@ -6,7 +6,6 @@
 #ifndef TAVREL_DHCPPROV_ZPX_DHCPSETTINGDATAIMPL_H
 #define TAVREL_DHCPPROV_ZPX_DHCPSETTINGDATAIMPL_H
 
-#include <memory>
 #include <string>
 
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingData.h"
@@ -17,7 +16,7 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
   // Bound to CustomerLANDhcpCompConfig and CustomerLANIpConfig.
   explicit ZPX_DHCPSettingDataImpl(const std::string& instanceID);
 
-  // Commits the records and returns 0, whatever the commit gives.
+  // 0: the setters checked every value; the change bracket commits.
   int endChange() override;
   // Setter codes besides 0: 320 invalid address (or gateway outside the
   // customer LAN), 330 invalid VLAN list, 331 domain name too long, 333
@@ -106,24 +105,6 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataImplInstanceManager : public ZPX_DHCPSett
  public:
   ZPX_DHCPSettingData* createZPX_DHCPSettingData(const std::string& instanceID) override;
   void destroyZPX_DHCPSettingData(ZPX_DHCPSettingData* object) override;
-};
-
-// Keeps a copy of the customer LAN's settings for the length of one CIM
-// change. Unless keep() was called, destruction puts the record and the
-// gateways of its ranges back as they were, so a refused change leaves
-// nothing behind for a later commit to pick up.
-class TAVREL_EXPORT ZPX_DHCPSettingDataChangeGuard {
- public:
-  ZPX_DHCPSettingDataChangeGuard();
-  ~ZPX_DHCPSettingDataChangeGuard();
-  ZPX_DHCPSettingDataChangeGuard(const ZPX_DHCPSettingDataChangeGuard&) = delete;
-  ZPX_DHCPSettingDataChangeGuard& operator=(const ZPX_DHCPSettingDataChangeGuard&) = delete;
-
-  void keep() { m_keep = true; }
-
- private:
-  std::unique_ptr<s_dhcpCompConfig> m_saved;
-  bool m_keep = false;
 };
 
 #endif

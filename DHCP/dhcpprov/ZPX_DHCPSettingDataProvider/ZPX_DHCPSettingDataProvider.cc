@@ -8,21 +8,10 @@ ZPX_DHCPSettingDataProvider::ZPX_DHCPSettingDataProvider() : ClassProvider(&ZPX_
 
 ZPX_DHCPSettingDataProvider::~ZPX_DHCPSettingDataProvider() = default;
 
-CIMObjectPath ZPX_DHCPSettingDataProvider::createInstance(const ProviderEnvironmentIFCRef& env,
-                                                          const String& ns, const CIMInstance& cimInstance) {
-  ZPX_DHCPSettingDataChangeGuard guard;
-  CIMObjectPath path = ClassProvider::createInstance(env, ns, cimInstance);
-  guard.keep();
-  return path;
-}
-
-// The setters write the agent's record at once; a check or setter that ends
-// the change before endChange commits must not leave earlier properties
-// behind for the next commit to pick up.
+// The setters write the agent's record at once; the change bracket puts it
+// back when a check, a setter or the commit refuses the change.
 void ZPX_DHCPSettingDataProvider::modifyInstance(ZPX_DHCPSettingData& object, const CIMInstance& instance) {
-  ZPX_DHCPSettingDataChangeGuard guard;
   operations().binding().apply(object, instance);
-  guard.keep();
 }
 
 ZPX_DHCPSettingData* ZPX_DHCPSettingDataProvider::getZPX_DHCPSettingDataWithCIMObjectPath(

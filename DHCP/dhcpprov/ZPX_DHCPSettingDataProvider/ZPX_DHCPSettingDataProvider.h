@@ -16,13 +16,6 @@ class TAVREL_EXPORT ZPX_DHCPSettingDataProvider
   ZPX_DHCPSettingDataProvider();
   ~ZPX_DHCPSettingDataProvider() override;
 
-  // A new object bound to the same record; the instance's settings are
-  // applied and committed, or the record is put back and the object
-  // destroyed.
-  OpenWBEM::CIMObjectPath createInstance(const OpenWBEM::ProviderEnvironmentIFCRef& env,
-                                         const OpenWBEM::String& ns,
-                                         const OpenWBEM::CIMInstance& cimInstance) override;
-
   using ClassProvider::modifyInstance;
   // The change bracket over the instance's writable properties.
   void modifyInstance(ZPX_DHCPSettingData& object, const OpenWBEM::CIMInstance& instance);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "dhcpcompchange.h"
 #include "framework/ProviderErrors.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMInstance.h"
@@ -191,11 +192,14 @@ class ClassBinding {
                        false);
   }
 
-  // The change bracket: startChange, then the setter of every writable
-  // property the instance carries with a non-null value (exact names, in the
-  // instance's order), then endChange. A failure ends the change there with
-  // the CIM error of its kind; setters already applied stay applied.
+  // The change bracket (DhcpCompChange): startChange, then the setter of
+  // every writable property the instance carries with a non-null value
+  // (exact names, in the instance's order), then endChange, which checks the
+  // whole change and stores it; then the commit. A failure ends the change
+  // there with the CIM error of its kind, and everything the change touched
+  // is put back.
   void apply(C& object, const OpenWBEM::CIMInstance& instance) const {
+    DhcpCompChange change;
     int rc = object.startChange();
     if (rc != TAVREL_RC_OK) TavrelErrors::throwStartChangeFailed(rc);
     for (const OpenWBEM::CIMProperty& property : instance.getProperties()) {
@@ -207,6 +211,7 @@ class ClassBinding {
       if (rc != TAVREL_RC_OK) TavrelErrors::throwSetterFailed(rc, m_className, p->name);
     }
     rc = object.endChange();
+    if (rc == TAVREL_RC_OK) rc = change.commit();
     if (rc != TAVREL_RC_OK) TavrelErrors::throwEndChangeFailed(rc, m_className);
   }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,41 @@ TEST_F(RangeProviderTest, RefusalsChangeNothing) {
   EXPECT_STREQ(CustomerLANDhcpCompConfig.addrRanges[0].startAddr.ipString, "192.168.1.100");
   EXPECT_TRUE(CustomerLANDhcpCompConfig.addrRanges[2].isFree);
   EXPECT_EQ(names(), (Ids{"0", "1"}));
+}
+
+// A change whose commit fails (dhcpd refused the file) is refused with the
+// commit's error and leaves every range object and record as stored: the
+// gateway handed to the other ranges goes back, a deleted range stays. The
+// next accepted change stores the kept gateway.
+TEST_F(RangeProviderTest, RefusedCommitsLeaveEveryRangeAsStored) {
+  create(range("192.168.1.100", "192.168.1.149", "192.168.1.254"));
+  create(range("192.168.1.150", "192.168.1.160"));
+  CIMInstance gateway(ZPX_DHCPRangeOfIPAddressesName);
+  gateway.setProperty("DefaultGatewayIPAddress", CIMValue("192.168.1.253"));
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"gateway of one range", [&] { modify("0", gateway); }},
+      {"delete", [&] { remove("0"); }},
+      {"delete the range without own gateway", [&] { remove("1"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_commitResult = 401;
+    g_commitFailureText = "refused";
+    EXPECT_TRUE(isCimError(cimErrorOf(c.change), CIMException::FAILED,
+                           "The DHCP server configuration was not changed: refused\n#DHC_ERROR_401#"));
+    g_commitResult = 0;
+    EXPECT_EQ(names(), (Ids{"0", "1"}));
+    EXPECT_EQ(text(get("0"), "DefaultGatewayIPAddress"), "192.168.1.254");
+    EXPECT_EQ(text(get("1"), "DefaultGatewayIPAddress"), "192.168.1.254");
+    EXPECT_EQ(CustomerLANDhcpCompConfig.numAddrRanges, 2);
+    EXPECT_EQ(g_NumberOfRanges, 2);
+  }
+  modify("1", range("192.168.1.151", "192.168.1.160"));
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.defaultGateway.ipString, "192.168.1.254");
+  EXPECT_STREQ(CustomerLANDhcpCompConfig.addrRanges[0].gateway.ipString, "192.168.1.254");
 }
 
 // Only ids the agent gave out name objects: anything else a client sends is

@@ -69,6 +69,15 @@ TEST_F(ReservedAddressProviderTest, CreateModifyMoveDelete) {
   EXPECT_EQ(g_NumberOfReservedIPs, 1);
   EXPECT_EQ(names(), std::vector<std::string>{"0"});
   EXPECT_EQ(cimErrorOf([&] { remove("1"); }).getErrNo(), CIMException::NOT_FOUND);
+
+  // A delete whose commit fails is refused; object and entry stay.
+  g_commitResult = 401;
+  g_commitFailureText = "refused";
+  EXPECT_TRUE(isCimError(cimErrorOf([&] { remove("0"); }), CIMException::FAILED,
+                         "The DHCP server configuration was not changed: refused\n#DHC_ERROR_401#"));
+  EXPECT_EQ(names(), std::vector<std::string>{"0"});
+  EXPECT_EQ(text(get("0"), "IPv4Address"), "192.168.1.20");
+  EXPECT_EQ(CustomerLANDhcpCompConfig.numReservedAddrs, 1);
 }
 
 // Every refusal leaves the object, the record and the commit count as they
