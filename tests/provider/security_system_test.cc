@@ -3,11 +3,20 @@
 // curl. Only credentials reach the agent over TCP, only root its Unix
 // socket; nesting is bounded; a planted "temp.txt" is never followed; every
 // change is in the audit trail; another user's process is never signalled;
-// a stop leaves no dhcpd.
+// a stop leaves no dhcpd. Peers that hold connections, guess passwords or
+// offer weak TLS lock out no one and learn nothing.
+#include <arpa/inet.h>
+#include <crypt.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "agent_runner.h"
 
@@ -25,6 +34,44 @@ std::string statusOf(const std::string& prefix, const std::string& options) {
                     "curl -s -o /dev/null -w '%{http_code}' -X POST -H 'Content-Type: application/xml' " +
                     options + " 2>/dev/null")
       .output;
+}
+
+// Status and seconds of a POST to the agent over TCP with curl's options.
+std::pair<std::string, double> answerOf(const std::string& options) {
+  std::string out = runCommand(
+                        "curl -sk --max-time 6 -o /dev/null -w '%{http_code} %{time_total}' -X POST "
+                        "-H 'Content-Type: application/xml' " +
+                        options + " 2>/dev/null")
+                        .output;
+  std::size_t blank = out.find(' ');
+  return {out.substr(0, blank), blank == std::string::npos ? 99.0 : std::atof(out.c_str() + blank + 1)};
+}
+
+// Connections from source to the agent's port that never send a byte.
+void holdConnections(const std::string& source, int port, int count, std::vector<int>& fds) {
+  for (int i = 0; i < count; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, source.c_str(), &a.sin_addr);
+    bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    if (ok && connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+      fds.push_back(fd);
+    else
+      close(fd);
+  }
+}
+
+// Of fds, those the agent closed.
+size_t closedBy(const std::vector<int>& fds) {
+  size_t closed = 0;
+  for (int fd : fds) {
+    pollfd p = {fd, POLLIN, 0};
+    closed += poll(&p, 1, 0) == 1;
+  }
+  return closed;
 }
 
 class SecuritySystemTest : public CimSystemTest {
@@ -132,6 +179,131 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
   runCommand("kill $(cat clients.pid) 2>/dev/null; rm -f clients.pid");
   EXPECT_EQ("", runCommand("pgrep -x dhcpd").output) << "dhcpd runs after the agent ended\n"
                                                      << m_agent->log();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SecuritySystemTest, HostilePeersLockOutNoOneGuessSlowlyAndMeetStrongTlsOnly) {
+  const std::string right = std::string(" -u ") + kCimUser + ":" + kCimPassword;
+  // Idle connections, and connections that never start TLS, from several
+  // addresses: 4 per address and 16 in all are served at once.
+  struct {
+    const char* what;
+    std::vector<std::string> sources;
+    int port, each;
+    size_t closed;  // by the agent, to stay within its quotas
+  } holds[] = {
+      {"two addresses idle on HTTP", {"127.0.0.2", "127.0.0.3"}, 5988, 8, 8},
+      {"five addresses never starting TLS",
+       {"127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8"},
+       5989,
+       4,
+       4},
+  };
+  for (const auto& h : holds) {
+    SCOPED_TRACE(h.what);
+    std::vector<int> fds;
+    for (const std::string& source : h.sources) holdConnections(source, h.port, h.each, fds);
+    ASSERT_EQ(h.sources.size() * h.each, fds.size());
+    EXPECT_TRUE(waitUntil([&] { return closedBy(fds) >= h.closed; }, std::chrono::seconds(4)));
+    EXPECT_EQ("400", answerOf("http://127.0.0.1:5988/cimom" + right).first);
+    EXPECT_EQ("400", answerOf("https://127.0.0.1:5989/cimom" + right).first);
+    for (int fd : fds) close(fd);
+  }
+
+  // TLS 1.2 only with forward-secret AEAD suites; TLS 1.3.
+  struct {
+    const char* options;
+    int status;
+  } tls[] = {
+      {"-tls1_2 -cipher AES128-GCM-SHA256", 1},
+      {"-tls1_2 -cipher ECDHE-RSA-AES128-SHA256", 1},
+      {"-tls1_2 -cipher ECDHE-RSA-AES128-GCM-SHA256", 0},
+      {"-tls1_3", 0},
+  };
+  for (const auto& t : tls)
+    EXPECT_EQ(t.status, runCommand(std::string("timeout 10 openssl s_client -connect 127.0.0.1:5989 ") +
+                                   t.options + " </dev/null >/dev/null 2>&1")
+                                .status != 0)
+        << t.options;
+
+  // The credentials file changes: a costly hash for a new user, and a DES
+  // line that is skipped.
+  struct crypt_data data = {};
+  const std::string slow = crypt_r("Second-pw-2", "$6$rounds=200000$tavrelslow$", &data);
+  ASSERT_TRUE(writeFile("/pq/etc/new.passwd", "old:abhWCwoTZY2c6\noperator:" + slow + "\n"));
+  ASSERT_EQ(0, chmod("/pq/etc/new.passwd", 0600));
+  ASSERT_EQ(0, rename("/pq/etc/new.passwd", "/pq/etc/tavrel-cim.passwd"));
+  EXPECT_TRUE(waitUntil([&] {
+    answerOf("http://127.0.0.1:5988/cimom");
+    return contains(m_agent->log(), "Credentials re-read after a change: 1 users");
+  }));
+  EXPECT_THAT(m_agent->log(), HasSubstr("tavrel-cim.passwd: line 1 is skipped"));
+  struct {
+    const char* what;
+    std::string credentials, status;
+  } logins[] = {
+      {"removed user", right, "401"},
+      {"DES line", " -u old:s3cret", "401"},
+      {"new user", " -u operator:Second-pw-2", "400"},
+  };
+  for (const auto& l : logins)
+    EXPECT_EQ(l.status, answerOf("http://127.0.0.1:5988/cimom" + l.credentials).first) << l.what;
+
+  // An unknown user costs what a wrong password costs (each from its own
+  // address, before any backoff).
+  double unknown = 99, known = 99;
+  for (int i = 0; i < 3; ++i) {
+    unknown =
+        std::min(unknown, answerOf("--interface 127.0.0.21 -u nobody:x http://127.0.0.1:5988/cimom").second);
+    known =
+        std::min(known, answerOf("--interface 127.0.0.22 -u operator:x http://127.0.0.1:5988/cimom").second);
+  }
+  std::printf("login refusal: unknown user %.3f s, wrong password %.3f s\n", unknown, known);
+  EXPECT_GT(unknown, 0.5 * known);
+
+  // Guesses from 10 addresses keep the TCP worker hashing; root's Unix
+  // socket is served meanwhile.
+  runCommand(
+      "for i in $(seq 30 39); do (for k in 1 2 3; do curl -s -o /dev/null --interface 127.0.0.$i "
+      "-u operator:guess -X POST http://127.0.0.1:5988/cimom; done) >/dev/null 2>&1 & "
+      "echo $! >> flood.pid; done");
+  double slowest = 0;
+  for (int i = 0; i < 5; ++i) {
+    std::string t = runCommand(std::string("curl -s -o /dev/null -w '%{time_total}' -X POST --unix-socket ") +
+                               kSocket + " http://localhost/cimom")
+                        .output;
+    slowest = std::max(slowest, std::atof(t.c_str()));
+  }
+  std::printf("root's Unix socket during the guesses: slowest %.3f s\n", slowest);
+  EXPECT_LT(slowest, std::max(1.0, 2 * known));
+  EXPECT_TRUE(waitUntil([] { return runCommand("kill -0 $(cat flood.pid) 2>/dev/null").status != 0; },
+                        std::chrono::seconds(60)));
+  // One address: 3 free failures, then it waits and is answered at once,
+  // even with the right password, until its wait is over.
+  const std::string guess = "--interface 127.0.0.23 -u operator:guess http://127.0.0.1:5988/cimom";
+  const std::string good = "--interface 127.0.0.23 -u operator:Second-pw-2 http://127.0.0.1:5988/cimom";
+  const std::string statuses[] = {"401", "401", "401", "401", "429"};
+  for (const std::string& status : statuses) EXPECT_EQ(status, answerOf(guess).first);
+  auto waiting = answerOf(good);
+  EXPECT_EQ("429", waiting.first);
+  EXPECT_LT(waiting.second, known);
+  EXPECT_TRUE(waitUntil([&] { return answerOf(good).first == "400"; }));
+  runCommand("rm -f flood.pid");
+  // About 50 refusals, a few lines a minute.
+  EXPECT_LE(occurrences(m_agent->log(), "CIM request from "), 10u);
+
+  // A key file others can read keeps HTTPS off.
+  ASSERT_TRUE(m_agent->stop());
+  ASSERT_EQ(0, chmod("/pq/etc/tavrel-cim.key", 0644));
+  m_agent = std::make_unique<AgentUnderTest>(agentOptions());
+  ASSERT_TRUE(m_agent->running()) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), AllOf(HasSubstr("HTTPS: key file /pq/etc/tavrel-cim.key: accessible to group"),
+                                    HasSubstr("HTTPS listener kept off")));
+  EXPECT_EQ("000", answerOf("https://127.0.0.1:5989/cimom" + right).first);
+  EXPECT_EQ("400", answerOf("http://127.0.0.1:5988/cimom" + right).first);
 }
 
 }  // namespace
