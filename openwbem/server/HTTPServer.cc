@@ -178,7 +178,8 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
         m_core(core),
         m_tls(Tls ? core.currentTls() : nullptr),
         m_stream(makeStream(m_tls, std::move(socket))),
-        m_peer(std::move(peer)) {}
+        m_peer(std::move(peer)),
+        m_authenticated(m_peer.authenticated) {}
 
   void start() {
     if constexpr (Tls) {
@@ -386,7 +387,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
   Stream m_stream;
   HTTPPeer m_peer;  // the worker's while a request is handled
   Phase m_phase = Phase::Head;
-  bool m_authenticated = false;
+  bool m_authenticated;
   beast::flat_buffer m_buffer;
   std::optional<http::request_parser<http::string_body>> m_parser;
   std::vector<char> m_drainBuffer;
@@ -458,6 +459,8 @@ class Listener : public std::enable_shared_from_this<Listener<Protocol, Tls>> {
         peer.uid = cred.uid;
         peer.pid = cred.pid;
       }
+      // Only the socket file's owner can connect, and the kernel names it.
+      peer.authenticated = true;
       quotas = {kUnixQuota};
     } else {
       beast::error_code ec;
@@ -635,7 +638,7 @@ HTTPServer::~HTTPServer() {
   impl->tcpWorker.join();
   impl->ioc.stop();
   if (impl->ioThread.joinable()) impl->ioThread.join();
-  // Both threads are gone: close everything from here. Handlers still
+  // All threads are gone: close everything from here. Handlers still
   // queued in the io_context release their sessions when it is destroyed.
   if (impl->udsListener) impl->udsListener->close();
   for (auto& listener : impl->tcpListeners) listener->close();

@@ -28,7 +28,8 @@ struct HTTPPeer {
   unsigned uid = 0;
   int pid = 0;
   std::string address;
-  // Set by the handler once it verified the connection's credentials.
+  // True from the start on the Unix-domain socket; on TCP set by the
+  // handler once it verified the connection's credentials.
   // Until then, and while it is idle between requests, the connection may
   // be closed to make room for a new one when a quota is used up.
   bool authenticated = false;
