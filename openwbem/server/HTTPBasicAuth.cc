@@ -168,11 +168,6 @@ bool HTTPBasicAuth::reloadIfChanged(LoadResult& result) {
   return true;
 }
 
-bool HTTPBasicAuth::loaded() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return !m_users.empty();
-}
-
 unsigned HTTPBasicAuth::generation() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_generation;

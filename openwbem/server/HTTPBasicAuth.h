@@ -41,8 +41,6 @@ class HTTPBasicAuth {
   // Returns true and sets result when it read it.
   bool reloadIfChanged(LoadResult& result);
 
-  bool loaded() const;
-
   // Bumped by every reading: credentials verified under an older one must
   // be verified again.
   unsigned generation() const;

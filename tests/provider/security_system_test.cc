@@ -289,7 +289,8 @@ TEST_F(SecuritySystemTest, HostilePeersLockOutNoOneGuessSlowlyAndMeetStrongTlsOn
   m_agent = std::make_unique<AgentUnderTest>(agentOptions());
   ASSERT_TRUE(m_agent->running()) << m_agent->log();
   EXPECT_THAT(m_agent->log(), AllOf(HasSubstr("HTTPS: key file /pq/etc/tavrel-cim.key: accessible to group"),
-                                    HasSubstr("HTTPS listener kept off")));
+                                    HasSubstr("HTTPS listener kept off"),
+                                    HasSubstr("HTTP listener on 127.0.0.1 port 5988 opened")));
   EXPECT_EQ("000", answerOf(right + " https://127.0.0.1:5989/cimom").first);
   EXPECT_EQ("400", answerOf(right + tcp).first);
 }
