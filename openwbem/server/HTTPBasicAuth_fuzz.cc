@@ -32,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   close(fd);
   OpenWBEM::HTTPBasicAuth auth;
   std::string user;
-  if (auth.load(path).empty() && auth.verify(header, user) && user.empty()) __builtin_trap();
+  if (auth.load(path).error.empty() && auth.verify(header, user) && user.empty()) __builtin_trap();
   return 0;
 }

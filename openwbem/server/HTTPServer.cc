@@ -1,6 +1,9 @@
 #include "HTTPServer.h"
 
+#include "HTTPBasicAuth.h"
+
 #include <boost/asio/bind_executor.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/local/stream_protocol.hpp>
@@ -18,6 +21,8 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <openssl/crypto.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +58,14 @@ constexpr std::chrono::seconds kDrainTimeout{2};
 constexpr std::chrono::milliseconds kAcceptRetryDelay{100};
 // Largest answer buffer a connection keeps for its next answer.
 constexpr std::size_t kKeptBodyCapacity = 256 * 1024;
+// First read of a request on a kept-alive connection, before its head
+// deadline starts.
+constexpr std::size_t kFirstReadBytes = 4096;
+// A PEM private key is a few kilobytes.
+constexpr std::size_t kMaxKeyBytes = 64 * 1024;
+// TLS 1.2 only with forward secrecy and authenticated encryption; every TLS
+// 1.3 suite has both.
+const char kTls12Ciphers[] = "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL";
 
 // Frees an answer too large to keep and gives the freed heap back to the
 // system: a listing of megabytes leaves no resident memory behind in a
@@ -62,12 +75,26 @@ void releaseLargeBody(std::string& body) {
   malloc_trim(0);
 }
 
-// Common state of the sessions: the worker that runs handlers, the limits,
-// and the open connections (so the server can close them when it stops).
+// What the server knows of every open connection: its quotas, its age, and
+// whether it may be closed to make room for a new one.
 class SessionBase {
  public:
+  SessionBase(std::vector<std::string> quotas, std::uint64_t serial)
+      : m_quotas(std::move(quotas)), m_serial(serial) {}
   virtual ~SessionBase() = default;
   virtual void close() = 0;
+  // Closes the connection and gives back its quotas.
+  virtual void finish() = 0;
+  // Not authenticated yet, or idle between requests.
+  virtual bool evictable() const = 0;
+  virtual bool authenticated() const = 0;
+
+  const std::vector<std::string>& quotas() const { return m_quotas; }
+  std::uint64_t serial() const { return m_serial; }
+
+ private:
+  std::vector<std::string> m_quotas;
+  std::uint64_t m_serial;
 };
 
 // Quota names: one per transport group, one per TCP peer address.
@@ -76,21 +103,47 @@ const std::string kTcpQuota = "tcp";
 
 struct ServerCore {
   asio::io_context& ioc;
-  asio::thread_pool& worker;
+  asio::thread_pool& unixWorker;
+  asio::thread_pool& tcpWorker;
   HTTPHandler handler;
   HTTPServerOptions options;
   std::set<std::shared_ptr<SessionBase>> sessions;  // touched on the I/O thread only
   std::map<std::string, std::size_t> inUse;         // connections per quota name, I/O thread only
-  std::unique_ptr<ssl::context> tls;
+  std::uint64_t accepted = 0;                       // I/O thread only
+  std::mutex tlsMutex;
+  std::shared_ptr<ssl::context> tls;  // under tlsMutex: replaced by loadTls
 
-  // Takes a connection from each quota, or none when one is used up.
+  std::shared_ptr<ssl::context> currentTls() {
+    std::lock_guard<std::mutex> lock(tlsMutex);
+    return tls;
+  }
+
+  std::chrono::milliseconds headTimeout() const { return std::min(options.headTimeout, options.timeout); }
+
+  // Takes a connection from each quota. A quota used up first loses its
+  // oldest connection that has not authenticated, or else its oldest idle
+  // one; false (nothing taken) when it has neither.
   bool takeQuota(const std::vector<std::string>& quotas) {
-    for (const std::string& q : quotas) {
-      auto it = inUse.find(q);
-      if (it != inUse.end() && it->second >= limitOf(q)) return false;
-    }
+    for (const std::string& q : quotas)
+      while (used(q) >= limitOf(q)) {
+        std::shared_ptr<SessionBase> victim;
+        for (const auto& s : sessions) {
+          const auto& held = s->quotas();
+          if (!s->evictable() || std::find(held.begin(), held.end(), q) == held.end()) continue;
+          if (!victim || std::make_pair(s->authenticated(), s->serial()) <
+                             std::make_pair(victim->authenticated(), victim->serial()))
+            victim = s;
+        }
+        if (!victim) return false;
+        victim->finish();
+      }
     for (const std::string& q : quotas) ++inUse[q];
     return true;
+  }
+
+  std::size_t used(const std::string& quota) const {
+    auto it = inUse.find(quota);
+    return it == inUse.end() ? 0 : it->second;
   }
 
   void releaseQuota(const std::vector<std::string>& quotas) {
@@ -121,14 +174,16 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
   using Stream = typename StreamOf<Protocol, Tls>::type;
 
   Session(ServerCore& core, typename Protocol::socket socket, HTTPPeer peer, std::vector<std::string> quotas)
-      : m_core(core),
-        m_stream(makeStream(core, std::move(socket))),
+      : SessionBase(std::move(quotas), ++core.accepted),
+        m_core(core),
+        m_tls(Tls ? core.currentTls() : nullptr),
+        m_stream(makeStream(m_tls, std::move(socket))),
         m_peer(std::move(peer)),
-        m_quotas(std::move(quotas)) {}
+        m_authenticated(m_peer.authenticated) {}
 
   void start() {
     if constexpr (Tls) {
-      lowest().expires_after(m_core.options.timeout);
+      lowest().expires_after(m_core.headTimeout());
       m_stream.async_handshake(ssl::stream_base::server,
                                [self = this->shared_from_this()](beast::error_code ec) {
                                  if (ec)
@@ -145,21 +200,51 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     lowest().socket().close(ignored);
   }
 
+  void finish() override {
+    close();
+    if (m_core.sessions.erase(this->shared_from_this())) m_core.releaseQuota(quotas());
+  }
+
+  bool evictable() const override { return !m_authenticated || m_phase == Phase::Idle; }
+  bool authenticated() const override { return m_authenticated; }
+
  private:
-  static Stream makeStream(ServerCore& core, typename Protocol::socket socket) {
+  enum class Phase { Head, Idle, Busy };
+
+  static Stream makeStream(const std::shared_ptr<ssl::context>& tls, typename Protocol::socket socket) {
     if constexpr (Tls)
-      return Stream(std::move(socket), *core.tls);
+      return Stream(std::move(socket), *tls);
     else
       return Stream(std::move(socket));
   }
 
   auto& lowest() { return beast::get_lowest_layer(m_stream); }
 
+  // Between two requests the client may stay idle for the timeout; once
+  // the next one begins, its head must arrive within the head timeout.
+  void awaitRequest() {
+    if (m_buffer.size() > 0) {
+      readHeader();
+      return;
+    }
+    m_phase = Phase::Idle;
+    lowest().expires_after(m_core.options.timeout);
+    m_stream.async_read_some(m_buffer.prepare(kFirstReadBytes),
+                             [self = this->shared_from_this()](beast::error_code ec, std::size_t n) {
+                               self->m_buffer.commit(n);
+                               if (ec)
+                                 self->finish();
+                               else
+                                 self->readHeader();
+                             });
+  }
+
   void readHeader() {
+    m_phase = Phase::Head;
     m_parser.emplace();
     m_parser->header_limit(kHeaderLimit);
     m_parser->body_limit(m_core.options.maxBodyBytes);
-    lowest().expires_after(m_core.options.timeout);
+    lowest().expires_after(m_core.headTimeout());
     http::async_read_header(
         m_stream, m_buffer, *m_parser,
         [self = this->shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
@@ -170,6 +255,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
       refuseOrClose(ec);
       return;
     }
+    m_phase = Phase::Busy;
     auto& req = m_parser->get();
     auto expect = req[http::field::expect];
     if (beast::iequals(expect, "100-continue")) {
@@ -203,9 +289,10 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
     }
     lowest().expires_never();
     auto request = std::make_shared<HTTPRequest>(m_parser->release());
-    // Handlers run one at a time on the worker so that a slow provider
-    // never holds up I/O of the other connections.
-    asio::post(m_core.worker, [self = this->shared_from_this(), request]() {
+    // Handlers run on a worker so that a slow provider never holds up I/O
+    // of the other connections.
+    auto& worker = std::is_same_v<Protocol, local> ? m_core.unixWorker : m_core.tcpWorker;
+    asio::post(worker, [self = this->shared_from_this(), request]() {
       auto response = std::make_shared<HTTPResponse>();
       // The body reuses the previous answer's buffer: no allocation
       // (and no trimming of the heap) per request in steady state.
@@ -220,7 +307,11 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
       }
       response->keep_alive(request->keep_alive());
       response->prepare_payload();
-      asio::post(self->m_core.ioc, [self, response]() { self->write(response, response->keep_alive()); });
+      bool authenticated = self->m_peer.authenticated;
+      asio::post(self->m_core.ioc, [self, response, authenticated]() {
+        self->m_authenticated = authenticated;
+        self->write(response, response->keep_alive());
+      });
     });
   }
 
@@ -259,7 +350,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
           if (ec)
             self->finish();
           else if (keepAlive)
-            self->readHeader();
+            self->awaitRequest();
           else
             self->drain();
         });
@@ -291,15 +382,12 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
                              });
   }
 
-  void finish() {
-    close();
-    if (m_core.sessions.erase(this->shared_from_this())) m_core.releaseQuota(m_quotas);
-  }
-
   ServerCore& m_core;
+  std::shared_ptr<ssl::context> m_tls;  // kept while the connection uses it
   Stream m_stream;
-  HTTPPeer m_peer;
-  std::vector<std::string> m_quotas;
+  HTTPPeer m_peer;  // the worker's while a request is handled
+  Phase m_phase = Phase::Head;
+  bool m_authenticated;
   beast::flat_buffer m_buffer;
   std::optional<http::request_parser<http::string_body>> m_parser;
   std::vector<char> m_drainBuffer;
@@ -371,6 +459,8 @@ class Listener : public std::enable_shared_from_this<Listener<Protocol, Tls>> {
         peer.uid = cred.uid;
         peer.pid = cred.pid;
       }
+      // Only the socket file's owner can connect, and the kernel names it.
+      peer.authenticated = true;
       quotas = {kUnixQuota};
     } else {
       beast::error_code ec;
@@ -412,17 +502,21 @@ typename Protocol::acceptor openAcceptor(asio::io_context& ioc, const Protocol& 
 
 struct HTTPServer::Impl {
   asio::io_context ioc{1};
-  asio::thread_pool worker{1};
+  // Keeps the I/O thread running while no listener is open yet.
+  asio::executor_work_guard<asio::io_context::executor_type> keepRunning = asio::make_work_guard(ioc);
+  asio::thread_pool unixWorker{1};
+  asio::thread_pool tcpWorker{1};
   ServerCore core;
   std::vector<std::shared_ptr<Listener<tcp, false>>> tcpListeners;
-  std::vector<std::shared_ptr<Listener<tcp, true>>> tlsListeners;
   std::shared_ptr<Listener<local, false>> udsListener;
   std::vector<unsigned short> ports;
+  std::mutex tlsListenersMutex;  // loadTls may run on any thread
+  std::vector<std::shared_ptr<Listener<tcp, true>>> tlsListeners;
   std::vector<unsigned short> tlsPorts;
   std::thread ioThread;
 
   Impl(const HTTPServerOptions& options, HTTPHandler handler)
-      : core{ioc, worker, std::move(handler), options, {}, {}, {}} {}
+      : core{ioc, unixWorker, tcpWorker, std::move(handler), options, {}, {}, 0, {}, {}} {}
 
   void bindUnixSocket(const std::string& path) {
     struct stat st;
@@ -468,19 +562,48 @@ struct HTTPServer::Impl {
     }
   }
 
-  // Modern TLS only; the certificate and key files are read once here.
-  void loadTlsContext() {
+  // TLS 1.2 with forward-secret AEAD suites, and TLS 1.3, without
+  // renegotiation. Returns "" or why the files were refused.
+  std::string makeTlsContext(std::shared_ptr<ssl::context>& out) {
     const HTTPServerOptions& o = core.options;
-    auto ctx = std::make_unique<ssl::context>(ssl::context::tls_server);
-    ctx->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
-                     ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+    auto ctx = std::make_shared<ssl::context>(ssl::context::tls_server);
+    SSL_CTX* native = ctx->native_handle();
+    ctx->set_options(ssl::context::default_workarounds | ssl::context::single_dh_use);
+    SSL_CTX_set_options(native, SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
+    if (SSL_CTX_set_min_proto_version(native, TLS1_2_VERSION) != 1 ||
+        SSL_CTX_set_cipher_list(native, kTls12Ciphers) != 1)
+      return "cannot restrict the TLS versions and suites";
     beast::error_code ec;
     ctx->use_certificate_chain_file(o.tlsCertificateFile, ec);
-    if (ec)
-      throw std::runtime_error("cannot read TLS certificate " + o.tlsCertificateFile + ": " + ec.message());
-    ctx->use_private_key_file(o.tlsKeyFile, ssl::context::pem, ec);
-    if (ec) throw std::runtime_error("cannot read TLS key " + o.tlsKeyFile + ": " + ec.message());
-    core.tls = std::move(ctx);
+    if (ec) return "cannot read the certificate " + o.tlsCertificateFile + ": " + ec.message();
+    std::string key;
+    std::string refused = httpReadPrivateFile(o.tlsKeyFile, kMaxKeyBytes, key);
+    if (refused.empty()) ctx->use_private_key(asio::buffer(key), ssl::context::pem, ec);
+    OPENSSL_cleanse(key.data(), key.size());
+    if (!refused.empty()) return "key file " + refused;
+    if (ec) return "cannot read the key " + o.tlsKeyFile + ": " + ec.message();
+    if (SSL_CTX_check_private_key(native) != 1)
+      return "the key " + o.tlsKeyFile + " does not belong to the certificate " + o.tlsCertificateFile;
+    out = std::move(ctx);
+    return std::string();
+  }
+
+  std::string loadTls() {
+    if (core.options.tlsPort < 0) return "no HTTPS port configured";
+    std::shared_ptr<ssl::context> ctx;
+    std::string refused = makeTlsContext(ctx);
+    if (!refused.empty()) return refused;
+    {
+      std::lock_guard<std::mutex> lock(core.tlsMutex);
+      core.tls.swap(ctx);
+    }
+    std::lock_guard<std::mutex> lock(tlsListenersMutex);
+    if (tlsListeners.empty()) {
+      for (const auto& address : core.options.tlsListenAddresses)
+        bindTcp<true>(address, core.options.tlsPort);
+      for (auto& listener : tlsListeners) listener->start();
+    }
+    return std::string();
   }
 
   void removeSocketFile() {
@@ -494,34 +617,35 @@ HTTPServer::HTTPServer(const HTTPServerOptions& options, HTTPHandler handler)
     throw std::runtime_error("invalid TCP port " +
                              std::to_string(std::max(options.tcpPort, options.tlsPort)));
   try {
-    if (options.tlsPort >= 0) m_impl->loadTlsContext();
     if (!options.udsPath.empty()) m_impl->bindUnixSocket(options.udsPath);
     if (options.tcpPort >= 0)
       for (const auto& address : options.listenAddresses) m_impl->bindTcp<false>(address, options.tcpPort);
-    if (options.tlsPort >= 0)
-      for (const auto& address : options.tlsListenAddresses) m_impl->bindTcp<true>(address, options.tlsPort);
   } catch (...) {
     m_impl->removeSocketFile();
     throw;
   }
   if (m_impl->udsListener) m_impl->udsListener->start();
   for (auto& listener : m_impl->tcpListeners) listener->start();
-  for (auto& listener : m_impl->tlsListeners) listener->start();
   Impl* impl = m_impl.get();
   m_impl->ioThread = std::thread([impl]() { impl->ioc.run(); });
 }
 
 HTTPServer::~HTTPServer() {
   Impl* impl = m_impl.get();
-  impl->worker.stop();
-  impl->worker.join();
+  impl->unixWorker.stop();
+  impl->tcpWorker.stop();
+  impl->unixWorker.join();
+  impl->tcpWorker.join();
   impl->ioc.stop();
   if (impl->ioThread.joinable()) impl->ioThread.join();
-  // Both threads are gone: close everything from here. Handlers still
+  // All threads are gone: close everything from here. Handlers still
   // queued in the io_context release their sessions when it is destroyed.
   if (impl->udsListener) impl->udsListener->close();
   for (auto& listener : impl->tcpListeners) listener->close();
-  for (auto& listener : impl->tlsListeners) listener->close();
+  {
+    std::lock_guard<std::mutex> lock(impl->tlsListenersMutex);
+    for (auto& listener : impl->tlsListeners) listener->close();
+  }
   for (auto& session : impl->core.sessions) session->close();
   impl->core.sessions.clear();
   impl->removeSocketFile();
@@ -532,7 +656,12 @@ std::vector<unsigned short> HTTPServer::tcpPorts() const {
 }
 
 std::vector<unsigned short> HTTPServer::tlsPorts() const {
+  std::lock_guard<std::mutex> lock(m_impl->tlsListenersMutex);
   return m_impl->tlsPorts;
+}
+
+std::string HTTPServer::loadTls() {
+  return m_impl->loadTls();
 }
 
 bool httpIsLoopbackAddress(const std::string& address) {

@@ -28,13 +28,21 @@ struct HTTPPeer {
   unsigned uid = 0;
   int pid = 0;
   std::string address;
+  // True from the start on the Unix-domain socket; on TCP set by the
+  // handler once it verified the connection's credentials.
+  // Until then, and while it is idle between requests, the connection may
+  // be closed to make room for a new one when a quota is used up.
+  bool authenticated = false;
   // Per-connection memory of the handler (for example the credentials
   // already verified on this connection); empty for a new connection.
   std::shared_ptr<void> state;
 };
 
-// Called for every complete request on the server's single worker thread,
-// so handlers never run concurrently. It fills status, headers and body;
+// Called for every complete request on one of the server's two worker
+// threads: one serves the Unix-domain socket, the other TCP and TLS, so
+// that no TCP request (nor the password hashing it costs) ever delays the
+// local object manager. Handlers of one group never run concurrently, those
+// of the two groups may. It fills status, headers and body;
 // the server sets Content-Length and the keep-alive state.
 using HTTPHandler = std::function<void(const HTTPRequest&, HTTPPeer&, HTTPResponse&)>;
 
@@ -48,9 +56,15 @@ struct HTTPServerOptions {
   std::string tlsKeyFile;          // PEM private key
   std::size_t maxBodyBytes = 1024 * 1024;
   std::chrono::milliseconds timeout{30000};  // per read or write, and idle keep-alive
+  // For the TLS handshake, and for a request head from its first byte (at
+  // most timeout).
+  std::chrono::milliseconds headTimeout{5000};
   // Separate quotas, so that TCP clients can never lock out the local
   // object manager on the Unix-domain socket: TCP and TLS together, one
-  // peer address on TCP and TLS, the Unix-domain socket.
+  // peer address on TCP and TLS, the Unix-domain socket. When a quota is
+  // used up, a new connection closes the oldest one that has not
+  // authenticated (or else the oldest idle one) of that quota; only when
+  // there is none is the new one refused.
   std::size_t maxConnections = 64;
   std::size_t maxConnectionsPerClient = 16;
   std::size_t maxUnixConnections = 16;
@@ -58,8 +72,9 @@ struct HTTPServerOptions {
 
 class HTTPServer {
  public:
-  // Binds every listener (throws std::runtime_error naming the address on
-  // failure) and starts serving on its own threads.
+  // Binds the Unix-domain and plain TCP listeners (throws
+  // std::runtime_error naming the address on failure) and starts serving on
+  // its own threads. HTTPS listens once loadTls() succeeded.
   HTTPServer(const HTTPServerOptions& options, HTTPHandler handler);
   // Stops accepting, closes every connection and joins the threads. A
   // request being handled finishes first; queued ones are dropped.
@@ -71,6 +86,13 @@ class HTTPServer {
   // TCP ports actually bound, one per listen address (useful with port 0).
   std::vector<unsigned short> tcpPorts() const;
   std::vector<unsigned short> tlsPorts() const;
+
+  // Reads the certificate chain and the private key of HTTPS (the key as a
+  // private file: see httpReadPrivateFile) for the connections accepted
+  // from now on, and the first time binds the HTTPS listeners (throws
+  // std::runtime_error when one cannot be bound). Returns "" or why the
+  // files were refused; HTTPS then keeps what it had. Safe from any thread.
+  std::string loadTls();
 
   struct Impl;
 

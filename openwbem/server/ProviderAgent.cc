@@ -13,9 +13,13 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 namespace OpenWBEM {
 
@@ -40,7 +44,7 @@ namespace http = boost::beast::http;
 // Defaults of the configuration items.
 constexpr long kDefaultTimeoutSeconds = 30;
 constexpr long kDefaultMaxConnections = 64;
-constexpr long kDefaultMaxConnectionsPerClient = 16;
+constexpr long kDefaultMaxConnectionsPerClient = 4;
 constexpr long kDefaultMaxUdsConnections = 16;
 constexpr long kMaxTimeoutSeconds = 24 * 3600;
 constexpr long kMaxConnectionsLimit = 4096;
@@ -94,12 +98,95 @@ void plainAnswer(HTTPResponse& res, http::status status, const std::string& text
 }
 
 // What a connection remembers of its credentials: the Authorization value
-// verified last and its user, so that a keep-alive client pays the hash
-// once.
+// verified last, its user and the reading of the credentials file it was
+// verified against, so that a keep-alive client pays the hash once per
+// reading.
 struct VerifiedCredential {
   std::string authorization;
   std::string user;
+  unsigned generation;
 };
+
+using Clock = std::chrono::steady_clock;
+
+// Failed logins per peer address: after kFreeFailures, each further one
+// makes the address wait, doubling from kFirstWait up to kLongestWait. A
+// waiting address is refused without checking its password. An address is
+// forgotten on success, or kForgetAfter after its last failure.
+class LoginBackoff {
+ public:
+  // How long the address must still wait; zero when it may try.
+  Clock::duration wait(const std::string& address, Clock::time_point now) const {
+    auto it = m_peers.find(address);
+    return it == m_peers.end() || it->second.until <= now ? Clock::duration::zero() : it->second.until - now;
+  }
+
+  void failed(const std::string& address, Clock::time_point now) {
+    if (m_peers.size() >= kMaxPeers) forget(now);
+    Peer& p = m_peers[address];
+    if (now - p.last > kForgetAfter) p.failures = 0;
+    p.last = now;
+    if (++p.failures > kFreeFailures)
+      p.until = now + std::min<Clock::duration>(
+                          kLongestWait, kFirstWait * (1u << std::min(p.failures - kFreeFailures - 1, 8u)));
+  }
+
+  void succeeded(const std::string& address) { m_peers.erase(address); }
+
+ private:
+  static constexpr unsigned kFreeFailures = 3;
+  static constexpr std::chrono::seconds kFirstWait{1};
+  static constexpr std::chrono::seconds kLongestWait{8};
+  static constexpr std::chrono::minutes kForgetAfter{10};
+  static constexpr std::size_t kMaxPeers = 4096;
+
+  struct Peer {
+    unsigned failures = 0;
+    Clock::time_point last, until;
+  };
+
+  // Makes room: addresses not waiting go first, then all.
+  void forget(Clock::time_point now) {
+    for (auto it = m_peers.begin(); it != m_peers.end();)
+      it = it->second.until <= now ? m_peers.erase(it) : std::next(it);
+    if (m_peers.size() >= kMaxPeers) m_peers.clear();
+  }
+
+  std::unordered_map<std::string, Peer> m_peers;
+};
+
+// Warnings of refused logins: at most kBurst lines per kWindow; the first
+// attempt after a window in which lines were dropped logs how many.
+class RefusalLog {
+ public:
+  void warn(const std::string& line, Clock::time_point now) {
+    tick(now);
+    if (m_lines < kBurst) {
+      ++m_lines;
+      syslog(LOG_WARNING, "%s", line.c_str());
+    } else
+      ++m_suppressed;
+  }
+
+  void tick(Clock::time_point now) {
+    if (now - m_windowStart < kWindow) return;
+    if (m_suppressed > 0)
+      syslog(LOG_WARNING, "CIM login refusals: %zu more in the last %lld s were not logged", m_suppressed,
+             static_cast<long long>(
+                 std::chrono::duration_cast<std::chrono::seconds>(now - m_windowStart).count()));
+    m_windowStart = now;
+    m_lines = m_suppressed = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBurst = 5;
+  static constexpr std::chrono::seconds kWindow{60};
+  Clock::time_point m_windowStart;
+  std::size_t m_lines = 0, m_suppressed = 0;
+};
+
+// Outcome of a TCP client's credentials.
+enum class Login { Accepted, Refused, Waiting };
 
 // The caller as the audit trail names it.
 std::string callerOf(const HTTPPeer& peer, const std::string& user) {
@@ -118,29 +205,81 @@ struct ProviderAgent::Impl {
   Array<RequestHandlerIFCRef> handlers;
   AuthenticatorIFCRef authenticator;
   HTTPBasicAuth basicAuth;
+  std::string credentialsFile;  // empty: TCP and HTTPS are off
+  bool tlsWanted = false;
+  // TCP worker only:
+  LoginBackoff backoff;
+  RefusalLog refusals;
+  // The two workers (Unix socket, TCP) reach the dispatcher one at a time.
+  std::mutex dispatchMutex;
   std::unique_ptr<ProviderDispatcher> dispatcher;
   std::unique_ptr<HTTPServer> server;
 
   void serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res);
-  bool authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user);
+  Login authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user,
+                        Clock::duration& wait);
+  bool loadCredentials();
+  void logCredentials(const HTTPBasicAuth::LoadResult& result, const char* reading);
+  void loadTls();
 };
 
-// TCP clients authenticate with Basic credentials of the credentials file.
-bool ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user) {
+void ProviderAgent::Impl::logCredentials(const HTTPBasicAuth::LoadResult& result, const char* reading) {
+  for (const std::string& line : result.skipped) syslog(LOG_WARNING, "%s", line.c_str());
+  if (!result.error.empty())
+    syslog(LOG_ERR, "Credentials %s refused, no CIM login over HTTP or HTTPS is accepted: %s (%s)", reading,
+           result.error.c_str(), HTTP_SERVER_BASIC_PASSWORD_FILE_opt);
+  else
+    syslog(LOG_NOTICE, "Credentials %s: %zu users from %s", reading, result.users, credentialsFile.c_str());
+}
+
+bool ProviderAgent::Impl::loadCredentials() {
+  HTTPBasicAuth::LoadResult result = basicAuth.load(credentialsFile);
+  logCredentials(result, "read");
+  return result.error.empty();
+}
+
+// Logs why HTTPS keeps what it had; an address that cannot be bound throws.
+void ProviderAgent::Impl::loadTls() {
+  std::string refused = server->loadTls();
+  if (!refused.empty()) {
+    syslog(LOG_ERR, "HTTPS: %s (%s, %s)", refused.c_str(), HTTP_SERVER_SSL_CERT_opt, HTTP_SERVER_SSL_KEY_opt);
+    logger->logError(String("ProviderAgent: HTTPS: ") + refused.c_str());
+  }
+}
+
+// TCP clients authenticate with Basic credentials of the credentials file,
+// read again when it changed. An address that failed too often waits.
+Login ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer& peer, std::string& user,
+                                           Clock::duration& wait) {
+  HTTPBasicAuth::LoadResult reread;
+  if (basicAuth.reloadIfChanged(reread)) logCredentials(reread, "re-read after a change");
+  const Clock::time_point now = Clock::now();
+  refusals.tick(now);
   std::string authorization = data.getHeader("authorization").toStdString();
   auto* cached = static_cast<VerifiedCredential*>(peer.state.get());
-  if (cached && !authorization.empty() && cached->authorization == authorization) {
+  if (cached && !authorization.empty() && cached->authorization == authorization &&
+      cached->generation == basicAuth.generation()) {
     user = cached->user;
-    return true;
+    return Login::Accepted;
   }
-  basicAuth.reloadIfChanged();
+  peer.authenticated = false;
+  peer.state.reset();
+  if (authorization.empty()) return Login::Refused;
+  wait = backoff.wait(peer.address, now);
+  if (wait > Clock::duration::zero()) {
+    refusals.warn("CIM request from " + peer.address + " refused: too many failed logins, not checked", now);
+    return Login::Waiting;
+  }
+  unsigned generation = basicAuth.generation();
   if (!basicAuth.verify(authorization, user)) {
-    if (!authorization.empty())
-      syslog(LOG_WARNING, "CIM request from %s refused: wrong credentials", peer.address.c_str());
-    return false;
+    backoff.failed(peer.address, now);
+    refusals.warn("CIM request from " + peer.address + " refused: wrong credentials", now);
+    return Login::Refused;
   }
-  peer.state = std::make_shared<VerifiedCredential>(VerifiedCredential{authorization, user});
-  return true;
+  backoff.succeeded(peer.address);
+  peer.state = std::make_shared<VerifiedCredential>(VerifiedCredential{authorization, user, generation});
+  peer.authenticated = true;
+  return Login::Accepted;
 }
 
 // Front door of every request: method, credentials and content type decide
@@ -167,7 +306,15 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResp
   }
   if (peer.transport != HTTPPeer::UnixSocket) {
     std::string user;
-    if (!authenticateTcp(data, peer, user)) {
+    Clock::duration wait{};
+    Login login = authenticateTcp(data, peer, user, wait);
+    if (login == Login::Waiting) {
+      res.set(http::field::retry_after,
+              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count() + 1));
+      plainAnswer(res, http::status::too_many_requests, "too many failed logins; try again later");
+      return;
+    }
+    if (login == Login::Refused) {
       res.set(http::field::www_authenticate, HTTPBasicAuth::challenge());
       plainAnswer(res, http::status::unauthorized, "authentication required");
       return;
@@ -181,6 +328,7 @@ void ProviderAgent::Impl::serve(const HTTPRequest& req, HTTPPeer& peer, HTTPResp
       return;
     }
   }
+  std::lock_guard<std::mutex> lock(dispatchMutex);
   dispatcher->setCaller(callerOf(peer, data.userName.toStdString()));
   if (!data.hasHeader("content-type")) {
     plainAnswer(res, http::status::not_acceptable, "Content-Type missing");
@@ -244,34 +392,32 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap,
       ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_CERT_opt, "").toStdString();
   options.tlsKeyFile = ConfigFile::getConfigItem(configMap, HTTP_SERVER_SSL_KEY_opt, "").toStdString();
   options.tlsListenAddresses = options.listenAddresses;
+  if (options.udsPath.empty())
+    syslog(LOG_NOTICE, "Unix socket listener kept off: %s unset", HTTP_SERVER_UDS_FILENAME_opt);
+  if (options.tcpPort < 0) syslog(LOG_NOTICE, "HTTP listener kept off: %s unset", HTTP_SERVER_HTTP_PORT_opt);
+  if (options.tlsPort < 0)
+    syslog(LOG_NOTICE, "HTTPS listener kept off: %s unset", HTTP_SERVER_HTTPS_PORT_opt);
   // Plain HTTP carries credentials in the clear: loopback only.
   std::vector<std::string> loopback;
   for (const std::string& a : options.listenAddresses)
     if (httpIsLoopbackAddress(a))
       loopback.push_back(a);
     else if (options.tcpPort >= 0)
-      syslog(LOG_ERR, "HTTP is not served on %s (not a loopback address); use HTTPS", a.c_str());
+      syslog(LOG_ERR, "HTTP listener on %s kept off: not a loopback address; use HTTPS", a.c_str());
   options.listenAddresses = loopback;
   if (loopback.empty()) options.tcpPort = -1;
-  if (options.tlsPort >= 0 && (::access(options.tlsCertificateFile.c_str(), R_OK) != 0 ||
-                               ::access(options.tlsKeyFile.c_str(), R_OK) != 0)) {
-    // Without its certificate HTTPS stays off; the other listeners serve.
-    syslog(LOG_ERR, "HTTPS listener stays off: cannot read %s (%s) or %s (%s)",
-           options.tlsCertificateFile.c_str(), HTTP_SERVER_SSL_CERT_opt, options.tlsKeyFile.c_str(),
-           HTTP_SERVER_SSL_KEY_opt);
-    options.tlsPort = -1;
-  }
   if (options.tcpPort >= 0 || options.tlsPort >= 0) {
-    std::string refused = impl.basicAuth.load(
-        ConfigFile::getConfigItem(configMap, HTTP_SERVER_BASIC_PASSWORD_FILE_opt, "").toStdString());
-    if (!refused.empty()) {
-      syslog(LOG_ERR, "HTTP and HTTPS listeners stay off: %s (%s)", refused.c_str(),
-             HTTP_SERVER_BASIC_PASSWORD_FILE_opt);
-      impl.logger->logError(String("ProviderAgent: HTTP and HTTPS listeners stay off: ") + refused.c_str());
+    impl.credentialsFile =
+        ConfigFile::getConfigItem(configMap, HTTP_SERVER_BASIC_PASSWORD_FILE_opt, "").toStdString();
+    if (!impl.loadCredentials()) {
+      syslog(LOG_ERR, "HTTP and HTTPS listeners kept off: no credentials");
+      impl.logger->logError("ProviderAgent: HTTP and HTTPS listeners kept off: no credentials");
+      impl.credentialsFile.clear();
       options.tcpPort = -1;
       options.tlsPort = -1;
     }
   }
+  impl.tlsWanted = options.tlsPort >= 0;
 
   try {
     String mofFile = ConfigFile::getConfigItem(configMap, PROVIDER_AGENT_MOF_FILE_opt, "");
@@ -288,6 +434,21 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap,
     impl.server = std::make_unique<HTTPServer>(
         options,
         [&impl](const HTTPRequest& req, HTTPPeer& peer, HTTPResponse& res) { impl.serve(req, peer, res); });
+    if (!options.udsPath.empty())
+      syslog(LOG_NOTICE, "Unix socket listener on %s opened (root only, no credentials)",
+             options.udsPath.c_str());
+    std::vector<unsigned short> ports = impl.server->tcpPorts();
+    for (std::size_t i = 0; i < ports.size(); ++i)
+      syslog(LOG_NOTICE, "HTTP listener on %s port %u opened", options.listenAddresses[i].c_str(), ports[i]);
+    if (impl.tlsWanted) {
+      impl.loadTls();
+      ports = impl.server->tlsPorts();
+      for (std::size_t i = 0; i < ports.size(); ++i)
+        syslog(LOG_NOTICE, "HTTPS listener on %s port %u opened", options.tlsListenAddresses[i].c_str(),
+               ports[i]);
+      if (ports.empty())
+        syslog(LOG_ERR, "HTTPS listener kept off until the certificate and key are fixed and reloaded");
+    }
   } catch (const std::runtime_error& e) {
     impl.logger->logError(String("ProviderAgent: ") + e.what());
     fail(e.what());
@@ -297,6 +458,25 @@ ProviderAgent::ProviderAgent(const ConfigFile::ConfigMap& configMap,
 ProviderAgent::~ProviderAgent() {
   // The server goes first: no request may reach a provider being released.
   m_impl->server.reset();
+}
+
+void ProviderAgent::reload() {
+  Impl& impl = *m_impl;
+  if (!impl.credentialsFile.empty()) {
+    HTTPBasicAuth::LoadResult result = impl.basicAuth.load(impl.credentialsFile);
+    impl.logCredentials(result, "re-read");
+  }
+  if (impl.tlsWanted) {
+    bool wasOff = impl.server->tlsPorts().empty();
+    try {
+      impl.loadTls();
+    } catch (const std::runtime_error& e) {
+      syslog(LOG_ERR, "HTTPS listener kept off: %s", e.what());
+    }
+    if (wasOff)
+      for (unsigned short p : impl.server->tlsPorts())
+        syslog(LOG_NOTICE, "HTTPS listener on port %u opened", p);
+  }
 }
 
 Array<UInt16> ProviderAgent::getTCPPorts() const {

@@ -3,11 +3,20 @@
 // curl. Only credentials reach the agent over TCP, only root its Unix
 // socket; nesting is bounded; a planted "temp.txt" is never followed; every
 // change is in the audit trail; another user's process is never signalled;
-// a stop leaves no dhcpd.
+// a stop leaves no dhcpd. Peers that hold connections, guess passwords or
+// offer weak TLS lock out no one and learn nothing.
+#include <arpa/inet.h>
+#include <crypt.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "agent_runner.h"
 
@@ -19,12 +28,44 @@ const char kSocket[] = "/var/run/TavrelAgent.socket";
 const char kVictim[] = "/root/victim";
 const char kNobody[] = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
-// HTTP status of a bare POST to the agent with curl's extra options.
-std::string statusOf(const std::string& prefix, const std::string& options) {
-  return runCommand(prefix +
-                    "curl -s -o /dev/null -w '%{http_code}' -X POST -H 'Content-Type: application/xml' " +
-                    options + " 2>/dev/null")
-      .output;
+// HTTP status and seconds of a bare POST to the agent with curl's options.
+std::pair<std::string, double> answerOf(const std::string& options, const std::string& prefix = "") {
+  std::string out = runCommand(prefix +
+                               "curl -sk --max-time 30 -o /dev/null -w '%{http_code} %{time_total}' -X POST "
+                               "-H 'Content-Type: application/xml' " +
+                               options + " 2>/dev/null")
+                        .output;
+  std::size_t blank = out.find(' ');
+  return {out.substr(0, blank), blank == std::string::npos ? 99.0 : std::atof(out.c_str() + blank + 1)};
+}
+
+// Connections from 127.0.0.<source> to the agent's port that never send a
+// byte.
+void holdConnections(int source, int port, int count, std::vector<int>& fds) {
+  const std::string from = "127.0.0." + std::to_string(source);
+  for (int i = 0; i < count; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, from.c_str(), &a.sin_addr);
+    bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    if (ok && connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+      fds.push_back(fd);
+    else
+      close(fd);
+  }
+}
+
+// Of fds, those the agent closed.
+size_t closedBy(const std::vector<int>& fds) {
+  size_t closed = 0;
+  for (int fd : fds) {
+    pollfd p = {fd, POLLIN, 0};
+    closed += poll(&p, 1, 0) == 1;
+  }
+  return closed;
 }
 
 class SecuritySystemTest : public CimSystemTest {
@@ -57,7 +98,7 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(c.status, statusOf(c.prefix, c.options));
+    EXPECT_EQ(c.status, answerOf(c.options, c.prefix).first);
   }
 
   // Nesting deeper than any request is refused, and the agent serves on.
@@ -163,6 +204,117 @@ TEST_F(SecuritySystemTest, StrangersRefusedChangesAuditedAndStopLeavesNoDhcpd) {
   runCommand("kill $(cat clients.pid) 2>/dev/null; rm -f clients.pid");
   EXPECT_EQ("", runCommand("pgrep -x dhcpd").output) << "dhcpd runs after the agent ended\n"
                                                      << m_agent->log();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SecuritySystemTest, HostilePeersLockOutNoOneGuessSlowlyAndMeetStrongTlsOnly) {
+  const std::string right = std::string(" -u ") + kCimUser + ":" + kCimPassword,
+                    tcp = " http://127.0.0.1:5988/cimom";
+  // Idle connections, and connections that never start TLS, from several
+  // addresses: 4 per address and 16 in all are served at once.
+  struct {
+    const char* what;
+    int first, sources, port, each;
+    size_t closed;  // by the agent, to stay within its quotas
+  } holds[] = {
+      {"two addresses idle on HTTP", 2, 2, 5988, 8, 8},
+      {"five addresses never starting TLS", 4, 5, 5989, 4, 4},
+  };
+  for (const auto& h : holds) {
+    SCOPED_TRACE(h.what);
+    std::vector<int> fds;
+    for (int i = 0; i < h.sources; ++i) holdConnections(h.first + i, h.port, h.each, fds);
+    ASSERT_EQ(static_cast<size_t>(h.sources * h.each), fds.size());
+    EXPECT_TRUE(waitUntil([&] { return closedBy(fds) >= h.closed; }, std::chrono::seconds(4)));
+    for (const std::string& url : {tcp, std::string(" https://127.0.0.1:5989/cimom")}) {
+      auto served = answerOf(right + url);
+      EXPECT_EQ("400", served.first) << url;
+      EXPECT_LT(served.second, 6) << url;
+    }
+    for (int fd : fds) close(fd);
+  }
+
+  // TLS 1.2 only with forward-secret AEAD suites; TLS 1.3.
+  const std::pair<std::string, bool> suites[] = {{"-tls1_2 -cipher AES128-GCM-SHA256", false},
+                                                 {"-tls1_2 -cipher ECDHE-RSA-AES128-SHA256", false},
+                                                 {"-tls1_2 -cipher ECDHE-RSA-AES128-GCM-SHA256", true},
+                                                 {"-tls1_3", true}};
+  for (const auto& [options, served] : suites)
+    EXPECT_EQ(served, runCommand("timeout 10 openssl s_client -connect 127.0.0.1:5989 " + options +
+                                 " </dev/null >/dev/null 2>&1")
+                              .status == 0)
+        << options;
+
+  // The credentials file changes: a costly hash for a new user, and a DES
+  // line that is skipped.
+  struct crypt_data data = {};
+  const std::string slow = crypt_r("Second-pw-2", "$6$rounds=100000$tavrelslow$", &data);
+  ASSERT_TRUE(writeFile("/pq/etc/new.passwd", "old:abhWCwoTZY2c6\noperator:" + slow + "\n"));
+  ASSERT_EQ(0, chmod("/pq/etc/new.passwd", 0600));
+  ASSERT_EQ(0, rename("/pq/etc/new.passwd", "/pq/etc/tavrel-cim.passwd"));
+  EXPECT_TRUE(waitUntil([&] {
+    answerOf(tcp);
+    return contains(m_agent->log(), "Credentials re-read after a change: 1 users");
+  }));
+  EXPECT_THAT(m_agent->log(), HasSubstr("tavrel-cim.passwd: line 1 is skipped"));
+  // The removed user, the DES line's user, the new user.
+  const std::pair<std::string, std::string> logins[] = {
+      {right, "401"}, {" -u old:s3cret", "401"}, {" -u operator:Second-pw-2", "400"}};
+  for (const auto& [credentials, status] : logins)
+    EXPECT_EQ(status, answerOf(credentials + tcp).first) << credentials;
+
+  // An unknown user costs what a wrong password costs (each from its own
+  // address, before any backoff).
+  double unknown = 99, known = 99;
+  for (int i = 0; i < 3; ++i) {
+    unknown = std::min(unknown, answerOf("--interface 127.0.0.21 -u nobody:x" + tcp).second);
+    known = std::min(known, answerOf("--interface 127.0.0.22 -u operator:x" + tcp).second);
+  }
+  std::printf("login refusal: unknown user %.3f s, wrong password %.3f s\n", unknown, known);
+  EXPECT_GT(unknown, 0.5 * known);
+
+  // Guesses from 10 addresses keep the TCP worker hashing; root's Unix
+  // socket is served meanwhile.
+  runCommand(
+      "for i in $(seq 30 39); do (for k in 1 2 3; do curl -s -o /dev/null --interface 127.0.0.$i "
+      "-u operator:guess -X POST http://127.0.0.1:5988/cimom; done) >/dev/null 2>&1 & "
+      "echo $! >> flood.pid; done");
+  double slowest = 0;
+  for (int i = 0; i < 5; ++i)
+    slowest = std::max(slowest,
+                       answerOf(std::string("--unix-socket ") + kSocket + " http://localhost/cimom").second);
+  std::printf("root's Unix socket during the guesses: slowest %.3f s\n", slowest);
+  EXPECT_LT(slowest, std::max(1.0, 2 * known));
+  EXPECT_TRUE(waitUntil([] { return runCommand("kill -0 $(cat flood.pid) 2>/dev/null").status != 0; },
+                        std::chrono::seconds(60)));
+  // One address: 3 free failures, then it waits (1 s after the fourth) and
+  // is answered at once, until its wait is over.
+  const std::string guess = "--interface 127.0.0.23 -u operator:guess" + tcp;
+  const std::string good = "--interface 127.0.0.23 -u operator:Second-pw-2" + tcp;
+  int checked = 0;
+  std::pair<std::string, double> answer;
+  while (checked < 7 && (answer = answerOf(guess)).first == "401") ++checked;
+  EXPECT_EQ("429", answer.first);
+  EXPECT_GE(checked, 4);
+  EXPECT_LT(answer.second, known);
+  EXPECT_TRUE(waitUntil([&] { return answerOf(good).first == "400"; }));
+  runCommand("rm -f flood.pid");
+  // About 50 refusals, a few lines a minute.
+  EXPECT_LE(occurrences(m_agent->log(), "CIM request from "), 10u);
+
+  // A key file others can read keeps HTTPS off.
+  ASSERT_TRUE(m_agent->stop());
+  ASSERT_EQ(0, chmod("/pq/etc/tavrel-cim.key", 0644));
+  m_agent = std::make_unique<AgentUnderTest>(agentOptions());
+  ASSERT_TRUE(m_agent->running()) << m_agent->log();
+  EXPECT_THAT(m_agent->log(), AllOf(HasSubstr("HTTPS: key file /pq/etc/tavrel-cim.key: accessible to group"),
+                                    HasSubstr("HTTPS listener kept off"),
+                                    HasSubstr("HTTP listener on 127.0.0.1 port 5988 opened")));
+  EXPECT_EQ("000", answerOf(right + " https://127.0.0.1:5989/cimom").first);
+  EXPECT_EQ("400", answerOf(right + tcp).first);
 }
 
 }  // namespace

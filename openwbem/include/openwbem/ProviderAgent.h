@@ -10,22 +10,34 @@
 //                                 (default 127.0.0.1); plain HTTP listens
 //                                 only on the loopback ones among them
 //   http_server.SSL_cert          PEM certificate chain of HTTPS
-//   http_server.SSL_key           PEM private key of HTTPS; when either
-//                                 cannot be read HTTPS stays off
+//   http_server.SSL_key           PEM private key of HTTPS, a private file
+//                                 as the credentials file; when either is
+//                                 refused HTTPS stays off (logged). TLS 1.2
+//                                 with ECDHE AEAD suites, and TLS 1.3
 //   http_server.basic_password_file
 //                                 credentials of TCP clients ("user:hash"
-//                                 lines, crypt(3) hashes); the file must
-//                                 belong to the agent's user (root) with no
-//                                 access for others, else HTTP and HTTPS
-//                                 stay off
+//                                 lines, yescrypt, SHA-512 or SHA-256 crypt
+//                                 hashes; other lines are skipped and
+//                                 logged); the file must belong to the
+//                                 agent's user (root) with no access for
+//                                 others, else HTTP and HTTPS stay off. It
+//                                 is read again when it changes (looked at
+//                                 once a second at most, on a request)
 //   http_server.max_connections   open TCP and HTTPS connections at most
 //                                 (default 64)
 //   http_server.max_connections_per_client
-//                                 of those, from one address (default 16)
+//                                 of those, from one address (default 4)
 //   http_server.max_uds_connections
 //                                 open Unix-socket connections (default 16)
 //   http_server.timeout           seconds a client may stall a read or write,
-//                                 or stay idle between requests (default 30)
+//                                 or stay idle between requests (default 30);
+//                                 the TLS handshake and a request head have
+//                                 5 s at most
+// A full quota closes its oldest connection that has not authenticated (or
+// else its oldest idle one) to make room. After 3 failed logins an address
+// waits 1 s, then 2, 4 and 8 s per further failure, and is refused (429)
+// without a password check meanwhile; refusals are logged 5 a minute at
+// most. The Unix socket has a worker thread of its own.
 //   provider_agent.mof_file       MOF file with the class definitions served
 //                                 (GetClass, EnumerateClassNames, typing of
 //                                 incoming values); optional
@@ -93,6 +105,12 @@ class ProviderAgent {
 
   ProviderAgent(const ProviderAgent&) = delete;
   ProviderAgent& operator=(const ProviderAgent&) = delete;
+
+  // Reads the credentials file, and the certificate and key of HTTPS,
+  // again; each result is logged. Credentials that are refused accept no
+  // one; a refused certificate or key keeps the previous ones (HTTPS opens
+  // now if it was kept off at start). Safe from any thread, for SIGHUP.
+  void reload();
 
   // TCP ports listened on, one per listen address (useful with port 0).
   Array<UInt16> getTCPPorts() const;
