@@ -674,15 +674,19 @@ struct XMLExecute::Contexts {
     for (auto it = open.begin(); it != open.end();) it = it->second.expires <= now ? open.erase(it) : ++it;
   }
 
-  // The context of that id opened by client in ns; INVALID_ENUMERATION_CONTEXT
-  // when there is none (never opened, ended, closed or timed out).
+  // The context of that id opened by client; INVALID_ENUMERATION_CONTEXT
+  // when there is none (never opened, ended, closed or timed out),
+  // INVALID_NAMESPACE when it enumerates another namespace than ns.
   std::map<std::string, EnumerationContext>::iterator find(const String& id, const std::string& client,
                                                            const String& ns) {
     expire();
     auto it = open.find(id.toStdString());
-    if (it == open.end() || it->second.client != client || !it->second.query.ns.equalsIgnoreCase(ns))
+    if (it == open.end() || it->second.client != client)
       OW_THROWCIMMSG(CIMException::INVALID_ENUMERATION_CONTEXT,
                      ("no open enumeration " + id.toStdString()).c_str());
+    if (!it->second.query.ns.equalsIgnoreCase(ns))
+      OW_THROWCIMMSG(CIMException::INVALID_NAMESPACE,
+                     ("the enumeration is one of namespace " + it->second.query.ns.toStdString()).c_str());
     return it;
   }
 
