@@ -570,11 +570,8 @@ class PageCollector : public CIMInstanceResultHandlerIFC, public CIMObjectPathRe
   const std::string& last() const { return m_last; }
 
  protected:
-  void doHandle(const CIMInstance& instance) override {
-    const CIMClass& cls = m_classes.get(instance.getClassName());
-    item(instance.createObjectPath(m_ctx.query.ns, cls), &instance, cls);
-  }
-  void doHandle(const CIMObjectPath& path) override { item(path, nullptr, CIMClass()); }
+  void doHandle(const CIMInstance& instance) override { item(&instance, nullptr); }
+  void doHandle(const CIMObjectPath& path) override { item(nullptr, &path); }
 
  private:
   [[noreturn]] void stop() {
@@ -588,11 +585,25 @@ class PageCollector : public CIMInstanceResultHandlerIFC, public CIMObjectPathRe
     return name;
   }
 
-  void item(const CIMObjectPath& path, const CIMInstance* instance, const CIMClass& cls) {
+  // The path of an instance (or the path handled) is made only for the
+  // objects looked at: skipping costs no more than the provider's work.
+  void item(const CIMInstance* instance, const CIMObjectPath* handled) {
     const std::size_t index = m_seen++;
     if (m_mode == Count && index < m_ctx.delivered) return;
+    if (m_taking && m_taken == m_max) {
+      m_more = true;
+      stop();
+    }
+    if (m_taking && !m_out) {
+      ++m_taken;  // counted only
+      return;
+    }
+    if (!m_taking && m_mode == Fast && index + 1 < m_ctx.delivered) return;
+    const String& ns = m_ctx.query.ns;
+    static const CIMClass noClass;
+    const CIMClass& cls = instance ? m_classes.get(instance->getClassName()) : noClass;
+    const CIMObjectPath path = instance ? instance->createObjectPath(ns, cls) : *handled;
     if (!m_taking) {
-      if (m_mode == Fast && index + 1 < m_ctx.delivered) return;
       const bool found = nameOf(path) == m_ctx.anchor;
       if (m_mode == Fast && !found) stop();
       if (found) {
@@ -601,15 +612,9 @@ class PageCollector : public CIMInstanceResultHandlerIFC, public CIMObjectPathRe
       }
       return;
     }
-    if (m_taken == m_max) {
-      m_more = true;
-      stop();
-    }
     ++m_taken;
     m_position = index + 1;
-    if (!m_out) return;
     m_last = nameOf(path);
-    const String& ns = m_ctx.query.ns;
     if (instance)
       writeInstanceWithPath(*m_out, InstanceShape::WithPath, path, *instance, ns, cls,
                             {ptr(m_ctx.query.propertyList), false, m_ctx.query.includeClassOrigin});
@@ -640,10 +645,8 @@ bool nextPage(CIMOMHandleIFC& cimom, EnumerationContext& ctx, std::size_t max, s
     PageCollector page(out, classes, ctx, max, mode);
     if (!page.run(cimom)) continue;
     if (counted) *counted = page.taken();
-    if (out && page.taken() > 0) {
-      ctx.delivered = page.position();
-      ctx.anchor = page.last();
-    }
+    if (out) ctx.delivered = page.position();
+    if (out && page.taken() > 0) ctx.anchor = page.last();
     return page.more();
   }
   return false;  // not reached: Count always places the page
