@@ -325,6 +325,7 @@ struct IntrinsicCall {
   ClassCache& classes;
   std::string& out;
   XMLExecute::Contexts& contexts;
+  std::size_t requestBytes;  // of the request's body
 
   // Appends the IRETURNVALUE that write fills in.
   template <class F>
@@ -481,6 +482,9 @@ constexpr std::size_t kMaxContextsPerClient = 16;
 constexpr std::size_t kMaxContexts = 64;
 constexpr UInt32 kDefaultTimeoutSeconds = 60;
 constexpr UInt32 kMaxTimeoutSeconds = 600;
+// Largest request whose enumeration is kept open (property lists and
+// source paths stay with the context).
+constexpr std::size_t kMaxContextRequestBytes = 16 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -744,6 +748,11 @@ void openEnumeration(IntrinsicCall& c, const IParams& p, PullQuery query) {
   ctx.query = std::move(query);
   bool more = false;
   c.returnValue([&] { more = nextPage(c.cimom, ctx, p.count("MaxObjectCount").value_or(0), &c.out); });
+  if (more && c.requestBytes > kMaxContextRequestBytes)
+    OW_THROWCIMMSG(CIMException::SERVER_LIMITS_EXCEEDED,
+                   ("an enumeration is kept open only for a request of at most " +
+                    std::to_string(kMaxContextRequestBytes) + " bytes")
+                       .c_str());
   writePullResult(c.out, more ? c.contexts.add(std::move(ctx)) : std::string(), !more);
 }
 
@@ -889,13 +898,13 @@ const std::map<std::string, void (*)(IntrinsicCall&)>& intrinsicHandlers() {
 // Its failures leave as CIMException; process() turns them into the
 // response's ERROR.
 void runIntrinsic(const String& op, const pugi::xml_node& call, const String& ns, CIMOMHandleIFC& cimom,
-                  std::string& out, XMLExecute::Contexts& contexts) {
+                  std::string& out, XMLExecute::Contexts& contexts, std::size_t requestBytes) {
   auto handler = intrinsicHandlers().find(op.toStdString());
   if (handler == intrinsicHandlers().end())
     OW_THROWCIMMSG(CIMException::NOT_SUPPORTED,
                    ("operation " + op.toStdString() + " is not supported").c_str());
   ClassCache classes(cimom, ns);
-  IntrinsicCall c{call, ns, cimom, classes, out, contexts};
+  IntrinsicCall c{call, ns, cimom, classes, out, contexts, requestBytes};
   handler->second(c);
 }
 
@@ -1027,7 +1036,8 @@ void XMLExecute::process(const HTTPRequestData& request, CIMOMHandleIFC& cimom, 
       if (intrinsic) {
         pugi::xml_node nsNode = call.child("LOCALNAMESPACEPATH");
         if (!nsNode) throw CIMXMLInvalidRequest("IMETHODCALL: LOCALNAMESPACEPATH missing");
-        runIntrinsic(name, call, cimxmlReadLocalNamespacePath(nsNode), cimom, out, *m_contexts);
+        runIntrinsic(name, call, cimxmlReadLocalNamespacePath(nsNode), cimom, out, *m_contexts,
+                     request.body.size());
       } else
         runExtrinsic(name, call, cimom, out);
     } catch (const CIMException& e) {

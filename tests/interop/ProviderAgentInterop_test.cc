@@ -250,6 +250,8 @@ TEST_F(ProviderAgentInteropTest, RequestsOfOtherClients) {
       "OpenEnumerateInstances", classParam("ClassName", "Test_Item") + value("OperationTimeout", "600")));
   const HTTPResult refs =
       call("OpenReferenceInstancePaths", param("InstanceName", svcName) + value("MaxObjectCount", "3"));
+  std::string names;
+  for (int i = 0; i < 1000; ++i) names += "<VALUE>Name</VALUE>";
   struct {
     const char* what;
     HTTPResult result;
@@ -288,6 +290,10 @@ TEST_F(ProviderAgentInteropTest, RequestsOfOtherClients) {
        call("OpenEnumerateInstances",
             classParam("ClassName", "Test_Item") + value("ContinueOnError", "TRUE")),
        26, "", 0},
+      {"request too large to keep open",
+       call("OpenEnumerateInstances", classParam("ClassName", "Test_Item") +
+                                          param("PropertyList", "<VALUE.ARRAY>" + names + "</VALUE.ARRAY>")),
+       27, "", 0},
       {"timeout 0",
        call("OpenEnumerateInstances", classParam("ClassName", "Test_Item") + value("OperationTimeout", "0")),
        22, "", 0},
