@@ -172,13 +172,17 @@ CIMObjectPath cimxmlReadInstanceName(const pugi::xml_node& node) {
       String text(v.child_value());
       CIMDataType::Type declared = typeAttr(v, "TYPE");
       String valueType(v.attribute("VALUETYPE").as_string("string"));
+      // Some clients write a CIM type name ("uint16") where DSP0201 has
+      // the kind of value: such a name stands for its kind.
+      CIMDataType::Type named = CIMDataType::strToSimpleType(valueType);
       if (declared != CIMDataType::CIMNULL)
         value = scalarFromText(text.c_str(), declared);
-      else if (valueType.equalsIgnoreCase("numeric"))
+      else if (valueType.equalsIgnoreCase("numeric") || CIMDataType::isNumericType(named))
         value = numericKey(text);
-      else if (valueType.equalsIgnoreCase("boolean"))
+      else if (named == CIMDataType::BOOLEAN)
         value = CIMValue::fromText(text, CIMDataType::BOOLEAN);
-      else if (valueType.equalsIgnoreCase("string"))
+      else if (named == CIMDataType::STRING || named == CIMDataType::DATETIME ||
+               valueType.equalsIgnoreCase("char16"))
         value = CIMValue(text);
       else
         invalid(v, "unknown VALUETYPE");

@@ -37,7 +37,8 @@ CIMValue cimxmlReadValue(const pugi::xml_node& node, CIMDataType::Type type);
 // LOCALNAMESPACEPATH: "root/cimv2".
 String cimxmlReadLocalNamespacePath(const pugi::xml_node& node);
 // INSTANCENAME: numeric keys without a TYPE become sint64 (uint64 above its
-// range, real64 with a fraction), boolean keys boolean, others string.
+// range, real64 with a fraction), boolean keys boolean, others string; a
+// VALUETYPE naming a CIM type ("uint16", "datetime") counts as its kind.
 CIMObjectPath cimxmlReadInstanceName(const pugi::xml_node& node);
 // Any object path element: INSTANCEPATH, LOCALINSTANCEPATH, INSTANCENAME,
 // CLASSPATH, LOCALCLASSPATH, CLASSNAME, OBJECTPATH.

@@ -84,8 +84,10 @@ void writeQualifiers(std::string& out, const CIMQualifierArray& quals) {
 }
 
 // Start tag of a property or parameter: NAME, and REFERENCECLASS for a
-// reference or TYPE otherwise.
-void writeTypedStart(std::string& out, const char* element, const String& name, const CIMDataType& type) {
+// reference or TYPE otherwise; then CLASSORIGIN when origin is given and
+// PROPAGATED when propagated.
+void writeTypedStart(std::string& out, const char* element, const String& name, const CIMDataType& type,
+                     const String& origin = String(), bool propagated = false) {
   out += '<';
   out += element;
   appendAttr(out, "NAME", name);
@@ -93,15 +95,21 @@ void writeTypedStart(std::string& out, const char* element, const String& name, 
     if (!type.getRefClassName().empty()) appendAttr(out, "REFERENCECLASS", type.getRefClassName());
   } else
     appendAttr(out, "TYPE", typeName(type));
+  if (!origin.empty()) appendAttr(out, "CLASSORIGIN", origin);
+  if (propagated) out += " PROPAGATED=\"true\"";
   out += '>';
 }
 
-void writeProperty(std::string& out, const CIMProperty& prop, bool includeQualifiers) {
+// A property of a class (inClass: with its class origin, when set, and
+// PROPAGATED) or of an instance (with its class origin when withOrigin).
+void writeProperty(std::string& out, const CIMProperty& prop, bool includeQualifiers, bool inClass,
+                   bool withOrigin = false) {
   const CIMDataType type = propertyType(prop);
   const char* element = type.isReferenceType() ? "PROPERTY.REFERENCE"
                         : type.isArrayType()   ? "PROPERTY.ARRAY"
                                                : "PROPERTY";
-  writeTypedStart(out, element, prop.getName(), type);
+  writeTypedStart(out, element, prop.getName(), type,
+                  inClass || withOrigin ? prop.getOriginClass() : String(), inClass && prop.getPropagated());
   if (includeQualifiers) writeQualifiers(out, prop.getQualifiers());
   cimxmlWriteValue(out, prop.getValue());
   out += "</";
@@ -198,11 +206,13 @@ void cimxmlWriteInstancePath(std::string& out, const CIMObjectPath& path, const 
   out += "</INSTANCEPATH>";
 }
 
-void cimxmlWriteInstance(std::string& out, const CIMInstance& instance, bool includeQualifiers) {
+void cimxmlWriteInstance(std::string& out, const CIMInstance& instance, bool includeQualifiers,
+                         bool includeClassOrigin) {
   out += "<INSTANCE";
   appendAttr(out, "CLASSNAME", instance.getClassName());
   out += '>';
-  for (const CIMProperty& prop : instance.getProperties()) writeProperty(out, prop, includeQualifiers);
+  for (const CIMProperty& prop : instance.getProperties())
+    writeProperty(out, prop, includeQualifiers, false, includeClassOrigin);
   out += "</INSTANCE>";
 }
 
@@ -222,11 +232,13 @@ void cimxmlWriteClass(std::string& out, const CIMClass& cls) {
   if (!cls.getSuperClass().empty()) appendAttr(out, "SUPERCLASS", cls.getSuperClass());
   out += '>';
   writeQualifiers(out, cls.getQualifiers());
-  for (const CIMProperty& prop : cls.getProperties()) writeProperty(out, prop, true);
+  for (const CIMProperty& prop : cls.getProperties()) writeProperty(out, prop, true, true);
   for (const CIMMethod& method : cls.getMethods()) {
     out += "<METHOD";
     appendAttr(out, "NAME", method.getName());
     if (!method.getReturnType().isNull()) appendAttr(out, "TYPE", typeName(method.getReturnType()));
+    if (!method.getOriginClass().empty()) appendAttr(out, "CLASSORIGIN", method.getOriginClass());
+    if (method.getPropagated()) out += " PROPAGATED=\"true\"";
     out += '>';
     writeQualifiers(out, method.getQualifiers());
     for (const CIMParameter& param : method.getParameters()) writeParameter(out, param);

@@ -25,11 +25,15 @@ void cimxmlWriteLocalNamespacePath(std::string& out, const String& ns);
 // has none.
 void cimxmlWriteInstancePath(std::string& out, const CIMObjectPath& path, const String& host,
                              const String& ns);
-// INSTANCE; qualifiers only when includeQualifiers.
-void cimxmlWriteInstance(std::string& out, const CIMInstance& instance, bool includeQualifiers);
+// INSTANCE; qualifiers only when includeQualifiers, the properties' class
+// origins (where set) only when includeClassOrigin.
+void cimxmlWriteInstance(std::string& out, const CIMInstance& instance, bool includeQualifiers,
+                         bool includeClassOrigin = false);
 // QUALIFIER with TYPE and its value.
 void cimxmlWriteQualifier(std::string& out, const CIMQualifier& qualifier);
-// CLASS with its qualifiers, properties and methods, as given.
+// CLASS with its qualifiers, properties and methods, as given; properties
+// and methods with CLASSORIGIN where their origin is set, PROPAGATED where
+// they are inherited.
 void cimxmlWriteClass(std::string& out, const CIMClass& cls);
 // ERROR with CODE and DESCRIPTION (the message exactly, escaped); no
 // DESCRIPTION when the message is empty.

@@ -61,14 +61,15 @@ const CIMClass& ClassRepository::resolve(Entry& entry, int depth) {
     const CIMClass& base = resolve(super->second, depth + 1);
     for (const CIMQualifier& q : base.getQualifiers())
       if (!q.getName().equalsIgnoreCase("Abstract")) cls.setQualifier(q);
-    cls.setProperties(base.getProperties());
-    for (const CIMMethod& m : base.getMethods()) cls.addMethod(m);
+    for (CIMProperty p : base.getProperties()) cls.addProperty(p.setPropagated(true));
+    for (CIMMethod m : base.getMethods()) cls.addMethod(m.setPropagated(true));
   }
   for (const CIMQualifier& q : own.getQualifiers()) cls.setQualifier(q);
   for (const CIMProperty& p : own.getProperties()) {
     // An override keeps the inherited qualifiers (Key among them) unless
     // it restates them.
     CIMProperty merged = p;
+    merged.setOriginClass(own.getName()).setPropagated(false);
     CIMProperty inherited = cls.getProperty(p.getName());
     if (inherited) {
       CIMQualifierArray quals = inherited.getQualifiers();
@@ -77,7 +78,7 @@ const CIMClass& ClassRepository::resolve(Entry& entry, int depth) {
     }
     cls.addProperty(merged);
   }
-  for (const CIMMethod& m : own.getMethods()) cls.addMethod(m);
+  for (CIMMethod m : own.getMethods()) cls.addMethod(m.setOriginClass(own.getName()).setPropagated(false));
   entry.resolved = cls;
   return entry.resolved;
 }
@@ -89,18 +90,27 @@ const CIMClass* ClassRepository::find(const String& className) const {
 
 CIMClass ClassRepository::getClass(const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
                                    WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                                   const StringArray* propertyList) const {
+                                   const StringArray* propertyList,
+                                   WBEMFlags::EIncludeClassOriginFlag includeClassOrigin) const {
   auto it = m_classes.find(key(className));
   if (it == m_classes.end())
     OW_THROWCIMMSG(CIMException::NOT_FOUND, ("class " + className.toStdString() + " not found").c_str());
-  const CIMClass& source = localOnly == WBEMFlags::E_LOCAL_ONLY ? it->second.declared : it->second.resolved;
+  const bool local = localOnly == WBEMFlags::E_LOCAL_ONLY;
+  const CIMClass& source = local ? it->second.declared : it->second.resolved;
   const bool quals = includeQualifiers == WBEMFlags::E_INCLUDE_QUALIFIERS;
+  // What the class declares itself originates in it.
+  const String origin = includeClassOrigin == WBEMFlags::E_INCLUDE_CLASS_ORIGIN ? source.getName() : String();
+  const bool withOrigin = !origin.empty();
   CIMClass out(source.getName());
   out.setSuperClass(source.getSuperClass());
   if (quals) out.setQualifiers(source.getQualifiers());
-  for (const CIMProperty& p : source.getProperties())
-    if (listed(propertyList, p.getName())) out.addProperty(quals ? p : stripped(p));
+  for (CIMProperty p : source.getProperties()) {
+    if (!listed(propertyList, p.getName())) continue;
+    if (local || !withOrigin) p.setOriginClass(local && withOrigin ? origin : String());
+    out.addProperty(quals ? p : stripped(p));
+  }
   for (CIMMethod m : source.getMethods()) {
+    if (local || !withOrigin) m.setOriginClass(local && withOrigin ? origin : String());
     if (!quals) {
       m.setQualifiers(CIMQualifierArray());
       CIMParameterArray params = m.getParameters();
@@ -131,6 +141,41 @@ StringArray ClassRepository::subclassNames(const String& className, WBEMFlags::E
     }
     if (deep != WBEMFlags::E_DEEP) break;
     parents.swap(next);
+  }
+  return out;
+}
+
+bool ClassRepository::isA(const String& className, const String& ancestor) const {
+  String name = className;
+  for (int depth = 0; !name.empty() && depth <= kMaxDepth; ++depth) {
+    if (name.equalsIgnoreCase(ancestor)) return true;
+    auto it = m_classes.find(key(name));
+    if (it == m_classes.end()) return false;
+    name = it->second.declared.getSuperClass();
+  }
+  return false;
+}
+
+StringArray ClassRepository::associationsOf(const String& className, const String& role,
+                                            const String& resultClass, const String& resultRole) const {
+  StringArray out;
+  for (const std::string& k : m_order) {
+    const CIMClass& cls = m_classes.at(k).resolved;
+    if (!cls.isAssociation()) continue;
+    auto refClass = [](const CIMProperty& p) { return p.getDataType().getRefClassName(); };
+    bool matches = false;
+    for (const CIMProperty& source : cls.getProperties()) {
+      if (!source.isReference() || !isA(className, refClass(source)) ||
+          (!role.empty() && !source.getName().equalsIgnoreCase(role)))
+        continue;
+      if (resultClass.empty() && resultRole.empty()) matches = true;
+      for (const CIMProperty& other : cls.getProperties())
+        if (other.isReference() && !other.getName().equalsIgnoreCase(source.getName()) &&
+            (resultRole.empty() || other.getName().equalsIgnoreCase(resultRole)) &&
+            (resultClass.empty() || isA(refClass(other), resultClass) || isA(resultClass, refClass(other))))
+          matches = true;
+    }
+    if (matches) out.push_back(cls.getName());
   }
   return out;
 }

@@ -28,10 +28,25 @@ class ClassRepository {
 
   // The class as GetClass returns it: with localOnly only what the class
   // declares itself, without qualifiers unless includeQualifiers, only the
-  // properties of propertyList when it is given. NOT_FOUND when unknown.
-  CIMClass getClass(const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
-                    WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                    const StringArray* propertyList) const;
+  // properties of propertyList when it is given, with the class origin
+  // of each property and method only when includeClassOrigin (whether it
+  // is propagated from a superclass is always set). NOT_FOUND when unknown.
+  CIMClass getClass(
+      const String& className, WBEMFlags::ELocalOnlyFlag localOnly,
+      WBEMFlags::EIncludeQualifiersFlag includeQualifiers, const StringArray* propertyList,
+      WBEMFlags::EIncludeClassOriginFlag includeClassOrigin = WBEMFlags::E_EXCLUDE_CLASS_ORIGIN) const;
+
+  // True when className is ancestor or one of its subclasses (names
+  // compared without case).
+  bool isA(const String& className, const String& ancestor) const;
+
+  // The association classes, in declaration order, with a reference
+  // property to className or one of its superclasses (named role when role
+  // is given) and, when resultRole or resultClass is given, another
+  // reference property of that name, to a class related to resultClass
+  // (the class, a subclass or a superclass).
+  StringArray associationsOf(const String& className, const String& role, const String& resultClass,
+                             const String& resultRole) const;
 
   // Names of the direct (or with deep, all) subclasses of className, or of
   // the classes without a known superclass when it is empty.

@@ -49,6 +49,26 @@ bool libraryMatches(const String& libPath, String q) {
 
 const CIMClass s_noClass;
 
+// Passes on the objects of resultClass or its subclasses, and those of
+// classes the repository does not know; everything when resultClass is "".
+template <class T>
+class OfClass : public ResultHandlerIFC<T> {
+ public:
+  OfClass(ResultHandlerIFC<T>& next, const ClassRepository& classes, const String& resultClass)
+      : m_next(next), m_classes(classes), m_class(resultClass) {}
+
+ protected:
+  void doHandle(const T& object) override {
+    const String& name = object.getClassName();
+    if (m_class.empty() || !m_classes.find(name) || m_classes.isA(name, m_class)) m_next.handle(object);
+  }
+
+ private:
+  ResultHandlerIFC<T>& m_next;
+  const ClassRepository& m_classes;
+  String m_class;
+};
+
 // Longest value text an audit line carries; longer values are cut.
 constexpr std::size_t kAuditValueChars = 200;
 
@@ -97,6 +117,14 @@ ProviderDispatcher::ProviderDispatcher(const Array<CppProviderBaseIFCRef>& provi
                                        const ClassRepository& classes, const ProviderEnvironmentIFCRef& env,
                                        const LoggerRef& logger, const ProviderAgentLockerIFCRef& locker)
     : m_classes(classes), m_env(env), m_logger(logger), m_locker(locker) {
+  std::string list = env ? env->getConfigItem(kNamespacesConfigItem, "").toStdString() : std::string();
+  for (std::size_t begin = 0; begin < list.size();) {
+    std::size_t end = list.find_first_of(", \t", begin);
+    if (end == std::string::npos) end = list.size();
+    if (end > begin) m_namespaces.push_back(String(list.substr(begin, end - begin)));
+    begin = end + 1;
+  }
+  if (m_namespaces.empty()) m_namespaces.push_back(String("root/cimv2"));
   for (const CppProviderBaseIFCRef& p : providers) {
     if (!p) {
       m_logger->logError("ProviderAgent: a provider that failed to load is left out");
@@ -117,6 +145,13 @@ void ProviderDispatcher::initializeProviders() {
       throw std::runtime_error("provider " + p.id.toStdString() + " failed to initialize");
     }
   }
+}
+
+void ProviderDispatcher::checkNamespace(const String& ns) const {
+  for (const String& served : m_namespaces)
+    if (served.equalsIgnoreCase(ns)) return;
+  OW_THROWCIMMSG(CIMException::INVALID_NAMESPACE,
+                 ("namespace " + ns.toStdString() + " is not served").c_str());
 }
 
 CppProviderBaseIFC& ProviderDispatcher::route(const String& className) const {
@@ -201,28 +236,34 @@ CIMInstance ProviderDispatcher::currentInstance(const String& ns, const CIMObjec
   }
 }
 
-CIMClass ProviderDispatcher::getClass(const String&, const String& className,
+CIMClass ProviderDispatcher::getClass(const String& ns, const String& className,
                                       WBEMFlags::ELocalOnlyFlag localOnly,
                                       WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                                      WBEMFlags::EIncludeClassOriginFlag, const StringArray* propertyList) {
-  return m_classes.getClass(className, localOnly, includeQualifiers, propertyList);
+                                      WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
+                                      const StringArray* propertyList) {
+  checkNamespace(ns);
+  return m_classes.getClass(className, localOnly, includeQualifiers, propertyList, includeClassOrigin);
 }
 
-void ProviderDispatcher::enumClassNames(const String&, const String& className,
+void ProviderDispatcher::enumClassNames(const String& ns, const String& className,
                                         StringResultHandlerIFC& result, WBEMFlags::EDeepFlag deep) {
+  checkNamespace(ns);
   for (const String& name : m_classes.subclassNames(className, deep)) result.handle(name);
 }
 
-void ProviderDispatcher::enumClasses(const String&, const String& className, CIMClassResultHandlerIFC& result,
-                                     WBEMFlags::EDeepFlag deep, WBEMFlags::ELocalOnlyFlag localOnly,
+void ProviderDispatcher::enumClasses(const String& ns, const String& className,
+                                     CIMClassResultHandlerIFC& result, WBEMFlags::EDeepFlag deep,
+                                     WBEMFlags::ELocalOnlyFlag localOnly,
                                      WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
-                                     WBEMFlags::EIncludeClassOriginFlag) {
+                                     WBEMFlags::EIncludeClassOriginFlag includeClassOrigin) {
+  checkNamespace(ns);
   for (const String& name : m_classes.subclassNames(className, deep))
-    result.handle(m_classes.getClass(name, localOnly, includeQualifiers, nullptr));
+    result.handle(m_classes.getClass(name, localOnly, includeQualifiers, nullptr, includeClassOrigin));
 }
 
 void ProviderDispatcher::enumInstanceNames(const String& ns, const String& className,
                                            CIMObjectPathResultHandlerIFC& result) {
+  checkNamespace(ns);
   guarded("enumInstanceNames", className, [&] {
     instanceProvider(className).enumInstanceNames(m_env, ns, className, result, classOf(className));
   });
@@ -234,6 +275,7 @@ void ProviderDispatcher::enumInstances(const String& ns, const String& className
                                        WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                        WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                                        const StringArray* propertyList) {
+  checkNamespace(ns);
   guarded("enumInstances", className, [&] {
     const CIMClass& cls = classOf(className);
     instanceProvider(className).enumInstances(m_env, ns, className, result, localOnly, deep,
@@ -246,6 +288,7 @@ CIMInstance ProviderDispatcher::getInstance(const String& ns, const CIMObjectPat
                                             WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                             WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                                             const StringArray* propertyList) {
+  checkNamespace(ns);
   CIMObjectPath path(instanceName);
   m_classes.typeObjectPath(path);
   const String& className = path.getClassName();
@@ -256,6 +299,7 @@ CIMInstance ProviderDispatcher::getInstance(const String& ns, const CIMObjectPat
 }
 
 CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInstance& instance) {
+  checkNamespace(ns);
   CIMInstance typed(instance);
   const String& className = typed.getClassName();
   CIMObjectPath made;
@@ -272,6 +316,7 @@ CIMObjectPath ProviderDispatcher::createInstance(const String& ns, const CIMInst
 void ProviderDispatcher::modifyInstance(const String& ns, const CIMInstance& modifiedInstance,
                                         WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                         const StringArray* propertyList) {
+  checkNamespace(ns);
   CIMInstance typed(modifiedInstance);
   const String& className = typed.getClassName();
   const CIMClass& cls = classOf(className);
@@ -308,6 +353,7 @@ void ProviderDispatcher::modifyInstance(const String& ns, const CIMInstance& mod
 }
 
 void ProviderDispatcher::deleteInstance(const String& ns, const CIMObjectPath& instanceName) {
+  checkNamespace(ns);
   CIMObjectPath path(instanceName);
   const String& className = path.getClassName();
   audited("DeleteInstance", className, auditKey(path), [&](std::string& changes) {
@@ -329,25 +375,23 @@ void ProviderDispatcher::associators(const String& ns, const CIMObjectPath& obje
                                      WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                      WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                                      const StringArray* propertyList) {
-  CIMObjectPath path(objectName);
-  m_classes.typeObjectPath(path);
-  guarded("associators", assocClass, [&] {
-    associatorProvider(assocClass)
-        .associators(m_env, result, ns, path, assocClass, resultClass, role, resultRole, includeQualifiers,
-                     includeClassOrigin, propertyList);
-  });
+  OfClass<CIMInstance> filtered(result, m_classes, resultClass);
+  forAssociations("associators", ns, objectName, assocClass, role, resultClass, resultRole,
+                  [&](CppAssociatorProviderIFC& p, const CIMObjectPath& path, const String& assoc) {
+                    p.associators(m_env, filtered, ns, path, assoc, resultClass, role, resultRole,
+                                  includeQualifiers, includeClassOrigin, propertyList);
+                  });
 }
 
 void ProviderDispatcher::associatorNames(const String& ns, const CIMObjectPath& objectName,
                                          CIMObjectPathResultHandlerIFC& result, const String& assocClass,
                                          const String& resultClass, const String& role,
                                          const String& resultRole) {
-  CIMObjectPath path(objectName);
-  m_classes.typeObjectPath(path);
-  guarded("associatorNames", assocClass, [&] {
-    associatorProvider(assocClass)
-        .associatorNames(m_env, result, ns, path, assocClass, resultClass, role, resultRole);
-  });
+  OfClass<CIMObjectPath> filtered(result, m_classes, resultClass);
+  forAssociations("associatorNames", ns, objectName, assocClass, role, resultClass, resultRole,
+                  [&](CppAssociatorProviderIFC& p, const CIMObjectPath& path, const String& assoc) {
+                    p.associatorNames(m_env, filtered, ns, path, assoc, resultClass, role, resultRole);
+                  });
 }
 
 void ProviderDispatcher::references(const String& ns, const CIMObjectPath& objectName,
@@ -355,28 +399,52 @@ void ProviderDispatcher::references(const String& ns, const CIMObjectPath& objec
                                     const String& role, WBEMFlags::EIncludeQualifiersFlag includeQualifiers,
                                     WBEMFlags::EIncludeClassOriginFlag includeClassOrigin,
                                     const StringArray* propertyList) {
-  CIMObjectPath path(objectName);
-  m_classes.typeObjectPath(path);
-  guarded("references", resultClass, [&] {
-    associatorProvider(resultClass)
-        .references(m_env, result, ns, path, resultClass, role, includeQualifiers, includeClassOrigin,
-                    propertyList);
-  });
+  forAssociations("references", ns, objectName, resultClass, role, String(), String(),
+                  [&](CppAssociatorProviderIFC& p, const CIMObjectPath& path, const String& assoc) {
+                    p.references(m_env, result, ns, path, assoc, role, includeQualifiers, includeClassOrigin,
+                                 propertyList);
+                  });
 }
 
 void ProviderDispatcher::referenceNames(const String& ns, const CIMObjectPath& objectName,
                                         CIMObjectPathResultHandlerIFC& result, const String& resultClass,
                                         const String& role) {
+  forAssociations("referenceNames", ns, objectName, resultClass, role, String(), String(),
+                  [&](CppAssociatorProviderIFC& p, const CIMObjectPath& path, const String& assoc) {
+                    p.referenceNames(m_env, result, ns, path, assoc, role);
+                  });
+}
+
+// With an association class, one call to its provider. Without one, a call
+// for each association class that can link the object, whose provider
+// answers association calls; their answers follow each other.
+template <class F>
+void ProviderDispatcher::forAssociations(const char* operation, const String& ns,
+                                         const CIMObjectPath& objectName, const String& assocClass,
+                                         const String& role, const String& resultClass,
+                                         const String& resultRole, F&& call) {
+  checkNamespace(ns);
   CIMObjectPath path(objectName);
   m_classes.typeObjectPath(path);
-  guarded("referenceNames", resultClass, [&] {
-    associatorProvider(resultClass).referenceNames(m_env, result, ns, path, resultClass, role);
-  });
+  if (!assocClass.empty()) {
+    guarded(operation, assocClass, [&] { call(associatorProvider(assocClass), path, assocClass); });
+    return;
+  }
+  for (const String& assoc : m_classes.associationsOf(path.getClassName(), role, resultClass, resultRole)) {
+    CppAssociatorProviderIFC* provider = nullptr;
+    try {
+      provider = &associatorProvider(assoc);
+    } catch (const CIMException&) {
+      continue;  // no provider answers for it: it links nothing
+    }
+    guarded(operation, assoc, [&] { call(*provider, path, assoc); });
+  }
 }
 
 CIMValue ProviderDispatcher::invokeMethod(const String& ns, const CIMObjectPath& path,
                                           const String& methodName, const CIMParamValueArray& in,
                                           CIMParamValueArray& out) {
+  checkNamespace(ns);
   CIMObjectPath typedPath(path);
   const String& className = typedPath.getClassName();
   CIMValue rv;

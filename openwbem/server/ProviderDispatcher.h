@@ -1,5 +1,7 @@
-// The provider agent's CIM operations over its providers: routes each
-// request by class name, types incoming values by the class definitions,
+// The provider agent's CIM operations over its providers: serves the
+// configured namespaces, routes each request by class name (association
+// calls without a class filter to every association class that can link
+// the object), types incoming values by the class definitions,
 // runs provider calls one at a time under the agent's lock, and turns any
 // failure of a provider into CIMException.
 #ifndef OW_SERVER_PROVIDERDISPATCHER_H
@@ -21,6 +23,11 @@ namespace OpenWBEM {
 
 class ProviderDispatcher : public CIMOMHandleIFC {
  public:
+  // Configuration item naming the namespaces served (separated by commas
+  // or blanks); root/cimv2 when it is unset. Operations on any other
+  // namespace answer CIM_ERR_INVALID_NAMESPACE.
+  static constexpr const char* kNamespacesConfigItem = "provider_agent.namespaces";
+
   // Null providers are left out (and logged). With a null locker an
   // internal mutex serialises the calls.
   ProviderDispatcher(const Array<CppProviderBaseIFCRef>& providers, const ClassRepository& classes,
@@ -32,6 +39,8 @@ class ProviderDispatcher : public CIMOMHandleIFC {
   // syslog with the caller, class, key and old and new values; refusals
   // with their CIM status).
   void setCaller(std::string caller) { m_caller = std::move(caller); }
+  // The caller as setCaller named it: the client of per-client limits.
+  String getCallerId() const override { return String(m_caller); }
 
   // Calls initialize() of each provider under the lock. A provider that
   // throws makes it throw std::runtime_error naming the provider.
@@ -89,6 +98,12 @@ class ProviderDispatcher : public CIMOMHandleIFC {
     String id;  // from the library name; "" for linked-in providers
   };
 
+  // INVALID_NAMESPACE unless ns is one of the namespaces served.
+  void checkNamespace(const String& ns) const;
+  template <class F>
+  void forAssociations(const char* operation, const String& ns, const CIMObjectPath& objectName,
+                       const String& assocClass, const String& role, const String& resultClass,
+                       const String& resultRole, F&& call);
   CppProviderBaseIFC& route(const String& className) const;
   CppInstanceProviderIFC& instanceProvider(const String& className) const;
   CppAssociatorProviderIFC& associatorProvider(const String& className) const;
@@ -108,6 +123,7 @@ class ProviderDispatcher : public CIMOMHandleIFC {
   ProviderAgentLockerIFCRef m_locker;
   std::mutex m_mutex;
   std::string m_caller = "the host";
+  StringArray m_namespaces;
 };
 
 }  // namespace OpenWBEM

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 namespace OpenWBEM {
@@ -112,6 +113,43 @@ class ProviderAgentInteropTest : public ::testing::Test {
     return post(sb::cimRequest(name, params), cimHeaders(name), uds);
   }
 
+  static std::string param(const std::string& name, const std::string& xml) {
+    return "<IPARAMVALUE NAME=\"" + name + "\">" + xml + "</IPARAMVALUE>";
+  }
+  static std::string value(const std::string& name, const std::string& text) {
+    return param(name, "<VALUE>" + text + "</VALUE>");
+  }
+  static std::string classParam(const std::string& name, const std::string& cls) {
+    return param(name, "<CLASSNAME NAME=\"" + cls + "\"/>");
+  }
+
+  // The EnumerationContext an open or pull answer gives.
+  std::string contextOf(const HTTPResult& r) {
+    m_doc.load_string(r.body.c_str());
+    return m_doc.select_node("//PARAMVALUE[@NAME='EnumerationContext']/VALUE").node().child_value();
+  }
+  bool ended(const HTTPResult& r) {
+    m_doc.load_string(r.body.c_str());
+    return std::string(m_doc.select_node("//PARAMVALUE[@NAME='EndOfSequence']/VALUE").node().child_value()) ==
+           "TRUE";
+  }
+  HTTPResult pull(const std::string& context, int max, const char* op = "PullInstancesWithPath") const {
+    return call(op, value("EnumerationContext", context) + value("MaxObjectCount", std::to_string(max)));
+  }
+
+  // The INSTANCE elements of an answer, as text.
+  static std::vector<std::string> instancesOf(const std::string& body) {
+    pugi::xml_document doc;
+    doc.load_string(body.c_str());
+    std::vector<std::string> out;
+    for (pugi::xpath_node n : doc.select_nodes("//INSTANCE")) {
+      std::ostringstream text;
+      n.node().print(text, "", pugi::format_raw);
+      out.push_back(text.str());
+    }
+    return out;
+  }
+
   sb::TempDir m_tmp;
   const std::string m_dir = m_tmp.path();
   std::string m_curlAuth = std::string(" -u ") + sb::kCimUser + ":" + sb::kCimPassword;  // curl's, for TCP
@@ -169,6 +207,8 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
       {"ain -ac Test_ItemInService", item2, "", true, svc},
       {"ri -arc Test_ItemInService", item2, "", true, "Antecedent"},
       {"rin -arc Test_ItemInService", svc, "", true, "Test_ItemInService"},
+      {"ain", svc, "", true, "item2"},  // no association class: every one that links the object
+      {"ri", item2, "", true, "Dependent"},
       {"ai -ac Test_Other", svc, "", false, "CIM_ERR_INVALID_CLASS"},
       {"gc", "Test_Item", "", true, "Small"},
       {"gc", "Test_Nothing", "", false, "CIM_ERR_NOT_FOUND"},
@@ -186,6 +226,169 @@ TEST_F(ProviderAgentInteropTest, WbemcliOperationsAndErrors) {
     EXPECT_NE(r.output.find(c.expected), std::string::npos) << r.output;
   }
   EXPECT_NE(sb::readFile(m_dir + "/agent.log").find("thrower: enumeration failed"), std::string::npos);
+}
+
+// What clients other than wbemcli send: association calls without a class
+// filter, other namespaces, class origins, CIM type names as key types, and
+// pull enumerations with their limits.
+TEST_F(ProviderAgentInteropTest, RequestsOfOtherClients) {
+  m_config["testprov.items"] = "10000";
+  start();
+  const std::string svcName = sb::instanceName("Test_Service", {{"Name", "svc"}});
+  const std::string svc = param("ObjectName", svcName);
+  const std::string item =
+      param("ObjectName", sb::instanceName("Test_Item", {{"Name", "item7"}, {"Id", "7"}}));
+  const std::string typedKey =
+      "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Item\">"
+      "<KEYBINDING NAME=\"Name\"><KEYVALUE>item9</KEYVALUE></KEYBINDING>"
+      "<KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"uint16\">9</KEYVALUE>"
+      "</KEYBINDING></INSTANCENAME></IPARAMVALUE>";
+  const std::string origin = value("IncludeClassOrigin", "TRUE");
+  const std::string inherited = "<PROPERTY NAME=\"Name\" TYPE=\"string\" CLASSORIGIN=\"Test_Base\"";
+  // Open through the whole test (slow under the sanitizers).
+  const std::string opened = contextOf(call(
+      "OpenEnumerateInstances", classParam("ClassName", "Test_Item") + value("OperationTimeout", "600")));
+  const HTTPResult refs =
+      call("OpenReferenceInstancePaths", param("InstanceName", svcName) + value("MaxObjectCount", "3"));
+  std::string names;
+  for (int i = 0; i < 1000; ++i) names += "<VALUE>Name</VALUE>";
+  struct {
+    const char* what;
+    HTTPResult result;
+    int code;
+    std::string expected;  // in the answer
+    std::size_t count;     // of INSTANCEPATH or INSTANCENAME elements, when not 0
+  } cases[] = {
+      {"associator names of the service", call("AssociatorNames", svc), 0, "item10000", 10000},
+      {"associators of an item", call("Associators", item), 0, "<PROPERTY NAME=\"Motto\"", 1},
+      {"reference names of an item", call("ReferenceNames", item), 0, "Test_ItemInService", 1},
+      {"references of an item, by role", call("References", item + value("Role", "Dependent")), 0,
+       "Antecedent", 1},
+      {"role the item does not play", call("References", item + value("Role", "Antecedent")), 0,
+       "<IRETURNVALUE></IRETURNVALUE>", 0},
+      {"result class of the other end's superclass",
+       call("AssociatorNames", item + classParam("ResultClass", "Test_Base")), 0, "svc", 1},
+      {"result class no association leads to",
+       call("AssociatorNames", item + classParam("ResultClass", "Test_Thrower")), 0,
+       "<IRETURNVALUE></IRETURNVALUE>", 0},
+      {"object no association references",
+       call("Associators", param("ObjectName", sb::instanceName("Test_Thrower", {{"Name", "t"}}))), 0,
+       "<IRETURNVALUE></IRETURNVALUE>", 0},
+      {"class origin, inherited",
+       call("GetClass", classParam("ClassName", "Test_Item") + origin + value("LocalOnly", "FALSE")), 0,
+       inherited + " PROPAGATED=\"true\">", 0},
+      {"class origin, local", call("EnumerateClasses", origin + value("DeepInheritance", "TRUE")), 0,
+       "<PROPERTY NAME=\"Id\" TYPE=\"uint16\" CLASSORIGIN=\"Test_Item\">", 0},
+      {"class origin of an instance", call("GetInstance", itemName("item1", "1") + origin), 0,
+       inherited + ">", 0},
+      {"key typed by a CIM type name", call("GetInstance", typedKey), 0, "text of item 9", 0},
+      {"filter query",
+       call("OpenEnumerateInstances",
+            classParam("ClassName", "Test_Item") + value("FilterQuery", "select *")),
+       25, "", 0},
+      {"continue on error",
+       call("OpenEnumerateInstances",
+            classParam("ClassName", "Test_Item") + value("ContinueOnError", "TRUE")),
+       26, "", 0},
+      {"request too large to keep open",
+       call("OpenEnumerateInstances", classParam("ClassName", "Test_Item") +
+                                          param("PropertyList", "<VALUE.ARRAY>" + names + "</VALUE.ARRAY>")),
+       27, "", 0},
+      {"timeout 0",
+       call("OpenEnumerateInstances", classParam("ClassName", "Test_Item") + value("OperationTimeout", "0")),
+       22, "", 0},
+      {"paths of references", refs, 0, "<VALUE>FALSE</VALUE>", 3},
+      {"remaining objects", call("EnumerationCount", value("EnumerationContext", opened)), 0,
+       "<VALUE>10000</VALUE>", 0},
+      {"instances from a paths enumeration", pull(opened, 1, "PullInstancePaths"), 21, "", 0},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.result.code, 200);
+    EXPECT_EQ(sb::cimErrorOf(c.result.body).code, c.code) << c.result.body;
+    EXPECT_NE(c.result.body.find(c.expected), std::string::npos) << c.result.body;
+    EXPECT_TRUE(!c.count || sb::occurrences(c.result.body, "<INSTANCEPATH>") == c.count);
+  }
+
+  // Every kind of operation in a namespace not served.
+  const std::string named = "<VALUE.NAMEDINSTANCE>" +
+                            sb::instanceName("Test_Item", {{"Name", "item1"}, {"Id", "1"}}) +
+                            "<INSTANCE CLASSNAME=\"Test_Item\"/></VALUE.NAMEDINSTANCE>";
+  const std::pair<const char*, std::string> elsewhere[] = {
+      {"GetInstance", itemName("item1", "1")},
+      {"EnumerateInstances", classParam("ClassName", "Test_Item")},
+      {"EnumerateInstanceNames", classParam("ClassName", "Test_Item")},
+      {"CreateInstance", param("NewInstance", "<INSTANCE CLASSNAME=\"Test_Item\"/>")},
+      {"ModifyInstance", param("ModifiedInstance", named)},
+      {"DeleteInstance", itemName("item1", "1")},
+      {"Associators", svc},
+      {"AssociatorNames", svc},
+      {"References", svc},
+      {"ReferenceNames", svc},
+      {"GetClass", classParam("ClassName", "Test_Item")},
+      {"EnumerateClassNames", ""},
+      {"EnumerateClasses", ""},
+      {"OpenEnumerateInstances", classParam("ClassName", "Test_Item")},
+      {"OpenEnumerateInstancePaths", classParam("ClassName", "Test_Item")},
+      {"OpenAssociatorInstances", param("InstanceName", svcName)},
+      {"PullInstancesWithPath", value("EnumerationContext", opened) + value("MaxObjectCount", "1")},
+      {"EnumerationCount", value("EnumerationContext", opened)},
+      {"CloseEnumeration", value("EnumerationContext", opened)},
+  };
+  auto nothere = [](std::string body) { return body.replace(body.find("\"cimv2\""), 7, "\"nothere\""); };
+  for (const auto& [op, params] : elsewhere) {
+    SCOPED_TRACE(op);
+    EXPECT_EQ(sb::cimErrorOf(post(nothere(sb::cimRequest(op, params)), cimHeaders(op)).body).code, 3);
+  }
+  std::string method = sb::cimRequest("Echo", "");
+  method.replace(method.find("<IMETHODCALL NAME=\"Echo\">"), 25,
+                 "<METHODCALL NAME=\"Echo\"><LOCALINSTANCEPATH>");
+  method.replace(method.find("</IMETHODCALL>"), 14,
+                 sb::instanceName("Test_Service", {{"Name", "svc"}}) + "</LOCALINSTANCEPATH></METHODCALL>");
+  EXPECT_EQ(sb::cimErrorOf(post(nothere(method), cimHeaders("Echo")).body).code, 3);
+  EXPECT_EQ(sb::cimErrorOf(post(method, cimHeaders("Echo")).body).code, 0);
+
+  // 10,000 items in pages of 500 are the instances EnumerateInstances gives.
+  HTTPResult all = call("EnumerateInstances", classParam("ClassName", "Test_Item"));
+  HTTPResult page =
+      call("OpenEnumerateInstances", classParam("ClassName", "Test_Item") + value("MaxObjectCount", "500"));
+  std::vector<std::string> pulled = instancesOf(page.body);
+  const std::string context = contextOf(page);
+  while (!ended(page) && pulled.size() < 10000) {
+    page = pull(context, 500);
+    std::vector<std::string> more = instancesOf(page.body);
+    EXPECT_EQ(more.size(), 500u) << page.body.substr(0, 500);
+    pulled.insert(pulled.end(), more.begin(), more.end());
+  }
+  EXPECT_TRUE(ended(page));
+  EXPECT_EQ(pulled, instancesOf(all.body));
+  EXPECT_EQ(pulled.size(), 10000u);
+  EXPECT_EQ(sb::cimErrorOf(pull(context, 1).body).code, 21) << "ended with its last page";
+
+  // A context closed early, one timed out, and the limits: 16 open ones per
+  // client (curl over TCP), 64 in all (each curl on the Unix socket is a
+  // client of its own).
+  auto open = [&](const std::string& timeout = "600", bool uds = false) {
+    return call("OpenEnumerateInstancePaths",
+                classParam("ClassName", "Test_Item") + value("OperationTimeout", timeout) +
+                    value("MaxObjectCount", "1"),
+                uds);
+  };
+  std::string early = contextOf(open());
+  EXPECT_EQ(sb::cimErrorOf(call("CloseEnumeration", value("EnumerationContext", early)).body).code, 0);
+  EXPECT_EQ(sb::cimErrorOf(call("CloseEnumeration", value("EnumerationContext", contextOf(refs))).body).code,
+            0);
+  EXPECT_EQ(sb::cimErrorOf(pull(early, 1, "PullInstancePaths").body).code, 21);
+  std::string brief = contextOf(open("1"));
+  EXPECT_EQ(sb::cimErrorOf(pull(brief, 1, "PullInstancePaths").body).code, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  EXPECT_EQ(sb::cimErrorOf(pull(brief, 1, "PullInstancePaths").body).code, 21) << "timed out";
+  for (int i = 1; i < 16; ++i) ASSERT_EQ(sb::cimErrorOf(open().body).code, 0) << i;  // with "opened"
+  EXPECT_EQ(sb::cimErrorOf(open().body).code, 27);
+  for (int i = 16; i < 64; ++i) ASSERT_EQ(sb::cimErrorOf(open("600", true).body).code, 0) << i;
+  EXPECT_EQ(sb::cimErrorOf(open("600", true).body).code, 27);
+  EXPECT_EQ(sb::cimErrorOf(call("CloseEnumeration", value("EnumerationContext", opened)).body).code, 0);
+  EXPECT_EQ(sb::cimErrorOf(open().body).code, 0) << "a slot freed";
 }
 
 TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
@@ -233,6 +436,8 @@ TEST_F(ProviderAgentInteropTest, MalformedRequestsGetDSP0200Answers) {
             itemName("item1", "1") + "<IPARAMVALUE NAME=\"LocalOnly\"><VALUE>perhaps</VALUE></IPARAMVALUE>"),
        200, "4"},
       {"key out of range", call("GetInstance", itemName("item1", "70000")), 200, "4"},
+      {"unknown VALUETYPE", changed("VALUETYPE=\"string\">1<", "VALUETYPE=\"colour\">1<"), 400,
+       "request-not-valid"},
       {"no Content-Type",
        post(getItem, {"Content-Type:", "CIMOperation: MethodCall", "CIMMethod: GetInstance"}), 406, ""},
       {"unknown Content-Type", post(getItem, {"Content-Type: application/json"}), 415, ""},

@@ -100,17 +100,16 @@ class TestProv : public CppMethodProviderIFC, public CppAssociatorProviderIFC {
   }
 
   void associators(const ProviderEnvironmentIFCRef&, CIMInstanceResultHandlerIFC& result, const String& ns,
-                   const CIMObjectPath& objectName, const String& assocClass, const String& resultClass,
-                   const String&, const String&, EIncludeQualifiersFlag, EIncludeClassOriginFlag,
+                   const CIMObjectPath& objectName, const String& assocClass, const String&, const String&,
+                   const String&, EIncludeQualifiersFlag, EIncludeClassOriginFlag,
                    const StringArray*) override {
-    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass, resultClass)) result.handle(other);
+    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass)) result.handle(other);
   }
 
   void associatorNames(const ProviderEnvironmentIFCRef&, CIMObjectPathResultHandlerIFC& result,
                        const String& ns, const CIMObjectPath& objectName, const String& assocClass,
-                       const String& resultClass, const String&, const String&) override {
-    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass, resultClass))
-      result.handle(pathOf(ns, other));
+                       const String&, const String&, const String&) override {
+    for (const CIMInstance& other : otherEnds(ns, objectName, assocClass)) result.handle(pathOf(ns, other));
   }
 
   void references(const ProviderEnvironmentIFCRef&, CIMInstanceResultHandlerIFC& result, const String& ns,
@@ -187,16 +186,15 @@ class TestProv : public CppMethodProviderIFC, public CppAssociatorProviderIFC {
     return out;
   }
 
-  // The objects at the other end of those links, of resultClass when given.
-  CIMInstanceArray otherEnds(const String& ns, const CIMObjectPath& objectName, const String& assocClass,
-                             const String& resultClass) const {
+  // The objects at the other end of those links (the agent filters them by
+  // the result class).
+  CIMInstanceArray otherEnds(const String& ns, const CIMObjectPath& objectName,
+                             const String& assocClass) const {
     CIMInstanceArray out;
-    for (const CIMInstance& l : links(ns, objectName, assocClass)) {
-      CIMInstance other = objectName.getClassName().equalsIgnoreCase(kService)
-                              ? m_items.at(keyOf(l.getPropertyValue("Dependent").toCIMObjectPath()))
-                              : service();
-      if (resultClass.empty() || resultClass.equalsIgnoreCase(other.getClassName())) out.push_back(other);
-    }
+    for (const CIMInstance& l : links(ns, objectName, assocClass))
+      out.push_back(objectName.getClassName().equalsIgnoreCase(kService)
+                        ? m_items.at(keyOf(l.getPropertyValue("Dependent").toCIMObjectPath()))
+                        : service());
     return out;
   }
 

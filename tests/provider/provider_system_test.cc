@@ -89,6 +89,7 @@ TEST_F(ProviderSystemTest, SettingsServiceAndAssociation) {
   ASSERT_EQ(0, e.code) << e.description;
 
   EXPECT_THAT(ok("ain", kServicePath, "", linkClass), HasSubstr(kSettingDataPath));
+  EXPECT_THAT(ok("ain", kServicePath), HasSubstr(kSettingDataPath)) << "no association class given";
   EXPECT_THAT(ok("ai", kSettingDataPath, "", linkClass), HasSubstr("Name=\"DHCPService\",ElementName=\"\""));
   EXPECT_THAT(ok("rin", kSettingDataPath, "", "-arc " + links), HasSubstr(links + ".Antecedent="));
   EXPECT_THAT(ok("ri", kServicePath, "", "-arc " + links),

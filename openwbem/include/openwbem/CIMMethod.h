@@ -85,6 +85,19 @@ class CIMMethod {
   // and a message naming the parameter.
   void typeParamValues(CIMParamValueArray& values) const;
 
+  // The class that declares it (its class origin) and whether it is
+  // inherited from a superclass unchanged; the class repository sets both.
+  const String& getOriginClass() const { return m_originClass; }
+  CIMMethod& setOriginClass(const String& name) {
+    m_originClass = name;
+    return *this;
+  }
+  bool getPropagated() const { return m_propagated; }
+  CIMMethod& setPropagated(bool propagated) {
+    m_propagated = propagated;
+    return *this;
+  }
+
   bool isNull() const { return m_name.empty(); }
   explicit operator bool() const { return !isNull(); }
   bool operator!() const { return isNull(); }
@@ -94,6 +107,8 @@ class CIMMethod {
   CIMDataType m_returnType;
   CIMParameterArray m_parameters;
   CIMQualifierArray m_qualifiers;
+  String m_originClass;
+  bool m_propagated = false;
 };
 
 }  // namespace OpenWBEM

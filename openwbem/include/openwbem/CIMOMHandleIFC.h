@@ -73,6 +73,10 @@ class CIMOMHandleIFC {
                               CIMObjectPathResultHandlerIFC& result, const String& resultClass,
                               const String& role) = 0;
 
+  // Who sends the request being served, as far as the handle knows ("" when
+  // it does not): requests of one client share its limits.
+  virtual String getCallerId() const { return String(); }
+
   // Extrinsic method call; out receives the output parameters.
   virtual CIMValue invokeMethod(const String& ns, const CIMObjectPath& path, const String& methodName,
                                 const CIMParamValueArray& in, CIMParamValueArray& out) = 0;

@@ -50,6 +50,19 @@ class CIMProperty {
   bool hasTrueQualifier(const String& name) const { return CIMQualifierIsTrue(m_qualifiers, name); }
   bool isKey() const { return hasTrueQualifier("Key"); }
 
+  // The class that declares it (its class origin) and whether it is
+  // inherited from a superclass unchanged; the class repository sets both.
+  const String& getOriginClass() const { return m_originClass; }
+  CIMProperty& setOriginClass(const String& name) {
+    m_originClass = name;
+    return *this;
+  }
+  bool getPropagated() const { return m_propagated; }
+  CIMProperty& setPropagated(bool propagated) {
+    m_propagated = propagated;
+    return *this;
+  }
+
   bool isNull() const { return m_name.empty(); }
   explicit operator bool() const { return !isNull(); }
   bool operator!() const { return isNull(); }
@@ -64,6 +77,8 @@ class CIMProperty {
   CIMDataType m_type;
   CIMValue m_value;
   CIMQualifierArray m_qualifiers;
+  String m_originClass;
+  bool m_propagated = false;
 };
 
 // Index of the property named name (case-insensitive) in props, or -1.
