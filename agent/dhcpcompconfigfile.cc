@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dhcpcomp.h"
+#include "dhcpcompproblems.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
 
@@ -67,6 +68,8 @@ void logUnusable(const char* what, const char* begin, const char* end, const cha
     for (const char* p = s_parsedText; p < begin; ++p) line += *p == '\n';
   syslog(LOG_WARNING, "%s line %d: %s \"%.*s\" cannot be used; %s.", g_strT20ConfigFilename, line, what,
          static_cast<int>(end - begin), begin, outcome);
+  dhcpCompReportReadProblem({g_strT20ConfigFilename, line, what, std::string(begin, end),
+                             std::string("cannot be used; ") + outcome});
 }
 
 // Copies the value at value up to the end of its line into dst, cut to size.

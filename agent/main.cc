@@ -116,6 +116,7 @@ const SettingKey kSettingKeys[] = {
     {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, SettingKind::Text, 0},
     {OpenWBEM::ProviderAgent::HTTP_SERVER_TIMEOUT_opt, SettingKind::Text, 0},
     {OpenWBEM::ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt, SettingKind::Text, 0},
+    {OpenWBEM::ProviderAgent::PROVIDER_AGENT_NAMESPACES_opt, SettingKind::Text, 0},
     {kCallbackUrlItem, SettingKind::Text, 0},
     {kLogLocationItem, SettingKind::Text, 0},
     {kLogLevelItem, SettingKind::LogLevel, 0},
@@ -398,9 +399,10 @@ bool bringUpConfiguration() {
 OpenWBEM::String g_configFileName;
 OpenWBEM::ProviderAgent* g_providerAgent = nullptr;
 
-// SIGHUP: the agent's configuration file and the component file are read
-// again and committed, as an IP change does. A file that cannot be read
-// leaves the running configuration as it is. The main loop's rhythm and the
+// SIGHUP: the agent's configuration file, the component file, the
+// credentials, certificate and key are read again, and the component file
+// committed, as an IP change does. A file that cannot be read leaves the
+// running configuration as it is. The main loop's rhythm and the
 // probe period take effect at the next start.
 void reloadConfiguration() {
   dhcpCompNotifyServiceManager("RELOADING=1");
@@ -410,9 +412,9 @@ void reloadConfiguration() {
   if (loadSettings(g_configFileName, configMap)) {
     readPoolAlarmSettings(configMap);
     applyLogLevel(configMap);
-    // RELOAD CALL SITE: the provider agent re-reads its credentials,
-    // certificate and key here (g_providerAgent->reload(configMap)).
   }
+  // Credentials, certificate and key, whether or not the settings file read.
+  if (g_providerAgent != nullptr) g_providerAgent->reload();
   if (componentFileUsable()) dhcpCompReloadConfiguration();
   dhcpCompNotifyServiceManager("READY=1");
 }

@@ -36,6 +36,7 @@ const char* const ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt =
     "http_server.max_connections_per_client";
 const char* const ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt = "http_server.max_uds_connections";
 const char* const ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt = "provider_agent.mof_file";
+const char* const ProviderAgent::PROVIDER_AGENT_NAMESPACES_opt = ProviderDispatcher::kNamespacesConfigItem;
 
 namespace {
 

@@ -80,6 +80,7 @@ class ProviderAgent {
   static const char* const HTTP_SERVER_MAX_UDS_CONNECTIONS_opt;
   static const char* const HTTP_SERVER_TIMEOUT_opt;
   static const char* const PROVIDER_AGENT_MOF_FILE_opt;
+  static const char* const PROVIDER_AGENT_NAMESPACES_opt;
 
   // Calls initialize() of each provider (null references are skipped and
   // logged), then listens and serves until destroyed. Requests on the
