@@ -22,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <random>
@@ -46,6 +47,7 @@ const uint8_t kOptionPad = 0;
 const uint8_t kOptionMessageType = 53;
 const uint8_t kOptionServerId = 54;
 const uint8_t kOptionParameters = 55;
+const uint8_t kOptionVendorClass = 60;
 const uint8_t kOptionEnd = 255;
 const uint8_t kDiscover = 1;
 const uint8_t kOffer = 2;
@@ -84,7 +86,7 @@ uint16_t checksum(const uint8_t* data, size_t length) {
 
 }  // namespace
 
-std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid) {
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid, const char* vendorClass) {
   std::vector<uint8_t> dhcp(kBootpFixedSize, 0);
   dhcp[0] = kBootRequest;
   dhcp[1] = 1;  // Ethernet
@@ -95,13 +97,20 @@ std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid)
   dhcp.insert(dhcp.end(), kCookie, kCookie + 4);
   const uint8_t options[] = {kOptionMessageType, 1,         kDiscover, kOptionParameters, 3, 1, 3,
                              kOptionServerId,    kOptionEnd};
-  dhcp.insert(dhcp.end(), options, options + sizeof(options));
-  dhcp.resize(300, kOptionPad);  // the minimum many servers expect
+  dhcp.insert(dhcp.end(), options, options + sizeof(options) - 1);
+  size_t vendorLength = vendorClass != nullptr ? std::min<size_t>(strlen(vendorClass), 255) : 0;
+  if (vendorLength > 0) {
+    dhcp.push_back(kOptionVendorClass);
+    dhcp.push_back(static_cast<uint8_t>(vendorLength));
+    dhcp.insert(dhcp.end(), vendorClass, vendorClass + vendorLength);
+  }
+  dhcp.push_back(kOptionEnd);
+  if (dhcp.size() < 300) dhcp.resize(300, kOptionPad);  // the minimum many servers expect
   return dhcp;
 }
 
-std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
-  std::vector<uint8_t> dhcp = dhcpCompDiscoverMessage(mac, xid);
+std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid, const char* vendorClass) {
+  std::vector<uint8_t> dhcp = dhcpCompDiscoverMessage(mac, xid, vendorClass);
   std::vector<uint8_t> packet(sizeof(struct iphdr) + sizeof(struct udphdr) + dhcp.size());
   struct iphdr ip;
   memset(&ip, 0, sizeof(ip));
@@ -239,7 +248,8 @@ std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void) {
   return targets;
 }
 
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs) {
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
+                                                   const char* vendorClass) {
   std::random_device entropy;
   uint32_t xid = entropy();
   // Locally administered, unicast: 02:xx:xx:xx:xx:xx.
@@ -248,7 +258,7 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
   for (int i = 0; i < 4; ++i) mac[2 + i] = static_cast<uint8_t>(bits >> (8 * i));
   mac[1] = static_cast<uint8_t>(entropy());
 
-  std::vector<uint8_t> packet = dhcpCompBuildDiscover(mac, xid);
+  std::vector<uint8_t> packet = dhcpCompBuildDiscover(mac, xid, vendorClass);
   std::vector<struct pollfd> fds;
   std::vector<const DhcpProbeTarget*> of;
   for (const DhcpProbeTarget& t : targets) {

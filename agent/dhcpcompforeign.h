@@ -27,11 +27,14 @@ struct DhcpOffer {
 };
 
 // The BOOTP/DHCP message of a DHCPDISCOVER from hardware address mac with
-// transaction id xid that asks for a broadcast answer.
-std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid);
+// transaction id xid that asks for a broadcast answer; with vendorClass (may
+// be null) as its vendor class identifier.
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid,
+                                             const char* vendorClass = nullptr);
 // That DHCPDISCOVER in an IPv4/UDP datagram from 0.0.0.0:68 to
 // 255.255.255.255:67.
-std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid);
+std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid,
+                                           const char* vendorClass = nullptr);
 // The server identifier (else sender) of a BOOTP/DHCP message holding a
 // DHCPOFFER to mac for transaction xid; 0 for anything else, malformed or
 // cut-off messages included.
@@ -46,8 +49,10 @@ uint32_t dhcpCompOfferingServer(const uint8_t* packet, size_t length, const uint
 std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void);
 // Broadcasts one DHCPDISCOVER on each target and collects for waitMs the
 // offers of servers that are not ignored. Takes no lock and sends no
-// DHCPREQUEST.
-std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs);
+// DHCPREQUEST. With vendorClass (may be null) the DHCPDISCOVER poses as that
+// telephone (the agent's own liveness probe).
+std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
+                                                   const char* vendorClass = nullptr);
 // Records a probe's offers: a new server raises alarm 60012, one that missed
 // three probes of its interface is dropped with alarm 60013 (take the lock).
 void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
