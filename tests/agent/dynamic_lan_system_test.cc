@@ -183,13 +183,6 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_FALSE(fileExists(kEmsEvents));
   EXPECT_THAT(m_agent->log(), Not(HasSubstr("{62008}")));
 
-  // A client killed is started again by the supervision.
-  pid_t killed = pidInFile(kDhclientPidFile);
-  ASSERT_EQ(0, kill(killed, SIGKILL));
-  EXPECT_TRUE(waitUntil([&] { return pidInFile(kDhclientPidFile) != killed && dhclientCount() == 1; }, 20s))
-      << m_agent->log();
-  EXPECT_THAT(m_agent->log(), HasSubstr("DHCP client of eth1 ended; starting it again in 0 s."));
-
   // Static and back stops and starts the client once: ifcfg-eth1 says
   // static, and the agent stops the client itself.
   ASSERT_EQ(1, dhclientCount());
@@ -243,6 +236,12 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_TRUE(waitUntil(
       [&] { return readFile(kDhclientPidFile) != client && !readFile(kDhclientPidFile).empty(); }, 30s));
   EXPECT_EQ(1, dhclientCount());
+  // A client killed is started again by the supervision.
+  pid_t killed = pidInFile(kDhclientPidFile);
+  ASSERT_EQ(0, kill(killed, SIGKILL));
+  EXPECT_TRUE(waitUntil([&] { return pidInFile(kDhclientPidFile) != killed && dhclientCount() == 1; }, 20s))
+      << m_agent->log();
+  EXPECT_THAT(m_agent->log(), HasSubstr("DHCP client of eth1 ended; starting it again in 0 s."));
 }
 
 TEST_F(NoServer, FallsBackToTheDefaultAddress) {
