@@ -129,7 +129,7 @@ TEST_F(DaemonSandboxTest, FoundServerIsAdoptedOnlyWithTheLiveConfiguration) {
   ASSERT_EQ(0, runCommand("mkdir -p /tmp/sbin && cp /usr/sbin/dhcpd /tmp/sbin/ && touch /tmp/other.leases && "
                           "cp " DHCPD_CONF_FILE " /tmp/copy.conf")
                    .status);
-  const std::string live = " -cf " DHCPD_CONF_FILE " -lf " DHCPD_LEASE_FILE;
+  const std::string live = " -q -cf " DHCPD_CONF_FILE " -lf " DHCPD_LEASE_FILE;
   struct {
     const char* what;
     std::string command;
@@ -137,14 +137,17 @@ TEST_F(DaemonSandboxTest, FoundServerIsAdoptedOnlyWithTheLiveConfiguration) {
   } rows[] = {
       {"as an earlier agent started it", "/usr/sbin/dhcpd" + live, false, true},
       {"its binary replaced since", "/tmp/sbin/dhcpd" + live, true, true},
-      {"another configuration file", "/usr/sbin/dhcpd -cf /tmp/copy.conf -lf " DHCPD_LEASE_FILE, false,
+      {"another configuration file", "/usr/sbin/dhcpd -q -cf /tmp/copy.conf -lf " DHCPD_LEASE_FILE, false,
        false},
-      {"another lease file", "/usr/sbin/dhcpd -cf " DHCPD_CONF_FILE " -lf /tmp/other.leases", false, false},
+      {"another lease file", "/usr/sbin/dhcpd -q -cf " DHCPD_CONF_FILE " -lf /tmp/other.leases", false,
+       false},
       {"an interface list", "/usr/sbin/dhcpd" + live + " eth1", false, false},
+      {"another PID file",
+       "/usr/sbin/dhcpd" + live + " -pf /tmp/other.pid && cp /tmp/other.pid " DHCPD_PID_FILE, false, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    ASSERT_EQ(0, runCommand(row.command + " -q").status);
+    ASSERT_EQ(0, runCommand(row.command).status);
     pid_t found = pidInFile(DHCPD_PID_FILE);
     ASSERT_TRUE(isRunningDhcpd(found));
     if (row.replaceBinary)
