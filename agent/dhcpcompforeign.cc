@@ -181,12 +181,14 @@ namespace {
 int openProbeSocket(const std::string& interfaceName) {
   unsigned index = if_nametoindex(interfaceName.c_str());
   if (index == 0) return -1;
-  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(ETH_P_IP));
+  // ETH_P_ALL: a socket of one protocol sees only frames that come in, and
+  // the offers of the appliance's own dhcpd go out.
+  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(ETH_P_ALL));
   if (fd < 0) return -1;
   struct sockaddr_ll link;
   memset(&link, 0, sizeof(link));
   link.sll_family = AF_PACKET;
-  link.sll_protocol = htons(ETH_P_IP);
+  link.sll_protocol = htons(ETH_P_ALL);
   link.sll_ifindex = static_cast<int>(index);
   if (bind(fd, reinterpret_cast<struct sockaddr*>(&link), sizeof(link)) != 0) {
     close(fd);

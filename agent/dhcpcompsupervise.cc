@@ -188,6 +188,9 @@ class Supervisor {
     if (address == 0 || m_backoff.due || Clock::now() < m_nextProbe) return;
     bool answered = serverAnswersProbe(address);
     m_probeMisses = answered ? 0 : m_probeMisses + 1;
+    if (!answered)
+      syslog(LOG_WARNING, "DHCP server did not answer the agent's DHCPDISCOVER within %d ms (miss %d of %d).",
+             kProbeWaitMs, m_probeMisses, kProbeMissesToRestart);
     m_nextProbe = Clock::now() + (answered ? kProbeInterval : kProbeRetry);
   }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 
 #include "agent_runner.h"
 
@@ -109,6 +110,13 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
     EXPECT_TRUE(waitUntil([&] { return !processAlive(dhcpd); }, 5s)) << "the old server still runs";
     EXPECT_THAT(first.err(), HasSubstr("DHCP server (process " + std::to_string(dhcpd) + ") " + end.reason));
   }
+  // The new server answers the agent's own DHCPDISCOVER (a second after its
+  // start, within three).
+  std::this_thread::sleep_for(4500ms);
+  std::string log = first.err();
+  EXPECT_EQ(std::string::npos,
+            log.find("did not answer the agent's DHCPDISCOVER", log.find("stayed stopped")))
+      << log;
 
   // The agent's binary replaced as an upgrade does (the same bytes here, so
   // the build tree stays as it was): the first agent is still recognised.
