@@ -1,12 +1,18 @@
-// Control of dhcpd and of the customer LAN's dhclient through their PID files.
+// Control of dhcpd and of the customer LAN's dhclient.
+//
+// dhcpd runs in the foreground of a session of its own, so the agent knows
+// its server by the pidfd it takes when spawning it. A server found through
+// the PID file (an earlier agent's) is adopted only when its arguments are
+// those of the live configuration; any other is replaced.
 //
 // A stop signals only a process that /proc shows to be the PID file's program
 // run by the agent's own user (a file left by a power cut may name an
 // unrelated process by now, another user may run a program of that name),
 // through a pidfd taken before the check, so that a process id recycled in
-// between is never signalled; it then waits until the process has ended: dhcpd refuses to start while its predecessor still
-// exists, and a daemon killed by the agent stays a zombie until the agent,
-// its subreaper, reaps it.
+// between is never signalled; it then waits until the process has ended:
+// dhcpd refuses to start while its predecessor still exists, and a daemon
+// killed by the agent stays a zombie until the agent, its subreaper, reaps
+// it.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
