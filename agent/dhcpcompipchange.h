@@ -8,7 +8,7 @@
 
 // The quiet window after the last event, the longest an event waits during a
 // storm, and the least time between the end of one rebuild and the next.
-#define DHCP_IP_CHANGE_QUIET_MS 150
+#define DHCP_IP_CHANGE_QUIET_MS 100
 #define DHCP_IP_CHANGE_MAX_WAIT_MS 1000
 #define DHCP_IP_CHANGE_SPACING_MS 1000
 
