@@ -73,6 +73,9 @@ void dhcpCompSuperviseLiveness(uint32_t probeAddress, bool clientWanted);
 // dhcpCompSuperviseLiveness with the values of the records (take the
 // agent's lock).
 void dhcpCompSuperviseFromRecords(void);
+// The agent stopped the customer LAN's dhclient itself: not restarted until
+// the main loop asks for it again. Called with the process-control lock held.
+void dhcpCompSuperviseDhclientStopped(void);
 // Restarts done by the supervision since the program started.
 TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
 

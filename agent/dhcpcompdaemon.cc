@@ -688,6 +688,8 @@ void dhcpCompKillDhcpDaemon(void) {
 }
 
 void dhcpCompKillDhclient(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  dhcpCompSuperviseDhclientStopped();
   char pidFile[] = DHCLIENT_PID_FILE;
   dhcpCompKillProcess(pidFile);
 }

@@ -50,7 +50,7 @@ const int kProbeMissesToRestart = 2;
 const char kProbeVendorClass[] = "Zelkor-p4100-A";
 // Checks without a client before the customer LAN's dhclient counts as
 // ended (an interface restart stops and starts it).
-const int kClientMissesToRestart = 2;
+const int kClientMissesToRestart = 3;
 
 // What the process control last did, and the thread's handle. Guarded by
 // mutex; the thread alone opens and closes the pidfd.
@@ -282,8 +282,15 @@ class Supervisor {
     m_clientBackoff.due = false;
     m_clientMisses = 0;
     m_clientStartedAt = Clock::now();
+    // A stop by the agent (dhcpCompKillDhclient) may have come meanwhile.
     std::lock_guard<std::recursive_mutex> control(dhcpCompProcessControlMutex());
-    if (!dhcpCompDhclientRunning()) dhcpCompStartDhclient();
+    bool wanted;
+    {
+      Supervision& s = state();
+      std::lock_guard<std::mutex> lock(s.mutex);
+      wanted = s.clientWanted;
+    }
+    if (wanted && !dhcpCompDhclientRunning()) dhcpCompStartDhclient();
   }
 
   bool pollEnded() const {
@@ -333,6 +340,12 @@ void dhcpCompSuperviseFromRecords(void) {
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) ranges = ranges || cfg.addrRanges[i].isFree == 0;
   uint32_t address = cfg.dhcpStatus != 0 && ranges ? CustomerLANIpConfig.ipAddress.ipLong : 0;
   dhcpCompSuperviseLiveness(address, CustomerLANIpConfig.staticIP == 0);
+}
+
+void dhcpCompSuperviseDhclientStopped(void) {
+  Supervision& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.clientWanted = false;
 }
 
 int dhcpCompStartDhcpdSupervision(void) {
