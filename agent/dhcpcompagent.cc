@@ -100,8 +100,8 @@ static bool flagFileEventRead(void) {
   return flagged;
 }
 
-void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
-  if (g_dhcpStopService) return;
+bool dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
+  if (g_dhcpStopService) return false;
   struct pollfd fds[2];
   nfds_t count = 0;
   if (g_stopWakeup[0] >= 0) fds[count++] = {g_stopWakeup[0], POLLIN, 0};
@@ -110,18 +110,18 @@ void dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
   for (;;) {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || g_dhcpStopService || g_dhcpReloadRequested) return;
+    if (left.count() <= 0 || g_dhcpStopService || g_dhcpReloadRequested) return false;
     if (count == 0) {
       usleep(static_cast<useconds_t>(left.count()) * 1000);
-      return;
+      return false;
     }
     int ready = poll(fds, count, static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) return;
+    if (ready < 0 && errno != EINTR) return false;
     if (ready <= 0) continue;
-    if (g_dhcpStopService || g_dhcpReloadRequested) return;
+    if (g_dhcpStopService || g_dhcpReloadRequested) return false;
     char wakeups[64];
     while (g_stopWakeup[0] >= 0 && read(g_stopWakeup[0], wakeups, sizeof(wakeups)) > 0) {}
-    if (g_flagWatch >= 0 && flagFileEventRead()) return;
+    if (g_flagWatch >= 0 && flagFileEventRead()) return true;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <functional>
 
 #include "openwbem/Logger.h"
 #include "tavrel_export.h"
@@ -67,8 +68,8 @@ int dhcpCompInitStopWakeup(void);
 int dhcpCompInitFlagWatch(void);
 
 // Waits the given time, or less when a stop or a reload is requested or the
-// IP-change flag file is created.
-void dhcpCompWaitForFlagOrStop(unsigned milliseconds);
+// IP-change flag file is created; true when it saw the flag file's event.
+bool dhcpCompWaitForFlagOrStop(unsigned milliseconds);
 
 // Creates or truncates /var/run/TavrelAgent.pid with "<pid>\n"; does nothing
 // when the file cannot be written.
@@ -127,11 +128,6 @@ TAVREL_EXPORT int dhcpcompPingDhcpServer(void);
 // LAN. Returns 0 once done. Called by the main loop and by libTavrel (under
 // the lock the provider agent shares with the main loop).
 TAVREL_EXPORT int dhcpcompRenewDynamicIPAddress(void);
-// One main-loop pass of the router supervision: counts passes while the
-// integrated router is fitted and the DHCP-client customer LAN has the
-// router's vendor text; every passesBetweenChecks-th pass checks the server
-// and, when it does not answer, logs 62008 and renews the address.
-TAVREL_EXPORT void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks);
 
 // ---- IP changes ----
 
@@ -152,5 +148,16 @@ void dhcpCompReloadConfiguration(void);
 TAVREL_EXPORT int EmsIPChangePacketHandler(sEmsPacket* packet);
 
 TAVREL_EXTERN_C_END
+
+// Runs a function under the agent's lock.
+typedef std::function<void(const std::function<void()>&)> DhcpCompLocked;
+
+// One main-loop pass of the router supervision: counts passes while the
+// integrated router is fitted and the DHCP-client customer LAN has the
+// router's vendor text; every passesBetweenChecks-th pass checks the server
+// and, when it does not answer, logs 62008 and renews the address. Only the
+// reading of the records and the renewal run under locked; the pings and
+// the pauses between them run without the lock.
+void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks, const DhcpCompLocked& locked);
 
 #endif

@@ -23,6 +23,8 @@
 // server that ran for the stable time resets the delay.
 #define DHCPD_RESTART_MAX_DELAY_S 60
 #define DHCPD_RESTART_STABLE_S 60
+// A server stopped (state T) for longer than this is replaced.
+#define DHCPD_STOPPED_LIMIT_S 5
 
 // Runs dhcpd with the given arguments (null-terminated, program name left
 // out), its output in outputFile, and waits for the process started. The wait
@@ -64,6 +66,18 @@ TAVREL_EXPORT void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid);
 TAVREL_EXPORT int dhcpCompStartDhcpdSupervision(void);
 // Ends the supervision thread (before the agent stops dhcpd at shutdown).
 TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
+// What the supervision checks beyond the server's end (called by the main
+// loop with the records at hand): probeAddress is the customer LAN's address
+// when its server is to answer a telephone's DHCPDISCOVER there (its DHCP
+// service on, with a range), else 0; clientWanted says the customer LAN is
+// DHCP-addressed, so its dhclient is restarted when it ends.
+void dhcpCompSuperviseLiveness(uint32_t probeAddress, bool clientWanted);
+// dhcpCompSuperviseLiveness with the values of the records (take the
+// agent's lock).
+void dhcpCompSuperviseFromRecords(void);
+// The agent stopped the customer LAN's dhclient itself: not restarted until
+// the main loop asks for it again. Called with the process-control lock held.
+void dhcpCompSuperviseDhclientStopped(void);
 // Restarts done by the supervision since the program started.
 TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
 

@@ -1,12 +1,18 @@
-// Control of dhcpd and of the customer LAN's dhclient through their PID files.
+// Control of dhcpd and of the customer LAN's dhclient.
+//
+// dhcpd runs in the foreground of a session of its own, so the agent knows
+// its server by the pidfd it takes when spawning it. A server found through
+// the PID file (an earlier agent's) is adopted only when its arguments are
+// those of the live configuration; any other is replaced.
 //
 // A stop signals only a process that /proc shows to be the PID file's program
 // run by the agent's own user (a file left by a power cut may name an
 // unrelated process by now, another user may run a program of that name),
 // through a pidfd taken before the check, so that a process id recycled in
-// between is never signalled; it then waits until the process has ended: dhcpd refuses to start while its predecessor still
-// exists, and a daemon killed by the agent stays a zombie until the agent,
-// its subreaper, reaps it.
+// between is never signalled; it then waits until the process has ended:
+// dhcpd refuses to start while its predecessor still exists, and a daemon
+// killed by the agent stays a zombie until the agent, its subreaper, reaps
+// it.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -49,7 +55,8 @@ const char kDhcpdBannerEnd[] = "For info, please visit";
 const char kDhcpdAdviceStart[] = "If you think you have received";
 // With the PID file and interface that dhcpCompKillDhclient and the
 // interface scripts use for the customer LAN's client.
-const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q -pf %s %s";
+// -nw: it goes to the background at once, so a start never waits for a lease.
+const char kDhclientStartCommand[] = "/opt/sbin/dhclient -cf %s -lf %s -sf %s -q -nw -pf %s %s";
 const char kDhclientConfFile[] = "/etc/dhclient-eth1.conf";
 const char kDhclientLeaseFile[] = "/var/lib/dhcp/dhclient-eth1.leases";
 const char kDhclientScript[] = "/opt/sbin/dhclient-script";
@@ -101,14 +108,20 @@ std::vector<pid_t> pidsOfText(const char* text) {
 
 // True when /proc shows that pid runs program: the base name of its
 // executable, or, when that cannot be read (a zombie), its command name.
+// A program whose file was replaced since it started (a package upgrade
+// renames the new file over the old) is still that program: its executable
+// then reads "<path> (deleted)".
 bool processIsProgram(pid_t pid, const std::string& program) {
   std::string proc = "/proc/" + std::to_string(pid);
   char exe[PATH_MAX];
   ssize_t length = readlink((proc + "/exe").c_str(), exe, sizeof(exe) - 1);
   if (length > 0) {
-    exe[length] = '\0';
-    const char* base = strrchr(exe, '/');
-    return program == (base != nullptr ? base + 1 : exe);
+    std::string path(exe, static_cast<size_t>(length));
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+      path.resize(path.size() - deleted.size());
+    return program == path.substr(path.rfind('/') + 1);
   }
   FILE* f = fopen((proc + "/comm").c_str(), "r");
   if (f == nullptr) return false;
@@ -208,16 +221,17 @@ bool processExiting(pid_t pid) {
   return exiting;
 }
 
-// Signals pid to end (SIGTERM, then SIGKILL when it has not begun to exit in
-// time) and returns its pidfd once it has begun to exit, or -1 when it is not
-// the program's process of the agent's user (nothing signalled).
-int beginStop(pid_t pid, const std::string& program) {
-  int pidfd = pidfdOpen(pid);
+// Signals the process of pidfd to end (SIGTERM, with SIGCONT so that a
+// stopped one acts on it; SIGKILL when it has not begun to exit in time) and
+// returns pidfd once it has begun to exit, or -1 (pidfd closed, nothing
+// signalled) when it is not the program's process of the agent's user.
+int beginStopOf(pid_t pid, int pidfd, const std::string& program) {
   if (pidfd < 0) return -1;
   if (!mayStop(pid, program) || !pidfdSignal(pidfd, SIGTERM)) {
     close(pidfd);
     return -1;
   }
+  pidfdSignal(pidfd, SIGCONT);
   auto gone = [pid, pidfd] { return processEnded(pid, pidfd) || processExiting(pid); };
   if (!pollUntil(gone, DHCP_STOP_TERM_WAIT_MS)) {
     syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
@@ -226,6 +240,10 @@ int beginStop(pid_t pid, const std::string& program) {
     pollUntil(gone, DHCP_STOP_KILL_WAIT_MS);
   }
   return pidfd;
+}
+
+int beginStop(pid_t pid, const std::string& program) {
+  return beginStopOf(pid, pidfdOpen(pid), program);
 }
 
 // Waits until a process beginStop signalled has ended, reaps it and closes
@@ -287,16 +305,121 @@ std::vector<pid_t> adoptedDaemonZombies() {
 // dhcpd.conf is unchanged. Guarded by the process control mutex.
 pid_t g_stopRequested = 0;
 
-// Process id of a running dhcpd named by its PID file, else 0.
+// The server the agent started (or adopted from an earlier agent), held by
+// its pidfd: a process id recycled after its end is never taken for it, and
+// it is stopped even when its PID file has gone. Guarded by the process
+// control mutex.
+struct KnownServer {
+  pid_t pid = 0;
+  int pidfd = -1;
+};
+KnownServer g_server;
+
+void forgetServer() {
+  if (g_server.pidfd >= 0) close(g_server.pidfd);
+  g_server = KnownServer();
+}
+
+bool pidfdReadable(int pidfd) {
+  struct pollfd p = {pidfd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
+// The arguments of a process (/proc/<pid>/cmdline); empty when unreadable.
+std::vector<std::string> commandLineOf(pid_t pid) {
+  const size_t kCommandLineMax = 4096;
+  std::vector<std::string> args;
+  int fd = open(("/proc/" + std::to_string(pid) + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return args;
+  std::string text(kCommandLineMax, '\0');
+  ssize_t length = read(fd, &text[0], text.size());
+  close(fd);
+  if (length <= 0) return args;
+  text.resize(static_cast<size_t>(length));
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\0', at);
+    if (end == std::string::npos) end = text.size();
+    args.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return args;
+}
+
+// True when pid is in the agent's network namespace (a server of another
+// namespace serves other LANs).
+bool sameNetworkNamespace(pid_t pid) {
+  struct stat own, their;
+  return stat("/proc/self/ns/net", &own) == 0 &&
+         stat(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), &their) == 0 &&
+         own.st_ino == their.st_ino && own.st_dev == their.st_dev;
+}
+
+// A dhcpd of the agent's user in its namespace that serves the live
+// configuration (dhcpCompDhcpdServesLiveConfiguration).
+bool isAgentsDhcpd(pid_t pid) {
+  return pid != getpid() && processIsProgram(pid, kDhcpdProgram) && processIsOurs(pid) &&
+         sameNetworkNamespace(pid) && dhcpCompDhcpdServesLiveConfiguration(commandLineOf(pid));
+}
+
+// Process id of the running server: the one the agent knows, else a server
+// named by the PID file that serves the live configuration, which is adopted.
+// 0 when there is none; a dhcpd of another configuration does not count (the
+// next start replaces it).
 pid_t runningDhcpd() {
+  if (g_server.pidfd >= 0) {
+    if (!pidfdReadable(g_server.pidfd)) return g_server.pid != g_stopRequested ? g_server.pid : 0;
+    forgetServer();
+  }
   char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
   if (text == nullptr) return 0;
   std::vector<pid_t> pids = pidsOfText(text);
   free(text);
   for (pid_t pid : pids) {
-    if (pid != g_stopRequested && kill(pid, 0) == 0 && processIsProgram(pid, kDhcpdProgram)) return pid;
+    if (pid == g_stopRequested || !isAgentsDhcpd(pid)) continue;
+    int pidfd = pidfdOpen(pid);
+    if (pidfd < 0) continue;
+    g_server.pid = pid;
+    g_server.pidfd = pidfd;
+    return pid;
   }
   return 0;
+}
+
+// Other dhcpds that serve the live configuration (one whose PID file was
+// lost): after a start exactly one serves.
+std::vector<pid_t> strayServers() {
+  std::vector<pid_t> pids;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return pids;
+  while (struct dirent* entry = readdir(proc)) {
+    size_t digits = strspn(entry->d_name, "0123456789");
+    if (digits == 0 || entry->d_name[digits] != '\0') continue;
+    pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+    if (pid != g_server.pid && isAgentsDhcpd(pid)) pids.push_back(pid);
+  }
+  closedir(proc);
+  return pids;
+}
+
+// Signals every server of the agent to end: those of the PID file (after
+// deleting it), the known one and strays; each with its pidfd once it has
+// begun to exit.
+std::vector<std::pair<pid_t, int>> beginStopOfServers() {
+  std::vector<std::pair<pid_t, int>> stopping = beginStopOfPidFile(DHCPD_PID_FILE, kDhcpdProgram);
+  auto listed = [&stopping](pid_t pid) {
+    for (const auto& entry : stopping) {
+      if (entry.first == pid && entry.second >= 0) return true;
+    }
+    return false;
+  };
+  if (g_server.pidfd >= 0 && !listed(g_server.pid))
+    stopping.emplace_back(g_server.pid, beginStopOf(g_server.pid, dup(g_server.pidfd), kDhcpdProgram));
+  for (pid_t pid : strayServers()) {
+    if (!listed(pid)) stopping.emplace_back(pid, beginStop(pid, kDhcpdProgram));
+  }
+  forgetServer();
+  g_stopRequested = 0;
+  return stopping;
 }
 
 // Logs why dhcpd did not come up, with what it printed.
@@ -316,20 +439,10 @@ void logStartFailure(int status) {
   syslog(LOG_ERR, "DHCP server did not start (%s): %s", how.c_str(), said.c_str());
 }
 
-// Runs dhcpd with its output in DHCPD_START_OUTPUT_FILE and waits for the
-// process started (it exits once the server has detached). The wait status,
-// or -1 when dhcpd could not be run (logged here).
-int startDhcpd() {
-  const char* const args[] = {"-cf", DHCPD_CONF_FILE, "-lf", DHCPD_LEASE_FILE, nullptr};
-  return dhcpCompRunDhcpd(args, DHCPD_START_OUTPUT_FILE);
-}
-
-}  // namespace
-
-int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
-  std::vector<const char*> argv = {kDhcpdProgramPath};
-  for (const char* const* a = args; *a != nullptr; ++a) argv.push_back(*a);
-  argv.push_back(nullptr);
+// Spawns dhcpd (argv[0] its path) without a shell, its standard output and
+// error in outputFile; with newSession in a session of its own. 0 with *pid
+// set, else the error number.
+int spawnDhcpd(const std::vector<const char*>& argv, const char* outputFile, bool newSession, pid_t* pid) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile, O_WRONLY | O_CREAT | O_TRUNC,
@@ -338,19 +451,128 @@ int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
   // The daemon outlives this start: it must hold none of the agent's files
   // or sockets (the provider agent's listening port above all).
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  pid_t pid = 0;
-  int rc =
-      posix_spawn(&pid, kDhcpdProgramPath, &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                           (newSession ? POSIX_SPAWN_SETSID : 0)));
+  int rc = posix_spawn(pid, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    syslog(LOG_ERR, "Cannot run %s: %s", kDhcpdProgramPath, strerror(rc));
-    return -1;
+  if (rc != 0) syslog(LOG_ERR, "Cannot run %s: %s", argv[0], strerror(rc));
+  return rc;
+}
+
+// True when the PID file names pid.
+bool pidFileNames(pid_t pid) {
+  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
+  if (text == nullptr) return false;
+  std::vector<pid_t> pids = pidsOfText(text);
+  free(text);
+  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+}
+
+// Starts the server in the foreground (-f), so that the process spawned is
+// the server itself and its pidfd names it, and waits until it serves (its
+// PID file names it) or ends. 0 with g_server set; else the wait status of
+// its end, or -1 when dhcpd could not be run or did not come up in time.
+int startDhcpd() {
+  const std::vector<const char*> argv = {kDhcpdProgramPath, "-f",  "-cf",          DHCPD_CONF_FILE, "-lf",
+                                         DHCPD_LEASE_FILE,  "-pf", DHCPD_PID_FILE, nullptr};
+  pid_t pid = 0;
+  if (spawnDhcpd(argv, DHCPD_START_OUTPUT_FILE, true, &pid) != 0) return -1;
+  int pidfd = pidfdOpen(pid);
+  int status = 0;
+  bool ended = false;
+  bool serving = pollUntil(
+      [&] {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        return ended || pidFileNames(pid);
+      },
+      DHCPD_START_WAIT_MS);
+  if (serving && !ended && pidfd >= 0) {
+    forgetServer();
+    g_server.pid = pid;
+    g_server.pidfd = pidfd;
+    return 0;
   }
+  if (!ended) {
+    syslog(LOG_ERR, "DHCP server (process %d) did not come up in %d ms; stopping it.", static_cast<int>(pid),
+           DHCPD_START_WAIT_MS);
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    status = -1;
+  } else if (status == 0) {
+    logStartFailure(0);
+    status = -1;
+  }
+  if (pidfd >= 0) close(pidfd);
+  return status;
+}
+
+}  // namespace
+
+int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
+  std::vector<const char*> argv = {kDhcpdProgramPath};
+  for (const char* const* a = args; *a != nullptr; ++a) argv.push_back(*a);
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (spawnDhcpd(argv, outputFile, false, &pid) != 0) return -1;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
   return status;
+}
+
+char dhcpCompProcessState(pid_t pid) {
+  char stat[kProcStatLineSize] = "";
+  if (!readProcStat("/proc/" + std::to_string(pid) + "/stat", stat)) return 0;
+  const char* close = strrchr(stat, ')');
+  char state = 0;
+  return close != nullptr && sscanf(close + 1, " %c", &state) == 1 ? state : 0;
+}
+
+bool dhcpCompDhclientRunning(void) {
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return false;
+  bool found = false;
+  while (!found) {
+    struct dirent* entry = readdir(proc);
+    if (entry == nullptr) break;
+    size_t digits = strspn(entry->d_name, "0123456789");
+    if (digits == 0 || entry->d_name[digits] != '\0') continue;
+    pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+    if (!processIsProgram(pid, kDhclientProgram) || !processIsOurs(pid) || !sameNetworkNamespace(pid) ||
+        dhcpCompProcessState(pid) == 'Z')
+      continue;
+    std::vector<std::string> args = commandLineOf(pid);
+    for (size_t i = 1; i + 1 < args.size(); ++i)
+      found = found || (args[i] == "-pf" && args[i + 1] == DHCLIENT_PID_FILE);
+  }
+  closedir(proc);
+  return found;
+}
+
+bool dhcpCompDhcpdServesLiveConfiguration(const std::vector<std::string>& args) {
+  if (args.empty()) return false;
+  std::string conf, leases, pidFile = DHCPD_PID_FILE;  // dhcpd's own default PID file
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-f" || a == "-q") continue;
+    if ((a == "-cf" || a == "-lf" || a == "-pf") && i + 1 < args.size()) {
+      (a == "-cf" ? conf : a == "-lf" ? leases : pidFile) = args[++i];
+      continue;
+    }
+    // Interfaces or other options: not the server the agent runs.
+    return false;
+  }
+  return conf == DHCPD_CONF_FILE && leases == DHCPD_LEASE_FILE && pidFile == DHCPD_PID_FILE;
 }
 
 std::string dhcpCompDhcpdOutput(const char* outputFile) {
@@ -453,6 +675,7 @@ void dhcpCompRequestDhcpDaemonStop(void) {
   free(text);
   // Its end is the agent's own doing, not one for the supervision to restart.
   dhcpCompSuperviseDhcpd(false, 0);
+  if (g_server.pidfd >= 0 && pidfdSignal(g_server.pidfd, SIGTERM)) g_stopRequested = g_server.pid;
   for (pid_t pid : pids) {
     if (mayStop(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0) g_stopRequested = pid;
   }
@@ -461,11 +684,12 @@ void dhcpCompRequestDhcpDaemonStop(void) {
 void dhcpCompKillDhcpDaemon(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   dhcpCompSuperviseDhcpd(false, 0);
-  char pidFile[] = DHCPD_PID_FILE;
-  dhcpCompKillProcess(pidFile);
+  finishStops(beginStopOfServers(), kDhcpdProgram);
 }
 
 void dhcpCompKillDhclient(void) {
+  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
+  dhcpCompSuperviseDhclientStopped();
   char pidFile[] = DHCLIENT_PID_FILE;
   dhcpCompKillProcess(pidFile);
 }
@@ -488,15 +712,8 @@ int dhcpCompStartDhcpDeamon(void) {
     dhcpCompSuperviseDhcpd(true, 0);
     return status;
   }
-  // dhcpd writes its PID file once it has detached.
-  pid_t server = 0;
-  if (pollUntil([&server] { return (server = runningDhcpd()) != 0; }, DHCPD_START_WAIT_MS)) {
-    dhcpCompSuperviseDhcpd(true, server);
-    return 0;
-  }
-  logStartFailure(status);
-  dhcpCompSuperviseDhcpd(true, 0);
-  return -1;
+  dhcpCompSuperviseDhcpd(true, g_server.pid);
+  return 0;
 }
 
 int dhcpCompRestartDhcpDaemon(void) {
@@ -505,7 +722,7 @@ int dhcpCompRestartDhcpDaemon(void) {
   // The new server starts while the kernel still tears down the old one: the
   // PID file that would make it refuse is gone, and the old one answers no
   // more. Its end is awaited (and reaped) once the new one serves.
-  std::vector<std::pair<pid_t, int>> stopping = beginStopOfPidFile(DHCPD_PID_FILE, kDhcpdProgram);
+  std::vector<std::pair<pid_t, int>> stopping = beginStopOfServers();
   int rc = dhcpCompStartDhcpDeamon();
   finishStops(stopping, kDhcpdProgram);
   return rc;

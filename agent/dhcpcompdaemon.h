@@ -10,6 +10,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "dhcpcomp.h"
 #include "tavrel_export.h"
@@ -88,21 +89,24 @@ TAVREL_EXPORT void dhcpCompRequestDhcpDaemonStop(void);
 TAVREL_EXPORT void dhcpCompReapDaemons(void);
 TAVREL_EXPORT void dhcpCompKillDhclient(void);
 
-// Makes sure the lease file exists and starts dhcpd (without a shell). 0
-// once the server runs (its PID file names a live dhcpd); otherwise the wait
-// status of the start (as system() gives it), or -1 when dhcpd could not be
-// run or exited with 0 but no server runs; what dhcpd printed then goes to
-// the system log.
+// Makes sure the lease file exists and starts dhcpd (without a shell, in
+// the foreground of a session of its own: the agent knows the server by the
+// pidfd it takes when spawning it). 0 once the server runs (its PID file
+// names it); otherwise the wait status of its end, or -1 when dhcpd could
+// not be run, did not come up in time or exited with 0; what dhcpd printed
+// then goes to the system log.
 TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
-// Stops the dhcpd of the PID file and starts dhcpd again, as
+// Stops the agent's servers (the dhcpd of the PID file, the one it knows,
+// and any other dhcpd of its user and network namespace serving the live
+// configuration) and starts dhcpd again, as
 // dhcpCompKillDhcpDaemon followed by dhcpCompStartDhcpDeamon, but starts the
 // new server as soon as the old one has begun to exit rather than once the
 // kernel has released it, which shortens the time without a server. The
 // result of the start.
 TAVREL_EXPORT int dhcpCompRestartDhcpDaemon(void);
 // Starts the customer LAN's DHCP client on eth1 with the PID file that
-// dhcpCompKillDhclient reads, after stopping the client that file names;
-// the status of system().
+// dhcpCompKillDhclient reads, after stopping the client that file names; the
+// client goes to the background at once. The status of system().
 TAVREL_EXPORT int dhcpCompStartDhclient(void);
 
 // An empty call-server address of the customer LAN stands for the published
@@ -156,6 +160,20 @@ TAVREL_EXTERN_C_END
 // maxOutput bytes of its standard output go to *output (may be null). The
 // wait status, or -1 when it could not be run.
 int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput);
+
+// True when dhcpd's arguments (argv[0] first, as /proc/<pid>/cmdline gives
+// them) are those of the server the agent runs: the live configuration file,
+// lease file and PID file (dhcpd's default one when none is given), no
+// interface list (the server serves every LAN of the file) and no option
+// but -f and -q. A dhcpd started otherwise is replaced, not adopted.
+bool dhcpCompDhcpdServesLiveConfiguration(const std::vector<std::string>& args);
+
+// The state letter of a process (/proc/<pid>/stat: R, S, T, Z ...), 0 when
+// it cannot be read.
+char dhcpCompProcessState(pid_t pid);
+// True when the customer LAN's dhclient (a dhclient of the agent's user and
+// network namespace with its PID file) runs.
+bool dhcpCompDhclientRunning(void);
 
 // Serialises commits, stops and starts: they come from the main thread and
 // from CIM request threads and share the records, tempBuf and the server.

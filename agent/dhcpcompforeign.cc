@@ -25,6 +25,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <random>
@@ -49,6 +50,7 @@ const uint8_t kOptionPad = 0;
 const uint8_t kOptionMessageType = 53;
 const uint8_t kOptionServerId = 54;
 const uint8_t kOptionParameters = 55;
+const uint8_t kOptionVendorClass = 60;
 const uint8_t kOptionEnd = 255;
 const uint8_t kDiscover = 1;
 const uint8_t kOffer = 2;
@@ -102,7 +104,7 @@ uint16_t checksum(const uint8_t* data, size_t length) {
 
 }  // namespace
 
-std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid) {
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid, const char* vendorClass) {
   std::vector<uint8_t> dhcp(kBootpFixedSize, 0);
   dhcp[0] = kBootRequest;
   dhcp[1] = 1;  // Ethernet
@@ -113,13 +115,20 @@ std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid)
   dhcp.insert(dhcp.end(), kCookie, kCookie + 4);
   const uint8_t options[] = {kOptionMessageType, 1,         kDiscover, kOptionParameters, 3, 1, 3,
                              kOptionServerId,    kOptionEnd};
-  dhcp.insert(dhcp.end(), options, options + sizeof(options));
-  dhcp.resize(300, kOptionPad);  // the minimum many servers expect
+  dhcp.insert(dhcp.end(), options, options + sizeof(options) - 1);
+  size_t vendorLength = vendorClass != nullptr ? std::min<size_t>(strlen(vendorClass), 255) : 0;
+  if (vendorLength > 0) {
+    dhcp.push_back(kOptionVendorClass);
+    dhcp.push_back(static_cast<uint8_t>(vendorLength));
+    dhcp.insert(dhcp.end(), vendorClass, vendorClass + vendorLength);
+  }
+  dhcp.push_back(kOptionEnd);
+  if (dhcp.size() < 300) dhcp.resize(300, kOptionPad);  // the minimum many servers expect
   return dhcp;
 }
 
-std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid) {
-  return dhcpCompBroadcastDatagram(dhcpCompDiscoverMessage(mac, xid));
+std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid, const char* vendorClass) {
+  return dhcpCompBroadcastDatagram(dhcpCompDiscoverMessage(mac, xid, vendorClass));
 }
 
 std::vector<uint8_t> dhcpCompBroadcastDatagram(const std::vector<uint8_t>& dhcp) {
@@ -258,18 +267,18 @@ std::vector<DhcpOffer> dhcpCompSelectForeignOffers(const std::vector<DhcpOffer>&
 
 namespace {
 
-// A packet socket of protocol ETH_P_IP sees the frames that arrive; one of
-// ETH_P_ALL also those the host itself sends, the offers of its own dhcpd
-// among them.
-int openProbeSocket(const std::string& interfaceName, uint16_t protocol = ETH_P_IP) {
+// A packet socket of one protocol sees only the frames that arrive; one of
+// ETH_P_ALL also those the host itself sends, the offers of the appliance's
+// own dhcpd among them (the liveness probe and the self-test wait for those).
+int openProbeSocket(const std::string& interfaceName) {
   unsigned index = if_nametoindex(interfaceName.c_str());
   if (index == 0) return -1;
-  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(protocol));
+  int fd = socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(ETH_P_ALL));
   if (fd < 0) return -1;
   struct sockaddr_ll link;
   memset(&link, 0, sizeof(link));
   link.sll_family = AF_PACKET;
-  link.sll_protocol = htons(protocol);
+  link.sll_protocol = htons(ETH_P_ALL);
   link.sll_ifindex = static_cast<int>(index);
   if (bind(fd, reinterpret_cast<struct sockaddr*>(&link), sizeof(link)) != 0) {
     close(fd);
@@ -376,7 +385,7 @@ std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void) {
 }
 
 std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
-                                                   size_t* dropped) {
+                                                   size_t* dropped, const char* vendorClass) {
   std::random_device entropy;
   uint32_t xid = entropy();
   // Locally administered, unicast: 02:xx:xx:xx:xx:xx.
@@ -385,7 +394,7 @@ std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTa
   for (int i = 0; i < 4; ++i) mac[2 + i] = static_cast<uint8_t>(bits >> (8 * i));
   mac[1] = static_cast<uint8_t>(entropy());
 
-  std::vector<uint8_t> packet = dhcpCompBuildDiscover(mac, xid);
+  std::vector<uint8_t> packet = dhcpCompBuildDiscover(mac, xid, vendorClass);
   std::vector<struct pollfd> fds;
   std::vector<const DhcpProbeTarget*> of;
   std::vector<DhcpServerIdentity> known;
@@ -520,7 +529,7 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
 }
 
 int dhcpCompOpenDhcpProbe(const std::string& interfaceName, const std::vector<uint8_t>& datagram) {
-  int fd = openProbeSocket(interfaceName, ETH_P_ALL);
+  int fd = openProbeSocket(interfaceName);
   if (fd < 0) return -1;
   if (!sendDiscover(fd, interfaceName, datagram)) {
     int rc = errno;

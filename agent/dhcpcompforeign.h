@@ -51,11 +51,14 @@ std::vector<DhcpOffer> dhcpCompSelectForeignOffers(const std::vector<DhcpOffer>&
                                                    size_t* dropped);
 
 // The BOOTP/DHCP message of a DHCPDISCOVER from hardware address mac with
-// transaction id xid that asks for a broadcast answer.
-std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid);
+// transaction id xid that asks for a broadcast answer; with vendorClass (may
+// be null) as its vendor class identifier.
+std::vector<uint8_t> dhcpCompDiscoverMessage(const uint8_t mac[6], uint32_t xid,
+                                             const char* vendorClass = nullptr);
 // That DHCPDISCOVER in an IPv4/UDP datagram from 0.0.0.0:68 to
 // 255.255.255.255:67.
-std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid);
+std::vector<uint8_t> dhcpCompBuildDiscover(const uint8_t mac[6], uint32_t xid,
+                                           const char* vendorClass = nullptr);
 // A BOOTP/DHCP message in an IPv4/UDP datagram from 0.0.0.0:68 to
 // 255.255.255.255:67.
 std::vector<uint8_t> dhcpCompBroadcastDatagram(const std::vector<uint8_t>& dhcp);
@@ -85,9 +88,10 @@ std::vector<DhcpProbeTarget> dhcpCompForeignServerProbeTargets(void);
 // offers of foreign servers (dhcpCompSelectForeignOffers against the
 // interfaces' own hardware addresses and the ARP entries of the router's
 // addresses); *dropped counts the offers left out. Takes no lock and sends
-// no DHCPREQUEST.
+// no DHCPREQUEST. With vendorClass (may be null) the DHCPDISCOVER poses as
+// that telephone (the agent's own liveness probe).
 std::vector<DhcpOffer> dhcpCompProbeForeignServers(const std::vector<DhcpProbeTarget>& targets, int waitMs,
-                                                   size_t* dropped);
+                                                   size_t* dropped, const char* vendorClass = nullptr);
 // Records a probe's offers (take the lock): at most eight new servers per
 // probe, each raising alarm 60012; a server that missed three probes of its
 // interface is dropped with alarm 60013, at most eight such alarms per

@@ -1,15 +1,20 @@
-// Rebuild of the whole configuration around changed addresses, and the
-// handler of the event service's answers.
+// Rebuild of the whole configuration around changed addresses, when the
+// flag file's events call for one, and the handler of the event service's
+// answers.
 #include <errno.h>
 #include <string.h>
 #include <syslog.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpcompipchange.h"
 #include "dhcputil_file.h"
 #include "vornapi.h"
 
@@ -49,6 +54,20 @@ void followAddressingMode() {
     if (g_bCustomerLANWasDynamic == 1) dhcpCompKillDhclient();
     g_bCustomerLANWasDynamic = 0;
   }
+}
+
+// The address and mask of every LAN's interface. dhcpd takes its server
+// identifier from the interface when it starts, so a change of one calls for
+// a restart even when dhcpd.conf stays the same.
+std::vector<std::tuple<std::string, uint32_t, uint32_t>> servedInterfaces() {
+  std::vector<std::tuple<std::string, uint32_t, uint32_t>> interfaces;
+  auto add = [&interfaces](const s_ethIpConfig& eth) {
+    interfaces.emplace_back(eth.interfaceName, eth.ipAddress.ipLong, eth.netmask.ipLong);
+  };
+  add(CustomerLANIpConfig);
+  add(OAMLANIpConfig);
+  for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) add(VLANIpConfig[i]);
+  return interfaces;
 }
 
 // Rebuilds the configuration from the snapshots' text, or from the file as
@@ -93,24 +112,55 @@ void rebuildRecords(bool fromFile) {
 
 }  // namespace
 
-void dhcpCompIPConfigurationChanged(void) {
-  // One change: a rebuild whose commit fails leaves the records as before.
+void DhcpCompIpChangeCoalescer::flagRaised(Clock::time_point now) {
+  if (!m_pending) m_first = now;
+  m_pending = true;
+  m_last = now;
+}
+
+DhcpCompIpChangeCoalescer::Clock::time_point DhcpCompIpChangeCoalescer::due() const {
+  if (!m_pending) return Clock::time_point::max();
+  Clock::time_point quiet = std::min(m_last + std::chrono::milliseconds(DHCP_IP_CHANGE_QUIET_MS),
+                                     m_first + std::chrono::milliseconds(DHCP_IP_CHANGE_MAX_WAIT_MS));
+  if (m_lastRebuild == Clock::time_point::min()) return quiet;
+  return std::max(quiet, m_lastRebuild + std::chrono::milliseconds(DHCP_IP_CHANGE_SPACING_MS));
+}
+
+bool DhcpCompIpChangeCoalescer::takeDue(Clock::time_point now) {
+  if (!m_pending || now < due()) return false;
+  m_pending = false;
+  return true;
+}
+
+void DhcpCompIpChangeCoalescer::rebuilt(Clock::time_point now) {
+  m_lastRebuild = now;
+}
+
+namespace {
+
+// One change: a rebuild whose commit fails leaves the records as before.
+// The running server keeps serving while the records are rebuilt; the
+// commit restarts it only when dhcpd.conf changes, or here when an
+// interface's address or mask moved.
+void rebuildAndCommit(bool fromFile) {
   DhcpCompChange change;
-  // The server stops while the records are rebuilt; the commit waits for
-  // its end before it starts the new one.
-  dhcpCompRequestDhcpDaemonStop();
-  rebuildRecords(false);
+  auto before = servedInterfaces();
+  rebuildRecords(fromFile);
+  if (servedInterfaces() != before) dhcpCompRequestDhcpDaemonStop();
   dhcpUtilCopyFile(kConfigFile, kTraceBeforeCommit);
   change.commit();
   dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
+}
+
+}  // namespace
+
+void dhcpCompIPConfigurationChanged(void) {
+  rebuildAndCommit(false);
   logError("dhcpCompIPConfigurationChanged 5");
 }
 
 void dhcpCompReloadConfiguration(void) {
-  dhcpCompRequestDhcpDaemonStop();
-  rebuildRecords(true);
-  dhcpCompCommitConfigurationChanges();
-  dhcpUtilCopyFile(kConfigFile, kTraceAfterCommit);
+  rebuildAndCommit(true);
 }
 
 int EmsIPChangePacketHandler(sEmsPacket* packet) {

@@ -1,5 +1,10 @@
 // Supervision of the integrated router's DHCP server on the customer LAN and
 // the renewal of the customer LAN's DHCP client address.
+#include <net/if.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -10,6 +15,7 @@
 #include "dhcpcompagent.h"
 #include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
+#include "dhcputil_internal.h"
 
 namespace {
 
@@ -18,34 +24,70 @@ namespace {
 const char kPingProgram[] = "/bin/ping";
 const char kPingSuccessText[] = "1 received, 0% packet loss";
 const int kPingsPerCheck = 10;
-const unsigned kPingPauseSeconds = 1;
+const useconds_t kPingPauseUs = 1000 * 1000;
+const int kPauseSlices = 10;
 // ping -q prints three short lines; more is not read.
 const size_t kPingOutputMax = 1024;
 
 }  // namespace
 
-int dhcpcompPingDhcpServer(void) {
+namespace {
+
+// One ping of server (no shell; output read through a pipe).
+bool pingServer(uint32_t address) {
   // The server address comes from the network: only the canonical text
   // rebuilt from its number reaches the command line.
   s_ipAddr server = {};
-  server.ipLong = CustomerLANIpConfig.leaseServerIdentifier.ipLong;
-  if (server.ipLong == 0) return 0;
+  server.ipLong = address;
   dhcpUtilConvertIPAddrLongtoIPAddr(&server);
   const char* const argv[] = {kPingProgram, "-c", "1", "-W", "1", "-q", "-s10", server.ipString, nullptr};
   std::string output;
-  if (dhcpCompRunProgram(argv, &output, kPingOutputMax) == -1) return 0;
-  return output.find(kPingSuccessText) != std::string::npos ? 1 : 0;
+  if (dhcpCompRunProgram(argv, &output, kPingOutputMax) == -1) return false;
+  return output.find(kPingSuccessText) != std::string::npos;
+}
+
+// True when the customer LAN's interface has an address (asked of the kernel:
+// no command, no wait).
+bool customerLanHasAddress() {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  struct ifreq request;
+  memset(&request, 0, sizeof(request));
+  snprintf(request.ifr_name, sizeof(request.ifr_name), "%s", DHCP_CUSTOMER_LAN_IFNAME);
+  bool has = ioctl(fd, SIOCGIFADDR, &request) == 0;
+  close(fd);
+  return has;
+}
+
+// Up to kPingsPerCheck pings a pause apart; a stop request ends the pauses.
+bool serverAnswersPings(uint32_t server) {
+  for (int i = 0; i < kPingsPerCheck; ++i) {
+    if (pingServer(server)) return true;
+    for (int slice = 0; i + 1 < kPingsPerCheck && slice < kPauseSlices && !g_dhcpStopService; ++slice)
+      usleep(kPingPauseUs / kPauseSlices);
+    if (g_dhcpStopService) return true;
+  }
+  return false;
+}
+
+// The router's server is supervised while the integrated router is fitted
+// and the DHCP-client customer LAN has the router's vendor text.
+bool routerSupervised() {
+  return g_bIntegratedRouterPresent && CustomerLANIpConfig.staticIP == 0 &&
+         CustomerLANIpConfig.vendorInfoPresent;
+}
+
+}  // namespace
+
+int dhcpcompPingDhcpServer(void) {
+  uint32_t server = CustomerLANIpConfig.leaseServerIdentifier.ipLong;
+  return server != 0 && pingServer(server) ? 1 : 0;
 }
 
 int dhcpcompCheckDhcpServerPingable(void) {
-  char address[CORVANE_IP_TEXT_SIZE * 2] = "";
-  corvaneGetIPInfo(DHCP_CUSTOMER_LAN_IFNAME, address, nullptr, nullptr);
-  if (address[0] == '\0' || CustomerLANIpConfig.leaseServerIdentifier.ipLong == 0) return 0;
-  for (int i = 0; i < kPingsPerCheck; ++i) {
-    if (dhcpcompPingDhcpServer()) return 1;
-    if (i + 1 < kPingsPerCheck) sleep(kPingPauseSeconds);
-  }
-  return 0;
+  uint32_t server = CustomerLANIpConfig.leaseServerIdentifier.ipLong;
+  if (!customerLanHasAddress() || server == 0) return 0;
+  return serverAnswersPings(server) ? 1 : 0;
 }
 
 int dhcpcompRenewDynamicIPAddress(void) {
@@ -58,16 +100,23 @@ int dhcpcompRenewDynamicIPAddress(void) {
   return 0;
 }
 
-void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks) {
-  if (passCounter == nullptr || !g_bIntegratedRouterPresent || CustomerLANIpConfig.staticIP != 0 ||
-      !CustomerLANIpConfig.vendorInfoPresent)
-    return;
-  if (++*passCounter < passesBetweenChecks) return;
-  *passCounter = 0;
-  if (dhcpcompCheckDhcpServerPingable()) return;
-  syslog(LOG_ERR,
-         "{%d} {Integrated Routers DHCP Server: %s not reachable. Re-starting DHCP Client on "
-         "Customer LAN.}",
-         DHCP_MSG_ROUTER_UNREACHABLE, CustomerLANIpConfig.leaseServerIdentifier.ipString);
-  dhcpcompRenewDynamicIPAddress();
+void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks, const DhcpCompLocked& locked) {
+  if (passCounter == nullptr) return;
+  uint32_t server = 0;
+  locked([&] {
+    if (!routerSupervised() || ++*passCounter < passesBetweenChecks) return;
+    *passCounter = 0;
+    server = CustomerLANIpConfig.leaseServerIdentifier.ipLong;
+  });
+  // The pings and their pauses run without the lock: CIM requests go on.
+  if (server == 0 || !customerLanHasAddress() || serverAnswersPings(server)) return;
+  locked([&] {
+    // Only on the server checked: a lease of another may have come meanwhile.
+    if (!routerSupervised() || CustomerLANIpConfig.leaseServerIdentifier.ipLong != server) return;
+    syslog(LOG_ERR,
+           "{%d} {Integrated Routers DHCP Server: %s not reachable. Re-starting DHCP Client on "
+           "Customer LAN.}",
+           DHCP_MSG_ROUTER_UNREACHABLE, CustomerLANIpConfig.leaseServerIdentifier.ipString);
+    dhcpcompRenewDynamicIPAddress();
+  });
 }

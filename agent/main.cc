@@ -3,9 +3,9 @@
 //
 // CIM requests run on the provider agent's threads and change the same
 // records, tempBuf and "temp.txt" that the main loop uses. The agent hands
-// the provider agent a locker and holds that same lock for its own work
-// (start-up, loop passes, lease refreshes, probes), so the two never run at
-// once.
+// the provider agent a locker and holds that same lock for its own work on
+// the records (start-up, rebuilds, lease refreshes, probe results), so the
+// two never run at once; it never holds it across a wait of its own.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -33,6 +33,7 @@
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
+#include "dhcpcompipchange.h"
 #include "dhcpcompleasewatch.h"
 #include "dhcpcompnotify.h"
 #include "openwbem/Array.h"
@@ -419,17 +420,24 @@ void reloadConfiguration() {
   dhcpCompNotifyServiceManager("READY=1");
 }
 
-// One turn of the main loop: the IP-change flag file at once, the router
-// supervision when a pass has ended.
-void runLoopPass(bool passEnded, int* pingCounter, const LoopRhythm& rhythm) {
+// The work of one loop turn under the agent's lock: reaping, a reload or
+// the IP-change rebuild when due, and what the supervision is to check.
+void runLockedPass(bool reload, bool rebuild) {
   dhcpCompReapDaemons();
-  if (g_dhcpReloadRequested.exchange(0)) reloadConfiguration();
-  if (flagFileExists()) {
-    dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
+  if (reload) reloadConfiguration();
+  if (rebuild) {
     dhcpCompIPConfigurationChanged();
     dhcpCompRequestForeignServerProbe();
   }
-  if (passEnded) dhcpCompSuperviseRouterPass(pingCounter, rhythm.routerCheckPasses);
+  dhcpCompSuperviseFromRecords();
+}
+
+// True when the IP-change flag file was raised since the last look: its event
+// seen by the wait, or the file there. The file is removed.
+bool takeFlagFile(bool eventSeen) {
+  if (!flagFileExists()) return eventSeen;
+  dhcpCompRunCommand("%s", kRemoveFlagFileCommand);
+  return true;
 }
 
 // What the command line asks for.
@@ -566,20 +574,39 @@ void startWatchers(const OpenWBEM::ProviderAgentLockerIFCRef& locker, unsigned p
   if (rc != 0) syslog(LOG_ERR, "Cannot probe for foreign DHCP servers (%s)", strerror(rc));
 }
 
-// Runs loop passes under the lock until a stop is requested.
+// Runs the loop until a stop is requested. Flag-file events are coalesced
+// into rebuilds; a pass ends every rhythm.passMs with the router
+// supervision. The lock is taken only for work on the records: the waits,
+// the flag file's removal and the router's pings run without it.
 void runMainLoop(const OpenWBEM::ProviderAgentLockerIFCRef& locker, const LoopRhythm& rhythm) {
+  using Clock = std::chrono::steady_clock;
   int pingCounter = 0;
-  auto passLength = std::chrono::milliseconds(rhythm.passMs);
-  auto passEnd = std::chrono::steady_clock::now() + passLength;
-  while (!g_dhcpStopService) {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(passEnd - std::chrono::steady_clock::now());
-    if (left.count() > 0) dhcpCompWaitForFlagOrStop(static_cast<unsigned>(left.count()));
-    if (g_dhcpStopService) break;
-    bool passEnded = std::chrono::steady_clock::now() >= passEnd;
+  DhcpCompIpChangeCoalescer coalescer;
+  DhcpCompLocked locked = [&locker](const std::function<void()>& f) {
     AgentLock lock(locker);
-    runLoopPass(passEnded, &pingCounter, rhythm);
-    if (passEnded) passEnd = std::chrono::steady_clock::now() + passLength;
+    f();
+  };
+  auto passLength = std::chrono::milliseconds(rhythm.passMs);
+  auto passEnd = Clock::now() + passLength;
+  bool eventSeen = false;
+  while (!g_dhcpStopService) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(passEnd, coalescer.due()) -
+                                                                      Clock::now());
+    if (left.count() > 0) eventSeen = dhcpCompWaitForFlagOrStop(static_cast<unsigned>(left.count()));
+    if (g_dhcpStopService) break;
+    if (takeFlagFile(eventSeen)) coalescer.flagRaised(Clock::now());
+    eventSeen = false;
+    bool passEnded = Clock::now() >= passEnd;
+    bool rebuild = coalescer.takeDue(Clock::now());
+    bool reload = g_dhcpReloadRequested.exchange(0) != 0;
+    if (rebuild || passEnded || reload) {
+      locked([reload, rebuild] { runLockedPass(reload, rebuild); });
+      if (rebuild) coalescer.rebuilt(Clock::now());
+    }
+    if (passEnded) {
+      dhcpCompSuperviseRouterPass(&pingCounter, rhythm.routerCheckPasses, locked);
+      passEnd = Clock::now() + passLength;
+    }
   }
 }
 

@@ -17,6 +17,14 @@ complete and dhcpd accepts them ("dhcpd -t"), every acknowledged change is in
 place (the one in flight may or may not be), and a restarted agent serves CIM
 and has a running dhcpd within 1 s.
 
+`storm`: telephones ask for leases one after another, first on a quiet LAN,
+then while the IP-change flag file is raised every 200 ms for 20 s with no
+address change. Goals: at most one dhcpd restart during the storm, at least
+99 % of the requests answered, the median lease time within 1.2 times the
+quiet one. Then, from the flag file until the reconfigured dhcpd offers on a
+renumbered eth1 (192.168.1.1/24 and 192.168.1.129/25 in turn): median under
+400 ms, quiet window included.
+
 Exit 77 outside the sandbox.
 """
 import http.client
@@ -28,8 +36,11 @@ import sys
 import threading
 import time
 
+import statistics
+
 import sandbox_agent
-from sandbox_agent import PORT, NotInSandbox, post, request, run, running_agent
+from sandbox_agent import (PORT, PROBE_MAC_TEXT, NotInSandbox, offer_latencies, post,
+                           report_offer_latencies, request, run, running_agent)
 
 CLIENTS = 8
 OPERATIONS = int(os.environ.get('LOAD_OPERATIONS', '10000'))
@@ -384,6 +395,94 @@ def crash():
     return report(faults)
 
 
+STORM_SECONDS = 20
+STORM_PERIOD_S = 0.2
+QUIET_PHONES = 15
+LEASE_RATIO_GOAL = 1.2
+ANSWERED_GOAL = 0.99
+RENUMBER_CHANGES = 10
+RENUMBER_GOAL_MS = 400
+IFCFG = '/etc/sysconfig/network-scripts/ifcfg-eth1'
+NUMBERINGS = [('192.168.1.129', '255.255.255.128', 25), ('192.168.1.1', '255.255.255.0', 24)]
+
+
+def timed_phone():
+    """(answered, seconds) of one telephone's lease request."""
+    begin = time.monotonic()
+    answered = phone(10)
+    return answered, time.monotonic() - begin
+
+
+def dhcpd_pid():
+    try:
+        return int(read('/var/run/dhcpd.pid').split()[0])
+    except (OSError, ValueError, IndexError):
+        return 0
+
+
+def renumber(address, netmask, prefix):
+    with open(IFCFG, 'w') as f:
+        f.write(f'DEVICE=eth1\nONBOOT=yes\nBOOTPROTO=static\nIPADDR={address}\nNETMASK={netmask}\n')
+    subprocess.run(['ip', 'addr', 'flush', 'dev', 'eth1'], check=True)
+    subprocess.run(['ip', 'addr', 'add', f'{address}/{prefix}', 'dev', 'eth1'], check=True)
+
+
+def storm():
+    probe = f'192.168.1.200 {PROBE_MAC_TEXT} bench-probe Probe'
+    with running_agent(probe, serves):
+        faults = []
+        quiet = [timed_phone() for _ in range(QUIET_PHONES)]
+        quiet_median = statistics.median(t for ok, t in quiet if ok) if any(ok for ok, _ in quiet) else 0
+        stop, servers, results = threading.Event(), set(), []
+
+        def raise_flag():
+            end = time.monotonic() + STORM_SECONDS
+            while time.monotonic() < end:
+                open(FLAG_FILE, 'w').close()
+                servers.add(dhcpd_pid())
+                time.sleep(STORM_PERIOD_S)
+            stop.set()
+
+        def telephones():
+            while not stop.is_set():
+                results.append(timed_phone())
+        threads = [threading.Thread(target=raise_flag)] + [threading.Thread(target=telephones) for _ in range(2)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        servers.add(dhcpd_pid())
+        answered = [t for ok, t in results if ok]
+        share = len(answered) / len(results) if results else 0
+        median = statistics.median(answered) if answered else 0
+        restarts = len(servers - {0}) - 1
+        print(f'storm: flag file every {STORM_PERIOD_S * 1000:.0f} ms for {STORM_SECONDS} s; dhcpd restarts '
+              f'{restarts} (goal <= 1); {len(answered)}/{len(results)} telephone requests answered '
+              f'({share:.1%}, goal >= {ANSWERED_GOAL:.0%}); median lease time {median * 1000:.0f} ms, '
+              f'quiet LAN {quiet_median * 1000:.0f} ms (goal <= {LEASE_RATIO_GOAL}x)')
+        if restarts > 1:
+            faults.append(f'{restarts} dhcpd restarts during the storm')
+        if share < ANSWERED_GOAL:
+            faults.append(f'only {share:.1%} of the telephone requests answered')
+        if median > LEASE_RATIO_GOAL * quiet_median:
+            faults.append(f'median lease time {median:.3f} s against {quiet_median:.3f} s on a quiet LAN')
+
+        def prepare(i):
+            renumber(*NUMBERINGS[i % 2])
+            while os.path.exists(FLAG_FILE):
+                time.sleep(0.01)
+            # Past the rebuild spacing of the previous change.
+            time.sleep(1.2)
+
+        def trigger(_):
+            open(FLAG_FILE, 'w').close()
+        figures = offer_latencies(RENUMBER_CHANGES, trigger, prepare, lambda i: NUMBERINGS[i % 2][1])
+        if report_offer_latencies('Flag file until the reconfigured dhcpd offers on the renumbered eth1',
+                                  RENUMBER_CHANGES, figures, RENUMBER_GOAL_MS) != 0 or figures[0] >= RENUMBER_GOAL_MS:
+            faults.append(f'renumbered eth1: median {figures[0]:.0f} ms, {figures[3]} unanswered')
+        return report(faults)
+
+
 def report(faults):
     for fault in faults[:20]:
         print('FAULT:', fault, file=sys.stderr)
@@ -391,4 +490,4 @@ def report(faults):
 
 
 if __name__ == '__main__':
-    raise SystemExit(run({'load': load, 'crash': crash}[sys.argv[1]]))
+    raise SystemExit(run({'load': load, 'crash': crash, 'storm': storm}[sys.argv[1]]))

@@ -121,6 +121,45 @@ TEST_F(DaemonSandboxTest, CommitsStartReplaceOrKeepTheServerAndStopEndsIt) {
   EXPECT_NE(previous, commit()) << "without a server a commit starts one";
 }
 
+// A dhcpd found through the PID file (an earlier agent's) is adopted only
+// when it runs the live configuration, from a replaced binary too; any other
+// is replaced. Afterwards exactly one dhcpd runs.
+TEST_F(DaemonSandboxTest, FoundServerIsAdoptedOnlyWithTheLiveConfiguration) {
+  commit();
+  dhcpCompKillDhcpDaemon();
+  ASSERT_EQ(0, runCommand("mkdir -p /tmp/sbin && cp /usr/sbin/dhcpd /tmp/sbin/ && touch /tmp/other.leases && "
+                          "cp " DHCPD_CONF_FILE " /tmp/copy.conf")
+                   .status);
+  const std::string live = " -q -cf " DHCPD_CONF_FILE " -lf " DHCPD_LEASE_FILE;
+  struct {
+    const char* what;
+    std::string command;
+    bool replaceBinary, adopted;
+  } rows[] = {
+      {"as an earlier agent started it", "/usr/sbin/dhcpd" + live, false, true},
+      {"its binary replaced since", "/tmp/sbin/dhcpd" + live, true, true},
+      {"another configuration file", "/usr/sbin/dhcpd -q -cf /tmp/copy.conf -lf " DHCPD_LEASE_FILE, false,
+       false},
+      {"another lease file", "/usr/sbin/dhcpd -q -cf " DHCPD_CONF_FILE " -lf /tmp/other.leases", false,
+       false},
+      {"an interface list", "/usr/sbin/dhcpd" + live + " eth1", false, false},
+      {"another PID file",
+       "/usr/sbin/dhcpd" + live + " -pf /tmp/other.pid && cp /tmp/other.pid " DHCPD_PID_FILE, false, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(0, runCommand(row.command).status);
+    pid_t found = pidInFile(DHCPD_PID_FILE);
+    ASSERT_TRUE(isRunningDhcpd(found));
+    if (row.replaceBinary)
+      runCommand("cp /usr/sbin/dhcpd /tmp/sbin/dhcpd.new && mv /tmp/sbin/dhcpd.new /tmp/sbin/dhcpd");
+    EXPECT_EQ(row.adopted, commit() == found);
+    EXPECT_EQ("1\n", runCommand("ps -C dhcpd -o stat= | grep -vc Z").output) << "exactly one dhcpd";
+    dhcpCompKillDhcpDaemon();
+    EXPECT_FALSE(isRunningDhcpd(found));
+  }
+}
+
 // dhcpd refuses overlapping ranges (records made here without the range
 // checks): nothing is applied, the running server keeps serving.
 TEST_F(DaemonSandboxTest, ConfigurationRefusedByDhcpdIsNotApplied) {

@@ -17,14 +17,15 @@
 
 namespace {
 
-// A child running "sleep"; with ignoreTerm it ignores SIGTERM, with
+// A child running "sleep" (program); with ignoreTerm it ignores SIGTERM, with
 // otherUser it runs as nobody.
-pid_t startSleeper(bool ignoreTerm = false, bool otherUser = false) {
+pid_t startSleeper(bool ignoreTerm = false, bool otherUser = false,
+                   const std::string& program = "/bin/sleep") {
   pid_t pid = fork();
   if (pid == 0) {
     if (ignoreTerm) signal(SIGTERM, SIG_IGN);
     if (otherUser && setuid(65534) != 0) _exit(126);
-    execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+    execl(program.c_str(), "sleep", "60", static_cast<char*>(nullptr));
     _exit(127);
   }
   // Until exec the child is a copy of this program, not "sleep".
@@ -39,12 +40,13 @@ TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
   struct Case {
     const char* file;
     std::string before, after;
-    bool ignoreTerm, stopped, otherUser = false;
+    bool ignoreTerm, stopped, otherUser = false, replaced = false;
   } cases[] = {
       {"sleep.pid", "", "\r\n", false, true},
-      {"sleep.pid", "", "", true, true},            // ignoring SIGTERM: killed
-      {"dhcpd.pid", "", "\n", false, false},        // an unrelated process is left alone
-      {"sleep.pid", "", "\n", false, false, true},  // so is another user's
+      {"sleep.pid", "", "", true, true},                  // ignoring SIGTERM: killed
+      {"dhcpd.pid", "", "\n", false, false},              // an unrelated process is left alone
+      {"sleep.pid", "", "\n", false, false, true},        // so is another user's
+      {"sleep.pid", "", "\n", false, true, false, true},  // its binary replaced: still sleep
       // Only decimal process ids are used; nothing reaches a shell.
       {"sleep.pid", "$(touch " + marker + "); touch " + marker + "\n-1 0 12x 99999999999999 ", "\n", false,
        true},
@@ -52,8 +54,16 @@ TEST(ProcessControlTest, PidFilesStopOnlyTheirOwnProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before + c.file);
     if (c.otherUser && geteuid() != 0) continue;  // needs root to start it
-    pid_t pid = startSleeper(c.ignoreTerm, c.otherUser);
+    std::string program = dir.file("sleep"), update = dir.file("sleep.new");
+    ASSERT_EQ(0, dhcpUtilCopyFile("/bin/sleep", program.c_str()));
+    ASSERT_EQ(0, chmod(program.c_str(), 0755));
+    pid_t pid = startSleeper(c.ignoreTerm, c.otherUser, c.replaced ? program : "/bin/sleep");
     ASSERT_GT(pid, 0);
+    // As an upgrade replaces a program: a new file renamed over the old.
+    if (c.replaced) {
+      ASSERT_EQ(0, dhcpUtilCopyFile("/bin/sleep", update.c_str()));
+      ASSERT_EQ(0, rename(update.c_str(), program.c_str()));
+    }
     std::string pidFile = dir.file(c.file);
     model_test::writeFile(pidFile, c.before + std::to_string(pid) + c.after);
     dhcpCompKillProcess(&pidFile[0]);

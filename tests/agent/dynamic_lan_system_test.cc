@@ -232,6 +232,14 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_EQ(client, readFile(kDhclientPidFile));
 
   ASSERT_NO_FATAL_FAILURE(routerAnswersPings(false));
+  // The check's pings and pauses (ten, a second apart) hold no lock: CIM
+  // requests are answered meanwhile.
+  for (int i = 0; i < 4; ++i) {
+    auto begin = std::chrono::steady_clock::now();
+    ok("gi", kSettingDataPath);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s) << "request " << i << " waited on the pings";
+    std::this_thread::sleep_for(1s);
+  }
   const std::string renewing =
       "{62008} {Integrated Routers DHCP Server: 192.168.1.254 not reachable. Re-starting DHCP Client on "
       "Customer LAN.}";
@@ -240,6 +248,12 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_TRUE(waitUntil(
       [&] { return readFile(kDhclientPidFile) != client && !readFile(kDhclientPidFile).empty(); }, 30s));
   EXPECT_EQ(1, dhclientCount());
+  // A client killed is started again by the supervision.
+  pid_t killed = pidInFile(kDhclientPidFile);
+  ASSERT_EQ(0, kill(killed, SIGKILL));
+  EXPECT_TRUE(waitUntil([&] { return pidInFile(kDhclientPidFile) != killed && dhclientCount() == 1; }, 20s))
+      << m_agent->log();
+  EXPECT_THAT(m_agent->log(), HasSubstr("DHCP client of eth1 ended; starting it again in 0 s."));
 }
 
 // A call-server text with numbers out of range is refused whole and logged:
@@ -314,6 +328,31 @@ TEST_F(Static, RenumberingPublishedAddressAndRenewal) {
   ok("cm", kServicePath, "renewDynamicIPAddress");
   EXPECT_EQ(dhcpd, pidInFile(kDhcpdPidFile));
   EXPECT_EQ(0, dhclientCount());
+
+  // Flag-file events close together are one rebuild (or two), which restarts
+  // dhcpd only when an address of its interfaces moved.
+  struct {
+    const char* eth1;  // the address eth1 is given first, if any
+    bool restarted;
+  } storms[] = {{nullptr, false}, {"192.168.1.3", true}, {"192.168.1.1", true}};
+  for (const auto& storm : storms) {
+    SCOPED_TRACE(storm.eth1 != nullptr ? storm.eth1 : "no change");
+    if (storm.eth1 != nullptr) {
+      ASSERT_NO_FATAL_FAILURE(
+          setIfcfgEth1(std::string("BOOTPROTO=static\nIPADDR=") + storm.eth1 + "\nNETMASK=255.255.255.0\n"));
+      runCommand(std::string("ip addr flush dev eth1 && ip addr add ") + storm.eth1 + "/24 dev eth1");
+    }
+    pid_t before = pidInFile(kDhcpdPidFile);
+    size_t rebuilt = occurrences(m_agent->log(), kRebuildDone);
+    for (int i = 0; i < 10; ++i) {
+      ASSERT_TRUE(writeFile(kFlagFile, ""));
+      std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(waitUntil([&] { return !fileExists(kFlagFile); }));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_LE(occurrences(m_agent->log(), kRebuildDone) - rebuilt, 2u);
+    EXPECT_EQ(storm.restarted, pidInFile(kDhcpdPidFile) != before);
+  }
 
   // A new published address raises the flag (an unchanged one does not:
   // dhcpcompdaemon_sandbox_test).
