@@ -158,13 +158,13 @@ HTTPBasicAuth::LoadResult HTTPBasicAuth::load(const std::string& path) {
   return result;
 }
 
-bool HTTPBasicAuth::reloadIfChanged(LoadResult& result) {
+bool HTTPBasicAuth::reloadIfChanged(LoadResult& result, bool now) {
   std::string path;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto now = std::chrono::steady_clock::now();
-    if (m_path.empty() || now - m_lastLook < std::chrono::seconds(1)) return false;
-    m_lastLook = now;
+    auto at = std::chrono::steady_clock::now();
+    if (m_path.empty() || (!now && at - m_lastLook < std::chrono::seconds(1))) return false;
+    m_lastLook = at;
     if (idOf(m_path) == m_fileId) return false;
     path = m_path;
   }

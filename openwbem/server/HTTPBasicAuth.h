@@ -37,9 +37,10 @@ class HTTPBasicAuth {
   LoadResult load(const std::string& path);
 
   // Reads the file again when it changed since the last reading (inode,
-  // size, modification or change time), looking at most once a second.
-  // Returns true and sets result when it read it.
-  bool reloadIfChanged(LoadResult& result);
+  // size, modification or change time), looking at most once a second
+  // unless now is set (before a password check, which costs far more than
+  // the look). Returns true and sets result when it read it.
+  bool reloadIfChanged(LoadResult& result, bool now = false);
 
   // Bumped by every reading: credentials verified under an older one must
   // be verified again.

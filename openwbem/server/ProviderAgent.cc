@@ -271,6 +271,8 @@ Login ProviderAgent::Impl::authenticateTcp(const HTTPRequestData& data, HTTPPeer
     refusals.warn("CIM request from " + peer.address + " refused: too many failed logins, not checked", now);
     return Login::Waiting;
   }
+  // A password just written (tavrelctl passwd) counts at once.
+  if (basicAuth.reloadIfChanged(reread, true)) logCredentials(reread, "re-read after a change");
   unsigned generation = basicAuth.generation();
   if (!basicAuth.verify(authorization, user)) {
     backoff.failed(peer.address, now);

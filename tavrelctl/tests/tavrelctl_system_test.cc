@@ -147,15 +147,12 @@ TEST_F(TavrelctlSystemTest, PasswdThenLoginOverHttp) {
 TEST(TavrelctlCheckTest, GoodFileAndThreeProblems) {
   if (!insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
   ASSERT_TRUE(installAgent());
-  // The OAM LAN always serves the one address next to its own (eth2 is
-  // 172.31.0.1 in the sandbox): a file that says so is served as written.
   std::string text = readFile(sourceDir() + "/agent/dhcpcomp-sample.conf");
   auto replace = [&text](const std::string& from, const std::string& to) {
     size_t at = text.find(from);
     ASSERT_NE(std::string::npos, at) << from;
     text.replace(at, from.size(), to);
   };
-  replace("addrRange = 172.31.0.100-172.31.0.150", "addrRange = 172.31.0.2-172.31.0.2");
   writeFile(kComponentFile, text);
   Ctl good = tavrelctl("check");
   EXPECT_EQ(0, good.status) << good.out << good.err;
@@ -163,7 +160,7 @@ TEST(TavrelctlCheckTest, GoodFileAndThreeProblems) {
 
   replace("leaseTime = 3600\n", "leaseTime = an hour\n");                               // line 8
   replace("addrRange = 192.168.1.100-192.168.1.199", "addrRange = 10.9.9.1-10.9.9.9");  // line 9
-  replace("vlanIds = 100\n", "vlanIds = 100\nphoneColour = green\n");                   // line 20
+  replace("vlanIds = \n", "vlanIds = \nphoneColour = green\n");                         // line 20
   const std::string file = scratchDir() + "/faulty.conf";
   writeFile(file, text);
   Ctl bad = tavrelctl("check --component " + file);
