@@ -36,6 +36,7 @@
 #include "dhcpcompipchange.h"
 #include "dhcpcompleasewatch.h"
 #include "dhcpcompnotify.h"
+#include "dhcpcompsettings.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -71,109 +72,18 @@ const int kMallocMmapThreshold = 1024 * 1024;
 // Service registration: the framework's reserved arguments and flags.
 const int kServiceFlags = 3;
 
-const char kCallbackUrlItem[] = "owcimomd.callback_url";
-const char kLogLocationItem[] = "owcimomd.log_location";
-const char kLogLevelItem[] = "owcimomd.log_level";
-// The main loop's rhythm (see tavrel-agent.conf).
-const char kPassLengthItem[] = "tavrel_agent.pass_ms";
-const char kRouterCheckPassesItem[] = "tavrel_agent.router_check_passes";
-const unsigned long kPassLengthMaxMs = 3600 * 1000;
-const unsigned long kRouterCheckPassesMax = 1000;
-
-// Exhaustion alarm thresholds and the foreign-server probe period (see
-// tavrel-agent.conf).
-const char kPoolRaiseItem[] = "tavrel_agent.pool_alarm_raise_percent";
-const char kPoolClearItem[] = "tavrel_agent.pool_alarm_clear_percent";
-const char kProbeIntervalItem[] = "tavrel_agent.foreign_server_probe_seconds";
-// Size of the server lease file above which it is read at most every 30 s.
-const char kLeaseFileLimitItem[] = "tavrel_agent.lease_file_limit_bytes";
-const unsigned long kLeaseFileLimitDefault = 64ul << 20;
-const unsigned long kLeaseFileLimitMax = 1ul << 30;
-const unsigned long kProbeIntervalMaxSeconds = 24 * 3600;
-
 // A configuration the agent cannot run with ends the process with
 // EX_CONFIG, on which the systemd unit does not restart it.
 const int kExitConfigError = EX_CONFIG;
-
-// Every key of the agent's configuration file, with what its value must
-// be; a key outside the table gets a warning. The http_server and
-// provider_agent keys are the provider agent's, which checks their values.
-enum class SettingKind { Text, LogLevel, Number };
-struct SettingKey {
-  const char* key;
-  SettingKind kind;
-  unsigned long max;  // Number: from 1 to max
-};
-const SettingKey kSettingKeys[] = {
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_UDS_FILENAME_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_HTTP_PORT_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_HTTPS_PORT_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_LISTEN_ADDRESSES_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_BASIC_PASSWORD_FILE_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_SSL_CERT_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_SSL_KEY_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_CONNECTIONS_PER_CLIENT_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_MAX_UDS_CONNECTIONS_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::HTTP_SERVER_TIMEOUT_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::PROVIDER_AGENT_MOF_FILE_opt, SettingKind::Text, 0},
-    {OpenWBEM::ProviderAgent::PROVIDER_AGENT_NAMESPACES_opt, SettingKind::Text, 0},
-    {kCallbackUrlItem, SettingKind::Text, 0},
-    {kLogLocationItem, SettingKind::Text, 0},
-    {kLogLevelItem, SettingKind::LogLevel, 0},
-    {kPassLengthItem, SettingKind::Number, kPassLengthMaxMs},
-    {kRouterCheckPassesItem, SettingKind::Number, kRouterCheckPassesMax},
-    {kPoolRaiseItem, SettingKind::Number, 100},
-    {kPoolClearItem, SettingKind::Number, 100},
-    {kProbeIntervalItem, SettingKind::Number, kProbeIntervalMaxSeconds},
-    {kLeaseFileLimitItem, SettingKind::Number, kLeaseFileLimitMax},
-};
-
-bool isLogLevel(const OpenWBEM::String& text) {
-  for (int level = OpenWBEM::Logger::E_NONE_LEVEL; level <= OpenWBEM::Logger::E_ALL_LEVEL; ++level) {
-    if (strcasecmp(text.c_str(),
-                   OpenWBEM::Logger::levelName(static_cast<OpenWBEM::Logger::ELogLevel>(level))) == 0)
-      return true;
-  }
-  return false;
-}
-
-// A positive decimal number up to max.
-bool isNumberUpTo(const OpenWBEM::String& text, unsigned long max) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  unsigned long value = strtoul(begin, &end, 10);
-  return errno == 0 && end != begin && *end == '\0' && *begin >= '0' && *begin <= '9' && value != 0 &&
-         value <= max;
-}
-
-// The verdict on one item of the agent's configuration file.
-OpenWBEM::ConfigFile::ItemVerdict checkSetting(const OpenWBEM::String& key, const OpenWBEM::String& value,
-                                               OpenWBEM::String& reason) {
-  using OpenWBEM::ConfigFile::ItemVerdict;
-  for (const SettingKey& setting : kSettingKeys) {
-    if (strcmp(setting.key, key.c_str()) != 0) continue;
-    if (setting.kind == SettingKind::LogLevel && !isLogLevel(value)) {
-      reason = "unknown log level \"" + value + "\"";
-      return ItemVerdict::Invalid;
-    }
-    if (setting.kind == SettingKind::Number && !value.empty() && !isNumberUpTo(value, setting.max)) {
-      reason = "\"" + value + "\" is not a number from 1 to " + OpenWBEM::String(std::to_string(setting.max));
-      return ItemVerdict::Invalid;
-    }
-    return ItemVerdict::Accept;
-  }
-  return ItemVerdict::Unknown;
-}
 
 // Reads the agent's configuration file into map, each doubtful line logged
 // as a warning. False (logged) when it cannot be read.
 bool loadSettings(const OpenWBEM::String& fileName, OpenWBEM::ConfigFile::ConfigMap& map) {
   try {
-    OpenWBEM::ConfigFile::loadConfigFile(fileName, map, checkSetting, [](const OpenWBEM::String& warning) {
-      syslog(LOG_WARNING, "%s", warning.c_str());
-    });
+    OpenWBEM::ConfigFile::loadConfigFile(fileName, map, dhcpCompCheckSetting,
+                                         [](const OpenWBEM::ConfigFile::Warning& warning) {
+                                           syslog(LOG_WARNING, "%s", warning.message().c_str());
+                                         });
   } catch (const OpenWBEM::ConfigException& e) {
     syslog(LOG_ERR, "Cannot load the OpenWBEM configuration: %s", e.getMessage());
     return false;

@@ -18,6 +18,7 @@
 #include "dhcpcompagent.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpcompsettings.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
 #include "openwbem/ConfigFile.h"
@@ -207,7 +208,11 @@ int configLine(const std::string& text, const std::string& key) {
 void checkConfigFile(const std::string& file, std::vector<DhcpCompReadProblem>& problems) {
   OpenWBEM::ConfigFile::ConfigMap map;
   try {
-    OpenWBEM::ConfigFile::loadConfigFile(file, map);
+    OpenWBEM::ConfigFile::loadConfigFile(
+        file, map, dhcpCompCheckSetting, [&problems](const OpenWBEM::ConfigFile::Warning& w) {
+          problems.push_back({w.file.toStdString(), static_cast<int>(w.line), w.key.toStdString(),
+                              w.value.toStdString(), w.text.toStdString()});
+        });
   } catch (const OpenWBEM::Exception& e) {
     std::string text = e.getMessage();
     size_t at = text.find("line ");

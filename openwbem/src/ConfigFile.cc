@@ -35,8 +35,8 @@ void loadConfigFile(const String& filename, ConfigMap& map, const ItemChecker& c
   ConfigMap items(map);
   // The line of each key's first occurrence in this file.
   std::map<std::string, unsigned> firstLine;
-  auto warning = [&](unsigned lineNo, const std::string& text) {
-    if (warn) warn(String(filename.toStdString() + ":" + std::to_string(lineNo) + ": " + text));
+  auto warning = [&](unsigned lineNo, const String& key, const String& value, const std::string& text) {
+    if (warn) warn(Warning{filename, lineNo, key, value, String(text)});
   };
   std::string raw;
   unsigned lineNo = 0;
@@ -59,15 +59,15 @@ void loadConfigFile(const String& filename, ConfigMap& map, const ItemChecker& c
     auto first = firstLine.emplace(name, lineNo);
     if (!first.second) {
       const std::string earlier = std::to_string(first.first->second);
-      warning(lineNo,
+      warning(lineNo, key, value,
               "key \"" + name + "\" repeats line " + earlier + "; the value of line " + earlier + " is used");
       continue;
     }
     String reason;
     ItemVerdict verdict = check ? check(key, value, reason) : ItemVerdict::Accept;
-    if (verdict == ItemVerdict::Unknown) warning(lineNo, "unknown key \"" + name + "\"");
+    if (verdict == ItemVerdict::Unknown) warning(lineNo, key, value, "unknown key \"" + name + "\"");
     if (verdict == ItemVerdict::Invalid) {
-      warning(lineNo, name + ": " + reason.toStdString() + "; the default is used");
+      warning(lineNo, key, value, name + ": " + reason.toStdString() + "; the default is used");
       continue;
     }
     items.insert(ConfigMap::value_type(key, value));
@@ -78,6 +78,10 @@ void loadConfigFile(const String& filename, ConfigMap& map, const ItemChecker& c
                 (err ? std::strerror(err) : "read failed"));
   }
   map.swap(items);
+}
+
+String Warning::message() const {
+  return String(file.toStdString() + ":" + std::to_string(line) + ": " + text.toStdString());
 }
 
 String getConfigItem(const ConfigMap& map, const String& itemName, const String& defRetVal) {

@@ -108,7 +108,7 @@ TEST(ConfigFileTest, CheckedReadWarnsOfRepeatedRefusedAndUnknownKeys) {
         }
         return key.equals("spaced.key") ? ConfigFile::ItemVerdict::Unknown : ConfigFile::ItemVerdict::Accept;
       },
-      [&](const String& warning) { warnings.push_back(warning.toStdString()); });
+      [&](const ConfigFile::Warning& warning) { warnings.push_back(warning.message().toStdString()); });
   EXPECT_EQ(std::vector<std::string>(
                 {file + ":4: http_server.http_port: not a port; the default is used",
                  file + ":6: key \"owcimomd.log_level\" repeats line 5; the value of line 5 is used",

@@ -4,6 +4,7 @@
 // telephones-only LAN and passwd followed by a login over HTTP.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "agent_runner.h"
@@ -171,6 +172,16 @@ TEST(TavrelctlCheckTest, GoodFileAndThreeProblems) {
   EXPECT_EQ(
       file,
       jsonField(tavrelctl("check --json --component " + file).out, "[0]['file']").substr(0, file.size()));
+
+  // The agent's own settings: a misspelt key, found by the agent's key table.
+  const std::string settings = scratchDir() + "/agent.conf";
+  std::string agentConf = readFile(kAgentConfig);
+  writeFile(settings, agentConf + "tavrel_agent.pas_ms = 10\n");
+  const std::string line = std::to_string(std::count(agentConf.begin(), agentConf.end(), '\n') + 1);
+  Ctl typo = tavrelctl("check --config " + settings);
+  EXPECT_EQ(1, typo.status);
+  EXPECT_THAT(typo.out, HasSubstr(settings + ":" + line + ": tavrel_agent.pas_ms = 10: unknown key"))
+      << typo.err;
 }
 
 }  // namespace

@@ -34,8 +34,18 @@ enum class ItemVerdict {
             // with a warning, so that the reader's default applies
 };
 typedef std::function<ItemVerdict(const String& key, const String& value, String& reason)> ItemChecker;
-// Receives each warning, as "FILE:LINE: text".
-typedef std::function<void(const String& warning)> WarningSink;
+// One doubtful line of a file: where, its key and value, and what the
+// reader does about it.
+struct Warning {
+  String file;
+  unsigned line = 0;
+  String key;
+  String value;
+  String text;
+  // "FILE:LINE: text", as logged.
+  String message() const;
+};
+typedef std::function<void(const Warning& warning)> WarningSink;
 
 // As above, and judges each item of the file with check, warning through
 // warn about an unknown key, a refused value, and a key the file repeats
