@@ -47,8 +47,8 @@ static const char kFlagDirectory[] = "/pq/etc";
 static const char kFlagFileName[] = "ipchnged.tmp";
 static const size_t kInotifyBufferSize = 4096;
 
-void tavrelAgentStop(unsigned long) {
-  g_dhcpStopService = 1;
+// Ends the main loop's wait; safe in a signal handler.
+static void wakeMainLoop() {
   if (g_stopWakeup[1] >= 0) {
     int savedErrno = errno;
     ssize_t written = write(g_stopWakeup[1], "", 1);
@@ -57,14 +57,14 @@ void tavrelAgentStop(unsigned long) {
   }
 }
 
+void tavrelAgentStop(unsigned long) {
+  g_dhcpStopService = 1;
+  wakeMainLoop();
+}
+
 void dhcpCompRequestReload(void) {
   g_dhcpReloadRequested = 1;
-  if (g_stopWakeup[1] >= 0) {
-    int savedErrno = errno;
-    ssize_t written = write(g_stopWakeup[1], "", 1);
-    (void)written;  // a full pipe already holds a wake-up
-    errno = savedErrno;
-  }
+  wakeMainLoop();
 }
 
 int dhcpCompInitStopWakeup(void) {

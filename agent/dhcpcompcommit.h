@@ -69,8 +69,9 @@ TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
 // What the supervision checks beyond the server's end (called by the main
 // loop with the records at hand): probeAddress is the customer LAN's address
 // when its server is to answer a telephone's DHCPDISCOVER there (its DHCP
-// service on, with a range), else 0; clientWanted says the customer LAN is
-// DHCP-addressed, so its dhclient is restarted when it ends.
+// service on, with a free address in its ranges), else 0; clientWanted says
+// the customer LAN is DHCP-addressed, so its dhclient is restarted when it
+// ends.
 void dhcpCompSuperviseLiveness(uint32_t probeAddress, bool clientWanted);
 // dhcpCompSuperviseLiveness with the values of the records (take the
 // agent's lock).

@@ -136,7 +136,8 @@ struct Backoff {
 bool serverAnswersProbe(uint32_t address) {
   DhcpProbeTarget target;
   target.interfaceName = DHCP_CUSTOMER_LAN_IFNAME;
-  for (const DhcpOffer& offer : dhcpCompProbeForeignServers({target}, kProbeWaitMs, nullptr, kProbeVendorClass)) {
+  for (const DhcpOffer& offer :
+       dhcpCompProbeForeignServers({target}, kProbeWaitMs, nullptr, kProbeVendorClass)) {
     if (offer.server == address) return true;
   }
   return false;
@@ -338,7 +339,12 @@ void dhcpCompSuperviseFromRecords(void) {
   const s_dhcpCompConfig& cfg = CustomerLANDhcpCompConfig;
   bool ranges = false;
   for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) ranges = ranges || cfg.addrRanges[i].isFree == 0;
-  uint32_t address = cfg.dhcpStatus != 0 && ranges ? CustomerLANIpConfig.ipAddress.ipLong : 0;
+  // A full pool leaves a new telephone without an offer from a healthy
+  // server: no probe then, or every probe would restart dhcpd. The first
+  // pool is the customer LAN's as a whole.
+  s_poolStatistics pool;
+  bool room = ranges && dhcpCompCollectPoolStatistics(&pool, 1) == 1 && pool.freeAddresses > 0;
+  uint32_t address = cfg.dhcpStatus != 0 && room ? CustomerLANIpConfig.ipAddress.ipLong : 0;
   dhcpCompSuperviseLiveness(address, CustomerLANIpConfig.staticIP == 0);
 }
 

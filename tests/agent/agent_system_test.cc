@@ -127,7 +127,6 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
   EXPECT_TRUE(processAlive(first.pid()));
   ASSERT_TRUE(waitUntil([] { return processAlive(pidInFile(kDhcpdPidFile)); })) << first.err();
 
-
   // A dhcpd that dies is started again, one that stays stopped is replaced.
   struct {
     int signal;
