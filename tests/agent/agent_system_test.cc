@@ -135,6 +135,7 @@ TEST_F(AgentCommandTest, ServesSupervisesIsReplacedAndStops) {
   for (const auto& end : ends) {
     SCOPED_TRACE(end.reason);
     pid_t dhcpd = pidInFile(kDhcpdPidFile);
+    ASSERT_GT(dhcpd, 0) << "no dhcpd PID file";  // kill(0, ...) would signal the whole sandbox
     ASSERT_EQ(0, kill(dhcpd, end.signal));
     ASSERT_TRUE(waitUntil(
         [&] { return pidInFile(kDhcpdPidFile) != dhcpd && processAlive(pidInFile(kDhcpdPidFile)); }, 20s))
