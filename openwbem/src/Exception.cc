@@ -44,11 +44,23 @@ const CodeText s_codes[] = {
     {"CIM_ERR_INVALID_QUERY", "The query is not valid for the specified query language"},
     {"CIM_ERR_METHOD_NOT_AVAILABLE", "The extrinsic method could not be executed"},
     {"CIM_ERR_METHOD_NOT_FOUND", "The specified extrinsic method does not exist"},
+    {nullptr, nullptr},  // 18 and 19 are not assigned
+    {nullptr, nullptr},
+    {"CIM_ERR_NAMESPACE_NOT_EMPTY", "The namespace is not empty"},
+    {"CIM_ERR_INVALID_ENUMERATION_CONTEXT", "The enumeration context is invalid, closed or timed out"},
+    {"CIM_ERR_INVALID_OPERATION_TIMEOUT", "The operation timeout is not supported"},
+    {"CIM_ERR_PULL_HAS_BEEN_ABANDONED", "The pull operation has been abandoned"},
+    {"CIM_ERR_PULL_CANNOT_BE_ABANDONED", "The pull operation cannot be abandoned"},
+    {"CIM_ERR_FILTERED_ENUMERATION_NOT_SUPPORTED", "Filtering of enumerations is not supported"},
+    {"CIM_ERR_CONTINUATION_ON_ERROR_NOT_SUPPORTED", "Continuation on error is not supported"},
+    {"CIM_ERR_SERVER_LIMITS_EXCEEDED", "The server has run out of resources for this request"},
+    {"CIM_ERR_SERVER_IS_SHUTTING_DOWN", "The server is shutting down"},
 };
 
 const CodeText* codeText(CIMException::ErrNoType e) {
   int i = static_cast<int>(e);
-  if (i < 0 || i >= static_cast<int>(sizeof(s_codes) / sizeof(s_codes[0]))) return 0;
+  if (i < 0 || i >= static_cast<int>(sizeof(s_codes) / sizeof(s_codes[0])) || s_codes[i].name == nullptr)
+    return 0;
   return &s_codes[i];
 }
 

@@ -168,3 +168,19 @@ TEST(CIMInstanceTest, PropertiesByNameInAnyCase) {
   EXPECT_EQ("ns:ZPX_DHCPSettingData.InstanceID=\"k\"", inst.createObjectPath("ns", CIMClass()).toString());
   EXPECT_EQ(1u, inst.getProperties().size());
 }
+
+// Status names as clients show them (tavrelctl), the pull statuses included;
+// unassigned numbers are unknown.
+TEST(CIMExceptionTest, CodeNames) {
+  struct {
+    int code;
+    const char* name;
+  } rows[] = {{17, "CIM_ERR_METHOD_NOT_FOUND"},
+              {18, "CIM_ERR_UNKNOWN"},
+              {21, "CIM_ERR_INVALID_ENUMERATION_CONTEXT"},
+              {28, "CIM_ERR_SERVER_IS_SHUTTING_DOWN"},
+              {29, "CIM_ERR_UNKNOWN"}};
+  for (const auto& row : rows)
+    EXPECT_STREQ(row.name, CIMException::getCodeName(static_cast<CIMException::ErrNoType>(row.code)))
+        << row.code;
+}
