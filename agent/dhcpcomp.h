@@ -230,8 +230,9 @@ TAVREL_EXPORT extern uint8_t g_bIntegratedRouterPresent;
 
 // Zeroes every configuration and IP record, names them ("eth1", "eth2",
 // "eth1.<id>" for the first num_of_available_vlans ids of vlanlists), marks
-// every range and reservation slot and every pool entry free, and empties
-// g_dhcpdLeaseFileTime. The record part of the agent's start-up.
+// every range and reservation slot and every pool entry free, and forgets
+// what was read of the lease file (dhcpCompForgetLeaseFile). The record part
+// of the agent's start-up.
 TAVREL_EXPORT void dhcpCompInitRecords(void);
 
 // Lowest free id (0..31 / 0..63) of the pool, -1 when all are taken. The id
@@ -380,6 +381,9 @@ TAVREL_EXPORT void dhcpCompShowStoredEntries(void);
 // file identity) or gone since the last call; the private copy has then been
 // replaced by a fresh one (or removed). 0 when nothing changed.
 TAVREL_EXPORT int dhcpCompLeaseFileChanged(void);
+// Forgets what was read of the lease file (g_dhcpdLeaseFileTime emptied), so
+// the next look reads it whole. Safe beside the lease watch's thread.
+TAVREL_EXPORT void dhcpCompForgetLeaseFile(void);
 // Rebuilds the lease lists of all LANs, and their lease objects, from the
 // private copy. Without a readable copy the lists stay empty.
 TAVREL_EXPORT void dhcpCompGetDhcpdServerLeaseInfo(void);

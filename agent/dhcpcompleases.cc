@@ -912,8 +912,6 @@ bool readTail(int fd, off_t size, LeaseBatch* batch, off_t* resume) {
 // whole is set) into the pending batch. 1 when something changed.
 int readLeaseFile(bool whole) {
   std::lock_guard<std::mutex> guard(s_readMutex);
-  // The records' initialisation empties the stamp: nothing read is kept then.
-  if (g_dhcpdLeaseFileTime[0] == '\0') s_reader.have = false;
   int fd = open(DHCPD_LEASE_FILE, O_RDONLY | O_CLOEXEC);
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -997,6 +995,12 @@ void applyLeaseFile(bool whole) {
 }
 
 }  // namespace
+
+void dhcpCompForgetLeaseFile(void) {
+  std::lock_guard<std::mutex> guard(s_readMutex);
+  s_reader.have = false;
+  forgetStamp();
+}
 
 int dhcpCompLeaseFileChanged(void) {
   return readLeaseFile(false);

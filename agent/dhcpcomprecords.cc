@@ -53,7 +53,7 @@ void dhcpCompInitRecords(void) {
   }
   initRecordPair(&CustomerLANDhcpCompConfig, &CustomerLANIpConfig, DHCP_CUSTOMER_LAN_IFNAME);
   initRecordPair(&OAMLANDhcpCompConfig, &OAMLANIpConfig, DHCP_OAM_LAN_IFNAME);
-  g_dhcpdLeaseFileTime[0] = '\0';
+  dhcpCompForgetLeaseFile();
   for (s_reservedAddrPoolEntry& entry : g_reservedAddrPool) {
     entry.isFree = 1;
     entry.object = nullptr;
