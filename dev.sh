@@ -135,15 +135,17 @@ fuzz() {
 }
 
 # tsan: the system tests in which CIM requests on the provider agent's
-# threads meet the agent's main loop and the dhcpd supervision, against a
+# threads (TCP and the Unix socket each have a worker) meet the agent's main
+# loop, the lease watch, the probes and the dhcpd supervision, against a
 # ThreadSanitizer build (build-tsan/). The tests fail on any report in the
 # agent's log or on the agent's exit status (66 after a report).
-TSAN_TESTS='^(tavrel_rangeprov_system_test|tavrel_lease_system_test|tavrel_dhcpd_sandbox_test|tavrel_agent_system_test)$'
+TSAN_TESTS='^(tavrel_rangeprov_system_test|tavrel_lease_system_test|tavrel_dhcpd_sandbox_test|tavrel_agent_system_test|tavrel_security_system_test|tavrel_foreign_server_system_test)$'
 tsan() {
   log "ThreadSanitizer build (build-tsan/)"
   cmake -S . -B build-tsan -DTAVREL_TSAN=ON -DTAVREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-tsan -j"$JOBS" --target TavrelAgent Tavrel tavrel_rangeprov_system_test \
-    tavrel_lease_system_test tavrel_dhcpd_sandbox_test tavrel_agent_system_test
+    tavrel_lease_system_test tavrel_dhcpd_sandbox_test tavrel_agent_system_test \
+    tavrel_security_system_test tavrel_foreign_server_system_test
   log "system tests under ThreadSanitizer"
   TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1 \
     ctest --test-dir build-tsan -R "$TSAN_TESTS" --output-on-failure
