@@ -746,15 +746,14 @@ class LeaseLists {
     snprintf(node->starts, sizeof(node->starts), "%s", starts);
     snprintf(node->ends, sizeof(node->ends), "%s", ends);
     dhcpUtilCopyText(node->clientHostname, sizeof(node->clientHostname), v.host.data(), v.host.size());
-    const char* host = v.host.c_str();
     if (e.lan == 0) {
       if (node->oamLanLease == nullptr)
         node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(e.id));
-      node->oamLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->oamLanLease->initContents(node, v.host);
     } else {
       if (node->customerLanLease == nullptr)
         node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(e.id));
-      node->customerLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->customerLanLease->initContents(node, v.host);
     }
     e.objectId = e.id;
     e.ends = v.ends;
