@@ -540,7 +540,6 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
 
 // The lists the leases go to: the OAM LAN, the customer LAN, its VLANs.
 const int kLanLists = 2 + DHCP_MAX_VLANS;
-const uint32_t kNoObject = UINT32_MAX;
 
 s_dhcpCompConfig* lanList(int index) {
   if (index == 0) return &OAMLANDhcpCompConfig;
@@ -621,8 +620,7 @@ class LeaseLists {
           full = true;
           continue;
         }
-        found =
-            m_entries.emplace(event.address, Entry{node, 0, kNoObject, 0, static_cast<uint8_t>(lan)}).first;
+        found = m_entries.emplace(event.address, Entry{node, 0, 0, static_cast<uint8_t>(lan)}).first;
       }
       Entry& e = found->second;
       if (!event.current && !e.live) continue;
@@ -648,7 +646,7 @@ class LeaseLists {
     m_nextExpiry = INT64_MAX;
     for (auto& address : m_entries) {
       Entry& e = address.second;
-      if (!e.live || e.never) continue;
+      if (!e.live) continue;
       if (e.ends <= now) {
         e.live = false;
         dropObject(e);
@@ -661,14 +659,23 @@ class LeaseLists {
  private:
   struct Entry {
     s_leaseInfo* node;
-    uint32_t id;        // the id of the address's current lease
-    uint32_t objectId;  // the id its object was made with
-    int64_t ends;
+    int64_t ends;  // INT64_MAX for a lease that never ends
+    uint32_t id;   // the id of the address's current lease
     uint8_t lan;
     bool live = false;
-    bool never = false;
     bool touched = false;
   };
+
+  // The instance id of the address's object; empty when it has none.
+  static std::string objectId(const Entry& e) {
+    const TavrelLeaseInfo* object = e.lan == 0
+                                        ? static_cast<const TavrelLeaseInfo*>(e.node->oamLanLease)
+                                        : static_cast<const TavrelLeaseInfo*>(e.node->customerLanLease);
+    std::string id;
+    OpenWBEM::Array<OpenWBEM::CIMQualifier> qualifiers;
+    if (object != nullptr) object->getInstanceID(id, qualifiers);
+    return id;
+  }
 
   static std::array<s_leaseInfo*, kLanLists> heads() {
     std::array<s_leaseInfo*, kLanLists> out;
@@ -725,7 +732,7 @@ class LeaseLists {
             const LeaseBatch& batch) {
     e.touched = false;
     bool hasObject = e.node->oamLanLease != nullptr || e.node->customerLanLease != nullptr;
-    if (hasObject && (!e.live || e.objectId != e.id)) dropObject(e);
+    if (hasObject && (!e.live || objectId(e) != std::to_string(e.id))) dropObject(e);
     if (!e.live || values == batch.latest.end()) {
       e.live = false;
       return;
@@ -746,19 +753,16 @@ class LeaseLists {
     snprintf(node->starts, sizeof(node->starts), "%s", starts);
     snprintf(node->ends, sizeof(node->ends), "%s", ends);
     dhcpUtilCopyText(node->clientHostname, sizeof(node->clientHostname), v.host.data(), v.host.size());
-    const char* host = v.host.c_str();
     if (e.lan == 0) {
       if (node->oamLanLease == nullptr)
         node->oamLanLease = new ZPX_DHCPClientLeaseInfoOAMLANImpl(std::to_string(e.id));
-      node->oamLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->oamLanLease->initContents(node, v.host);
     } else {
       if (node->customerLanLease == nullptr)
         node->customerLanLease = new ZPX_DHCPClientLeaseInfoCustomerLANImpl(std::to_string(e.id));
-      node->customerLanLease->initContents(mac, node->ipAddr.ipString, starts, ends, host, host);
+      node->customerLanLease->initContents(node, v.host);
     }
-    e.objectId = e.id;
-    e.ends = v.ends;
-    e.never = v.never;
+    e.ends = v.never ? INT64_MAX : v.ends;
     if (!v.never) m_nextExpiry = std::min(m_nextExpiry, v.ends);
   }
 

@@ -6,6 +6,9 @@
 #ifndef TAVREL_DHCPPROV_LEASE_INFO_H
 #define TAVREL_DHCPPROV_LEASE_INFO_H
 
+#include <string.h>
+
+#include <memory>
 #include <string>
 
 #include "dhcpcomp.h"
@@ -79,57 +82,58 @@ class TavrelLeaseInstanceManager {
   InstanceRegistry<C> m_registry;
 };
 
-// The implementation class: the six lease values the agent gives.
+// The implementation class: the six lease values the agent gives, read from
+// the agent's lease node, which owns the object and deletes it before the
+// node goes. Name and description are the client's host name; a name longer
+// than the node holds is kept here whole.
 template <class C>
 class TavrelLeaseInfoImpl : public C {
  public:
   explicit TavrelLeaseInfoImpl(const std::string& instanceID) : C(instanceID) {}
 
-  // Stores the client's hardware address, the leased address, the lease's
-  // start and end (CIM date-time texts), the client's name and description,
-  // replacing the values held so far.
-  void initContents(const char* mac, const char* address, const char* start, const char* end,
-                    const char* name, const char* description) {
-    m_leaseMACAddr = mac;
-    m_IPv4Address = address;
-    m_startLeaseDateTime = start;
-    m_expirationLeaseDateTime = end;
-    m_leaseClientName = name;
-    m_leaseClientDescription = description;
+  // Shows the lease of node (hardware address, address, start and end texts)
+  // with the host name host, replacing what was shown so far.
+  void initContents(const s_leaseInfo* node, const std::string& host) {
+    m_lease = node;
+    m_longHost.reset();
+    if (host != node->clientHostname) {
+      m_longHost.reset(new char[host.size() + 1]);
+      memcpy(m_longHost.get(), host.c_str(), host.size() + 1);
+    }
   }
 
   int getleaseMACAddr(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_leaseMACAddr);
+    return copied(value, m_lease != nullptr ? m_lease->hardwareAddr : "");
   }
   int getIPv4Address(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_IPv4Address);
+    return copied(value, m_lease != nullptr ? m_lease->ipAddr.ipString : "");
   }
   int getstartLeaseDateTime(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_startLeaseDateTime);
+    return copied(value, m_lease != nullptr ? m_lease->starts : "");
   }
   int getexpirationLeaseDateTime(std::string& value,
                                  OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_expirationLeaseDateTime);
+    return copied(value, m_lease != nullptr ? m_lease->ends : "");
   }
   int getleaseClientName(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_leaseClientName);
+    return copied(value, host());
   }
   int getleaseClientDescription(std::string& value, OpenWBEM::Array<OpenWBEM::CIMQualifier>&) const override {
-    return copied(value, m_leaseClientDescription);
+    return copied(value, host());
   }
 
  private:
-  static int copied(std::string& value, const std::string& field) {
+  static int copied(std::string& value, const char* field) {
     value = field;
     return TAVREL_RC_OK;
   }
+  const char* host() const {
+    if (m_longHost != nullptr) return m_longHost.get();
+    return m_lease != nullptr ? m_lease->clientHostname : "";
+  }
 
-  std::string m_leaseMACAddr;
-  std::string m_IPv4Address;
-  std::string m_startLeaseDateTime;
-  std::string m_expirationLeaseDateTime;
-  std::string m_leaseClientName;
-  std::string m_leaseClientDescription;
+  const s_leaseInfo* m_lease = nullptr;
+  std::unique_ptr<char[]> m_longHost;  // null when the node's name is whole
 };
 
 // The implementation manager: an iteration first lets the agent re-read the
