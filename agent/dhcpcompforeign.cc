@@ -188,6 +188,16 @@ uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t dhcpLength, const uin
     return 0;
   uint8_t type = 0;
   uint32_t server = sender;
+  dhcpCompForEachOption(dhcp, dhcpLength, [&](uint8_t code, const uint8_t* value, uint8_t size) {
+    if (code == kOptionMessageType && size == 1) type = value[0];
+    if (code == kOptionServerId && size == 4)
+      server = static_cast<uint32_t>(value[0] << 24 | value[1] << 16 | value[2] << 8 | value[3]);
+  });
+  return type == kOffer ? server : 0;
+}
+
+void dhcpCompForEachOption(const uint8_t* dhcp, size_t dhcpLength,
+                           const std::function<void(uint8_t, const uint8_t*, uint8_t)>& each) {
   for (size_t at = kBootpFixedSize + sizeof(kCookie); at < dhcpLength;) {
     uint8_t code = dhcp[at];
     if (code == kOptionEnd) break;
@@ -197,13 +207,9 @@ uint32_t dhcpCompOfferedServer(const uint8_t* dhcp, size_t dhcpLength, const uin
     }
     if (at + 1 >= dhcpLength || at + 2 + dhcp[at + 1] > dhcpLength) break;
     uint8_t size = dhcp[at + 1];
-    const uint8_t* value = dhcp + at + 2;
-    if (code == kOptionMessageType && size == 1) type = value[0];
-    if (code == kOptionServerId && size == 4)
-      server = static_cast<uint32_t>(value[0] << 24 | value[1] << 16 | value[2] << 8 | value[3]);
+    each(code, dhcp + at + 2, size);
     at += 2u + size;
   }
-  return type == kOffer ? server : 0;
 }
 
 // "IP address       HW type     Flags       HW address            Mask     Device"

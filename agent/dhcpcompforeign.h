@@ -72,6 +72,11 @@ const uint8_t* dhcpCompClientPayload(const uint8_t* packet, size_t length, size_
 // included (network-layer payloads of every protocol; close it), or -1 with
 // errno set.
 int dhcpCompOpenDhcpProbe(const std::string& interfaceName, const std::vector<uint8_t>& datagram);
+// Calls each(code, value, size) for every option of a BOOTP/DHCP message of
+// at least its fixed part and magic cookie, up to the end option; pad options
+// are skipped, and an option cut off by the end of the message ends the walk.
+void dhcpCompForEachOption(const uint8_t* dhcp, size_t length,
+                           const std::function<void(uint8_t, const uint8_t*, uint8_t)>& each);
 // The server identifier (else sender) of a BOOTP/DHCP message holding a
 // DHCPOFFER to mac for transaction xid; 0 for anything else, malformed or
 // cut-off messages included.

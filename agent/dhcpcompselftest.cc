@@ -130,17 +130,8 @@ bool dhcpCompReadSelfTestOffer(const uint8_t* dhcp, size_t length, const uint8_t
   offer->serverAddress = dotted(serverBytes);
   offer->ownServer = server == ownAddress;
   offer->offeredAddress = dotted(dhcp + kYiaddrOffset);
-  // dhcpCompOfferedServer has walked the same options within length.
-  for (size_t at = kOptionsStart; at < length;) {
-    uint8_t code = dhcp[at];
-    if (code == kOptionEnd) break;
-    if (code == kOptionPad) {
-      ++at;
-      continue;
-    }
-    if (at + 1 >= length || at + 2 + dhcp[at + 1] > length) break;
-    uint8_t size = dhcp[at + 1];
-    const uint8_t* value = dhcp + at + 2;
+  // dhcpCompOfferedServer has checked the message's fixed part and cookie.
+  dhcpCompForEachOption(dhcp, length, [offer](uint8_t code, const uint8_t* value, uint8_t size) {
     switch (code) {
       case kOptionMask:
         offer->subnetMask = addresses(value, size);
@@ -168,8 +159,7 @@ bool dhcpCompReadSelfTestOffer(const uint8_t* dhcp, size_t length, const uint8_t
       default:
         break;
     }
-    at += 2u + size;
-  }
+  });
   return true;
 }
 
