@@ -7,14 +7,21 @@ Usage: mutants.py [N [SEED]] [--list] [--no-system] [--minutes M] [--compare RES
 Chooses N mutants (default 100) of the component's own code, deterministically
 from SEED, applies each to a pristine copy of its file, rebuilds what depends
 on that file in build-mutants/ (normal flags, no -Werror, ccache), runs the
-unit tests that use it and, when they all pass, the system test group of the
-mutated file. A mutant is killed when a test fails or runs out of time,
-survives otherwise; one that does not compile is replaced by the next one.
-Report: build-mutants/report.txt (share killed, survivors as file:line and
-mutation); every outcome in build-mutants/results.json.
+unit tests that use it and, when they all pass, the system and interop tests
+that cover the file's folder. A mutant is killed when a test fails or runs
+out of time, survives otherwise; one that does not compile is replaced by the
+next one. Report: build-mutants/report.txt (share killed, survivors as
+file:line and mutation, folders that no test covers); every outcome in
+build-mutants/results.json.
+
+Which tests see a file: the unit tests whose programs link it (or, when they
+run in the appliance sandbox, link or start a program or library built from
+it), from the build's dependency graph; the system and interop tests from
+their CTest labels: a test labelled covers:<folder> (cmake/TavrelTests.cmake)
+covers the files of that folder and of the folders below it.
 
 Mutated: agent/, DHCP/dhcpprov/, netkeel/, corvane/ (.c and .cc files; not
-tests, test helpers, fuzz targets, benchmarks). Not mutated:
+what lies in a tests/, fuzz/ or bench/ folder). Not mutated:
 - platform/ holds stand-ins for the maker's libraries; the appliance ships the
   maker's own, so a fault there that no test catches costs the product
   nothing, and its tests only check what the system relies on.
@@ -60,26 +67,8 @@ DEFAULT_N = 100
 DEFAULT_SEED = 13
 MUTATED_DIRS = ["agent", "DHCP/dhcpprov", "netkeel", "corvane"]
 SKIP_DIRS = {"tests", "test", "fuzz", "bench"}
-SKIP_NAME = re.compile(r"(_test\.|^test_|_test_support\.|_fuzz\.)")
 SOURCE_SUFFIXES = (".c", ".cc", ".cpp")
 JOBS = "2"
-
-# System test groups by mutated file (first match wins): ctest -R regexes over
-# the tests labelled system or interop. A group that matches no test is
-# reported, so a renamed test shows up instead of silently running nothing.
-SYSTEM_GROUPS = [
-    (r"^agent/dhcpcomp(dynamic|router|ipchange|publishedip)\.cc$",
-     r"^tavrel_(dynamic_lan_.*|agent_system_test)$"),
-    (r"^agent/dhcpcomp(leases|pools|foreign|leasewatch)\.cc$",
-     r"^tavrel_(lease_system_test|foreign_server_system_test)$"),
-    (r"^agent/",
-     r"^tavrel_(agent_system_test|dhcpd_sandbox_test|model_system_test|rangeprov_system_test)$"),
-    (r"^DHCP/dhcpprov/ZPX_DHCPForeignServerProvider/", r"^tavrel_foreign_server_system_test$"),
-    (r"^DHCP/dhcpprov/",
-     r"^tavrel_(provider_system_test|rangeprov_system_test|lease_system_test|security_system_test)$"),
-    (r"^netkeel/", r"^netkeel_system_test$"),
-    (r"^corvane/", r"^corvane_(system|dhclient_system)_test$"),
-]
 
 UNIT_TIMEOUT_MIN = 90
 SYSTEM_TIMEOUT_MIN = 120
@@ -292,7 +281,7 @@ def product_files(compiled):
         for dirpath, dirnames, filenames in os.walk(ROOT / d):
             dirnames[:] = sorted(x for x in dirnames if x not in SKIP_DIRS)
             for f in sorted(filenames):
-                if not f.endswith(SOURCE_SUFFIXES) or SKIP_NAME.search(f):
+                if not f.endswith(SOURCE_SUFFIXES):
                     continue
                 rel = str((Path(dirpath) / f).relative_to(ROOT))
                 if compiled is None or rel in compiled:
@@ -432,7 +421,9 @@ class Tree:
             cmd = t.get("command", [])
             progs = {self.program_of[c] for c in cmd if c in self.program_of}
             sandbox = any(c.endswith("tests/sandbox/appliance") for c in cmd)
-            self.tests.append({"name": t["name"], "labels": labels, "programs": progs, "sandbox": sandbox})
+            covers = {label[len("covers:"):] for label in labels if label.startswith("covers:")}
+            self.tests.append({"name": t["name"], "labels": labels, "programs": progs, "sandbox": sandbox,
+                               "covers": covers})
 
         programs = {p for t in self.tests for p in t["programs"]}
         # Programs and shared libraries that are no test program: what a test
@@ -449,10 +440,24 @@ class Tree:
         return [t for t in self.tests if "unit" in t["labels"]
                 and (t["programs"] & tids or (t["sandbox"] and runtime))]
 
+    def system_tests_for(self, rel):
+        """System and interop tests that cover the file's folder."""
+        return [t for t in self.tests if t["labels"] & {"system", "interop"} and covers(t, folder_of(rel))]
+
     def targets_for(self, tests):
         """What to build before running the tests: their programs and
         everything they may start."""
         return self.runtime | {p for t in tests for p in t["programs"]}
+
+
+def folder_of(rel):
+    return str(Path(rel).parent)
+
+
+def covers(test, folder):
+    """Whether the test covers the folder: a covers label names the folder
+    or one above it."""
+    return any(folder == c or folder.startswith(c + "/") for c in test["covers"])
 
 
 def esc(text):
@@ -473,11 +478,12 @@ def ctest_regex(names):
 
 
 def run_tests(names, timeout, parallel=True, stop=True):
-    """Runs the named tests (unit tests in parallel, a system group one after
-    another). Status: 'pass', 'fail' (with the first failing test) or
-    'timeout'."""
+    """Runs the named tests (unit tests in parallel, system and interop tests
+    one after another). Returns the status ('pass', 'fail' with the first
+    failing test, or 'timeout'), the seconds, and the seconds of each test
+    that ran."""
     if not names:
-        return "pass", "", 0.0
+        return "pass", "", 0.0, {}
     label = "^unit$" if parallel else "^(system|interop)$"
     cmd = ["nice", "-n", "5", "ctest", "--test-dir", str(BUILD), "-L", label, "-R", ctest_regex(names)]
     if EXCLUDED:
@@ -487,12 +493,13 @@ def run_tests(names, timeout, parallel=True, stop=True):
     if stop:
         cmd += ["--stop-on-failure"]
     rc, out, secs = run(cmd, timeout=timeout)
+    each = {n: float(t) for n, t in re.findall(r"Test\s+#\d+: (\S+) .*?([\d.]+) sec", out)}
     if rc is None:
-        return "timeout", "out of time", secs
+        return "timeout", "out of time", secs, each
     if rc == 0:
-        return "pass", "", secs
+        return "pass", "", secs, each
     failed = re.findall(r"\d+ - (\S+) \((Failed|Timeout|SEGFAULT|Subprocess aborted|Child aborted|Exception|\w+)\)", out)
-    return "fail", (failed[0][0] if failed else out.strip().splitlines()[-1][:80] if out.strip() else "?"), secs
+    return "fail", (failed[0][0] if failed else out.strip().splitlines()[-1][:80] if out.strip() else "?"), secs, each
 
 
 # ---- the source tree is always restored ----
@@ -532,14 +539,6 @@ class Restorer:
 
 
 # ---- the run ----
-
-def system_group(rel, tests):
-    for file_re, group in SYSTEM_GROUPS:
-        if re.search(file_re, rel):
-            return [t for t in tests if re.search(group, t["name"])
-                    and t["labels"] & {"system", "interop"}], group
-    return [], None
-
 
 def compare(results, previous_path):
     earlier = json.loads(Path(previous_path).read_text())["mutants"]
@@ -609,7 +608,7 @@ def main():
     # The tests must pass on the pristine tree; one that fails already is left out.
     unit_all = [t["name"] for t in tree.tests if "unit" in t["labels"]]
     log(f"pristine unit tests ({len(unit_all)})")
-    status, first, unit_secs = run_tests(unit_all, timeout=3600, stop=False)
+    status, first, unit_secs, _ = run_tests(unit_all, timeout=3600, stop=False)
     excluded = EXCLUDED
     if status != "pass":
         rc, out, _ = run(["ctest", "--test-dir", str(BUILD), "--rerun-failed", "-N"])
@@ -617,23 +616,21 @@ def main():
         log(f"failing on the pristine tree, left out: {' '.join(excluded) or first}")
     tree.tests = [t for t in tree.tests if t["name"] not in excluded]
     unit_timeout = max(UNIT_TIMEOUT_MIN, 3 * unit_secs)
-    group_secs = {}
-    missing_groups = []
+    folders = sorted({folder_of(f) for f in files})
+    uncovered = [d for d in folders if not any(covers(t, d) for t in tree.tests)]
+    for d in uncovered:
+        log(f"no test covers {d}/ (CTest label covers:{d} or a folder above it)")
+    test_secs = {}
     if not args.no_system:
-        for _, group in SYSTEM_GROUPS:
-            names = [t["name"] for t in tree.tests if re.search(group, t["name"]) and t["labels"] & {"system", "interop"}]
-            if not names:
-                missing_groups.append(group)
-                continue
-            log(f"pristine system group {group}")
-            status, first, secs = run_tests(names, timeout=3600, parallel=False, stop=False)
-            if status != "pass":
-                rc, out, _ = run(["ctest", "--test-dir", str(BUILD), "--rerun-failed", "-N"])
-                bad = re.findall(r"Test\s+#\d+: (\S+)", out) or [first]
-                log(f"failing on the pristine tree, left out: {' '.join(bad)}")
-                excluded += bad
-                tree.tests = [t for t in tree.tests if t["name"] not in bad]
-            group_secs[group] = secs
+        names = sorted({t["name"] for f in files for t in tree.system_tests_for(f)})
+        log(f"pristine system and interop tests that cover the mutated folders ({len(names)})")
+        status, first, _, test_secs = run_tests(names, timeout=7200, parallel=False, stop=False)
+        if status != "pass":
+            rc, out, _ = run(["ctest", "--test-dir", str(BUILD), "--rerun-failed", "-N"])
+            bad = re.findall(r"Test\s+#\d+: (\S+)", out) or [first]
+            log(f"failing on the pristine tree, left out: {' '.join(bad)}")
+            excluded += bad
+            tree.tests = [t for t in tree.tests if t["name"] not in bad]
     prep_secs = time.time() - t_start
     log(f"prepared in {prep_secs:.0f}s; unit tests {unit_secs:.0f}s, timeout {unit_timeout:.0f}s per mutant")
 
@@ -665,13 +662,13 @@ def main():
                     m.status = "equivalent"
                     skipped.append(m)
                     continue
-                status, first, _ = run_tests([t["name"] for t in unit], unit_timeout)
+                status, first, _, _ = run_tests([t["name"] for t in unit], unit_timeout)
                 m.status, m.by = ("killed", first) if status != "pass" else ("survived", "")
                 if m.status == "survived" and not args.no_system:
-                    group_tests, group = system_group(m.path, tree.tests)
+                    group_tests = tree.system_tests_for(m.path)
                     if group_tests and tree.build(tree.targets_for(group_tests))[0]:
-                        t_out = max(SYSTEM_TIMEOUT_MIN, 3 * group_secs.get(group, 60))
-                        status, first, _ = run_tests([t["name"] for t in group_tests], t_out, parallel=False)
+                        t_out = max(SYSTEM_TIMEOUT_MIN, 3 * sum(test_secs.get(t["name"], 60) for t in group_tests))
+                        status, first, _, _ = run_tests([t["name"] for t in group_tests], t_out, parallel=False)
                         if status != "pass":
                             m.status, m.by = "killed", first if status == "fail" else "timeout"
             finally:
@@ -707,8 +704,8 @@ def main():
     ]
     if excluded:
         report.append("tests left out (failing on the pristine tree): " + " ".join(excluded))
-    for g in missing_groups:
-        report.append(f"system group {g} matches no test")
+    for d in uncovered:
+        report.append(f"no test covers {d}/ (CTest label covers:{d} or a folder above it)")
     if args.compare:
         report += compare(results, args.compare)
     report.append("")
