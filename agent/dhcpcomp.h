@@ -53,11 +53,6 @@
 #define DHCP_DEFAULT_CUSTOMER_LAN_ADDRESS "192.168.2.2"
 #define DHCP_DEFAULT_CUSTOMER_LAN_NETMASK "255.255.254.0"
 
-// Event message ids written to the system log ("{%d} {...}").
-#define DHCP_MSG_CONFIG_FILE 62004
-#define DHCP_MSG_CONFIG_FILE_WRITE 62010
-#define DHCP_MSG_NO_ROOM_FOR_RANGE 62006
-
 // Provider implementation objects (libTavrel) referenced by the pools and the
 // lease list; the agent only holds and deletes them.
 class ZPX_DHCPRangeOfIPAddressesImpl;
@@ -406,8 +401,6 @@ TAVREL_EXPORT void dhcpCompDisownLeaseObject(const void* object);
 // ---- Foreign DHCP servers (agent/ foreign) ----
 
 #define DHCP_MAX_FOREIGN_SERVERS 64
-#define DHCP_ALARM_FOREIGN_SERVER 60012
-#define DHCP_ALARM_FOREIGN_SERVER_GONE 60013
 #define DHCP_FOREIGN_SERVER_PROBE_SECONDS 300
 
 // A DHCP server other than the appliance's own, the customer LAN's lease
@@ -430,8 +423,6 @@ TAVREL_EXPORT int dhcpCompCollectForeignServers(s_foreignServer* out, int max);
 #define DHCP_POOL_ID_SIZE (DHCP_INTERFACE_NAME_SIZE + 2 * DHCP_IP_STRING_SIZE + 2)
 // A LAN pool and one per range, for the customer LAN, its VLANs, the OAM LAN.
 #define DHCP_MAX_POOLS ((DHCP_MAX_VLANS + 2) * (DHCP_MAX_ADDR_RANGES + 1))
-#define DHCP_ALARM_POOL_EXHAUSTED 60010
-#define DHCP_ALARM_POOL_RECOVERED 60011
 #define DHCP_POOL_ALARM_RAISE_PERCENT 90
 #define DHCP_POOL_ALARM_CLEAR_PERCENT 80
 

@@ -22,13 +22,6 @@
 // files ("temp.txt") of the agent and its libraries are written here.
 #define TAVREL_AGENT_WORK_DIR "/var/run/TavrelAgent"
 
-// Event message ids of the agent process ("{%d} {...}").
-#define DHCP_MSG_SERVICE_STARTED 62000
-#define DHCP_MSG_SERVICE_STOPPED 62001
-#define DHCP_MSG_NO_CONFIG_OPTION 62007
-#define DHCP_MSG_ROUTER_UNREACHABLE 62008
-#define DHCP_MSG_DEFAULT_ADDRESS 62009
-
 // Main-loop rhythm: pass length and passes between two checks of the
 // integrated router's DHCP server. The agent's configuration file may
 // shorten them (see tavrel-agent.conf).

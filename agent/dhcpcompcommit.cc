@@ -18,6 +18,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -74,10 +75,7 @@ bool writeComponentFile(const std::string& text) {
 void warnAboutForeignServer() {
   if (CustomerLANDhcpCompConfig.dhcpStatus == kStatusAllDevices && CustomerLANIpConfig.externalDhcpServer &&
       CustomerLANDhcpCompConfig.externalServerWarning) {
-    syslog(LOG_ERR,
-           "{%d} {External Corporate DHCP Server detected on Customer LAN AND T20 has DHCP Server "
-           "enabled for ALL Devices}",
-           DHCP_MSG_FOREIGN_SERVER);
+    dhcpCompLogEvent(DHCP_MSG_FOREIGN_SERVER);
     CustomerLANDhcpCompConfig.externalServerWarning = 0;
   }
 }

@@ -17,6 +17,7 @@
 #include "dhcpcompproblems.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -195,8 +196,7 @@ bool addOamLanRange() {
       offset = -1;
   }
   if (offset == 0) {
-    syslog(LOG_ERR, "{%d} {LAN %s IP Network does not allow enough room for a default IP Address Range }",
-           DHCP_MSG_NO_ROOM_FOR_RANGE, eth.interfaceName);
+    dhcpCompLogEvent(DHCP_MSG_NO_ROOM_FOR_RANGE, eth.interfaceName);
     return false;
   }
   s_ipAddrRange range;
@@ -543,8 +543,7 @@ int dhcpCompWriteDhcpCompConfigFile(char useSaved) {
 int dhcpCompWriteDhcpCompConfigText(const std::string& out) {
   int rc = dhcpUtilReplaceFile(g_strT20ConfigFilename, out.data(), out.size());
   if (rc != 0) {
-    syslog(LOG_ERR, "{%d} {Cannot write TavrelAgent config file: %s (%s); changes not saved.}",
-           DHCP_MSG_CONFIG_FILE_WRITE, g_strT20ConfigFilename, strerror(rc));
+    dhcpCompLogEvent(DHCP_MSG_CONFIG_FILE_WRITE, g_strT20ConfigFilename, strerror(rc));
     return 0;
   }
   return 1;

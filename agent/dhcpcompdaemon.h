@@ -28,9 +28,6 @@
 // How long a start waits for dhcpd's PID file to name the running server.
 #define DHCPD_START_WAIT_MS 3000
 
-// Event message id of the foreign-server warning.
-#define DHCP_MSG_FOREIGN_SERVER 62005
-
 TAVREL_EXTERN_C_BEGIN
 
 // ---- Published address ----

@@ -14,6 +14,7 @@
 #include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 #include "netkeel.h"
 #include "torvo.h"
 #include "vornapi.h"
@@ -129,7 +130,7 @@ void applyLeaseOrDefaultAddress() {
     dhcpCompProcessVendorInfoForCustomerLAN();
     return;
   }
-  syslog(LOG_NOTICE, "{%d} {TavrelAgent Assigned Default address to Customer LAN}", DHCP_MSG_DEFAULT_ADDRESS);
+  dhcpCompLogEvent(DHCP_MSG_DEFAULT_ADDRESS);
   ip.externalDhcpServer = 0;
   setAddress(&ip.ipAddress, kDefaultAddress, ipTypeAddress);
   setAddress(&ip.netmask, kDefaultNetmask, ipTypeNetmask);

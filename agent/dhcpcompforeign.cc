@@ -36,6 +36,7 @@
 #include "dhcpcompforeign.h"
 #include "dhcpcompworker.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -357,11 +358,9 @@ void resolveAddress(const std::string& interfaceName, uint32_t address) {
   close(fd);
 }
 
-void alarm(uint32_t number, uint16_t severity, const s_foreignServer& s, const char* what) {
-  char text[DHCP_ALARM_TEXT_SIZE];
-  snprintf(text, sizeof(text), "Foreign DHCP server %s (%s) %s %s", s.serverAddress.ipString,
-           s.serverMACAddress, what, s.interfaceName);
-  dhcpUtilRaiseAlarm(number, severity, text);
+template <typename Alarm>
+void alarm(Alarm which, const s_foreignServer& s) {
+  dhcpCompRaiseAlarm(which, s.serverAddress.ipString, s.serverMACAddress, s.interfaceName);
 }
 
 }  // namespace
@@ -502,7 +501,7 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
     snprintf(r.interfaceName, sizeof(r.interfaceName), "%s", offer.interfaceName.c_str());
     r.serverAddress = address;
     snprintf(r.firstSeen, sizeof(r.firstSeen), "%s", now);
-    alarm(DHCP_ALARM_FOREIGN_SERVER, DHCP_ALARM_SEVERITY_MAJOR, r, "answers on");
+    alarm(DHCP_ALARM_FOREIGN_SERVER, r);
   }
   // A server of a probed interface that did not answer three probes in a row
   // is gone; one of an interface no longer probed as well.
@@ -516,22 +515,13 @@ void dhcpCompRecordForeignServers(const std::vector<DhcpProbeTarget>& targets,
       continue;
     }
     if (goneAlarms++ < kMaxAlarmsPerProbe)
-      alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, it->second.record,
-            "no longer answers on");
+      alarm(DHCP_ALARM_FOREIGN_SERVER_GONE, it->second.record);
     else
       ++goneSilently;
     it = s_servers.erase(it);
   }
-  char text[DHCP_ALARM_TEXT_SIZE];
-  if (dropped > 0) {
-    snprintf(text, sizeof(text), "Foreign DHCP servers: %zu further offers of this probe not recorded",
-             dropped);
-    dhcpUtilRaiseAlarm(DHCP_ALARM_FOREIGN_SERVER, DHCP_ALARM_SEVERITY_MAJOR, text);
-  }
-  if (goneSilently > 0) {
-    snprintf(text, sizeof(text), "Foreign DHCP servers: %d further servers no longer answer", goneSilently);
-    dhcpUtilRaiseAlarm(DHCP_ALARM_FOREIGN_SERVER_GONE, DHCP_ALARM_SEVERITY_CLEARED, text);
-  }
+  if (dropped > 0) dhcpCompRaiseAlarm(DHCP_ALARM_FOREIGN_OFFERS_DROPPED, dropped);
+  if (goneSilently > 0) dhcpCompRaiseAlarm(DHCP_ALARM_FOREIGN_SERVERS_GONE, goneSilently);
 }
 
 int dhcpCompOpenDhcpProbe(const std::string& interfaceName, const std::vector<uint8_t>& datagram) {

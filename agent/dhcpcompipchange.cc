@@ -3,7 +3,6 @@
 // answers.
 #include <errno.h>
 #include <string.h>
-#include <syslog.h>
 
 #include <algorithm>
 #include <string>
@@ -16,6 +15,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcpcompipchange.h"
 #include "dhcputil_file.h"
+#include "messages.h"
 #include "vornapi.h"
 
 namespace {
@@ -94,10 +94,7 @@ void rebuildRecords(bool fromFile) {
 
   if (dhcpCompReadDhcpCompConfigFile() == 0) {
     int reason = errno;
-    syslog(LOG_ERR,
-           "{%d} {Cannot open TavrelAgent config file: %s.} (%s; the last good "
-           "configuration is kept)",
-           DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, strerror(reason));
+    dhcpCompLogEvent(DHCP_MSG_CONFIG_FILE_KEPT, g_strT20ConfigFilename, strerror(reason));
     dhcpCompParseDhcpCompConfigText(&saved[0]);
   }
   dhcpCompForgetKeptInstanceIDs();

@@ -9,6 +9,7 @@
 
 #include "dhcpcomp.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 
 int g_poolAlarmRaisePercent = DHCP_POOL_ALARM_RAISE_PERCENT;
 int g_poolAlarmClearPercent = DHCP_POOL_ALARM_CLEAR_PERCENT;
@@ -141,20 +142,16 @@ void dhcpCompCheckPoolAlarms(void) {
     bool raised = s_raisedPools.count(p.instanceID) != 0;
     int used = static_cast<int>(p.percentUsed);
     if (!raised && used >= g_poolAlarmRaisePercent) {
-      std::string text = "DHCP pool nearly exhausted, " + describe(p) + " (" + std::to_string(used) + "%)";
-      dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_EXHAUSTED, DHCP_ALARM_SEVERITY_MAJOR, text.c_str());
+      dhcpCompRaiseAlarm(DHCP_ALARM_POOL_EXHAUSTED, describe(p).c_str(), used);
       raised = true;
     } else if (raised && used < g_poolAlarmClearPercent) {
-      std::string text = "DHCP pool has room again, " + describe(p) + " (" + std::to_string(used) + "%)";
-      dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, DHCP_ALARM_SEVERITY_CLEARED, text.c_str());
+      dhcpCompRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, describe(p).c_str(), used);
       raised = false;
     }
     if (raised) stillRaised[p.instanceID] = describe(p);
     s_raisedPools.erase(p.instanceID);
   }
   // A range removed while its alarm stood takes the alarm with it.
-  for (const auto& gone : s_raisedPools)
-    dhcpUtilRaiseAlarm(DHCP_ALARM_POOL_RECOVERED, DHCP_ALARM_SEVERITY_CLEARED,
-                       ("DHCP pool removed, " + gone.second).c_str());
+  for (const auto& gone : s_raisedPools) dhcpCompRaiseAlarm(DHCP_ALARM_POOL_REMOVED, gone.second.c_str());
   s_raisedPools.swap(stillRaised);
 }

@@ -5,7 +5,6 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <string>
@@ -16,6 +15,7 @@
 #include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_internal.h"
+#include "messages.h"
 
 namespace {
 
@@ -113,10 +113,7 @@ void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks, cons
   locked([&] {
     // Only on the server checked: a lease of another may have come meanwhile.
     if (!routerSupervised() || CustomerLANIpConfig.leaseServerIdentifier.ipLong != server) return;
-    syslog(LOG_ERR,
-           "{%d} {Integrated Routers DHCP Server: %s not reachable. Re-starting DHCP Client on "
-           "Customer LAN.}",
-           DHCP_MSG_ROUTER_UNREACHABLE, CustomerLANIpConfig.leaseServerIdentifier.ipString);
+    dhcpCompLogEvent(DHCP_MSG_ROUTER_UNREACHABLE, CustomerLANIpConfig.leaseServerIdentifier.ipString);
     dhcpcompRenewDynamicIPAddress();
   });
 }

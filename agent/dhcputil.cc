@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <syslog.h>
 
 #include "corvane.h"
 #include "dhcpcomp.h"
@@ -266,11 +265,4 @@ int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type) {
   int rc = dhcpUtilConvertIPStringtoIPAddr(a, type, false);
   if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(a);
   return rc;
-}
-
-void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text) {
-  char cut[DHCP_ALARM_TEXT_SIZE];
-  snprintf(cut, sizeof(cut), "%s", text);
-  NetkeelGenerateAlarm(number, severity, cut);
-  syslog(severity == DHCP_ALARM_SEVERITY_CLEARED ? LOG_NOTICE : LOG_WARNING, "{%u} {%s}", number, cut);
 }

@@ -40,17 +40,6 @@ void dhcpUtilClearIPAddr(s_ipAddr* a);
 // not valid its text is emptied as well, so only checked text remains.
 int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type);
 
-// Severities of the appliance's alarm path: a raised alarm, and its end.
-#define DHCP_ALARM_SEVERITY_MAJOR 2
-#define DHCP_ALARM_SEVERITY_CLEARED 4
-// What the diagnostics log keeps of an alarm text, terminator included.
-#define DHCP_ALARM_TEXT_SIZE 100
-
-// Raises alarm number through the appliance's alarm path, with text cut to
-// DHCP_ALARM_TEXT_SIZE, and logs it with its number: a raised alarm as a
-// warning, its end (DHCP_ALARM_SEVERITY_CLEARED) as a notice.
-void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text);
-
 // Rebuilds the lease lists of all LANs, and their lease objects, from the
 // text of a server lease file.
 void dhcpCompBuildLeaseLists(const char* text, size_t size);

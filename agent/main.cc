@@ -37,6 +37,7 @@
 #include "dhcpcompleasewatch.h"
 #include "dhcpcompnotify.h"
 #include "dhcpcompsettings.h"
+#include "messages.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -208,7 +209,7 @@ void killRecordedAgent() {
 // naming the agent itself is only removed and main goes on to return.
 int shutdownAgent(int status) {
   dhcpCompCleanupBeforeExit();
-  syslog(LOG_NOTICE, "{%d} {TavrelAgent Service stopped.}", DHCP_MSG_SERVICE_STOPPED);
+  dhcpCompLogEvent(DHCP_MSG_SERVICE_STOPPED);
   VexServiceStopService();
   killRecordedAgent();
   return status;
@@ -260,8 +261,7 @@ bool componentFileUsable() {
   else if (st.st_size == 0)
     fault = "the file is empty";
   if (fault == nullptr) return true;
-  syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s)", DHCP_MSG_CONFIG_FILE,
-         g_strT20ConfigFilename, fault);
+  dhcpCompLogEvent(DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, fault);
   return false;
 }
 
@@ -273,8 +273,7 @@ bool bringUpConfiguration() {
 
   if (!componentFileUsable()) return false;
   if (dhcpCompReadDhcpCompConfigFile() == 0) {
-    syslog(LOG_ERR, "{%d} {Cannot open TavrelAgent config file: %s.} (%s)", DHCP_MSG_CONFIG_FILE,
-           g_strT20ConfigFilename, strerror(errno));
+    dhcpCompLogEvent(DHCP_MSG_CONFIG_FILE, g_strT20ConfigFilename, strerror(errno));
     return false;
   }
   CustomerLANDhcpCompConfig.externalServerWarning = 1;
@@ -451,7 +450,7 @@ bool startUnderLock(const OpenWBEM::ProviderAgentLockerIFCRef& locker) {
   if (rc != 0)
     logger->logError(OpenWBEM::String("Tavrel: osGetProcessId() returns ") +
                      OpenWBEM::String(std::to_string(rc)));
-  syslog(LOG_NOTICE, "{%d} {TavrelAgent Service started.}", DHCP_MSG_SERVICE_STARTED);
+  dhcpCompLogEvent(DHCP_MSG_SERVICE_STARTED);
   syslog(
       LOG_INFO, "%s",
       g_bIntegratedRouterPresent == 1 ? "Integrated Router is Present" : "Integrated Router is NOT Present");
@@ -586,8 +585,7 @@ int main(int argc, char* argv[]) {
 
   OpenWBEM::String configFileName = parser->getOptionValue(kOptionConfig);
   if (configFileName.empty()) {
-    syslog(LOG_ERR, "{%d} {TavrelAgent must use -c option to specify location of Config file.}",
-           DHCP_MSG_NO_CONFIG_OPTION);
+    dhcpCompLogEvent(DHCP_MSG_NO_CONFIG_OPTION);
     return 0;
   }
   OpenWBEM::ConfigFile::ConfigMap configMap;
