@@ -18,6 +18,7 @@
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
+#include "process.h"
 #include "torvo.h"
 
 std::atomic<uint8_t> g_dhcpStopService{0};

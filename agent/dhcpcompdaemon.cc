@@ -1,48 +1,42 @@
-// Control of dhcpd and of the customer LAN's dhclient.
+// Control of dhcpd and of the customer LAN's dhclient, and their
+// supervision.
 //
 // dhcpd runs in the foreground of a session of its own, so the agent knows
 // its server by the pidfd it takes when spawning it. A server found through
 // the PID file (an earlier agent's) is adopted only when its arguments are
 // those of the live configuration; any other is replaced.
 //
-// A stop signals only a process that /proc shows to be the PID file's program
-// run by the agent's own user (a file left by a power cut may name an
-// unrelated process by now, another user may run a program of that name),
-// through a pidfd taken before the check, so that a process id recycled in
-// between is never signalled; it then waits until the process has ended:
-// dhcpd refuses to start while its predecessor still exists, and a daemon
-// killed by the agent stays a zombie until the agent, its subreaper, reaps
-// it.
-#include <dirent.h>
+// The supervision runs on a worker thread and watches dhcpd through a pidfd,
+// so its end is seen at once. A server that ends without a stop by the
+// agent, that stays stopped (state T) for more than DHCPD_STOPPED_LIMIT_S, or
+// that no longer answers the agent's own DHCPDISCOVER (a telephone's, never
+// followed by a DHCPREQUEST) twice in a row is started again with the live
+// dhcpd.conf; a DHCP-addressed customer LAN's dhclient that ends likewise.
+// One that keeps ending is restarted with a growing delay. Each restart is
+// logged with its reason.
 #include <errno.h>
-#include <fcntl.h>
-#include <limits.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/types.h>
 #include <sys/wait.h>
 #include <syslog.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
-#include "dhcpcompdaemon.h"
+#include "dhcpcompforeign.h"
+#include "dhcpcompworker.h"
+#include "dhcpd.h"
 #include "dhcputil_internal.h"
+#include "process.h"
 
 namespace {
 
@@ -64,239 +58,21 @@ const char kLeaseFileTouchCommand[] = "cd /pq/etc; /usr/bin/touch dhcpd.leases";
 const char kDhcpdProgram[] = "dhcpd";
 const char kDhclientProgram[] = "dhclient";
 
-const int kPollIntervalMs = 1;
-const mode_t kOutputFileMode = 0644;
-// Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
-const size_t kCommMaxLength = 15;
-// Enough of a /proc/<pid>/stat line for pid, command name, state and parent.
-const size_t kProcStatLineSize = 128;
 // Most of dhcpd's start output that goes to the system log.
 const size_t kStartOutputLogMax = 1000;
-
-void sleepMs(int ms) {
-  struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
-}
-
-// The program a PID file belongs to: its name up to the first "." or "-".
-std::string programOfPidFile(const char* pidFile) {
-  const char* base = strrchr(pidFile, '/');
-  base = base != nullptr ? base + 1 : pidFile;
-  return std::string(base, strcspn(base, ".-"));
-}
-
-// Decimal process ids of a PID file's text; anything else is ignored.
-std::vector<pid_t> pidsOfText(const char* text) {
-  std::vector<pid_t> pids;
-  const char* p = text;
-  while (*p != '\0') {
-    size_t blanks = strspn(p, " \t\n");
-    p += blanks;
-    size_t length = strcspn(p, " \t\n");
-    if (length == 0) break;
-    if (strspn(p, "0123456789") == length) {
-      errno = 0;
-      char* end = nullptr;
-      unsigned long value = strtoul(p, &end, 10);
-      if (errno == 0 && end == p + length && value > 0 && value <= INT_MAX)
-        pids.push_back(static_cast<pid_t>(value));
-    }
-    p += length;
-  }
-  return pids;
-}
-
-// True when /proc shows that pid runs program: the base name of its
-// executable, or, when that cannot be read (a zombie), its command name.
-// A program whose file was replaced since it started (a package upgrade
-// renames the new file over the old) is still that program: its executable
-// then reads "<path> (deleted)".
-bool processIsProgram(pid_t pid, const std::string& program) {
-  std::string proc = "/proc/" + std::to_string(pid);
-  char exe[PATH_MAX];
-  ssize_t length = readlink((proc + "/exe").c_str(), exe, sizeof(exe) - 1);
-  if (length > 0) {
-    std::string path(exe, static_cast<size_t>(length));
-    const std::string deleted = " (deleted)";
-    if (path.size() > deleted.size() &&
-        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
-      path.resize(path.size() - deleted.size());
-    return program == path.substr(path.rfind('/') + 1);
-  }
-  FILE* f = fopen((proc + "/comm").c_str(), "r");
-  if (f == nullptr) return false;
-  char comm[kCommMaxLength + 2] = "";
-  bool read = fgets(comm, sizeof(comm), f) != nullptr;
-  fclose(f);
-  if (!read) return false;
-  comm[strcspn(comm, "\n")] = '\0';
-  return program.compare(0, kCommMaxLength, comm) == 0;
-}
-
-// The process descriptor calls, by system call number (glibc's header does
-// not declare them for C++).
-int pidfdOpen(pid_t pid) {
-  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-}
-
-bool pidfdSignal(int pidfd, int signal) {
-  return syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) == 0;
-}
-
-// True when pid is run by the agent's own user (/proc/<pid> belongs to the
-// process's effective user).
-bool processIsOurs(pid_t pid) {
-  struct stat st;
-  return stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == geteuid();
-}
-
-// True when the agent may signal pid: a process of program run by the agent's
-// own user, and not the agent itself.
-bool mayStop(pid_t pid, const std::string& program) {
-  return pid != getpid() && processIsProgram(pid, program) && processIsOurs(pid);
-}
-
-// Reaps pid when it is the agent's child; true once it has ended (pidfd,
-// the process's descriptor, turns readable when it exits).
-bool processEnded(pid_t pid, int pidfd) {
-  pid_t reaped = waitpid(pid, nullptr, WNOHANG);
-  if (reaped == pid) return true;
-  struct pollfd p = {pidfd, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
-}
-
-// Polls condition until it holds or timeoutMs have passed.
-template <typename Condition>
-bool pollUntil(Condition condition, int timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    sleepMs(kPollIntervalMs);
-  }
-}
-
-bool waitForEnd(pid_t pid, int pidfd, int timeoutMs) {
-  bool ended = pollUntil([pid, pidfd] { return processEnded(pid, pidfd); }, timeoutMs);
-  // An ended child of the agent is reaped as soon as it can be.
-  if (ended) waitpid(pid, nullptr, WNOHANG);
-  return ended;
-}
-
-// True once no thread of pid runs its own code any more: each has begun to
-// exit (PF_EXITING in the flags of /proc/<pid>/task/<tid>/stat), or the
-// process is gone. The kernel may still be closing its sockets then, which
-// takes tens of milliseconds for dhcpd's packet sockets, but the process
-// answers nothing more.
-// The line of a /proc stat file, "<pid> (<comm>) <state> <ppid> <pgrp>
-// <session> <tty> <tpgid> <flags> ..." (comm may hold blanks and ")"); /proc
-// files have no size, so it is read by line. False when it cannot be read.
-bool readProcStat(const std::string& path, char (&stat)[kProcStatLineSize]) {
-  FILE* f = fopen(path.c_str(), "r");
-  if (f == nullptr) return false;
-  bool read = fgets(stat, sizeof(stat), f) != nullptr;
-  fclose(f);
-  return read;
-}
-
-bool processExiting(pid_t pid) {
-  const unsigned kPfExiting = 0x4;
-  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-  DIR* dir = opendir(tasks.c_str());
-  if (dir == nullptr) return true;
-  bool exiting = true;
-  while (struct dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] == '.') continue;
-    char stat[kProcStatLineSize] = "";
-    if (!readProcStat(tasks + "/" + entry->d_name + "/stat", stat)) continue;
-    const char* close = strrchr(stat, ')');
-    unsigned flags = 0;
-    if (close != nullptr && sscanf(close + 1, " %*c %*d %*d %*d %*d %*d %u", &flags) == 1 &&
-        (flags & kPfExiting) == 0) {
-      exiting = false;
-      break;
-    }
-  }
-  closedir(dir);
-  return exiting;
-}
-
-// Signals the process of pidfd to end (SIGTERM, with SIGCONT so that a
-// stopped one acts on it; SIGKILL when it has not begun to exit in time) and
-// returns pidfd once it has begun to exit, or -1 (pidfd closed, nothing
-// signalled) when it is not the program's process of the agent's user.
-int beginStopOf(pid_t pid, int pidfd, const std::string& program) {
-  if (pidfd < 0) return -1;
-  if (!mayStop(pid, program) || !pidfdSignal(pidfd, SIGTERM)) {
-    close(pidfd);
-    return -1;
-  }
-  pidfdSignal(pidfd, SIGCONT);
-  auto gone = [pid, pidfd] { return processEnded(pid, pidfd) || processExiting(pid); };
-  if (!pollUntil(gone, DHCP_STOP_TERM_WAIT_MS)) {
-    syslog(LOG_WARNING, "%s (process %d) did not end on SIGTERM; sending SIGKILL.", program.c_str(),
-           static_cast<int>(pid));
-    pidfdSignal(pidfd, SIGKILL);
-    pollUntil(gone, DHCP_STOP_KILL_WAIT_MS);
-  }
-  return pidfd;
-}
-
-int beginStop(pid_t pid, const std::string& program) {
-  return beginStopOf(pid, pidfdOpen(pid), program);
-}
-
-// Waits until a process beginStop signalled has ended, reaps it and closes
-// its pidfd.
-void finishStop(pid_t pid, int pidfd, const std::string& program) {
-  if (pidfd < 0) return;
-  if (!waitForEnd(pid, pidfd, DHCP_STOP_KILL_WAIT_MS))
-    syslog(LOG_ERR, "%s (process %d) did not end.", program.c_str(), static_cast<int>(pid));
-  close(pidfd);
-}
-
-// Signals the processes of pidFile to end after deleting the file; the
-// processes with their pidfds once each has begun to exit.
-std::vector<std::pair<pid_t, int>> beginStopOfPidFile(const char* pidFile, const std::string& program) {
-  std::vector<std::pair<pid_t, int>> stopping;
-  char* text = dhcpUtilReadTextFile(pidFile);
-  if (text == nullptr) return stopping;
-  std::vector<pid_t> pids = pidsOfText(text);
-  free(text);
-  unlink(pidFile);
-  for (pid_t pid : pids) stopping.emplace_back(pid, beginStop(pid, program));
-  return stopping;
-}
-
-void finishStops(const std::vector<std::pair<pid_t, int>>& stopping, const std::string& program) {
-  for (const auto& [pid, pidfd] : stopping) finishStop(pid, pidfd, program);
-}
 
 // Zombies among the agent's children that run a daemon it adopts (dhcpd,
 // dhclient: they detach and are re-parented to the agent). Other children
 // are left to the code that waits for them, system() among it.
 std::vector<pid_t> adoptedDaemonZombies() {
   std::vector<pid_t> pids;
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return pids;
   pid_t self = getpid();
-  while (struct dirent* entry = readdir(proc)) {
-    size_t digits = strspn(entry->d_name, "0123456789");
-    if (digits == 0 || entry->d_name[digits] != '\0') continue;
-    char stat[kProcStatLineSize] = "";
-    if (!readProcStat("/proc/" + std::string(entry->d_name) + "/stat", stat)) continue;
-    const char* open = strchr(stat, '(');
-    const char* close = strrchr(stat, ')');
-    char state = 0;
-    int ppid = 0;
-    if (open != nullptr && close != nullptr && close > open &&
-        sscanf(close + 1, " %c %d", &state, &ppid) == 2 && state == 'Z' && ppid == self) {
-      std::string comm(open + 1, static_cast<size_t>(close - open - 1));
-      if (comm == kDhcpdProgram || comm == kDhclientProgram)
-        pids.push_back(static_cast<pid_t>(atoi(entry->d_name)));
-    }
-  }
-  closedir(proc);
+  processForEach([&pids, self](pid_t pid) {
+    ProcessStat stat;
+    if (processReadStat("/proc/" + std::to_string(pid) + "/stat", &stat) && stat.state == 'Z' &&
+        stat.ppid == self && (stat.comm == kDhcpdProgram || stat.comm == kDhclientProgram))
+      pids.push_back(pid);
+  });
   return pids;
 }
 
@@ -320,45 +96,11 @@ void forgetServer() {
   g_server = KnownServer();
 }
 
-bool pidfdReadable(int pidfd) {
-  struct pollfd p = {pidfd, POLLIN, 0};
-  return poll(&p, 1, 0) > 0;
-}
-
-// The arguments of a process (/proc/<pid>/cmdline); empty when unreadable.
-std::vector<std::string> commandLineOf(pid_t pid) {
-  const size_t kCommandLineMax = 4096;
-  std::vector<std::string> args;
-  int fd = open(("/proc/" + std::to_string(pid) + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return args;
-  std::string text(kCommandLineMax, '\0');
-  ssize_t length = read(fd, &text[0], text.size());
-  close(fd);
-  if (length <= 0) return args;
-  text.resize(static_cast<size_t>(length));
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\0', at);
-    if (end == std::string::npos) end = text.size();
-    args.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return args;
-}
-
-// True when pid is in the agent's network namespace (a server of another
-// namespace serves other LANs).
-bool sameNetworkNamespace(pid_t pid) {
-  struct stat own, their;
-  return stat("/proc/self/ns/net", &own) == 0 &&
-         stat(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), &their) == 0 &&
-         own.st_ino == their.st_ino && own.st_dev == their.st_dev;
-}
-
 // A dhcpd of the agent's user in its namespace that serves the live
 // configuration (dhcpCompDhcpdServesLiveConfiguration).
 bool isAgentsDhcpd(pid_t pid) {
   return pid != getpid() && processIsProgram(pid, kDhcpdProgram) && processIsOurs(pid) &&
-         sameNetworkNamespace(pid) && dhcpCompDhcpdServesLiveConfiguration(commandLineOf(pid));
+         processInOurNetworkNamespace(pid) && dhcpCompDhcpdServesLiveConfiguration(processCommandLine(pid));
 }
 
 // Process id of the running server: the one the agent knows, else a server
@@ -367,13 +109,11 @@ bool isAgentsDhcpd(pid_t pid) {
 // next start replaces it).
 pid_t runningDhcpd() {
   if (g_server.pidfd >= 0) {
-    if (!pidfdReadable(g_server.pidfd)) return g_server.pid != g_stopRequested ? g_server.pid : 0;
+    if (!pidfdEnded(g_server.pidfd)) return g_server.pid != g_stopRequested ? g_server.pid : 0;
     forgetServer();
   }
-  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
-  if (text == nullptr) return 0;
-  std::vector<pid_t> pids = pidsOfText(text);
-  free(text);
+  std::vector<pid_t> pids;
+  if (!processReadPidFile(DHCPD_PID_FILE, &pids)) return 0;
   for (pid_t pid : pids) {
     if (pid == g_stopRequested || !isAgentsDhcpd(pid)) continue;
     int pidfd = pidfdOpen(pid);
@@ -389,33 +129,27 @@ pid_t runningDhcpd() {
 // lost): after a start exactly one serves.
 std::vector<pid_t> strayServers() {
   std::vector<pid_t> pids;
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return pids;
-  while (struct dirent* entry = readdir(proc)) {
-    size_t digits = strspn(entry->d_name, "0123456789");
-    if (digits == 0 || entry->d_name[digits] != '\0') continue;
-    pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+  processForEach([&pids](pid_t pid) {
     if (pid != g_server.pid && isAgentsDhcpd(pid)) pids.push_back(pid);
-  }
-  closedir(proc);
+  });
   return pids;
 }
 
 // Signals every server of the agent to end: those of the PID file (after
 // deleting it), the known one and strays; each with its pidfd once it has
 // begun to exit.
-std::vector<std::pair<pid_t, int>> beginStopOfServers() {
-  std::vector<std::pair<pid_t, int>> stopping = beginStopOfPidFile(DHCPD_PID_FILE, kDhcpdProgram);
+std::vector<StoppingProcess> beginStopOfServers() {
+  std::vector<StoppingProcess> stopping = processBeginStopOfPidFile(DHCPD_PID_FILE, kDhcpdProgram);
   auto listed = [&stopping](pid_t pid) {
-    for (const auto& entry : stopping) {
-      if (entry.first == pid && entry.second >= 0) return true;
+    for (const StoppingProcess& p : stopping) {
+      if (p.pid == pid && p.pidfd >= 0) return true;
     }
     return false;
   };
   if (g_server.pidfd >= 0 && !listed(g_server.pid))
-    stopping.emplace_back(g_server.pid, beginStopOf(g_server.pid, dup(g_server.pidfd), kDhcpdProgram));
+    stopping.push_back(processBeginStop(g_server.pid, dup(g_server.pidfd), kDhcpdProgram));
   for (pid_t pid : strayServers()) {
-    if (!listed(pid)) stopping.emplace_back(pid, beginStop(pid, kDhcpdProgram));
+    if (!listed(pid)) stopping.push_back(processBeginStop(pid, pidfdOpen(pid), kDhcpdProgram));
   }
   forgetServer();
   g_stopRequested = 0;
@@ -439,42 +173,10 @@ void logStartFailure(int status) {
   syslog(LOG_ERR, "DHCP server did not start (%s): %s", how.c_str(), said.c_str());
 }
 
-// Spawns dhcpd (argv[0] its path) without a shell, its standard output and
-// error in outputFile; with newSession in a session of its own. 0 with *pid
-// set, else the error number.
-int spawnDhcpd(const std::vector<const char*>& argv, const char* outputFile, bool newSession, pid_t* pid) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile, O_WRONLY | O_CREAT | O_TRUNC,
-                                   kOutputFileMode);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  // The daemon outlives this start: it must hold none of the agent's files
-  // or sockets (the provider agent's listening port above all).
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&defaults, signal);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                                           (newSession ? POSIX_SPAWN_SETSID : 0)));
-  int rc = posix_spawn(pid, argv[0], &actions, &attributes, const_cast<char* const*>(argv.data()), environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) syslog(LOG_ERR, "Cannot run %s: %s", argv[0], strerror(rc));
-  return rc;
-}
-
 // True when the PID file names pid.
 bool pidFileNames(pid_t pid) {
-  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
-  if (text == nullptr) return false;
-  std::vector<pid_t> pids = pidsOfText(text);
-  free(text);
-  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+  std::vector<pid_t> pids;
+  return processReadPidFile(DHCPD_PID_FILE, &pids) && std::find(pids.begin(), pids.end(), pid) != pids.end();
 }
 
 // Starts the server in the foreground (-f), so that the process spawned is
@@ -484,12 +186,14 @@ bool pidFileNames(pid_t pid) {
 int startDhcpd() {
   const std::vector<const char*> argv = {kDhcpdProgramPath, "-f",  "-cf",          DHCPD_CONF_FILE, "-lf",
                                          DHCPD_LEASE_FILE,  "-pf", DHCPD_PID_FILE, nullptr};
+  ProcessOutput output;
+  output.file = DHCPD_START_OUTPUT_FILE;
   pid_t pid = 0;
-  if (spawnDhcpd(argv, DHCPD_START_OUTPUT_FILE, true, &pid) != 0) return -1;
+  if (processSpawn(argv.data(), output, true, &pid) != 0) return -1;
   int pidfd = pidfdOpen(pid);
   int status = 0;
   bool ended = false;
-  bool serving = pollUntil(
+  bool serving = processPollUntil(
       [&] {
         ended = waitpid(pid, &status, WNOHANG) == pid;
         return ended || pidFileNames(pid);
@@ -515,47 +219,330 @@ int startDhcpd() {
   return status;
 }
 
+// ---- Supervision ----
+
+using Clock = std::chrono::steady_clock;
+
+// How often the supervision reaps the other adopted daemons when nothing else
+// wakes it, and how often it looks at a watched server's state and the
+// customer LAN's client.
+const int kReapIntervalMs = 5000;
+const int kCheckIntervalMs = 1000;
+// The liveness probe: its period, the retry after a miss, how long it waits
+// for the offer (dhcpd may ping an address for a second first), the misses
+// that make a server count as hung, and the telephone it poses as.
+const auto kProbeInterval = std::chrono::seconds(60);
+const auto kProbeRetry = std::chrono::seconds(5);
+const auto kProbeAfterStart = std::chrono::seconds(1);
+const int kProbeWaitMs = 3000;
+const int kProbeMissesToRestart = 2;
+const char kProbeVendorClass[] = "Zelkor-p4100-A";
+// Checks without a client before the customer LAN's dhclient counts as
+// ended (an interface restart stops and starts it).
+const int kClientMissesToRestart = 3;
+
+// What the process control last did with the server.
+enum class ServerState {
+  kStoppedByAgent,  // its end is no fault
+  kStartFailed,     // to be started again later
+  kStarted,         // runs with Supervision::pid
+};
+
+// What the process control last did, and whether the worker runs. Guarded by
+// mutex; the worker alone opens and closes the pidfd.
+struct Supervision {
+  std::mutex mutex;
+  ServerState server = ServerState::kStoppedByAgent;
+  pid_t pid = 0;
+  unsigned generation = 0;
+  Clock::time_point startedAt;
+  bool running = false;
+  // From the main loop: the customer LAN's address when the probe applies
+  // (0: not probed), and whether its dhclient is to run.
+  uint32_t probeAddress = 0;
+  bool clientWanted = false;
+};
+
+Supervision& state() {
+  static Supervision s;
+  return s;
+}
+
+DhcpCompWorker s_supervisor;
+std::atomic<unsigned> g_restarts{0};
+
+// Wakes the worker; called with Supervision::mutex held, so that the worker
+// is not being started or stopped meanwhile.
+void wake(const Supervision& s) {
+  if (s.running) s_supervisor.wake();
+}
+
+// Tells the supervision what the process control did.
+void tell(ServerState server, pid_t pid) {
+  Supervision& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (server == ServerState::kStarted && s.server == server && pid == s.pid) return;
+  s.server = server;
+  s.pid = pid;
+  ++s.generation;
+  s.startedAt = Clock::now();
+  wake(s);
+}
+
+// The end of a server: its wait status when the agent could reap it.
+std::string describeEnd(pid_t pid, int pidfd) {
+  siginfo_t info;
+  memset(&info, 0, sizeof(info));
+  int rc = pidfd >= 0
+               ? static_cast<int>(syscall(SYS_waitid, P_PIDFD, pidfd, &info, WEXITED | WNOHANG, nullptr))
+               : waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG);
+  if (rc != 0 || info.si_pid == 0) return "status unknown";
+  if (info.si_code == CLD_EXITED) return "exit status " + std::to_string(info.si_status);
+  return "signal " + std::to_string(info.si_status);
+}
+
+bool processGone(pid_t pid) {
+  if (kill(pid, 0) != 0) return errno == ESRCH;
+  // A zombie still answers kill(0).
+  int status = 0;
+  return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+// Delays between restarts of a process that keeps ending: none after one
+// that ran for the stable time, else 0 s, 1 s, 2 s, 4 s ... up to the maximum.
+struct Backoff {
+  bool due = false;
+  bool restarted = false;
+  int delaySeconds = 0;
+  Clock::time_point at;
+
+  void schedule(Clock::duration ran) {
+    if (ran >= std::chrono::seconds(DHCPD_RESTART_STABLE_S))
+      delaySeconds = 0;
+    else
+      delaySeconds =
+          delaySeconds == 0 ? (restarted ? 1 : 0) : std::min(2 * delaySeconds, DHCPD_RESTART_MAX_DELAY_S);
+    restarted = true;
+    due = true;
+    at = Clock::now() + std::chrono::seconds(delaySeconds);
+  }
+  bool ready() const { return due && Clock::now() >= at; }
+  int msLeft() const {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
+    return static_cast<int>(std::max<int64_t>(0, left));
+  }
+};
+
+// True when the agent's own server at address answers a telephone's
+// DHCPDISCOVER on the customer LAN.
+bool serverAnswersProbe(uint32_t address) {
+  DhcpProbeTarget target;
+  target.interfaceName = DHCP_CUSTOMER_LAN_IFNAME;
+  for (const DhcpOffer& offer :
+       dhcpCompProbeForeignServers({target}, kProbeWaitMs, nullptr, kProbeVendorClass)) {
+    if (offer.server == address) return true;
+  }
+  return false;
+}
+
+class Supervisor {
+ public:
+  void run(DhcpCompWorker& worker) {
+    while (waitOnce(worker)) {
+      probeIfDue();
+      act();
+      superviseClient();
+    }
+    if (m_watch == Watch::kPidfd) close(m_pidfd);
+  }
+
+ private:
+  // How the watched server is followed.
+  enum class Watch {
+    kNone,        // no pidfd: by its process id
+    kPidfd,       // through m_pidfd
+    kEndedEarly,  // it had ended before its pidfd could be opened
+  };
+
+  // Waits for a wake-up, the watched server's end, a due restart, the next
+  // check or the reaping interval; false once the worker is stopped.
+  bool waitOnce(DhcpCompWorker& worker) {
+    int timeout = m_pid != 0 || m_clientWanted ? kCheckIntervalMs : kReapIntervalMs;
+    if (m_backoff.due) timeout = std::min(timeout, m_backoff.msLeft());
+    if (m_clientBackoff.due) timeout = std::min(timeout, m_clientBackoff.msLeft());
+    DhcpCompWorker::Event event = worker.wait(m_watch == Watch::kPidfd ? m_pidfd : -1, timeout);
+    if (event == DhcpCompWorker::kTimedOut) dhcpCompReapDaemons();
+    return event != DhcpCompWorker::kStopped;
+  }
+
+  // The liveness probe, without any lock: it waits for the answer.
+  void probeIfDue() {
+    uint32_t address;
+    {
+      Supervision& s = state();
+      std::lock_guard<std::mutex> lock(s.mutex);
+      address = s.server == ServerState::kStarted && s.generation == m_generation ? s.probeAddress : 0;
+    }
+    if (address == 0 || m_backoff.due || Clock::now() < m_nextProbe) return;
+    bool answered = serverAnswersProbe(address);
+    m_probeMisses = answered ? 0 : m_probeMisses + 1;
+    if (!answered)
+      syslog(LOG_WARNING, "DHCP server did not answer the agent's DHCPDISCOVER within %d ms (miss %d of %d).",
+             kProbeWaitMs, m_probeMisses, kProbeMissesToRestart);
+    m_nextProbe = Clock::now() + (answered ? kProbeInterval : kProbeRetry);
+  }
+
+  // Takes what the process control did since the last look.
+  void follow(const Supervision& s) {
+    m_generation = s.generation;
+    if (m_watch == Watch::kPidfd) close(m_pidfd);
+    m_watch = Watch::kNone;
+    m_pidfd = -1;
+    m_pid = s.pid;
+    m_backoff.due = false;
+    m_probeMisses = 0;
+    m_stoppedSince = Clock::time_point();
+    m_nextProbe = Clock::now() + kProbeAfterStart;
+    if (m_pid == 0) return;
+    m_pidfd = pidfdOpen(m_pid);
+    if (m_pidfd >= 0)
+      m_watch = Watch::kPidfd;
+    else if (errno == ESRCH)
+      m_watch = Watch::kEndedEarly;
+  }
+
+  bool ended(pid_t pid) const {
+    switch (m_watch) {
+      case Watch::kEndedEarly:
+        return true;
+      case Watch::kPidfd:
+        return pidfdEnded(m_pidfd);
+      case Watch::kNone:
+        break;
+    }
+    return processGone(pid);
+  }
+
+  void act() {
+    Supervision& s = state();
+    std::lock_guard<std::recursive_mutex> control(dhcpCompProcessControlMutex());
+    ServerState server;
+    pid_t pid;
+    Clock::time_point startedAt;
+    {
+      std::lock_guard<std::mutex> lock(s.mutex);
+      if (s.generation != m_generation) follow(s);
+      server = s.server;
+      pid = s.pid;
+      startedAt = s.startedAt;
+      m_clientWanted = s.clientWanted;
+    }
+    if (server == ServerState::kStoppedByAgent) return;
+    if (server == ServerState::kStarted && !m_backoff.due) {
+      std::string why;
+      if (ended(pid))
+        why = "ended (" + describeEnd(pid, m_watch == Watch::kPidfd ? m_pidfd : -1) + ")";
+      else if (stoppedTooLong(pid))
+        why = "stayed stopped for more than " + std::to_string(DHCPD_STOPPED_LIMIT_S) + " s";
+      else if (m_probeMisses >= kProbeMissesToRestart)
+        why = "does not answer the agent's DHCPDISCOVER (" + std::to_string(m_probeMisses) + " probes)";
+      if (why.empty()) return;
+      m_backoff.schedule(Clock::now() - startedAt);
+      syslog(LOG_ERR, "DHCP server (process %d) %s; starting it again in %d s.", static_cast<int>(pid),
+             why.c_str(), m_backoff.delaySeconds);
+    } else if (server == ServerState::kStartFailed && !m_backoff.due) {
+      m_backoff.schedule(std::chrono::seconds(0));
+      syslog(LOG_ERR, "DHCP server is not running; starting it again in %d s.", m_backoff.delaySeconds);
+    }
+    if (m_backoff.ready()) {
+      m_backoff.due = false;
+      ++g_restarts;
+      dhcpCompRestartDhcpDaemon();
+    }
+  }
+
+  // True once the watched server has been in state T (stopped or traced)
+  // for more than DHCPD_STOPPED_LIMIT_S.
+  bool stoppedTooLong(pid_t pid) {
+    char state = dhcpCompProcessState(pid);
+    if (state != 'T' && state != 't') {
+      m_stoppedSince = Clock::time_point();
+      return false;
+    }
+    if (m_stoppedSince == Clock::time_point()) m_stoppedSince = Clock::now();
+    return Clock::now() - m_stoppedSince > std::chrono::seconds(DHCPD_STOPPED_LIMIT_S);
+  }
+
+  // The customer LAN's DHCP client, while the LAN is DHCP-addressed.
+  void superviseClient() {
+    if (!m_clientWanted) {
+      m_clientMisses = 0;
+      m_clientBackoff.due = false;
+      return;
+    }
+    if (!m_clientBackoff.due) {
+      if (dhcpCompDhclientRunning()) {
+        if (m_clientMisses >= kClientMissesToRestart) m_clientStartedAt = Clock::now();
+        m_clientMisses = 0;
+        return;
+      }
+      if (++m_clientMisses < kClientMissesToRestart) return;
+      m_clientBackoff.schedule(Clock::now() - m_clientStartedAt);
+      syslog(LOG_ERR, "DHCP client of %s ended; starting it again in %d s.", DHCP_CUSTOMER_LAN_IFNAME,
+             m_clientBackoff.delaySeconds);
+    }
+    if (!m_clientBackoff.ready()) return;
+    m_clientBackoff.due = false;
+    m_clientMisses = 0;
+    m_clientStartedAt = Clock::now();
+    // A stop by the agent (dhcpCompKillDhclient) may have come meanwhile.
+    std::lock_guard<std::recursive_mutex> control(dhcpCompProcessControlMutex());
+    bool wanted;
+    {
+      Supervision& s = state();
+      std::lock_guard<std::mutex> lock(s.mutex);
+      wanted = s.clientWanted;
+    }
+    if (wanted && !dhcpCompDhclientRunning()) dhcpCompStartDhclient();
+  }
+
+  unsigned m_generation = 0;
+  pid_t m_pid = 0;
+  Watch m_watch = Watch::kNone;
+  int m_pidfd = -1;
+  Backoff m_backoff;
+  int m_probeMisses = 0;
+  Clock::time_point m_nextProbe;
+  Clock::time_point m_stoppedSince;
+  bool m_clientWanted = false;
+  int m_clientMisses = 0;
+  Backoff m_clientBackoff;
+  Clock::time_point m_clientStartedAt;
+};
+
 }  // namespace
 
 int dhcpCompRunDhcpd(const char* const* args, const char* outputFile) {
   std::vector<const char*> argv = {kDhcpdProgramPath};
   for (const char* const* a = args; *a != nullptr; ++a) argv.push_back(*a);
   argv.push_back(nullptr);
+  ProcessOutput output;
+  output.file = outputFile;
   pid_t pid = 0;
-  if (spawnDhcpd(argv, outputFile, false, &pid) != 0) return -1;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return status;
-}
-
-char dhcpCompProcessState(pid_t pid) {
-  char stat[kProcStatLineSize] = "";
-  if (!readProcStat("/proc/" + std::to_string(pid) + "/stat", stat)) return 0;
-  const char* close = strrchr(stat, ')');
-  char state = 0;
-  return close != nullptr && sscanf(close + 1, " %c", &state) == 1 ? state : 0;
+  if (processSpawn(argv.data(), output, false, &pid) != 0) return -1;
+  return processWait(pid);
 }
 
 bool dhcpCompDhclientRunning(void) {
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return false;
   bool found = false;
-  while (!found) {
-    struct dirent* entry = readdir(proc);
-    if (entry == nullptr) break;
-    size_t digits = strspn(entry->d_name, "0123456789");
-    if (digits == 0 || entry->d_name[digits] != '\0') continue;
-    pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
-    if (!processIsProgram(pid, kDhclientProgram) || !processIsOurs(pid) || !sameNetworkNamespace(pid) ||
-        dhcpCompProcessState(pid) == 'Z')
-      continue;
-    std::vector<std::string> args = commandLineOf(pid);
+  processForEach([&found](pid_t pid) {
+    if (found || !processIsProgram(pid, kDhclientProgram) || !processIsOurs(pid) ||
+        !processInOurNetworkNamespace(pid) || dhcpCompProcessState(pid) == 'Z')
+      return;
+    std::vector<std::string> args = processCommandLine(pid);
     for (size_t i = 1; i + 1 < args.size(); ++i)
       found = found || (args[i] == "-pf" && args[i + 1] == DHCLIENT_PID_FILE);
-  }
-  closedir(proc);
+  });
   return found;
 }
 
@@ -596,72 +583,6 @@ pid_t dhcpCompRunningDhcpd() {
   return runningDhcpd();
 }
 
-int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t maxOutput) {
-  if (argv == nullptr || argv[0] == nullptr) return -1;
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (rc != 0) {
-    close(pipeFds[0]);
-    return -1;
-  }
-  // Read to the end so the program never blocks on a full pipe; keep only
-  // the first maxOutput bytes.
-  char chunk[DHCP_TEMP_BUF_SIZE];
-  for (;;) {
-    ssize_t n = read(pipeFds[0], chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    if (output != nullptr && output->size() < maxOutput)
-      output->append(chunk, std::min(static_cast<size_t>(n), maxOutput - output->size()));
-  }
-  close(pipeFds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return status;
-}
-
-std::recursive_mutex& dhcpCompProcessControlMutex() {
-  static std::recursive_mutex mutex;
-  return mutex;
-}
-
-int dhcpCompInitProcessControl(void) {
-  return prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0 ? 0 : errno;
-}
-
-int dhcpCompRunCommand(const char* format, ...) {
-  // A buffer of tempBuf's size, private to the call: commands are formatted
-  // on several threads.
-  char command[DHCP_TEMP_BUF_SIZE];
-  va_list args;
-  va_start(args, format);
-  int length = vsnprintf(command, sizeof(command), format, args);
-  va_end(args);
-  if (length < 0 || static_cast<size_t>(length) >= sizeof(command)) {
-    syslog(LOG_ERR, "Command too long for the command buffer; not run.");
-    return -1;
-  }
-  return system(command);
-}
-
-void dhcpCompKillProcess(char* pidFile) {
-  if (pidFile == nullptr) return;
-  std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
-  std::string program = programOfPidFile(pidFile);
-  finishStops(beginStopOfPidFile(pidFile, program), program);
-}
-
 void dhcpCompReapDaemons(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
   for (pid_t pid : adoptedDaemonZombies()) waitpid(pid, nullptr, WNOHANG);
@@ -669,22 +590,20 @@ void dhcpCompReapDaemons(void) {
 
 void dhcpCompRequestDhcpDaemonStop(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
-  char* text = dhcpUtilReadTextFile(DHCPD_PID_FILE);
-  if (text == nullptr) return;
-  std::vector<pid_t> pids = pidsOfText(text);
-  free(text);
+  std::vector<pid_t> pids;
+  if (!processReadPidFile(DHCPD_PID_FILE, &pids)) return;
   // Its end is the agent's own doing, not one for the supervision to restart.
-  dhcpCompSuperviseDhcpd(false, 0);
+  dhcpdStoppedByAgent();
   if (g_server.pidfd >= 0 && pidfdSignal(g_server.pidfd, SIGTERM)) g_stopRequested = g_server.pid;
   for (pid_t pid : pids) {
-    if (mayStop(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0) g_stopRequested = pid;
+    if (processMayStop(pid, kDhcpdProgram) && kill(pid, SIGTERM) == 0) g_stopRequested = pid;
   }
 }
 
 void dhcpCompKillDhcpDaemon(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
-  dhcpCompSuperviseDhcpd(false, 0);
-  finishStops(beginStopOfServers(), kDhcpdProgram);
+  dhcpdStoppedByAgent();
+  processFinishStops(beginStopOfServers(), kDhcpdProgram);
 }
 
 void dhcpCompKillDhclient(void) {
@@ -703,28 +622,24 @@ int dhcpCompStartDhcpDeamon(void) {
     dhcpCompRunCommand("%s", kLeaseFileTouchCommand);
 
   int status = startDhcpd();
-  if (status == -1) {
-    dhcpCompSuperviseDhcpd(true, 0);
-    return -1;
+  if (status == 0) {
+    dhcpdStarted(g_server.pid);
+    return 0;
   }
-  if (status != 0) {
-    logStartFailure(status);
-    dhcpCompSuperviseDhcpd(true, 0);
-    return status;
-  }
-  dhcpCompSuperviseDhcpd(true, g_server.pid);
-  return 0;
+  if (status != -1) logStartFailure(status);
+  dhcpdStartFailed();
+  return status;
 }
 
 int dhcpCompRestartDhcpDaemon(void) {
   std::lock_guard<std::recursive_mutex> lock(dhcpCompProcessControlMutex());
-  dhcpCompSuperviseDhcpd(false, 0);
+  dhcpdStoppedByAgent();
   // The new server starts while the kernel still tears down the old one: the
   // PID file that would make it refuse is gone, and the old one answers no
   // more. Its end is awaited (and reaped) once the new one serves.
-  std::vector<std::pair<pid_t, int>> stopping = beginStopOfServers();
+  std::vector<StoppingProcess> stopping = beginStopOfServers();
   int rc = dhcpCompStartDhcpDeamon();
-  finishStops(stopping, kDhcpdProgram);
+  processFinishStops(stopping, kDhcpdProgram);
   return rc;
 }
 
@@ -734,4 +649,70 @@ int dhcpCompStartDhclient(void) {
   dhcpCompKillDhclient();
   return dhcpCompRunCommand(kDhclientStartCommand, kDhclientConfFile, kDhclientLeaseFile, kDhclientScript,
                             DHCLIENT_PID_FILE, DHCP_CUSTOMER_LAN_IFNAME);
+}
+
+void dhcpdStarted(pid_t pid) {
+  tell(ServerState::kStarted, pid);
+}
+
+void dhcpdStartFailed(void) {
+  tell(ServerState::kStartFailed, 0);
+}
+
+void dhcpdStoppedByAgent(void) {
+  tell(ServerState::kStoppedByAgent, 0);
+}
+
+void dhcpCompSuperviseLiveness(uint32_t probeAddress, bool clientWanted) {
+  Supervision& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.probeAddress == probeAddress && s.clientWanted == clientWanted) return;
+  s.probeAddress = probeAddress;
+  s.clientWanted = clientWanted;
+  wake(s);
+}
+
+void dhcpCompSuperviseFromRecords(void) {
+  const s_dhcpCompConfig& cfg = CustomerLANDhcpCompConfig;
+  bool ranges = false;
+  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) ranges = ranges || cfg.addrRanges[i].isFree == 0;
+  // A full pool leaves a new telephone without an offer from a healthy
+  // server: no probe then, or every probe would restart dhcpd. The first
+  // pool is the customer LAN's as a whole.
+  s_poolStatistics pool;
+  bool room = ranges && dhcpCompCollectPoolStatistics(&pool, 1) == 1 && pool.freeAddresses > 0;
+  uint32_t address = cfg.dhcpStatus != 0 && room ? CustomerLANIpConfig.ipAddress.ipLong : 0;
+  dhcpCompSuperviseLiveness(address, CustomerLANIpConfig.staticIP == 0);
+}
+
+void dhcpCompSuperviseDhclientStopped(void) {
+  Supervision& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.clientWanted = false;
+}
+
+int dhcpCompStartDhcpdSupervision(void) {
+  Supervision& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.running) return 0;
+  int rc = s_supervisor.start([](DhcpCompWorker& worker) { Supervisor().run(worker); });
+  if (rc != 0) return rc;
+  s.running = true;
+  wake(s);
+  return 0;
+}
+
+void dhcpCompStopDhcpdSupervision(void) {
+  Supervision& s = state();
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.running) return;
+    s.running = false;
+  }
+  // Outside the lock: the worker takes it until it sees the stop.
+  s_supervisor.stop();
+}
+
+unsigned dhcpCompDhcpdRestartCount(void) {
+  return g_restarts;
 }

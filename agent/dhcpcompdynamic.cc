@@ -12,9 +12,12 @@
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcputil_internal.h"
 #include "netkeel.h"
+#include "process.h"
 #include "torvo.h"
 #include "vornapi.h"
 

@@ -13,8 +13,10 @@
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompchange.h"
+#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompipchange.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
 #include "vornapi.h"
 

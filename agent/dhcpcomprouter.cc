@@ -16,6 +16,7 @@
 #include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
 #include "dhcputil_internal.h"
+#include "process.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
+#include "dhcpd.h"
 
 namespace {
 

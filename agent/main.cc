@@ -37,6 +37,7 @@
 #include "dhcpcompleasewatch.h"
 #include "dhcpcompnotify.h"
 #include "dhcpcompsettings.h"
+#include "dhcpd.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -48,6 +49,7 @@
 #include "openwbem/ProviderAgent.h"
 #include "openwbem/ProviderAgentLockerIFC.h"
 #include "openwbem/XMLExecute.h"
+#include "process.h"
 #include "torvo.h"
 
 using OpenWBEM::CmdLineParser;

@@ -32,8 +32,10 @@
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
+#include "dhcpd.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {

@@ -19,8 +19,10 @@
 
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {

@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {
