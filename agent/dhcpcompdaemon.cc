@@ -19,7 +19,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -32,6 +31,7 @@
 #include <vector>
 
 #include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
 #include "dhcpcompworker.h"
 #include "dhcpd.h"
@@ -289,25 +289,6 @@ void tell(ServerState server, pid_t pid) {
   wake(s);
 }
 
-// The end of a server: its wait status when the agent could reap it.
-std::string describeEnd(pid_t pid, int pidfd) {
-  siginfo_t info;
-  memset(&info, 0, sizeof(info));
-  int rc = pidfd >= 0
-               ? static_cast<int>(syscall(SYS_waitid, P_PIDFD, pidfd, &info, WEXITED | WNOHANG, nullptr))
-               : waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG);
-  if (rc != 0 || info.si_pid == 0) return "status unknown";
-  if (info.si_code == CLD_EXITED) return "exit status " + std::to_string(info.si_status);
-  return "signal " + std::to_string(info.si_status);
-}
-
-bool processGone(pid_t pid) {
-  if (kill(pid, 0) != 0) return errno == ESRCH;
-  // A zombie still answers kill(0).
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
-}
-
 // Delays between restarts of a process that keeps ending: none after one
 // that ran for the stable time, else 0 s, 1 s, 2 s, 4 s ... up to the maximum.
 struct Backoff {
@@ -441,7 +422,7 @@ class Supervisor {
     if (server == ServerState::kStarted && !m_backoff.due) {
       std::string why;
       if (ended(pid))
-        why = "ended (" + describeEnd(pid, m_watch == Watch::kPidfd ? m_pidfd : -1) + ")";
+        why = "ended (" + processDescribeEnd(pid, m_watch == Watch::kPidfd ? m_pidfd : -1) + ")";
       else if (stoppedTooLong(pid))
         why = "stayed stopped for more than " + std::to_string(DHCPD_STOPPED_LIMIT_S) + " s";
       else if (m_probeMisses >= kProbeMissesToRestart)

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcompdaemon.h"
 #include "tavrel_export.h"
 
 #define DHCPD_PID_FILE "/var/run/dhcpd.pid"

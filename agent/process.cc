@@ -299,6 +299,24 @@ bool processEnded(pid_t pid, int pidfd) {
   return waitpid(pid, nullptr, WNOHANG) == pid || pidfdEnded(pidfd);
 }
 
+std::string processDescribeEnd(pid_t pid, int pidfd) {
+  siginfo_t info;
+  memset(&info, 0, sizeof(info));
+  int rc = pidfd >= 0
+               ? static_cast<int>(syscall(SYS_waitid, P_PIDFD, pidfd, &info, WEXITED | WNOHANG, nullptr))
+               : waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG);
+  if (rc != 0 || info.si_pid == 0) return "status unknown";
+  if (info.si_code == CLD_EXITED) return "exit status " + std::to_string(info.si_status);
+  return "signal " + std::to_string(info.si_status);
+}
+
+bool processGone(pid_t pid) {
+  if (kill(pid, 0) != 0) return errno == ESRCH;
+  // A zombie still answers kill(0).
+  int status = 0;
+  return waitpid(pid, &status, WNOHANG) == pid;
+}
+
 // ---- Process descriptors ----
 
 // By system call number: glibc's header does not declare them for C++.

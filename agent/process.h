@@ -102,6 +102,12 @@ bool processInOurNetworkNamespace(pid_t pid);
 // pidfd has turned readable.
 bool processEnded(pid_t pid, int pidfd);
 
+// How a process ended: its wait status when the agent can reap it (through
+// pidfd when that is not -1), else "status unknown".
+std::string processDescribeEnd(pid_t pid, int pidfd);
+// True once pid is gone, or was the agent's child and is reaped now.
+bool processGone(pid_t pid);
+
 // ---- Process descriptors ----
 
 // A pidfd of pid, or -1 with errno set.
