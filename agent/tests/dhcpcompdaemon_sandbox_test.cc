@@ -208,6 +208,10 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   usleep(300 * 1000);
   EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
+  // A failed start is tried again.
+  dhcpdStartFailed();
+  EXPECT_TRUE(waitUntil([] { return isRunningDhcpd(pidInFile(DHCPD_PID_FILE)); })) << "started again";
+  EXPECT_EQ(restarts + 2, dhcpCompDhcpdRestartCount());
   dhcpCompStopDhcpdSupervision();
   if (hasSystemLog()) {
     EXPECT_TRUE(logged("DHCP server (process " + std::to_string(first) +
