@@ -17,8 +17,8 @@
 #include <new>
 #include <string>
 
+#include "commit.h"
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpd.h"
 #include "dhcputil_file.h"

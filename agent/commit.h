@@ -2,8 +2,8 @@
 // deferred, and what the last one left. The commit itself
 // (dhcpCompCommitConfigurationChanges) is declared in dhcpcompdaemon.h with
 // the other calls of libTavrel.
-#ifndef TAVREL_AGENT_DHCPCOMPCOMMIT_H
-#define TAVREL_AGENT_DHCPCOMPCOMMIT_H
+#ifndef TAVREL_AGENT_COMMIT_H
+#define TAVREL_AGENT_COMMIT_H
 
 #include <time.h>
 

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "VexShared.h"
+#include "commit.h"
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpd.h"
 #include "dhcputil_internal.h"

@@ -34,8 +34,8 @@
 
 #include "dhcpcomp.h"
 #include "dhcpcompforeign.h"
-#include "dhcpcompworker.h"
 #include "dhcputil_internal.h"
+#include "worker.h"
 
 namespace {
 

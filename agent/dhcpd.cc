@@ -33,10 +33,10 @@
 #include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
-#include "dhcpcompworker.h"
 #include "dhcpd.h"
 #include "dhcputil_internal.h"
 #include "process.h"
+#include "worker.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // lease lists up to date and looks at the pools' use), at most once a
 // second, so the exhaustion alarms do not wait for a management station to
 // ask.
-#include "dhcpcompleasewatch.h"
+#include "lease_watch.h"
 
 #include <errno.h>
 #include <time.h>
@@ -12,8 +12,8 @@
 #include <climits>
 
 #include "dhcpcomp.h"
-#include "dhcpcompworker.h"
 #include "directory_watch.h"
+#include "worker.h"
 
 namespace {
 

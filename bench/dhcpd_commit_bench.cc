@@ -29,7 +29,7 @@
 #include <thread>
 #include <vector>
 
-#include "dhcpcompcommit.h"
+#include "commit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
 #include "dhcpd.h"

@@ -14,9 +14,9 @@
 #include <map>
 #include <sstream>
 
+#include "commit.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompsettings.h"
 #include "dhcpd.h"

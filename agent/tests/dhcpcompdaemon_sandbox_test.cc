@@ -17,7 +17,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "dhcpcompcommit.h"
+#include "commit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpd.h"
 #include "dhcpd_test_support.h"
