@@ -351,7 +351,9 @@ class Supervisor {
     int timeout = m_pid != 0 || m_clientWanted ? kCheckIntervalMs : kReapIntervalMs;
     if (m_backoff.due) timeout = std::min(timeout, m_backoff.msLeft());
     if (m_clientBackoff.due) timeout = std::min(timeout, m_clientBackoff.msLeft());
-    DhcpCompWorker::Event event = worker.wait(m_watch == Watch::kPidfd ? m_pidfd : -1, timeout);
+    // Once its end is seen, the ended server's pidfd stays readable.
+    int fd = m_watch == Watch::kPidfd && !m_backoff.due ? m_pidfd : -1;
+    DhcpCompWorker::Event event = worker.wait(fd, timeout);
     if (event == DhcpCompWorker::kTimedOut) dhcpCompReapDaemons();
     return event != DhcpCompWorker::kStopped;
   }
