@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/inotify.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -18,6 +17,8 @@
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
+#include "directory_watch.h"
+#include "process.h"
 #include "torvo.h"
 
 std::atomic<uint8_t> g_dhcpStopService{0};
@@ -40,12 +41,9 @@ static const size_t kRouteFieldSize = 20;
 // stop callback may run in a signal handler on any thread.
 static int g_stopWakeup[2] = {-1, -1};
 
-// inotify watch of the flag file's directory: a change is acted on at once,
-// not only at the next pass.
-static int g_flagWatch = -1;
-static const char kFlagDirectory[] = "/pq/etc";
-static const char kFlagFileName[] = "ipchnged.tmp";
-static const size_t kInotifyBufferSize = 4096;
+// Watch of the flag file's directory: a change is acted on at once, not only
+// at the next pass.
+static DirectoryWatch g_flagWatch("/pq/etc", {"ipchnged.tmp"});
 
 // Ends the main loop's wait; safe in a signal handler.
 static void wakeMainLoop() {
@@ -72,32 +70,7 @@ int dhcpCompInitStopWakeup(void) {
 }
 
 int dhcpCompInitFlagWatch(void) {
-  g_flagWatch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  if (g_flagWatch < 0) return errno;
-  if (inotify_add_watch(g_flagWatch, kFlagDirectory, IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
-    int rc = errno;
-    close(g_flagWatch);
-    g_flagWatch = -1;
-    return rc;
-  }
-  return 0;
-}
-
-// True when the pending events of the watch name the flag file; reads them
-// all.
-static bool flagFileEventRead(void) {
-  bool flagged = false;
-  alignas(struct inotify_event) char events[kInotifyBufferSize];
-  for (;;) {
-    ssize_t length = read(g_flagWatch, events, sizeof(events));
-    if (length <= 0) break;
-    for (ssize_t offset = 0; offset < length;) {
-      const struct inotify_event* event = reinterpret_cast<const struct inotify_event*>(events + offset);
-      if (event->len > 0 && strcmp(event->name, kFlagFileName) == 0) flagged = true;
-      offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
-    }
-  }
-  return flagged;
+  return g_flagWatch.open();
 }
 
 bool dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
@@ -105,7 +78,7 @@ bool dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
   struct pollfd fds[2];
   nfds_t count = 0;
   if (g_stopWakeup[0] >= 0) fds[count++] = {g_stopWakeup[0], POLLIN, 0};
-  if (g_flagWatch >= 0) fds[count++] = {g_flagWatch, POLLIN, 0};
+  if (g_flagWatch.fd() >= 0) fds[count++] = {g_flagWatch.fd(), POLLIN, 0};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     auto left =
@@ -121,7 +94,7 @@ bool dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
     if (g_dhcpStopService || g_dhcpReloadRequested) return false;
     char wakeups[64];
     while (g_stopWakeup[0] >= 0 && read(g_stopWakeup[0], wakeups, sizeof(wakeups)) > 0) {}
-    if (g_flagWatch >= 0 && flagFileEventRead()) return true;
+    if (g_flagWatch.changed()) return true;
   }
 }
 

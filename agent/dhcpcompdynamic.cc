@@ -9,13 +9,16 @@
 #include <string>
 
 #include "VexShared.h"
+#include "commit.h"
 #include "corvane.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcputil_internal.h"
 #include "messages.h"
 #include "netkeel.h"
+#include "process.h"
 #include "torvo.h"
 #include "vornapi.h"
 

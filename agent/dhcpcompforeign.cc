@@ -34,9 +34,9 @@
 
 #include "dhcpcomp.h"
 #include "dhcpcompforeign.h"
-#include "dhcpcompworker.h"
 #include "dhcputil_internal.h"
 #include "messages.h"
+#include "worker.h"
 
 namespace {
 

@@ -32,8 +32,8 @@
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
 #include "dhcpcomp.h"
-#include "dhcpcompleasewatch.h"
 #include "dhcputil_internal.h"
+#include "lease_watch.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "dhcpcompdaemon.h"
 #include "dhcputil_internal.h"
 #include "messages.h"
+#include "process.h"
 
 namespace {
 

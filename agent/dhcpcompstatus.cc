@@ -8,8 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "commit.h"
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
+#include "dhcpd.h"
 
 namespace {
 

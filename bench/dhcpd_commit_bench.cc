@@ -29,11 +29,13 @@
 #include <thread>
 #include <vector>
 
-#include "dhcpcompcommit.h"
+#include "commit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompforeign.h"
+#include "dhcpd.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {

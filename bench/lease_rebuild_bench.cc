@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "dhcpcomp.h"
-#include "dhcpcompleasewatch.h"
 #include "dhcputil_internal.h"
+#include "lease_watch.h"
 #include "model_test_support.h"
 #include "test_support.h"
 

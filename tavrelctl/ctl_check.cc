@@ -14,22 +14,17 @@
 #include <map>
 #include <sstream>
 
+#include "commit.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompsettings.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
 #include "openwbem/ConfigFile.h"
 #include "openwbem/Exception.h"
 #include "torvo.h"
-
-// The check reads into this process's records only: a change the readers
-// would commit is not written anywhere.
-int dhcpCompCommitConfigurationChanges(void) {
-  return DHCP_RC_OK;
-}
 
 namespace {
 
@@ -160,6 +155,9 @@ void checkWithDhcpd(const ScratchDir& dir, const std::string& componentFile, con
 // The component file through the agent's reader, writer and generator.
 void checkComponentFile(const ScratchDir& dir, const std::string& file,
                         std::vector<DhcpCompReadProblem>& problems) {
+  // The check reads into this process's records only: a change the readers
+  // would commit is not written anywhere.
+  CommitDeferral deferral;
   std::string original;
   if (!readText(file, original)) {
     problems.push_back({file, 0, "", "", std::string("cannot read: ") + strerror(errno)});

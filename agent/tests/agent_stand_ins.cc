@@ -1,8 +1,8 @@
 // TEST-ONLY: see agent_stand_ins.h.
 #include "agent_stand_ins.h"
 
+#include "commit.h"
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
 
 int g_commitCount = 0;

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <syslog.h>
@@ -17,10 +18,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "dhcpcompcommit.h"
+#include "commit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {
@@ -39,6 +42,14 @@ bool hasSystemLog() {
 
 bool isRunningDhcpd(pid_t pid) {
   return pid > 0 && kill(pid, 0) == 0 && readFile("/proc/" + std::to_string(pid) + "/comm") == "dhcpd\n";
+}
+
+// CPU time the test process has used.
+double cpuSeconds() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const struct timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // A telephone on the given segment asks for a lease.
@@ -200,12 +211,25 @@ TEST_F(DaemonSandboxTest, SupervisionRestartsAServerThatEnds) {
   })) << "a new server runs";
   EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
   EXPECT_FALSE(fileExists("/proc/" + std::to_string(first))) << "the old server was reaped";
+  // Its next end waits a second, idle: not spinning on the ended server.
+  double busy = cpuSeconds();
+  ASSERT_EQ(0, kill(second, SIGKILL));
+  ASSERT_TRUE(waitUntil([&] {
+    pid_t third = pidInFile(DHCPD_PID_FILE);
+    return third != second && isRunningDhcpd(third);
+  }));
+  EXPECT_LT(cpuSeconds() - busy, 0.05);
+  EXPECT_EQ(restarts + 2, dhcpCompDhcpdRestartCount());
 
   // A stop by the agent is no fault.
   dhcpCompKillDhcpDaemon();
   usleep(300 * 1000);
-  EXPECT_EQ(restarts + 1, dhcpCompDhcpdRestartCount());
+  EXPECT_EQ(restarts + 2, dhcpCompDhcpdRestartCount());
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
+  // A failed start is tried again.
+  dhcpdStartFailed();
+  EXPECT_TRUE(waitUntil([] { return isRunningDhcpd(pidInFile(DHCPD_PID_FILE)); })) << "started again";
+  EXPECT_EQ(restarts + 3, dhcpCompDhcpdRestartCount());
   dhcpCompStopDhcpdSupervision();
   if (hasSystemLog()) {
     EXPECT_TRUE(logged("DHCP server (process " + std::to_string(first) +

@@ -1,18 +1,23 @@
 // Stopping processes through PID files, with real child processes of the
 // test standing in for the daemons; running commands; file replacement.
 #include <errno.h>
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
 #include "model_test_support.h"
+#include "process.h"
 #include "test_support.h"
 
 namespace {
@@ -132,6 +137,68 @@ TEST(RunCommandTest, CommandLongerThanTheBufferIsNotRun) {
   unlink(marker.c_str());
   std::string padding(DHCP_TEMP_BUF_SIZE, ' ');
   EXPECT_EQ(-1, dhcpCompRunCommand("touch %s%s", marker.c_str(), padding.c_str()));
+  EXPECT_NE(0, access(marker.c_str(), F_OK));
+}
+
+// A program gets its argument vector as it is, no shell, none of the
+// agent's descriptors or blocked signals; its output goes where asked.
+TEST(RunProgramTest, ArgumentsReachTheProgramUnchanged) {
+  model_test::TempDir dir;
+  std::string marker = dir.file("marker"), output = dir.file("output");
+  int open = ::open("/dev/null", O_RDONLY);  // inheritable
+  ASSERT_GE(open, 0);
+  std::string fd = std::to_string(open);
+  sigset_t term, old;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &term, &old);
+  std::string touch = "$(touch " + marker + ")";
+  struct Case {
+    std::vector<std::string> argv;
+    bool toFile;
+    std::string out;
+    int status;
+  } cases[] = {
+      {{"/bin/echo", "a  b", touch, ";", "|"}, false, "a  b " + touch + " ; |\n", 0},
+      {{"/bin/sh", "-c", "echo out; echo err >&2; exit 3"}, false, "out\n", 3},
+      {{"/bin/sh", "-c", "echo out; echo err >&2"}, true, "out\nerr\n", 0},
+      {{"/bin/sh", "-c",
+        "test -e /proc/$$/fd/" + fd + " && echo inherited; exec grep SigBlk /proc/self/status"},
+       false,
+       "SigBlk:\t0000000000000000\n",
+       0},
+      {{"/bin/sh", "-c", "cut -d' ' -f6 /proc/$$/stat; echo $$"}, true, "", 0},  // new session
+      {{dir.file("missing")}, false, "", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argv.back());
+    std::vector<const char*> argv;
+    for (const std::string& a : c.argv) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::string got;
+    int status = -1;
+    if (c.toFile) {
+      model_test::writeFile(output, "an earlier, longer output\n");
+      ProcessOutput to;
+      to.file = output.c_str();
+      pid_t pid = 0;
+      ASSERT_EQ(0, processSpawn(argv.data(), to, true, &pid));
+      status = processWait(pid);
+      got = model_test::readFile(output);
+    } else {
+      status = dhcpCompRunProgram(argv.data(), &got, 1000);
+    }
+    EXPECT_EQ(c.status, status == -1 ? -1 : WEXITSTATUS(status));
+    if (!c.out.empty()) {
+      EXPECT_EQ(c.out, got);
+    } else if (status == 0) {
+      size_t line = got.find('\n');
+      ASSERT_NE(std::string::npos, line) << got;
+      EXPECT_EQ(got.substr(0, line + 1), got.substr(line + 1)) << "it leads a session of its own";
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  close(open);
   EXPECT_NE(0, access(marker.c_str(), F_OK));
 }
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "dhcpcompcommit.h"
+#include "commit.h"
 #include "openwbem/Logger.h"
 
 using OpenWBEM::CIMException;

@@ -1,4 +1,4 @@
-#include "dhcpcompworker.h"
+#include "worker.h"
 
 #include <errno.h>
 #include <fcntl.h>

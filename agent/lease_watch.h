@@ -1,6 +1,6 @@
 // Following dhcpd's lease file from a thread of its own.
-#ifndef TAVREL_AGENT_DHCPCOMPLEASEWATCH_H
-#define TAVREL_AGENT_DHCPCOMPLEASEWATCH_H
+#ifndef TAVREL_AGENT_LEASE_WATCH_H
+#define TAVREL_AGENT_LEASE_WATCH_H
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 // A thread of the agent beside its main loop: it waits for a file
 // descriptor, a wake-up or a timeout, and ends when stopped.
-#ifndef TAVREL_AGENT_DHCPCOMPWORKER_H
-#define TAVREL_AGENT_DHCPCOMPWORKER_H
+#ifndef TAVREL_AGENT_WORKER_H
+#define TAVREL_AGENT_WORKER_H
 
 #include <functional>
 #include <thread>

@@ -1,8 +1,8 @@
 // When the IP-change flag file's events lead to a rebuild: events that come
 // close together become one rebuild, after a short quiet window, and a storm
 // of them rebuilds at most about once a second.
-#ifndef TAVREL_AGENT_DHCPCOMPIPCHANGE_H
-#define TAVREL_AGENT_DHCPCOMPIPCHANGE_H
+#ifndef TAVREL_AGENT_IP_CHANGE_H
+#define TAVREL_AGENT_IP_CHANGE_H
 
 #include <chrono>
 

@@ -1,5 +1,6 @@
 // The commit: the single path by which a change of the records reaches the
-// files and the running DHCP server.
+// files and the running DHCP server, and the check of a new dhcpd.conf by
+// dhcpd itself.
 //
 // The server is restarted only when dhcpd.conf changes, and only with a file
 // that dhcpd has accepted ("dhcpd -t") while the old server still served. A
@@ -7,20 +8,42 @@
 // so the LANs are never left without a server by a change.
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <syslog.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <new>
 #include <string>
 
+#include "commit.h"
 #include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
 #include "dhcputil_internal.h"
 #include "messages.h"
+#include "process.h"
 
 namespace {
+
+std::mutex& failureMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& failureText() {
+  static std::string text;
+  return text;
+}
+
+// When the last commit began (its failure text is set then, and again when
+// it fails).
+time_t& lastCommitTime() {
+  static time_t when = 0;
+  return when;
+}
 
 // Trace copy of the component configuration file after each commit.
 const char kConfigTraceFile[] = "/root/dhcp.check4";
@@ -137,7 +160,7 @@ int dhcpCompCommitConfigurationChanges(void) {
   pid_t running = dhcpCompRunningDhcpd();
   // A server found running (one an earlier agent started, too) is watched
   // from now on.
-  if (running != 0) dhcpCompSuperviseDhcpd(true, running);
+  if (running != 0) dhcpdStarted(running);
   bool unchanged = haveConf && previousConf == conf && running != 0;
 
   if (!unchanged) {
@@ -175,4 +198,44 @@ int dhcpCompCommitConfigurationChanges(void) {
                                dhcpCompDhcpdOutput(DHCPD_START_OUTPUT_FILE));
   restorePrevious(haveConf, previousConf, haveComponent, previousComponent);
   return DHCP_RC_SERVER_START_FAILED;
+}
+
+int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said) {
+  if (said != nullptr) said->clear();
+  int rc = dhcpUtilReplaceFile(DHCPD_CONF_CHECK_FILE, text.data(), text.size());
+  if (rc != 0) {
+    std::string why = std::string("cannot write ") + DHCPD_CONF_CHECK_FILE + ": " + strerror(rc);
+    if (said != nullptr) *said = why;
+    syslog(LOG_ERR, "New DHCP server configuration not checked (%s); nothing applied.", why.c_str());
+    return DHCP_RC_CONFIG_REFUSED;
+  }
+  // -t: parse the file and exit. Without -q, so that the reasons are printed.
+  const char* const args[] = {"-t", "-cf", DHCPD_CONF_CHECK_FILE, nullptr};
+  int status = dhcpCompRunDhcpd(args, DHCPD_CHECK_OUTPUT_FILE);
+  unlink(DHCPD_CONF_CHECK_FILE);
+  if (status == 0) return 0;
+  std::string words = dhcpCompDhcpdOutput(DHCPD_CHECK_OUTPUT_FILE);
+  if (words.empty())
+    words = status == -1 ? "dhcpd could not be run"
+                         : "dhcpd exited with status " + std::to_string(WEXITSTATUS(status));
+  syslog(LOG_ERR, "DHCP server refused the new configuration; the running one stays: %s", words.c_str());
+  if (said != nullptr) *said = words;
+  return DHCP_RC_CONFIG_REFUSED;
+}
+
+std::string dhcpCompCommitFailureText(void) {
+  std::lock_guard<std::mutex> lock(failureMutex());
+  return failureText();
+}
+
+void dhcpCompSetCommitFailureText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(failureMutex());
+  failureText() = text;
+  lastCommitTime() = time(nullptr);
+}
+
+time_t dhcpCompLastCommit(std::string* failure) {
+  std::lock_guard<std::mutex> lock(failureMutex());
+  *failure = failureText();
+  return lastCommitTime();
 }

@@ -9,12 +9,14 @@
 #include <tuple>
 #include <vector>
 
+#include "commit.h"
 #include "dhcpcomp.h"
 #include "dhcpcompagent.h"
 #include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
-#include "dhcpcompipchange.h"
+#include "dhcpd.h"
 #include "dhcputil_file.h"
+#include "ip_change.h"
 #include "messages.h"
 #include "vornapi.h"
 
