@@ -1,6 +1,6 @@
 // Process-wide state of TavrelAgent, record start-up and release, the PID
 // file and the shared discovery and range-check sequences.
-#include "dhcpcompagent.h"
+#include "agent.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -16,8 +16,10 @@
 
 #include "VexShared.h"
 #include "corvane.h"
-#include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
+#include "model/interface.h"
+#include "model/ranges.h"
+#include "model/records.h"
 #include "torvo.h"
 
 std::atomic<uint8_t> g_dhcpStopService{0};

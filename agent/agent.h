@@ -1,10 +1,9 @@
 // The TavrelAgent process: its process-wide flags, the record start-up and
-// release, the PID file, the stop callback and the main loop's wait, the
+// release, the PID file, the stop callback and the main loop's wait, and the
 // interface discovery and range check sequences that start-up and the
-// IP-change rebuild share, the DHCP-client customer LAN, the supervision of
-// the integrated router's DHCP server and the IP-change rebuild itself.
-#ifndef TAVREL_AGENT_DHCPCOMPAGENT_H
-#define TAVREL_AGENT_DHCPCOMPAGENT_H
+// IP-change rebuild share.
+#ifndef TAVREL_AGENT_AGENT_H
+#define TAVREL_AGENT_AGENT_H
 
 #include <stdint.h>
 
@@ -12,8 +11,6 @@
 #include <functional>
 
 #include "openwbem/Logger.h"
-#include "tavrel_export.h"
-#include "vornapi.h"
 
 #define TAVREL_AGENT_NAME "TavrelAgent"
 #define TAVREL_AGENT_PID_FILE "/var/run/TavrelAgent.pid"
@@ -26,8 +23,6 @@
 #define DHCP_MSG_SERVICE_STARTED 62000
 #define DHCP_MSG_SERVICE_STOPPED 62001
 #define DHCP_MSG_NO_CONFIG_OPTION 62007
-#define DHCP_MSG_ROUTER_UNREACHABLE 62008
-#define DHCP_MSG_DEFAULT_ADDRESS 62009
 
 // Main-loop rhythm: pass length and passes between two checks of the
 // integrated router's DHCP server. The agent's configuration file may
@@ -97,67 +92,7 @@ void dhcpCompDiscoverInterfaces(void);
 // fit them: customer LAN, OAM LAN, then each VLAN.
 void dhcpCompVerifyAllRangesInSubnets(void);
 
-TAVREL_EXTERN_C_BEGIN
-
-// ---- Customer LAN as a DHCP client ----
-
-// Brings the DHCP-client customer LAN up (restarting interface and client
-// unless startedFromPowerUp is set), decides from the lease whether a
-// server answered (else the default address 192.168.2.2/23 via 192.168.2.1,
-// message 62009), merges the lease's settings where the configuration leaves
-// them empty, updates the hosts file and the published address, restarts the
-// telephony services when the published address moved and, after start-up,
-// announces an address change to the event service.
-TAVREL_EXPORT void dhcpCompCheckCustLANDynamicIPStatus(void);
-// Takes the call servers, VLAN list and range from the integrated router's
-// vendor texts. A range the range operations refuse is logged; the customer
-// LAN then has none.
-TAVREL_EXPORT void dhcpCompProcessVendorInfoForCustomerLAN(void);
-
-// ---- Router supervision and renewal ----
-
-// 1 when the DHCP server of the current lease answers one of up to ten
-// pings a second apart; 0 when it does not, or the customer LAN has no
-// address or the server is unknown.
-TAVREL_EXPORT int dhcpcompCheckDhcpServerPingable(void);
-// One ping of the lease's DHCP server (no shell; output read through a
-// pipe): 1 when answered, else 0.
-TAVREL_EXPORT int dhcpcompPingDhcpServer(void);
-// Renews the customer LAN's DHCP client address when the LAN is a DHCP
-// client (see dhcpCompCheckCustLANDynamicIPStatus); nothing for a static
-// LAN. Returns 0 once done. Called by the main loop and by libTavrel (under
-// the lock the provider agent shares with the main loop).
-TAVREL_EXPORT int dhcpcompRenewDynamicIPAddress(void);
-
-// ---- IP changes ----
-
-// Rebuilds the whole configuration around the current addresses: dhcpd
-// stopped, records saved, written, re-initialised, interfaces rediscovered,
-// configuration read back (the saved configuration when the file cannot be
-// read: message 62004), the DHCP client started or stopped with the
-// addressing mode, ranges checked, committed.
-TAVREL_EXPORT void dhcpCompIPConfigurationChanged(void);
-
-// As dhcpCompIPConfigurationChanged, but reads the component configuration
-// file as it stands instead of writing the records first: the reload after
-// an administrator's edit (the running configuration stays when the file
-// cannot be read).
-void dhcpCompReloadConfiguration(void);
-// Answers of the event service: logs the packet type and an IP-change
-// request code through the OpenWBEM logger. Returns 0.
-TAVREL_EXPORT int EmsIPChangePacketHandler(sEmsPacket* packet);
-
-TAVREL_EXTERN_C_END
-
 // Runs a function under the agent's lock.
 typedef std::function<void(const std::function<void()>&)> DhcpCompLocked;
-
-// One main-loop pass of the router supervision: counts passes while the
-// integrated router is fitted and the DHCP-client customer LAN has the
-// router's vendor text; every passesBetweenChecks-th pass checks the server
-// and, when it does not answer, logs 62008 and renews the address. Only the
-// reading of the records and the renewal run under locked; the pings and
-// the pauses between them run without the lock.
-void dhcpCompSuperviseRouterPass(int* passCounter, int passesBetweenChecks, const DhcpCompLocked& locked);
 
 #endif

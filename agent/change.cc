@@ -1,5 +1,5 @@
-// The change bracket (dhcpcompchange.h): staging copy, commit and rollback.
-#include "dhcpcompchange.h"
+// The change bracket (tavrel_agent_api.h): staging copy, commit and rollback.
+#include "tavrel_agent_api.h"
 
 #include <string.h>
 #include <syslog.h>
@@ -8,8 +8,10 @@
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
-#include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
+#include "model/ranges.h"
+#include "model/records.h"
+#include "model/result.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dhcpcompcommit.h"
-#include "dhcputil_file.h"
+#include "model/text_file.h"
 
 namespace {
 

@@ -13,11 +13,12 @@
 #include <new>
 #include <string>
 
-#include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
-#include "dhcputil_file.h"
-#include "dhcputil_internal.h"
+#include "model/config_file.h"
+#include "model/records.h"
+#include "model/text_file.h"
+#include "model/util.h"
 
 namespace {
 

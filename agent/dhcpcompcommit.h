@@ -8,10 +8,10 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
 #include "dhcpcompdaemon.h"
-#include "dhcpresult.h"
-#include "tavrel_export.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "tavrel_agent_api.h"
 
 // Where a new dhcpd.conf is checked before it replaces the live one, and
 // where dhcpd's answer to the check goes.
@@ -39,16 +39,13 @@ pid_t dhcpCompRunningDhcpd();
 // Checks text as dhcpd.conf with "dhcpd -t" without touching the live file.
 // 0 when dhcpd accepts it; otherwise DHCP_RC_CONFIG_REFUSED and *said (may
 // be null) holds what dhcpd printed (one line, banner left out).
-TAVREL_EXPORT int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said);
+int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said);
 
-// Why the last commit failed (dhcpd's words for a refused configuration),
-// empty after a commit that succeeded.
-TAVREL_EXPORT std::string dhcpCompCommitFailureText(void);
-// Sets the text dhcpCompCommitFailureText returns.
+// Sets the text dhcpCompCommitFailureText (tavrel_agent_api.h) returns.
 void dhcpCompSetCommitFailureText(const std::string& text);
 // When the last commit ran (0: none since start-up) and its failure text
 // (empty: it succeeded).
-TAVREL_EXPORT time_t dhcpCompLastCommit(std::string* failure);
+time_t dhcpCompLastCommit(std::string* failure);
 
 // ---- Supervision of the agent's own dhcpd ----
 
@@ -57,15 +54,15 @@ TAVREL_EXPORT time_t dhcpCompLastCommit(std::string* failure);
 // server's process id, or 0 when the start failed (then the supervision
 // tries again later). Telling it of the server it already watches changes
 // nothing. Called with the process-control lock held.
-TAVREL_EXPORT void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid);
+void dhcpCompSuperviseDhcpd(bool wanted, pid_t pid);
 
 // Starts the supervision thread: from now on a server that ends on its own is
 // reaped, logged with its status and started again with the live
 // dhcpd.conf. Also reaps the other daemons the agent adopts. 0 or an errno
 // value.
-TAVREL_EXPORT int dhcpCompStartDhcpdSupervision(void);
+int dhcpCompStartDhcpdSupervision(void);
 // Ends the supervision thread (before the agent stops dhcpd at shutdown).
-TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
+void dhcpCompStopDhcpdSupervision(void);
 // What the supervision checks beyond the server's end (called by the main
 // loop with the records at hand): probeAddress is the customer LAN's address
 // when its server is to answer a telephone's DHCPDISCOVER there (its DHCP
@@ -80,6 +77,6 @@ void dhcpCompSuperviseFromRecords(void);
 // the main loop asks for it again. Called with the process-control lock held.
 void dhcpCompSuperviseDhclientStopped(void);
 // Restarts done by the supervision since the program started.
-TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
+unsigned dhcpCompDhcpdRestartCount(void);
 
 #endif

@@ -39,10 +39,11 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
-#include "dhcputil_internal.h"
+#include "model/leases.h"
+#include "model/records.h"
+#include "model/util.h"
 
 namespace {
 

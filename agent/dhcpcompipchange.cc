@@ -10,12 +10,14 @@
 #include <tuple>
 #include <vector>
 
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompchange.h"
+#include "agent.h"
 #include "dhcpcompdaemon.h"
 #include "dhcpcompipchange.h"
-#include "dhcputil_file.h"
+#include "dynamic.h"
+#include "model/config_file.h"
+#include "model/records.h"
+#include "model/text_file.h"
+#include "tavrel_agent_api.h"
 #include "vornapi.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <chrono>
 #include <climits>
 
-#include "dhcpcomp.h"
 #include "dhcpcompworker.h"
+#include "model/leases.h"
 
 namespace {
 

@@ -25,10 +25,10 @@
 #include <string>
 #include <thread>
 
-#include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
+#include "foreign.h"
+#include "model/records.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // or a foreign DHCP server (or the default address when none answers), the
 // settings the lease and the router's vendor texts give, the hosts file,
 // the published address, the telephony services and the event service.
+#include "dynamic.h"
+
 #include <string.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -9,12 +11,19 @@
 #include <string>
 
 #include "VexShared.h"
+#include "agent.h"
 #include "corvane.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
 #include "dhcpcompdaemon.h"
-#include "dhcputil_internal.h"
+#include "dhcpcompipchange.h"
+#include "model/config_file.h"
+#include "model/interface.h"
+#include "model/ranges.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "model/validate.h"
 #include "netkeel.h"
+#include "tavrel_agent_api.h"
 #include "torvo.h"
 #include "vornapi.h"
 

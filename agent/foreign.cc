@@ -7,6 +7,8 @@
 // A probe never sends a DHCPREQUEST, so it takes no address. What one probe
 // can add and alarm is bounded, so a flood of forged offers neither fills
 // the table nor buries a real server's alarm.
+#include "foreign.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -32,10 +34,13 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
-#include "dhcpcompforeign.h"
+#include "agent.h"
 #include "dhcpcompworker.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

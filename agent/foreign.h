@@ -1,7 +1,8 @@
 // Probing the customer LAN and its VLANs for foreign DHCP servers, and the
-// thread that probes periodically.
-#ifndef TAVREL_AGENT_DHCPCOMPFOREIGN_H
-#define TAVREL_AGENT_DHCPCOMPFOREIGN_H
+// thread that probes periodically. The list libTavrel reads
+// (dhcpCompCollectForeignServers) is declared in tavrel_agent_api.h.
+#ifndef TAVREL_AGENT_FOREIGN_H
+#define TAVREL_AGENT_FOREIGN_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -10,7 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
+#include "model/records.h"
+
+#define DHCP_ALARM_FOREIGN_SERVER 60012
+#define DHCP_ALARM_FOREIGN_SERVER_GONE 60013
+#define DHCP_FOREIGN_SERVER_PROBE_SECONDS 300
 
 // An interface to probe, its own address, and the addresses by which the
 // server of the customer LAN's lease and the integrated router are known.

@@ -28,15 +28,19 @@
 #include "VexShared.h"
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
+#include "agent.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
 #include "dhcpcompipchange.h"
 #include "dhcpcompleasewatch.h"
-#include "dhcpcompnotify.h"
-#include "dhcpcompsettings.h"
+#include "dynamic.h"
+#include "foreign.h"
+#include "model/config_file.h"
+#include "model/interface.h"
+#include "model/leases.h"
+#include "model/pools.h"
+#include "model/records.h"
+#include "notify.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -48,6 +52,9 @@
 #include "openwbem/ProviderAgent.h"
 #include "openwbem/ProviderAgentLockerIFC.h"
 #include "openwbem/XMLExecute.h"
+#include "router.h"
+#include "settings.h"
+#include "tavrel_agent_api.h"
 #include "torvo.h"
 
 using OpenWBEM::CmdLineParser;
@@ -213,6 +220,15 @@ int shutdownAgent(int status) {
   killRecordedAgent();
   return status;
 }
+
+// libTavrel runs the self-test, reports the status and renews the customer
+// LAN's address only when the program that loads it offers them (it refers
+// to them weakly); the agent offers them: naming them here takes them in.
+__attribute__((used)) const void* const kOfferedToProvider[] = {
+    reinterpret_cast<const void*>(&dhcpCompTestDhcpService),
+    reinterpret_cast<const void*>(&dhcpCompAgentStatus),
+    reinterpret_cast<const void*>(&dhcpcompRenewDynamicIPAddress),
+};
 
 // True when the library at kProviderLibrary is the copy of libTavrel the
 // agent is linked with (found by its soname). A second copy would keep

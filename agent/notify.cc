@@ -1,6 +1,6 @@
 // sd_notify's datagram protocol: one datagram of "KEY=VALUE" lines to the
 // Unix socket in NOTIFY_SOCKET; a leading '@' names an abstract socket.
-#include "dhcpcompnotify.h"
+#include "notify.h"
 
 #include <stddef.h>
 #include <stdlib.h>

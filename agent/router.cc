@@ -1,5 +1,7 @@
 // Supervision of the integrated router's DHCP server on the customer LAN and
 // the renewal of the customer LAN's DHCP client address.
+#include "router.h"
+
 #include <net/if.h>
 #include <stdio.h>
 #include <string.h>
@@ -10,12 +12,14 @@
 
 #include <string>
 
+#include "agent.h"
 #include "corvane.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompchange.h"
 #include "dhcpcompdaemon.h"
-#include "dhcputil_internal.h"
+#include "dynamic.h"
+#include "foreign.h"
+#include "model/records.h"
+#include "model/util.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// The DHCP self-test (see dhcpcompselftest.h): the foreign-server probe's
+// The DHCP self-test (see selftest.h): the foreign-server probe's
 // DHCPDISCOVER with a vendor class and a full parameter request list, and a
 // reader of the offers that keeps what a telephone would be given.
-#include "dhcpcompselftest.h"
+#include "selftest.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -13,9 +13,11 @@
 #include <chrono>
 #include <random>
 
-#include "dhcpcomp.h"
-#include "dhcpcompforeign.h"
-#include "dhcpvalidate.h"
+#include "foreign.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dhcpcompsettings.h"
+#include "settings.h"
 
 #include <errno.h>
 #include <stdlib.h>

@@ -1,10 +1,9 @@
 // The keys of the agent's configuration file (tavrel-agent.conf) and the one
 // check of their values, shared by the agent and tavrelctl's offline check.
-#ifndef TAVREL_AGENT_DHCPCOMPSETTINGS_H
-#define TAVREL_AGENT_DHCPCOMPSETTINGS_H
+#ifndef TAVREL_AGENT_SETTINGS_H
+#define TAVREL_AGENT_SETTINGS_H
 
 #include "openwbem/ConfigFile.h"
-#include "tavrel_export.h"
 
 constexpr char kCallbackUrlItem[] = "owcimomd.callback_url";
 constexpr char kLogLocationItem[] = "owcimomd.log_location";
@@ -24,8 +23,8 @@ constexpr unsigned long kLeaseFileLimitDefault = 64ul << 20;
 // table is Unknown; a log level or number that does not fit is Invalid,
 // with the reason. The http_server and provider_agent keys are the
 // provider agent's, which checks their values itself.
-TAVREL_EXPORT OpenWBEM::ConfigFile::ItemVerdict dhcpCompCheckSetting(const OpenWBEM::String& key,
-                                                                     const OpenWBEM::String& value,
-                                                                     OpenWBEM::String& reason);
+OpenWBEM::ConfigFile::ItemVerdict dhcpCompCheckSetting(const OpenWBEM::String& key,
+                                                       const OpenWBEM::String& value,
+                                                       OpenWBEM::String& reason);
 
 #endif

@@ -1,5 +1,5 @@
-// The agent's status (see dhcpcompstatus.h).
-#include "dhcpcompstatus.h"
+// The agent's status (see tavrel_agent_api.h).
+#include "tavrel_agent_api.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "dhcpcomp.h"
 #include "dhcpcompcommit.h"
+#include "model/records.h"
 
 namespace {
 

@@ -31,9 +31,11 @@
 
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
 #include "dhcpd_test_support.h"
+#include "foreign.h"
+#include "model/records.h"
 #include "model_test_support.h"
+#include "tavrel_agent_api.h"
 #include "test_support.h"
 
 namespace {

@@ -1,4 +1,19 @@
 #include "ctl_check.h"
+#include "agent.h"
+#include "dhcpcompcommit.h"
+#include "dhcpcompdaemon.h"
+#include "model/config_file.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
+#include "model/problems.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/text_file.h"
+#include "model/util.h"
+#include "openwbem/ConfigFile.h"
+#include "openwbem/Exception.h"
+#include "settings.h"
+#include "torvo.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,17 +28,6 @@
 #include <cctype>
 #include <map>
 #include <sstream>
-
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompcommit.h"
-#include "dhcpcompdaemon.h"
-#include "dhcpcompsettings.h"
-#include "dhcputil_file.h"
-#include "dhcputil_internal.h"
-#include "openwbem/ConfigFile.h"
-#include "openwbem/Exception.h"
-#include "torvo.h"
 
 // The check reads into this process's records only: a change the readers
 // would commit is not written anywhere.

@@ -5,6 +5,8 @@
 // by one empty line; each holds "key = value" lines in a fixed key order.
 // Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
 // <description>", entries joined by ", ".
+#include "model/config_file.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,10 +15,14 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
-#include "dhcpcompproblems.h"
-#include "dhcputil_file.h"
-#include "dhcputil_internal.h"
+#include "model/problems.h"
+#include "model/ranges.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/text_file.h"
+#include "model/util.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

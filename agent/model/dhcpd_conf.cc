@@ -7,6 +7,8 @@
 // addresses, the domain name and the VLAN list are checked against what
 // dhcpd's parser accepts, and what fails a check is left out and logged, so
 // one bad record never makes dhcpd refuse the whole file.
+#include "model/dhcpd_conf.h"
+
 #include <ctype.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -18,9 +20,13 @@
 #include <string>
 
 #include "corvane.h"
-#include "dhcpcomp.h"
-#include "dhcpcompdaemon.h"
-#include "dhcputil_file.h"
+#include "model/ranges.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/text_file.h"
+#include "model/util.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Interface IP parameters: address, mask and addressing mode of each LAN
 // interface from its ifcfg file and ifconfig, the DHCP client lease with the
 // upstream router's vendor texts, and the VLAN ids of the customer LAN.
+#include "model/interface.h"
+
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,9 +14,12 @@
 
 #include "VexShared.h"
 #include "corvane.h"
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "model/validate.h"
 #include "netkeel.h"
+#include "tavrel_agent_api.h"
 
 static_assert(DHCP_IP_STRING_SIZE >= CORVANE_LEASE_ADDR_SIZE, "lease addresses must fit");
 static_assert(DHCP_DOMAIN_NAME_SIZE >= CORVANE_LEASE_DOMAIN_SIZE, "lease domain must fit");
@@ -369,4 +374,52 @@ int getNumberOfVlans(int* list, int max) {
   }
   NetkeelEndIteration(iterator);
   return count;
+}
+
+// The gateway that a LAN's address ranges hand out when the configuration
+// leaves it to the LAN.
+void updateDefaultGatewayDynamic(s_dhcpCompConfig* config, s_ethIpConfig* ip) {
+  if (config == nullptr || ip == nullptr) return;
+  char text[CORVANE_IP_TEXT_SIZE] = "";
+  corvaneGetDefaultGateway(text);
+  s_ipAddr gateway = {};
+  dhcpUtilCopyText(gateway.ipString, sizeof(gateway.ipString), text, strnlen(text, sizeof(text)));
+  dhcpUtilConvertUntrustedIPAddr(&gateway, ipTypeAddress);
+  if (gateway.ipLong != 0 && (gateway.ipLong & ip->netmask.ipLong) == ip->network.ipLong)
+    syncUpGatewayForAddrRanges(config, &gateway);
+  else
+    syncUpGatewayForAddrRanges(config, &ip->ipAddress);
+}
+
+// The agent's copy of the appliance's published address and the registry
+// callback that reports changes of it through the IP-change flag file.
+// Size of the published-address text the registry hands out.
+#define PUBLISHED_IP_TEXT_SIZE 16
+
+s_ipAddr publishedIpAddress;
+uint8_t publishedIpCallbackEnabled = 0;
+uint32_t publishedIpListenerID = 0;
+
+int dhcpCompRefreshPublishedIPAddress(void) {
+  char text[PUBLISHED_IP_TEXT_SIZE] = "";
+  int status = publishedIpCallbackEnabled == 0
+                   ? VexGetDefaultPublishedIPStr(text, sizeof(text), PublishedIpChangeNotificationHandler,
+                                                 &publishedIpListenerID)
+                   : VexGetDefaultPublishedIPStr(text, sizeof(text), nullptr, nullptr);
+  if (status != 0) return status;
+  publishedIpCallbackEnabled = 1;
+  dhcpUtilCopyText(publishedIpAddress.ipString, sizeof(publishedIpAddress.ipString), text,
+                   strnlen(text, sizeof(text)));
+  int rc = dhcpUtilConvertIPStringtoIPAddr(&publishedIpAddress, ipTypeAddress, true);
+  if (rc != DHCP_RC_OK) dhcpUtilClearIPAddr(&publishedIpAddress);
+  return rc;
+}
+
+void PublishedIpChangeNotificationHandler(unsigned long, unsigned char, unsigned char, unsigned long, void*,
+                                          unsigned long oldLength, void* oldValue, unsigned long newLength,
+                                          void* newValue) {
+  if (oldLength == newLength && (oldLength == 0 || (oldValue != nullptr && newValue != nullptr &&
+                                                    memcmp(oldValue, newValue, oldLength) == 0)))
+    return;
+  corvaneInformTavrelOfIPConfigChange();
 }

@@ -9,6 +9,8 @@
 // last incomplete record, and applied to the lists; anything else is a full
 // read. Reading and parsing happen under the reader's own mutex, outside the
 // agent's lock; the caller holding the agent's lock only applies the result.
+#include "model/leases.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdint.h>
@@ -31,9 +33,11 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
-#include "dhcpcomp.h"
-#include "dhcpcompleasewatch.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

@@ -1,14 +1,17 @@
 // Occupancy of the address pools (each range of each LAN, and each LAN's
 // ranges as a whole) from the configuration records and the lease lists, and
 // the exhaustion alarms raised and cleared from it.
+#include "model/pools.h"
+
 #include <stdio.h>
 #include <string.h>
 
 #include <map>
 #include <string>
 
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/util.h"
+#include "tavrel_agent_api.h"
 
 int g_poolAlarmRaisePercent = DHCP_POOL_ALARM_RAISE_PERCENT;
 int g_poolAlarmClearPercent = DHCP_POOL_ALARM_CLEAR_PERCENT;

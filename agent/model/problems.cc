@@ -1,5 +1,5 @@
-// The sink of the readers' problem reports (see dhcpcompproblems.h).
-#include "dhcpcompproblems.h"
+// The sink of the readers' problem reports (see model/problems.h).
+#include "model/problems.h"
 
 namespace {
 

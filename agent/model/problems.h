@@ -3,13 +3,11 @@
 // to dhcpCompReportReadProblem, and the sink the checker set (tavrelctl
 // check) collects them. Without a sink a report goes nowhere; the readers
 // log as before.
-#ifndef TAVREL_AGENT_DHCPCOMPPROBLEMS_H
-#define TAVREL_AGENT_DHCPCOMPPROBLEMS_H
+#ifndef TAVREL_AGENT_MODEL_PROBLEMS_H
+#define TAVREL_AGENT_MODEL_PROBLEMS_H
 
 #include <functional>
 #include <string>
-
-#include "tavrel_export.h"
 
 struct DhcpCompReadProblem {
   std::string file;
@@ -23,8 +21,8 @@ typedef std::function<void(const DhcpCompReadProblem&)> DhcpCompReadProblemSink;
 
 // Sets the sink (an empty one removes it). Not thread-safe: set it before
 // reading.
-TAVREL_EXPORT void dhcpCompSetReadProblemSink(DhcpCompReadProblemSink sink);
+void dhcpCompSetReadProblemSink(DhcpCompReadProblemSink sink);
 // Hands one problem to the sink.
-TAVREL_EXPORT void dhcpCompReportReadProblem(const DhcpCompReadProblem& problem);
+void dhcpCompReportReadProblem(const DhcpCompReadProblem& problem);
 
 #endif

@@ -1,6 +1,8 @@
 // Address ranges and reserved addresses of the customer LAN, its VLANs and
 // the OAM LAN: validation, the LAN an entry belongs to, its slot in that
 // LAN's record and the provider object that represents it.
+#include "model/ranges.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,8 +13,11 @@
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "model/validate.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

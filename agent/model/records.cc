@@ -1,5 +1,7 @@
 // Global records and identifier pools of the DHCP configuration model, their
 // initialisation and the release of their dynamic parts.
+#include "model/records.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -7,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
+#include "model/leases.h"
+#include "model/ranges.h"
+#include "tavrel_agent_api.h"
 
 s_dhcpCompConfig CustomerLANDhcpCompConfig;
 s_ethIpConfig CustomerLANIpConfig;

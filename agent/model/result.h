@@ -2,8 +2,8 @@
 // accessors, in one list: libTavrel passes the agent's codes on to the CIM
 // client as "DHC_ERROR_<code>", so the two ranges must never overlap in
 // meaning.
-#ifndef TAVREL_AGENT_DHCPRESULT_H
-#define TAVREL_AGENT_DHCPRESULT_H
+#ifndef TAVREL_AGENT_MODEL_RESULT_H
+#define TAVREL_AGENT_MODEL_RESULT_H
 
 // ---- Provider accessors (getters, setters, startChange, endChange) ----
 #define TAVREL_RC_OK 0

@@ -1,3 +1,5 @@
+#include "model/text_file.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <libgen.h>
@@ -7,8 +9,6 @@
 #include <unistd.h>
 
 #include <string>
-
-#include "dhcputil_file.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Power-cut safe replacement of a whole file, shared by the writers of the
-// component configuration file and of dhcpd.conf. Internal to the agent.
-#ifndef TAVREL_AGENT_DHCPUTIL_FILE_H
-#define TAVREL_AGENT_DHCPUTIL_FILE_H
+// component configuration file and of dhcpd.conf.
+#ifndef TAVREL_AGENT_MODEL_TEXT_FILE_H
+#define TAVREL_AGENT_MODEL_TEXT_FILE_H
 
 #include <stddef.h>
 

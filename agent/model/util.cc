@@ -1,4 +1,6 @@
 // Address, number, lease-time and text helpers of the DHCP configuration model.
+#include "model/util.h"
+
 #include <arpa/inet.h>
 #include <ctype.h>
 #include <limits.h>
@@ -8,9 +10,10 @@
 #include <syslog.h>
 
 #include "corvane.h"
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
 #include "netkeel.h"
+#include "tavrel_agent_api.h"
 
 static const char kNetworkSettingsFile[] = "/etc/sysconfig/network";
 static const char kHostnameKey[] = "HOSTNAME=";

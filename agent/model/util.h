@@ -1,12 +1,50 @@
-// Text helpers shared by the model's readers (component configuration file,
-// interface files, command output). Internal to the agent.
-#ifndef TAVREL_AGENT_DHCPUTIL_INTERNAL_H
-#define TAVREL_AGENT_DHCPUTIL_INTERNAL_H
+// Address, number and text helpers of the model: address conversion, the
+// readers' text scanning, whole-file and command-output reading, the host
+// name, and the appliance's alarm path.
+#ifndef TAVREL_AGENT_MODEL_UTIL_H
+#define TAVREL_AGENT_MODEL_UTIL_H
 
 #include <stddef.h>
-#include <time.h>
+#include <stdint.h>
 
-#include "dhcpcomp.h"
+#include "model/records.h"
+
+#define DHCP_HOSTNAME_SIZE 64  // output of dhcpUtilGetHostname
+
+TAVREL_EXTERN_C_BEGIN
+
+// Validates a->ipString as an address (or netmask) and fills ipLong and
+// ipOctets. A valid text is rewritten in canonical dotted-quad form, so the
+// shorter, hexadecimal and octal forms that inet_aton accepts never travel
+// further. With allowLoopback "127.0.0.1" is accepted as well. 0, or 320 with
+// ipLong and ipOctets zero (the text is then left as it was).
+int dhcpUtilConvertIPStringtoIPAddr(s_ipAddr* a, e_ipType type, bool allowLoopback);
+// Rebuilds ipOctets and ipString from ipLong (0 gives the empty text).
+void dhcpUtilConvertIPAddrLongtoIPAddr(s_ipAddr* a);
+// Decimal text of value into out (at least 12 bytes); returns the number of
+// digits, 0 for a negative value (written as "0").
+int dhcpUtilIntToAscii(int value, char* out);
+// Value of the leading decimal digits (no sign, wraps on overflow).
+unsigned long dhcpUtilatoul(char* s);
+// Hexadecimal digit value; NUL gives 255, any other character 254.
+uint8_t dhcpUtilGetDigit(char c);
+// Value of the first character as a hexadecimal digit; -1 when it is not
+// one, 0 for the empty text.
+int dhcpUtilAtoH(char* s);
+// "W YYYY/MM/DD HH:MM:SS" (21 characters) becomes "YYYYMMDDHHMMSS.000000+000"
+// in place (buffer of at least 26 bytes): 1, else 0 and the text unchanged,
+// also when the fields are no real second of the calendar.
+int dhcpUtilConvertLeaseTimeToOWTime(char* text);
+// Host name from "HOSTNAME=" of /etc/sysconfig/network into out
+// (DHCP_HOSTNAME_SIZE bytes, cut to fit). 1 when found, else 0, out unchanged.
+int dhcpUtilGetHostname(char* out);
+
+// Debug hooks; they have no effect.
+void dhcpUtilDebugStop(int code);
+void dhcpUtilDbgPrintDhcpConfig(s_dhcpCompConfig* cfg);
+void dhcpUtilDbgPrintEthIpConfig(s_ethIpConfig* eth);
+
+TAVREL_EXTERN_C_END
 
 // Reads a whole file as text the appliance's way (corvaneFileOpenForRead,
 // carriage returns turned into line feeds, zero byte appended). Returns a
@@ -50,13 +88,5 @@ int dhcpUtilConvertUntrustedIPAddr(s_ipAddr* a, e_ipType type);
 // DHCP_ALARM_TEXT_SIZE, and logs it with its number: a raised alarm as a
 // warning, its end (DHCP_ALARM_SEVERITY_CLEARED) as a notice.
 void dhcpUtilRaiseAlarm(uint32_t number, uint16_t severity, const char* text);
-
-// Rebuilds the lease lists of all LANs, and their lease objects, from the
-// text of a server lease file.
-void dhcpCompBuildLeaseLists(const char* text, size_t size);
-
-// The time the lease reader compares lease ends with; 0 (the default) is
-// the system clock. For tests of files with fixed dates.
-void dhcpCompSetLeaseClock(time_t now);
 
 #endif

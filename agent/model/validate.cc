@@ -1,13 +1,15 @@
 // Checks of host names, domain names, descriptions, hardware addresses, VLAN
 // id lists and addresses in an interface's network.
-#include "dhcpvalidate.h"
+#include "model/validate.h"
 
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "model/util.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

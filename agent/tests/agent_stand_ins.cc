@@ -1,9 +1,7 @@
 // TEST-ONLY: see agent_stand_ins.h.
 #include "agent_stand_ins.h"
-
-#include "dhcpcomp.h"
-#include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
+#include "tavrel_agent_api.h"
 
 int g_commitCount = 0;
 int g_commitResult = 0;

@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "dhcpcompdaemon.h"
-#include "dhcputil_file.h"
+#include "model/records.h"
+#include "model/text_file.h"
 #include "model_test_support.h"
 #include "test_support.h"
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcompforeign.h"
+#include "foreign.h"
+#include "model/records.h"
+#include "tavrel_agent_api.h"
 #include "test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

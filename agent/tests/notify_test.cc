@@ -6,7 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "dhcpcompnotify.h"
+#include "notify.h"
 #include "test_support.h"
 
 TEST(NotifyTest, StateReachesTheManagersSocketOnly) {

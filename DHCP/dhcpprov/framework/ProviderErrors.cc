@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "dhcpcompcommit.h"
 #include "openwbem/Logger.h"
+#include "tavrel_agent_api.h"
 
 using OpenWBEM::CIMException;
 

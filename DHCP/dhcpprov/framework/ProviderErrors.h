@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "dhcpresult.h"
 #include "framework/CFG_Exception.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/ProviderEnvironmentIFC.h"
+#include "tavrel_agent_api.h"
 #include "tavrel_export.h"
 
 namespace TavrelErrors {

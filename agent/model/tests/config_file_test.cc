@@ -8,8 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "dhcpcomp.h"
 #include "dhcpd_test_support.h"
+#include "model/config_file.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

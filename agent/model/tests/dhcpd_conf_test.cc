@@ -9,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dhcpcompdaemon.h"
 #include "dhcpd_test_support.h"
+#include "model/dhcpd_conf.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 namespace {

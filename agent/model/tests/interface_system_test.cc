@@ -7,7 +7,10 @@
 #include <string>
 
 #include "corvane.h"
-#include "dhcpcomp.h"
+#include "model/config_file.h"
+#include "model/interface.h"
+#include "model/records.h"
+#include "model/util.h"
 #include "model_test_support.h"
 #include "test_support.h"
 

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
+#include "model/interface.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 namespace {

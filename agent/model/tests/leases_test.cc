@@ -13,11 +13,12 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
-#include "dhcpcomp.h"
-#include "dhcpcompleasewatch.h"
 #include "dhcpd_test_support.h"
-#include "dhcputil_internal.h"
+#include "model/leases.h"
+#include "model/pools.h"
+#include "model/records.h"
 #include "model_test_support.h"
+#include "tavrel_agent_api.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 

@@ -2,6 +2,8 @@
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+#include "model/interface.h"
+#include "model/util.h"
 
 #include <stdlib.h>
 #include <string.h>

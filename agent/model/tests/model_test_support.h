@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
+#include "model/records.h"
 #include "test_support.h"
 
 namespace model_test {

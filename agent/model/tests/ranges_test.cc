@@ -10,11 +10,16 @@
 
 #include "ZPX_DHCPRangeOfIPAddressesProvider/ZPX_DHCPRangeOfIPAddressesImpl.h"
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
+#include "agent.h"
 #include "agent_stand_ins.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompdaemon.h"
+#include "model/config_file.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
+#include "model/ranges.h"
+#include "model/records.h"
+#include "model/result.h"
 #include "model_test_support.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 

@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "dhcpcomp.h"
+#include "model/records.h"
+#include "model/util.h"
 #include "model_test_support.h"
 
 namespace {

@@ -1,14 +1,15 @@
 // The text and network checks, with the cases where the CIM setters, the
 // file reader, the generator and the lease readers used to disagree (VLAN
 // lists and hardware addresses: dhcpcompranges_test).
-#include "dhcpvalidate.h"
+#include "model/validate.h"
+#include "model/records.h"
+#include "model/result.h"
+#include "tavrel_agent_api.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <vector>
-
-#include "dhcpcomp.h"
 
 namespace {
 

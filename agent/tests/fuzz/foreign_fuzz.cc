@@ -8,9 +8,11 @@
 
 #include <string>
 
-#include "dhcpcompforeign.h"
-#include "dhcpcompselftest.h"
+#include "foreign.h"
 #include "fuzz_target.h"
+#include "model/records.h"
+#include "selftest.h"
+#include "tavrel_agent_api.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 1};

@@ -8,8 +8,10 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
 #include "fuzz_target.h"
+#include "model/config_file.h"
+#include "model/interface.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

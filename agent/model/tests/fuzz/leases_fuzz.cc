@@ -8,9 +8,9 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
 #include "fuzz_target.h"
+#include "model/leases.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

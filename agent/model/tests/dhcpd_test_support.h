@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
+#include "model/records.h"
 
 namespace dhcpd_test {
 
