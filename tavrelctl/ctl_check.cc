@@ -1,4 +1,19 @@
 #include "ctl_check.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sstream>
+
 #include "agent.h"
 #include "dhcpcompcommit.h"
 #include "dhcpcompdaemon.h"
@@ -14,20 +29,6 @@
 #include "openwbem/Exception.h"
 #include "settings.h"
 #include "torvo.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
-#include <map>
-#include <sstream>
 
 // The check reads into this process's records only: a change the readers
 // would commit is not written anywhere.
