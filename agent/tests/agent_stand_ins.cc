@@ -1,5 +1,6 @@
 // TEST-ONLY: see agent_stand_ins.h.
 #include "agent_stand_ins.h"
+
 #include "dhcpcompdaemon.h"
 #include "tavrel_agent_api.h"
 
