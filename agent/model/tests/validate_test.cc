@@ -1,6 +1,6 @@
 // The text and network checks, with the cases where the CIM setters, the
 // file reader, the generator and the lease readers used to disagree (VLAN
-// lists and hardware addresses: dhcpcompranges_test).
+// lists and hardware addresses: ranges_test).
 #include "model/validate.h"
 #include "model/records.h"
 #include "model/result.h"
