@@ -31,9 +31,14 @@
 #include "torvo.h"
 
 // The check reads into this process's records only: a change the readers
-// would commit is not written anywhere.
+// would commit is not written anywhere, so no commit fails. tavrelctl links
+// these in place of the commit library.
 int dhcpCompCommitConfigurationChanges(void) {
   return DHCP_RC_OK;
+}
+
+std::string dhcpCompCommitFailureText(void) {
+  return "";
 }
 
 namespace {
