@@ -18,12 +18,14 @@
 #include <string>
 
 #include "commit.h"
-#include "dhcpcomp.h"
-#include "dhcpcompdaemon.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
+#include "model/records.h"
 #include "dhcpd.h"
-#include "dhcputil_file.h"
-#include "dhcputil_internal.h"
+#include "model/text_file.h"
+#include "model/util.h"
 #include "messages.h"
+#include "model/config_file.h"
 #include "process.h"
 
 namespace {

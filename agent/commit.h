@@ -1,7 +1,5 @@
 // The commit of configuration changes: how it is checked ("dhcpd -t") and
-// deferred, and what the last one left. The commit itself
-// (dhcpCompCommitConfigurationChanges) is declared in dhcpcompdaemon.h with
-// the other calls of libTavrel.
+// deferred, and what the last one left.
 #ifndef TAVREL_AGENT_COMMIT_H
 #define TAVREL_AGENT_COMMIT_H
 
@@ -9,8 +7,8 @@
 
 #include <string>
 
-#include "dhcpcompdaemon.h"
-#include "dhcpresult.h"
+#include "model/result.h"
+#include "tavrel_agent_api.h"
 #include "tavrel_export.h"
 
 // Where a new dhcpd.conf is checked before it replaces the live one, and
@@ -20,16 +18,30 @@
 
 TAVREL_EXTERN_C_BEGIN
 
+// Applies the current records: first brings them to the state it stores
+// (published address, dynamic gateways and call servers refreshed, the
+// customer LAN's common settings copied to the VLANs, every range given its
+// LAN's gateway), then generates the component configuration file and
+// dhcpd.conf from that one state, has dhcpd check dhcpd.conf while the old
+// server runs, writes the component file, and restarts dhcpd with the new
+// file when it differs from the live one (or no server runs). Changes go
+// through DhcpCompChange (tavrel_agent_api.h), which rolls the records back
+// when this fails. Commits are serialised. 0 when applied;
+// DHCP_RC_CONFIG_REFUSED, DHCP_RC_SERVER_START_FAILED or
+// DHCP_RC_CONFIG_WRITE_FAILED (model/result.h) otherwise, with the reason in
+// dhcpCompCommitFailureText.
+int dhcpCompCommitConfigurationChanges(void);
+
 // An empty call-server address of the customer LAN stands for the published
 // address: copies it into s1Address and s2Address where their empty-flags
 // are set and the customer LAN has an address.
-TAVREL_EXPORT void dhcpCompFillEmptyCallServers(void);
+void dhcpCompFillEmptyCallServers(void);
 
 // Between these two calls (they nest) dhcpCompCommitConfigurationChanges
 // does nothing and returns 0: for a rebuild that tears records down and
 // commits once at its end. Prefer CommitDeferral.
-TAVREL_EXPORT void dhcpCompDeferCommits(void);
-TAVREL_EXPORT void dhcpCompResumeCommits(void);
+void dhcpCompDeferCommits(void);
+void dhcpCompResumeCommits(void);
 
 TAVREL_EXTERN_C_END
 
@@ -45,15 +57,12 @@ class CommitDeferral {
 // Checks text as dhcpd.conf with "dhcpd -t" without touching the live file.
 // 0 when dhcpd accepts it; otherwise DHCP_RC_CONFIG_REFUSED and *said (may
 // be null) holds what dhcpd printed (one line, banner left out).
-TAVREL_EXPORT int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said);
+int dhcpCompCheckDhcpdConfig(const std::string& text, std::string* said);
 
-// Why the last commit failed (dhcpd's words for a refused configuration),
-// empty after a commit that succeeded.
-TAVREL_EXPORT std::string dhcpCompCommitFailureText(void);
 // Sets the text dhcpCompCommitFailureText returns.
 void dhcpCompSetCommitFailureText(const std::string& text);
 // When the last commit ran (0: none since start-up) and its failure text
 // (empty: it succeeded).
-TAVREL_EXPORT time_t dhcpCompLastCommit(std::string* failure);
+time_t dhcpCompLastCommit(std::string* failure);
 
 #endif

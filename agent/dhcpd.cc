@@ -30,11 +30,13 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
-#include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
+#include "model/dhcpd_conf.h"
+#include "model/leases.h"
+#include "model/records.h"
+#include "commit.h"
+#include "foreign.h"
 #include "dhcpd.h"
-#include "dhcputil_internal.h"
+#include "model/util.h"
 #include "process.h"
 #include "worker.h"
 

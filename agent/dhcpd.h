@@ -29,17 +29,17 @@
 
 TAVREL_EXTERN_C_BEGIN
 
-TAVREL_EXPORT void dhcpCompKillDhcpDaemon(void);
+void dhcpCompKillDhcpDaemon(void);
 // Asks the dhcpd of the PID file to end (SIGTERM) without waiting and keeps
 // the file, so that a later dhcpCompKillDhcpDaemon waits for the end while
 // the caller does other work meanwhile. The server no longer counts as
 // running (dhcpCompRunningDhcpd) nor is it supervised: the next commit starts
 // a new one even when dhcpd.conf is unchanged.
-TAVREL_EXPORT void dhcpCompRequestDhcpDaemonStop(void);
+void dhcpCompRequestDhcpDaemonStop(void);
 // Reaps the adopted daemons (dhcpd, dhclient) that ended on their own or were
 // stopped by others (ifdown), so no zombie stays. Called from the main loop.
-TAVREL_EXPORT void dhcpCompReapDaemons(void);
-TAVREL_EXPORT void dhcpCompKillDhclient(void);
+void dhcpCompReapDaemons(void);
+void dhcpCompKillDhclient(void);
 
 // Makes sure the lease file exists and starts dhcpd (without a shell, in
 // the foreground of a session of its own: the agent knows the server by the
@@ -47,7 +47,7 @@ TAVREL_EXPORT void dhcpCompKillDhclient(void);
 // names it); otherwise the wait status of its end, or -1 when dhcpd could
 // not be run, did not come up in time or exited with 0; what dhcpd printed
 // then goes to the system log.
-TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
+int dhcpCompStartDhcpDeamon(void);
 // Stops the agent's servers (the dhcpd of the PID file, the one it knows,
 // and any other dhcpd of its user and network namespace serving the live
 // configuration) and starts dhcpd again, as
@@ -55,11 +55,11 @@ TAVREL_EXPORT int dhcpCompStartDhcpDeamon(void);
 // new server as soon as the old one has begun to exit rather than once the
 // kernel has released it, which shortens the time without a server. The
 // result of the start.
-TAVREL_EXPORT int dhcpCompRestartDhcpDaemon(void);
+int dhcpCompRestartDhcpDaemon(void);
 // Starts the customer LAN's DHCP client on eth1 with the PID file that
 // dhcpCompKillDhclient reads, after stopping the client that file names; the
 // client goes to the background at once. The status of system().
-TAVREL_EXPORT int dhcpCompStartDhclient(void);
+int dhcpCompStartDhclient(void);
 
 TAVREL_EXTERN_C_END
 
@@ -67,11 +67,11 @@ TAVREL_EXTERN_C_END
 // on its own is reaped, logged with its status and started again with the
 // live dhcpd.conf. Also reaps the other daemons the agent adopts. 0 or an
 // errno value.
-TAVREL_EXPORT int dhcpCompStartDhcpdSupervision(void);
+int dhcpCompStartDhcpdSupervision(void);
 // Ends the supervision (before the agent stops dhcpd at shutdown).
-TAVREL_EXPORT void dhcpCompStopDhcpdSupervision(void);
+void dhcpCompStopDhcpdSupervision(void);
 // Restarts done by the supervision since the program started.
-TAVREL_EXPORT unsigned dhcpCompDhcpdRestartCount(void);
+unsigned dhcpCompDhcpdRestartCount(void);
 
 // Runs dhcpd with the given arguments (null-terminated, program name left
 // out), its output in outputFile, and waits for the process started. The wait

@@ -9,15 +9,18 @@
 #include <tuple>
 #include <vector>
 
+#include "agent.h"
 #include "commit.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompchange.h"
-#include "dhcpcompdaemon.h"
-#include "dhcpd.h"
-#include "dhcputil_file.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
+#include "model/records.h"
+#include "tavrel_agent_api.h"
 #include "ip_change.h"
+#include "dhcpd.h"
+#include "model/text_file.h"
+#include "dynamic.h"
 #include "messages.h"
+#include "model/config_file.h"
 #include "vornapi.h"
 
 namespace {

@@ -6,6 +6,9 @@
 
 #include <chrono>
 
+#include "tavrel_export.h"
+#include "vornapi.h"
+
 // The quiet window after the last event, the longest an event waits during a
 // storm, and the least time between the end of one rebuild and the next.
 #define DHCP_IP_CHANGE_QUIET_MS 100
@@ -31,5 +34,25 @@ class DhcpCompIpChangeCoalescer {
   Clock::time_point m_last;
   Clock::time_point m_lastRebuild = Clock::time_point::min();
 };
+
+TAVREL_EXTERN_C_BEGIN
+
+// Rebuilds the whole configuration around the current addresses: dhcpd
+// stopped, records saved, written, re-initialised, interfaces rediscovered,
+// configuration read back (the saved configuration when the file cannot be
+// read: message 62004), the DHCP client started or stopped with the
+// addressing mode, ranges checked, committed.
+void dhcpCompIPConfigurationChanged(void);
+
+// As dhcpCompIPConfigurationChanged, but reads the component configuration
+// file as it stands instead of writing the records first: the reload after
+// an administrator's edit (the running configuration stays when the file
+// cannot be read).
+void dhcpCompReloadConfiguration(void);
+// Answers of the event service: logs the packet type and an IP-change
+// request code through the OpenWBEM logger. Returns 0.
+int EmsIPChangePacketHandler(sEmsPacket* packet);
+
+TAVREL_EXTERN_C_END
 
 #endif

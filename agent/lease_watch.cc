@@ -11,9 +11,10 @@
 #include <chrono>
 #include <climits>
 
-#include "dhcpcomp.h"
-#include "directory_watch.h"
+#include "model/records.h"
 #include "worker.h"
+#include "directory_watch.h"
+#include "model/leases.h"
 
 namespace {
 

@@ -12,17 +12,4 @@ int dhcpCompStartLeaseWatch(std::function<void()> check);
 // Stops the thread and waits for it; nothing when none runs.
 void dhcpCompStopLeaseWatch(void);
 
-// Reads what changed in the server lease file (its appended tail, or the
-// whole file after a rewrite) without the agent's lock; the next
-// dhcpCompRefreshLeaseInfo, under the lock, applies it. 1 when it changed.
-int dhcpCompReadLeaseFileChanges(void);
-
-// The time (seconds since the epoch) at which the first listed lease ends,
-// LLONG_MAX when none does; the lease watch checks then.
-long long dhcpCompNextLeaseEnd(void);
-
-// Above this many bytes the lease file is read at most every 30 seconds
-// until dhcpd rewrites it (default 64 MB, tavrel_agent.lease_file_limit_bytes).
-void dhcpCompSetLeaseFileLimit(unsigned long bytes);
-
 #endif

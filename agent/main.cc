@@ -28,17 +28,21 @@
 #include "VexShared.h"
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataImpl.h"
+#include "agent.h"
 #include "commit.h"
-#include "dhcpcomp.h"
-#include "dhcpcompagent.h"
-#include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
-#include "dhcpcompnotify.h"
-#include "dhcpcompsettings.h"
-#include "dhcpd.h"
+#include "model/records.h"
+#include "foreign.h"
 #include "ip_change.h"
 #include "lease_watch.h"
+#include "notify.h"
+#include "settings.h"
+#include "dhcpd.h"
+#include "dynamic.h"
 #include "messages.h"
+#include "model/config_file.h"
+#include "model/interface.h"
+#include "model/leases.h"
+#include "model/pools.h"
 #include "openwbem/Array.h"
 #include "openwbem/BinaryRequestHandler.h"
 #include "openwbem/CIMClass.h"
@@ -51,6 +55,8 @@
 #include "openwbem/ProviderAgentLockerIFC.h"
 #include "openwbem/XMLExecute.h"
 #include "process.h"
+#include "router.h"
+#include "tavrel_agent_api.h"
 #include "torvo.h"
 
 using OpenWBEM::CmdLineParser;
@@ -216,6 +222,15 @@ int shutdownAgent(int status) {
   killRecordedAgent();
   return status;
 }
+
+// libTavrel runs the self-test, reports the status and renews the customer
+// LAN's address only when the program that loads it offers them (it refers
+// to them weakly); the agent offers them: naming them here takes them in.
+__attribute__((used)) const void* const kOfferedToProvider[] = {
+    reinterpret_cast<const void*>(&dhcpCompTestDhcpService),
+    reinterpret_cast<const void*>(&dhcpCompAgentStatus),
+    reinterpret_cast<const void*>(&dhcpcompRenewDynamicIPAddress),
+};
 
 // True when the library at kProviderLibrary is the copy of libTavrel the
 // agent is linked with (found by its soname). A second copy would keep

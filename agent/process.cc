@@ -32,8 +32,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "dhcpcomp.h"
-#include "dhcputil_internal.h"
+#include "model/records.h"
+#include "model/util.h"
 
 namespace {
 

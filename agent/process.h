@@ -26,12 +26,12 @@ TAVREL_EXTERN_C_BEGIN
 // to it when they detach), so a stop can wait until a server has really
 // ended. Called once by the agent's main before any daemon is started.
 // 0, or an errno value.
-TAVREL_EXPORT int dhcpCompInitProcessControl(void);
+int dhcpCompInitProcessControl(void);
 
 // Formats a shell command into a buffer of tempBuf's size and runs it with
 // system(). A command that does not fit is not run: -1 and a system-log error. Otherwise
 // the status of system().
-TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int dhcpCompRunCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Stops the process recorded in pidFile and deletes the file. Only decimal
 // process ids of the file are used, and only a process that is the file's
@@ -39,7 +39,7 @@ TAVREL_EXPORT int dhcpCompRunCommand(const char* format, ...) __attribute__((for
 // dhcpd.pid, "dhclient" for dhclient-eth1.pid) is signalled: SIGTERM, then
 // SIGKILL when it has not ended in time. Returns once the process has ended
 // (reaping it when it is the agent's child) or the wait gave up.
-TAVREL_EXPORT void dhcpCompKillProcess(char* pidFile);
+void dhcpCompKillProcess(char* pidFile);
 
 TAVREL_EXTERN_C_END
 

@@ -30,12 +30,13 @@
 #include <vector>
 
 #include "commit.h"
-#include "dhcpcompdaemon.h"
-#include "dhcpcompforeign.h"
+#include "foreign.h"
 #include "dhcpd.h"
 #include "dhcpd_test_support.h"
+#include "model/records.h"
 #include "model_test_support.h"
 #include "process.h"
+#include "tavrel_agent_api.h"
 #include "test_support.h"
 
 namespace {

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcomp.h"
+#include "model/config_file.h"
+#include "model/records.h"
 #include "model_test_support.h"
 
 namespace {

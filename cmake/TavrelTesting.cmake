@@ -12,9 +12,9 @@ set(TAVREL_FUZZ_SEED_RUNNER ${CMAKE_CURRENT_LIST_DIR}/fuzz_seed_runner.cc)
 # that call it.
 set(TAVREL_TEST_INCLUDE_DIR ${CMAKE_CURRENT_LIST_DIR})
 # A GoogleTest program. With AGENT_STAND_IN it stands in for the agent: it
-# links the agent's core with the test stand-ins (agent/tests) and exports
-# the agent's records and functions, which libTavrel resolves from the
-# executable.
+# links the agent's libraries with the stand-in commit (agent/tests) and
+# exports the names of agent/tavrel_agent_api.h, which libTavrel resolves
+# from the executable.
 function(_tavrel_test_program name stand_in sources libs)
   add_executable(${name} ${sources} ${TAVREL_TEST_ENV_SOURCE})
   target_compile_definitions(${name} PRIVATE
@@ -22,7 +22,7 @@ function(_tavrel_test_program name stand_in sources libs)
   target_include_directories(${name} PRIVATE ${TAVREL_TEST_INCLUDE_DIR})
   target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
   if(stand_in)
-    target_link_libraries(${name} PRIVATE tavrel_agent_stand_ins tavrel_agent_test_support)
+    target_link_libraries(${name} PRIVATE tavrel_agent_stand_ins tavrel_model_test_support)
     set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   endif()
 endfunction()

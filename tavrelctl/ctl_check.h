@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dhcpcompproblems.h"
+#include "model/problems.h"
 
 // Section and key of each "key = value" line of a component file, with its
 // 1-based line number; values trimmed.

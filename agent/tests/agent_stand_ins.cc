@@ -2,8 +2,8 @@
 #include "agent_stand_ins.h"
 
 #include "commit.h"
-#include "dhcpcomp.h"
-#include "dhcpcompdaemon.h"
+#include "model/records.h"
+#include "tavrel_agent_api.h"
 
 int g_commitCount = 0;
 int g_commitResult = 0;

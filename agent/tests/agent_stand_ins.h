@@ -1,5 +1,8 @@
-// TEST-ONLY stand-ins for the commit, for tests that make provider objects:
-// the commit counts its calls instead of writing files and restarting dhcpd.
+// TEST-ONLY stand-in for the commit library (tavrel_agent_commit), for
+// tests that make provider objects: the commit counts its calls instead of
+// writing files and restarting dhcpd. It defines the commit's names that
+// the process library and libTavrel call; a program links it or the commit
+// library, never both.
 #ifndef TAVREL_AGENT_TESTS_AGENT_STAND_INS_H
 #define TAVREL_AGENT_TESTS_AGENT_STAND_INS_H
 

@@ -19,11 +19,16 @@
 #include <gtest/gtest.h>
 
 #include "commit.h"
-#include "dhcpcompdaemon.h"
 #include "dhcpd.h"
 #include "dhcpd_test_support.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
+#include "model/leases.h"
+#include "model/records.h"
+#include "model/result.h"
 #include "model_test_support.h"
 #include "process.h"
+#include "tavrel_agent_api.h"
 #include "test_support.h"
 
 namespace {

@@ -13,9 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include "dhcpcompdaemon.h"
+#include "commit.h"
 #include "dhcpd.h"
-#include "dhcputil_file.h"
+#include "model/text_file.h"
+#include "model/records.h"
 #include "model_test_support.h"
 #include "process.h"
 #include "test_support.h"

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
 #include "framework/SnapshotClass.h"
 #include "openwbem/Array.h"
 #include "openwbem/CIMQualifier.h"
+#include "tavrel_agent_api.h"
 #include "tavrel_export.h"
 
 class ZPX_DHCPForeignServerInstanceManager;

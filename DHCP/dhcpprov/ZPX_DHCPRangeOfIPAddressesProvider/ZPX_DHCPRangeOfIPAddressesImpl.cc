@@ -2,14 +2,12 @@
 
 #include <string.h>
 
-#include "dhcpcomp.h"
-#include "dhcpcompchange.h"
-#include "dhcpcompdaemon.h"
 #include "framework/AddressText.h"
 #include "framework/ClassNames.h"
 #include "framework/CopyToField.h"
 #include "framework/PoolEntry.h"
 #include "framework/ProviderErrors.h"
+#include "tavrel_agent_api.h"
 
 using OpenWBEM::Array;
 using OpenWBEM::CIMQualifier;

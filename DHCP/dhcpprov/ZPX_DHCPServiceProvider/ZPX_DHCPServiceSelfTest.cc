@@ -2,10 +2,9 @@
 
 #include <functional>
 
-#include "dhcpcompselftest.h"
-#include "dhcpresult.h"
 #include "framework/ProviderErrors.h"
 #include "openwbem/CIMException.h"
+#include "tavrel_agent_api.h"
 
 // Resolved from the agent that loads the library; weak, so that another
 // host of the library still loads it.

@@ -2,7 +2,7 @@
 #include <time.h>
 
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPService.h"
-#include "dhcpcompstatus.h"
+#include "tavrel_agent_api.h"
 
 // Resolved from the agent that loads the library; weak, so that another
 // host of the library still loads it (the properties are then absent).

@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "dhcpcompdaemon.h"
 #include "framework/CopyToField.h"
+#include "tavrel_agent_api.h"
 
 using OpenWBEM::Array;
 using OpenWBEM::CIMQualifier;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingData.h"
-#include "dhcpcomp.h"
+#include "tavrel_agent_api.h"
 
 class TAVREL_EXPORT ZPX_DHCPSettingDataImpl : public ZPX_DHCPSettingData {
  public:

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dhcpcomp.h"
+#include "tavrel_agent_api.h"
 
 // The empty text (left to the agent's checks), or a canonical dotted quad
 // of an address.

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "dhcpcompchange.h"
 #include "framework/ProviderErrors.h"
 #include "openwbem/CIMDateTime.h"
 #include "openwbem/CIMInstance.h"
@@ -18,6 +17,7 @@
 #include "openwbem/CIMProperty.h"
 #include "openwbem/CIMQualifier.h"
 #include "openwbem/CIMValue.h"
+#include "tavrel_agent_api.h"
 
 namespace TavrelBinding {
 

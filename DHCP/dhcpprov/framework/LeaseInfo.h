@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#include "dhcpcomp.h"
 #include "framework/ClassBinding.h"
 #include "framework/ClassProvider.h"
 #include "framework/InstanceRegistry.h"
@@ -19,6 +18,7 @@
 #include "framework/ProviderOperations.h"
 #include "openwbem/Array.h"
 #include "openwbem/CIMQualifier.h"
+#include "tavrel_agent_api.h"
 #include "tavrel_export.h"
 
 // The data class body: the InstanceID; no property readable, none writable.

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "commit.h"
 #include "openwbem/Logger.h"
+#include "tavrel_agent_api.h"
 
 using OpenWBEM::CIMException;
 

@@ -1,5 +1,5 @@
 // The CIM errors the providers raise for the accessor result codes of
-// dhcpresult.h, and the one translation of every exception that
+// model/result.h, and the one translation of every exception that
 // leaves a provider step into the CIM error a client sees. Every CIM error
 // text with a code ends in an error tag: "#", a code, its arguments each
 // preceded by ",", and "#".
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "dhcpresult.h"
 #include "framework/CFG_Exception.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/ProviderEnvironmentIFC.h"
+#include "tavrel_agent_api.h"
 #include "tavrel_export.h"
 
 namespace TavrelErrors {

@@ -9,6 +9,7 @@
 
 #include "ZPX_DHCPReservedAddressProvider/ZPX_DHCPReservedAddressImpl.h"
 #include "framework/ClassNames.h"
+#include "model/ranges.h"
 #include "provider_test_support.h"
 
 namespace {

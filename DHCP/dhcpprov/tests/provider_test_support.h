@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "agent_stand_ins.h"
-#include "dhcpcomp.h"
+#include "model/records.h"
 #include "model_test_support.h"
 #include "openwbem/CIMException.h"
 #include "openwbem/CIMInstance.h"
