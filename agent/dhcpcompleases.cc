@@ -26,8 +26,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
@@ -243,6 +246,25 @@ class CopySink {
   size_t m_used = 0;
 };
 
+// The first c in [p, end); nullptr when there is none. The lines of a lease
+// file are short, so they are searched inline, 16 bytes at a time where the
+// processor compares that many at once, rather than with a call per line.
+const char* findByte(const char* p, const char* end, char c) {
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(c);
+  for (; end - p >= 16; p += 16) {
+    int hits =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
+    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+  }
+  for (; p < end; ++p)
+    if (*p == c) return p;
+  return nullptr;
+#else
+  return static_cast<const char*>(memchr(p, c, static_cast<size_t>(end - p)));
+#endif
+}
+
 // ---- Lease times ----
 
 int digits(const char* p, int n) {
@@ -254,14 +276,15 @@ int digits(const char* p, int n) {
   return value;
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian, years
+// 0 to 9999). Counted from the year -400, so that every term is positive.
 int64_t daysFromCivil(int year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  int64_t era = (year >= 0 ? year : year - 399) / 400;
-  int64_t yoe = year - era * 400;
-  int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  uint32_t y = static_cast<uint32_t>(year + 400 - (month <= 2 ? 1 : 0));
+  uint32_t era = y / 400, yoe = y % 400;
+  uint32_t doy =
+      (153 * static_cast<uint32_t>(month + (month > 2 ? -3 : 9)) + 2) / 5 + static_cast<uint32_t>(day) - 1;
+  uint32_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return static_cast<int64_t>(era) * 146097 + doe - 719468 - 146097;
 }
 
 bool leapYear(int year) {
@@ -273,7 +296,7 @@ bool leapYear(int year) {
 enum TimeKind { kNoTime, kAtTime, kNever };
 
 TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  const char* stop = findByte(value, lineEnd, ';');
   if (stop == nullptr) return kNoTime;
   size_t length = static_cast<size_t>(stop - value);
   if (length == 5 && memcmp(value, "never", 5) == 0) return kNever;
@@ -343,33 +366,41 @@ struct LeaseValues {
   std::string host;
 };
 
+// A piece of the text being read.
+struct TextSpan {
+  const char* data = "";
+  size_t size = 0;
+};
+
 // One record of the file as read: the address, whether it holds the address
-// now, and the values it gives.
+// now, and where in the text being read its values are.
 //   lease <address> {
 //     starts <weekday> <yyyy/mm/dd> <hh:mm:ss>;   ends ...;
 //     binding state <state>;   hardware ethernet <mac>;   client-hostname "<name>";
 struct LeaseRecord {
-  uint32_t address;
-  bool haveAddress, haveState, active;
-  TimeKind ends;
-  LeaseValues values;
-
-  void clear() {
-    address = 0;
-    haveAddress = haveState = active = false;
-    ends = kNoTime;
-    values.starts[0] = '\0';
-    values.ends = 0;
-    values.never = false;
-    values.mac[0] = '\0';
-    values.host.clear();
-  }
+  uint32_t address = 0;
+  bool haveAddress = false, haveState = false, active = false;
+  TimeKind ends = kNoTime;
+  int64_t endSeconds = 0;
+  TextSpan starts;  // with its ";"
+  TextSpan mac;
+  TextSpan host;
 
   // dhcpd lists a lease while its binding state is active (a record of an
   // old server without one counts as active) and its end lies ahead.
   bool current(time_t now) const {
     if (haveState && !active) return false;
-    return ends == kNever || (ends == kAtTime && values.ends > now);
+    return ends == kNever || (ends == kAtTime && endSeconds > now);
+  }
+
+  void keepValues(LeaseValues* v) const {
+    memcpy(v->starts, starts.data, starts.size);
+    v->starts[starts.size] = '\0';
+    v->ends = endSeconds;
+    v->never = ends == kNever;
+    memcpy(v->mac, mac.data, mac.size);
+    v->mac[mac.size] = '\0';
+    v->host.assign(host.data, host.size);
   }
 };
 
@@ -391,17 +422,18 @@ bool parseAddress(const char* p, const char* lineEnd, uint32_t* address) {
   return value != 0;
 }
 
-// The text of a statement with its ";", when it fits out.
-void copyStatement(const char* value, const char* lineEnd, char* out, size_t size) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
-  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + 1 : 0;
-  if (length >= size) length = 0;
-  memcpy(out, value, length);
-  out[length] = '\0';
+// The value of a statement up to its ";" (with it when withStop), empty when
+// it has none or is not shorter than size.
+TextSpan statement(const char* value, const char* lineEnd, size_t size, bool withStop) {
+  const char* stop = findByte(value, lineEnd, ';');
+  TextSpan out;
+  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + (withStop ? 1 : 0) : 0;
+  if (length > 0 && length < size) out = {value, length};
+  return out;
 }
 
 void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+  const char* stop = findByte(value, lineEnd, ';');
   if (stop == nullptr) return;
   r->haveState = true;
   // Only "active" is a lease a client holds (not "abandoned", "free",
@@ -409,21 +441,12 @@ void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
   r->active = stop - value == 6 && memcmp(value, "active", 6) == 0;
 }
 
-void parseMac(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
-  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) : 0;
-  if (length >= DHCP_MAC_ADDR_SIZE) length = 0;
-  memcpy(r->values.mac, value, length);
-  r->values.mac[length] = '\0';
-}
-
 // The name up to its closing quote, whole up to 255 bytes.
 void parseHostname(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* quote = static_cast<const char*>(memchr(value, '"', static_cast<size_t>(lineEnd - value)));
+  const char* quote = findByte(value, lineEnd, '"');
   const char* stop = quote != nullptr ? quote : lineEnd;
   while (stop > value && (stop[-1] == '\n' || stop[-1] == '\r')) --stop;
-  size_t length = std::min(static_cast<size_t>(stop - value), kMaxHostName);
-  r->values.host.assign(value, length);
+  r->host = {value, std::min(static_cast<size_t>(stop - value), kMaxHostName)};
 }
 
 // One line inside a record (leading blanks included, line end included).
@@ -434,10 +457,10 @@ void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
   switch (length > 0 ? *p : '\0') {
     case 's':
       if (startsWith(p, length, "starts "))
-        copyStatement(p + 7, lineEnd, r->values.starts, sizeof(r->values.starts));
+        r->starts = statement(p + 7, lineEnd, sizeof(LeaseValues::starts), true);
       break;
     case 'e':
-      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->values.ends);
+      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->endSeconds);
       break;
     case 'b':
       if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, r);
@@ -447,7 +470,8 @@ void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
       if (startsWith(p, length, "abandoned;")) r->haveState = true, r->active = false;
       break;
     case 'h':
-      if (startsWith(p, length, "hardware ethernet ")) parseMac(p + 18, lineEnd, r);
+      if (startsWith(p, length, "hardware ethernet "))
+        r->mac = statement(p + 18, lineEnd, sizeof(LeaseValues::mac), false);
       break;
     case 'c':
       if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, r);
@@ -457,32 +481,125 @@ void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
   }
 }
 
-// What a read of the file (whole, or its appended tail) found: each
-// record's address and whether it holds the address now, in file order, and
-// the values of the last current record of each address.
+// Values by IPv4 address (never 0), kept in the order they were added: an
+// open addressing table on the address's 32-bit value, with no node or
+// allocation per value.
+template <class V>
+class AddressMap {
+ public:
+  static constexpr size_t npos = SIZE_MAX;
+  using Item = std::pair<uint32_t, V>;
+
+  // The index of address's value; npos when it has none.
+  size_t find(uint32_t address) const {
+    if (m_slots.empty()) return npos;
+    for (size_t s = slotOf(address);; s = (s + 1) & (m_slots.size() - 1)) {
+      if (m_slots[s].address == address) return m_slots[s].index;
+      if (m_slots[s].address == 0) return npos;
+    }
+  }
+
+  // The index of a new value-initialised value of an address that has none.
+  size_t add(uint32_t address) {
+    if ((m_items.size() + 1) * 4 > m_slots.size() * 3) grow();
+    m_items.emplace_back(address, V());
+    place(address, m_items.size() - 1);
+    return m_items.size() - 1;
+  }
+
+  // The index of address's value, added when it had none.
+  size_t findOrAdd(uint32_t address) {
+    size_t index = find(address);
+    return index != npos ? index : add(address);
+  }
+
+  V& value(size_t index) { return m_items[index].second; }
+  const V& value(size_t index) const { return m_items[index].second; }
+  std::vector<Item>& items() { return m_items; }
+  size_t size() const { return m_items.size(); }
+
+  void clear() {
+    std::vector<Slot>().swap(m_slots);
+    std::vector<Item>().swap(m_items);
+  }
+
+ private:
+  struct Slot {
+    uint32_t address;
+    uint32_t index;
+  };
+
+  // Multiplicative hashing: the high bits of the product spread the
+  // neighbouring addresses of a network over the table.
+  size_t slotOf(uint32_t address) const { return static_cast<uint32_t>(address * 2654435769u) >> m_shift; }
+
+  void place(uint32_t address, size_t index) {
+    size_t s = slotOf(address);
+    while (m_slots[s].address != 0) s = (s + 1) & (m_slots.size() - 1);
+    m_slots[s] = {address, static_cast<uint32_t>(index)};
+  }
+
+  void grow() {
+    size_t slots = m_slots.empty() ? 64 : 2 * m_slots.size();
+    m_slots.assign(slots, Slot{0, 0});
+    m_shift = 32 - __builtin_ctzll(slots);
+    for (size_t i = 0; i < m_items.size(); ++i) place(m_items[i].first, i);
+  }
+
+  std::vector<Slot> m_slots;
+  std::vector<Item> m_items;
+  int m_shift = 0;
+};
+
+// What a read of the file (whole, or its appended tail) found: where an
+// address's state changes, in file order, and for each address whether its
+// last record is current and the values of its last current record. A
+// record that repeats the state of the address's record before it changes
+// nothing in the lists and is not an event.
 struct LeaseBatch {
   struct Event {
     uint32_t address;
     uint32_t current;
   };
+  struct Latest {
+    bool current = false;
+    bool haveValues = false;
+    LeaseValues values;
+  };
   bool full = false;
   std::vector<Event> events;
-  std::unordered_map<uint32_t, LeaseValues> latest;
+  AddressMap<Latest> latest;
 
-  void add(const LeaseRecord& r, time_t now) {
+  // The index of an address whose record starts (npos when it has none), for
+  // add() at the record's end; its entry is fetched into the cache meanwhile.
+  size_t lookUp(uint32_t address) const {
+    size_t index = latest.find(address);
+    if (index != AddressMap<Latest>::npos) {
+      const char* entry = reinterpret_cast<const char*>(&latest.value(index));
+      __builtin_prefetch(entry);
+      __builtin_prefetch(entry + sizeof(Latest) - 1);
+    }
+    return index;
+  }
+
+  void add(const LeaseRecord& r, size_t index, time_t now) {
     bool current = r.current(now);
-    if (current) {
-      std::unordered_map<uint32_t, LeaseValues>::iterator found = latest.find(r.address);
-      if (found == latest.end()) {
-        if (latest.size() >= kMaxReadAddresses) return;
-        found = latest.emplace(r.address, LeaseValues()).first;
+    if (index == AddressMap<Latest>::npos) {
+      // Addresses beyond the limit are not listed; their ends still count.
+      if (latest.size() >= kMaxReadAddresses) {
+        if (!current) events.push_back({r.address, 0});
+        return;
       }
-      LeaseValues& v = found->second;
-      memcpy(v.starts, r.values.starts, sizeof(v.starts));
-      v.ends = r.values.ends;
-      v.never = r.ends == kNever;
-      memcpy(v.mac, r.values.mac, sizeof(v.mac));
-      v.host = r.values.host;
+      index = latest.add(r.address);
+    } else if (latest.value(index).current == current) {
+      if (current) r.keepValues(&latest.value(index).values);
+      return;
+    }
+    Latest& l = latest.value(index);
+    l.current = current;
+    if (current) {
+      r.keepValues(&l.values);
+      l.haveValues = true;
     }
     events.push_back({r.address, current ? 1u : 0u});
   }
@@ -494,7 +611,14 @@ struct LeaseBatch {
       return;
     }
     events.insert(events.end(), later.events.begin(), later.events.end());
-    for (auto& v : later.latest) latest[v.first] = std::move(v.second);
+    for (AddressMap<Latest>::Item& item : later.latest.items()) {
+      Latest& l = latest.value(latest.findOrAdd(item.first));
+      l.current = item.second.current;
+      if (item.second.haveValues) {
+        l.values = std::move(item.second.values);
+        l.haveValues = true;
+      }
+    }
   }
 };
 
@@ -505,9 +629,10 @@ struct LeaseBatch {
 const char* parseLeaseText(const char* begin, const char* end, time_t now, LeaseBatch* batch) {
   LeaseRecord record;
   RecordFrame frame;
+  size_t known = AddressMap<LeaseBatch::Latest>::npos;
   const char* consumed = begin;
   for (const char* p = begin; p < end;) {
-    const char* newline = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* newline = findByte(p, end, '\n');
     const char* lineEnd = newline != nullptr ? newline + 1 : end;
     size_t length = static_cast<size_t>(lineEnd - p);
     // An unfinished last line waits for its rest, but for a record's "}".
@@ -516,15 +641,18 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
     switch (frame.next(p, length, length <= kMaxParsedLine, &keep)) {
       case RecordFrame::kStart:
         consumed = p;
-        record.clear();
+        record = LeaseRecord();
         record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
-        if (!record.haveAddress) frame.skipRecord();
+        if (record.haveAddress)
+          known = batch->lookUp(record.address);
+        else
+          frame.skipRecord();
         break;
       case RecordFrame::kLine:
         if (keep) parseRecordLine(p, lineEnd, &record);
         break;
       case RecordFrame::kEnd:
-        batch->add(record, now);
+        batch->add(record, known, now);
         consumed = lineEnd;
         break;
       case RecordFrame::kOutside:
@@ -608,10 +736,10 @@ class LeaseLists {
   void apply(const LeaseBatch& batch) {
     if (batch.full) reset();
     bool full = false;
-    std::vector<std::pair<const uint32_t, Entry>*> touched;
+    std::vector<size_t> touched;
     for (const LeaseBatch::Event& event : batch.events) {
-      std::unordered_map<uint32_t, Entry>::iterator found = m_entries.find(event.address);
-      if (found == m_entries.end()) {
+      size_t index = m_entries.find(event.address);
+      if (index == AddressMap<Entry>::npos) {
         if (!event.current) continue;
         int lan = leaseOwner(event.address);
         if (lan < 0) continue;
@@ -620,16 +748,22 @@ class LeaseLists {
           full = true;
           continue;
         }
-        found = m_entries.emplace(event.address, Entry{node, 0, 0, static_cast<uint8_t>(lan)}).first;
+        index = m_entries.add(event.address);
+        m_entries.value(index) = Entry{node, 0, 0, static_cast<uint8_t>(lan)};
       }
-      Entry& e = found->second;
+      Entry& e = m_entries.value(index);
       if (!event.current && !e.live) continue;
       if (event.current && !e.live) e.id = e.lan == 0 ? m_oamCount++ : m_customerCount++;
       e.live = event.current != 0;
-      if (!e.touched) touched.push_back(&*found);
+      if (!e.touched) touched.push_back(index);
       e.touched = true;
     }
-    for (std::pair<const uint32_t, Entry>* t : touched) show(t->second, batch.latest.find(t->first), batch);
+    for (size_t index : touched) {
+      AddressMap<Entry>::Item& item = m_entries.items()[index];
+      size_t latest = batch.latest.find(item.first);
+      show(item.second,
+           latest != AddressMap<LeaseBatch::Latest>::npos ? &batch.latest.value(latest) : nullptr);
+    }
     m_heads = heads();
     m_networks = networks();
     if (full)
@@ -644,8 +778,8 @@ class LeaseLists {
   void expire(time_t now) {
     if (now < m_nextExpiry) return;
     m_nextExpiry = INT64_MAX;
-    for (auto& address : m_entries) {
-      Entry& e = address.second;
+    for (AddressMap<Entry>::Item& item : m_entries.items()) {
+      Entry& e = item.second;
       if (!e.live) continue;
       if (e.ends <= now) {
         e.live = false;
@@ -728,16 +862,15 @@ class LeaseLists {
 
   // Gives the address's object the values of its last current record, or
   // takes the object away when its lease ended.
-  void show(Entry& e, std::unordered_map<uint32_t, LeaseValues>::const_iterator values,
-            const LeaseBatch& batch) {
+  void show(Entry& e, const LeaseBatch::Latest* latest) {
     e.touched = false;
     bool hasObject = e.node->oamLanLease != nullptr || e.node->customerLanLease != nullptr;
     if (hasObject && (!e.live || objectId(e) != std::to_string(e.id))) dropObject(e);
-    if (!e.live || values == batch.latest.end()) {
+    if (!e.live || latest == nullptr || !latest->haveValues) {
       e.live = false;
       return;
     }
-    const LeaseValues& v = values->second;
+    const LeaseValues& v = latest->values;
     char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE], mac[DHCP_MAC_ADDR_SIZE];
     int64_t startSeconds = 0;
     if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds) != kAtTime) startSeconds = 0;
@@ -766,7 +899,7 @@ class LeaseLists {
     if (!v.never) m_nextExpiry = std::min(m_nextExpiry, v.ends);
   }
 
-  std::unordered_map<uint32_t, Entry> m_entries;
+  AddressMap<Entry> m_entries;
   std::array<s_leaseInfo*, kLanLists> m_tails{};
   std::array<s_leaseInfo*, kLanLists> m_heads{};
   std::vector<uint32_t> m_networks;
