@@ -564,11 +564,15 @@ struct LeaseBatch {
   struct Latest {
     bool current = false;
     bool haveValues = false;
+    // held is the last current record, in the text being read.
+    bool holding = false;
+    LeaseRecord held;
     LeaseValues values;
   };
   bool full = false;
   std::vector<Event> events;
   AddressMap<Latest> latest;
+  std::vector<size_t> holding;
 
   // The index of an address whose record starts (npos when it has none), for
   // add() at the record's end; its entry is fetched into the cache meanwhile.
@@ -592,16 +596,31 @@ struct LeaseBatch {
       }
       index = latest.add(r.address);
     } else if (latest.value(index).current == current) {
-      if (current) r.keepValues(&latest.value(index).values);
+      if (current) hold(index, r);
       return;
     }
-    Latest& l = latest.value(index);
-    l.current = current;
-    if (current) {
-      r.keepValues(&l.values);
-      l.haveValues = true;
-    }
+    latest.value(index).current = current;
+    if (current) hold(index, r);
     events.push_back({r.address, current ? 1u : 0u});
+  }
+
+  // An address's values are copied out of the text once it is read, not at
+  // each of its records.
+  void hold(size_t index, const LeaseRecord& r) {
+    Latest& l = latest.value(index);
+    l.held = r;
+    if (!l.holding) holding.push_back(index);
+    l.holding = true;
+  }
+
+  void keepHeld() {
+    for (size_t index : holding) {
+      Latest& l = latest.value(index);
+      l.held.keepValues(&l.values);
+      l.haveValues = true;
+      l.holding = false;
+    }
+    holding.clear();
   }
 
   // A later read's records follow this one's.
@@ -661,6 +680,7 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
     }
     p = lineEnd;
   }
+  batch->keepHeld();
   return consumed;
 }
 
