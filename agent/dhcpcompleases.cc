@@ -59,7 +59,9 @@ const auto kSlowReadPeriod = std::chrono::seconds(30);
 // read keeps values for.
 const size_t kMaxLeaseNodes = 65536;
 const size_t kMaxReadAddresses = 4 * kMaxLeaseNodes;
-const size_t kReadChunk = 1 << 20;
+// Small enough that a chunk stays in the processor's cache while it is copied
+// and parsed.
+const size_t kReadChunk = 1 << 18;
 // What an unfinished record may carry over from one chunk to the next; a
 // longer one is skipped anyway.
 const size_t kMaxCarry = 64 * 1024;
@@ -248,21 +250,32 @@ class CopySink {
 
 // The first c in [p, end); nullptr when there is none. The lines of a lease
 // file are short, so they are searched inline, 16 bytes at a time where the
-// processor compares that many at once, rather than with a call per line.
-const char* findByte(const char* p, const char* end, char c) {
+// processor compares that many at once, rather than with a call per line;
+// the bytes up to limit (at or after end) may be looked at too.
+// Inlined into its callers: a call would cost more than most searches.
+__attribute__((always_inline)) inline const char* findByte(const char* p, const char* end, char c,
+                                                           const char* limit) {
 #ifdef __SSE2__
   const __m128i wanted = _mm_set1_epi8(c);
-  for (; end - p >= 16; p += 16) {
+  for (; p < end && limit - p >= 16; p += 16) {
     int hits =
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
-    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+    if (hits != 0) {
+      const char* at = p + __builtin_ctz(static_cast<unsigned>(hits));
+      return at < end ? at : nullptr;
+    }
   }
   for (; p < end; ++p)
     if (*p == c) return p;
   return nullptr;
 #else
+  (void)limit;
   return static_cast<const char*>(memchr(p, c, static_cast<size_t>(end - p)));
 #endif
+}
+
+__attribute__((always_inline)) inline const char* findByte(const char* p, const char* end, char c) {
+  return findByte(p, end, c, end);
 }
 
 // ---- Lease times ----
@@ -295,8 +308,8 @@ bool leapYear(int year) {
 // (UTC), "epoch <seconds>" (with db-time-format local) or "never".
 enum TimeKind { kNoTime, kAtTime, kNever };
 
-TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds) {
-  const char* stop = findByte(value, lineEnd, ';');
+TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds, const char* limit) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
   if (stop == nullptr) return kNoTime;
   size_t length = static_cast<size_t>(stop - value);
   if (length == 5 && memcmp(value, "never", 5) == 0) return kNever;
@@ -405,35 +418,37 @@ struct LeaseRecord {
 };
 
 // dhcpd writes canonical dotted quads (no leading zeros), followed by a
-// blank; nothing else is taken.
-bool parseAddress(const char* p, const char* lineEnd, uint32_t* address) {
+// blank; nothing else is taken. The line ends in a '\n', where the reading
+// stops at the latest.
+bool parseAddress(const char* p, uint32_t* address) {
   uint32_t value = 0;
   for (int part = 0; part < 4; ++part) {
-    if (part > 0 && (p >= lineEnd || *p++ != '.')) return false;
-    if (p >= lineEnd || *p < '0' || *p > '9') return false;
-    int octet = 0, length = 0;
-    for (; p < lineEnd && *p >= '0' && *p <= '9' && length < 4; ++p, ++length)
-      octet = octet * 10 + (*p - '0');
-    if (octet > 255 || length > 3 || (length > 1 && p[-length] == '0')) return false;
-    value = value << 8 | static_cast<uint32_t>(octet);
+    if (part > 0 && *p++ != '.') return false;
+    const char* first = p;
+    uint32_t octet = 0;
+    for (unsigned digit; p - first < 4 && (digit = static_cast<unsigned char>(*p) - 48u) <= 9; ++p)
+      octet = octet * 10 + digit;
+    ptrdiff_t length = p - first;
+    if (length == 0 || length > 3 || octet > 255 || (length > 1 && *first == '0')) return false;
+    value = value << 8 | octet;
   }
-  if (p < lineEnd && *p != ' ' && *p != '\n') return false;
+  if (*p != ' ' && *p != '\n') return false;
   *address = value;
   return value != 0;
 }
 
 // The value of a statement up to its ";" (with it when withStop), empty when
 // it has none or is not shorter than size.
-TextSpan statement(const char* value, const char* lineEnd, size_t size, bool withStop) {
-  const char* stop = findByte(value, lineEnd, ';');
+TextSpan statement(const char* value, const char* lineEnd, const char* limit, size_t size, bool withStop) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
   TextSpan out;
   size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + (withStop ? 1 : 0) : 0;
   if (length > 0 && length < size) out = {value, length};
   return out;
 }
 
-void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* stop = findByte(value, lineEnd, ';');
+void parseBindingState(const char* value, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
   if (stop == nullptr) return;
   r->haveState = true;
   // Only "active" is a lease a client holds (not "abandoned", "free",
@@ -442,28 +457,33 @@ void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
 }
 
 // The name up to its closing quote, whole up to 255 bytes.
-void parseHostname(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* quote = findByte(value, lineEnd, '"');
+void parseHostname(const char* value, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  const char* quote = findByte(value, lineEnd, '"', limit);
   const char* stop = quote != nullptr ? quote : lineEnd;
   while (stop > value && (stop[-1] == '\n' || stop[-1] == '\r')) --stop;
   r->host = {value, std::min(static_cast<size_t>(stop - value), kMaxHostName)};
 }
 
-// One line inside a record (leading blanks included, line end included).
-void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
-  while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
+// One line inside a record (leading blanks included, line end included), in
+// a text readable up to limit.
+void parseRecordLine(const char* p, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  // dhcpd indents by two blanks.
+  if (lineEnd - p > 2 && p[0] == ' ' && p[1] == ' ' && p[2] != ' ' && p[2] != '\t')
+    p += 2;
+  else
+    while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
   size_t length = static_cast<size_t>(lineEnd - p);
   // Most lines of a record are of no interest: their first letter says so.
   switch (length > 0 ? *p : '\0') {
     case 's':
       if (startsWith(p, length, "starts "))
-        r->starts = statement(p + 7, lineEnd, sizeof(LeaseValues::starts), true);
+        r->starts = statement(p + 7, lineEnd, limit, sizeof(LeaseValues::starts), true);
       break;
     case 'e':
-      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->endSeconds);
+      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->endSeconds, limit);
       break;
     case 'b':
-      if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, r);
+      if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, limit, r);
       break;
     case 'a':
       // Servers before binding states marked a declined address so.
@@ -471,10 +491,10 @@ void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
       break;
     case 'h':
       if (startsWith(p, length, "hardware ethernet "))
-        r->mac = statement(p + 18, lineEnd, sizeof(LeaseValues::mac), false);
+        r->mac = statement(p + 18, lineEnd, limit, sizeof(LeaseValues::mac), false);
       break;
     case 'c':
-      if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, r);
+      if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, limit, r);
       break;
     default:
       break;
@@ -661,14 +681,14 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
       case RecordFrame::kStart:
         consumed = p;
         record = LeaseRecord();
-        record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
+        record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, &record.address);
         if (record.haveAddress)
           known = batch->lookUp(record.address);
         else
           frame.skipRecord();
         break;
       case RecordFrame::kLine:
-        if (keep) parseRecordLine(p, lineEnd, &record);
+        if (keep) parseRecordLine(p, lineEnd, end, &record);
         break;
       case RecordFrame::kEnd:
         batch->add(record, known, now);
@@ -893,7 +913,9 @@ class LeaseLists {
     const LeaseValues& v = latest->values;
     char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE], mac[DHCP_MAC_ADDR_SIZE];
     int64_t startSeconds = 0;
-    if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds) != kAtTime) startSeconds = 0;
+    if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds, v.starts + strlen(v.starts)) !=
+        kAtTime)
+      startSeconds = 0;
     cimTime(startSeconds, starts);
     memcpy(mac, v.mac, sizeof(mac));
     if (dhcpUtilNormaliseMacAddr(mac) != DHCP_RC_OK) mac[0] = '\0';
@@ -1004,27 +1026,29 @@ std::string bytesBefore(int fd, off_t size) {
 // file cannot be read.
 bool readRecords(int fd, off_t from, off_t to, int copy, off_t copyFrom, bool* copyOk, LeaseBatch* batch,
                  off_t* resume) {
-  std::vector<char> buffer(static_cast<size_t>(std::min<off_t>(to - from, kReadChunk)) + kMaxCarry);
+  // Not zeroed: only bytes read into it are parsed. A chunk and what an
+  // unfinished record carries over always fit.
+  std::unique_ptr<char[]> buffer(
+      new char[static_cast<size_t>(std::min<off_t>(to - from, kReadChunk)) + kMaxCarry]);
   time_t now = leaseNow();
   size_t carry = 0;
   off_t at = from;
   while (at < to) {
     size_t want = static_cast<size_t>(std::min<off_t>(to - at, kReadChunk));
-    if (carry + want > buffer.size()) buffer.resize(carry + want);
-    ssize_t got = readAt(fd, buffer.data() + carry, want, at);
+    ssize_t got = readAt(fd, buffer.get() + carry, want, at);
     if (got < 0) return false;
     if (got == 0) break;  // cut short under us: what was read stands
     if (copy >= 0 && *copyOk && at + got > copyFrom) {
       off_t skip = std::max<off_t>(copyFrom - at, 0);
-      *copyOk = writeAll(copy, buffer.data() + carry + skip, static_cast<size_t>(got - skip));
+      *copyOk = writeAll(copy, buffer.get() + carry + skip, static_cast<size_t>(got - skip));
     }
     at += got;
     size_t held = carry + static_cast<size_t>(got);
-    const char* consumed = parseLeaseText(buffer.data(), buffer.data() + held, now, batch);
-    carry = held - static_cast<size_t>(consumed - buffer.data());
+    const char* consumed = parseLeaseText(buffer.get(), buffer.get() + held, now, batch);
+    carry = held - static_cast<size_t>(consumed - buffer.get());
     // An unfinished record this long is one the reader skips.
     if (carry > kMaxCarry) carry = 0;
-    memmove(buffer.data(), buffer.data() + held - carry, carry);
+    memmove(buffer.get(), buffer.get() + held - carry, carry);
   }
   *resume = at - static_cast<off_t>(carry);
   return true;
