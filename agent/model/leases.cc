@@ -28,8 +28,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
@@ -61,7 +64,9 @@ const auto kSlowReadPeriod = std::chrono::seconds(30);
 // read keeps values for.
 const size_t kMaxLeaseNodes = 65536;
 const size_t kMaxReadAddresses = 4 * kMaxLeaseNodes;
-const size_t kReadChunk = 1 << 20;
+// Small enough that a chunk stays in the processor's cache while it is copied
+// and parsed.
+const size_t kReadChunk = 1 << 18;
 // What an unfinished record may carry over from one chunk to the next; a
 // longer one is skipped anyway.
 const size_t kMaxCarry = 64 * 1024;
@@ -248,6 +253,36 @@ class CopySink {
   size_t m_used = 0;
 };
 
+// The first c in [p, end); nullptr when there is none. The lines of a lease
+// file are short, so they are searched inline, 16 bytes at a time where the
+// processor compares that many at once, rather than with a call per line;
+// the bytes up to limit (at or after end) may be looked at too.
+// Inlined into its callers: a call would cost more than most searches.
+__attribute__((always_inline)) inline const char* findByte(const char* p, const char* end, char c,
+                                                           const char* limit) {
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(c);
+  for (; p < end && limit - p >= 16; p += 16) {
+    int hits =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
+    if (hits != 0) {
+      const char* at = p + __builtin_ctz(static_cast<unsigned>(hits));
+      return at < end ? at : nullptr;
+    }
+  }
+  for (; p < end; ++p)
+    if (*p == c) return p;
+  return nullptr;
+#else
+  (void)limit;
+  return static_cast<const char*>(memchr(p, c, static_cast<size_t>(end - p)));
+#endif
+}
+
+__attribute__((always_inline)) inline const char* findByte(const char* p, const char* end, char c) {
+  return findByte(p, end, c, end);
+}
+
 // ---- Lease times ----
 
 int digits(const char* p, int n) {
@@ -259,14 +294,15 @@ int digits(const char* p, int n) {
   return value;
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian, years
+// 0 to 9999). Counted from the year -400, so that every term is positive.
 int64_t daysFromCivil(int year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  int64_t era = (year >= 0 ? year : year - 399) / 400;
-  int64_t yoe = year - era * 400;
-  int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  uint32_t y = static_cast<uint32_t>(year + 400 - (month <= 2 ? 1 : 0));
+  uint32_t era = y / 400, yoe = y % 400;
+  uint32_t doy =
+      (153 * static_cast<uint32_t>(month + (month > 2 ? -3 : 9)) + 2) / 5 + static_cast<uint32_t>(day) - 1;
+  uint32_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return static_cast<int64_t>(era) * 146097 + doe - 719468 - 146097;
 }
 
 bool leapYear(int year) {
@@ -277,8 +313,8 @@ bool leapYear(int year) {
 // (UTC), "epoch <seconds>" (with db-time-format local) or "never".
 enum TimeKind { kNoTime, kAtTime, kNever };
 
-TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+TimeKind leaseTime(const char* value, const char* lineEnd, int64_t* seconds, const char* limit) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
   if (stop == nullptr) return kNoTime;
   size_t length = static_cast<size_t>(stop - value);
   if (length == 5 && memcmp(value, "never", 5) == 0) return kNever;
@@ -348,65 +384,76 @@ struct LeaseValues {
   std::string host;
 };
 
+// A piece of the text being read.
+struct TextSpan {
+  const char* data = "";
+  size_t size = 0;
+};
+
 // One record of the file as read: the address, whether it holds the address
-// now, and the values it gives.
+// now, and where in the text being read its values are.
 //   lease <address> {
 //     starts <weekday> <yyyy/mm/dd> <hh:mm:ss>;   ends ...;
 //     binding state <state>;   hardware ethernet <mac>;   client-hostname "<name>";
 struct LeaseRecord {
-  uint32_t address;
-  bool haveAddress, haveState, active;
-  TimeKind ends;
-  LeaseValues values;
-
-  void clear() {
-    address = 0;
-    haveAddress = haveState = active = false;
-    ends = kNoTime;
-    values.starts[0] = '\0';
-    values.ends = 0;
-    values.never = false;
-    values.mac[0] = '\0';
-    values.host.clear();
-  }
+  uint32_t address = 0;
+  bool haveAddress = false, haveState = false, active = false;
+  TimeKind ends = kNoTime;
+  int64_t endSeconds = 0;
+  TextSpan starts;  // with its ";"
+  TextSpan mac;
+  TextSpan host;
 
   // dhcpd lists a lease while its binding state is active (a record of an
   // old server without one counts as active) and its end lies ahead.
   bool current(time_t now) const {
     if (haveState && !active) return false;
-    return ends == kNever || (ends == kAtTime && values.ends > now);
+    return ends == kNever || (ends == kAtTime && endSeconds > now);
+  }
+
+  void keepValues(LeaseValues* v) const {
+    memcpy(v->starts, starts.data, starts.size);
+    v->starts[starts.size] = '\0';
+    v->ends = endSeconds;
+    v->never = ends == kNever;
+    memcpy(v->mac, mac.data, mac.size);
+    v->mac[mac.size] = '\0';
+    v->host.assign(host.data, host.size);
   }
 };
 
 // dhcpd writes canonical dotted quads (no leading zeros), followed by a
-// blank; nothing else is taken.
-bool parseAddress(const char* p, const char* lineEnd, uint32_t* address) {
+// blank; nothing else is taken. The line ends in a '\n', where the reading
+// stops at the latest.
+bool parseAddress(const char* p, uint32_t* address) {
   uint32_t value = 0;
   for (int part = 0; part < 4; ++part) {
-    if (part > 0 && (p >= lineEnd || *p++ != '.')) return false;
-    if (p >= lineEnd || *p < '0' || *p > '9') return false;
-    int octet = 0, length = 0;
-    for (; p < lineEnd && *p >= '0' && *p <= '9' && length < 4; ++p, ++length)
-      octet = octet * 10 + (*p - '0');
-    if (octet > 255 || length > 3 || (length > 1 && p[-length] == '0')) return false;
-    value = value << 8 | static_cast<uint32_t>(octet);
+    if (part > 0 && *p++ != '.') return false;
+    const char* first = p;
+    uint32_t octet = 0;
+    for (unsigned digit; p - first < 4 && (digit = static_cast<unsigned char>(*p) - 48u) <= 9; ++p)
+      octet = octet * 10 + digit;
+    ptrdiff_t length = p - first;
+    if (length == 0 || length > 3 || octet > 255 || (length > 1 && *first == '0')) return false;
+    value = value << 8 | octet;
   }
-  if (p < lineEnd && *p != ' ' && *p != '\n') return false;
+  if (*p != ' ' && *p != '\n') return false;
   *address = value;
   return value != 0;
 }
 
-// The text of a statement with its ";", when it fits out.
-void copyStatement(const char* value, const char* lineEnd, char* out, size_t size) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
-  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + 1 : 0;
-  if (length >= size) length = 0;
-  memcpy(out, value, length);
-  out[length] = '\0';
+// The value of a statement up to its ";" (with it when withStop), empty when
+// it has none or is not shorter than size.
+TextSpan statement(const char* value, const char* lineEnd, const char* limit, size_t size, bool withStop) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
+  TextSpan out;
+  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) + (withStop ? 1 : 0) : 0;
+  if (length > 0 && length < size) out = {value, length};
+  return out;
 }
 
-void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
+void parseBindingState(const char* value, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  const char* stop = findByte(value, lineEnd, ';', limit);
   if (stop == nullptr) return;
   r->haveState = true;
   // Only "active" is a lease a client holds (not "abandoned", "free",
@@ -414,82 +461,191 @@ void parseBindingState(const char* value, const char* lineEnd, LeaseRecord* r) {
   r->active = stop - value == 6 && memcmp(value, "active", 6) == 0;
 }
 
-void parseMac(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* stop = static_cast<const char*>(memchr(value, ';', static_cast<size_t>(lineEnd - value)));
-  size_t length = stop != nullptr ? static_cast<size_t>(stop - value) : 0;
-  if (length >= DHCP_MAC_ADDR_SIZE) length = 0;
-  memcpy(r->values.mac, value, length);
-  r->values.mac[length] = '\0';
-}
-
 // The name up to its closing quote, whole up to 255 bytes.
-void parseHostname(const char* value, const char* lineEnd, LeaseRecord* r) {
-  const char* quote = static_cast<const char*>(memchr(value, '"', static_cast<size_t>(lineEnd - value)));
+void parseHostname(const char* value, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  const char* quote = findByte(value, lineEnd, '"', limit);
   const char* stop = quote != nullptr ? quote : lineEnd;
   while (stop > value && (stop[-1] == '\n' || stop[-1] == '\r')) --stop;
-  size_t length = std::min(static_cast<size_t>(stop - value), kMaxHostName);
-  r->values.host.assign(value, length);
+  r->host = {value, std::min(static_cast<size_t>(stop - value), kMaxHostName)};
 }
 
-// One line inside a record (leading blanks included, line end included).
-void parseRecordLine(const char* p, const char* lineEnd, LeaseRecord* r) {
-  while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
+// One line inside a record (leading blanks included, line end included), in
+// a text readable up to limit.
+void parseRecordLine(const char* p, const char* lineEnd, const char* limit, LeaseRecord* r) {
+  // dhcpd indents by two blanks.
+  if (lineEnd - p > 2 && p[0] == ' ' && p[1] == ' ' && p[2] != ' ' && p[2] != '\t')
+    p += 2;
+  else
+    while (p < lineEnd && (*p == ' ' || *p == '\t')) ++p;
   size_t length = static_cast<size_t>(lineEnd - p);
   // Most lines of a record are of no interest: their first letter says so.
   switch (length > 0 ? *p : '\0') {
     case 's':
       if (startsWith(p, length, "starts "))
-        copyStatement(p + 7, lineEnd, r->values.starts, sizeof(r->values.starts));
+        r->starts = statement(p + 7, lineEnd, limit, sizeof(LeaseValues::starts), true);
       break;
     case 'e':
-      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->values.ends);
+      if (startsWith(p, length, "ends ")) r->ends = leaseTime(p + 5, lineEnd, &r->endSeconds, limit);
       break;
     case 'b':
-      if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, r);
+      if (startsWith(p, length, "binding state ")) parseBindingState(p + 14, lineEnd, limit, r);
       break;
     case 'a':
       // Servers before binding states marked a declined address so.
       if (startsWith(p, length, "abandoned;")) r->haveState = true, r->active = false;
       break;
     case 'h':
-      if (startsWith(p, length, "hardware ethernet ")) parseMac(p + 18, lineEnd, r);
+      if (startsWith(p, length, "hardware ethernet "))
+        r->mac = statement(p + 18, lineEnd, limit, sizeof(LeaseValues::mac), false);
       break;
     case 'c':
-      if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, r);
+      if (startsWith(p, length, "client-hostname \"")) parseHostname(p + 17, lineEnd, limit, r);
       break;
     default:
       break;
   }
 }
 
-// What a read of the file (whole, or its appended tail) found: each
-// record's address and whether it holds the address now, in file order, and
-// the values of the last current record of each address.
+// Values by IPv4 address (never 0), kept in the order they were added: an
+// open addressing table on the address's 32-bit value, with no node or
+// allocation per value.
+template <class V>
+class AddressMap {
+ public:
+  static constexpr size_t npos = SIZE_MAX;
+  using Item = std::pair<uint32_t, V>;
+
+  // The index of address's value; npos when it has none.
+  size_t find(uint32_t address) const {
+    if (m_slots.empty()) return npos;
+    for (size_t s = slotOf(address);; s = (s + 1) & (m_slots.size() - 1)) {
+      if (m_slots[s].address == address) return m_slots[s].index;
+      if (m_slots[s].address == 0) return npos;
+    }
+  }
+
+  // The index of a new value-initialised value of an address that has none.
+  size_t add(uint32_t address) {
+    if ((m_items.size() + 1) * 4 > m_slots.size() * 3) grow();
+    m_items.emplace_back(address, V());
+    place(address, m_items.size() - 1);
+    return m_items.size() - 1;
+  }
+
+  // The index of address's value, added when it had none.
+  size_t findOrAdd(uint32_t address) {
+    size_t index = find(address);
+    return index != npos ? index : add(address);
+  }
+
+  V& value(size_t index) { return m_items[index].second; }
+  const V& value(size_t index) const { return m_items[index].second; }
+  std::vector<Item>& items() { return m_items; }
+  size_t size() const { return m_items.size(); }
+
+  void clear() {
+    std::vector<Slot>().swap(m_slots);
+    std::vector<Item>().swap(m_items);
+  }
+
+ private:
+  struct Slot {
+    uint32_t address;
+    uint32_t index;
+  };
+
+  // Multiplicative hashing: the high bits of the product spread the
+  // neighbouring addresses of a network over the table.
+  size_t slotOf(uint32_t address) const { return static_cast<uint32_t>(address * 2654435769u) >> m_shift; }
+
+  void place(uint32_t address, size_t index) {
+    size_t s = slotOf(address);
+    while (m_slots[s].address != 0) s = (s + 1) & (m_slots.size() - 1);
+    m_slots[s] = {address, static_cast<uint32_t>(index)};
+  }
+
+  void grow() {
+    size_t slots = m_slots.empty() ? 64 : 2 * m_slots.size();
+    m_slots.assign(slots, Slot{0, 0});
+    m_shift = 32 - __builtin_ctzll(slots);
+    for (size_t i = 0; i < m_items.size(); ++i) place(m_items[i].first, i);
+  }
+
+  std::vector<Slot> m_slots;
+  std::vector<Item> m_items;
+  int m_shift = 0;
+};
+
+// What a read of the file (whole, or its appended tail) found: where an
+// address's state changes, in file order, and for each address whether its
+// last record is current and the values of its last current record. A
+// record that repeats the state of the address's record before it changes
+// nothing in the lists and is not an event.
 struct LeaseBatch {
   struct Event {
     uint32_t address;
     uint32_t current;
   };
+  struct Latest {
+    bool current = false;
+    bool haveValues = false;
+    // held is the last current record, in the text being read.
+    bool holding = false;
+    LeaseRecord held;
+    LeaseValues values;
+  };
   bool full = false;
   std::vector<Event> events;
-  std::unordered_map<uint32_t, LeaseValues> latest;
+  AddressMap<Latest> latest;
+  std::vector<size_t> holding;
 
-  void add(const LeaseRecord& r, time_t now) {
-    bool current = r.current(now);
-    if (current) {
-      std::unordered_map<uint32_t, LeaseValues>::iterator found = latest.find(r.address);
-      if (found == latest.end()) {
-        if (latest.size() >= kMaxReadAddresses) return;
-        found = latest.emplace(r.address, LeaseValues()).first;
-      }
-      LeaseValues& v = found->second;
-      memcpy(v.starts, r.values.starts, sizeof(v.starts));
-      v.ends = r.values.ends;
-      v.never = r.ends == kNever;
-      memcpy(v.mac, r.values.mac, sizeof(v.mac));
-      v.host = r.values.host;
+  // The index of an address whose record starts (npos when it has none), for
+  // add() at the record's end; its entry is fetched into the cache meanwhile.
+  size_t lookUp(uint32_t address) const {
+    size_t index = latest.find(address);
+    if (index != AddressMap<Latest>::npos) {
+      const char* entry = reinterpret_cast<const char*>(&latest.value(index));
+      __builtin_prefetch(entry);
+      __builtin_prefetch(entry + sizeof(Latest) - 1);
     }
+    return index;
+  }
+
+  void add(const LeaseRecord& r, size_t index, time_t now) {
+    bool current = r.current(now);
+    if (index == AddressMap<Latest>::npos) {
+      // Addresses beyond the limit are not listed; their ends still count.
+      if (latest.size() >= kMaxReadAddresses) {
+        if (!current) events.push_back({r.address, 0});
+        return;
+      }
+      index = latest.add(r.address);
+    } else if (latest.value(index).current == current) {
+      if (current) hold(index, r);
+      return;
+    }
+    latest.value(index).current = current;
+    if (current) hold(index, r);
     events.push_back({r.address, current ? 1u : 0u});
+  }
+
+  // An address's values are copied out of the text once it is read, not at
+  // each of its records.
+  void hold(size_t index, const LeaseRecord& r) {
+    Latest& l = latest.value(index);
+    l.held = r;
+    if (!l.holding) holding.push_back(index);
+    l.holding = true;
+  }
+
+  void keepHeld() {
+    for (size_t index : holding) {
+      Latest& l = latest.value(index);
+      l.held.keepValues(&l.values);
+      l.haveValues = true;
+      l.holding = false;
+    }
+    holding.clear();
   }
 
   // A later read's records follow this one's.
@@ -499,7 +655,14 @@ struct LeaseBatch {
       return;
     }
     events.insert(events.end(), later.events.begin(), later.events.end());
-    for (auto& v : later.latest) latest[v.first] = std::move(v.second);
+    for (AddressMap<Latest>::Item& item : later.latest.items()) {
+      Latest& l = latest.value(latest.findOrAdd(item.first));
+      l.current = item.second.current;
+      if (item.second.haveValues) {
+        l.values = std::move(item.second.values);
+        l.haveValues = true;
+      }
+    }
   }
 };
 
@@ -510,9 +673,10 @@ struct LeaseBatch {
 const char* parseLeaseText(const char* begin, const char* end, time_t now, LeaseBatch* batch) {
   LeaseRecord record;
   RecordFrame frame;
+  size_t known = AddressMap<LeaseBatch::Latest>::npos;
   const char* consumed = begin;
   for (const char* p = begin; p < end;) {
-    const char* newline = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* newline = findByte(p, end, '\n');
     const char* lineEnd = newline != nullptr ? newline + 1 : end;
     size_t length = static_cast<size_t>(lineEnd - p);
     // An unfinished last line waits for its rest, but for a record's "}".
@@ -521,15 +685,18 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
     switch (frame.next(p, length, length <= kMaxParsedLine, &keep)) {
       case RecordFrame::kStart:
         consumed = p;
-        record.clear();
-        record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, lineEnd, &record.address);
-        if (!record.haveAddress) frame.skipRecord();
+        record = LeaseRecord();
+        record.haveAddress = parseAddress(p + sizeof(kRecordStart) - 1, &record.address);
+        if (record.haveAddress)
+          known = batch->lookUp(record.address);
+        else
+          frame.skipRecord();
         break;
       case RecordFrame::kLine:
-        if (keep) parseRecordLine(p, lineEnd, &record);
+        if (keep) parseRecordLine(p, lineEnd, end, &record);
         break;
       case RecordFrame::kEnd:
-        batch->add(record, now);
+        batch->add(record, known, now);
         consumed = lineEnd;
         break;
       case RecordFrame::kOutside:
@@ -538,6 +705,7 @@ const char* parseLeaseText(const char* begin, const char* end, time_t now, Lease
     }
     p = lineEnd;
   }
+  batch->keepHeld();
   return consumed;
 }
 
@@ -613,10 +781,10 @@ class LeaseLists {
   void apply(const LeaseBatch& batch) {
     if (batch.full) reset();
     bool full = false;
-    std::vector<std::pair<const uint32_t, Entry>*> touched;
+    std::vector<size_t> touched;
     for (const LeaseBatch::Event& event : batch.events) {
-      std::unordered_map<uint32_t, Entry>::iterator found = m_entries.find(event.address);
-      if (found == m_entries.end()) {
+      size_t index = m_entries.find(event.address);
+      if (index == AddressMap<Entry>::npos) {
         if (!event.current) continue;
         int lan = leaseOwner(event.address);
         if (lan < 0) continue;
@@ -625,16 +793,22 @@ class LeaseLists {
           full = true;
           continue;
         }
-        found = m_entries.emplace(event.address, Entry{node, 0, 0, static_cast<uint8_t>(lan)}).first;
+        index = m_entries.add(event.address);
+        m_entries.value(index) = Entry{node, 0, 0, static_cast<uint8_t>(lan)};
       }
-      Entry& e = found->second;
+      Entry& e = m_entries.value(index);
       if (!event.current && !e.live) continue;
       if (event.current && !e.live) e.id = e.lan == 0 ? m_oamCount++ : m_customerCount++;
       e.live = event.current != 0;
-      if (!e.touched) touched.push_back(&*found);
+      if (!e.touched) touched.push_back(index);
       e.touched = true;
     }
-    for (std::pair<const uint32_t, Entry>* t : touched) show(t->second, batch.latest.find(t->first), batch);
+    for (size_t index : touched) {
+      AddressMap<Entry>::Item& item = m_entries.items()[index];
+      size_t latest = batch.latest.find(item.first);
+      show(item.second,
+           latest != AddressMap<LeaseBatch::Latest>::npos ? &batch.latest.value(latest) : nullptr);
+    }
     m_heads = heads();
     m_networks = networks();
     if (full)
@@ -649,8 +823,8 @@ class LeaseLists {
   void expire(time_t now) {
     if (now < m_nextExpiry) return;
     m_nextExpiry = INT64_MAX;
-    for (auto& address : m_entries) {
-      Entry& e = address.second;
+    for (AddressMap<Entry>::Item& item : m_entries.items()) {
+      Entry& e = item.second;
       if (!e.live) continue;
       if (e.ends <= now) {
         e.live = false;
@@ -733,19 +907,20 @@ class LeaseLists {
 
   // Gives the address's object the values of its last current record, or
   // takes the object away when its lease ended.
-  void show(Entry& e, std::unordered_map<uint32_t, LeaseValues>::const_iterator values,
-            const LeaseBatch& batch) {
+  void show(Entry& e, const LeaseBatch::Latest* latest) {
     e.touched = false;
     bool hasObject = e.node->oamLanLease != nullptr || e.node->customerLanLease != nullptr;
     if (hasObject && (!e.live || objectId(e) != std::to_string(e.id))) dropObject(e);
-    if (!e.live || values == batch.latest.end()) {
+    if (!e.live || latest == nullptr || !latest->haveValues) {
       e.live = false;
       return;
     }
-    const LeaseValues& v = values->second;
+    const LeaseValues& v = latest->values;
     char starts[DHCP_LEASE_TIME_TEXT_SIZE], ends[DHCP_LEASE_TIME_TEXT_SIZE], mac[DHCP_MAC_ADDR_SIZE];
     int64_t startSeconds = 0;
-    if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds) != kAtTime) startSeconds = 0;
+    if (leaseTime(v.starts, v.starts + strlen(v.starts), &startSeconds, v.starts + strlen(v.starts)) !=
+        kAtTime)
+      startSeconds = 0;
     cimTime(startSeconds, starts);
     memcpy(mac, v.mac, sizeof(mac));
     if (dhcpUtilNormaliseMacAddr(mac) != DHCP_RC_OK) mac[0] = '\0';
@@ -771,7 +946,7 @@ class LeaseLists {
     if (!v.never) m_nextExpiry = std::min(m_nextExpiry, v.ends);
   }
 
-  std::unordered_map<uint32_t, Entry> m_entries;
+  AddressMap<Entry> m_entries;
   std::array<s_leaseInfo*, kLanLists> m_tails{};
   std::array<s_leaseInfo*, kLanLists> m_heads{};
   std::vector<uint32_t> m_networks;
@@ -856,27 +1031,29 @@ std::string bytesBefore(int fd, off_t size) {
 // file cannot be read.
 bool readRecords(int fd, off_t from, off_t to, int copy, off_t copyFrom, bool* copyOk, LeaseBatch* batch,
                  off_t* resume) {
-  std::vector<char> buffer(static_cast<size_t>(std::min<off_t>(to - from, kReadChunk)) + kMaxCarry);
+  // Not zeroed: only bytes read into it are parsed. A chunk and what an
+  // unfinished record carries over always fit.
+  std::unique_ptr<char[]> buffer(
+      new char[static_cast<size_t>(std::min<off_t>(to - from, kReadChunk)) + kMaxCarry]);
   time_t now = leaseNow();
   size_t carry = 0;
   off_t at = from;
   while (at < to) {
     size_t want = static_cast<size_t>(std::min<off_t>(to - at, kReadChunk));
-    if (carry + want > buffer.size()) buffer.resize(carry + want);
-    ssize_t got = readAt(fd, buffer.data() + carry, want, at);
+    ssize_t got = readAt(fd, buffer.get() + carry, want, at);
     if (got < 0) return false;
     if (got == 0) break;  // cut short under us: what was read stands
     if (copy >= 0 && *copyOk && at + got > copyFrom) {
       off_t skip = std::max<off_t>(copyFrom - at, 0);
-      *copyOk = writeAll(copy, buffer.data() + carry + skip, static_cast<size_t>(got - skip));
+      *copyOk = writeAll(copy, buffer.get() + carry + skip, static_cast<size_t>(got - skip));
     }
     at += got;
     size_t held = carry + static_cast<size_t>(got);
-    const char* consumed = parseLeaseText(buffer.data(), buffer.data() + held, now, batch);
-    carry = held - static_cast<size_t>(consumed - buffer.data());
+    const char* consumed = parseLeaseText(buffer.get(), buffer.get() + held, now, batch);
+    carry = held - static_cast<size_t>(consumed - buffer.get());
     // An unfinished record this long is one the reader skips.
     if (carry > kMaxCarry) carry = 0;
-    memmove(buffer.data(), buffer.data() + held - carry, carry);
+    memmove(buffer.get(), buffer.get() + held - carry, carry);
   }
   *resume = at - static_cast<off_t>(carry);
   return true;

@@ -260,6 +260,30 @@ TEST_F(LeasesTest, EnumerationRebuildsBothClassesAndDeletionLeavesNoDanglingNode
   EXPECT_EQ(2u, listed<ZPX_DHCPClientLeaseInfoCustomerLAN>().size());
 }
 
+// A file read in several chunks, whole and then by an appended tail, lists
+// what its text read in one piece lists: no record across a chunk's end is
+// lost.
+TEST_F(LeasesTest, FileLargerThanAReadChunkListsEveryRecord) {
+  std::string text;
+  for (int n = 0; n < 600; ++n) {
+    std::string ip = (n % 2 ? "192.168.1." : "172.16.1.") + std::to_string(1 + n / 2 % 254);
+    text += "lease " + ip +
+            " {\n  starts 3 2010/06/16 08:05:09;\n  ends 4 2010/06/17 08:05:09;\n  binding state " +
+            (n % 7 == 3 ? "free" : "active") + ";\n  hardware ethernet 00:0a:0b:0c:0d:0e;\n  uid \"" +
+            std::string(1000 + n % 61, 'x') + "\";\n  client-hostname \"h" + std::to_string(n) + "\";\n}\n";
+  }
+  size_t half = text.find("lease ", text.size() / 2);
+  serve(text.substr(0, half));
+  append(text.substr(half));
+  dhcpCompRefreshLeaseInfo();
+  std::vector<std::string> read = listed<ZPX_DHCPClientLeaseInfoCustomerLAN>();
+  EXPECT_EQ(text, readFile(DHCPD_LEASE_COPY_FILE));
+  dhcpCompDeleteLeaseInfoInstances();
+  dhcpCompBuildLeaseLists(text.data(), text.size());
+  EXPECT_EQ(listed<ZPX_DHCPClientLeaseInfoCustomerLAN>(), read);
+  EXPECT_GT(read.size(), 400u);
+}
+
 // The record reader and list builder's fuzz target over every cut of a
 // lease file the real dhcpd wrote.
 TEST_F(LeasesTest, ReaderTakesEveryCutOfARealLeaseFile) {
