@@ -120,11 +120,14 @@ CIMError AgentUnderTest::call(const std::string& method, const std::string& para
   return cimErrorOf(answer);
 }
 
+std::string settingDataModification(const std::string& properties) {
+  return "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" + settingDataInstanceName() +
+         "<INSTANCE CLASSNAME=\"ZPX_DHCPSettingData\">" + properties +
+         "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>";
+}
+
 CIMError AgentUnderTest::modifySettingData(const std::string& properties) const {
-  return call("ModifyInstance", "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" +
-                                    settingDataInstanceName() +
-                                    "<INSTANCE CLASSNAME=\"ZPX_DHCPSettingData\">" + properties +
-                                    "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>");
+  return call("ModifyInstance", settingDataModification(properties));
 }
 
 void AgentSystemTest::SetUp() {

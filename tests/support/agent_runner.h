@@ -137,5 +137,8 @@ std::string scratchDir();
 // INSTANCENAME of the agent's service and setting data.
 std::string serviceInstanceName();
 std::string settingDataInstanceName();
+// The ModifiedInstance parameter of a ModifyInstance of the setting data
+// with the given PROPERTY elements.
+std::string settingDataModification(const std::string& properties);
 
 }  // namespace tavrel::test
