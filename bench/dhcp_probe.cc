@@ -15,7 +15,7 @@
 
 #include "dhcpcompforeign.h"
 
-namespace tavrel::test {
+namespace tavrel::bench {
 
 static const uint16_t kServerPort = 67;
 static const uint16_t kClientPort = 68;
@@ -103,4 +103,4 @@ bool DhcpProbe::waitForOffer(uint32_t netmask, std::chrono::milliseconds timeout
   return false;
 }
 
-}  // namespace tavrel::test
+}  // namespace tavrel::bench

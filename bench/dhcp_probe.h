@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-namespace tavrel::test {
+namespace tavrel::bench {
 
 class DhcpProbe {
  public:
@@ -42,4 +42,4 @@ class DhcpProbe {
   uint32_t m_xid;
 };
 
-}  // namespace tavrel::test
+}  // namespace tavrel::bench

@@ -40,7 +40,7 @@ const uint8_t kClientMac[6] = {0x02, 0x00, 0x00, 0x7a, 0x00, 0x01};
 // Sends a DISCOVER every kResendMs and notes when OFFERs come back.
 class Prober {
  public:
-  explicit Prober(tavrel::test::DhcpProbe& probe) : m_probe(probe), m_thread([this] { run(); }) {}
+  explicit Prober(tavrel::bench::DhcpProbe& probe) : m_probe(probe), m_thread([this] { run(); }) {}
   ~Prober() {
     m_stop = true;
     m_thread.join();
@@ -87,7 +87,7 @@ class Prober {
     }
   }
 
-  tavrel::test::DhcpProbe& m_probe;
+  tavrel::bench::DhcpProbe& m_probe;
   std::atomic<bool> m_stop{false};
   std::mutex m_mutex;
   std::vector<Clock::time_point> m_answers;
@@ -117,7 +117,7 @@ int main() {
   dhcpd_test::setUpApplianceRecords();
   dhcpd_test::addReservation(&CustomerLANDhcpCompConfig, 5, "192.168.1.50", "02:00:00:7A:00:01",
                              "bench-probe");
-  tavrel::test::DhcpProbe probe(kClientMac, 0x7a000000);
+  tavrel::bench::DhcpProbe probe(kClientMac, 0x7a000000);
   if (!probe.isOpen()) {
     perror("dhcpd_commit_bench: probe socket on the LAN segment");
     return 1;

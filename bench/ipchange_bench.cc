@@ -52,7 +52,8 @@ int benchmark(int changes, int settleMs, double goalMs, bool mustMeetGoal) {
       [&](int i) {
         renumber(kNumberings[i % 2]);
         // The agent is idle again once it has removed the last flag file.
-        test::waitUntil([] { return !test::fileExists(kFlagFile); }, std::chrono::seconds(20));
+        for (int waited = 0; test::fileExists(kFlagFile) && waited < 2000; ++waited)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
       },
       [](int i) { return inet_addr(kNumberings[i % 2].netmask); });
@@ -62,16 +63,23 @@ int benchmark(int changes, int settleMs, double goalMs, bool mustMeetGoal) {
   return answered && (!mustMeetGoal || figures.median < goalMs) ? 0 : 1;
 }
 
+// A whole number in [1, 100000] from the command line; 0 for anything else.
+int countArgument(const char* text) {
+  char* end = nullptr;
+  const long value = strtol(text, &end, 10);
+  return end != text && *end == '\0' && value >= 1 && value <= 100000 ? static_cast<int>(value) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 1 && argc != 4) {
+  const bool given = argc == 4;
+  const int changes = given ? countArgument(argv[1]) : 20;
+  const int settleMs = given ? countArgument(argv[2]) : 200;
+  const int goalMs = given ? countArgument(argv[3]) : 100;
+  if ((argc != 1 && !given) || changes == 0 || settleMs == 0 || goalMs == 0) {
     fprintf(stderr, "usage: %s [CHANGES SETTLE_MS GOAL_MS]\n", argv[0]);
     return 2;
   }
-  const bool given = argc == 4;
-  const int changes = given ? atoi(argv[1]) : 20;
-  const int settleMs = given ? atoi(argv[2]) : 200;
-  const double goalMs = given ? atof(argv[3]) : 100;
   return bench::runBenchmark("ipchange_bench", [&] { return benchmark(changes, settleMs, goalMs, given); });
 }

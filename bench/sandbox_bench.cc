@@ -102,7 +102,7 @@ Memory memoryOf(pid_t pid) {
 OfferLatencies offerLatencies(int changes, const std::function<void(int)>& trigger,
                               const std::function<void(int)>& prepare,
                               const std::function<uint32_t(int)>& netmask) {
-  test::DhcpProbe probe(kProbeMac, 0x7b000000);
+  DhcpProbe probe(kProbeMac, 0x7b000000);
   if (!probe.isOpen()) throw std::runtime_error("no probe socket on the LAN segment");
   std::vector<double> latencies;
   OfferLatencies figures;
