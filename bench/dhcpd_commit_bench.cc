@@ -9,29 +9,22 @@
 // (ping-check, one second), which is not the commit's cost. Prints medians and
 // maxima over 20 commits of each kind; exits 1 when a restart failed or the
 // unchanged commit restarted the server, 77 outside the sandbox.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <net/if.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "commit.h"
-#include "foreign.h"
+#include "dhcp_probe.h"
+#include "model/dhcpd_conf.h"
+#include "model/interface.h"
 #include "dhcpd.h"
+#include "foreign.h"
 #include "dhcpd_test_support.h"
 #include "model/records.h"
 #include "model_test_support.h"
@@ -48,57 +41,12 @@ const double kGoalFactor = 1.3;
 const auto kAnswerTimeout = std::chrono::seconds(5);
 const int kResendMs = 2;
 
-const uint16_t kServerPort = 67;
-const uint16_t kClientPort = 68;
 const uint8_t kClientMac[6] = {0x02, 0x00, 0x00, 0x7a, 0x00, 0x01};
-
-// A UDP socket on the client port of the LAN segment's bridge, made inside
-// the segment's network namespace (a socket stays in the namespace it was
-// created in).
-int openProbeSocket() {
-  const char* ns = getenv("APPLIANCE_NS_LAN");
-  if (ns == nullptr) return -1;
-  int own = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-  int lan = open((std::string("/run/netns/") + ns).c_str(), O_RDONLY | O_CLOEXEC);
-  if (own < 0 || lan < 0 || setns(lan, CLONE_NEWNET) != 0) return -1;
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  int on = 1;
-  const char bridge[] = "br0";
-  sockaddr_in local = {};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(kClientPort);
-  bool ok = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) == 0 &&
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) == 0 &&
-            setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, bridge, sizeof(bridge)) == 0 &&
-            bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) == 0;
-  setns(own, CLONE_NEWNET);
-  close(own);
-  close(lan);
-  if (!ok && fd >= 0) close(fd);
-  return ok ? fd : -1;
-}
-
-void sendDiscover(int fd, uint32_t xid) {
-  std::vector<uint8_t> packet = dhcpCompDiscoverMessage(kClientMac, xid);
-  sockaddr_in server = {};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(kServerPort);
-  server.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-  sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&server), sizeof(server));
-}
-
-// True when packet is a DHCPOFFER for our client (any transaction of ours;
-// the sender does not matter).
-bool isOfferForUs(const uint8_t* packet, ssize_t length) {
-  if (length < 8) return false;
-  uint32_t xid = static_cast<uint32_t>(packet[4] << 24 | packet[5] << 16 | packet[6] << 8 | packet[7]);
-  return dhcpCompOfferedServer(packet, static_cast<size_t>(length), kClientMac, xid, INADDR_BROADCAST) != 0;
-}
 
 // Sends a DISCOVER every kResendMs and notes when OFFERs come back.
 class Prober {
  public:
-  explicit Prober(int fd) : m_fd(fd), m_thread([this] { run(); }) {}
+  explicit Prober(tavrel::bench::DhcpProbe& probe) : m_probe(probe), m_thread([this] { run(); }) {}
   ~Prober() {
     m_stop = true;
     m_thread.join();
@@ -133,25 +81,19 @@ class Prober {
 
  private:
   void run() {
-    uint8_t buffer[1500];
-    uint32_t xid = 0x7a000000;
     while (!m_stop) {
-      sendDiscover(m_fd, ++xid);
+      m_probe.sendDiscover();
       Clock::time_point next = Clock::now() + std::chrono::milliseconds(kResendMs);
       while (!m_stop && Clock::now() < next) {
-        pollfd p = {m_fd, POLLIN, 0};
-        if (poll(&p, 1, 1) <= 0) continue;
-        ssize_t got;
-        while ((got = recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0) {
-          if (!isOfferForUs(buffer, got)) continue;
-          std::lock_guard<std::mutex> lock(m_mutex);
-          m_answers.push_back(Clock::now());
-        }
+        int offers = m_probe.receiveOffers(std::chrono::milliseconds(1));
+        if (offers == 0) continue;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answers.insert(m_answers.end(), static_cast<size_t>(offers), Clock::now());
       }
     }
   }
 
-  int m_fd;
+  tavrel::bench::DhcpProbe& m_probe;
   std::atomic<bool> m_stop{false};
   std::mutex m_mutex;
   std::vector<Clock::time_point> m_answers;
@@ -181,8 +123,8 @@ int main() {
   dhcpd_test::setUpApplianceRecords();
   dhcpd_test::addReservation(&CustomerLANDhcpCompConfig, 5, "192.168.1.50", "02:00:00:7A:00:01",
                              "bench-probe");
-  int fd = openProbeSocket();
-  if (fd < 0) {
+  tavrel::bench::DhcpProbe probe(kClientMac, 0x7a000000);
+  if (!probe.isOpen()) {
     perror("dhcpd_commit_bench: probe socket on the LAN segment");
     return 1;
   }
@@ -194,7 +136,7 @@ int main() {
   std::vector<double> bare, changing, unchanged;
   int failed = 0, restartedWithoutChange = 0;
   {
-    Prober prober(fd);
+    Prober prober(probe);
     for (int i = 0; i < kCommits; ++i) {
       // A bare dhcpd: from its start to its first answer.
       dhcpCompKillDhcpDaemon();
@@ -227,7 +169,6 @@ int main() {
     }
   }
   dhcpCompKillDhcpDaemon();
-  close(fd);
 
   double goal = kGoalFactor * median(bare);
   printf("bare dhcpd, start to first answer: median %.1f ms, max %.1f ms\n", median(bare), maximum(bare));

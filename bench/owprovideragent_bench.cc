@@ -15,7 +15,6 @@
 
 #include "test_support.h"
 
-#include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -45,6 +44,8 @@ using namespace OpenWBEM;
 namespace asio = boost::asio;
 namespace http = boost::beast::http;
 using Clock = std::chrono::steady_clock;
+using tavrel::test::basicAuthorization;
+using tavrel::test::cimRequest;
 
 namespace {
 
@@ -60,25 +61,6 @@ long residentKiB() {
   long resident = 0;
   statm >> pages >> resident;
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-std::string request(const char* method, const std::string& params) {
-  return std::string(
-             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-             "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"") +
-         method +
-         "\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH>" +
-         params + "</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>";
-}
-
-// "Basic base64(user:password)" of the test credentials.
-std::string basicAuthorization() {
-  std::string pair = std::string(tavrel::test::kCimUser) + ":" + tavrel::test::kCimPassword;
-  std::string out(4 * ((pair.size() + 2) / 3) + 1, '\0');
-  int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&out[0]),
-                          reinterpret_cast<const unsigned char*>(pair.data()), static_cast<int>(pair.size()));
-  out.resize(static_cast<std::size_t>(n));
-  return "Basic " + out;
 }
 
 // A keep-alive client over a connected stream (TCP, Unix socket or TLS).
@@ -199,8 +181,8 @@ int main() {
     auto socket = connectTcp(ioc, port);
     Client<asio::ip::tcp::socket> client(
         socket, "EnumerateInstances",
-        request("EnumerateInstances",
-                "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Item\"/></IPARAMVALUE>"),
+        cimRequest("EnumerateInstances",
+                   "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Item\"/></IPARAMVALUE>"),
         authorization);
     client.once();
   }
@@ -213,11 +195,11 @@ int main() {
   Latency tls;
   Latency enumerate;
   const std::string getItem =
-      request("GetInstance",
-              "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Item\">"
-              "<KEYBINDING NAME=\"Name\"><KEYVALUE VALUETYPE=\"string\">item7</KEYVALUE></KEYBINDING>"
-              "<KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"numeric\">7</KEYVALUE></KEYBINDING>"
-              "</INSTANCENAME></IPARAMVALUE>");
+      cimRequest("GetInstance",
+                 "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Item\">"
+                 "<KEYBINDING NAME=\"Name\"><KEYVALUE VALUETYPE=\"string\">item7</KEYVALUE></KEYBINDING>"
+                 "<KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"numeric\">7</KEYVALUE></KEYBINDING>"
+                 "</INSTANCENAME></IPARAMVALUE>");
   {
     asio::local::stream_protocol::socket uds(ioc);
     uds.connect(asio::local::stream_protocol::endpoint(dir + "/agent.sock"));
@@ -251,8 +233,8 @@ int main() {
     auto enumSocket = connectTcp(ioc, port);
     Client<asio::ip::tcp::socket> enumClient(
         enumSocket, "EnumerateInstances",
-        request("EnumerateInstances",
-                "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Item\"/></IPARAMVALUE>"),
+        cimRequest("EnumerateInstances",
+                   "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Item\"/></IPARAMVALUE>"),
         authorization);
     enumerate = measure(enumClient, kEnumRuns, bytes);
     std::printf(

@@ -5,6 +5,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "cim_connection.h"
+
 extern char** environ;
 
 namespace tavrel::test {
@@ -15,8 +17,6 @@ const char kServicePath[] =
 const char kSettingDataPath[] = "ZPX_DHCPSettingData.InstanceID=\"Zelkor:ZPX_DHCPSettingData\"";
 const char kAgentConfig[] = "/pq/etc/tavrel-agent.conf";
 const char kDhcpdPidFile[] = "/var/run/dhcpd.pid";
-
-static const char kSocketFile[] = "/var/run/TavrelAgent.socket";
 
 std::string scratchDir() {
   const char* dir = getenv("APPLIANCE_SCRATCH");
@@ -106,31 +106,27 @@ CommandOutput AgentUnderTest::wbemcli(const std::string& op, const std::string& 
 
 CIMError AgentUnderTest::call(const std::string& method, const std::string& params, std::string* body,
                               bool unixSocket) const {
-  const std::string request = scratchDir() + "/request.xml", response = scratchDir() + "/response.xml";
-  writeFile(request, cimRequest(method, params));
-  runCommand("curl -s --data-binary @" + request + " -H 'Expect:'" +
-             " -H 'Content-Type: application/xml; charset=\"utf-8\"'" +
-             " -H 'CIMOperation: MethodCall' -H 'CIMMethod: " + method + "'" +
-             " -H 'CIMObject: root%2Fcimv2' -o " + response + " " +
-             (unixSocket
-                  ? std::string("--unix-socket ") + kSocketFile + " http://localhost/cimom"
-                  : std::string("-u ") + kCimUser + ":" + kCimPassword + " http://127.0.0.1:5988/cimom"));
-  std::string answer = readFile(response);
+  CimConnection connection = unixSocket ? CimConnection(kAgentSocket) : CimConnection();
+  std::string answer;
+  connection.call(method, params, &answer);
   if (body != nullptr) *body = answer;
   return cimErrorOf(answer);
 }
 
+std::string settingDataModification(const std::string& properties) {
+  return "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" + settingDataInstanceName() +
+         "<INSTANCE CLASSNAME=\"ZPX_DHCPSettingData\">" + properties +
+         "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>";
+}
+
 CIMError AgentUnderTest::modifySettingData(const std::string& properties) const {
-  return call("ModifyInstance", "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" +
-                                    settingDataInstanceName() +
-                                    "<INSTANCE CLASSNAME=\"ZPX_DHCPSettingData\">" + properties +
-                                    "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>");
+  return call("ModifyInstance", settingDataModification(properties));
 }
 
 void AgentSystemTest::SetUp() {
   if (!insideAppliance()) GTEST_SKIP() << "needs the appliance sandbox";
-  if (runCommand("command -v wbemcli >/dev/null && command -v curl >/dev/null").status != 0)
-    GTEST_SKIP() << "wbemcli (sblim-wbemcli) and curl are needed";
+  if (runCommand("command -v wbemcli >/dev/null").status != 0)
+    GTEST_SKIP() << "wbemcli (sblim-wbemcli) is needed";
   m_agent = std::make_unique<AgentUnderTest>(agentOptions());
   ASSERT_TRUE(m_agent->running()) << m_agent->log();
 }

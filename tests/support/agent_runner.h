@@ -1,6 +1,6 @@
 // TavrelAgent as the system tests run it inside the appliance sandbox:
 // installed by appliance-install-agent, started with its output in files,
-// driven by wbemcli and by raw CIM-XML requests over curl.
+// driven by wbemcli and by raw CIM-XML requests (CimConnection).
 #pragma once
 
 #include <gmock/gmock.h>
@@ -96,7 +96,7 @@ class AgentUnderTest {
 };
 
 // Starts the agent before each test and stops it after; skipped outside the
-// sandbox or without wbemcli and curl; a sanitizer report fails the test.
+// sandbox or without wbemcli; a sanitizer report fails the test.
 class AgentSystemTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -137,5 +137,8 @@ std::string scratchDir();
 // INSTANCENAME of the agent's service and setting data.
 std::string serviceInstanceName();
 std::string settingDataInstanceName();
+// The ModifiedInstance parameter of a ModifyInstance of the setting data
+// with the given PROPERTY elements.
+std::string settingDataModification(const std::string& properties);
 
 }  // namespace tavrel::test

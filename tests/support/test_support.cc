@@ -2,6 +2,7 @@
 
 #include <crypt.h>
 #include <dirent.h>
+#include <openssl/evp.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -125,6 +126,16 @@ std::string cimUrl(unsigned short port, const char* scheme) {
   return std::string(scheme) + "://" + kCimUser + ":" + kCimPassword + "@127.0.0.1:" + std::to_string(port);
 }
 
+std::string basicAuthorization() {
+  const std::string pair = std::string(kCimUser) + ":" + kCimPassword;
+  std::string encoded(4 * ((pair.size() + 2) / 3) + 1, '\0');
+  const int n =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&encoded[0]),
+                      reinterpret_cast<const unsigned char*>(pair.data()), static_cast<int>(pair.size()));
+  encoded.resize(static_cast<size_t>(n));
+  return "Basic " + encoded;
+}
+
 bool writeCredentialsFile(const std::string& path) {
   struct crypt_data data = {};
   const char* hash = crypt_r(kCimPassword, "$6$tavreltest$", &data);
@@ -140,13 +151,22 @@ bool writeTestCertificate(const std::string& certPath, const std::string& keyPat
              .status == 0;
 }
 
+static const char kMessageStart[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
+    "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ>";
+static const char kMessageEnd[] = "</SIMPLEREQ></MESSAGE></CIM>";
+static const char kRootCimv2[] =
+    "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH>";
+
 std::string cimRequest(const std::string& method, const std::string& params) {
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-         "<MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" +
-         method +
-         "\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/>"
-         "</LOCALNAMESPACEPATH>" +
-         params + "</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>";
+  return kMessageStart + ("<IMETHODCALL NAME=\"" + method + "\">") + kRootCimv2 + params + "</IMETHODCALL>" +
+         kMessageEnd;
+}
+
+std::string cimMethodRequest(const std::string& method, const std::string& instance,
+                             const std::string& params) {
+  return kMessageStart + ("<METHODCALL NAME=\"" + method + "\"><LOCALINSTANCEPATH>") + kRootCimv2 + instance +
+         "</LOCALINSTANCEPATH>" + params + "</METHODCALL>" + kMessageEnd;
 }
 
 CIMError cimErrorOf(const std::string& response) {

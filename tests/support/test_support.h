@@ -71,6 +71,8 @@ bool insideAppliance();
 extern const char kCimUser[];
 extern const char kCimPassword[];
 std::string cimUrl(unsigned short port = 5988, const char* scheme = "http");
+// The HTTP Authorization value of those credentials ("Basic ...").
+std::string basicAuthorization();
 // Writes a credentials file (kCimUser with kCimPassword, mode 0600); false
 // on failure.
 bool writeCredentialsFile(const std::string& path);
@@ -79,6 +81,10 @@ bool writeTestCertificate(const std::string& certPath, const std::string& keyPat
 
 // The CIM-XML envelope of one intrinsic call in root/cimv2.
 std::string cimRequest(const std::string& method, const std::string& params);
+// The CIM-XML envelope of one extrinsic method call on an instance
+// (INSTANCENAME) in root/cimv2, with PARAMVALUE elements in params.
+std::string cimMethodRequest(const std::string& method, const std::string& instance,
+                             const std::string& params = "");
 
 // The error of a CIM-XML answer: code 0 and empty text when there is none,
 // -1 and the answer when it is no XML.
