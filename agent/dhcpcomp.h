@@ -37,14 +37,6 @@
 #define DHCP_MAX_RESERVED_ADDRS 64  // reservation slots per LAN and ids 0..63
 #define DHCP_MAX_VLANS 16           // VLANs of the customer LAN
 
-// Largest section of the component configuration file: at most 32 lines or
-// line parts formatted in DHCP_TEMP_BUF_SIZE besides the entries, and full
-// range and reservation lists (", " + fields + separators per entry).
-#define DHCPCOMP_SECTION_MAX_SIZE                                                   \
-  (32 * DHCP_TEMP_BUF_SIZE + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 3) + \
-   DHCP_MAX_RESERVED_ADDRS *                                                        \
-       (2 * DHCP_IP_STRING_SIZE + DHCP_CLIENT_NAME_SIZE + DHCP_CLIENT_DESCRIPTION_SIZE + 5))
-
 #define DHCP_CUSTOMER_LAN_IFNAME "eth1"
 #define DHCP_OAM_LAN_IFNAME "eth2"
 #define DHCP_DEFAULT_CONFIG_FILENAME "/pq/etc/dhcpcomp.conf"
@@ -324,9 +316,6 @@ TAVREL_EXPORT int dhcpCompWriteDhcpCompConfigFile(char useSaved);
 // Replaces the file by text (what dhcpCompFormatDhcpCompConfig gave); 1 or 0
 // as dhcpCompWriteDhcpCompConfigFile.
 TAVREL_EXPORT int dhcpCompWriteDhcpCompConfigText(const std::string& text);
-// Appends the section of cfg at *out, which must have room for
-// DHCPCOMP_SECTION_MAX_SIZE bytes; advances *out and returns the new end.
-TAVREL_EXPORT char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg);
 // Copies the settings common to the customer LAN and its VLANs into every
 // VLAN record, and sets each VLAN's vlanIds to its own id.
 TAVREL_EXPORT void duplicateCommonPortion(void);
@@ -469,6 +458,8 @@ TAVREL_EXTERN_C_END
 // The text dhcpCompWriteDhcpCompConfigFile writes, without the copy of the
 // common settings into the VLAN records that the writer does first.
 TAVREL_EXPORT std::string dhcpCompFormatDhcpCompConfig(char useSaved);
+// Appends the section of cfg (its "[<interface>]" line and key lines) to out.
+TAVREL_EXPORT void dhcpCompWriteDhcpCompConfigFileForInterface(std::string* out, s_dhcpCompConfig* cfg);
 
 // Index of an instance id given as canonical decimal text ("0", "17"; no
 // sign, blanks or leading zeros) when it is below count, else -1.

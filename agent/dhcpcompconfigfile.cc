@@ -5,7 +5,6 @@
 // by one empty line; each holds "key = value" lines in a fixed key order.
 // Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
 // <description>", entries joined by ", ".
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,8 +19,8 @@
 
 namespace {
 
-// Size the appliance has always started the output buffer with; it grows
-// from there as sections need room.
+// Room the output starts with (the appliance's buffer size); it grows from
+// there as sections need it.
 const size_t kInitialOutputSize = 33720;
 
 const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
@@ -253,6 +252,14 @@ void readDhcpServerOnRouter(s_dhcpCompConfig* cfg, const char* value) {
   }
 }
 
+// "vlanIds = ": a list the rule refuses is kept as written, so that a commit
+// writes it back; telephones get none (dhcpd.conf), and CIM shows it.
+void readVlanIds(s_dhcpCompConfig* cfg, const char* value) {
+  copyValue(cfg->vlanIds, sizeof(cfg->vlanIds), value);
+  if (dhcpCompVerifyVLANIds(cfg->vlanIds) != DHCP_RC_OK)
+    logUnusable("VLAN id list", value, dhcpUtilLineEnd(value), "kept as written, telephones get none");
+}
+
 // Without the key (files of appliances before the integrated router) the
 // router serves DHCP when it is fitted.
 void defaultDhcpServerOnRouter(s_dhcpCompConfig* cfg) {
@@ -265,89 +272,192 @@ void defaultDhcpServerOnRouter(s_dhcpCompConfig* cfg) {
   }
 }
 
-// One key of a section and where its value goes. absent is called when the
-// key is missing; without it the key is required and the parse of the
+// ---- Writing ----
+
+// Appends text[0, max) up to its terminator. A control character becomes a
+// blank, so that no value can break its line and start a key of its own.
+void appendText(std::string* out, const char* text, size_t max) {
+  size_t length = strnlen(text, max);
+  size_t at = out->size();
+  out->append(text, length);
+  for (size_t i = at; i < out->size(); ++i) {
+    unsigned char c = static_cast<unsigned char>((*out)[i]);
+    if (c < 0x20 || c == 0x7f) (*out)[i] = ' ';
+  }
+}
+
+template <size_t N>
+void appendText(std::string* out, const char (&field)[N]) {
+  appendText(out, field, N);
+}
+
+void appendNumber(std::string* out, long long value) {
+  *out += std::to_string(value);
+}
+
+// Nothing when the flag says empty, else the address text.
+void appendOptionalAddress(std::string* out, uint8_t empty, const s_ipAddr& a) {
+  if (!empty) appendText(out, a.ipString);
+}
+
+// "<start>-<end>" per range slot in use, joined by ", ".
+void writeRanges(std::string* out, s_dhcpCompConfig* cfg) {
+  const char* separator = "";
+  for (const s_ipAddrRange& range : cfg->addrRanges) {
+    if (range.startAddr.ipLong == 0) continue;
+    *out += separator;
+    appendText(out, range.startAddr.ipString);
+    *out += '-';
+    appendText(out, range.endAddr.ipString);
+    separator = ", ";
+  }
+}
+
+// "<addr> <mac> <name> <description>" per reservation slot in use, joined by
+// ", "; an empty name or description leaves two blanks side by side.
+void writeReservations(std::string* out, s_dhcpCompConfig* cfg) {
+  const char* separator = "";
+  for (const s_reservedAddr& rec : cfg->reservedAddrs) {
+    if (rec.ipAddr.ipLong == 0) continue;
+    *out += separator;
+    appendText(out, rec.ipAddr.ipString);
+    *out += ' ';
+    appendText(out, rec.macAddr);
+    *out += ' ';
+    appendText(out, rec.clientName);
+    *out += ' ';
+    appendText(out, rec.clientDescription);
+    separator = ", ";
+  }
+}
+
+// A call server's address: the customer LAN's own address counts as none,
+// and the record says so from then on.
+void writeCallServerAddress(std::string* out, s_ipAddr* address, uint8_t* addressEmpty) {
+  if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
+  appendOptionalAddress(out, *addressEmpty, *address);
+}
+
+// "dnsServers": the second server only when it is set.
+void writeDnsServers(std::string* out, s_dhcpCompConfig* cfg) {
+  if (cfg->dnsServersEmpty) return;
+  appendText(out, cfg->dnsServer1.ipString);
+  if (cfg->dnsServer2.ipLong == 0) return;
+  *out += ", ";
+  appendText(out, cfg->dnsServer2.ipString);
+}
+
+// ---- The file's keys ----
+
+// Where a key stands. The reader reads kServedLan keys for the customer LAN
+// and its VLANs only (the OAM LAN's range is derived from its address). The
+// writer writes kCustomerLan keys only in "[eth1]", which precedes the VLAN
+// sections, so that a VLAN parse ends at the first of them.
+enum KeyScope { kEverySection, kServedLan, kCustomerLan };
+
+// One line of a section: the key as written (with its " = "), where its
+// value comes from and goes to. absent is called when the reader does not
+// find the key; without it the key is required and the parse of the
 // interface ends there.
-struct SectionKey {
+struct FileKey {
   const char* key;
+  KeyScope scope;
   void (*read)(s_dhcpCompConfig* cfg, const char* value);
-  void (*absent)(s_dhcpCompConfig* cfg) = nullptr;
+  void (*write)(std::string* out, s_dhcpCompConfig* cfg);
+  void (*absent)(s_dhcpCompConfig* cfg);
 };
 
 void noDefault(s_dhcpCompConfig*) {}
 
-// Keys of every section, in file order.
-const SectionKey kCommonKeys[] = {
-    {"dhcpStatus = ", [](s_dhcpCompConfig* c, const char* v) { c->dhcpStatus = dhcpUtilLeadingInt(v); }},
-    {"dnsServers = ", readDnsServers},
-    {"domainName = ", readDomainName},
-    {"winsServer = ",
-     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->winsServer, &c->winsServerEmpty, v); }},
-    {"winsNodeType = ", [](s_dhcpCompConfig* c,
-                           const char* v) { c->winsNodeType = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
-    {"defaultGateway = ",
-     [](s_dhcpCompConfig* c, const char* v) {
-       readAddressValue(&c->defaultGateway, &c->defaultGatewayEmpty, v);
-     }},
-    {"leaseTime = ",
-     [](s_dhcpCompConfig* c, const char* v) {
-       c->leaseTime = static_cast<uint32_t>(dhcpUtilatoul(const_cast<char*>(v)));
-     }},
-};
+using Cfg = s_dhcpCompConfig;
+using Out = std::string;
 
-// Keys of the customer LAN and its VLANs after the common ones. The
-// call-server keys follow only in "[eth1]", which precedes the VLANs: a VLAN
-// parse ends at "s1Address = ".
-const SectionKey kCustomerLanKeys[] = {
-    {"addrRange = ", readRanges},
-    {"reservedAddrs = ", readReservations, noDefault},
-    {"s1Address = ",
-     [](s_dhcpCompConfig* c, const char* v) { readCallServerAddress(&c->s1Address, &c->s1AddressEmpty, v); }},
-    {"s1PortNumber = ",
-     [](s_dhcpCompConfig* c, const char* v) {
-       readCallServerPort(&c->s1PortNumber, &c->s1OtherPortNumber, v);
-     }},
-    {"s1Action = ",
-     [](s_dhcpCompConfig* c, const char* v) { c->s1Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
-    {"s1RetryCount = ", [](s_dhcpCompConfig* c,
-                           const char* v) { c->s1RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
-    {"s2Address = ",
-     [](s_dhcpCompConfig* c, const char* v) { readCallServerAddress(&c->s2Address, &c->s2AddressEmpty, v); }},
-    {"s2PortNumber = ",
-     [](s_dhcpCompConfig* c, const char* v) {
-       readCallServerPort(&c->s2PortNumber, &c->s2OtherPortNumber, v);
-     }},
-    {"s2Action = ",
-     [](s_dhcpCompConfig* c, const char* v) { c->s2Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
-    {"s2RetryCount = ", [](s_dhcpCompConfig* c,
-                           const char* v) { c->s2RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); }},
-    {"vlanIds = ",
-     [](s_dhcpCompConfig* c, const char* v) {
-       // A list the rule refuses is kept as written, so that a commit writes
-       // it back; telephones get none (dhcpd.conf), and CIM shows it.
-       copyValue(c->vlanIds, sizeof(c->vlanIds), v);
-       if (dhcpCompVerifyVLANIds(c->vlanIds) != DHCP_RC_OK)
-         logUnusable("VLAN id list", v, dhcpUtilLineEnd(v), "kept as written, telephones get none");
-     }},
-    {"spectraTFTPAddress = ",
-     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->spectraTFTPAddress, nullptr, v); }},
-    {"spectraSVPAddress = ",
-     [](s_dhcpCompConfig* c, const char* v) { readAddressValue(&c->spectraSVPAddress, nullptr, v); }},
-    {"renewTimeLease = ",
-     [](s_dhcpCompConfig*, const char* v) {
+// Every key of a section, in file order.
+const FileKey kFileKeys[] = {
+    {"dhcpStatus = ", kEverySection, [](Cfg* c, const char* v) { c->dhcpStatus = dhcpUtilLeadingInt(v); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->dhcpStatus); }, nullptr},
+    {"dnsServers = ", kEverySection, readDnsServers, writeDnsServers, nullptr},
+    {"domainName = ", kEverySection, readDomainName,
+     [](Out* o, Cfg* c) {
+       if (!c->domainNameEmpty) appendText(o, c->domainName);
+     },
+     nullptr},
+    {"winsServer = ", kEverySection,
+     [](Cfg* c, const char* v) { readAddressValue(&c->winsServer, &c->winsServerEmpty, v); },
+     [](Out* o, Cfg* c) { appendOptionalAddress(o, c->winsServerEmpty, c->winsServer); }, nullptr},
+    {"winsNodeType = ", kEverySection,
+     [](Cfg* c, const char* v) { c->winsNodeType = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->winsNodeType); }, nullptr},
+    {"defaultGateway = ", kEverySection,
+     [](Cfg* c, const char* v) { readAddressValue(&c->defaultGateway, &c->defaultGatewayEmpty, v); },
+     [](Out* o, Cfg* c) { appendOptionalAddress(o, c->defaultGatewayEmpty, c->defaultGateway); }, nullptr},
+    {"leaseTime = ", kEverySection,
+     [](Cfg* c, const char* v) { c->leaseTime = static_cast<uint32_t>(dhcpUtilatoul(const_cast<char*>(v))); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->leaseTime); }, nullptr},
+    {"addrRange = ", kServedLan, readRanges, writeRanges, nullptr},
+    {"reservedAddrs = ", kServedLan, readReservations, writeReservations, noDefault},
+    {"s1Address = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readCallServerAddress(&c->s1Address, &c->s1AddressEmpty, v); },
+     [](Out* o, Cfg* c) { writeCallServerAddress(o, &c->s1Address, &c->s1AddressEmpty); }, nullptr},
+    {"s1PortNumber = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readCallServerPort(&c->s1PortNumber, &c->s1OtherPortNumber, v); },
+     [](Out* o, Cfg* c) {
+       appendNumber(o, static_cast<int>(c->s1PortNumber != 0 ? c->s1PortNumber : c->s1OtherPortNumber));
+     },
+     nullptr},
+    {"s1Action = ", kCustomerLan,
+     [](Cfg* c, const char* v) { c->s1Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->s1Action); }, nullptr},
+    {"s1RetryCount = ", kCustomerLan,
+     [](Cfg* c, const char* v) { c->s1RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->s1RetryCount); }, nullptr},
+    {"s2Address = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readCallServerAddress(&c->s2Address, &c->s2AddressEmpty, v); },
+     [](Out* o, Cfg* c) { writeCallServerAddress(o, &c->s2Address, &c->s2AddressEmpty); }, nullptr},
+    {"s2PortNumber = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readCallServerPort(&c->s2PortNumber, &c->s2OtherPortNumber, v); },
+     [](Out* o, Cfg* c) {
+       appendNumber(o, static_cast<int>(c->s2PortNumber != 0 ? c->s2PortNumber : c->s2OtherPortNumber));
+     },
+     nullptr},
+    {"s2Action = ", kCustomerLan,
+     [](Cfg* c, const char* v) { c->s2Action = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->s2Action); }, nullptr},
+    {"s2RetryCount = ", kCustomerLan,
+     [](Cfg* c, const char* v) { c->s2RetryCount = static_cast<uint8_t>(dhcpUtilLeadingInt(v)); },
+     [](Out* o, Cfg* c) { appendNumber(o, c->s2RetryCount); }, nullptr},
+    {"vlanIds = ", kCustomerLan, readVlanIds, [](Out* o, Cfg* c) { appendText(o, c->vlanIds); }, nullptr},
+    {"spectraTFTPAddress = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readAddressValue(&c->spectraTFTPAddress, nullptr, v); },
+     [](Out* o, Cfg* c) { appendText(o, c->spectraTFTPAddress.ipString); }, nullptr},
+    {"spectraSVPAddress = ", kCustomerLan,
+     [](Cfg* c, const char* v) { readAddressValue(&c->spectraSVPAddress, nullptr, v); },
+     [](Out* o, Cfg* c) { appendText(o, c->spectraSVPAddress.ipString); }, nullptr},
+    {"renewTimeLease = ", kCustomerLan,
+     [](Cfg*, const char* v) {
        copyValue(CustomerLANIpConfig.renewTimeLease, sizeof(CustomerLANIpConfig.renewTimeLease), v);
-     }},
-    {"startedFromPowerUp = ",
-     [](s_dhcpCompConfig*, const char* v) {
+     },
+     [](Out* o, Cfg*) { appendText(o, CustomerLANIpConfig.renewTimeLease); }, nullptr},
+    // Written as 0 whatever was read.
+    {"startedFromPowerUp = ", kCustomerLan,
+     [](Cfg*, const char* v) {
        CustomerLANIpConfig.startedFromPowerUp = static_cast<uint8_t>(dhcpUtilLeadingInt(v));
-     }},
-    {"dhcpServerOnRouter = ", readDhcpServerOnRouter, defaultDhcpServerOnRouter},
+     },
+     [](Out* o, Cfg*) { *o += '0'; }, nullptr},
+    {"dhcpServerOnRouter = ", kCustomerLan, readDhcpServerOnRouter,
+     [](Out* o, Cfg* c) { appendNumber(o, c->dhcpServerOnRouter); }, defaultDhcpServerOnRouter},
 };
 
-// Reads keys in order from the cursor. False when a required key is missing.
-template <size_t N>
-bool readKeys(TextCursor* cursor, s_dhcpCompConfig* cfg, const SectionKey (&keys)[N]) {
-  for (const SectionKey& k : keys) {
+// One section from *cursor (just past its header). Keys are searched in
+// order from the cursor to the end of the text. Returns false when the parse
+// of this interface ends (a key is missing, or the OAM LAN has no room).
+bool parseSection(TextCursor* cursor, s_dhcpCompConfig* cfg) {
+  bool oamLan = strstr(cfg->interfaceName, DHCP_CUSTOMER_LAN_IFNAME) == nullptr;
+  for (const FileKey& k : kFileKeys) {
+    if (oamLan && k.scope != kEverySection) {
+      cfg->dhcpStatus = 2;
+      return addOamLanRange();
+    }
     const char* value = findValue(cursor, k.key);
     if (value != nullptr)
       k.read(cfg, value);
@@ -357,78 +467,6 @@ bool readKeys(TextCursor* cursor, s_dhcpCompConfig* cfg, const SectionKey (&keys
       return false;
   }
   return true;
-}
-
-// One section from *cursor (just past its header). Keys are searched in
-// order from the cursor to the end of the text. Returns false when the parse
-// of this interface ends (a key is missing, or the OAM LAN has no room).
-bool parseSection(TextCursor* cursor, s_dhcpCompConfig* cfg) {
-  if (!readKeys(cursor, cfg, kCommonKeys)) return false;
-  // The OAM LAN's only range is derived from its own address; its range and
-  // reservation lines are not read.
-  if (strstr(cfg->interfaceName, DHCP_CUSTOMER_LAN_IFNAME) == nullptr) {
-    cfg->dhcpStatus = 2;
-    return addOamLanRange();
-  }
-  return readKeys(cursor, cfg, kCustomerLanKeys);
-}
-
-// ---- Writing ----
-
-// Appends one formatted line (or part of one) at *out. A control character
-// inside a value becomes a blank, so that no value can break a line and
-// start a key of its own; only a line's final newline stays.
-void appendLine(char** out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void appendLine(char** out, const char* format, ...) {
-  char line[DHCP_TEMP_BUF_SIZE];
-  va_list args;
-  va_start(args, format);
-  int length = vsnprintf(line, sizeof(line), format, args);
-  va_end(args);
-  if (length < 0) return;
-  if (static_cast<size_t>(length) >= sizeof(line)) length = sizeof(line) - 1;
-  for (int i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(line[i]);
-    bool finalNewline = c == '\n' && i == length - 1;
-    if ((c < 0x20 || c == 0x7f) && !finalNewline) line[i] = ' ';
-  }
-  memcpy(*out, line, static_cast<size_t>(length));
-  *out += length;
-  **out = '\0';
-}
-
-// "<key> = \n" when the flag says empty, else "<key> = <text>\n".
-void appendOptionalAddress(char** out, const char* key, uint8_t empty, const s_ipAddr& a) {
-  if (empty)
-    appendLine(out, "%s = \n", key);
-  else
-    appendLine(out, "%s = %s\n", key, a.ipString);
-}
-
-void appendCallServer(char** out, const char* prefix, s_ipAddr* address, uint8_t* addressEmpty, uint32_t port,
-                      uint32_t otherPort, uint8_t action, uint8_t retryCount) {
-  if (strcmp(address->ipString, CustomerLANIpConfig.ipAddress.ipString) == 0) *addressEmpty = 1;
-  if (*addressEmpty)
-    appendLine(out, "%sAddress = \n", prefix);
-  else
-    appendLine(out, "%sAddress = %s\n", prefix, address->ipString);
-  appendLine(out, "%sPortNumber = %d\n", prefix, static_cast<int>(port != 0 ? port : otherPort));
-  appendLine(out, "%sAction = %d\n", prefix, action);
-  appendLine(out, "%sRetryCount = %d\n", prefix, retryCount);
-}
-
-// Appends the section of cfg to the output, growing it first so that the
-// largest possible section fits.
-void appendSection(std::string* out, size_t* used, s_dhcpCompConfig* cfg) {
-  out->resize(*used + DHCPCOMP_SECTION_MAX_SIZE + 1);
-  char* end = &(*out)[*used];
-  dhcpCompWriteDhcpCompConfigFileForInterface(&end, cfg);
-  *used = static_cast<size_t>(end - out->data());
-}
-
-void appendSeparator(std::string* out, size_t* used) {
-  out->resize(*used + 2);
-  (*out)[(*used)++] = '\n';
 }
 
 }  // namespace
@@ -462,58 +500,18 @@ void dhcpCompParseDhcpCompContentsForInterface(char* text, s_dhcpCompConfig* cfg
   s_parsedText = nullptr;
 }
 
-char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg) {
-  if (out == nullptr || *out == nullptr) return nullptr;
-  **out = '\0';
-  if (cfg == nullptr) return *out;
-  appendLine(out, "[%s]\n", cfg->interfaceName);
-  appendLine(out, "dhcpStatus = %d\n", cfg->dhcpStatus);
-  if (cfg->dnsServersEmpty)
-    appendLine(out, "dnsServers = \n");
-  else if (cfg->dnsServer2.ipLong == 0)
-    appendLine(out, "dnsServers = %s\n", cfg->dnsServer1.ipString);
-  else
-    appendLine(out, "dnsServers = %s, %s\n", cfg->dnsServer1.ipString, cfg->dnsServer2.ipString);
-  if (cfg->domainNameEmpty)
-    appendLine(out, "domainName = \n");
-  else
-    appendLine(out, "domainName = %s\n", cfg->domainName);
-  appendOptionalAddress(out, "winsServer", cfg->winsServerEmpty, cfg->winsServer);
-  appendLine(out, "winsNodeType = %d\n", cfg->winsNodeType);
-  appendOptionalAddress(out, "defaultGateway", cfg->defaultGatewayEmpty, cfg->defaultGateway);
-  appendLine(out, "leaseTime = %u\n", cfg->leaseTime);
-
-  appendLine(out, "addrRange = ");
-  const char* separator = "";
-  for (const s_ipAddrRange& range : cfg->addrRanges) {
-    if (range.startAddr.ipLong == 0) continue;
-    appendLine(out, "%s%s-%s", separator, range.startAddr.ipString, range.endAddr.ipString);
-    separator = ", ";
+void dhcpCompWriteDhcpCompConfigFileForInterface(std::string* out, s_dhcpCompConfig* cfg) {
+  if (out == nullptr || cfg == nullptr) return;
+  *out += '[';
+  appendText(out, cfg->interfaceName);
+  *out += "]\n";
+  bool customerLan = strcmp(cfg->interfaceName, kCallServerKeysSection) == 0;
+  for (const FileKey& k : kFileKeys) {
+    if (k.scope == kCustomerLan && !customerLan) continue;
+    *out += k.key;
+    k.write(out, cfg);
+    *out += '\n';
   }
-  appendLine(out, "\n");
-  appendLine(out, "reservedAddrs = ");
-  separator = "";
-  for (const s_reservedAddr& rec : cfg->reservedAddrs) {
-    if (rec.ipAddr.ipLong == 0) continue;
-    appendLine(out, "%s%s %s %s %s", separator, rec.ipAddr.ipString, rec.macAddr, rec.clientName,
-               rec.clientDescription);
-    separator = ", ";
-  }
-  appendLine(out, "\n");
-
-  if (strcmp(cfg->interfaceName, kCallServerKeysSection) == 0) {
-    appendCallServer(out, "s1", &cfg->s1Address, &cfg->s1AddressEmpty, cfg->s1PortNumber,
-                     cfg->s1OtherPortNumber, cfg->s1Action, cfg->s1RetryCount);
-    appendCallServer(out, "s2", &cfg->s2Address, &cfg->s2AddressEmpty, cfg->s2PortNumber,
-                     cfg->s2OtherPortNumber, cfg->s2Action, cfg->s2RetryCount);
-    appendLine(out, "vlanIds = %s\n", cfg->vlanIds);
-    appendLine(out, "spectraTFTPAddress = %s\n", cfg->spectraTFTPAddress.ipString);
-    appendLine(out, "spectraSVPAddress = %s\n", cfg->spectraSVPAddress.ipString);
-    appendLine(out, "renewTimeLease = %s\n", CustomerLANIpConfig.renewTimeLease);
-    appendLine(out, "startedFromPowerUp = 0\n");
-    appendLine(out, "dhcpServerOnRouter = %d\n", cfg->dhcpServerOnRouter);
-  }
-  return *out;
 }
 
 std::string dhcpCompFormatDhcpCompConfig(char useSaved) {
@@ -523,15 +521,13 @@ std::string dhcpCompFormatDhcpCompConfig(char useSaved) {
 
   std::string out;
   out.reserve(kInitialOutputSize);
-  size_t used = 0;
-  appendSection(&out, &used, customer);
-  appendSeparator(&out, &used);
+  dhcpCompWriteDhcpCompConfigFileForInterface(&out, customer);
+  out += '\n';
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
-    appendSection(&out, &used, &vlans[i]);
-    appendSeparator(&out, &used);
+    dhcpCompWriteDhcpCompConfigFileForInterface(&out, &vlans[i]);
+    out += '\n';
   }
-  appendSection(&out, &used, oam);
-  out.resize(used);
+  dhcpCompWriteDhcpCompConfigFileForInterface(&out, oam);
   return out;
 }
 

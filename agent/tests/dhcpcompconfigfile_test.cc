@@ -101,6 +101,39 @@ TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
   EXPECT_EQ(0, VLANDhcpCompConfig[0].numAddrRanges);
 }
 
+// Files read and written as a commit does, whole against their references
+// (the file itself when it is written back unchanged). A reference of a file
+// with every section reads back to itself.
+TEST_F(ModelConfigFileTest, FilesAreWrittenAsTheirReferences) {
+  struct Case {
+    const char *file, *reference;
+    bool everySection;
+  } cases[] = {
+      {"dhcpcomp-sample.conf", "dhcpcomp-sample.conf", true},
+      {"eth1-section.conf", "eth1-section-written.conf", false},
+      {"eth1-keys-inside-values.conf", "eth1-keys-inside-values-written.conf", false},
+      {"eth1-overlong-values.conf", "eth1-overlong-values-written.conf", false},
+      {"eth1-malformed-entries.conf", "eth1-malformed-entries-written.conf", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string reference = readFile(dataFile(c.reference));
+    ASSERT_FALSE(reference.empty());
+    std::string text = readFile(dataFile(c.file));
+    for (int round = 0; round < (c.everySection ? 2 : 1); ++round) {
+      reset({12});
+      model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+      model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
+      model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+      writeFile(path_, text);
+      ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+      ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+      text = readFile(path_);
+      EXPECT_EQ(reference, text) << "round " << round;
+    }
+  }
+}
+
 TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
   reset({12});
   model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
