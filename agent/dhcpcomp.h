@@ -32,6 +32,7 @@
 #define DHCP_LEASE_RECORD_SIZE 2000  // one record of the server lease file
 #define DHCP_TEMP_BUF_SIZE 200       // the agent's shared command/line buffer
 #define DHCP_HOSTNAME_SIZE 64        // output of dhcpUtilGetHostname
+#define DHCP_KEPT_ENTRIES_SIZE 512   // unusable range or reservation entries kept per LAN
 
 #define DHCP_MAX_ADDR_RANGES 32     // range slots per LAN and range ids 0..31
 #define DHCP_MAX_RESERVED_ADDRS 64  // reservation slots per LAN and ids 0..63
@@ -138,6 +139,11 @@ typedef struct s_dhcpCompConfig {
   char vlanIds[DHCP_VLAN_IDS_SIZE];
   s_ipAddr spectraTFTPAddress;
   s_ipAddr spectraSVPAddress;
+  // Range and reservation entries of the component file that could not be
+  // used, as written and joined by ", ": written back after the LAN's own
+  // entries, never served nor shown.
+  char keptAddrRanges[DHCP_KEPT_ENTRIES_SIZE];
+  char keptReservedAddrs[DHCP_KEPT_ENTRIES_SIZE];
 } s_dhcpCompConfig;
 
 // IP parameters of one interface and of its DHCP client lease.

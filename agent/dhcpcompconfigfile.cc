@@ -10,6 +10,7 @@
 #include <string.h>
 #include <syslog.h>
 
+#include <set>
 #include <string>
 
 #include "dhcpcomp.h"
@@ -59,16 +60,41 @@ const char* findValue(TextCursor* cursor, const char* key) {
 // The text of the value being read, for the messages about it.
 const char* s_parsedText = nullptr;
 
+// At most this many unusable values are remembered as logged; beyond, the
+// memory starts afresh.
+const size_t kMaxLoggedValues = 256;
+
 // Logs a value the reader cannot use, with its line of the file, and what
-// becomes of it.
+// becomes of it. The file is read again after every address change, with the
+// entries kept for writing back: each value goes to the system log once. The
+// checker's sink (dhcpCompReportReadProblem) hears of it at every read.
 void logUnusable(const char* what, const char* begin, const char* end, const char* outcome) {
   int line = 1;
   if (s_parsedText != nullptr && s_parsedText <= begin)
     for (const char* p = s_parsedText; p < begin; ++p) line += *p == '\n';
-  syslog(LOG_WARNING, "%s line %d: %s \"%.*s\" cannot be used; %s.", g_strT20ConfigFilename, line, what,
-         static_cast<int>(end - begin), begin, outcome);
-  dhcpCompReportReadProblem({g_strT20ConfigFilename, line, what, std::string(begin, end),
-                             std::string("cannot be used; ") + outcome});
+  std::string value(begin, end);
+  static std::set<std::string> logged;
+  if (logged.size() >= kMaxLoggedValues) logged.clear();
+  if (logged.insert(std::string(what) + '\n' + value).second)
+    syslog(LOG_WARNING, "%s line %d: %s \"%s\" cannot be used; %s.", g_strT20ConfigFilename, line, what,
+           value.c_str(), outcome);
+  dhcpCompReportReadProblem(
+      {g_strT20ConfigFilename, line, what, value, std::string("cannot be used; ") + outcome});
+}
+
+// Keeps an entry that cannot be used in kept (DHCP_KEPT_ENTRIES_SIZE bytes),
+// joined to earlier ones by ", ", so that the writer writes it back. Returns
+// what became of it, for the message.
+const char* keepEntry(char (&kept)[DHCP_KEPT_ENTRIES_SIZE], const char* begin, const char* end) {
+  size_t used = strnlen(kept, sizeof(kept) - 1);
+  size_t length = static_cast<size_t>(end - begin);
+  size_t separator = used == 0 ? 0 : 2;
+  if (length == 0) return "dropped";
+  if (used + separator + length >= sizeof(kept)) return "dropped: the line keeps no more unusable entries";
+  memcpy(kept + used, ", ", separator);
+  memcpy(kept + used + separator, begin, length);
+  kept[used + separator + length] = '\0';
+  return "kept as written, not served";
 }
 
 // Copies the value at value up to the end of its line into dst, cut to size.
@@ -108,25 +134,25 @@ void forEachEntry(const char* value, Handler handle) {
   }
 }
 
-// Range entries "<start>-<end>". An entry without "-" or with an address
-// that is not valid is dropped; the others are stored while range ids last
-// (a range noted by dhcpCompKeepInstanceIDs takes its id again).
+// Range entries "<start>-<end>". An entry without "-", with an address
+// that is not valid, refused, or beyond the range ids is kept as written;
+// the others are stored while range ids last (a range noted by
+// dhcpCompKeepInstanceIDs takes its id again).
 void readRanges(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* p, const char* entryEnd) {
     const char* dash = dhcpUtilFindInLine(p, "-,");
-    if (dash >= entryEnd || *dash != '-') {
-      logUnusable("address range", p, entryEnd, "dropped");
-      return;
+    bool usable = dash < entryEnd && *dash == '-';
+    if (usable) {
+      s_ipAddrRange range;
+      memset(&range, 0, sizeof(range));
+      setAddress(&range.startAddr, p, dash);
+      setAddress(&range.endAddr, dash + 1, entryEnd);
+      range.gateway = cfg->defaultGateway;
+      int id = dhcpCompTakeAddressRangeInstanceID(cfg, &range);
+      usable = range.startAddr.ipLong != 0 && range.endAddr.ipLong != 0 && id >= 0 &&
+               dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id) == DHCP_RC_OK;
     }
-    s_ipAddrRange range;
-    memset(&range, 0, sizeof(range));
-    setAddress(&range.startAddr, p, dash);
-    setAddress(&range.endAddr, dash + 1, entryEnd);
-    range.gateway = cfg->defaultGateway;
-    int id = dhcpCompTakeAddressRangeInstanceID(cfg, &range);
-    if (range.startAddr.ipLong == 0 || range.endAddr.ipLong == 0 || id < 0 ||
-        dhcpCompAddIPAddressRangeCustomerLAN(cfg, &range, id) != DHCP_RC_OK)
-      logUnusable("address range", p, entryEnd, "dropped");
+    if (!usable) logUnusable("address range", p, entryEnd, keepEntry(cfg->keptAddrRanges, p, entryEnd));
   });
 }
 
@@ -141,39 +167,40 @@ bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
 }
 
 // Reservation entries "<addr> <mac> <name> <description>". Entries with
-// fewer than four fields are dropped. A client name or description that
-// today's rules refuse (stored under earlier ones) is kept as it is, and
-// logged: it is written back unchanged, and dhcpd.conf declares the host as
+// fewer than four fields, refused, or beyond the reservation ids are kept as
+// written. A client name or description that today's rules refuse (stored
+// under earlier ones) is kept in the reservation as it is, and logged: it is
+// written back unchanged, and dhcpd.conf declares the host as
 // "reserved-<id>".
 void readReservations(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* field, const char* entryEnd) {
     const char* entry = field;
     s_reservedAddr rec;
     memset(&rec, 0, sizeof(rec));
-    bool complete = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
-                    takeField(&field, entryEnd, rec.macAddr, sizeof(rec.macAddr)) &&
-                    takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName));
-    if (!complete) {
-      logUnusable("reserved address", entry, entryEnd, "dropped");
-      return;
+    bool usable = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
+                  takeField(&field, entryEnd, rec.macAddr, sizeof(rec.macAddr)) &&
+                  takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName));
+    if (usable) {
+      dhcpUtilCopyText(rec.clientDescription, sizeof(rec.clientDescription), field,
+                       static_cast<size_t>(entryEnd - field));
+      for (char* c = rec.macAddr; *c != '\0'; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+      dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
+      int id = dhcpCompTakeReservedAddressInstanceID(cfg, &rec);
+      if (id < 0) {
+        usable = false;
+      } else if (dhcpUtilIsValidHostName(rec.clientName) &&
+                 dhcpUtilIsValidDescription(rec.clientDescription)) {
+        usable = dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK;
+      } else {
+        usable = dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK;
+        if (usable)
+          logUnusable("reserved address (client name or description not allowed for new entries)", entry,
+                      entryEnd, "kept as stored");
+      }
     }
-    dhcpUtilCopyText(rec.clientDescription, sizeof(rec.clientDescription), field,
-                     static_cast<size_t>(entryEnd - field));
-    for (char* c = rec.macAddr; *c != '\0'; ++c)
-      if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
-    dhcpUtilConvertIPStringtoIPAddr(&rec.ipAddr, ipTypeAddress, false);
-    int id = dhcpCompTakeReservedAddressInstanceID(cfg, &rec);
-    if (id < 0) {
-      logUnusable("reserved address", entry, entryEnd, "dropped");
-    } else if (dhcpUtilIsValidHostName(rec.clientName) && dhcpUtilIsValidDescription(rec.clientDescription)) {
-      if (dhcpCompCheckAndAddReservedAddress(std::to_string(id), &rec) != DHCP_RC_OK)
-        logUnusable("reserved address", entry, entryEnd, "dropped");
-    } else if (dhcpCompAddStoredReservedAddress(std::to_string(id), &rec) == DHCP_RC_OK) {
-      logUnusable("reserved address (client name or description not allowed for new entries)", entry,
-                  entryEnd, "kept as stored");
-    } else {
-      logUnusable("reserved address", entry, entryEnd, "dropped");
-    }
+    if (!usable)
+      logUnusable("reserved address", entry, entryEnd, keepEntry(cfg->keptReservedAddrs, entry, entryEnd));
   });
 }
 
@@ -300,7 +327,15 @@ void appendOptionalAddress(std::string* out, uint8_t empty, const s_ipAddr& a) {
   if (!empty) appendText(out, a.ipString);
 }
 
-// "<start>-<end>" per range slot in use, joined by ", ".
+// The entries kept as written, after the LAN's own ones.
+void appendKept(std::string* out, const char* separator, const char (&kept)[DHCP_KEPT_ENTRIES_SIZE]) {
+  if (kept[0] == '\0') return;
+  *out += separator;
+  appendText(out, kept);
+}
+
+// "<start>-<end>" per range slot in use, then the kept entries, joined by
+// ", ".
 void writeRanges(std::string* out, s_dhcpCompConfig* cfg) {
   const char* separator = "";
   for (const s_ipAddrRange& range : cfg->addrRanges) {
@@ -311,10 +346,12 @@ void writeRanges(std::string* out, s_dhcpCompConfig* cfg) {
     appendText(out, range.endAddr.ipString);
     separator = ", ";
   }
+  appendKept(out, separator, cfg->keptAddrRanges);
 }
 
-// "<addr> <mac> <name> <description>" per reservation slot in use, joined by
-// ", "; an empty name or description leaves two blanks side by side.
+// "<addr> <mac> <name> <description>" per reservation slot in use (an empty
+// name or description leaves two blanks side by side), then the kept
+// entries, joined by ", ".
 void writeReservations(std::string* out, s_dhcpCompConfig* cfg) {
   const char* separator = "";
   for (const s_reservedAddr& rec : cfg->reservedAddrs) {
@@ -329,6 +366,7 @@ void writeReservations(std::string* out, s_dhcpCompConfig* cfg) {
     appendText(out, rec.clientDescription);
     separator = ", ";
   }
+  appendKept(out, separator, cfg->keptReservedAddrs);
 }
 
 // A call server's address: the customer LAN's own address counts as none,

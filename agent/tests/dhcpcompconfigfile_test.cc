@@ -7,8 +7,11 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "dhcpcomp.h"
+#include "dhcpcompdaemon.h"
+#include "dhcpcompproblems.h"
 #include "dhcpd_test_support.h"
 #include "model_test_support.h"
 
@@ -19,7 +22,10 @@ namespace {
 using model_test::dataFile;
 using model_test::readFile;
 using model_test::writeFile;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The customer LAN section of tests/data/agent/eth1-section.conf, with every
 // key; values maps keys to other values, a null value leaves the key out.
@@ -113,7 +119,7 @@ TEST_F(ModelConfigFileTest, FilesAreWrittenAsTheirReferences) {
       {"eth1-section.conf", "eth1-section-written.conf", false},
       {"eth1-keys-inside-values.conf", "eth1-keys-inside-values-written.conf", false},
       {"eth1-overlong-values.conf", "eth1-overlong-values-written.conf", false},
-      {"eth1-malformed-entries.conf", "eth1-malformed-entries-written.conf", false},
+      {"eth1-malformed-entries.conf", "eth1-malformed-entries-written.conf", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -248,8 +254,36 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
   }
 }
 
-TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
-  parseCustomerLan(readFile(dataFile("eth1-malformed-entries.conf")));
+// Problems the reader reports while parsing text for the customer LAN, as
+// "<line> <value>: <text>".
+std::vector<std::string> customerLanProblems(const std::string& text) {
+  std::vector<std::string> problems;
+  dhcpCompSetReadProblemSink([&problems](const DhcpCompReadProblem& p) {
+    problems.push_back(std::to_string(p.line) + " " + p.value + ": " + p.text);
+  });
+  std::string copy = text;
+  dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
+  dhcpCompSetReadProblemSink(nullptr);
+  return problems;
+}
+
+// Entries that cannot be used are reported with their lines and kept as
+// written for the writer (whole files: FilesAreWrittenAsTheirReferences),
+// but neither served nor shown as instances.
+TEST_F(ModelConfigFileTest, MalformedEntriesAreKeptAsWrittenButNotUsed) {
+  const std::string kept = ": cannot be used; kept as written, not served",
+                    stored = ": cannot be used; kept as stored";
+  EXPECT_THAT(customerLanProblems(readFile(dataFile("eth1-malformed-entries.conf"))),
+              ElementsAre("9 192.168.1.120 192.168.1.130" + kept, "9 192.168.1.140-junk" + kept,
+                          "9 192.168.1.170-192.168.1.165" + kept, "10 192.168.1.21 00:0A:0B:0C:0D:02" + kept,
+                          "10 192.168.1.22 00:0A:0B:0C:0D:03 bad;name x" + stored,
+                          "10 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there" + stored,
+                          "10 192.168.1.24 00:0A:0B:0C:0D:05 last" + kept,
+                          "10 192.168.1.25 00:0a:0b:0c:0d:01 same-mac x" + kept,
+                          "10 10.9.9.9 00:0A:0B:0C:0D:06 away x" + kept));
+  EXPECT_THAT(dhcpCompFormatDhcpdConfig(),
+              AllOf(HasSubstr("range 192.168.1.150 192.168.1.160;"), Not(HasSubstr("192.168.1.170")),
+                    Not(HasSubstr("192.168.1.24;")), Not(HasSubstr("10.9.9.9"))));
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   ASSERT_EQ(2, lan.numAddrRanges);
   EXPECT_STREQ("192.168.1.100", lan.addrRanges[0].startAddr.ipString);
@@ -274,6 +308,15 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
     EXPECT_EQ(0, CustomerLANDhcpCompConfig.numAddrRanges);
     EXPECT_EQ(0, CustomerLANDhcpCompConfig.numReservedAddrs);
   }
+
+  // What is kept has a bound: an entry beyond it is dropped, and says so.
+  reset();
+  std::string junk(DHCP_KEPT_ENTRIES_SIZE, 'j');
+  std::vector<std::string> problems =
+      customerLanProblems(eth1Section({{"addrRange", ("a, " + junk + ", b").c_str()}}));
+  ASSERT_EQ(3u, problems.size());
+  EXPECT_EQ("9 " + junk + ": cannot be used; dropped: the line keeps no more unusable entries", problems[1]);
+  EXPECT_STREQ("a, b", CustomerLANDhcpCompConfig.keptAddrRanges);
 }
 
 TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
@@ -393,6 +436,7 @@ TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
 TEST_F(ModelConfigFileTest, ReadersTakeEveryCutOfTheSamples) {
   const std::string samples[] = {
       readFile(dataFile("dhcpcomp-sample.conf")),
+      readFile(dataFile("eth1-malformed-entries.conf")),
       "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200,.",
       "2,1.100-1.200.",
   };
