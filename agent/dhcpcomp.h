@@ -33,6 +33,7 @@
 #define DHCP_TEMP_BUF_SIZE 200       // the agent's shared command/line buffer
 #define DHCP_HOSTNAME_SIZE 64        // output of dhcpUtilGetHostname
 #define DHCP_KEPT_ENTRIES_SIZE 512   // unusable range or reservation entries kept per LAN
+#define DHCP_KEPT_VALUES_SIZE 1024   // values too long for their fields, kept per LAN
 
 #define DHCP_MAX_ADDR_RANGES 32     // range slots per LAN and range ids 0..31
 #define DHCP_MAX_RESERVED_ADDRS 64  // reservation slots per LAN and ids 0..63
@@ -144,6 +145,9 @@ typedef struct s_dhcpCompConfig {
   // entries, never served nor shown.
   char keptAddrRanges[DHCP_KEPT_ENTRIES_SIZE];
   char keptReservedAddrs[DHCP_KEPT_ENTRIES_SIZE];
+  // Values of the component file too long for their fields, as written:
+  // written back while the field still holds what was read from them.
+  char keptValues[DHCP_KEPT_VALUES_SIZE];
 } s_dhcpCompConfig;
 
 // IP parameters of one interface and of its DHCP client lease.

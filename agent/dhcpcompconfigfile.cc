@@ -27,6 +27,9 @@ const size_t kInitialOutputSize = 33720;
 
 const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
 
+template <size_t N>
+std::string fieldText(const char (&field)[N]);
+
 // ---- Reading ----
 
 // The text being parsed: where it begins (for line starts and numbers) and
@@ -69,18 +72,80 @@ const size_t kMaxLoggedValues = 256;
 // becomes of it. The file is read again after every address change, with the
 // entries kept for writing back: each value goes to the system log once. The
 // checker's sink (dhcpCompReportReadProblem) hears of it at every read.
-void logUnusable(const char* what, const char* begin, const char* end, const char* outcome) {
+void logReadProblem(const std::string& what, const char* begin, const char* end, const std::string& problem) {
   int line = 1;
   if (s_parsedText != nullptr && s_parsedText <= begin)
     for (const char* p = s_parsedText; p < begin; ++p) line += *p == '\n';
   std::string value(begin, end);
   static std::set<std::string> logged;
   if (logged.size() >= kMaxLoggedValues) logged.clear();
-  if (logged.insert(std::string(what) + '\n' + value).second)
-    syslog(LOG_WARNING, "%s line %d: %s \"%s\" cannot be used; %s.", g_strT20ConfigFilename, line, what,
-           value.c_str(), outcome);
-  dhcpCompReportReadProblem(
-      {g_strT20ConfigFilename, line, what, value, std::string("cannot be used; ") + outcome});
+  if (logged.insert(what + '\n' + value).second)
+    syslog(LOG_WARNING, "%s line %d: %s \"%s\" %s.", g_strT20ConfigFilename, line, what.c_str(),
+           value.c_str(), problem.c_str());
+  dhcpCompReportReadProblem({g_strT20ConfigFilename, line, what, value, problem});
+}
+
+void logUnusable(const char* what, const char* begin, const char* end, const char* outcome) {
+  logReadProblem(what, begin, end, std::string("cannot be used; ") + outcome);
+}
+
+// ---- Values too long for their fields ----
+//
+// keptValues holds entries "<tag>\0<as read>\0<as written>\0" one after the
+// other, an empty tag after the last: the tag names the field (a key, or a
+// reservation's field), "as read" is what the writer made of the field just
+// after the read, "as written" the file's text. While the writer would still
+// write "as read", it writes "as written" instead; a field changed since then
+// is written with its new value.
+
+struct KeptValue {
+  const char *tag, *asRead, *written;
+};
+
+// Calls handle(KeptValue) for each entry of kept (DHCP_KEPT_VALUES_SIZE
+// bytes); returns the bytes the entries use.
+template <typename Handler>
+size_t forEachKeptValue(const char* kept, Handler handle) {
+  size_t at = 0;
+  while (at < DHCP_KEPT_VALUES_SIZE && kept[at] != '\0') {
+    const char* parts[3];
+    for (const char*& part : parts) {
+      part = kept + at;
+      at += strnlen(part, DHCP_KEPT_VALUES_SIZE - at) + 1;
+      if (at > DHCP_KEPT_VALUES_SIZE) return DHCP_KEPT_VALUES_SIZE;  // not terminated: full
+    }
+    handle(KeptValue{parts[0], parts[1], parts[2]});
+  }
+  return at;
+}
+
+// Adds an entry; false when the record has no room left for it.
+bool keepValue(char* kept, const KeptValue& value) {
+  size_t used = forEachKeptValue(kept, [](const KeptValue&) {});
+  const char* parts[] = {value.tag, value.asRead, value.written};
+  size_t need = 0;
+  for (const char* part : parts) need += strlen(part) + 1;
+  if (used + need >= DHCP_KEPT_VALUES_SIZE) return false;
+  for (const char* part : parts) {
+    size_t length = strlen(part) + 1;
+    memcpy(kept + used, part, length);
+    used += length;
+  }
+  kept[used] = '\0';
+  return true;
+}
+
+// Keeps the text [begin, end) of a field, which the writer now writes as
+// asRead, and logs it. served says whether the agent still uses the cut
+// value.
+void keepOverlong(s_dhcpCompConfig* cfg, const std::string& what, const std::string& tag,
+                  const std::string& asRead, const char* begin, const char* end, size_t room, bool served) {
+  std::string written(begin, end);
+  bool kept = keepValue(cfg->keptValues, {tag.c_str(), asRead.c_str(), written.c_str()});
+  logReadProblem(what, begin, end,
+                 "is longer than " + std::to_string(room) + " characters; " +
+                     (served ? "its first ones are used" : "not used") +
+                     (kept ? ", kept as written" : ", cut: the LAN keeps no more long values"));
 }
 
 // Keeps an entry that cannot be used in kept (DHCP_KEPT_ENTRIES_SIZE bytes),
@@ -157,31 +222,58 @@ void readRanges(s_dhcpCompConfig* cfg, const char* value) {
   });
 }
 
+// A field of [begin, end) that does not fit size bytes: noted in *overlong,
+// which then holds its bounds.
+struct FieldText {
+  const char *begin = nullptr, *end = nullptr;
+};
+
+void noteOverlong(FieldText* overlong, const char* begin, const char* end, size_t size) {
+  if (static_cast<size_t>(end - begin) >= size) *overlong = {begin, end};
+}
+
 // Copies the field at *p up to the next blank of the entry into dst.
-// False when the entry ends before a blank (a field is missing).
-bool takeField(const char** p, const char* entryEnd, char* dst, size_t size) {
+// False when the entry ends before a blank (a field is missing), or when
+// the field does not fit dst and overlong is null; with overlong, it is
+// cut and noted there.
+bool takeField(const char** p, const char* entryEnd, char* dst, size_t size, FieldText* overlong = nullptr) {
   const char* blank = dhcpUtilFindInLine(*p, ", ");
   if (blank >= entryEnd || *blank != ' ') return false;
+  if (overlong == nullptr && static_cast<size_t>(blank - *p) >= size) return false;
+  if (overlong != nullptr) noteOverlong(overlong, *p, blank, size);
   dhcpUtilCopyText(dst, size, *p, static_cast<size_t>(blank - *p));
   *p = blank + 1;
   return true;
 }
 
+// The fields of a reservation kept when too long, by its address.
+std::string nameTag(const s_reservedAddr& rec) {
+  return std::string("client name of reserved address ") + rec.ipAddr.ipString;
+}
+
+std::string descriptionTag(const s_reservedAddr& rec) {
+  return std::string("description of reserved address ") + rec.ipAddr.ipString;
+}
+
 // Reservation entries "<addr> <mac> <name> <description>". Entries with
 // fewer than four fields, refused, or beyond the reservation ids are kept as
-// written. A client name or description that today's rules refuse (stored
+// written, as are those with an address or MAC address too long for its
+// field. A client name or description that today's rules refuse (stored
 // under earlier ones) is kept in the reservation as it is, and logged: it is
 // written back unchanged, and dhcpd.conf declares the host as
-// "reserved-<id>".
+// "reserved-<id>". One too long for its field is used cut and written back
+// whole.
 void readReservations(s_dhcpCompConfig* cfg, const char* value) {
   forEachEntry(value, [cfg](const char* field, const char* entryEnd) {
     const char* entry = field;
     s_reservedAddr rec;
     memset(&rec, 0, sizeof(rec));
+    FieldText longName, longDescription;
     bool usable = takeField(&field, entryEnd, rec.ipAddr.ipString, sizeof(rec.ipAddr.ipString)) &&
                   takeField(&field, entryEnd, rec.macAddr, sizeof(rec.macAddr)) &&
-                  takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName));
+                  takeField(&field, entryEnd, rec.clientName, sizeof(rec.clientName), &longName);
     if (usable) {
+      noteOverlong(&longDescription, field, entryEnd, sizeof(rec.clientDescription));
       dhcpUtilCopyText(rec.clientDescription, sizeof(rec.clientDescription), field,
                        static_cast<size_t>(entryEnd - field));
       for (char* c = rec.macAddr; *c != '\0'; ++c)
@@ -200,8 +292,16 @@ void readReservations(s_dhcpCompConfig* cfg, const char* value) {
                       entryEnd, "kept as stored");
       }
     }
-    if (!usable)
+    if (!usable) {
       logUnusable("reserved address", entry, entryEnd, keepEntry(cfg->keptReservedAddrs, entry, entryEnd));
+      return;
+    }
+    if (longName.begin != nullptr)
+      keepOverlong(cfg, nameTag(rec), nameTag(rec), fieldText(rec.clientName), longName.begin, longName.end,
+                   sizeof(rec.clientName) - 1, true);
+    if (longDescription.begin != nullptr)
+      keepOverlong(cfg, descriptionTag(rec), descriptionTag(rec), fieldText(rec.clientDescription),
+                   longDescription.begin, longDescription.end, sizeof(rec.clientDescription) - 1, true);
   });
 }
 
@@ -284,7 +384,9 @@ void readDhcpServerOnRouter(s_dhcpCompConfig* cfg, const char* value) {
 // writes it back; telephones get none (dhcpd.conf), and CIM shows it.
 void readVlanIds(s_dhcpCompConfig* cfg, const char* value) {
   copyValue(cfg->vlanIds, sizeof(cfg->vlanIds), value);
-  if (dhcpCompVerifyVLANIds(cfg->vlanIds) != DHCP_RC_OK)
+  // One too long for the field is reported as such.
+  bool fits = strlen(cfg->vlanIds) == static_cast<size_t>(dhcpUtilLineEnd(value) - value);
+  if (fits && dhcpCompVerifyVLANIds(cfg->vlanIds) != DHCP_RC_OK)
     logUnusable("VLAN id list", value, dhcpUtilLineEnd(value), "kept as written, telephones get none");
 }
 
@@ -317,6 +419,28 @@ void appendText(std::string* out, const char* text, size_t max) {
 template <size_t N>
 void appendText(std::string* out, const char (&field)[N]) {
   appendText(out, field, N);
+}
+
+// A field's text as the writer writes it.
+template <size_t N>
+std::string fieldText(const char (&field)[N]) {
+  std::string text;
+  appendText(&text, field);
+  return text;
+}
+
+// The field named tag: its text as written in the file while the writer
+// would still write it as read, else current.
+void appendKeptOr(std::string* out, const s_dhcpCompConfig& cfg, const std::string& tag,
+                  const std::string& current) {
+  const char* written = nullptr;
+  forEachKeptValue(cfg.keptValues, [&](const KeptValue& v) {
+    if (written == nullptr && tag == v.tag && current == v.asRead) written = v.written;
+  });
+  if (written == nullptr)
+    *out += current;
+  else
+    appendText(out, written, DHCP_KEPT_VALUES_SIZE);
 }
 
 void appendNumber(std::string* out, long long value) {
@@ -362,9 +486,9 @@ void writeReservations(std::string* out, s_dhcpCompConfig* cfg) {
     *out += ' ';
     appendText(out, rec.macAddr);
     *out += ' ';
-    appendText(out, rec.clientName);
+    appendKeptOr(out, *cfg, nameTag(rec), fieldText(rec.clientName));
     *out += ' ';
-    appendText(out, rec.clientDescription);
+    appendKeptOr(out, *cfg, descriptionTag(rec), fieldText(rec.clientDescription));
     separator = ", ";
   }
   appendKept(out, separator, cfg->keptReservedAddrs);
@@ -487,6 +611,54 @@ const FileKey kFileKeys[] = {
      [](Out* o, Cfg* c) { appendNumber(o, c->dhcpServerOnRouter); }, defaultDhcpServerOnRouter},
 };
 
+void clearAddress(s_ipAddr* a) {
+  memset(a, 0, sizeof(*a));
+}
+
+// Values longer than their fields hold: the longest that fits (room), and
+// for values whose first characters would be wrong to serve (another
+// address, domain or VLAN list) how the field is left instead, unused.
+struct OverlongRule {
+  const char* key;
+  size_t room;
+  void (*unusable)(s_dhcpCompConfig* cfg);
+};
+
+const OverlongRule kOverlongRules[] = {
+    {"dnsServers = ", DHCP_DNS_SERVERS_TEXT_SIZE - 1,
+     [](Cfg* c) {
+       c->dnsServersText[0] = '\0';
+       clearAddress(&c->dnsServer1);
+       clearAddress(&c->dnsServer2);
+     }},
+    {"domainName = ", DHCP_DOMAIN_NAME_SIZE - 1, [](Cfg* c) { c->domainName[0] = '\0'; }},
+    {"winsServer = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->winsServer); }},
+    {"defaultGateway = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->defaultGateway); }},
+    {"s1Address = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->s1Address); }},
+    {"s2Address = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->s2Address); }},
+    {"vlanIds = ", DHCP_VLAN_IDS_SIZE - 1, [](Cfg* c) { c->vlanIds[0] = '\0'; }},
+    {"spectraTFTPAddress = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->spectraTFTPAddress); }},
+    {"spectraSVPAddress = ", DHCP_IP_STRING_SIZE - 1, [](Cfg* c) { clearAddress(&c->spectraSVPAddress); }},
+    // Compared with the lease's renew time only: the cut text serves as well.
+    {"renewTimeLease = ", DHCP_LEASE_TIME_TEXT_SIZE - 1, nullptr},
+};
+
+// After the key's value was read: one longer than its field (trailing
+// blanks aside) is kept as written, and left unused where its first
+// characters would be wrong.
+void checkLength(s_dhcpCompConfig* cfg, const FileKey& k, const char* value) {
+  const char* end = dhcpUtilLineEnd(value);
+  while (end > value && (end[-1] == ' ' || end[-1] == '\t')) --end;
+  for (const OverlongRule& rule : kOverlongRules) {
+    if (strcmp(rule.key, k.key) != 0 || static_cast<size_t>(end - value) <= rule.room) continue;
+    if (rule.unusable != nullptr) rule.unusable(cfg);
+    std::string asRead;
+    k.write(&asRead, cfg);
+    keepOverlong(cfg, std::string(k.key, strlen(k.key) - 3), k.key, asRead, value, end, rule.room,
+                 rule.unusable == nullptr);
+  }
+}
+
 // One section from *cursor (just past its header). Keys are searched in
 // order from the cursor to the end of the text. Returns false when the parse
 // of this interface ends (a key is missing, or the OAM LAN has no room).
@@ -498,9 +670,10 @@ bool parseSection(TextCursor* cursor, s_dhcpCompConfig* cfg) {
       return addOamLanRange();
     }
     const char* value = findValue(cursor, k.key);
-    if (value != nullptr)
+    if (value != nullptr) {
       k.read(cfg, value);
-    else if (k.absent != nullptr)
+      checkLength(cfg, k, value);
+    } else if (k.absent != nullptr)
       k.absent(cfg);
     else
       return false;
@@ -548,7 +721,9 @@ void dhcpCompWriteDhcpCompConfigFileForInterface(std::string* out, s_dhcpCompCon
   for (const FileKey& k : kFileKeys) {
     if (k.scope == kCustomerLan && !customerLan) continue;
     *out += k.key;
-    k.write(out, cfg);
+    std::string value;
+    k.write(&value, cfg);
+    appendKeptOr(out, *cfg, k.key, value);
     *out += '\n';
   }
 }
@@ -585,6 +760,28 @@ int dhcpCompWriteDhcpCompConfigText(const std::string& out) {
   return 1;
 }
 
+namespace {
+
+// A VLAN section's common values are the customer LAN's: so are those of
+// them kept as written.
+void shareKeptValues(s_dhcpCompConfig* vlan, const s_dhcpCompConfig& lan) {
+  auto shared = [](const char* tag) {
+    return strcmp(tag, "dnsServers = ") == 0 || strcmp(tag, "domainName = ") == 0 ||
+           strcmp(tag, "winsServer = ") == 0;
+  };
+  char own[DHCP_KEPT_VALUES_SIZE];
+  memcpy(own, vlan->keptValues, sizeof(own));
+  memset(vlan->keptValues, 0, sizeof(vlan->keptValues));
+  forEachKeptValue(own, [&](const KeptValue& v) {
+    if (!shared(v.tag)) keepValue(vlan->keptValues, v);
+  });
+  forEachKeptValue(lan.keptValues, [&](const KeptValue& v) {
+    if (shared(v.tag)) keepValue(vlan->keptValues, v);
+  });
+}
+
+}  // namespace
+
 void duplicateCommonPortion(void) {
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   for (int i = 0; i < num_of_available_vlans && i < DHCP_MAX_VLANS; ++i) {
@@ -617,5 +814,6 @@ void duplicateCommonPortion(void) {
     vlan.spectraTFTPAddress = lan.spectraTFTPAddress;
     vlan.spectraSVPAddress = lan.spectraSVPAddress;
     snprintf(vlan.vlanIds, sizeof(vlan.vlanIds), "%d", vlanlists[i]);
+    shareKeptValues(&vlan, lan);
   }
 }

@@ -318,18 +318,45 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreKeptAsWrittenButNotUsed) {
   EXPECT_STREQ("a, b", CustomerLANDhcpCompConfig.keptAddrRanges);
 }
 
-TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
-  parseCustomerLan(readFile(dataFile("eth1-overlong-values.conf")));
+// Values too long for their fields are reported and written back as
+// written (whole files: FilesAreWrittenAsTheirReferences) until changed;
+// those whose first characters would name something else are not used.
+TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
+  const std::string used = "characters; its first ones are used, kept as written",
+                    unused = "characters; not used, kept as written";
+  std::vector<std::string> problems = customerLanProblems(readFile(dataFile("eth1-overlong-values.conf")));
+  ASSERT_EQ(6u, problems.size());
+  EXPECT_THAT(problems[0], AllOf(HasSubstr("3 10.0.0.1, "), HasSubstr(" x: is longer than 59 " + unused)));
+  EXPECT_EQ("4 " + std::string(100, 'd') + ": is longer than 41 " + unused, problems[1]);
+  EXPECT_EQ("10 " + std::string(50, 'n') + ": is longer than 35 " + used, problems[2]);
+  EXPECT_EQ("10 " + std::string(80, 'x') + ": is longer than 43 " + used, problems[3]);
+  EXPECT_EQ("19 " + std::string(70, '1') + ": is longer than 53 " + unused, problems[4]);
+  EXPECT_EQ("22 " + std::string(40, '7') + ": is longer than 29 " + used, problems[5]);
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-  EXPECT_EQ(std::string(41, 'd'), lan.domainName);
-  EXPECT_EQ(59u, strlen(lan.dnsServersText));
-  EXPECT_STREQ("10.0.0.2", lan.dnsServer2.ipString);
+  EXPECT_STREQ("", lan.domainName);
+  EXPECT_EQ(0, lan.domainNameEmpty);  // not the lease's domain either
+  EXPECT_EQ(0u, lan.dnsServer1.ipLong);
+  EXPECT_STREQ("", lan.vlanIds);
   ASSERT_EQ(1, lan.numReservedAddrs);
   EXPECT_EQ(std::string(35, 'n'), lan.reservedAddrs[0].clientName);
-  EXPECT_EQ(std::string(43, 'x'), lan.reservedAddrs[0].clientDescription);
   EXPECT_EQ(std::string(29, '7'), CustomerLANIpConfig.renewTimeLease);
-  EXPECT_EQ(std::string(53, '1'), lan.vlanIds);  // cut, refused by the VLAN check, kept
-  EXPECT_EQ(0, lan.dhcpServerOnRouter);
+  EXPECT_THAT(dhcpCompFormatDhcpdConfig(),
+              AllOf(Not(HasSubstr("domain-name")), HasSubstr("host " + std::string(35, 'n') + " {")));
+
+  // A field changed since the read is written with its new value.
+  snprintf(CustomerLANDhcpCompConfig.domainName, sizeof(lan.domainName), "lan");
+  snprintf(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, DHCP_CLIENT_DESCRIPTION_SIZE,
+           "desk");
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  EXPECT_THAT(readFile(path_), AllOf(HasSubstr("\ndomainName = lan\n"),
+                                     HasSubstr(" 00:0A:0B:0C:0D:01 " + std::string(50, 'n') + " desk\n"),
+                                     HasSubstr("\nvlanIds = " + std::string(70, '1') + "\n")));
+
+  // An address or MAC address too long for its field makes its entry unusable.
+  reset();
+  std::string mac = "00:0A:0B:0C:0D:01" + std::string(5, '0');
+  EXPECT_THAT(customerLanProblems(eth1Section({{"reservedAddrs", ("192.168.1.20 " + mac + " a b").c_str()}})),
+              ElementsAre("10 192.168.1.20 " + mac + " a b: cannot be used; kept as written, not served"));
 }
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
