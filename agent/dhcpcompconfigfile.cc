@@ -6,6 +6,7 @@
 // Range entries are "<start>-<end>", reservations "<addr> <mac> <name>
 // <description>", entries joined by ", "; entries that cannot be used follow
 // the LAN's own, as they were written.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +25,10 @@ namespace {
 // Room the output starts with (the appliance's buffer size); it grows from
 // there as sections need it.
 const size_t kInitialOutputSize = 33720;
+
+// The most the reader reads: far above a full file (every LAN with all its
+// ranges and reservations is about 150 KiB), low enough for the appliance.
+const size_t kMaxFileBytes = 1024 * 1024;
 
 const char kCallServerKeysSection[] = DHCP_CUSTOMER_LAN_IFNAME;
 
@@ -684,8 +689,15 @@ bool parseSection(TextCursor* cursor, s_dhcpCompConfig* cfg) {
 }  // namespace
 
 int dhcpCompReadDhcpCompConfigFile(void) {
-  char* text = dhcpUtilReadTextFile(g_strT20ConfigFilename);
-  if (text == nullptr) return 0;
+  char* text = dhcpUtilReadTextFile(g_strT20ConfigFilename, kMaxFileBytes);
+  if (text == nullptr) {
+    int reason = errno;
+    if (reason == EFBIG)
+      syslog(LOG_ERR, "%s is larger than %zu bytes, more than a configuration holds; not read.",
+             g_strT20ConfigFilename, kMaxFileBytes);
+    errno = reason;
+    return 0;
+  }
   dhcpCompParseDhcpCompConfigText(text);
   free(text);
   return 1;
