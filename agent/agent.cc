@@ -14,8 +14,8 @@
 #include <chrono>
 
 #include "VexShared.h"
-#include "corvane.h"
 #include "commit.h"
+#include "corvane.h"
 #include "directory_watch.h"
 #include "model/interface.h"
 #include "model/ranges.h"

@@ -18,14 +18,14 @@
 #include <string>
 
 #include "commit.h"
+#include "dhcpd.h"
+#include "messages.h"
+#include "model/config_file.h"
 #include "model/dhcpd_conf.h"
 #include "model/interface.h"
 #include "model/records.h"
-#include "dhcpd.h"
 #include "model/text_file.h"
 #include "model/util.h"
-#include "messages.h"
-#include "model/config_file.h"
 #include "process.h"
 
 namespace {

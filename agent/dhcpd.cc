@@ -30,12 +30,12 @@
 #include <string>
 #include <vector>
 
+#include "commit.h"
+#include "dhcpd.h"
+#include "foreign.h"
 #include "model/dhcpd_conf.h"
 #include "model/leases.h"
 #include "model/records.h"
-#include "commit.h"
-#include "foreign.h"
-#include "dhcpd.h"
 #include "model/util.h"
 #include "process.h"
 #include "worker.h"

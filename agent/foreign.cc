@@ -35,13 +35,13 @@
 #include <vector>
 
 #include "agent.h"
-#include "model/records.h"
-#include "worker.h"
-#include "model/util.h"
 #include "messages.h"
+#include "model/records.h"
 #include "model/result.h"
+#include "model/util.h"
 #include "model/validate.h"
 #include "tavrel_agent_api.h"
+#include "worker.h"
 
 namespace {
 

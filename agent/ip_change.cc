@@ -11,16 +11,16 @@
 
 #include "agent.h"
 #include "commit.h"
+#include "dhcpd.h"
+#include "dynamic.h"
+#include "ip_change.h"
+#include "messages.h"
+#include "model/config_file.h"
 #include "model/dhcpd_conf.h"
 #include "model/interface.h"
 #include "model/records.h"
-#include "tavrel_agent_api.h"
-#include "ip_change.h"
-#include "dhcpd.h"
 #include "model/text_file.h"
-#include "dynamic.h"
-#include "messages.h"
-#include "model/config_file.h"
+#include "tavrel_agent_api.h"
 #include "vornapi.h"
 
 namespace {

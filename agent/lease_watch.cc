@@ -11,10 +11,10 @@
 #include <chrono>
 #include <climits>
 
-#include "model/records.h"
-#include "worker.h"
 #include "directory_watch.h"
 #include "model/leases.h"
+#include "model/records.h"
+#include "worker.h"
 
 namespace {
 

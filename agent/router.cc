@@ -12,13 +12,13 @@
 #include <string>
 
 #include "agent.h"
-#include "corvane.h"
 #include "commit.h"
-#include "model/util.h"
+#include "corvane.h"
 #include "dynamic.h"
 #include "foreign.h"
 #include "messages.h"
 #include "model/records.h"
+#include "model/util.h"
 #include "process.h"
 #include "tavrel_agent_api.h"
 

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "commit.h"
-#include "model/records.h"
 #include "dhcpd.h"
+#include "model/records.h"
 
 namespace {
 

@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "model/records.h"
-#include "model/util.h"
 #include "lease_watch.h"
 #include "model/leases.h"
+#include "model/records.h"
+#include "model/util.h"
 #include "model_test_support.h"
 #include "tavrel_agent_api.h"
 #include "test_support.h"

@@ -16,18 +16,18 @@
 
 #include "agent.h"
 #include "commit.h"
-#include "model/records.h"
-#include "settings.h"
 #include "dhcpd.h"
-#include "model/text_file.h"
-#include "model/util.h"
 #include "model/config_file.h"
 #include "model/dhcpd_conf.h"
 #include "model/interface.h"
 #include "model/problems.h"
+#include "model/records.h"
 #include "model/result.h"
+#include "model/text_file.h"
+#include "model/util.h"
 #include "openwbem/ConfigFile.h"
 #include "openwbem/Exception.h"
+#include "settings.h"
 #include "torvo.h"
 
 namespace {

@@ -7,14 +7,6 @@
 
 #include "model/records.h"
 
-// Largest section of the component configuration file: at most 32 lines or
-// line parts formatted in DHCP_TEMP_BUF_SIZE besides the entries, and full
-// range and reservation lists (", " + fields + separators per entry).
-#define DHCPCOMP_SECTION_MAX_SIZE                                                   \
-  (32 * DHCP_TEMP_BUF_SIZE + DHCP_MAX_ADDR_RANGES * (2 * DHCP_IP_STRING_SIZE + 3) + \
-   DHCP_MAX_RESERVED_ADDRS *                                                        \
-       (2 * DHCP_IP_STRING_SIZE + DHCP_CLIENT_NAME_SIZE + DHCP_CLIENT_DESCRIPTION_SIZE + 5))
-
 TAVREL_EXTERN_C_BEGIN
 
 // Reads g_strT20ConfigFilename into the customer LAN, OAM LAN and VLAN records
@@ -33,9 +25,6 @@ int dhcpCompWriteDhcpCompConfigFile(char useSaved);
 // Replaces the file by text (what dhcpCompFormatDhcpCompConfig gave); 1 or 0
 // as dhcpCompWriteDhcpCompConfigFile.
 int dhcpCompWriteDhcpCompConfigText(const std::string& text);
-// Appends the section of cfg at *out, which must have room for
-// DHCPCOMP_SECTION_MAX_SIZE bytes; advances *out and returns the new end.
-char* dhcpCompWriteDhcpCompConfigFileForInterface(char** out, s_dhcpCompConfig* cfg);
 // Copies the settings common to the customer LAN and its VLANs into every
 // VLAN record, and sets each VLAN's vlanIds to its own id.
 void duplicateCommonPortion(void);
@@ -45,5 +34,8 @@ TAVREL_EXTERN_C_END
 // The text dhcpCompWriteDhcpCompConfigFile writes, without the copy of the
 // common settings into the VLAN records that the writer does first.
 std::string dhcpCompFormatDhcpCompConfig(char useSaved);
+
+// Appends the section of cfg (its "[<interface>]" line and key lines) to out.
+void dhcpCompWriteDhcpCompConfigFileForInterface(std::string* out, s_dhcpCompConfig* cfg);
 
 #endif

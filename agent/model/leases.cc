@@ -36,10 +36,10 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
-#include "model/records.h"
-#include "model/util.h"
 #include "lease_watch.h"
+#include "model/records.h"
 #include "model/result.h"
+#include "model/util.h"
 #include "model/validate.h"
 #include "tavrel_agent_api.h"
 

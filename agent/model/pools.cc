@@ -9,9 +9,9 @@
 #include <map>
 #include <string>
 
+#include "messages.h"
 #include "model/records.h"
 #include "model/util.h"
-#include "messages.h"
 #include "tavrel_agent_api.h"
 
 int g_poolAlarmRaisePercent = DHCP_POOL_ALARM_RAISE_PERCENT;

@@ -22,7 +22,9 @@
 #define DHCP_VENDOR_VLAN_IDS_MAX_LEN 50  // longest VLAN list taken from the router's vendor text
 #define DHCP_CONFIG_FILENAME_SIZE 60
 #define DHCP_LEASE_FILE_TIME_SIZE 40
-#define DHCP_TEMP_BUF_SIZE 200  // the agent's shared command/line buffer
+#define DHCP_TEMP_BUF_SIZE 200      // the agent's shared command/line buffer
+#define DHCP_KEPT_ENTRIES_SIZE 512  // unusable range or reservation entries kept per LAN
+#define DHCP_KEPT_VALUES_SIZE 1024  // values too long for their fields, kept per LAN
 
 #define DHCP_MAX_ADDR_RANGES 32     // range slots per LAN and range ids 0..31
 #define DHCP_MAX_RESERVED_ADDRS 64  // reservation slots per LAN and ids 0..63
@@ -124,6 +126,14 @@ typedef struct s_dhcpCompConfig {
   char vlanIds[DHCP_VLAN_IDS_SIZE];
   s_ipAddr spectraTFTPAddress;
   s_ipAddr spectraSVPAddress;
+  // Range and reservation entries of the component file that could not be
+  // used, as written and joined by ", ": written back after the LAN's own
+  // entries, never served nor shown.
+  char keptAddrRanges[DHCP_KEPT_ENTRIES_SIZE];
+  char keptReservedAddrs[DHCP_KEPT_ENTRIES_SIZE];
+  // Values of the component file too long for their fields, as written:
+  // written back while the field still holds what was read from them.
+  char keptValues[DHCP_KEPT_VALUES_SIZE];
 } s_dhcpCompConfig;
 
 // IP parameters of one interface and of its DHCP client lease.

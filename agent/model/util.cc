@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <ctype.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -176,10 +177,15 @@ int dhcpUtilConvertLeaseTimeToOWTime(char* text) {
   return 1;
 }
 
-char* dhcpUtilReadTextFile(const char* path) {
+char* dhcpUtilReadTextFile(const char* path, size_t maxBytes) {
   FILE* fp = nullptr;
   long size = 0;
   if (!corvaneFileOpenForRead(const_cast<char*>(path), &fp, &size)) return nullptr;
+  if (size >= 0 && static_cast<unsigned long>(size) > maxBytes) {
+    fclose(fp);
+    errno = EFBIG;
+    return nullptr;
+  }
   char* text = size >= 0 ? static_cast<char*>(malloc(static_cast<size_t>(size) + 1)) : nullptr;
   if (text == nullptr) {
     fclose(fp);

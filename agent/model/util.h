@@ -48,8 +48,9 @@ TAVREL_EXTERN_C_END
 
 // Reads a whole file as text the appliance's way (corvaneFileOpenForRead,
 // carriage returns turned into line feeds, zero byte appended). Returns a
-// malloc'd text to free(), or null when it cannot be opened or memory ran out.
-char* dhcpUtilReadTextFile(const char* path);
+// malloc'd text to free(), or null when it cannot be opened, memory ran out
+// or it is longer than maxBytes (errno EFBIG).
+char* dhcpUtilReadTextFile(const char* path, size_t maxBytes = SIZE_MAX);
 
 // Runs a shell command and reads what it prints on standard output, at most
 // maxBytes (the rest is discarded), with carriage returns turned into line

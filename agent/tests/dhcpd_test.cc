@@ -15,8 +15,8 @@
 
 #include "commit.h"
 #include "dhcpd.h"
-#include "model/text_file.h"
 #include "model/records.h"
+#include "model/text_file.h"
 #include "model_test_support.h"
 #include "process.h"
 #include "test_support.h"

@@ -60,8 +60,8 @@ TEST_F(AgentCommandTest, CommandLine) {
   }
 }
 
-// A configuration the agent cannot run with (a missing or empty component
-// file, a missing eth2), after warnings about the agent's own settings,
+// A configuration the agent cannot run with (a missing, empty or oversized
+// component file, a missing eth2), after warnings about the agent's own settings,
 // ends it with EX_CONFIG (78), on which the unit stays failed.
 TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings) {
   ASSERT_TRUE(installAgent({"", {"tavrel_agent.pas_ms = 10", "owcimomd.log_level = verbose"}}));
@@ -73,6 +73,8 @@ TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings)
       {"rm " + component, "", "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
       {"truncate -s 0 " + component, "",
        "{62004} {Cannot open TavrelAgent config file: /pq/etc/dhcpcomp.conf.}"},
+      {"truncate -s 2M " + component, "",
+       "dhcpcomp.conf is larger than 1048576 bytes, more than a configuration holds; not read."},
       {"ip link set eth2 name eth9", "ip link set eth9 name eth2",
        "Cannot serve eth2: no such network interface"},
   };

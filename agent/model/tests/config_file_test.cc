@@ -7,9 +7,12 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "dhcpd_test_support.h"
 #include "model/config_file.h"
+#include "model/dhcpd_conf.h"
+#include "model/problems.h"
 #include "model/records.h"
 #include "model_test_support.h"
 
@@ -20,7 +23,10 @@ namespace {
 using model_test::dataFile;
 using model_test::readFile;
 using model_test::writeFile;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The customer LAN section of tests/data/agent/eth1-section.conf, with every
 // key; values maps keys to other values, a null value leaves the key out.
@@ -57,6 +63,15 @@ class ModelConfigFileTest : public ::testing::Test {
     model_test::resetModel(vlans);
   }
 
+  // Fresh records for the customer LAN, VLAN 12 and the OAM LAN, each with
+  // its address.
+  void resetWithEveryLan() {
+    reset({12});
+    model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
+    model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
+    model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
+  }
+
   void parseCustomerLan(const std::string& text) {
     std::string copy = text;
     dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
@@ -66,14 +81,9 @@ class ModelConfigFileTest : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
-  reset({12});
-  model_test::setInterface(&CustomerLANIpConfig, "192.168.1.1", "255.255.255.0");
-  model_test::setInterface(&VLANIpConfig[0], "10.12.0.1", "255.255.255.0");
-  model_test::setInterface(&OAMLANIpConfig, "172.31.0.1", "255.255.255.0");
-  std::string sample = readFile(dataFile("dhcpcomp-sample.conf"));
-  ASSERT_FALSE(sample.empty());
-  writeFile(path_, sample);
+TEST_F(ModelConfigFileTest, SampleFileReadsIntoTheRecords) {
+  resetWithEveryLan();
+  writeFile(path_, readFile(dataFile("dhcpcomp-sample.conf")));
 
   ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
@@ -92,14 +102,42 @@ TEST_F(ModelConfigFileTest, SampleFileReadsAndWritesBackUnchanged) {
   EXPECT_EQ(3, g_NumberOfRanges);
   EXPECT_EQ(3, g_NumberOfReservedIPs);
 
-  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
-  EXPECT_EQ(sample, readFile(path_));
   // Releasing the records deletes their objects.
   dhcpCompDeallocDhcpCompConfig(&CustomerLANDhcpCompConfig, true);
   dhcpCompDeallocDhcpCompConfig(&VLANDhcpCompConfig[0], true);
   EXPECT_EQ(0, g_NumberOfRanges);
   EXPECT_EQ(0, g_NumberOfReservedIPs);
   EXPECT_EQ(0, VLANDhcpCompConfig[0].numAddrRanges);
+}
+
+// Files read and written as a commit does, whole against their references
+// (the file itself when it is written back unchanged). A reference of a file
+// with every section reads back to itself.
+TEST_F(ModelConfigFileTest, FilesAreWrittenAsTheirReferences) {
+  struct Case {
+    const char *file, *reference;
+    bool everySection;
+  } cases[] = {
+      {"dhcpcomp-sample.conf", "dhcpcomp-sample.conf", true},
+      {"eth1-section.conf", "eth1-section-written.conf", false},
+      {"eth1-keys-inside-values.conf", "eth1-keys-inside-values-written.conf", false},
+      {"eth1-overlong-values.conf", "eth1-overlong-values-written.conf", false},
+      {"eth1-malformed-entries.conf", "eth1-malformed-entries-written.conf", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string reference = readFile(dataFile(c.reference));
+    ASSERT_FALSE(reference.empty());
+    std::string text = readFile(dataFile(c.file));
+    for (int round = 0; round < (c.everySection ? 2 : 1); ++round) {
+      resetWithEveryLan();
+      writeFile(path_, text);
+      ASSERT_EQ(1, dhcpCompReadDhcpCompConfigFile());
+      ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+      text = readFile(path_);
+      EXPECT_EQ(reference, text) << "round " << round;
+    }
+  }
 }
 
 TEST_F(ModelConfigFileTest, CustomerLanOnlyFileLeavesOamAndVlansAlone) {
@@ -216,8 +254,36 @@ TEST_F(ModelConfigFileTest, OamLanGetsOneAddressNextToItsOwn) {
   }
 }
 
-TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
-  parseCustomerLan(readFile(dataFile("eth1-malformed-entries.conf")));
+// Problems the reader reports while parsing text for the customer LAN, as
+// "<line> <value>: <text>".
+std::vector<std::string> customerLanProblems(const std::string& text) {
+  std::vector<std::string> problems;
+  dhcpCompSetReadProblemSink([&problems](const DhcpCompReadProblem& p) {
+    problems.push_back(std::to_string(p.line) + " " + p.value + ": " + p.text);
+  });
+  std::string copy = text;
+  dhcpCompParseDhcpCompContentsForInterface(&copy[0], &CustomerLANDhcpCompConfig);
+  dhcpCompSetReadProblemSink(nullptr);
+  return problems;
+}
+
+// Entries that cannot be used are reported with their lines and kept as
+// written for the writer (whole files: FilesAreWrittenAsTheirReferences),
+// but neither served nor shown as instances.
+TEST_F(ModelConfigFileTest, MalformedEntriesAreKeptAsWrittenButNotUsed) {
+  const std::string kept = ": cannot be used; kept as written, not served",
+                    stored = ": cannot be used; kept as stored";
+  EXPECT_THAT(customerLanProblems(readFile(dataFile("eth1-malformed-entries.conf"))),
+              ElementsAre("9 192.168.1.120 192.168.1.130" + kept, "9 192.168.1.140-junk" + kept,
+                          "9 192.168.1.170-192.168.1.165" + kept, "10 192.168.1.21 00:0A:0B:0C:0D:02" + kept,
+                          "10 192.168.1.22 00:0A:0B:0C:0D:03 bad;name x" + stored,
+                          "10 192.168.1.23 00:0A:0B:0C:0D:04 tab desc\there" + stored,
+                          "10 192.168.1.24 00:0A:0B:0C:0D:05 last" + kept,
+                          "10 192.168.1.25 00:0a:0b:0c:0d:01 same-mac x" + kept,
+                          "10 10.9.9.9 00:0A:0B:0C:0D:06 away x" + kept));
+  EXPECT_THAT(dhcpCompFormatDhcpdConfig(),
+              AllOf(HasSubstr("range 192.168.1.150 192.168.1.160;"), Not(HasSubstr("192.168.1.170")),
+                    Not(HasSubstr("192.168.1.24;")), Not(HasSubstr("10.9.9.9"))));
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
   ASSERT_EQ(2, lan.numAddrRanges);
   EXPECT_STREQ("192.168.1.100", lan.addrRanges[0].startAddr.ipString);
@@ -242,20 +308,56 @@ TEST_F(ModelConfigFileTest, MalformedEntriesAreDroppedWithoutLeavingTheLine) {
     EXPECT_EQ(0, CustomerLANDhcpCompConfig.numAddrRanges);
     EXPECT_EQ(0, CustomerLANDhcpCompConfig.numReservedAddrs);
   }
+
+  // What is kept has a bound: an entry beyond it is dropped, and says so.
+  reset();
+  std::string junk(DHCP_KEPT_ENTRIES_SIZE, 'j');
+  std::vector<std::string> problems =
+      customerLanProblems(eth1Section({{"addrRange", ("a, " + junk + ", b").c_str()}}));
+  ASSERT_EQ(3u, problems.size());
+  EXPECT_EQ("9 " + junk + ": cannot be used; dropped: the line keeps no more unusable entries", problems[1]);
+  EXPECT_STREQ("a, b", CustomerLANDhcpCompConfig.keptAddrRanges);
 }
 
-TEST_F(ModelConfigFileTest, OverlongValuesAreCutToTheirFields) {
-  parseCustomerLan(readFile(dataFile("eth1-overlong-values.conf")));
+// Values too long for their fields are reported and written back as
+// written (whole files: FilesAreWrittenAsTheirReferences) until changed;
+// those whose first characters would name something else are not used.
+TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
+  const std::string used = "characters; its first ones are used, kept as written",
+                    unused = "characters; not used, kept as written";
+  std::vector<std::string> problems = customerLanProblems(readFile(dataFile("eth1-overlong-values.conf")));
+  ASSERT_EQ(6u, problems.size());
+  EXPECT_THAT(problems[0], AllOf(HasSubstr("3 10.0.0.1, "), HasSubstr(" x: is longer than 59 " + unused)));
+  EXPECT_EQ("4 " + std::string(100, 'd') + ": is longer than 41 " + unused, problems[1]);
+  EXPECT_EQ("10 " + std::string(50, 'n') + ": is longer than 35 " + used, problems[2]);
+  EXPECT_EQ("10 " + std::string(80, 'x') + ": is longer than 43 " + used, problems[3]);
+  EXPECT_EQ("19 " + std::string(70, '1') + ": is longer than 53 " + unused, problems[4]);
+  EXPECT_EQ("22 " + std::string(40, '7') + ": is longer than 29 " + used, problems[5]);
   const s_dhcpCompConfig& lan = CustomerLANDhcpCompConfig;
-  EXPECT_EQ(std::string(41, 'd'), lan.domainName);
-  EXPECT_EQ(59u, strlen(lan.dnsServersText));
-  EXPECT_STREQ("10.0.0.2", lan.dnsServer2.ipString);
+  EXPECT_STREQ("", lan.domainName);
+  EXPECT_EQ(0, lan.domainNameEmpty);  // not the lease's domain either
+  EXPECT_EQ(0u, lan.dnsServer1.ipLong);
+  EXPECT_STREQ("", lan.vlanIds);
   ASSERT_EQ(1, lan.numReservedAddrs);
   EXPECT_EQ(std::string(35, 'n'), lan.reservedAddrs[0].clientName);
-  EXPECT_EQ(std::string(43, 'x'), lan.reservedAddrs[0].clientDescription);
   EXPECT_EQ(std::string(29, '7'), CustomerLANIpConfig.renewTimeLease);
-  EXPECT_EQ(std::string(53, '1'), lan.vlanIds);  // cut, refused by the VLAN check, kept
-  EXPECT_EQ(0, lan.dhcpServerOnRouter);
+  EXPECT_THAT(dhcpCompFormatDhcpdConfig(),
+              AllOf(Not(HasSubstr("domain-name")), HasSubstr("host " + std::string(35, 'n') + " {")));
+
+  // A field changed since the read is written with its new value.
+  snprintf(CustomerLANDhcpCompConfig.domainName, sizeof(lan.domainName), "lan");
+  snprintf(CustomerLANDhcpCompConfig.reservedAddrs[0].clientDescription, DHCP_CLIENT_DESCRIPTION_SIZE,
+           "desk");
+  ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
+  EXPECT_THAT(readFile(path_), AllOf(HasSubstr("\ndomainName = lan\n"),
+                                     HasSubstr(" 00:0A:0B:0C:0D:01 " + std::string(50, 'n') + " desk\n"),
+                                     HasSubstr("\nvlanIds = " + std::string(70, '1') + "\n")));
+
+  // An address or MAC address too long for its field makes its entry unusable.
+  reset();
+  std::string mac = "00:0A:0B:0C:0D:01" + std::string(5, '0');
+  EXPECT_THAT(customerLanProblems(eth1Section({{"reservedAddrs", ("192.168.1.20 " + mac + " a b").c_str()}})),
+              ElementsAre("10 192.168.1.20 " + mac + " a b: cannot be used; kept as written, not served"));
 }
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
@@ -361,6 +463,7 @@ TEST_F(ModelConfigFileTest, SnapshotsAreWrittenWhenAsked) {
 TEST_F(ModelConfigFileTest, ReadersTakeEveryCutOfTheSamples) {
   const std::string samples[] = {
       readFile(dataFile("dhcpcomp-sample.conf")),
+      readFile(dataFile("eth1-malformed-entries.conf")),
       "10.0.0.5:4100,1,3;10.0.0.6:4100,1,3.VLAN-A:100,200,.",
       "2,1.100-1.200.",
   };

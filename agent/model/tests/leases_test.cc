@@ -13,12 +13,12 @@
 
 #include "ZPX_DHCPClientLeaseInfoCustomerLANProvider/ZPX_DHCPClientLeaseInfoCustomerLAN.h"
 #include "ZPX_DHCPClientLeaseInfoOAMLANProvider/ZPX_DHCPClientLeaseInfoOAMLAN.h"
-#include "model/records.h"
 #include "dhcpd_test_support.h"
-#include "model/util.h"
 #include "lease_watch.h"
 #include "model/leases.h"
 #include "model/pools.h"
+#include "model/records.h"
+#include "model/util.h"
 #include "model_test_support.h"
 #include "tavrel_agent_api.h"
 

@@ -24,11 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dhcpCompParseDhcpCompContentsForInterface(&text[0], &OAMLANDhcpCompConfig);
   dhcpCompParseDhcpCompContentsForInterface(&text[0], &VLANDhcpCompConfig[0]);
 
-  std::string out(3 * DHCPCOMP_SECTION_MAX_SIZE, '\0');
-  char* end = &out[0];
-  dhcpCompWriteDhcpCompConfigFileForInterface(&end, &CustomerLANDhcpCompConfig);
-  dhcpCompWriteDhcpCompConfigFileForInterface(&end, &VLANDhcpCompConfig[0]);
-  dhcpCompWriteDhcpCompConfigFileForInterface(&end, &OAMLANDhcpCompConfig);
+  std::string out;
+  dhcpCompWriteDhcpCompConfigFileForInterface(&out, &CustomerLANDhcpCompConfig);
+  dhcpCompWriteDhcpCompConfigFileForInterface(&out, &VLANDhcpCompConfig[0]);
+  dhcpCompWriteDhcpCompConfigFileForInterface(&out, &OAMLANDhcpCompConfig);
 
   // Vendor texts reach the agent cut to 199 characters.
   std::string vendor = text.substr(0, 199).c_str();
