@@ -13,6 +13,7 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
+#include "dhcpcompchange.h"
 #include "provider_test_support.h"
 
 namespace {
@@ -152,6 +153,14 @@ TEST_F(ProviderUnitTest, SettingChangesCommitOnce) {
   modify({CIMProperty("dhcpServerCustomerLANStatus", CIMValue(UInt16(2))),
           CIMProperty("dhcpServerOnRouter", CIMValue(true))});
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.dhcpStatus);
+
+  SCOPED_TRACE("inside an open change the commit is left to it");
+  commits = g_commitCount;
+  DhcpCompChange outer;
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("leaseTime", CIMValue(UInt32(600)))}).getErrNo());
+  EXPECT_EQ(commits, g_commitCount);
+  EXPECT_EQ(0, outer.commit());
+  EXPECT_EQ(commits + 1, g_commitCount);
 }
 
 TEST_F(ProviderUnitTest, WritingBackTheInstanceReadChangesNothing) {
