@@ -115,6 +115,9 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
   for (size_t i = 2; i < kAssociationLinksMax; ++i)
     ASSERT_EQ(CIMException::SUCCESS, createLink("DHCPService", std::to_string(i)));
   EXPECT_EQ(CIMException::FAILED, createLink("DHCPService", "one too many"));
+  Collect<CIMObjectPath> ofService;
+  m_tavrel.referenceNames(m_env, ofService, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "");
+  EXPECT_EQ(kAssociationLinksMax - 2, ofService.items.size()) << "only the links of that service";
 
   // Setting data beside the agent's own, up to their limit.
   std::vector<std::string> extra;
