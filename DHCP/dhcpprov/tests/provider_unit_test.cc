@@ -117,7 +117,8 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
   EXPECT_EQ(CIMException::FAILED, createLink("DHCPService", "one too many"));
   Collect<CIMObjectPath> ofService;
   m_tavrel.referenceNames(m_env, ofService, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "");
-  EXPECT_EQ(kAssociationLinksMax - 2, ofService.items.size()) << "only the links of that service";
+  ASSERT_EQ(kAssociationLinksMax - 2, ofService.items.size()) << "only the links of that service";
+  EXPECT_EQ(servicePath().toString(), ofService.items[0].getKeyValue("Antecedent").toString());
 
   // Setting data beside the agent's own, up to their limit.
   std::vector<std::string> extra;
