@@ -195,7 +195,7 @@ TEST_F(CorvaneTest, LeaseSamplesGiveTheCurrentLease) {
     EXPECT_EQ(got, outputs);
     rows++;
   }
-  EXPECT_EQ(rows, 10);
+  EXPECT_EQ(rows, 11);
   EXPECT_EQ(corvaneParseLeaseText("", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
