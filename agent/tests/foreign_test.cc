@@ -36,7 +36,8 @@ std::vector<uint8_t> answer(uint8_t type, bool withServerId = true) {
   return p;
 }
 
-// A captured ARP table: the router on eth1, an incomplete entry, a host on a VLAN.
+// A captured ARP table: the router on eth1, an incomplete entry, a host on a VLAN,
+// and a broadcast hardware address.
 std::string arpTable() {
   return tavrel::test::readFile(tavrel::test::sourceDir() + "/tests/data/dhcpd/proc-net-arp");
 }
@@ -98,9 +99,9 @@ TEST(ForeignServerProbe, RouterHardwareAddressFromTheArpTable) {
   char mac[DHCP_MAC_ADDR_SIZE] = "";
   EXPECT_EQ(1, dhcpCompArpHardwareAddress(arp.c_str(), "eth1", kRouter, mac));
   EXPECT_STREQ("52:54:00:12:34:56", mac);
-  // An incomplete entry, another interface's entry, no entry.
+  // An incomplete entry, another interface's entry, no entry, a broadcast address.
   for (auto c : {std::make_pair("eth1", 0xC0A80102u), std::make_pair("eth1.100", kRouter),
-                 std::make_pair("eth1", 0xC0A80103u)})
+                 std::make_pair("eth1", 0xC0A80103u), std::make_pair("eth1", 0xC0A80109u)})
     EXPECT_EQ(0, dhcpCompArpHardwareAddress(arp.c_str(), c.first, c.second, mac)) << c.first;
 }
 

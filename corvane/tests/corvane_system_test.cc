@@ -73,6 +73,8 @@ TEST_F(CorvaneSystemTest, HostsFileIsReplacedOrLeftAlone) {
       {"appliance", "customer.lan", "192.168.1.1", "192.168.1.254 x"},
       // Longer than the entry's 144-byte work area.
       {std::string(50, 'h'), std::string(50, 'd'), "192.168.1.1", "192.168.1.254"},
+      // A host line of 192 bytes, one more than the entry holds.
+      {std::string(50, 'h'), std::string(63, 'd'), "192.168.1.1", ""},
   };
   for (auto& c : refused) {
     SCOPED_TRACE(testing::PrintToString(c.host + "|" + c.domain + "|" + c.addr + "|" + c.router));

@@ -195,7 +195,7 @@ TEST_F(CorvaneTest, LeaseSamplesGiveTheCurrentLease) {
     EXPECT_EQ(got, outputs);
     rows++;
   }
-  EXPECT_EQ(rows, 10);
+  EXPECT_EQ(rows, 11);
   EXPECT_EQ(corvaneParseLeaseText("", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
@@ -203,7 +203,7 @@ TEST_F(CorvaneTest, LeaseSamplesGiveTheCurrentLease) {
 
 // Only real interface names go into commands, and only whole commands run.
 TEST_F(CorvaneTest, InterfaceNameCheckAndCommandRunnerPassOnlyWhatFits) {
-  for (const char* name : {"eth1", "eth1.100", "lo", "br-lan_0", "a", "abcdefghijklmno"}) {
+  for (const char* name : {"eth1", "eth1.100", "lo", "br-lan_0", "a", "abcdefghijklmno", "LAN-A"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(corvaneIsValidInterfaceName(name), 1);
   }

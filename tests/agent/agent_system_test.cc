@@ -64,7 +64,9 @@ TEST_F(AgentCommandTest, CommandLine) {
 // component file, a missing eth2), after warnings about the agent's own settings,
 // ends it with EX_CONFIG (78), on which the unit stays failed.
 TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings) {
-  ASSERT_TRUE(installAgent({"", {"tavrel_agent.pas_ms = 10", "owcimomd.log_level = verbose"}}));
+  ASSERT_TRUE(installAgent({"",
+                            {"tavrel_agent.pas_ms = 10", "owcimomd.log_level = verbose",
+                             "tavrel_agent.pool_alarm_clear_percent = 95"}}));
   ASSERT_EQ(0, runCommand(std::string("echo 'http_server.timeout = 5' >>") + kAgentConfig).status);
   const std::string component = kComponentFile;
   struct {
@@ -89,7 +91,9 @@ TEST_F(AgentCommandTest, UnusableConfigurationFailsTheAgentAfterSettingWarnings)
     EXPECT_THAT(err,
                 AllOf(HasSubstr(": unknown key \"tavrel_agent.pas_ms\""),
                       HasSubstr(": owcimomd.log_level: unknown log level \"verbose\"; the default is used"),
-                      HasSubstr(": key \"http_server.timeout\" repeats line ")));
+                      HasSubstr(": key \"http_server.timeout\" repeats line "),
+                      HasSubstr("tavrel_agent.pool_alarm_clear_percent 95 lies above "
+                                "tavrel_agent.pool_alarm_raise_percent 90; using 90 and 80")));
     size_t refusal = err.find(c.message);
     ASSERT_NE(std::string::npos, refusal) << err;
     EXPECT_LT(refusal, err.find("{62001} {TavrelAgent Service stopped.}")) << err;

@@ -116,8 +116,9 @@ TEST_F(RangeProviderTest, RefusalsChangeNothing) {
 
 // A change whose commit fails (dhcpd refused the file) is refused with the
 // commit's error and leaves every range object and record as stored: the
-// gateway handed to the other ranges goes back, a deleted range stays. The
-// next accepted change stores the kept gateway.
+// gateway handed to the other ranges goes back, a deleted range stays, a
+// range moved to the VLAN is back on its own LAN only. The next accepted
+// change stores the kept gateway.
 TEST_F(RangeProviderTest, RefusedCommitsLeaveEveryRangeAsStored) {
   create(range("192.168.1.100", "192.168.1.149", "192.168.1.254"));
   create(range("192.168.1.150", "192.168.1.160"));
@@ -130,6 +131,7 @@ TEST_F(RangeProviderTest, RefusedCommitsLeaveEveryRangeAsStored) {
       {"gateway of one range", [&] { modify("0", gateway); }},
       {"delete", [&] { remove("0"); }},
       {"delete the range without own gateway", [&] { remove("1"); }},
+      {"move a range to the VLAN", [&] { modify("1", range("10.5.1.1", "10.5.1.9", "10.5.0.254")); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -142,6 +144,7 @@ TEST_F(RangeProviderTest, RefusedCommitsLeaveEveryRangeAsStored) {
     EXPECT_EQ(text(get("0"), "DefaultGatewayIPAddress"), "192.168.1.254");
     EXPECT_EQ(text(get("1"), "DefaultGatewayIPAddress"), "192.168.1.254");
     EXPECT_EQ(CustomerLANDhcpCompConfig.numAddrRanges, 2);
+    EXPECT_EQ(VLANDhcpCompConfig[0].numAddrRanges, 0);
     EXPECT_EQ(g_NumberOfRanges, 2);
   }
   modify("1", range("192.168.1.151", "192.168.1.160"));

@@ -123,6 +123,12 @@ TEST_F(FrameworkTest, CimErrorsCarryStatusTextAndTag) {
       {cimErrorOf([] { TavrelErrors::throwEndChangeFailed(301, "ZPX_DHCPService"); }),
        CIMException::INVALID_PARAMETER,
        "One or more of the values specified for the ZPX_DHCPService was invalid.\n#CFG_000_0001#"},
+      // A failed write of a request that changes fails it plainly.
+      {cimErrorOf([] {
+         TavrelErrors::withCIMErrors(TavrelErrors::Step::ModifyInstance, "ZPX_DHCPService",
+                                     []() -> int { throw CFG_WriteError(); });
+       }),
+       CIMException::FAILED, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

@@ -13,6 +13,7 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
+#include "dhcpcompchange.h"
 #include "provider_test_support.h"
 
 namespace {
@@ -114,6 +115,10 @@ TEST_F(ProviderUnitTest, LinksAndExtraObjectsAreLimitedAndNeverCollide) {
   for (size_t i = 2; i < kAssociationLinksMax; ++i)
     ASSERT_EQ(CIMException::SUCCESS, createLink("DHCPService", std::to_string(i)));
   EXPECT_EQ(CIMException::FAILED, createLink("DHCPService", "one too many"));
+  Collect<CIMObjectPath> ofService;
+  m_tavrel.referenceNames(m_env, ofService, kNs, servicePath(), "ZPX_DHCPSettingDataInService", "");
+  ASSERT_EQ(kAssociationLinksMax - 2, ofService.items.size()) << "only the links of that service";
+  EXPECT_EQ(servicePath().toString(), ofService.items[0].getKeyValue("Antecedent").toString());
 
   // Setting data beside the agent's own, up to their limit.
   std::vector<std::string> extra;
@@ -152,6 +157,14 @@ TEST_F(ProviderUnitTest, SettingChangesCommitOnce) {
   modify({CIMProperty("dhcpServerCustomerLANStatus", CIMValue(UInt16(2))),
           CIMProperty("dhcpServerOnRouter", CIMValue(true))});
   EXPECT_EQ(0, CustomerLANDhcpCompConfig.dhcpStatus);
+
+  SCOPED_TRACE("inside an open change the commit is left to it");
+  commits = g_commitCount;
+  DhcpCompChange outer;
+  EXPECT_EQ(CIMException::SUCCESS, modify({CIMProperty("leaseTime", CIMValue(UInt32(600)))}).getErrNo());
+  EXPECT_EQ(commits, g_commitCount);
+  EXPECT_EQ(0, outer.commit());
+  EXPECT_EQ(commits + 1, g_commitCount);
 }
 
 TEST_F(ProviderUnitTest, WritingBackTheInstanceReadChangesNothing) {

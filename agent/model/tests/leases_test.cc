@@ -131,11 +131,13 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
        {"1 172.31.0.10 00:0A:0B:0C:0D:0E lobby/lobby"}},
       // No client-hostname: empty name and description.
       {"no-hostname", {"0 192.168.1.10 00:0A:0B:0C:0D:0E /"}, {}},
-      // A record needs only its address and binding state: no MAC or a bad
-      // one lists none; abandoned, outside every LAN or a bad end: no lease.
+      // A record needs only its address and binding state: no MAC, a bad or
+      // an over-long one lists none; abandoned, outside every LAN or a bad
+      // end (30 February, a 13th month): no lease. A year's first second is an end.
       {"dropped",
        {"0 192.168.1.10 00:0A:0B:0C:0D:0E x/x end=99991231235959.000000+000", "1 192.168.1.12  lobby/lobby",
-        "2 192.168.1.14  lobby/lobby"},
+        "2 192.168.1.14  lobby/lobby", "3 192.168.1.16  lobby/lobby",
+        "4 192.168.1.17 00:0A:0B:0C:0D:0E lobby/lobby end=20110101000000.000000+000"},
        {}},
       // A decline (abandoned, then free, neither with a MAC) ends the lease.
       {"declined", {"1 192.168.1.61 00:0A:0B:0C:0D:0F desk/desk"}, {}},

@@ -421,6 +421,9 @@ TEST_F(RangesTest, RebuildFromTheFileKeepsIds) {
   model_test::TempDir dir;
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), "%s", dir.file("dhcpcomp.conf").c_str());
   dhcpCompKeepInstanceIDs();
+  // One the kept ids do not know (added to the file by hand) takes the hole, no awaited id.
+  ASSERT_EQ(addReservation("3", "192.168.1.42", "0a0b0c0d0e12", "new", "desk"), DHCP_RC_OK);
+  before[DHCP_MAX_ADDR_RANGES + 1] = "192.168.1.42 0A:0B:0C:0D:0E:12 new desk";
   ASSERT_EQ(dhcpCompWriteDhcpCompConfigFile(0), 1);
   dhcpCompCleanup();
   EXPECT_EQ(g_NumberOfReservedIPs, 0);
@@ -428,7 +431,7 @@ TEST_F(RangesTest, RebuildFromTheFileKeepsIds) {
   dhcpCompForgetKeptInstanceIDs();
   snprintf(g_strT20ConfigFilename, sizeof(g_strT20ConfigFilename), DHCP_DEFAULT_CONFIG_FILENAME);
   EXPECT_EQ(objects(), before);
-  EXPECT_EQ(g_NumberOfReservedIPs, 2);
+  EXPECT_EQ(g_NumberOfReservedIPs, 3);
 }
 
 }  // namespace

@@ -24,17 +24,17 @@ TEST(ValidateTest, TextRules) {
       {"host name",
        dhcpUtilIsValidHostName,
        {"", "desk-phone_2.lab", "9lives"},
-       {"-desk", "_desk", "desk.", "a..b", "two words", "a;b", "caf\xc3\xa9"}},
+       {"-desk", "_desk", "desk.", "a..b", "two words", "a;b", "caf\xc3\xa9", nullptr}},
       // "lab_1" was served by the generator and taken from leases.
-      {"domain name", dhcpUtilIsValidDomainName, {"", "lab-1.example."}, {"lab_1", "a b", "a\"b"}},
+      {"domain name", dhcpUtilIsValidDomainName, {"", "lab-1.example."}, {"lab_1", "a b", "a\"b", nullptr}},
       {"description",
        dhcpUtilIsValidDescription,
        {"", "front desk (2nd floor)"},
-       {"a,b", "tab\there", "del\x7f"}},
+       {"a,b", "tab\there", "del\x7f", nullptr}},
       {"hardware address of one client",
        dhcpUtilIsUnicastMacAddr,
        {"0A:0B:0C:0D:0E:0F", "02:00:00:00:00:01"},
-       {"FF:FF:FF:FF:FF:FF", "00:00:00:00:00:00", "01:00:5E:00:00:01", "0A:0B"}},
+       {"FF:FF:FF:FF:FF:FF", "00:00:00:00:00:00", "01:00:5E:00:00:01", "0A:0B", nullptr}},
       {"address a management station sets",
        [](const char* text) {
          s_ipAddr a;
