@@ -13,7 +13,7 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
-#include "dhcpcompchange.h"
+#include "tavrel_agent_api.h"
 #include "provider_test_support.h"
 
 namespace {
