@@ -13,8 +13,8 @@
 #include "ZPX_DHCPServiceProvider/ZPX_DHCPServiceProvider.h"
 #include "ZPX_DHCPSettingDataInServiceProvider/ZPX_DHCPSettingDataInServiceImpl.h"
 #include "ZPX_DHCPSettingDataProvider/ZPX_DHCPSettingDataProvider.h"
-#include "tavrel_agent_api.h"
 #include "provider_test_support.h"
+#include "tavrel_agent_api.h"
 
 namespace {
 
