@@ -76,26 +76,19 @@ int dhcpCompInitFlagWatch(void) {
 }
 
 bool dhcpCompWaitForFlagOrStop(unsigned milliseconds) {
-  if (g_dhcpStopService) return false;
-  struct pollfd fds[2];
-  nfds_t count = 0;
-  if (g_stopWakeup[0] >= 0) fds[count++] = {g_stopWakeup[0], POLLIN, 0};
-  if (g_flagWatch.fd() >= 0) fds[count++] = {g_flagWatch.fd(), POLLIN, 0};
+  // poll() skips a descriptor that is not open (-1): without either, the
+  // wait is a plain sleep.
+  struct pollfd fds[2] = {{g_stopWakeup[0], POLLIN, 0}, {g_flagWatch.fd(), POLLIN, 0}};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || g_dhcpStopService || g_dhcpReloadRequested) return false;
-    if (count == 0) {
-      usleep(static_cast<useconds_t>(left.count()) * 1000);
-      return false;
-    }
-    int ready = poll(fds, count, static_cast<int>(left.count()));
+    int ready = poll(fds, 2, static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR) return false;
     if (ready <= 0) continue;
-    if (g_dhcpStopService || g_dhcpReloadRequested) return false;
     char wakeups[64];
-    while (g_stopWakeup[0] >= 0 && read(g_stopWakeup[0], wakeups, sizeof(wakeups)) > 0) {}
+    while (read(g_stopWakeup[0], wakeups, sizeof(wakeups)) > 0) {}
     if (g_flagWatch.changed()) return true;
   }
 }

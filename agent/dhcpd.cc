@@ -658,15 +658,14 @@ void dhcpCompSuperviseLiveness(uint32_t probeAddress, bool clientWanted) {
 }
 
 void dhcpCompSuperviseFromRecords(void) {
-  const s_dhcpCompConfig& cfg = CustomerLANDhcpCompConfig;
-  bool ranges = false;
-  for (int i = 0; i < DHCP_MAX_ADDR_RANGES; ++i) ranges = ranges || cfg.addrRanges[i].isFree == 0;
-  // A full pool leaves a new telephone without an offer from a healthy
-  // server: no probe then, or every probe would restart dhcpd. The first
-  // pool is the customer LAN's as a whole.
+  // A full pool (or none: no range) leaves a new telephone without an offer
+  // from a healthy server: no probe then, or every probe would restart
+  // dhcpd. The first pool is the customer LAN's as a whole, the sum of its
+  // ranges.
   s_poolStatistics pool;
-  bool room = ranges && dhcpCompCollectPoolStatistics(&pool, 1) == 1 && pool.freeAddresses > 0;
-  uint32_t address = cfg.dhcpStatus != 0 && room ? CustomerLANIpConfig.ipAddress.ipLong : 0;
+  bool room = dhcpCompCollectPoolStatistics(&pool, 1) == 1 && pool.freeAddresses > 0;
+  uint32_t address =
+      CustomerLANDhcpCompConfig.dhcpStatus != 0 && room ? CustomerLANIpConfig.ipAddress.ipLong : 0;
   dhcpCompSuperviseLiveness(address, CustomerLANIpConfig.staticIP == 0);
 }
 

@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 
@@ -30,7 +31,7 @@ int untilNextLeaseEnd() {
   if (end == LLONG_MAX) return -1;
   long long seconds = end - static_cast<long long>(time(nullptr));
   if (seconds <= 0) return 0;
-  return static_cast<int>(seconds > 86400 ? 86400000 : seconds * 1000);
+  return static_cast<int>(std::min(seconds, 86400LL) * 1000);
 }
 
 // Checks after each change and when a lease ends; changes within a second

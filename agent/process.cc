@@ -31,13 +31,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "model/records.h"
 #include "model/util.h"
 
 namespace {
 
-const int kPollIntervalMs = 1;
+const auto kPollInterval = std::chrono::milliseconds(1);
 const mode_t kOutputFileMode = 0644;
 // Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
 const size_t kCommMaxLength = 15;
@@ -49,11 +50,6 @@ const unsigned kPfExiting = 0x4;
 
 std::string procPath(pid_t pid) {
   return "/proc/" + std::to_string(pid);
-}
-
-void sleepMs(int ms) {
-  struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
 
 // The program a PID file belongs to: its name up to the first "." or "-".
@@ -339,7 +335,7 @@ bool processPollUntil(const std::function<bool()>& condition, int timeoutMs) {
   for (;;) {
     if (condition()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    sleepMs(kPollIntervalMs);
+    std::this_thread::sleep_for(kPollInterval);
   }
 }
 

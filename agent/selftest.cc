@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -63,9 +64,8 @@ std::string addresses(const uint8_t* value, size_t size) {
 // An option as text: printable ASCII as it is, four-byte multiples as
 // addresses, anything else in hexadecimal.
 std::string optionText(const uint8_t* value, size_t size) {
-  bool printable = size > 0;
-  for (size_t i = 0; i < size; ++i) printable = printable && value[i] >= 0x20 && value[i] < 0x7f;
-  if (printable) return std::string(reinterpret_cast<const char*>(value), size);
+  if (std::all_of(value, value + size, [](uint8_t c) { return c >= 0x20 && c < 0x7f; }))
+    return std::string(reinterpret_cast<const char*>(value), size);
   if (size % 4 == 0 && size > 0) return addresses(value, size);
   std::string hex;
   for (size_t i = 0; i < size; ++i) {
