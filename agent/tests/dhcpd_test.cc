@@ -185,6 +185,7 @@ TEST(RunProgramTest, ArgumentsReachTheProgramUnchanged) {
       pid_t pid = 0;
       ASSERT_EQ(0, processSpawn(argv.data(), to, true, &pid));
       status = processWait(pid);
+      EXPECT_EQ(-1, processWait(pid)) << "waited for once, it is no child any more";
       got = model_test::readFile(output);
     } else {
       status = dhcpCompRunProgram(argv.data(), &got, 1000);
