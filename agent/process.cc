@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "model/records.h"
@@ -42,8 +43,9 @@ const auto kPollInterval = std::chrono::milliseconds(1);
 const mode_t kOutputFileMode = 0644;
 // Longest kernel command name (comm) of a process, TASK_COMM_LEN - 1.
 const size_t kCommMaxLength = 15;
-// Enough of a /proc stat line for pid, command name, state, parent and flags.
-const size_t kProcStatLineSize = 256;
+// Enough of a /proc stat line for its first 22 fields (at most about 420
+// characters).
+const size_t kProcStatLineSize = 512;
 const size_t kCommandLineMax = 4096;
 // PF_EXITING in the flags of a task's stat line.
 const unsigned kPfExiting = 0x4;
@@ -215,7 +217,8 @@ bool processReadStat(const std::string& path, ProcessStat* stat) {
   const char* close = strrchr(line, ')');
   int ppid = 0;
   if (open == nullptr || close == nullptr || close < open ||
-      sscanf(close + 1, " %c %d %*d %*d %*d %*d %u", &stat->state, &ppid, &stat->flags) != 3)
+      sscanf(close + 1, " %c %d %*d %*d %*d %*d %u %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %llu",
+             &stat->state, &ppid, &stat->flags, &stat->startTicks) != 4)
     return false;
   stat->comm.assign(open + 1, static_cast<size_t>(close - open - 1));
   stat->ppid = static_cast<pid_t>(ppid);
@@ -225,6 +228,18 @@ bool processReadStat(const std::string& path, ProcessStat* stat) {
 char dhcpCompProcessState(pid_t pid) {
   ProcessStat stat;
   return processReadStat(procPath(pid) + "/stat", &stat) ? stat.state : 0;
+}
+
+time_t processStartTime(pid_t pid) {
+  ProcessStat stat;
+  if (!processReadStat(procPath(pid) + "/stat", &stat)) return 0;
+  std::ifstream system("/proc/stat");
+  long long boot = 0;
+  for (std::string line; boot == 0 && std::getline(system, line);)
+    if (line.compare(0, 6, "btime ") == 0) boot = atoll(line.c_str() + 6);
+  if (boot == 0) return 0;
+  return static_cast<time_t>(
+      boot + static_cast<long long>(stat.startTicks / static_cast<unsigned long long>(sysconf(_SC_CLK_TCK))));
 }
 
 void processForEach(const std::function<void(pid_t)>& visit) {

@@ -7,6 +7,7 @@
 
 #include <stddef.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <functional>
 #include <mutex>
@@ -74,18 +75,22 @@ int dhcpCompRunProgram(const char* const argv[], std::string* output, size_t max
 // ---- /proc ----
 
 // What /proc/<pid>/stat tells: "<pid> (<comm>) <state> <ppid> <pgrp>
-// <session> <tty> <tpgid> <flags> ...".
+// <session> <tty> <tpgid> <flags> ..." and, as field 22, the start in
+// clock ticks since boot.
 struct ProcessStat {
   std::string comm;
   char state = 0;
   pid_t ppid = 0;
   unsigned flags = 0;
+  unsigned long long startTicks = 0;
 };
 // Reads a stat file (/proc/<pid>/stat or /proc/<pid>/task/<tid>/stat);
 // false when it cannot be read or parsed.
 bool processReadStat(const std::string& path, ProcessStat* stat);
 // The state letter of a process (R, S, T, Z ...), 0 when it cannot be read.
 char dhcpCompProcessState(pid_t pid);
+// When a process started (seconds since the epoch), 0 when it cannot be read.
+time_t processStartTime(pid_t pid);
 // Calls visit with every process id /proc lists.
 void processForEach(const std::function<void(pid_t)>& visit);
 // The arguments of a process (/proc/<pid>/cmdline); empty when unreadable.
