@@ -254,6 +254,7 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_TRUE(waitUntil([&] { return pidInFile(kDhclientPidFile) != killed && dhclientCount() == 1; }, 20s))
       << m_agent->log();
   EXPECT_THAT(m_agent->log(), HasSubstr("DHCP client of eth1 ended; starting it again in 0 s."));
+  EXPECT_EQ(1u, occurrences(m_agent->log(), "DHCP client of eth1 ended")) << "a running client was missed";
 }
 
 // A call-server text with numbers out of range is refused whole and logged:
