@@ -120,6 +120,12 @@ TEST_F(TavrelctlSystemTest, SelfTestOnATelephonesOnlyLan) {
   Ctl unknown = tavrelctl("test eth7");
   EXPECT_EQ(1, unknown.status);
   EXPECT_THAT(unknown.err, AllOf(HasSubstr("no LAN eth7"), HasSubstr("CIM_ERR_INVALID_PARAMETER")));
+  // A LAN whose link is down: nothing can be sent, which is not "no answer".
+  ASSERT_EQ(0, runCommand("ip link set eth2 down").status);
+  Ctl down = tavrelctl("test eth2");
+  runCommand("ip link set eth2 up");
+  EXPECT_EQ(1, down.status);
+  EXPECT_THAT(down.err, HasSubstr("cannot send on eth2: Network is down"));
 }
 
 TEST_F(TavrelctlSystemTest, PasswdThenLoginOverHttp) {
