@@ -141,7 +141,8 @@ TEST_F(LeasesTest, ListsBuiltFromLeaseFiles) {
        {}},
       // A decline (abandoned, then free, neither with a MAC) ends the lease.
       {"declined", {"1 192.168.1.61 00:0A:0B:0C:0D:0F desk/desk"}, {}},
-      // An active record whose end has passed is no lease.
+      // An active record whose end has passed, or is now, is no lease and
+      // takes no id.
       {"expired", {"0 192.168.1.63 00:0A:0B:0C:0D:0F desk/desk"}, {}},
       {"ends-never", {"0 192.168.1.64 00:0A:0B:0C:0D:0E lobby/lobby end=99991231235959.000000+000"}, {}},
       // Free, then abandoned: the freed lease does not come back.
