@@ -10,6 +10,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "VexShared.h"
@@ -331,12 +332,12 @@ void dhcpCompParseDhcpVendorText(s_ethIpConfig* e, const char* text) {
   const char* rest = text + 2;
   std::string range(rest, strcspn(rest, ";"));
   size_t dash = range.find('-');
-  int before = 0, after = 0;
-  for (size_t i = 0; i < range.size(); ++i)
-    if (range[i] == '.') (dash == std::string::npos || i < dash ? before : after)++;
+  if (dash == std::string::npos || e->ipAddress.ipLong == 0) return;
+  auto at = range.begin() + static_cast<std::ptrdiff_t>(dash);
+  int before = static_cast<int>(std::count(range.begin(), at, '.'));
   // The last character is the closing ".", not part of the end address.
-  after -= 1;
-  if (dash == std::string::npos || before >= 4 || before != after || e->ipAddress.ipLong == 0) return;
+  int after = static_cast<int>(std::count(at + 1, range.end(), '.')) - 1;
+  if (before >= 4 || before != after) return;
 
   std::string prefix = leadingOctets(e->ipAddress.ipString, 3 - before);
   std::string start = prefix + range.substr(0, dash);
