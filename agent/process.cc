@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "model/records.h"
@@ -254,20 +255,13 @@ void processForEach(const std::function<void(pid_t)>& visit) {
 }
 
 std::vector<std::string> processCommandLine(pid_t pid) {
-  std::vector<std::string> args;
-  int fd = open((procPath(pid) + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return args;
+  std::ifstream file(procPath(pid) + "/cmdline", std::ios::binary);
   std::string text(kCommandLineMax, '\0');
-  ssize_t length = read(fd, &text[0], text.size());
-  close(fd);
-  if (length <= 0) return args;
-  text.resize(static_cast<size_t>(length));
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\0', at);
-    if (end == std::string::npos) end = text.size();
-    args.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
+  file.read(&text[0], static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(file.gcount()));
+  std::vector<std::string> args;
+  std::istringstream parts(text);
+  for (std::string arg; std::getline(parts, arg, '\0');) args.push_back(arg);
   return args;
 }
 
