@@ -43,6 +43,19 @@ void logError(const char* text) {
   if (logger) logger->logError(OpenWBEM::String(text));
 }
 
+// Logs what an event service packet is.
+void logPacket(const unsigned char* b) {
+  uint16_t type = static_cast<uint16_t>((b[0] << 8) | b[1]);
+  if (type == kEmsPacketEvent) {
+    logError("EMS_PACKET_TYPE_EVENT");
+  } else if (type == kEmsPacketResponse) {
+    logError("EMS_PACKET_TYPE_RESPONSE");
+    uint32_t request = (static_cast<uint32_t>(b[6]) << 24) | (static_cast<uint32_t>(b[7]) << 16) |
+                       (static_cast<uint32_t>(b[8]) << 8) | b[9];
+    if (request == kEmsIpChangeRequest) logError("EMS_IP_CHANGE_REQUEST");
+  }
+}
+
 void saveLiveRecords() {
   CustomerLANDhcpCompConfigSaved = CustomerLANDhcpCompConfig;
   OAMLANDhcpCompConfigSaved = OAMLANDhcpCompConfig;
@@ -166,16 +179,6 @@ void dhcpCompReloadConfiguration(void) {
 }
 
 int EmsIPChangePacketHandler(sEmsPacket* packet) {
-  if (packet == nullptr) return 0;
-  const unsigned char* b = packet->bytes;
-  uint16_t type = static_cast<uint16_t>((b[0] << 8) | b[1]);
-  if (type == kEmsPacketEvent) {
-    logError("EMS_PACKET_TYPE_EVENT");
-  } else if (type == kEmsPacketResponse) {
-    logError("EMS_PACKET_TYPE_RESPONSE");
-    uint32_t request = (static_cast<uint32_t>(b[6]) << 24) | (static_cast<uint32_t>(b[7]) << 16) |
-                       (static_cast<uint32_t>(b[8]) << 8) | b[9];
-    if (request == kEmsIpChangeRequest) logError("EMS_IP_CHANGE_REQUEST");
-  }
+  if (packet != nullptr) logPacket(packet->bytes);
   return 0;
 }

@@ -64,7 +64,9 @@ int EmsIpAddressChange(int reserved1, int reserved2, int reserved3) {
   // Acknowledge the request with a response packet, outside the lock.
   if (handler != nullptr) {
     sEmsPacket packet = ipChangeResponse();
-    handler(&packet);
+    int answer = handler(&packet);
+    std::lock_guard<std::mutex> lock(g_emsMutex);
+    recordEvent("EmsPacketHandler\t" + std::to_string(answer));
   }
   return 0;
 }

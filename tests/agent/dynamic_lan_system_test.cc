@@ -211,7 +211,8 @@ TEST_F(Router, AdoptsRenewsSwitchesAndSupervises) {
   EXPECT_THAT(eth1Addresses(), HasSubstr("inet 192.168.1.5"));
   // The address changed after start-up: announced to the event service,
   // whose answer the handler logs.
-  EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsConnectionClose\n", readFile(kEmsEvents));
+  EXPECT_EQ("EmsConnectionOpen\t0\nEmsIpAddressChange\t1\t1\t2\nEmsPacketHandler\t0\nEmsConnectionClose\n",
+            readFile(kEmsEvents));
   EXPECT_THAT(m_agent->log(), HasSubstr("EMS_PACKET_TYPE_RESPONSE"));
   EXPECT_THAT(m_agent->log(), HasSubstr("EMS_IP_CHANGE_REQUEST"));
 
