@@ -513,6 +513,8 @@ def system_verdict(names, timeout, secs):
     Returns ('pass' | 'fail' | 'timeout', the failing test)."""
     waiting = sorted(names, key=lambda n: secs.get(n, 60))
     running = {}
+    logs = BUILD / "system-logs"
+    logs.mkdir(exist_ok=True)
     deadline = time.time() + timeout
     status, first = "pass", ""
     try:
@@ -520,8 +522,9 @@ def system_verdict(names, timeout, secs):
             while waiting and len(running) < int(SYSTEM_JOBS):
                 name = waiting.pop(0)
                 cmd = ["nice", "-n", "5", "ctest", "--test-dir", str(BUILD), "-R", ctest_regex([name])]
-                running[name] = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                                 start_new_session=True)
+                with open(logs / f"{name}.log", "w") as out:
+                    running[name] = subprocess.Popen(cmd + ["--output-on-failure"], stdout=out,
+                                                     stderr=subprocess.STDOUT, start_new_session=True)
             time.sleep(0.2)
             for name, proc in list(running.items()):
                 if proc.poll() is not None:
@@ -537,7 +540,9 @@ def system_verdict(names, timeout, secs):
     if status == "fail":
         again, _, _, _ = run_tests([first], timeout, unit=False, jobs="1")
         if again == "pass":
-            log(f"  {first} failed only beside other tests: the tests run again one after another")
+            log(f"  {first} failed only beside other tests (its output: build-mutants/system-logs/"
+                f"{first}.failed.log); the tests run again one after another")
+            (logs / f"{first}.log").replace(logs / f"{first}.failed.log")
             status, first, _, _ = run_tests(names, timeout, unit=False, jobs="1")
     return status, first
 
