@@ -329,7 +329,7 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
   ASSERT_EQ(6u, problems.size());
   EXPECT_THAT(problems[0], AllOf(HasSubstr("3 10.0.0.1, "), HasSubstr(" x: is longer than 59 " + unused)));
   EXPECT_EQ("4 " + std::string(100, 'd') + ": is longer than 41 " + unused, problems[1]);
-  EXPECT_EQ("10 " + std::string(50, 'n') + ": is longer than 35 " + used, problems[2]);
+  EXPECT_EQ("10 " + std::string(36, 'n') + ": is longer than 35 " + used, problems[2]);  // by one
   EXPECT_EQ("10 " + std::string(80, 'x') + ": is longer than 43 " + used, problems[3]);
   EXPECT_EQ("19 " + std::string(70, '1') + ": is longer than 53 " + unused, problems[4]);
   EXPECT_EQ("22 " + std::string(40, '7') + ": is longer than 29 " + used, problems[5]);
@@ -350,7 +350,7 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
            "desk");
   ASSERT_EQ(1, dhcpCompWriteDhcpCompConfigFile(0));
   EXPECT_THAT(readFile(path_), AllOf(HasSubstr("\ndomainName = lan\n"),
-                                     HasSubstr(" 00:0A:0B:0C:0D:01 " + std::string(50, 'n') + " desk\n"),
+                                     HasSubstr(" 00:0A:0B:0C:0D:01 " + std::string(36, 'n') + " desk\n"),
                                      HasSubstr("\nvlanIds = " + std::string(70, '1') + "\n")));
 
   // An address or MAC address too long for its field makes its entry unusable.
