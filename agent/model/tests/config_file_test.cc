@@ -358,6 +358,12 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
   std::string mac = "00:0A:0B:0C:0D:01" + std::string(5, '0');
   EXPECT_THAT(customerLanProblems(eth1Section({{"reservedAddrs", ("192.168.1.20 " + mac + " a b").c_str()}})),
               ElementsAre("10 192.168.1.20 " + mac + " a b: cannot be used; kept as written, not served"));
+
+  // What is kept has a bound: a value beyond it is cut, and says so.
+  reset();
+  std::string huge(DHCP_KEPT_VALUES_SIZE, 'd');
+  EXPECT_THAT(customerLanProblems(eth1Section({{"domainName", huge.c_str()}})),
+              ElementsAre("4 " + huge + ": is longer than 41 characters; not used, cut: the LAN keeps no more long values"));
 }
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
