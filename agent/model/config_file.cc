@@ -203,9 +203,7 @@ const char* skipBlanks(const char* p) {
 template <typename Handler>
 void forEachEntry(const char* value, Handler handle) {
   const char* lineEnd = dhcpUtilLineEnd(value);
-  for (const char* p = value; p < lineEnd;) {
-    p = skipBlanks(p);
-    if (p >= lineEnd) break;
+  for (const char* p = skipBlanks(value); p < lineEnd; p = skipBlanks(p)) {
     const char* entryEnd = dhcpUtilFindInLine(p, ",");
     handle(p, entryEnd);
     p = entryEnd;
