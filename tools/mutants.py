@@ -15,6 +15,13 @@ next one. Report: build-mutants/report.txt (share killed, survivors as
 file:line and mutation, folders that no test covers); every outcome in
 build-mutants/results.json.
 
+Equivalent mutants: a survivor that no test can tell from the program (a
+bound the code never reaches, a guard another check repeats) is listed with
+its reason in tools/mutants-equivalent.txt after review. Such mutants still
+run; the report gives the share killed of all mutants and of those not
+judged equivalent, lists the judged ones apart, and names any of them that
+a test killed (judged wrongly).
+
 Which tests see a file: the unit tests whose programs link it (or, when they
 run in the appliance sandbox, link or start a program or library built from
 it), from the build's dependency graph; the system and interop tests from
@@ -73,6 +80,10 @@ JOBS = "2"
 # The sandboxed system tests mostly wait (for dhcpd, a lease, a timer), so a
 # mutant runs three at a time; a failure seen so is confirmed alone.
 SYSTEM_JOBS = "3"
+
+# Survivors reviewed and judged equivalent: "<key> <path>: <reason>" per line.
+# A key names the line's text, so an entry lapses when its line changes.
+EQUIVALENT_LIST = ROOT / "tools" / "mutants-equivalent.txt"
 
 UNIT_TIMEOUT_MIN = 90
 SYSTEM_TIMEOUT_MIN = 120
@@ -585,6 +596,18 @@ class Restorer:
 
 # ---- the run ----
 
+def reviewed_equivalents():
+    """{(key, path): reason} of EQUIVALENT_LIST."""
+    judged = {}
+    if EQUIVALENT_LIST.exists():
+        for line in EQUIVALENT_LIST.read_text().splitlines():
+            if line.strip() and not line.startswith("#"):
+                key, rest = line.split(None, 1)
+                path, reason = rest.split(": ", 1)
+                judged[(key, path)] = reason.strip()
+    return judged
+
+
 def compare(results, previous_path):
     earlier = json.loads(Path(previous_path).read_text())["mutants"]
     # One line of text can stand in several files (a "return 0;"), so a key
@@ -739,13 +762,22 @@ def main():
     killed = [m for m in chosen if m.status == "killed"]
     survived = [m for m in chosen if m.status == "survived"]
     share = 100.0 * len(killed) / len(chosen) if chosen else 0.0
+    # Judged equivalent: they still run; a killed one was judged wrongly.
+    judged = reviewed_equivalents()
+    equivalent = [m for m in survived if (m.key, m.path) in judged]
+    misjudged = [m for m in killed if (m.key, m.path) in judged]
+    survived = [m for m in survived if (m.key, m.path) not in judged]
+    effective = len(chosen) - len(equivalent)
+    share_effective = 100.0 * len(killed) / effective if effective else 0.0
     head = (subprocess.run(["git", "-C", str(ROOT), "rev-parse", "--short", "HEAD"],
                            capture_output=True, text=True).stdout.strip())
     results = [m.as_dict() for m in chosen + skipped]
     report = [
         f"mutation run on {head}: seed {args.seed}, {len(chosen)} mutants"
         f"{' (interrupted)' if interrupted else ''}{' (' + stopped + ')' if stopped else ''}",
-        f"killed {len(killed)}, survived {len(survived)}, share killed {share:.1f}%; replaced: "
+        f"killed {len(killed)}, survived {len(survived) + len(equivalent)} ({len(equivalent)} of them judged "
+        f"equivalent); share killed {share:.1f}%, {share_effective:.1f}% of the {effective} not equivalent",
+        f"replaced: "
         f"{sum(m.status == 'not-compiling' for m in skipped)} not compiling, "
         f"{sum(m.status == 'equivalent' for m in skipped)} compiled to the same code; candidates {len(cands)}",
         f"elapsed {elapsed / 60:.1f} min (preparation {prep_secs / 60:.1f} min)",
@@ -763,13 +795,21 @@ def main():
     report.append("survivors:")
     report += [f"  {m.describe()}" for m in survived]
     report.append("")
+    report.append(f"survivors judged equivalent ({EQUIVALENT_LIST.relative_to(ROOT)}):")
+    report += [f"  {m.describe()}: {judged[(m.key, m.path)]}" for m in equivalent]
+    if misjudged:
+        report.append("")
+        report.append("killed, though judged equivalent (take them off the list):")
+        report += [f"  {m.describe()}" for m in misjudged]
+    report.append("")
     report.append("replaced (not compiling, or the same code):")
     report += [f"  {m.describe()}" for m in skipped]
     (BUILD / "report.txt").write_text("\n".join(report) + "\n")
     (BUILD / "results.json").write_text(json.dumps(
         {"seed": args.seed, "n": args.n, "head": head, "elapsed_seconds": round(elapsed),
-         "killed": len(killed), "survived": len(survived), "replaced": len(skipped),
-         "share": round(share, 1), "mutants": results}, indent=1) + "\n")
+         "killed": len(killed), "survived": len(survived), "equivalent": len(equivalent),
+         "replaced": len(skipped), "share": round(share, 1), "share_not_equivalent": round(share_effective, 1),
+         "mutants": results}, indent=1) + "\n")
     print("\n".join(report[:report.index("")]))
     print(f"report: {BUILD / 'report.txt'}")
     return 130 if interrupted else 0
