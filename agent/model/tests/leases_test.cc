@@ -206,6 +206,7 @@ TEST_F(LeasesTest, ChangesOfTheLeaseFileAreSeen) {
       {"same size, new file", leases("two-other"), true, -1},
       {"same size, same file, written within the same second", "", false, 1},
       {"same size, same file, another nanosecond", "", false, 2},
+      {"one byte appended", leases("two-other") + "\n", false, -1},
   };
   for (const Change& c : changes) {
     SCOPED_TRACE(c.what);
