@@ -362,8 +362,10 @@ TEST_F(ModelConfigFileTest, OverlongValuesAreKeptAsWritten) {
   // What is kept has a bound: a value beyond it is cut, and says so.
   reset();
   std::string huge(DHCP_KEPT_VALUES_SIZE, 'd');
-  EXPECT_THAT(customerLanProblems(eth1Section({{"domainName", huge.c_str()}})),
-              ElementsAre("4 " + huge + ": is longer than 41 characters; not used, cut: the LAN keeps no more long values"));
+  EXPECT_THAT(
+      customerLanProblems(eth1Section({{"domainName", huge.c_str()}})),
+      ElementsAre("4 " + huge +
+                  ": is longer than 41 characters; not used, cut: the LAN keeps no more long values"));
 }
 
 TEST_F(ModelConfigFileTest, VlansShareTheCustomerLansCommonSettings) {
