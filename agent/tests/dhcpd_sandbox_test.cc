@@ -130,6 +130,18 @@ TEST_F(DaemonSandboxTest, CommitsStartReplaceOrKeepTheServerAndStopEndsIt) {
   EXPECT_EQ(previous, commit());
   EXPECT_TRUE(fileExists("/root/dhcp.check4")) << "the component file was written";
 
+  // Deferred, a commit applies nothing until the deferral ends.
+  const std::string applied = readFile(DHCPD_CONF_FILE);
+  {
+    CommitDeferral deferral;
+    CustomerLANDhcpCompConfig.leaseTime = 700;
+    EXPECT_EQ(0, dhcpCompCommitConfigurationChanges());
+    EXPECT_EQ(applied, readFile(DHCPD_CONF_FILE));
+  }
+  pid_t resumed = commit();
+  EXPECT_NE(previous, resumed) << "the change deferred is applied by the next commit";
+  previous = resumed;
+
   dhcpCompKillDhcpDaemon();
   EXPECT_FALSE(fileExists(DHCPD_PID_FILE));
   EXPECT_NE(0, kill(previous, 0)) << "the server has ended and was reaped when the stop returns";
